@@ -1,0 +1,137 @@
+#pragma once
+
+#include "platform/Clock.h"
+#include "platform/EventPump.h"
+#include "platform/SerialPort.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// The one link to the instrument. It owns the serial port, knows whether an instrument
+// answers on it, keeps the instrument's last reported state and performs every exchange:
+// the port search and "R" handshake, the text commands ("I", "S", "T", "U", test-mode
+// commands) and the framed packets and data blocks of the built-in logger.
+//
+// Exchanges return a success flag (or empty text) and leave a Status text; they never
+// throw and never show a message. The busy flag Active() turns away an exchange that
+// starts while another is in progress (a timer firing while a packet wait lets window
+// events run); there is no queue.
+class SensorLink : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Frame buffer size of the packet protocol: at most 254 data bytes in a frame.
+    static constexpr int FrameBufferSize = 261;
+    static constexpr char PromptByte = static_cast<char>(0xAF);
+
+    SensorLink(SerialPort &port, Clock &clock, EventPump &pump, QObject *parent = nullptr);
+    // Closes the port (RTS off first) when it is open.
+    ~SensorLink() override;
+
+    // Port search: tries ports 1..MaxPort once per run of the program and returns the
+    // ports that exist ("COM n"). With bConnect, the first port on which an instrument
+    // answers the handshake becomes CommDefault. Later calls return the same list.
+    QStringList GetCommPorts(bool bConnect = false, int MaxPort = 0);
+    SerialPort &Comm() { return m_port; }
+    // The open port's number, 0 when no port is open.
+    int CommPort() const;
+    // Closes the open port and opens port `Port` (0 or less: no port).
+    void setCommPort(int Port);
+    int CommDefault() const { return m_commDefault; }
+    bool Active() const { return m_active; }
+    QString Status() const { return m_status; }
+    bool Connected() const { return m_connected; }
+    QString InfoString() const { return m_infoString; }
+    QString Version() const { return m_version; }
+    QString SerialNumber() const { return m_serialNumber; }
+    QString Power() const { return m_power; }
+    QString units() const { return m_units; }
+    QString LogStatus() const { return m_logStatus; }
+    float Total() const { return m_total; }
+    float Diffuse() const { return m_diffuse; }
+    bool Sun() const { return m_sun; }
+    // Sets the DTR line, ticks the DTR box to match and waits 50 ms.
+    void setDTR(bool value);
+    bool DTR() const { return m_port.dtr(); }
+    // The terminal's DTR check box: whether DTR is asserted when a port is opened.
+    bool dtrBox() const { return m_dtrBox; }
+    // A click on the DTR check box: sets the line from the box.
+    void setDtrBox(bool ticked);
+
+    bool GetStatus();
+    bool GetReadings();
+    bool SetUnits(int unitsCode);
+    QString TestCommand(const QString &command, int timeoutMs);
+
+    QByteArray SendPacket(quint8 command, quint32 address, quint8 n, const QByteArray &data);
+    bool SendPacket2(quint8 &command, quint32 &address, quint8 &n, QByteArray &data);
+    bool RequestDataBlock(quint32 address, int length);
+    bool WaitDataBlock(quint32 address);
+    // Reads a data block of n bytes and its CRC into data, which must be sized by the
+    // caller (data.size() - 1 is the upper bound: it needs at least n + 3 elements).
+    bool GetDataBlock(int n, QByteArray &data);
+
+    bool Connect();
+
+    // Waits ms milliseconds on the millisecond counter without letting window events run.
+    void DelayMs(float ms);
+
+    // True while the instrument is known to sit in its test mode.
+    bool inTestMode() const { return m_inTestMode; }
+
+signals:
+    // Status texts raised during the port search, for the owner's status bar.
+    void StatusMsg(const QString &strStatus);
+    // The terminal window was closed by the user.
+    void HideTerminal();
+    // The DTR check box changed (the terminal window shows it).
+    void dtrBoxChanged(bool ticked);
+
+private:
+    friend class SensorLinkTestAccess;
+
+    void clearInstrumentFields();
+    void setStatus(const QString &text) { m_status = text; }
+    QString connectedStatus() const;
+    // Reads whatever is waiting, at most the read length when one is set.
+    QByteArray readChunk();
+    // Blocks until a byte is waiting or the time `deadline` (monotonic seconds) passes.
+    void waitForBytes(double deadline);
+    // Text-command helpers.
+    bool gatherUntil(QByteArray &reply, double t0, double limit,
+                     const std::function<bool(const QByteArray &)> &done);
+    bool writeText(const QByteArray &text);
+    // Packet helpers.
+    void writeFrame(quint8 command, quint32 address, quint8 n, const QByteArray &data);
+    void readIntoFrame(int &received);
+    void failExchange();
+
+    SerialPort &m_port;
+    Clock &m_clock;
+    EventPump &m_pump;
+
+    QString m_status;
+    bool m_connected = false;
+    int m_commDefault = 0;
+    bool m_active = false;
+    QString m_infoString;
+    QString m_version;
+    QString m_serialNumber;
+    QString m_power;
+    QString m_units;
+    QString m_logStatus;
+    float m_total = 0;
+    float m_diffuse = 0;
+    bool m_sun = false;
+    bool m_dtrBox = false;
+
+    std::optional<QStringList> m_portList;
+    bool m_inTestMode = false;
+    int m_readLength = 0;
+    QByteArray m_frame;
+};

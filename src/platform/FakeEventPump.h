@@ -1,0 +1,21 @@
+#pragma once
+
+#include "platform/EventPump.h"
+
+#include <functional>
+
+// An event pump for tests: counts its calls and runs a hook in their place, so a test
+// can make "a timer fire" in the middle of an exchange.
+class FakeEventPump : public EventPump
+{
+public:
+    void processEvents() override
+    {
+        ++calls;
+        if (hook)
+            hook();
+    }
+
+    int calls = 0;
+    std::function<void()> hook;
+};

@@ -1,0 +1,105 @@
+#pragma once
+
+#include "platform/SerialPort.h"
+#include "platform/VirtualClock.h"
+
+#include <QList>
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+
+// One cable between the computer and whatever sits at its far end, on virtual time.
+// The far end (a simulated instrument or a test) learns what the computer wrote through
+// onWrite and answers with deliver(); bytes arrive at the computer at their due time.
+class FakeLine
+{
+public:
+    explicit FakeLine(VirtualClock &clock) : m_clock(clock) {}
+
+    // Bytes from the far end, arriving delaySeconds from now; a chunk never overtakes
+    // one delivered before it.
+    void deliver(const QByteArray &bytes, double delaySeconds = 0);
+    // Everything the computer has written, in order.
+    const QByteArray &written() const { return m_written; }
+    void clearWritten() { m_written.clear(); }
+    // The writes one by one, as the computer made them.
+    const QList<QByteArray> &writes() const { return m_writes; }
+
+    // Called with each write of the computer.
+    std::function<void(const QByteArray &)> onWrite;
+    // Error number open() fails with on this line (0: it opens).
+    int openError = 0;
+    bool dtr = false;
+    bool rts = false;
+    int openCount = 0;
+    // An unplugged cable: the port cannot be opened or used any more.
+    bool unplugged = false;
+
+    // Used by FakeSerialPort.
+    void computerWrote(const QByteArray &bytes);
+    int bytesArrived() const;
+    QByteArray take(int maxBytes);
+    // Monotonic time of the next chunk not yet arrived, or a negative value.
+    double nextArrival() const;
+    void discardAll() { m_incoming.clear(); }
+
+private:
+    struct Chunk
+    {
+        double due;
+        QByteArray bytes;
+    };
+    VirtualClock &m_clock;
+    std::deque<Chunk> m_incoming;
+    QByteArray m_written;
+    QList<QByteArray> m_writes;
+};
+
+// A serial port for tests: port numbers map to FakeLines, and every wait advances the
+// shared virtual clock to the next arrival instead of sleeping.
+class FakeSerialPort : public SerialPort
+{
+public:
+    explicit FakeSerialPort(VirtualClock &clock) : m_clock(clock) {}
+
+    // Puts a cable on port number n and returns it.
+    FakeLine &addLine(int number);
+    FakeLine *line(int number);
+    // Makes the open port vanish, as an unplugged USB adapter does.
+    void unplug();
+
+    bool setPortNumber(int number) override;
+    int portNumber() const override { return m_number; }
+    bool open() override;
+    void close() override;
+    bool isOpen() const override { return m_open; }
+    void setDtr(bool on) override;
+    bool dtr() const override { return m_dtr; }
+    void setRts(bool on) override;
+    int bytesWaiting() override;
+    QByteArray read(int maxBytes = 0) override;
+    bool write(const QByteArray &bytes) override;
+    bool waitForReadyRead(int msecs) override;
+    int errorNumber() const override { return m_error; }
+    QString errorDescription() const override { return m_errorText; }
+    void clearError() override;
+
+    // The highest port number that can be chosen at all.
+    int maxPortNumber = 255;
+    // Counts of calls, for tests that check the port was left alone.
+    int openAttempts = 0;
+
+private:
+    void fail(int number, const QString &text);
+    FakeLine *openCable();
+
+    VirtualClock &m_clock;
+    std::map<int, std::unique_ptr<FakeLine>> m_lines;
+    int m_number = 1;
+    bool m_open = false;
+    bool m_dtr = false;
+    int m_error = NoError;
+    QString m_errorText;
+};

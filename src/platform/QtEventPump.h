@@ -1,0 +1,10 @@
+#pragma once
+
+#include "platform/EventPump.h"
+
+// Lets the application's pending events run.
+class QtEventPump : public EventPump
+{
+public:
+    void processEvents() override;
+};

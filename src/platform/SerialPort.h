@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// The serial line to the instrument, selected by port number. Every byte the link
+// exchanges with the instrument goes through this interface, so tests can put a
+// simulated instrument at the far end and a real build a device file.
+//
+// Errors carry a number and a description, as the link reports them to the user.
+class SerialPort
+{
+public:
+    // Error numbers the link tells apart.
+    static constexpr int NoError = 0;
+    static constexpr int ErrorInvalidPortNumber = 8002;
+    static constexpr int ErrorPortAlreadyOpen = 8005;
+    static constexpr int ErrorPortNotOpen = 8018;
+    static constexpr int ErrorDeviceLost = 8020;
+    static constexpr int ErrorPermission = 8021;
+    static constexpr int ErrorOpenFailed = 8022;
+    static constexpr int ErrorWriteFailed = 8023;
+
+    virtual ~SerialPort() = default;
+
+    // Chooses the port that open() opens. Fails (with ErrorInvalidPortNumber) when no
+    // device stands for that number; fails with ErrorPortAlreadyOpen while a port is open.
+    virtual bool setPortNumber(int number) = 0;
+    virtual int portNumber() const = 0;
+
+    // Opens the chosen port at 9600 baud, 8 data bits, no parity, 2 stop bits, no flow
+    // control. On failure errorNumber() tells why (ErrorPortAlreadyOpen when another
+    // program holds it).
+    virtual bool open() = 0;
+    virtual void close() = 0;
+    virtual bool isOpen() const = 0;
+
+    // Modem lines. Lines a device does not have (a pseudo-terminal) are ignored.
+    virtual void setDtr(bool on) = 0;
+    virtual bool dtr() const = 0;
+    virtual void setRts(bool on) = 0;
+
+    // Bytes received and not yet read.
+    virtual int bytesWaiting() = 0;
+    // Reads the waiting bytes, at most maxBytes of them when maxBytes > 0.
+    virtual QByteArray read(int maxBytes = 0) = 0;
+    // Writes all bytes (waiting until they have left the computer's buffer).
+    virtual bool write(const QByteArray &bytes) = 0;
+    // Blocks until at least one byte is waiting or msecs have passed, without
+    // processing window events and without spinning. True when bytes are waiting.
+    virtual bool waitForReadyRead(int msecs) = 0;
+
+    virtual int errorNumber() const = 0;
+    virtual QString errorDescription() const = 0;
+    virtual void clearError() = 0;
+};

@@ -1,0 +1,34 @@
+#include "platform/SystemClock.h"
+
+#include <QThread>
+
+SystemClock::SystemClock()
+{
+    m_elapsed.start();
+}
+
+double SystemClock::monotonicSeconds() const
+{
+    return static_cast<double>(m_elapsed.nsecsElapsed()) / 1e9;
+}
+
+qint32 SystemClock::msCounter() const
+{
+    // The low 32 bits of a millisecond count, read as signed, like the system's
+    // millisecond counter: it wraps after about 49.7 days.
+    const auto ms = static_cast<quint64>(QElapsedTimer::clockType() == QElapsedTimer::MonotonicClock
+                                             ? m_elapsed.msecsSinceReference()
+                                             : m_elapsed.elapsed());
+    return static_cast<qint32>(static_cast<quint32>(ms & 0xFFFFFFFFu));
+}
+
+QDateTime SystemClock::now() const
+{
+    return QDateTime::currentDateTime();
+}
+
+void SystemClock::sleepMs(double ms)
+{
+    if (ms > 0)
+        QThread::usleep(static_cast<unsigned long>(ms * 1000.0));
+}

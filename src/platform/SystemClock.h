@@ -1,0 +1,20 @@
+#pragma once
+
+#include "platform/Clock.h"
+
+#include <QElapsedTimer>
+
+// The computer's own clocks.
+class SystemClock : public Clock
+{
+public:
+    SystemClock();
+
+    double monotonicSeconds() const override;
+    qint32 msCounter() const override;
+    QDateTime now() const override;
+    void sleepMs(double ms) override;
+
+private:
+    QElapsedTimer m_elapsed;
+};

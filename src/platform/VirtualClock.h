@@ -1,0 +1,34 @@
+#pragma once
+
+#include "platform/Clock.h"
+
+#include <functional>
+
+// A clock that moves only when told to: sleeping advances it at once. Tests and the
+// in-process simulator share one, so a one-second time-out costs no real second.
+class VirtualClock : public Clock
+{
+public:
+    explicit VirtualClock(const QDateTime &start = QDateTime(QDate(2026, 6, 1), QTime(10, 0, 0)),
+                          qint32 msCounterStart = 1000000);
+
+    double monotonicSeconds() const override { return m_seconds; }
+    qint32 msCounter() const override;
+    QDateTime now() const override;
+    void sleepMs(double ms) override;
+
+    void advanceSeconds(double seconds);
+    void advanceTo(double monotonicSeconds);
+    // Moves the wall clock (as a user setting the computer's clock would); monotonic
+    // time is not affected.
+    void setNow(const QDateTime &now);
+
+    // Called after every advance, with the new monotonic time (the simulator uses it to
+    // run the instrument's own time-driven work).
+    std::function<void(double)> onAdvance;
+
+private:
+    double m_seconds = 0;
+    QDateTime m_wallAtZero;
+    qint32 m_msCounterStart;
+};
