@@ -1,0 +1,8 @@
+#include "TextPadding.h"
+
+QString PadLeft(const QString &text, int n)
+{
+    if (n <= text.size())
+        return text;
+    return QString(n - text.size(), QLatin1Char(' ')) + text;
+}
