@@ -1,0 +1,52 @@
+#include "platform/ProgramArguments.h"
+
+namespace {
+
+const QString DeviceOption = QStringLiteral("--device");
+const QString DemoOption = QStringLiteral("--demo");
+
+// The text after "name=" when arg has that form.
+bool valueAfterEquals(const QString &arg, const QString &name, QString &value)
+{
+    if (!arg.startsWith(name + QLatin1Char('=')))
+        return false;
+    value = arg.mid(name.size() + 1);
+    return true;
+}
+
+void addDevice(ProgramOptions &options, const QString &path)
+{
+    if (path.isEmpty())
+        options.errors.append(QStringLiteral("--device needs a device path"));
+    else
+        options.devices.append(path);
+}
+
+} // namespace
+
+ProgramOptions ParseProgramArguments(const QStringList &args)
+{
+    ProgramOptions options;
+    for (int i = 0; i < args.size(); ++i) {
+        const QString &arg = args.at(i);
+        QString value;
+        if (arg == DeviceOption) {
+            // The path is the next argument, unless that is another long option.
+            const bool hasPath =
+                i + 1 < args.size() && !args.at(i + 1).startsWith(QLatin1String("--"));
+            addDevice(options, hasPath ? args.at(++i) : QString());
+        } else if (valueAfterEquals(arg, DeviceOption, value)) {
+            addDevice(options, value);
+        } else if (arg == DemoOption || valueAfterEquals(arg, DemoOption, value)) {
+            if (!options.demo)
+                options.demoPosition = static_cast<int>(options.devices.size());
+            options.demo = true;
+            options.demoModel = value;
+        } else if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
+            options.help = true;
+        } else {
+            options.rest.append(arg);
+        }
+    }
+    return options;
+}
