@@ -1,0 +1,319 @@
+#include "platform/QtSerialPort.h"
+
+#include "platform/SerialOpenFailure.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QThread>
+#include <QTimer>
+
+#include <algorithm>
+#include <cerrno>
+
+#ifdef Q_OS_UNIX
+#include <sys/file.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+// Budget for bytes to leave the computer: at 9600 baud with 2 stop bits a byte takes
+// about 1.15 ms on the line.
+int writeBudgetMs(qsizetype bytes)
+{
+    return 1000 + static_cast<int>(std::min<qsizetype>(bytes, 1000000) * 2);
+}
+
+// Reads into the port's buffer at most this many times per call: each read takes up to
+// Qt's whole chunk, so a second one is rare.
+constexpr int MaxReadsPerTakeIn = 4;
+
+bool accessDenied(const QString &path)
+{
+#ifdef Q_OS_UNIX
+    return ::access(QFile::encodeName(path).constData(), R_OK | W_OK) != 0 && errno == EACCES;
+#else
+    Q_UNUSED(path);
+    return false;
+#endif
+}
+
+} // namespace
+
+QtSerialPort::QtSerialPort(const PortTable &table) : m_table(table)
+{
+    QObject::connect(&m_port, &QSerialPort::errorOccurred, &m_port,
+                     [this](QSerialPort::SerialPortError error) { noticeError(error); });
+}
+
+QtSerialPort::~QtSerialPort()
+{
+    QObject::disconnect(&m_port, nullptr, nullptr, nullptr);
+    if (m_port.isOpen())
+        m_port.close();
+}
+
+bool QtSerialPort::setPortNumber(int number)
+{
+    closeIfHungUp();
+    if (m_port.isOpen()) {
+        fail(ErrorPortAlreadyOpen, QStringLiteral("Port already open"));
+        return false;
+    }
+    if (m_table.devicePath(number).isEmpty()) {
+        fail(ErrorInvalidPortNumber,
+             QStringLiteral("Invalid port number: no device stands for COM %1").arg(number));
+        return false;
+    }
+    m_number = number;
+    return true;
+}
+
+bool QtSerialPort::open()
+{
+    closeIfHungUp();
+    if (m_port.isOpen()) {
+        fail(ErrorPortAlreadyOpen, QStringLiteral("Port already open"));
+        return false;
+    }
+    const QString path = m_table.devicePath(m_number);
+    if (path.isEmpty()) {
+        fail(ErrorInvalidPortNumber,
+             QStringLiteral("Invalid port number: no device stands for COM %1").arg(m_number));
+        return false;
+    }
+    if (!openDevice(path))
+        return false;
+    if (!lockDevice(path) || !applyLineSettings(path)) {
+        closeDevice();
+        return false;
+    }
+    // Bytes that came before the port was opened belong to nobody's exchange.
+    m_port.clear(QSerialPort::Input);
+    applyModemLine(ModemLine::Dtr, m_dtr);
+    applyModemLine(ModemLine::Rts, m_rts);
+    return !closeIfHungUp();
+}
+
+bool QtSerialPort::openDevice(const QString &path)
+{
+    m_port.setPortName(path);
+    m_hungUp = false;
+    if (m_port.open(QIODevice::ReadWrite))
+        return true;
+    OpenFailureFacts facts;
+    facts.error = m_port.error();
+    facts.errorText = m_port.errorString();
+    facts.path = path;
+    facts.accessDenied = facts.error == QSerialPort::PermissionError && accessDenied(path);
+    facts.deviceGroup = QFileInfo(path).group();
+    const SerialFailure failure = DescribeOpenFailure(facts);
+    fail(failure.number, failure.description);
+    return false;
+}
+
+bool QtSerialPort::lockDevice(const QString &path)
+{
+#ifdef Q_OS_UNIX
+    if (::flock(static_cast<int>(m_port.handle()), LOCK_EX | LOCK_NB) != 0 &&
+        errno == EWOULDBLOCK) {
+        fail(ErrorPortAlreadyOpen, QStringLiteral("%1 is in use by another program").arg(path));
+        return false;
+    }
+    // Other failures (a file system without locks) leave the device usable unlocked.
+#else
+    Q_UNUSED(path);
+#endif
+    return true;
+}
+
+bool QtSerialPort::applyLineSettings(const QString &path)
+{
+    // 9600,n,8,2 without handshaking.
+    const bool ok =
+        m_port.setBaudRate(QSerialPort::Baud9600) && m_port.setDataBits(QSerialPort::Data8) &&
+        m_port.setParity(QSerialPort::NoParity) && m_port.setStopBits(QSerialPort::TwoStop) &&
+        m_port.setFlowControl(QSerialPort::NoFlowControl);
+    if (!ok)
+        fail(SerialErrorNumber(m_port.error()),
+             QStringLiteral("Cannot set 9600,n,8,2 on %1: %2").arg(path, m_port.errorString()));
+    return ok;
+}
+
+void QtSerialPort::applyModemLine(ModemLine line, bool on)
+{
+    if (!m_port.isOpen())
+        return;
+    // A pseudo-terminal has no modem lines (UnsupportedOperationError): the line is
+    // simply not there, which must not stop the port from working.
+    if (line == ModemLine::Dtr)
+        m_port.setDataTerminalReady(on);
+    else
+        m_port.setRequestToSend(on);
+    m_port.clearError();
+}
+
+void QtSerialPort::close()
+{
+    m_hungUp = false;
+    closeDevice();
+}
+
+bool QtSerialPort::isOpen() const
+{
+    return m_port.isOpen() && !m_hungUp;
+}
+
+void QtSerialPort::setDtr(bool on)
+{
+    m_dtr = on;
+    applyModemLine(ModemLine::Dtr, on);
+    closeIfHungUp();
+}
+
+void QtSerialPort::setRts(bool on)
+{
+    m_rts = on;
+    applyModemLine(ModemLine::Rts, on);
+    closeIfHungUp();
+}
+
+int QtSerialPort::bytesWaiting()
+{
+    if (closeIfHungUp() || !m_port.isOpen())
+        return 0;
+    takeInWaitingBytes();
+    if (closeIfHungUp())
+        return 0;
+    return static_cast<int>(std::min<qint64>(m_port.bytesAvailable(), INT_MAX));
+}
+
+QByteArray QtSerialPort::read(int maxBytes)
+{
+    if (closeIfHungUp() || !m_port.isOpen())
+        return QByteArray();
+    takeInWaitingBytes();
+    if (closeIfHungUp())
+        return QByteArray();
+    return maxBytes > 0 ? m_port.read(maxBytes) : m_port.readAll();
+}
+
+bool QtSerialPort::write(const QByteArray &bytes)
+{
+    if (closeIfHungUp() || !m_port.isOpen()) {
+        if (m_error != ErrorDeviceLost)
+            fail(ErrorPortNotOpen, QStringLiteral("Operation valid only when the port is open"));
+        return false;
+    }
+    if (bytes.isEmpty())
+        return true;
+    const auto written = m_port.write(bytes);
+    QElapsedTimer elapsed;
+    elapsed.start();
+    const int budget = writeBudgetMs(bytes.size());
+    bool sent = written == bytes.size();
+    while (sent && m_port.bytesToWrite() > 0) {
+        const int remaining = budget - static_cast<int>(elapsed.elapsed());
+        if (remaining <= 0) {
+            sent = false;
+            break;
+        }
+        if (!m_port.waitForBytesWritten(remaining) && m_port.error() != QSerialPort::TimeoutError)
+            sent = false;
+    }
+    if (closeIfHungUp())
+        return false;
+    if (!sent) {
+        // Bytes that could not go now must not go out later, in the middle of another
+        // exchange.
+        const QString reason =
+            m_port.error() == QSerialPort::NoError || m_port.error() == QSerialPort::TimeoutError
+                ? QStringLiteral("the bytes did not leave in time")
+                : m_port.errorString();
+        m_port.clear(QSerialPort::Output);
+        m_port.clearError();
+        fail(ErrorWriteFailed, QStringLiteral("Cannot write to %1: %2").arg(portLabel(), reason));
+        return false;
+    }
+    return true;
+}
+
+bool QtSerialPort::waitForReadyRead(int msecs)
+{
+    const int wait = std::max(0, msecs);
+    if (closeIfHungUp() || !m_port.isOpen()) {
+        // Nothing can arrive; wait as asked so that a caller's loop does not spin.
+        QThread::msleep(static_cast<unsigned long>(wait));
+        return false;
+    }
+    const bool arrived = m_port.waitForReadyRead(wait);
+    if (closeIfHungUp())
+        return false;
+    if (!arrived)
+        m_port.clearError();
+    return arrived;
+}
+
+void QtSerialPort::clearError()
+{
+    m_error = NoError;
+    m_errorText.clear();
+}
+
+QString QtSerialPort::portLabel() const
+{
+    return QStringLiteral("COM %1 (%2)").arg(m_number).arg(m_port.portName());
+}
+
+void QtSerialPort::takeInWaitingBytes()
+{
+    for (int i = 0; i < MaxReadsPerTakeIn && m_port.waitForReadyRead(0); ++i) {
+    }
+    if (!m_hungUp)
+        m_port.clearError();
+}
+
+void QtSerialPort::noticeError(QSerialPort::SerialPortError error)
+{
+    // Qt reports a device that hung up as a read or resource error, again and again
+    // while the port stays open: the event loop would spin at full speed. The first
+    // such error ends the port.
+    if (error != QSerialPort::ReadError && error != QSerialPort::ResourceError)
+        return;
+    if (m_closing || m_hungUp || !m_port.isOpen())
+        return;
+    m_hungUp = true;
+    fail(ErrorDeviceLost,
+         QStringLiteral("%1 has gone: the device was disconnected or its far end closed")
+             .arg(portLabel()));
+    // Raised inside the event loop, the port closes as soon as control returns there;
+    // raised inside one of this class's calls, that call closes it.
+    QTimer::singleShot(0, &m_port, [this] { closeIfHungUp(); });
+}
+
+bool QtSerialPort::closeIfHungUp()
+{
+    if (!m_hungUp)
+        return false;
+    closeDevice();
+    return true;
+}
+
+void QtSerialPort::closeDevice()
+{
+    if (!m_port.isOpen())
+        return;
+    // Closing a device that hung up fails to put its settings back: that error is no
+    // news.
+    m_closing = true;
+    m_port.close();
+    m_port.clearError();
+    m_closing = false;
+}
+
+void QtSerialPort::fail(int number, const QString &text)
+{
+    m_error = number;
+    m_errorText = text;
+}

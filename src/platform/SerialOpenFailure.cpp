@@ -1,0 +1,83 @@
+#include "platform/SerialOpenFailure.h"
+
+#include "platform/SerialPort.h"
+
+#include <cerrno>
+#include <cstring>
+
+namespace {
+
+// Groups whose members may use serial devices on common systems.
+bool isSerialGroup(const QString &group)
+{
+    return group == QLatin1String("dialout") || group == QLatin1String("uucp") ||
+           group == QLatin1String("tty") || group == QLatin1String("plugdev");
+}
+
+QString permissionDenied(const OpenFailureFacts &facts)
+{
+    QString text = QStringLiteral("Permission denied on %1").arg(facts.path);
+    if (isSerialGroup(facts.deviceGroup))
+        return text + QStringLiteral(": add your user to the %1 group").arg(facts.deviceGroup);
+    return text + QStringLiteral(": your user may not read and write it");
+}
+
+} // namespace
+
+int SerialErrorNumber(QSerialPort::SerialPortError error)
+{
+    switch (error) {
+    case QSerialPort::NoError:
+        return SerialPort::NoError;
+    case QSerialPort::DeviceNotFoundError:
+        return SerialPort::ErrorOpenFailed;
+    case QSerialPort::PermissionError:
+        return SerialPort::ErrorPermission;
+    case QSerialPort::OpenError:
+        return SerialPort::ErrorPortAlreadyOpen;
+    case QSerialPort::NotOpenError:
+        return SerialPort::ErrorPortNotOpen;
+    case QSerialPort::WriteError:
+        return SerialPort::ErrorWriteFailed;
+    case QSerialPort::ReadError:
+    case QSerialPort::ResourceError:
+        return SerialPort::ErrorDeviceLost;
+    case QSerialPort::UnsupportedOperationError:
+        return SerialErrorNumbers::UnsupportedOperation;
+    case QSerialPort::TimeoutError:
+        return SerialErrorNumbers::Timeout;
+    case QSerialPort::UnknownError:
+        break;
+    }
+    return SerialErrorNumbers::Unknown;
+}
+
+SerialFailure DescribeOpenFailure(const OpenFailureFacts &facts)
+{
+    const QString detail =
+        facts.errorText.isEmpty() ? QStringLiteral("unknown error") : facts.errorText;
+    if (facts.error == QSerialPort::PermissionError) {
+        if (facts.accessDenied)
+            return {SerialPort::ErrorPermission, permissionDenied(facts)};
+        // QSerialPort's own lock file (LCK..name) belongs to a running program.
+        if (facts.errorText == QSerialPort::tr("Permission error while locking the device"))
+            return {SerialPort::ErrorPortAlreadyOpen,
+                    QStringLiteral("%1 is locked by another program").arg(facts.path)};
+        // The device was opened exclusively (TIOCEXCL) by another program.
+        if (facts.errorText == QString::fromLocal8Bit(std::strerror(EBUSY)))
+            return {SerialPort::ErrorPortAlreadyOpen,
+                    QStringLiteral("%1 is in use by another program").arg(facts.path)};
+        if (facts.errorText == QSerialPort::tr("Permission error while creating lock file"))
+            return {SerialPort::ErrorPermission,
+                    QStringLiteral("Cannot lock %1: no lock folder (/var/lock, /tmp) may be "
+                                   "written")
+                        .arg(facts.path)};
+        return {SerialPort::ErrorPermission,
+                QStringLiteral("Cannot open %1: %2").arg(facts.path, detail)};
+    }
+    if (facts.error == QSerialPort::DeviceNotFoundError)
+        return {SerialPort::ErrorOpenFailed,
+                QStringLiteral("No device at %1: %2").arg(facts.path, detail)};
+    return {SerialErrorNumber(facts.error),
+            QStringLiteral("Cannot open %1: %2").arg(facts.path, detail)};
+}
