@@ -1,0 +1,72 @@
+#pragma once
+
+#include "CommandParser.h"
+#include "InstrumentState.h"
+#include "ReplyScheduler.h"
+#include "SkyModel.h"
+#include "TextReplies.h"
+
+#include "platform/Clock.h"
+
+#include <QByteArray>
+#include <QList>
+
+#include <optional>
+
+// How to build a simulated instrument. Converts from a model, so that
+// Instrument(clock, SimModel::ZQ4) reads naturally.
+struct InstrumentOptions
+{
+    InstrumentOptions(SimModel m = SimModel::ZQ5) : model(m) {}
+
+    SimModel model;
+    SimFaults faults;
+    // Added to the clock's time of day to find the sky's time of day.
+    double skyOffsetSeconds = 0;
+    // Time from the end of a command to the start of its reply.
+    double latencySeconds = 0.005;
+    // Serial number, calibration and supply; the model's defaults when not given.
+    std::optional<InstrumentIdentity> identity;
+};
+
+// The simulated instrument: takes the bytes the computer sends and answers as the real
+// one does, from its state, its clock and a deterministic sky. It keeps no time of its
+// own besides the clock it is given and never blocks, so one model serves the tests
+// (virtual clock), the pseudo-terminal simulator and the demo (system clock).
+//
+// Not thread-safe: use it from one thread.
+class Instrument
+{
+public:
+    Instrument(const Clock &clock, const InstrumentOptions &options = {});
+    Instrument(const Instrument &) = delete;
+    Instrument &operator=(const Instrument &) = delete;
+
+    // Feeds the computer's bytes; returns the reply pieces, each due some seconds from now.
+    QList<SimReply> receive(const QByteArray &bytes);
+
+    const SimFaults &faults() const { return m_faults; }
+    void setFaults(const SimFaults &faults) { m_faults = faults; }
+    double latencySeconds() const { return m_scheduler.latencySeconds(); }
+    void setLatencySeconds(double seconds) { m_scheduler.setLatencySeconds(seconds); }
+
+    const InstrumentState &state() const { return m_state; }
+    InstrumentState &state() { return m_state; }
+    const SkyModel &sky() const { return m_sky; }
+    const Clock &clock() const { return m_clock; }
+    // The sky the instrument sees now.
+    SkyReading readingNow() const;
+    // The reply texts of this instrument (for tests that predict a reply).
+    const TextReplies &replies() const { return m_replies; }
+
+private:
+    QByteArray execute(const SimCommand &command);
+
+    const Clock &m_clock;
+    InstrumentState m_state;
+    SkyModel m_sky;
+    CommandParser m_parser;
+    ReplyScheduler m_scheduler;
+    TextReplies m_replies;
+    SimFaults m_faults;
+};

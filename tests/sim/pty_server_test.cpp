@@ -1,0 +1,196 @@
+#include "PtyServer.h"
+
+#include <QElapsedTimer>
+#include <QMetaObject>
+#include <QProcess>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+// The computer's side: the slave device opened as a program opens a serial port.
+class PtyClient
+{
+public:
+    explicit PtyClient(const QString &path)
+    {
+        m_fd = ::open(path.toLocal8Bit().constData(), O_RDWR | O_NOCTTY);
+        if (m_fd >= 0) {
+            termios settings{};
+            ::tcgetattr(m_fd, &settings);
+            ::cfmakeraw(&settings);
+            ::tcsetattr(m_fd, TCSANOW, &settings);
+        }
+    }
+    ~PtyClient()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    PtyClient(const PtyClient &) = delete;
+    PtyClient &operator=(const PtyClient &) = delete;
+
+    bool isOpen() const { return m_fd >= 0; }
+
+    // Writes a command and reads until the reply ends with `end` or `ms` have passed.
+    QByteArray exchange(const QByteArray &command, const QByteArray &end, int ms = 1000)
+    {
+        if (::write(m_fd, command.constData(), static_cast<size_t>(command.size())) !=
+            command.size())
+            return QByteArray();
+        QByteArray reply;
+        QElapsedTimer timer;
+        timer.start();
+        while (!reply.endsWith(end) && timer.elapsed() < ms) {
+            pollfd ready{m_fd, POLLIN, 0};
+            if (::poll(&ready, 1, static_cast<int>(ms - timer.elapsed())) <= 0)
+                continue;
+            char buffer[512];
+            const ssize_t count = ::read(m_fd, buffer, sizeof buffer);
+            if (count > 0)
+                reply.append(buffer, count);
+        }
+        return reply;
+    }
+
+private:
+    int m_fd = -1;
+};
+
+// A PtyServer living in a thread of its own, as the demo runs it.
+class ServerThread
+{
+public:
+    explicit ServerThread(const PtyServerOptions &options)
+    {
+        m_thread.start();
+        m_server = new PtyServer(options);
+        m_server->moveToThread(&m_thread);
+        QMetaObject::invokeMethod(
+            m_server, [this] { m_path = m_server->start(); }, Qt::BlockingQueuedConnection);
+    }
+    ~ServerThread()
+    {
+        QMetaObject::invokeMethod(
+            m_server, [this] { delete m_server; }, Qt::BlockingQueuedConnection);
+        m_thread.quit();
+        m_thread.wait();
+    }
+    ServerThread(const ServerThread &) = delete;
+    ServerThread &operator=(const ServerThread &) = delete;
+
+    QString path() const { return m_path; }
+    PtyServer &server() { return *m_server; }
+
+private:
+    QThread m_thread;
+    PtyServer *m_server = nullptr;
+    QString m_path;
+};
+
+} // namespace
+
+TEST(PtyServer, AnswersOnThePseudoTerminalFromItsOwnThread)
+{
+    ServerThread running(PtyServerOptions(SimModel::ZQ4));
+    ASSERT_FALSE(running.path().isEmpty()) << running.server().errorString().toStdString();
+
+    PtyClient client(running.path());
+    ASSERT_TRUE(client.isOpen());
+    EXPECT_EQ(client.exchange("R", "\xAF"), QByteArray("\r\n\xAF"));
+    const QByteArray readings = client.exchange("S", "\r");
+    EXPECT_TRUE(readings.startsWith("S")) << readings.toStdString();
+    EXPECT_TRUE(readings.endsWith("\r")) << readings.toStdString();
+    EXPECT_EQ(readings.count(','), 2);
+
+    SimFaults faults;
+    faults.badPrompt = true;
+    running.server().setFaults(faults);
+    EXPECT_EQ(client.exchange("R", ">"), QByteArray("\r\n>"));
+}
+
+TEST(PtyServer, KeepsServingAfterAProgramClosesThePort)
+{
+    ServerThread running(PtyServerOptions(SimModel::ZQ5));
+    ASSERT_FALSE(running.path().isEmpty());
+    {
+        PtyClient first(running.path());
+        EXPECT_EQ(first.exchange("R", "\xAF"), QByteArray("\r\n\xAF"));
+    }
+    PtyClient second(running.path());
+    EXPECT_EQ(second.exchange("R", "\xAF"), QByteArray("\r\n\xAF"));
+    EXPECT_TRUE(running.server().isRunning());
+}
+
+TEST(PtyServer, PacesRepliesAtNineThousandSixHundredBaud)
+{
+    PtyServerOptions options(SimModel::ZQ5);
+    options.pace = true;
+    ServerThread running(options);
+    ASSERT_FALSE(running.path().isEmpty());
+    PtyClient client(running.path());
+
+    QElapsedTimer timer;
+    timer.start();
+    const QByteArray reply = client.exchange("I", "Stopped\r");
+    const double seconds = timer.nsecsElapsed() / 1e9;
+    ASSERT_TRUE(reply.endsWith("Stopped\r")) << reply.toStdString();
+    // 1 byte in and the reply out, 11 bits each at 9600 baud.
+    EXPECT_GE(seconds, (1 + reply.size()) * 11.0 / 9600.0 - 0.002);
+    EXPECT_LT(seconds, 0.5);
+}
+
+TEST(PtyServer, StartRefusesAnotherThread)
+{
+    PtyServer server;
+    QThread other;
+    server.moveToThread(&other);
+    EXPECT_TRUE(server.start().isEmpty());
+    EXPECT_FALSE(server.errorString().isEmpty());
+    server.moveToThread(QThread::currentThread());
+}
+
+TEST(QuorvelSim, PrintsItsDeviceAndStopsWhenItsInputEnds)
+{
+    const QString program = qEnvironmentVariable("QUORVEL_SIM");
+    if (program.isEmpty())
+        GTEST_SKIP() << "QUORVEL_SIM is not set";
+    QProcess sim;
+    sim.start(program, {QStringLiteral("--model"), QStringLiteral("VTA1"),
+                        QStringLiteral("--sky-hour"), QStringLiteral("11")});
+    ASSERT_TRUE(sim.waitForStarted(5000));
+    ASSERT_TRUE(sim.waitForReadyRead(5000));
+    while (!sim.canReadLine() && sim.waitForReadyRead(1000)) {
+    }
+    const QString path = QString::fromLocal8Bit(sim.readLine()).trimmed();
+    ASSERT_TRUE(path.startsWith(QLatin1String("/dev/"))) << path.toStdString();
+    {
+        PtyClient client(path);
+        ASSERT_TRUE(client.isOpen());
+        EXPECT_EQ(client.exchange("R", "\xAF"), QByteArray("\r\n\xAF"));
+        const QByteArray status = client.exchange("I", "Stopped\r");
+        EXPECT_TRUE(status.startsWith("IVTA1 v1.2\rUnits: W.m-2\r")) << status.toStdString();
+    }
+    sim.closeWriteChannel();
+    ASSERT_TRUE(sim.waitForFinished(5000));
+    EXPECT_EQ(sim.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(sim.exitCode(), 0);
+}
+
+TEST(QuorvelSim, RefusesAnUnknownModel)
+{
+    const QString program = qEnvironmentVariable("QUORVEL_SIM");
+    if (program.isEmpty())
+        GTEST_SKIP() << "QUORVEL_SIM is not set";
+    QProcess sim;
+    sim.start(program, {QStringLiteral("--model"), QStringLiteral("ZQ9")});
+    ASSERT_TRUE(sim.waitForFinished(5000));
+    EXPECT_EQ(sim.exitCode(), 2);
+    EXPECT_TRUE(sim.readAllStandardOutput().isEmpty());
+}
