@@ -16,9 +16,9 @@ qint32 SystemClock::msCounter() const
 {
     // The low 32 bits of a millisecond count, read as signed, like the system's
     // millisecond counter: it wraps after about 49.7 days.
-    const auto ms = static_cast<quint64>(QElapsedTimer::clockType() == QElapsedTimer::MonotonicClock
-                                             ? m_elapsed.msecsSinceReference()
-                                             : m_elapsed.elapsed());
+    // msecsSinceReference() is the moment the timer started, so the time passed since
+    // then is added to it.
+    const auto ms = static_cast<quint64>(m_elapsed.msecsSinceReference() + m_elapsed.elapsed());
     return static_cast<qint32>(static_cast<quint32>(ms & 0xFFFFFFFFu));
 }
 
