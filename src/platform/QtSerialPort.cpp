@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 
 #ifdef Q_OS_UNIX
 #include <sys/file.h>
