@@ -1,0 +1,661 @@
+#include "link/SensorLink.h"
+
+#include "common/NumericText.h"
+#include "link/Crc.h"
+#include "link/Frame.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+constexpr double HandshakeSeconds = 1.0;
+constexpr double TextReplySeconds = 1.0;
+constexpr double HeaderSeconds = 1.0;
+constexpr double PacketBodySeconds = 2.0;
+constexpr double BlockSeconds = 1.0;
+constexpr double BlockExtensionSeconds = 0.1;
+// While a packet wait lets window events run, it looks at them at least this often.
+constexpr int EventSliceMs = 20;
+constexpr quint8 LargeDataBlockCommand = 0x16;
+constexpr int AcknowledgementSize = 9;
+
+QString fromBytes(const QByteArray &bytes)
+{
+    return QString::fromLatin1(bytes);
+}
+
+bool endsWithTestPrompt(const QByteArray &reply)
+{
+    return reply.endsWith("TEST:");
+}
+
+// The first CR-terminated line of `rest`, which loses that line and its CR.
+QByteArray takeLine(QByteArray &rest)
+{
+    const auto cr = rest.indexOf('\r');
+    if (cr < 0) {
+        QByteArray line = rest;
+        rest.clear();
+        return line;
+    }
+    QByteArray line = rest.left(cr);
+    rest.remove(0, cr + 1);
+    return line;
+}
+
+} // namespace
+
+SensorLink::SensorLink(SerialPort &port, Clock &clock, EventPump &pump, QObject *parent)
+    : QObject(parent), m_port(port), m_clock(clock), m_pump(pump)
+{
+    // The line settings are fixed (9600 baud, 8 data bits, no parity, 2 stop bits, no
+    // handshaking) and applied by the port on open; the modem lines start asserted.
+    m_port.setDtr(true);
+    m_port.setRts(true);
+    m_dtrBox = m_port.dtr();
+    InitCrcTable();
+}
+
+SensorLink::~SensorLink()
+{
+    if (m_port.isOpen()) {
+        m_port.setRts(false);
+        m_port.close();
+    }
+}
+
+// ---------------------------------------------------------------------------------------
+// Port handling
+
+int SensorLink::CommPort() const
+{
+    return m_port.isOpen() ? m_port.portNumber() : 0;
+}
+
+QString SensorLink::portDigits() const
+{
+    return QString::number(m_port.portNumber());
+}
+
+QStringList SensorLink::GetCommPorts(bool bConnect, int MaxPort)
+{
+    if (m_portList)
+        return *m_portList;
+
+    QStringList ports;
+    for (int i = 1; i <= MaxPort; ++i) {
+        m_port.clearError();
+        if (!m_port.setPortNumber(i))
+            continue;
+        DelayMs(50);
+        const bool opened = m_port.open();
+        const int error = opened ? SerialPort::NoError : m_port.errorNumber();
+        if (opened || error == SerialPort::ErrorPortAlreadyOpen)
+            ports.append(QStringLiteral("COM ") + QString::number(i));
+        emit StatusMsg(QStringLiteral("Checking serial ports COM") + QString::number(i));
+        if (m_port.isOpen() && error == SerialPort::NoError) {
+            if (bConnect && m_commDefault == 0) {
+                if (m_dtrBox)
+                    m_port.setDtr(true);
+                if (Connect())
+                    m_commDefault = static_cast<int>(ports.size());
+            } else {
+                writeBytes(QByteArrayLiteral("R"));
+            }
+            m_port.setDtr(false);
+            DelayMs(50);
+        }
+        if (m_port.isOpen())
+            m_port.close();
+    }
+    m_portList = ports;
+    return ports;
+}
+
+void SensorLink::setCommPort(int Port)
+{
+    const int previous = CommPort();
+    if (m_port.isOpen()) {
+        m_port.setRts(false);
+        m_port.setDtr(false);
+        m_port.close();
+    }
+    m_connected = false;
+    m_inTestMode = false;
+
+    if (Port <= 0) {
+        m_status = QStringLiteral("No serial port selected");
+        clearInstrumentFields();
+        return;
+    }
+
+    m_port.clearError();
+    if (m_port.setPortNumber(Port) && m_port.open()) {
+        m_port.setRts(true);
+        m_port.setDtr(m_dtrBox);
+        m_status = QStringLiteral("Opening COM ") + portDigits();
+        return;
+    }
+
+    const int error = m_port.errorNumber();
+    if (error == SerialPort::ErrorPortAlreadyOpen) {
+        emit portSelectionFailed(QStringLiteral("COM  ") + QString::number(Port) +
+                                 QStringLiteral(" is in use by another application"));
+    } else {
+        emit portSelectionFailed(QStringLiteral("Error ") + QString::number(error) +
+                                 QStringLiteral(" ") + m_port.errorDescription());
+    }
+    if (previous > 0 && m_port.setPortNumber(previous) && m_port.open()) {
+        m_port.setRts(true);
+        m_port.setDtr(m_dtrBox);
+    }
+}
+
+void SensorLink::setDTR(bool value)
+{
+    m_port.setDtr(value);
+    if (m_dtrBox != value) {
+        m_dtrBox = value;
+        emit dtrBoxChanged(value);
+    }
+    DelayMs(50);
+}
+
+void SensorLink::setDtrBox(bool ticked)
+{
+    m_dtrBox = ticked;
+    m_port.setDtr(ticked);
+}
+
+void SensorLink::clearInstrumentFields()
+{
+    m_version.clear();
+    m_units.clear();
+    m_power.clear();
+    m_logStatus.clear();
+    m_total = 0;
+    m_diffuse = 0;
+    m_sun = false;
+}
+
+QString SensorLink::connectedStatus() const
+{
+    // "ZQ5  1234 connected on COM 3": the model name and its blank, one more blank,
+    // the serial number. Empty when the version has no blank after its first character.
+    const auto blank = m_version.indexOf(QLatin1Char(' '));
+    if (blank < 1)
+        return {};
+    return m_version.left(blank + 1) + QStringLiteral(" ") + m_serialNumber +
+           QStringLiteral(" connected on COM ") + portDigits();
+}
+
+void SensorLink::noteLostPort()
+{
+    // The port closed itself during an exchange (the device went away).
+    m_connected = false;
+    m_inTestMode = false;
+    clearInstrumentFields();
+    m_status = QStringLiteral("Lost COM ") + portDigits() + QStringLiteral(": ") +
+               m_port.errorDescription();
+}
+
+// ---------------------------------------------------------------------------------------
+// Low-level reading and waiting
+
+QByteArray SensorLink::readChunk()
+{
+    if (!m_port.isOpen() || m_port.bytesWaiting() <= 0)
+        return {};
+    return m_port.read(m_readLength);
+}
+
+void SensorLink::discardInput()
+{
+    if (m_port.isOpen() && m_port.bytesWaiting() > 0)
+        m_port.read(0);
+}
+
+void SensorLink::waitForBytes(double deadline, bool letEventsRun)
+{
+    if (!m_port.isOpen())
+        return;
+    // At least a millisecond: a deadline met to the last rounding error must still move
+    // time on, or the caller's "time left" test could loop for ever.
+    const double remaining = std::max(deadline - now(), 0.001);
+    int ms = static_cast<int>(std::ceil(remaining * 1000.0));
+    if (letEventsRun)
+        ms = std::min(ms, EventSliceMs);
+    m_port.waitForReadyRead(std::max(ms, 1));
+}
+
+bool SensorLink::writeBytes(const QByteArray &bytes)
+{
+    return m_port.isOpen() && m_port.write(bytes);
+}
+
+void SensorLink::DelayMs(float ms)
+{
+    if (!(ms > 0))
+        return;
+    // The end time on the signed 32-bit millisecond counter; when it lies beyond the
+    // counter's top, first wait for the counter to wrap, then for the end time.
+    qint64 end = static_cast<qint64>(m_clock.msCounter()) + static_cast<qint64>(std::ceil(ms));
+    constexpr qint64 top = std::numeric_limits<qint32>::max();
+    constexpr qint64 wrap = qint64(1) << 32;
+    if (end > top) {
+        end -= wrap;
+        while (static_cast<qint64>(m_clock.msCounter()) >= end) {
+            const qint64 untilWrap = top - m_clock.msCounter() + 1;
+            m_clock.sleepMs(static_cast<double>(std::max<qint64>(1, untilWrap)));
+        }
+    }
+    while (static_cast<qint64>(m_clock.msCounter()) < end)
+        m_clock.sleepMs(static_cast<double>(end - m_clock.msCounter()));
+}
+
+// ---------------------------------------------------------------------------------------
+// Handshake
+
+bool SensorLink::Connect()
+{
+    m_inTestMode = false;
+    if (!m_port.isOpen()) {
+        m_connected = false;
+        return false;
+    }
+    const bool wasActive = m_active;
+    m_active = true;
+    DelayMs(50);
+    discardInput();
+
+    const double t0 = now();
+    QByteArray last(1, '\0');
+    writeBytes(QByteArrayLiteral("R"));
+    // Each chunk replaces the last one: the prompt byte must end the latest chunk.
+    while (last.back() != PromptByte && now() - t0 < HandshakeSeconds && m_port.isOpen()) {
+        QByteArray chunk = readChunk();
+        if (!chunk.isEmpty())
+            last = chunk;
+        else
+            waitForBytes(t0 + HandshakeSeconds);
+    }
+
+    if (!m_port.isOpen()) {
+        noteLostPort();
+    } else if (last.back() == PromptByte) {
+        m_connected = true;
+        const QString status = connectedStatus();
+        if (!status.isEmpty())
+            m_status = status;
+    } else {
+        m_connected = false;
+        m_status = QStringLiteral("VTA1 not found on COM ") + portDigits();
+        clearInstrumentFields();
+    }
+    DelayMs(50);
+    m_active = wasActive;
+    return m_connected;
+}
+
+// ---------------------------------------------------------------------------------------
+// Text commands
+
+void SensorLink::gather(QByteArray &reply, double t0, double seconds, const ReplyDone &done)
+{
+    do {
+        const QByteArray chunk = readChunk();
+        if (!chunk.isEmpty()) {
+            reply += chunk;
+            continue;
+        }
+        if (done(reply) || now() - t0 >= seconds || !m_port.isOpen())
+            break;
+        waitForBytes(t0 + seconds);
+    } while (!done(reply) && now() - t0 < seconds);
+}
+
+bool SensorLink::GetStatus()
+{
+    if (m_active)
+        return false;
+    m_version.clear();
+    m_units.clear();
+    m_serialNumber.clear();
+    m_logStatus.clear();
+    m_power.clear();
+    if (!Connect())
+        return false;
+
+    m_active = true;
+    writeBytes(QByteArrayLiteral("I"));
+    const double t0 = now();
+    QByteArray reply;
+    int crCount = 0;
+    qsizetype searchFrom = 0;
+    // At most one CR is counted per read: several CRs that came together are counted
+    // over the following (possibly empty) reads.
+    while (now() - t0 < TextReplySeconds && crCount < 5 && m_port.isOpen()) {
+        const QByteArray chunk = readChunk();
+        reply += chunk;
+        const auto cr = reply.indexOf('\r', searchFrom);
+        if (cr >= 0) {
+            ++crCount;
+            searchFrom = cr + 1;
+            continue;
+        }
+        if (chunk.isEmpty())
+            waitForBytes(t0 + TextReplySeconds);
+    }
+    m_active = false;
+
+    if (reply.startsWith('I'))
+        reply.remove(0, 1);
+    m_infoString = fromBytes(reply);
+    if (!m_port.isOpen()) {
+        noteLostPort();
+        return false;
+    }
+    if (crCount < 5) {
+        m_status = QStringLiteral("GetStatus command failed");
+        return false;
+    }
+
+    QByteArray rest = reply;
+    m_version = fromBytes(takeLine(rest));
+    m_units = fromBytes(takeLine(rest));
+    const QByteArray power = takeLine(rest);
+    const auto mv = power.indexOf("mV");
+    m_power = fromBytes(mv >= 1 ? power.left(mv + 2) : power);
+    m_serialNumber = fromBytes(takeLine(rest));
+    m_logStatus = fromBytes(takeLine(rest));
+
+    const QString status = connectedStatus();
+    if (!status.isEmpty())
+        m_status = status;
+    return true;
+}
+
+bool SensorLink::GetReadings()
+{
+    if (m_active)
+        return false;
+    m_total = 0;
+    m_diffuse = 0;
+    m_sun = false;
+    if (!Connect())
+        return false;
+
+    m_active = true;
+    writeBytes(QByteArrayLiteral("S"));
+    QByteArray reply;
+    gather(reply, now(), TextReplySeconds, [](const QByteArray &r) { return r.endsWith('\r'); });
+    m_active = false;
+
+    if (!m_port.isOpen()) {
+        noteLostPort();
+        return false;
+    }
+    if (!reply.endsWith('\r')) {
+        m_status = QStringLiteral("GetReadings command failed");
+        return false;
+    }
+    if (reply.startsWith('S'))
+        reply.remove(0, 1);
+    reply.chop(1);
+
+    QString line = fromBytes(reply);
+    m_total = static_cast<float>(NumericValue(line));
+    const auto comma = line.indexOf(QLatin1Char(','));
+    if (comma >= 0)
+        line.remove(0, comma + 1);
+    m_diffuse = static_cast<float>(NumericValue(line));
+    m_sun = line.endsWith(QLatin1Char('1'));
+    return true;
+}
+
+bool SensorLink::enterTestMode(double seconds)
+{
+    writeBytes(QByteArrayLiteral("T"));
+    QByteArray reply;
+    gather(reply, now(), seconds, endsWithTestPrompt);
+    return endsWithTestPrompt(reply);
+}
+
+bool SensorLink::SetUnits(int unitsCode)
+{
+    if (m_active)
+        return false;
+    if (!Connect())
+        return false;
+
+    m_active = true;
+    if (!enterTestMode(TextReplySeconds)) {
+        writeBytes(QByteArrayLiteral("R"));
+        m_status = QStringLiteral("TEST: prompt missing");
+        m_active = false;
+        return false;
+    }
+
+    const char digit = static_cast<char>('0' + unitsCode);
+    QByteArray command("U");
+    command.append(digit);
+    const QByteArray expected = command + QByteArrayLiteral("OK\rTEST:");
+    writeBytes(command);
+    QByteArray reply;
+    gather(reply, now(), TextReplySeconds,
+           [&expected](const QByteArray &r) { return r.left(expected.size()) == expected; });
+    m_active = false;
+
+    if (reply.left(expected.size()) != expected) {
+        writeBytes(QByteArrayLiteral("R"));
+        m_status = QStringLiteral("SetUnits command failed");
+        return false;
+    }
+    return true;
+}
+
+QString SensorLink::TestCommand(const QString &command, int timeoutMs)
+{
+    if (m_active)
+        return {};
+    const double seconds = timeoutMs / 1000.0;
+
+    bool ok = true;
+    if (!m_inTestMode) {
+        if (!Connect()) {
+            m_inTestMode = false;
+            return {};
+        }
+        m_active = true;
+        ok = enterTestMode(seconds);
+    }
+
+    if (ok) {
+        DelayMs(50);
+        const QByteArray bytes = command.toLatin1();
+        writeBytes(bytes);
+        QByteArray reply;
+        gather(reply, now(), seconds, endsWithTestPrompt);
+        if (endsWithTestPrompt(reply) || bytes.startsWith('B')) {
+            m_inTestMode = true;
+            m_active = false;
+            // The reply without its line end and "TEST:" prompt; a shorter reply (only
+            // possible for a "B" command) gives empty text.
+            return reply.size() >= 6 ? fromBytes(reply.chopped(6)) : QString();
+        }
+    }
+
+    m_status = QStringLiteral("TEST: prompt missing");
+    m_active = false;
+    m_inTestMode = false;
+    return {};
+}
+
+// ---------------------------------------------------------------------------------------
+// Packets and data blocks
+
+void SensorLink::writeFrame(quint8 command, quint32 address, quint8 n, const QByteArray &data)
+{
+    // The request goes out one byte per write, as the instrument expects it.
+    const QByteArray frame =
+        Frame::build(command, static_cast<quint16>(address & 0xFFFFu), n, data);
+    for (const char byte : frame)
+        writeBytes(QByteArray(1, byte));
+}
+
+void SensorLink::fillFrame(int count, double t0, double seconds, int atLeast)
+{
+    while (now() - t0 < seconds && m_frame.size() < count && m_port.isOpen()) {
+        if (m_port.bytesWaiting() >= atLeast) {
+            const QByteArray chunk = m_port.read(m_readLength);
+            const auto room = FrameBufferSize - m_frame.size();
+            m_frame += chunk.left(std::max<qsizetype>(0, room));
+        } else {
+            waitForBytes(t0 + seconds, true);
+        }
+        m_pump.processEvents();
+    }
+}
+
+bool SensorLink::connectForPacket()
+{
+    if (m_connected)
+        return true;
+    if (!Connect())
+        return false;
+    DelayMs(10);
+    return true;
+}
+
+QByteArray SensorLink::SendPacket(quint8 command, quint32 address, quint8 n, const QByteArray &data)
+{
+    if (m_active)
+        return {};
+    if (!connectForPacket())
+        return {};
+    discardInput();
+    writeFrame(command, address, n, data);
+
+    m_frame.clear();
+    const double t0 = now();
+    fillFrame(Frame::HeaderSize, t0, HeaderSeconds, 1);
+    if (m_frame.size() >= Frame::HeaderSize && m_frame.at(0) == Frame::StartByte) {
+        const int length = Frame::byteAt(m_frame, 4);
+        fillFrame(length + Frame::Overhead, t0, PacketBodySeconds, 1);
+        if (m_frame.size() >= length + Frame::Overhead && CalcCrc(m_frame) == 0)
+            return m_frame;
+    }
+    m_active = false;
+    m_connected = false;
+    return {};
+}
+
+bool SensorLink::SendPacket2(quint8 &command, quint32 &address, quint8 &n, QByteArray &data)
+{
+    if (m_active)
+        return false;
+    m_active = true;
+    if (!connectForPacket()) {
+        m_active = false;
+        return false;
+    }
+    discardInput();
+    writeFrame(command, address, n, data);
+
+    m_frame.clear();
+    m_readLength = Frame::HeaderSize;
+    fillFrame(Frame::HeaderSize, now(), HeaderSeconds, Frame::HeaderSize);
+    if (m_frame.size() >= Frame::HeaderSize && m_frame.at(0) == Frame::StartByte) {
+        const int length = Frame::byteAt(m_frame, 4);
+        m_readLength = length + 2;
+        fillFrame(length + Frame::Overhead, now(), HeaderSeconds, length + 2);
+        if (m_frame.size() >= length + Frame::Overhead && CalcCrc(m_frame) == 0) {
+            command = Frame::byteAt(m_frame, 1);
+            address = Frame::readLe16(m_frame, 2);
+            n = static_cast<quint8>(length);
+            if (data.size() < length)
+                data.resize(length);
+            for (int i = 0; i < length; ++i)
+                data[i] = m_frame.at(Frame::HeaderSize + i);
+            m_readLength = 0;
+            m_active = false;
+            return true;
+        }
+    }
+    m_active = false;
+    m_connected = false;
+    m_readLength = 0;
+    return false;
+}
+
+bool SensorLink::RequestDataBlock(quint32 address, int length)
+{
+    if (m_active)
+        return false;
+    m_active = true;
+    if (!connectForPacket()) {
+        m_active = false;
+        return false;
+    }
+    QByteArray data;
+    data.append(static_cast<char>(length & 0xFF));
+    data.append(static_cast<char>((length >> 8) & 0xFF));
+    writeFrame(LargeDataBlockCommand, address, 2, data);
+    m_active = false;
+    return true;
+}
+
+bool SensorLink::WaitDataBlock(quint32 address)
+{
+    if (m_active)
+        return false;
+    if (!m_connected)
+        return false;
+    m_active = true;
+    m_frame.clear();
+    m_readLength = AcknowledgementSize;
+    fillFrame(AcknowledgementSize, now(), HeaderSeconds, AcknowledgementSize);
+    m_readLength = 0;
+    if (m_frame.size() < AcknowledgementSize || CalcCrc(m_frame) != 0) {
+        m_active = false;
+        m_connected = false;
+        return false;
+    }
+    const bool result = Frame::byteAt(m_frame, 1) == LargeDataBlockCommand &&
+                        Frame::readLe16(m_frame, 2) == (address & 0xFFFFu);
+    m_active = false;
+    return result;
+}
+
+bool SensorLink::GetDataBlock(int n, QByteArray &data)
+{
+    const int wanted = n + 2;
+    const auto upperBound = data.size() - 1;
+    m_readLength = wanted;
+    double t0 = now();
+    qsizetype count = 0;
+    while (count < wanted && now() - t0 < BlockSeconds && m_port.isOpen()) {
+        if (m_port.bytesWaiting() >= wanted) {
+            const QByteArray chunk = m_port.read(m_readLength);
+            for (const char byte : chunk) {
+                if (count > upperBound)
+                    break;
+                data[count] = byte;
+                // The byte stored at the array's last place is not counted; the rest
+                // of the read is dropped.
+                if (count == upperBound)
+                    break;
+                ++count;
+            }
+            t0 += BlockExtensionSeconds;
+        } else {
+            waitForBytes(t0 + BlockSeconds, true);
+        }
+        m_pump.processEvents();
+    }
+    const quint16 crc = CalcCrc(data.constData(), std::min(count, data.size()));
+    m_readLength = 0;
+    return count == wanted && crc == 0;
+}

@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 
 // The one link to the instrument. It owns the serial port, knows whether an instrument
@@ -91,25 +92,38 @@ signals:
     void HideTerminal();
     // The DTR check box changed (the terminal window shows it).
     void dtrBoxChanged(bool ticked);
+    // Choosing a port failed; the owner shows `text` in a box titled "Select serial port".
+    void portSelectionFailed(const QString &text);
 
 private:
-    friend class SensorLinkTestAccess;
+    using ReplyDone = std::function<bool(const QByteArray &)>;
 
     void clearInstrumentFields();
-    void setStatus(const QString &text) { m_status = text; }
+    QString portDigits() const;
     QString connectedStatus() const;
+    void noteLostPort();
+    double now() const { return m_clock.monotonicSeconds(); }
+
     // Reads whatever is waiting, at most the read length when one is set.
     QByteArray readChunk();
-    // Blocks until a byte is waiting or the time `deadline` (monotonic seconds) passes.
-    void waitForBytes(double deadline);
-    // Text-command helpers.
-    bool gatherUntil(QByteArray &reply, double t0, double limit,
-                     const std::function<bool(const QByteArray &)> &done);
-    bool writeText(const QByteArray &text);
-    // Packet helpers.
+    void discardInput();
+    // Blocks until new bytes arrive or `deadline` (monotonic seconds) passes; with
+    // letEventsRun the wait is cut into short slices and window events run after each.
+    void waitForBytes(double deadline, bool letEventsRun = false);
+    bool writeBytes(const QByteArray &bytes);
+
+    // Text commands: reads back to back until `done` holds or `seconds` have passed
+    // since t0 (at least one read is made, so a reply already waiting is taken even
+    // with no time at all).
+    void gather(QByteArray &reply, double t0, double seconds, const ReplyDone &done);
+    bool enterTestMode(double seconds);
+
+    // Packets: frames in the frame buffer (at most FrameBufferSize bytes kept).
     void writeFrame(quint8 command, quint32 address, quint8 n, const QByteArray &data);
-    void readIntoFrame(int &received);
-    void failExchange();
+    // Waits, letting window events run, until `count` bytes are in the frame buffer or
+    // `seconds` have passed since t0. Reads only when `atLeast` bytes are waiting.
+    void fillFrame(int count, double t0, double seconds, int atLeast);
+    bool connectForPacket();
 
     SerialPort &m_port;
     Clock &m_clock;

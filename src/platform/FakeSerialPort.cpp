@@ -50,7 +50,12 @@ QByteArray FakeLine::take(int maxBytes)
 
 double FakeLine::nextArrival() const
 {
-    return m_incoming.empty() ? -1.0 : m_incoming.front().due;
+    const double now = m_clock.monotonicSeconds();
+    for (const auto &chunk : m_incoming) {
+        if (chunk.due > now)
+            return chunk.due;
+    }
+    return -1.0;
 }
 
 FakeLine &FakeSerialPort::addLine(int number)
@@ -164,15 +169,9 @@ bool FakeSerialPort::write(const QByteArray &bytes)
 
 bool FakeSerialPort::waitForReadyRead(int msecs)
 {
-    FakeLine *cable = openCable();
-    if (!cable) {
-        m_clock.advanceSeconds(std::max(0, msecs) / 1000.0);
-        return false;
-    }
-    if (cable->bytesArrived() > 0)
-        return true;
     const double deadline = m_clock.monotonicSeconds() + std::max(0, msecs) / 1000.0;
-    const double next = cable->nextArrival();
+    FakeLine *cable = openCable();
+    const double next = cable ? cable->nextArrival() : -1.0;
     if (next >= 0 && next <= deadline) {
         m_clock.advanceTo(next);
         return true;
