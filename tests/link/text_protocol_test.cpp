@@ -1,6 +1,7 @@
 // The link's handshake and text commands against a scripted far end on virtual time:
 // replies split over reads, replies that never end, wrong prompts, the busy flag and
 // test mode bookkeeping.
+#include "QtPrinters.h"
 #include "ScriptedLine.h"
 #include "link/SensorLink.h"
 #include "platform/FakeEventPump.h"
