@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
     build-essential cmake ninja-build pkg-config git
-    qt6-base-dev qt6-base-dev-tools qt6-serialport-dev qt6-svg-dev libqt6svg6-dev
+    qt6-base-dev qt6-base-dev-tools qt6-serialport-dev qt6-svg-dev
     libgtest-dev libgl-dev
     xvfb xauth fonts-dejavu-core
 )
