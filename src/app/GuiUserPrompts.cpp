@@ -1,0 +1,29 @@
+#include "app/GuiUserPrompts.h"
+
+void GuiUserPrompts::message(const QString &title, const QString &text)
+{
+    ask(title, text, QMessageBox::Ok, QMessageBox::Ok);
+}
+
+bool GuiUserPrompts::question(const QString &title, const QString &text)
+{
+    return ask(title, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) ==
+           QMessageBox::Yes;
+}
+
+bool GuiUserPrompts::confirm(const QString &title, const QString &text)
+{
+    return ask(title, text, QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok) ==
+           QMessageBox::Ok;
+}
+
+QMessageBox::StandardButton GuiUserPrompts::ask(const QString &title, const QString &text,
+                                                QMessageBox::StandardButtons buttons,
+                                                QMessageBox::StandardButton defaultButton)
+{
+    QMessageBox box(QMessageBox::NoIcon, title, text, buttons, m_parent.data());
+    box.setDefaultButton(defaultButton);
+    // The texts come from the instrument and the serial devices: never read them as markup.
+    box.setTextFormat(Qt::PlainText);
+    return static_cast<QMessageBox::StandardButton>(box.exec());
+}
