@@ -1,7 +1,100 @@
+// Quorvel: reads and configures the ZQ2..ZQ5 sunshine sensors and the VTA1 pyranometer
+// on a serial port.
+#include "app/DemoSimulator.h"
+#include "app/GuiUserPrompts.h"
+#include "app/frmDisplay.h"
+#include "platform/PortTable.h"
+#include "platform/ProgramArguments.h"
+#include "platform/QtEventPump.h"
+#include "platform/QtSerialPort.h"
+#include "platform/SystemClock.h"
+
 #include <QApplication>
+#include <QIcon>
+
+#include <cstdio>
+#include <memory>
+#include <optional>
+
+namespace {
+
+const char Usage[] =
+    "Usage: quorvel [options]\n"
+    "\n"
+    "  --demo[=MODEL]  start the built-in simulator and list it as the first port\n"
+    "                  (MODEL: ZQ2, ZQ3, ZQ3v2, ZQ4, ZQ5 or VTA1; default ZQ5)\n"
+    "  --device PATH   list the serial device PATH before the system's ports\n"
+    "                  (may be given several times)\n"
+    "  /E              show the Test menu with the terminal\n"
+    "  /L              show the built-in-logger menu and the log status\n"
+    "  /Pn             search serial ports 1 to n for an instrument (default 16)\n"
+    "  --help          show this text\n"
+    "\n"
+    "The /E, /L and /P options are matched anywhere on the command line, in any case.\n"
+    "Port n of the program (\"COM n\") is the n-th device listed: the simulator, the\n"
+    "--device paths, then the system's serial ports; the Serial port menu shows which.\n";
+
+int failure(const QString &text)
+{
+    std::fprintf(stderr, "quorvel: %s\n", qPrintable(text));
+    return 2;
+}
+
+} // namespace
 
 int main(int argc, char **argv)
 {
+    // The options are read before the window system is reached, so --help works
+    // without a display.
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args.append(QString::fromLocal8Bit(argv[i]));
+    const ProgramOptions options = ParseProgramArguments(args);
+    if (options.help) {
+        std::fputs(Usage, stdout);
+        return 0;
+    }
+    if (!options.errors.isEmpty())
+        return failure(options.errors.join(QStringLiteral("; ")));
+    std::optional<SimModel> demoModel;
+    if (options.demo) {
+        demoModel =
+            modelFromName(options.demoModel.isEmpty() ? QStringLiteral("ZQ5") : options.demoModel);
+        if (!demoModel)
+            return failure(QStringLiteral("unknown model ") + options.demoModel +
+                           QStringLiteral(" (ZQ2, ZQ3, ZQ3v2, ZQ4, ZQ5 or VTA1)"));
+    }
+
     QApplication app(argc, argv);
-    return 0;
+    QApplication::setApplicationName(QStringLiteral("Quorvel"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/pictures/app.svg")));
+
+    std::unique_ptr<DemoSimulator> simulator;
+    PortTable table;
+    if (demoModel) {
+        simulator = std::make_unique<DemoSimulator>(DemoSimulator::demoOptions(*demoModel));
+        if (simulator->devicePath().isEmpty())
+            return failure(QStringLiteral("cannot start the built-in simulator: ") +
+                           simulator->errorString());
+        table.addDevice(simulator->devicePath(),
+                        QStringLiteral("built-in simulator ") + modelName(*demoModel));
+    }
+    for (const QString &device : options.devices)
+        table.addDevice(device);
+    table.addSystemPorts(PortTable::systemPorts());
+
+    int result = 0;
+    {
+        QtSerialPort port(table);
+        SystemClock clock;
+        QtEventPump pump;
+        GuiUserPrompts prompts;
+        frmDisplay window(port, clock, pump, prompts, &table);
+        prompts.setParentWindow(&window);
+        window.startUp(options.rest.join(QLatin1Char(' ')));
+        result = QApplication::exec();
+    }
+    // The window (and with it the port) is gone; now the simulator may stop.
+    simulator.reset();
+    return result;
 }
