@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QString>
+
+// What a logging run needs from the window it runs in: the user's choices, the places it
+// shows its state, the timer that drives it and the window events it lets run.
+class LoggingRunView
+{
+public:
+    virtual ~LoggingRunView() = default;
+
+    virtual bool individualSensors() const = 0; // "Individual sensors" ticked
+    virtual bool logToFile() const = 0;         // "Log to file" ticked
+    virtual void clearLogToFile() = 0;
+    virtual QString logPeriodText() const = 0;
+    virtual QString avgPeriodText() const = 0;
+    // The main window's test-menu flag: chip temperature and sensor spread shown.
+    virtual bool testMenuFlag() const = 0;
+
+    // The status bar: the link's status, and the clock and messages.
+    virtual void showLinkStatus(const QString &text) = 0;
+    virtual void showMessage(const QString &text) = 0;
+    // Appends text (lines ended by CR LF) to the output box.
+    virtual void appendOutput(const QString &text) = 0;
+    virtual void showHeading(const QString &text) = 0;
+    // Logging: the start button becomes the stop button and the choices are locked;
+    // idle: the other way round.
+    virtual void showLogging(bool logging) = 0;
+    // Lays the window out again, with the log file's name in its title when one is used.
+    virtual void layoutWindow() = 0;
+    virtual void showPlainTitle() = 0;
+    // A run-time failure: a message box with "Error: " and the description.
+    virtual void showRunTimeError(const QString &description) = 0;
+
+    virtual void startTimer(int intervalMs) = 0;
+    virtual void stopTimer() = 0;
+    virtual bool timerEnabled() const = 0;
+    // Lets pending window events run (a click on the stop button gets through here).
+    virtual void letEventsRun() = 0;
+};

@@ -1,0 +1,131 @@
+#include "PeriodLines.h"
+
+#include "common/NamedFormats.h"
+#include "common/NumberFormat.h"
+#include "common/TextPadding.h"
+#include "common/TimeOfDay.h"
+
+#include <QStringList>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+constexpr int FirstSensor = 1;
+constexpr int Sensors = 8;
+
+QString ClockText(float secondsAfterMidnight)
+{
+    return LongTimeText(TimeOfDayFromSeconds(secondsAfterMidnight));
+}
+
+float average(float sum, qint16 count)
+{
+    return sum / static_cast<float>(count);
+}
+
+float individualSum(const ReadingSums &sums, int channel)
+{
+    return sums.IndividualSums[static_cast<size_t>(channel)];
+}
+
+// The averages of a period as file fields, before any separator.
+QStringList FileFields(const ReadingSums &sums, const LineSettings &settings)
+{
+    const qint16 n = sums.ReadingCount;
+    if (n < 1)
+        return {QStringLiteral("bad readings")};
+    const QString oneDecimal = QStringLiteral("0.0");
+    QStringList fields{FormatNumber(average(sums.TotalSum, n), settings.fmt),
+                       FormatNumber(average(sums.DiffuseSum, n), settings.fmt),
+                       FormatNumber(average(sums.SunCount, n), oneDecimal)};
+    if (settings.individual) {
+        for (int i = 0; i < Sensors; ++i)
+            fields << FormatNumber(average(individualSum(sums, i), n), oneDecimal);
+    }
+    if (settings.temperatureModel) {
+        fields << FormatNumber(average(sums.ThermSum, n), oneDecimal);
+        if (settings.testMenu)
+            fields << FormatNumber(average(sums.ChipSum, n), oneDecimal);
+    }
+    return fields;
+}
+
+} // namespace
+
+QString AveragePattern(const QString &units)
+{
+    return units.contains(QLatin1String("klux")) ? QStringLiteral("0.00") : QStringLiteral("0.0");
+}
+
+QString ScreenHeading(const LineSettings &settings)
+{
+    QString heading = QStringLiteral("  Time      Total Diffuse  Sun");
+    if (settings.individual)
+        heading += QStringLiteral("     P0     P1     P2     P3     P4     P5     P6     P7");
+    if (settings.temperatureModel)
+        heading += QStringLiteral("   Temp");
+    return heading;
+}
+
+QString ScreenLine(const ReadingSums &sums, float periodEnd, const LineSettings &settings)
+{
+    QString line = ClockText(periodEnd) + QLatin1Char(' ');
+    const qint16 n = sums.ReadingCount;
+    if (n < 1)
+        return line + QStringLiteral("bad readings");
+
+    line += PadLeft(FormatNumber(average(sums.TotalSum, n), settings.fmt), 8);
+    line += PadLeft(FormatNumber(average(sums.DiffuseSum, n), settings.fmt), 8);
+    line += FormatNumber(average(sums.SunCount, n), QStringLiteral("  0.0"));
+
+    // The spread of sensors 1..7: the largest sum over the smallest.
+    float largest = std::numeric_limits<float>::lowest();
+    float smallest = std::numeric_limits<float>::max();
+    if (settings.individual) {
+        for (int i = 0; i < Sensors; ++i) {
+            const float sum = individualSum(sums, i);
+            line += PadLeft(FormatNumber(average(sum, n), QStringLiteral(" ###0.0")), 7);
+            if (i >= FirstSensor) {
+                largest = std::max(largest, sum);
+                smallest = std::min(smallest, sum);
+            }
+        }
+    }
+    if (settings.temperatureModel) {
+        line += PadLeft(FormatNumber(average(sums.ThermSum, n), QStringLiteral(" ##0.0")), 7);
+        if (settings.testMenu)
+            line += PadLeft(FormatNumber(average(sums.ChipSum, n), QStringLiteral(" ##0.0")), 7);
+    }
+    if (settings.testMenu && settings.individual && smallest > 0)
+        line += PadLeft(FormatNumber(largest / smallest, QStringLiteral("#0.000")), 7);
+    return line;
+}
+
+QString FileLine(const ReadingSums &sums, const QDate &periodDate, float periodEnd,
+                 const LineSettings &settings, QChar separator)
+{
+    const bool commaForm = separator == QLatin1Char(',');
+    QString stamp = ShortDateText(periodDate) + QLatin1Char(' ') + ClockText(periodEnd);
+    if (commaForm)
+        stamp.replace(QLatin1Char(','), QLatin1Char('.'));
+    QString line = stamp;
+    for (QString field : FileFields(sums, settings)) {
+        if (commaForm)
+            field.replace(QLatin1Char(','), QLatin1Char('.'));
+        line += separator + field;
+    }
+    return line;
+}
+
+QDate PeriodEndDate(const QDateTime &now, float periodEnd)
+{
+    // The end lies TimeDiff(now, end) seconds from now, the short way round midnight;
+    // the whole days that step crosses are the days between today and the end's date.
+    const float nowSeconds = SecondsSinceMidnight(now);
+    const double endFromToday = double(nowSeconds) + double(TimeDiff(nowSeconds, periodEnd));
+    const double days = std::round((endFromToday - double(periodEnd)) / double(SecondsPerDay));
+    return now.date().addDays(static_cast<qint64>(days));
+}
