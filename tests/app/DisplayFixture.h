@@ -47,11 +47,14 @@ protected:
         window.reset();
     }
 
-    // A fresh window in place of the one before (which is closed first, as at the end
-    // of a run), showing the devices of `table` when given.
+    // A fresh window in place of the one before, and no far ends on the ports (add them
+    // again); the window shows the devices of `table` when given.
     void rebuildWindow(const PortTable *table = nullptr)
     {
         window.reset();
+        simulated.clear();
+        scripted.clear();
+        instruments.clear();
         window = std::make_unique<frmDisplay>(port, clock, pump, prompts, table);
     }
 

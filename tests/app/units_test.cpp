@@ -177,8 +177,9 @@ TEST_F(UnitsTest, FailuresPutBackTheUnitsTheLinkReports)
         EXPECT_EQ(selected(), c.selected);
         expectOnlyBold(c.bold);
         EXPECT_EQ(window->statusBarText(), QString::fromLatin1(c.status));
-        if (QByteArray(c.status) == "SetUnits command failed")
+        if (QByteArray(c.status) == "SetUnits command failed") {
             EXPECT_EQ(takeWritten(1), QByteArray("RTU2R")); // back to the prompt
+        }
     }
 }
 
