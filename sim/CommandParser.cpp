@@ -1,5 +1,8 @@
 #include "CommandParser.h"
 
+#include "link/Crc.h"
+#include "link/Frame.h"
+
 namespace {
 
 constexpr char CR = '\r';
@@ -15,11 +18,67 @@ bool isDigit(char byte)
     return byte >= '0' && byte <= '9';
 }
 
+bool isNoise(char byte)
+{
+    const auto value = static_cast<quint8>(byte);
+    return (value < 0x20 || value >= 0x7F) && byte != CR && byte != LF;
+}
+
 } // namespace
+
+void CommandParser::append(const QByteArray &bytes, double receivedAt)
+{
+    if (bytes.isEmpty())
+        return;
+    // Only an unfinished frame can be left at the front once the caller has taken every
+    // command; a pause in the middle of it means it will never be finished.
+    if (!m_pending.isEmpty() && m_pending.at(0) == Frame::StartByte &&
+        receivedAt - m_lastByteAt > FrameGapSeconds)
+        m_pending.clear();
+    m_pending += bytes;
+    m_lastByteAt = receivedAt;
+}
 
 std::optional<SimCommand> CommandParser::next(SimMode mode)
 {
-    return mode == SimMode::Prompt ? nextAtPrompt() : nextInTestMode();
+    for (;;) {
+        if (m_pending.isEmpty())
+            return std::nullopt;
+        if (m_pending.at(0) != Frame::StartByte) {
+            auto command = mode == SimMode::Prompt ? nextAtPrompt() : nextInTestMode();
+            // Text parsing stops short of a frame's start byte.
+            if (command || m_pending.isEmpty() || m_pending.at(0) != Frame::StartByte)
+                return command;
+            continue;
+        }
+        std::optional<SimCommand> command;
+        switch (frameAtFront(command)) {
+        case Step::Command:
+            return command;
+        case Step::Wait:
+            return std::nullopt;
+        case Step::Again:
+            break;
+        }
+    }
+}
+
+CommandParser::Step CommandParser::frameAtFront(std::optional<SimCommand> &command)
+{
+    if (m_pending.size() < Frame::HeaderSize)
+        return Step::Wait;
+    const int length = Frame::byteAt(m_pending, 4) + Frame::Overhead;
+    if (m_pending.size() < length)
+        return Step::Wait;
+    if (CalcCrc(m_pending.constData(), length) == 0) {
+        command = take(SimCommand::Kind::Packet, length);
+        return Step::Command;
+    }
+    // Not a frame after all, or a damaged one: start again at the next start byte in it.
+    ++m_rejectedFrames;
+    const auto restart = m_pending.indexOf(Frame::StartByte, 1);
+    m_pending.remove(0, restart > 0 && restart < length ? restart : length);
+    return Step::Again;
 }
 
 SimCommand CommandParser::take(SimCommand::Kind kind, int length)
@@ -32,8 +91,8 @@ SimCommand CommandParser::take(SimCommand::Kind kind, int length)
 std::optional<SimCommand> CommandParser::nextAtPrompt()
 {
     // At the prompt every command is one letter; anything else (line ends typed at a
-    // terminal, noise on the line) is passed over.
-    while (!m_pending.isEmpty()) {
+    // terminal, noise on the line) is passed over, up to the start of a frame.
+    while (!m_pending.isEmpty() && m_pending.at(0) != Frame::StartByte) {
         switch (m_pending.at(0)) {
         case 'R':
             return take(SimCommand::Kind::Return, 1);
@@ -52,9 +111,10 @@ std::optional<SimCommand> CommandParser::nextAtPrompt()
 
 std::optional<SimCommand> CommandParser::nextInTestMode()
 {
-    while (!m_pending.isEmpty() && isLineSpace(m_pending.at(0)))
+    while (!m_pending.isEmpty() && m_pending.at(0) != Frame::StartByte &&
+           (isLineSpace(m_pending.at(0)) || isNoise(m_pending.at(0))))
         m_pending.remove(0, 1);
-    if (m_pending.isEmpty())
+    if (m_pending.isEmpty() || m_pending.at(0) == Frame::StartByte)
         return std::nullopt;
 
     const char first = m_pending.at(0);

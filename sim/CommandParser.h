@@ -21,6 +21,7 @@ struct SimCommand
         Details,         // "X" CR in test mode
         SunshineRatio,   // "T" CR (LF) in test mode
         Unknown,         // anything else in test mode
+        Packet,          // a frame with a good CRC, in any mode
     };
     Kind kind;
     QByteArray text; // the bytes that made up the command
@@ -31,18 +32,34 @@ struct SimCommand
 // an incomplete one waits for more bytes. What a byte means depends on the mode the
 // instrument is in when the command begins, so the caller asks for one command at a
 // time and acts on it before asking for the next.
+//
+// A packet frame (start byte 0x0F, command, address, length n, n data bytes, CRC) is
+// recognised in either mode. A frame whose CRC is wrong gets no answer: its bytes up to
+// the next start byte inside it are dropped, so a stray 0x0F in front of a good frame
+// costs nothing. A frame left unfinished for FrameGapSeconds is forgotten when the next
+// bytes come, as the firmware's receiver starts afresh after a pause. In test mode, bytes
+// that are neither printable nor line ends are line noise and passed over.
 class CommandParser
 {
 public:
-    void append(const QByteArray &bytes) { m_pending += bytes; }
+    static constexpr double FrameGapSeconds = 0.2;
+
+    // `receivedAt` is the time the bytes came, in seconds on any steady clock.
+    void append(const QByteArray &bytes, double receivedAt = 0);
     std::optional<SimCommand> next(SimMode mode);
     void clear() { m_pending.clear(); }
     const QByteArray &pending() const { return m_pending; }
+    // Frames dropped for a wrong CRC so far.
+    int rejectedFrames() const { return m_rejectedFrames; }
 
 private:
+    enum class Step { Command, Wait, Again };
+    Step frameAtFront(std::optional<SimCommand> &command);
     std::optional<SimCommand> nextAtPrompt();
     std::optional<SimCommand> nextInTestMode();
     SimCommand take(SimCommand::Kind kind, int length);
 
     QByteArray m_pending;
+    double m_lastByteAt = 0;
+    int m_rejectedFrames = 0;
 };

@@ -1,12 +1,26 @@
 #include "Instrument.h"
 
+#include <algorithm>
+
 Instrument::Instrument(const Clock &clock, const InstrumentOptions &options)
     : m_clock(clock),
       m_state(options.model,
               options.identity.value_or(InstrumentIdentity::defaultFor(options.model))),
       m_sky(options.skyOffsetSeconds), m_scheduler(options.latencySeconds), m_replies(m_state),
-      m_faults(options.faults)
-{}
+      m_faults(options.faults), m_blockLatency(std::max(0.0, options.blockLatencySeconds)),
+      m_logger(clock, m_sky, m_state, options.logger)
+{
+    m_state.setLogging(m_logger.logging());
+}
+
+void Instrument::setFaults(const SimFaults &faults)
+{
+    m_faults = faults;
+    m_lostAcknowledgements.reset();
+    m_corruptBlocks.reset();
+    m_lateBlocks.reset();
+    m_garbageFrames.reset();
+}
 
 SkyReading Instrument::readingNow() const
 {
@@ -18,11 +32,64 @@ QList<SimReply> Instrument::receive(const QByteArray &bytes)
     // A silent instrument is a dead one: it does not even listen.
     if (m_faults.silent)
         return {};
-    m_parser.append(bytes);
-    QByteArray reply;
-    while (const auto command = m_parser.next(m_state.mode()))
-        reply += execute(*command);
-    return m_scheduler.schedule(reply, m_faults);
+    m_parser.append(bytes, m_clock.monotonicSeconds());
+    QList<SimReply> out;
+    QByteArray text;
+    while (const auto command = m_parser.next(m_state.mode())) {
+        if (command->kind != SimCommand::Kind::Packet) {
+            text += execute(*command);
+            continue;
+        }
+        // Text answered so far goes out ahead of the packet's answer.
+        out += m_scheduler.schedule(text, m_faults);
+        text.clear();
+        out += answerPacket(command->text);
+    }
+    out += m_scheduler.schedule(text, m_faults);
+    return out;
+}
+
+QByteArray Instrument::withTrailingGarbage(const QByteArray &bytes)
+{
+    if (bytes.isEmpty() || !m_garbageFrames.strikes(m_faults.garbageBetweenFrames))
+        return bytes;
+    return bytes + ReplyScheduler::noise();
+}
+
+QList<SimReply> Instrument::answerPacket(const QByteArray &frame)
+{
+    if (!m_state.traits().hasLogger)
+        return {};
+    const SimPacketAnswer answer = m_logger.answer(frame);
+    m_state.setLogging(m_logger.logging());
+    if (!answer.isBlockRequest)
+        return m_scheduler.schedule(withTrailingGarbage(answer.frame), m_faults);
+
+    QByteArray acknowledgement = answer.frame;
+    if (m_lostAcknowledgements.strikes(m_faults.lostAcknowledgement))
+        acknowledgement.clear();
+    QByteArray block = answer.block;
+    if (m_corruptBlocks.strikes(m_faults.corruptBlock) && !block.isEmpty()) {
+        // A byte in the middle of the data (the CRC itself when there is no data).
+        const auto at = block.size() > 2 ? (block.size() - 2) / 2 : 0;
+        block[at] = static_cast<char>(block.at(at) ^ 0x5A);
+    }
+    double blockDelay = m_blockLatency;
+    if (m_lateBlocks.strikes(m_faults.lateBlock))
+        blockDelay += std::max(0.0, m_faults.lateBlockSeconds);
+
+    QList<SimReply> out =
+        m_scheduler.schedule(withTrailingGarbage(acknowledgement), m_faults, m_blockLatency);
+    out += m_scheduler.schedule(withTrailingGarbage(block), m_faults, blockDelay);
+    return out;
+}
+
+QByteArray Instrument::selectUnits(const QByteArray &command)
+{
+    // Records made before the change keep the units they were measured in.
+    m_logger.update();
+    const int code = command.at(1) - '0';
+    return m_replies.unitsAnswer(command, m_state.selectUnits(code));
 }
 
 QByteArray Instrument::execute(const SimCommand &command)
@@ -33,16 +100,15 @@ QByteArray Instrument::execute(const SimCommand &command)
         m_state.setMode(SimMode::Prompt);
         return m_replies.prompt(m_faults.badPrompt);
     case Kind::Identify:
+        m_state.setLogging(m_logger.logging());
         return m_replies.identification();
     case Kind::Readings:
         return m_replies.readings(readingNow());
     case Kind::EnterTest:
         m_state.setMode(SimMode::Test);
         return m_replies.testModeEntered();
-    case Kind::SelectUnits: {
-        const int code = command.text.at(1) - '0';
-        return m_replies.unitsAnswer(command.text, m_state.selectUnits(code));
-    }
+    case Kind::SelectUnits:
+        return selectUnits(command.text);
     case Kind::SensorCounts:
         return m_replies.sensorCounts(readingNow());
     case Kind::Temperatures:
@@ -55,6 +121,8 @@ QByteArray Instrument::execute(const SimCommand &command)
         return m_replies.sunshineRatio();
     case Kind::Unknown:
         return m_replies.unknown(command.text);
+    case Kind::Packet:
+        break;
     }
     return QByteArray();
 }

@@ -3,6 +3,7 @@
 #include "CommandParser.h"
 #include "InstrumentState.h"
 #include "ReplyScheduler.h"
+#include "SimLogger.h"
 #include "SkyModel.h"
 #include "TextReplies.h"
 
@@ -25,13 +26,19 @@ struct InstrumentOptions
     double skyOffsetSeconds = 0;
     // Time from the end of a command to the start of its reply.
     double latencySeconds = 0.005;
+    // Extra time before the answer to a data-block request: the instrument reads its
+    // memory first.
+    double blockLatencySeconds = 0;
+    // The data logger (models that have one).
+    SimLoggerOptions logger;
     // Serial number, calibration and supply; the model's defaults when not given.
     std::optional<InstrumentIdentity> identity;
 };
 
 // The simulated instrument: takes the bytes the computer sends and answers as the real
-// one does, from its state, its clock and a deterministic sky. It keeps no time of its
-// own besides the clock it is given and never blocks, so one model serves the tests
+// one does, from its state, its clock and a deterministic sky: text commands, and packet
+// frames for its data logger (models without a logger ignore them). It keeps no time of
+// its own besides the clock it is given and never blocks, so one model serves the tests
 // (virtual clock), the pseudo-terminal simulator and the demo (system clock).
 //
 // Not thread-safe: use it from one thread.
@@ -46,9 +53,11 @@ public:
     QList<SimReply> receive(const QByteArray &bytes);
 
     const SimFaults &faults() const { return m_faults; }
-    void setFaults(const SimFaults &faults) { m_faults = faults; }
+    void setFaults(const SimFaults &faults);
     double latencySeconds() const { return m_scheduler.latencySeconds(); }
     void setLatencySeconds(double seconds) { m_scheduler.setLatencySeconds(seconds); }
+    double blockLatencySeconds() const { return m_blockLatency; }
+    void setBlockLatencySeconds(double seconds) { m_blockLatency = seconds > 0 ? seconds : 0; }
 
     const InstrumentState &state() const { return m_state; }
     InstrumentState &state() { return m_state; }
@@ -58,9 +67,15 @@ public:
     SkyReading readingNow() const;
     // The reply texts of this instrument (for tests that predict a reply).
     const TextReplies &replies() const { return m_replies; }
+    SimLogger &logger() { return m_logger; }
+    const CommandParser &parser() const { return m_parser; }
 
 private:
     QByteArray execute(const SimCommand &command);
+    QList<SimReply> answerPacket(const QByteArray &frame);
+    QByteArray selectUnits(const QByteArray &command);
+    // Noise after a frame or block when the fault strikes.
+    QByteArray withTrailingGarbage(const QByteArray &bytes);
 
     const Clock &m_clock;
     InstrumentState m_state;
@@ -69,4 +84,10 @@ private:
     ReplyScheduler m_scheduler;
     TextReplies m_replies;
     SimFaults m_faults;
+    double m_blockLatency;
+    SimLogger m_logger;
+    FaultCounter m_lostAcknowledgements;
+    FaultCounter m_corruptBlocks;
+    FaultCounter m_lateBlocks;
+    FaultCounter m_garbageFrames;
 };

@@ -7,11 +7,13 @@ QByteArray ReplyScheduler::noise()
     return QByteArray("\x00\xE5\x7E\x13\xFF", 5);
 }
 
-QList<SimReply> ReplyScheduler::schedule(const QByteArray &reply, const SimFaults &faults) const
+QList<SimReply> ReplyScheduler::schedule(const QByteArray &reply, const SimFaults &faults,
+                                         double extraDelay) const
 {
     if (faults.silent || reply.isEmpty())
         return {};
-    const double start = m_latency + (faults.late ? std::max(0.0, faults.lateSeconds) : 0.0);
+    const double start = m_latency + std::max(0.0, extraDelay) +
+                         (faults.late ? std::max(0.0, faults.lateSeconds) : 0.0);
     const QByteArray bytes = faults.garbage ? noise() + reply : reply;
 
     const auto size = static_cast<int>(bytes.size());

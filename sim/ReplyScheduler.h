@@ -10,7 +10,40 @@ struct SimReply
     QByteArray bytes;
 };
 
-// Faults the simulated instrument can be told to show; they can be changed at any time.
+// When a countable fault strikes: on every `every`-th event (1: each one), or only on
+// the first of those when `once` is set. every = 0 switches it off.
+struct FaultSchedule
+{
+    int every = 0;
+    bool once = false;
+
+    static FaultSchedule everyNth(int n) { return {n, false}; }
+    static FaultSchedule onceAt(int n) { return {n, true}; }
+};
+
+// Counts the events a fault may strike and tells when it does.
+class FaultCounter
+{
+public:
+    bool strikes(const FaultSchedule &schedule)
+    {
+        if (schedule.every <= 0)
+            return false;
+        ++m_events;
+        if (m_events % schedule.every != 0 || (schedule.once && m_struck))
+            return false;
+        m_struck = true;
+        return true;
+    }
+    void reset() { *this = FaultCounter(); }
+
+private:
+    long long m_events = 0;
+    bool m_struck = false;
+};
+
+// Faults the simulated instrument can be told to show; they can be changed at any time
+// (which starts the counts of the countable ones afresh).
 struct SimFaults
 {
     bool silent = false; // answers nothing at all
@@ -21,6 +54,14 @@ struct SimFaults
     double splitSeconds = 0.3;
     bool garbage = false;   // sends a few noise bytes before each reply
     bool badPrompt = false; // ends the answer to "R" with a wrong prompt byte
+
+    // Data-block requests (command 22) counted from 1:
+    FaultSchedule lostAcknowledgement; // no acknowledgement frame; the block still follows
+    FaultSchedule corruptBlock;        // one byte of the block flipped, its CRC left as it was
+    FaultSchedule lateBlock;           // the block follows lateBlockSeconds after its time
+    double lateBlockSeconds = 1.5;
+    // Frames and blocks sent, counted from 1: noise bytes follow the one struck.
+    FaultSchedule garbageBetweenFrames;
 };
 
 // Decides when the bytes of a reply go out: after the instrument's latency, later when
@@ -33,7 +74,9 @@ public:
     double latencySeconds() const { return m_latency; }
     void setLatencySeconds(double seconds) { m_latency = seconds > 0 ? seconds : 0; }
 
-    QList<SimReply> schedule(const QByteArray &reply, const SimFaults &faults) const;
+    // The pieces of a reply, `extraDelay` seconds later than the latency alone.
+    QList<SimReply> schedule(const QByteArray &reply, const SimFaults &faults,
+                             double extraDelay = 0) const;
 
     // The noise sent before a reply: no CR, no prompt byte, nothing that reads as a prompt.
     static QByteArray noise();

@@ -45,7 +45,20 @@ SkyReading SkyModel::at(const QDateTime &clockTime) const
 {
     const QDateTime skyTime =
         clockTime.addMSecs(static_cast<qint64>(std::llround(m_offsetSeconds * 1000.0)));
-    const double secondsOfDay = skyTime.time().msecsSinceStartOfDay() / 1000.0;
+    return atSkyTime(skyTime.date().toJulianDay(), skyTime.time().msecsSinceStartOfDay() / 1000.0);
+}
+
+SkyReading SkyModel::atLocalMs(qint64 localMs) const
+{
+    const qint64 skyMs = localMs + static_cast<qint64>(std::llround(m_offsetSeconds * 1000.0));
+    constexpr qint64 MsPerDay = 86400000;
+    // Floor division, so that a time before the day count's origin still has its day.
+    const qint64 day = skyMs >= 0 ? skyMs / MsPerDay : -((-skyMs + MsPerDay - 1) / MsPerDay);
+    return atSkyTime(day, static_cast<double>(skyMs - day * MsPerDay) / 1000.0);
+}
+
+SkyReading SkyModel::atSkyTime(qint64 julianDay, double secondsOfDay) const
+{
     const double hour = secondsOfDay / 3600.0;
 
     double elevation = 0;
@@ -53,8 +66,7 @@ SkyReading SkyModel::at(const QDateTime &clockTime) const
         elevation = std::sin(Pi * (hour - SunriseHour) / (SunsetHour - SunriseHour));
 
     // Cloud cover changes smoothly from one minute's cloud to the next.
-    const qint64 minute =
-        skyTime.date().toJulianDay() * 1440 + static_cast<qint64>(std::floor(secondsOfDay / 60.0));
+    const qint64 minute = julianDay * 1440 + static_cast<qint64>(std::floor(secondsOfDay / 60.0));
     const double within = std::fmod(secondsOfDay, 60.0) / 60.0;
     const double cover = cloudCover(minute) * (1.0 - within) + cloudCover(minute + 1) * within;
 

@@ -26,6 +26,10 @@ public:
     explicit SkyModel(double skyOffsetSeconds = 0) : m_offsetSeconds(skyOffsetSeconds) {}
 
     SkyReading at(const QDateTime &clockTime) const;
+    // The same for a local date and time given as milliseconds from the start of the
+    // Julian day count (day d begins at d * 86400000): no time zone, so no calendar
+    // object is needed when many moments are read in a row.
+    SkyReading atLocalMs(qint64 localMs) const;
     double offsetSeconds() const { return m_offsetSeconds; }
 
     // The offset that makes the sky read `hour` (0..24) when the clock reads `now`.
@@ -36,6 +40,7 @@ public:
 
 private:
     double cloudCover(qint64 minute) const;
+    SkyReading atSkyTime(qint64 julianDay, double secondsOfDay) const;
 
     double m_offsetSeconds;
 };

@@ -10,8 +10,10 @@
 #include <QFile>
 #include <QSocketNotifier>
 
+#include <climits>
 #include <csignal>
 #include <cstdio>
+#include <optional>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -62,6 +64,32 @@ int usageError(const QString &text)
     return 2;
 }
 
+// "N" or "every:N" strikes on every N-th event, "once:N" on the N-th only.
+std::optional<FaultSchedule> faultSchedule(const QString &text)
+{
+    const bool once = text.startsWith(QLatin1String("once:"));
+    QString number = text;
+    if (once)
+        number.remove(0, 5);
+    else if (text.startsWith(QLatin1String("every:")))
+        number.remove(0, 6);
+    bool ok = false;
+    const int n = number.toInt(&ok);
+    if (!ok || n < 1)
+        return std::nullopt;
+    return FaultSchedule{n, once};
+}
+
+// A whole number within [low, high] from an option's value.
+std::optional<int> wholeNumber(const QString &text, int low, int high)
+{
+    bool ok = false;
+    const int value = text.toInt(&ok);
+    if (!ok || value < low || value > high)
+        return std::nullopt;
+    return value;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -98,8 +126,64 @@ int main(int argc, char **argv)
                                                       "prompt byte."));
     const QCommandLineOption noStdin(QStringLiteral("no-stdin"),
                                      QStringLiteral("Keep running when standard input ends."));
-    parser.addOptions(
-        {model, latency, pace, skyHour, silent, late, split, garbage, badPrompt, noStdin});
+    const QCommandLineOption blockLatency(
+        QStringLiteral("block-latency-ms"),
+        QStringLiteral("Extra time before answering a data-block request (default 0)."),
+        QStringLiteral("N"), QStringLiteral("0"));
+    const QString scheduleHelp =
+        QStringLiteral(" N or every:N: every N-th time; once:N: the N-th time only.");
+    const QCommandLineOption lostAck(
+        QStringLiteral("lost-ack"),
+        QStringLiteral("Leave out the acknowledgement of data-block requests.") + scheduleHelp,
+        QStringLiteral("WHEN"));
+    const QCommandLineOption corruptBlock(
+        QStringLiteral("corrupt-block"),
+        QStringLiteral("Flip a byte in data blocks.") + scheduleHelp, QStringLiteral("WHEN"));
+    const QCommandLineOption lateBlock(
+        QStringLiteral("late-block"),
+        QStringLiteral("Send data blocks late (see --late-block-ms).") + scheduleHelp,
+        QStringLiteral("WHEN"));
+    const QCommandLineOption lateBlockMs(
+        QStringLiteral("late-block-ms"),
+        QStringLiteral("How late a late data block is (default 1500)."), QStringLiteral("N"),
+        QStringLiteral("1500"));
+    const QCommandLineOption frameGarbage(
+        QStringLiteral("frame-garbage"),
+        QStringLiteral("Send noise bytes after packet frames and blocks.") + scheduleHelp,
+        QStringLiteral("WHEN"));
+    const QCommandLineOption memoryBlocks(
+        QStringLiteral("memory-blocks"),
+        QStringLiteral("Logger memory size in 512-byte blocks, 1-65535 (default 1024)."),
+        QStringLiteral("N"), QString::number(SimMemory::DefaultBlocks));
+    const QCommandLineOption prefillRecords(
+        QStringLiteral("prefill-records"),
+        QStringLiteral("Fill the logger memory with a dataset of N records ending now, with\n"
+                       "time gaps, a units change and a change of averaging period."),
+        QStringLiteral("N"), QStringLiteral("0"));
+    const QCommandLineOption downloaded(
+        QStringLiteral("downloaded-records"),
+        QStringLiteral("Records of the pre-filled dataset already downloaded."),
+        QStringLiteral("N"), QStringLiteral("0"));
+    const QCommandLineOption wrap(
+        QStringLiteral("wrap"),
+        QStringLiteral("The memory ring has wrapped: the dataset runs over the end of the\n"
+                       "memory and an older dataset fills the rest."));
+    const QCommandLineOption overwrite(
+        QStringLiteral("overwrite"),
+        QStringLiteral("The logger overwrites its oldest data when the memory is full."));
+    const QCommandLineOption logging(QStringLiteral("logging"),
+                                     QStringLiteral("The logger is logging at start."));
+    const QCommandLineOption stopped(QStringLiteral("stopped"),
+                                     QStringLiteral("The logger is stopped at start (default)."));
+    const QCommandLineOption clockOffset(
+        QStringLiteral("clock-offset"),
+        QStringLiteral("The logger's clock minus the computer's, in seconds (default 0)."),
+        QStringLiteral("SECONDS"), QStringLiteral("0"));
+    parser.addOptions({model,        latency,      pace,           skyHour,    silent,
+                       late,         split,        garbage,        badPrompt,  noStdin,
+                       blockLatency, lostAck,      corruptBlock,   lateBlock,  lateBlockMs,
+                       frameGarbage, memoryBlocks, prefillRecords, downloaded, wrap,
+                       overwrite,    logging,      stopped,        clockOffset});
     parser.process(app);
     if (!parser.positionalArguments().isEmpty())
         return usageError(QStringLiteral("unexpected argument ") +
@@ -127,6 +211,52 @@ int main(int argc, char **argv)
     options.instrument.faults.split = parser.isSet(split);
     options.instrument.faults.garbage = parser.isSet(garbage);
     options.instrument.faults.badPrompt = parser.isSet(badPrompt);
+
+    const double blockLatencyMs = parser.value(blockLatency).toDouble(&ok);
+    if (!ok || blockLatencyMs < 0)
+        return usageError(QStringLiteral("--block-latency-ms needs a number of milliseconds"));
+    options.instrument.blockLatencySeconds = blockLatencyMs / 1000.0;
+    const double lateMs = parser.value(lateBlockMs).toDouble(&ok);
+    if (!ok || lateMs < 0)
+        return usageError(QStringLiteral("--late-block-ms needs a number of milliseconds"));
+    options.instrument.faults.lateBlockSeconds = lateMs / 1000.0;
+    const std::pair<const QCommandLineOption *, FaultSchedule *> schedules[] = {
+        {&lostAck, &options.instrument.faults.lostAcknowledgement},
+        {&corruptBlock, &options.instrument.faults.corruptBlock},
+        {&lateBlock, &options.instrument.faults.lateBlock},
+        {&frameGarbage, &options.instrument.faults.garbageBetweenFrames},
+    };
+    for (const auto &[option, schedule] : schedules) {
+        if (!parser.isSet(*option))
+            continue;
+        const auto value = faultSchedule(parser.value(*option));
+        if (!value)
+            return usageError(QStringLiteral("--") + option->names().first() +
+                              QStringLiteral(" needs N, every:N or once:N (N from 1)"));
+        *schedule = *value;
+    }
+
+    SimLoggerOptions &logger = options.instrument.logger;
+    const auto blocks = wholeNumber(parser.value(memoryBlocks), 1, SimMemory::MaxBlocks);
+    if (!blocks)
+        return usageError(QStringLiteral("--memory-blocks needs a number from 1 to 65535"));
+    logger.memoryBlocks = *blocks;
+    const auto records = wholeNumber(parser.value(prefillRecords), 0, INT_MAX);
+    if (!records)
+        return usageError(QStringLiteral("--prefill-records needs a number of records"));
+    logger.prefill.records = *records;
+    const auto fetched = wholeNumber(parser.value(downloaded), 0, INT_MAX);
+    if (!fetched)
+        return usageError(QStringLiteral("--downloaded-records needs a number of records"));
+    logger.prefill.downloadedRecords = *fetched;
+    logger.prefill.wrap = parser.isSet(wrap);
+    logger.prefill.overwrite = parser.isSet(overwrite);
+    if (parser.isSet(logging) && parser.isSet(stopped))
+        return usageError(QStringLiteral("choose either --logging or --stopped"));
+    logger.prefill.logging = parser.isSet(logging);
+    logger.clockOffsetSeconds = parser.value(clockOffset).toDouble(&ok);
+    if (!ok)
+        return usageError(QStringLiteral("--clock-offset needs a number of seconds"));
 
     if (!quitOnSignals(app)) {
         std::fprintf(stderr, "quorvel-sim: cannot watch for signals\n");
