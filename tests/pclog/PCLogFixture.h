@@ -49,6 +49,8 @@ public:
     };
     QByteArray temperatures = "I\rTherm temp  21.40\rChip temp  25.10\rVref   2.500";
     QByteArray calibrationDump;
+    // Seconds from "E" to its dump.
+    double calibrationDelay = 0.01;
     // Readings and temperatures go unanswered (everything else still answers).
     bool readingsSilent = false;
     // Nothing is answered at all.
@@ -81,11 +83,11 @@ private:
         } else if (bytes == "I" && !readingsSilent) {
             answer(temperatures + "\rTEST:");
         } else if (bytes == "E") {
-            answer(calibrationDump + "\rTEST:");
+            answer(calibrationDump + "\rTEST:", calibrationDelay);
         }
     }
 
-    void answer(const QByteArray &reply) { m_line.deliver(reply, 0.01); }
+    void answer(const QByteArray &reply, double delay = 0.01) { m_line.deliver(reply, delay); }
 
     FakeLine &m_line;
     VirtualClock &m_clock;
