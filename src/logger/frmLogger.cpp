@@ -1,0 +1,379 @@
+#include "logger/frmLogger.h"
+
+#include "logger/MemoryBar.h"
+#include "logger/MemoryEstimate.h"
+#include "logger/PeriodLists.h"
+
+#include "common/DateTimeDays.h"
+#include "common/NamedFormats.h"
+#include "link/SensorLink.h"
+#include "platform/Clock.h"
+#include "platform/EventPump.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QStatusBar>
+
+#include <cmath>
+
+namespace {
+
+// The busy mouse pointer for the life of a read.
+class BusyPointer
+{
+public:
+    BusyPointer() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyPointer() { QApplication::restoreOverrideCursor(); }
+    BusyPointer(const BusyPointer &) = delete;
+    BusyPointer &operator=(const BusyPointer &) = delete;
+};
+
+const QColor Red(255, 0, 0);
+
+QString lines(QString text)
+{
+    return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+}
+
+void setTextColour(QWidget *widget, const QColor &colour)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    widget->setPalette(palette);
+}
+
+void fillList(QComboBox *list, const QList<PeriodEntry> &entries)
+{
+    const QSignalBlocker quiet(list);
+    list->clear();
+    for (const PeriodEntry &entry : entries)
+        list->addItem(entry.text, entry.seconds);
+    list->setCurrentIndex(-1);
+}
+
+} // namespace
+
+frmLogger::frmLogger(SensorLink &link, Clock &clock, EventPump &pump, UserPrompts &prompts,
+                     std::function<void()> giveBack, QWidget *parent)
+    : QMainWindow(parent), m_link(link), m_clock(clock), m_pump(pump), m_prompts(prompts),
+      m_giveBack(std::move(giveBack)), m_packets(link), m_reader(link, clock, m_packets),
+      m_ui(*this)
+{
+    setObjectName(QStringLiteral("frmLogger"));
+    fillList(m_ui.cboRdg, PeriodLists::readingPeriods());
+    fillList(m_ui.cboAvg, PeriodLists::initialAveragePeriods());
+
+    connect(m_ui.cmdRefresh, &QPushButton::clicked, this, &frmLogger::cmdRefresh_Click);
+    connect(m_ui.cmdSetTime, &QPushButton::clicked, this, &frmLogger::cmdSetTime_Click);
+    connect(m_ui.cmdStartLogging, &QPushButton::clicked, this, &frmLogger::cmdStartLogging_Click);
+    connect(m_ui.cmdDownload, &QPushButton::clicked, this, &frmLogger::cmdDownload_Click);
+    connect(m_ui.cboRdg, &QComboBox::currentIndexChanged, this, &frmLogger::cboRdg_Click);
+    connect(m_ui.cboAvg, &QComboBox::currentIndexChanged, this, &frmLogger::cboAvg_Click);
+
+    Timer1.setInterval(TimerIntervalMs);
+    connect(&Timer1, &QTimer::timeout, this, &frmLogger::Timer1_Timer);
+    Timer1.start();
+}
+
+frmLogger::~frmLogger() = default;
+
+double frmLogger::computerNow() const
+{
+    return DateTimeToDays(m_clock.now());
+}
+
+void frmLogger::setStatusText(const QString &text)
+{
+    m_ui.StatusBar1->showMessage(text);
+}
+
+// ---------------------------------------------------------------------------------------
+// Opening and closing
+
+void frmLogger::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (m_loaded)
+        return;
+    // The window paints first; the details are read once it is on the screen.
+    m_loaded = true;
+    setEnabled(false);
+    QTimer::singleShot(0, this, &frmLogger::Form_Load);
+}
+
+void frmLogger::Form_Load()
+{
+    m_loaded = true;
+    setEnabled(false);
+    m_ui.Bar1->setGeometry(0, 0, 0, 0);
+    m_ui.Bar2->setGeometry(0, 0, 0, 0);
+    repaint();
+    m_pump.processEvents();
+    show();
+    GetLoggerDetails();
+    setEnabled(true);
+    m_packets.setPacketDelay(LoadedPacketDelayMs);
+}
+
+void frmLogger::closeEvent(QCloseEvent *event)
+{
+    // The read in progress still uses the window: it closes once the read has ended.
+    if (m_reading) {
+        m_closePending = true;
+        event->ignore();
+        return;
+    }
+    Timer1.stop();
+    event->accept();
+    if (m_giveBack)
+        m_giveBack();
+}
+
+// ---------------------------------------------------------------------------------------
+// Reading the logger
+
+void frmLogger::GetLoggerDetails()
+{
+    if (m_reading)
+        return;
+    m_reading = true;
+    {
+        const BusyPointer busy;
+        setEnabled(false);
+        const LoggerDetailsView view = m_reader.read(m_state);
+        showDetails(view);
+        setStatusText(view.statusText);
+        setEnabled(true);
+    }
+    m_reading = false;
+    if (m_closePending) {
+        m_closePending = false;
+        close();
+    }
+}
+
+void frmLogger::showDetails(const LoggerDetailsView &view)
+{
+    m_ui.Label6->setText(lines(view.namesColumn));
+    m_ui.lblSerial->setText(lines(view.valuesColumn));
+    showLoggerTime(view);
+    if (view.programShown)
+        showProgram();
+    m_ui.lblNextRdg->setText(view.nextRecordText);
+    m_ui.lblFirstRecord->setText(view.firstRecordText);
+    if (view.lastRecordText)
+        m_ui.lblLastRecord->setText(*view.lastRecordText);
+    m_ui.lblRetrieved->setText(view.retrievedText);
+    DrawMemoryBar();
+    CalculateMemoryFull();
+}
+
+void frmLogger::showLoggerTime(const LoggerDetailsView &view)
+{
+    m_clockRead = view.clockRead;
+    m_ui.lblLoggerTime->setText(view.loggerTimeText);
+    if (!view.clockRead) {
+        Timer1.stop();
+        return;
+    }
+    QPalette palette = m_ui.lblLoggerTime->palette();
+    const QPalette normal = QApplication::palette(m_ui.lblLoggerTime);
+    palette.setColor(QPalette::Window, view.clockAlarm == ClockAlarm::RedBackground
+                                           ? Red
+                                           : normal.color(QPalette::Window));
+    palette.setColor(QPalette::WindowText, view.clockAlarm == ClockAlarm::RedText
+                                               ? Red
+                                               : normal.color(QPalette::WindowText));
+    m_ui.lblLoggerTime->setPalette(palette);
+
+    QPalette mirror = m_ui.txtLoggerTime->palette();
+    mirror.setColor(QPalette::Text, palette.color(QPalette::WindowText));
+    mirror.setColor(QPalette::Base, palette.color(QPalette::Window));
+    m_ui.txtLoggerTime->setPalette(mirror);
+    m_ui.txtLoggerTime->setText(m_ui.lblLoggerTime->text());
+    Timer1.start();
+}
+
+void frmLogger::showProgram()
+{
+    selectReadingPeriod(
+        PeriodLists::firstAtLeast(PeriodLists::readingPeriods(), m_state.LogPeriod));
+    QList<PeriodEntry> averages;
+    for (int i = 0; i < m_ui.cboAvg->count(); ++i)
+        averages.append({m_ui.cboAvg->itemText(i), m_ui.cboAvg->itemData(i).toInt()});
+    selectAveragePeriod(PeriodLists::firstAtLeast(averages, m_state.AvgPeriod));
+    m_ui.chkOverwrite->setChecked(m_state.overwrite());
+    ShowLoggingState(m_state.logging());
+}
+
+void frmLogger::ShowLoggingState(bool logging)
+{
+    m_ui.cmdStartLogging->setText(logging ? QStringLiteral("Stop logging")
+                                          : QStringLiteral("Start Logging"));
+    m_ui.cboRdg->setEnabled(!logging);
+    m_ui.cboAvg->setEnabled(!logging);
+    m_ui.chkOverwrite->setEnabled(!logging);
+}
+
+// ---------------------------------------------------------------------------------------
+// The period lists
+
+void frmLogger::selectReadingPeriod(int index)
+{
+    if (index < 0)
+        return;
+    {
+        const QSignalBlocker quiet(m_ui.cboRdg);
+        m_ui.cboRdg->setCurrentIndex(index);
+    }
+    cboRdg_Click();
+}
+
+void frmLogger::selectAveragePeriod(int index)
+{
+    if (index < 0)
+        return;
+    {
+        const QSignalBlocker quiet(m_ui.cboAvg);
+        m_ui.cboAvg->setCurrentIndex(index);
+    }
+    cboAvg_Click();
+}
+
+void frmLogger::FillAverageList()
+{
+    const QList<PeriodEntry> entries = PeriodLists::averagePeriodsFrom(m_ui.cboRdg->currentIndex());
+    fillList(m_ui.cboAvg, entries);
+    // An averaging period beyond the longest entry matches none: the list then shows no
+    // choice rather than one the logger does not use.
+    selectAveragePeriod(PeriodLists::firstAtLeast(entries, m_state.AvgPeriod));
+}
+
+void frmLogger::cboRdg_Click()
+{
+    FillAverageList();
+    if (m_ui.cboRdg->currentIndex() >= 0)
+        m_state.LogPeriod = m_ui.cboRdg->currentData().toInt();
+}
+
+void frmLogger::cboAvg_Click()
+{
+    if (m_ui.cboAvg->currentIndex() >= 0)
+        m_state.AvgPeriod = m_ui.cboAvg->currentData().toInt();
+    CalculateMemoryFull();
+}
+
+// ---------------------------------------------------------------------------------------
+// Memory bar and memory-full time
+
+void frmLogger::DrawMemoryBar()
+{
+    const QRect inner = m_ui.Picture1->contentsRect();
+    const auto layout = MemoryBar::compute(m_state.MemoryBlocks, m_state.RecordsRetrieved,
+                                           m_state.RecordsLogged, inner.width());
+    if (!layout.drawn)
+        return;
+    const auto pixels = [](double width) { return static_cast<int>(std::lround(width)); };
+    const int bar1 = pixels(layout.bar1Width);
+    m_ui.Bar1->setGeometry(inner.left(), inner.top(), bar1, inner.height());
+    m_ui.Bar2->setGeometry(inner.left() + pixels(layout.bar2Left), inner.top(),
+                           pixels(layout.bar2Width), inner.height());
+    const auto fill = [](QWidget *part, quint32 rgb) {
+        QPalette palette = part->palette();
+        palette.setColor(QPalette::Window, QColor::fromRgb(rgb));
+        part->setPalette(palette);
+    };
+    fill(m_ui.Bar1, MemoryBar::DownloadedRgb);
+    fill(m_ui.Bar2, MemoryBar::NotDownloadedRgb);
+    if (layout.firstRecordRgb)
+        setTextColour(m_ui.lblFirstRecord, QColor::fromRgb(*layout.firstRecordRgb));
+    if (layout.lastRecordRgb)
+        setTextColour(m_ui.lblLastRecord, QColor::fromRgb(*layout.lastRecordRgb));
+    if (layout.retrievedRgb)
+        setTextColour(m_ui.lblRetrieved, QColor::fromRgb(*layout.retrievedRgb));
+}
+
+void frmLogger::CalculateMemoryFull()
+{
+    const MemoryFullEstimate estimate = ::CalculateMemoryFull(m_state, m_clock.now());
+    switch (estimate.kind) {
+    case MemoryFullEstimate::Kind::None:
+        m_ui.lblMemoryFull->clear();
+        m_ui.lblEstimatedFull->clear();
+        return;
+    case MemoryFullEstimate::Kind::Logging:
+        m_ui.lblMemoryFullAt->setText(estimate.caption);
+        m_ui.lblMemoryFull->setText(estimate.text());
+        m_ui.lblMemoryFull->show();
+        m_ui.lblMemoryFullAt->show();
+        m_ui.lblEstimatedFull->hide();
+        m_ui.lblEstimatedFullAt->hide();
+        return;
+    case MemoryFullEstimate::Kind::NotLogging:
+        m_ui.lblEstimatedFull->setText(estimate.text());
+        m_ui.lblMemoryFull->hide();
+        m_ui.lblMemoryFullAt->hide();
+        m_ui.lblEstimatedFull->show();
+        m_ui.lblEstimatedFullAt->show();
+        return;
+    }
+}
+
+// ---------------------------------------------------------------------------------------
+// Timer and buttons
+
+void frmLogger::Timer1_Timer()
+{
+    // A tick that comes while a read lets window events run leaves the read alone.
+    if (m_reading)
+        return;
+    const double loggerNow = computerNow() + m_state.ClockOffset;
+    const QString now = FormatLoggerTime(loggerNow, true);
+    if (now != m_ui.lblLoggerTime->text()) {
+        m_ui.lblLoggerTime->setText(now);
+        m_ui.txtLoggerTime->setText(now);
+    }
+    if (!AdvanceNextRecord(m_state, loggerNow))
+        return;
+    m_ui.lblNextRdg->setText(FormatLoggerTime(m_state.NextRecordTime, true));
+    m_ui.lblFirstRecord->setText(FormatLoggerTime(m_state.FirstRecordTime, true));
+    m_ui.lblLastRecord->setText(
+        FormatLoggerTime(m_state.NextRecordTime - SecondsToDays(m_state.AvgPeriod), true));
+    // A full top block means a new block has begun: read everything again.
+    if (m_state.TopFill >= 512)
+        GetLoggerDetails();
+    else
+        DrawMemoryBar();
+}
+
+void frmLogger::resumeTimer1()
+{
+    if (m_clockRead)
+        Timer1.start();
+}
+
+void frmLogger::cmdRefresh_Click()
+{
+    setEnabled(false);
+    Timer1.stop();
+    GetLoggerDetails();
+    resumeTimer1();
+    setEnabled(true);
+}
+
+// Setting the logger's clock, starting and stopping logging and the download are
+// offered by the buttons; their dialogs come with the work on those operations.
+void frmLogger::cmdSetTime_Click()
+{}
+
+void frmLogger::cmdStartLogging_Click()
+{}
+
+void frmLogger::cmdDownload_Click()
+{}

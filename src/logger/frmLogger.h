@@ -1,0 +1,104 @@
+#pragma once
+
+#include "logger/LoggerDetailsReader.h"
+#include "logger/LoggerPackets.h"
+#include "logger/LoggerState.h"
+#include "logger/frmLoggerControls.h"
+
+#include <QMainWindow>
+#include <QTimer>
+
+#include <functional>
+
+class Clock;
+class EventPump;
+class SensorLink;
+class UserPrompts;
+
+// The built-in logger window ("Logger"): shows the logger's details, clock and clock
+// offset, program, dataset extent and download position, keeps the clock and the
+// next-record time moving between reads, draws the memory bar and estimates when memory
+// will be full. It borrows the link from the main window and gives the instrument back
+// when it closes.
+class frmLogger : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    static constexpr int TimerIntervalMs = 1000;
+    // Pause before each packet once the window has loaded.
+    static constexpr int LoadedPacketDelayMs = 25;
+
+    // `giveBack` runs when the window closes: it shows the main window and restarts its
+    // poll.
+    frmLogger(SensorLink &link, Clock &clock, EventPump &pump, UserPrompts &prompts,
+              std::function<void()> giveBack = {}, QWidget *parent = nullptr);
+    ~frmLogger() override;
+
+    // Loads the window: shows it and reads the logger's details. Runs by itself the
+    // first time the window is shown.
+    void Form_Load();
+
+    // Reads and shows everything. A tick or a close that comes while the read lets
+    // window events run waits for the read to end.
+    void GetLoggerDetails();
+    void DrawMemoryBar();
+    void CalculateMemoryFull();
+    // Logging on: "Stop logging", and the program cannot be changed; off: "Start Logging".
+    void ShowLoggingState(bool logging);
+
+    // The clock and next-record tick, every second.
+    QTimer Timer1;
+    void Timer1_Timer();
+    // Starts Timer1 again after an operation that stopped it, unless the last read could
+    // not get the logger's clock (the clock would then be the computer's, shifted by a
+    // stale offset).
+    void resumeTimer1();
+
+    void cmdRefresh_Click();
+    void cmdSetTime_Click();
+    void cmdStartLogging_Click();
+    void cmdDownload_Click();
+    void cboRdg_Click();
+    void cboAvg_Click();
+
+    const LoggerState &state() const { return m_state; }
+    LoggerState &state() { return m_state; }
+    LoggerPackets &packets() { return m_packets; }
+    SensorLink &link() { return m_link; }
+    UserPrompts &prompts() { return m_prompts; }
+    const LoggerControls &controls() const { return m_ui; }
+    bool clockRead() const { return m_clockRead; }
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void FillAverageList();
+    // Selects a list entry as the program does, running the list's handler even when the
+    // entry was already selected; a negative index changes nothing.
+    void selectReadingPeriod(int index);
+    void selectAveragePeriod(int index);
+
+    void showDetails(const LoggerDetailsView &view);
+    void showLoggerTime(const LoggerDetailsView &view);
+    void showProgram();
+    void setStatusText(const QString &text);
+    double computerNow() const;
+
+    SensorLink &m_link;
+    Clock &m_clock;
+    EventPump &m_pump;
+    UserPrompts &m_prompts;
+    std::function<void()> m_giveBack;
+    LoggerPackets m_packets;
+    LoggerDetailsReader m_reader;
+    LoggerState m_state;
+    LoggerControls m_ui;
+
+    bool m_loaded = false;
+    bool m_reading = false;
+    bool m_closePending = false;
+    bool m_clockRead = false;
+};
