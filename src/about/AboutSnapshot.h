@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+class SensorLink;
+
+// What the about box tells about the program itself.
+struct ProgramFacts
+{
+    QString title;
+    int major = 0;
+    int minor = 0;
+    int revision = 0;
+    // The program's own file, whose last-modified date follows the version.
+    QString filePath;
+
+    // This program: title and version from the build, and the file it was started from
+    // (wherever that is, whatever the working directory).
+    static ProgramFacts current();
+};
+
+// "Version 1.0.0", two blanks and the program file's last-modified date in the long date
+// format; without the date when the file cannot be read.
+QString VersionLine(const ProgramFacts &facts);
+
+// The instrument's serial number and calibration date, read in test mode with "X" CR:
+// a line break, "Serial No: " and field 0, a line break, "Calibrated: " and field 1.
+// Empty for a ZQ2 or ZQ3 (nothing is sent) and for a reply shorter than 5 characters.
+QString ReadSensorDetails(SensorLink &link);
+
+// The instrument's sunshine ratio, read in test mode with "T" CR LF: a line break,
+// "Sunshine ratio: " and the 5 characters after "ratio" in the reply. Empty for a ZQ2
+// or ZQ3 (nothing is sent) and for a reply without "ratio".
+QString ReadSunshineRatio(SensorLink &link);
+
+// The instrument snapshot, lines joined by CR LF: date and time, the link's status, an
+// empty line, the firmware version, the sensor details and sunshine ratio when there are
+// any, the units and the battery. Talks to the instrument for the details and the ratio.
+QString SensorSnapshot(SensorLink &link, const QDateTime &now);
