@@ -65,7 +65,19 @@ frmDisplay::frmDisplay(SerialPort &port, Clock &clock, EventPump &pump, UserProm
         option->installEventFilter(this);
 }
 
-frmDisplay::~frmDisplay() = default;
+frmDisplay::~frmDisplay()
+{
+    releaseLink();
+}
+
+void frmDisplay::releaseLink()
+{
+    Timer1.stop();
+    // The windows that borrowed the link go before it.
+    windows = WindowFactories{};
+    // Releasing the link closes the port.
+    m_link.reset();
+}
 
 QString frmDisplay::statusBarText() const
 {
@@ -486,9 +498,7 @@ void frmDisplay::mZQ4_HideTerminal()
 
 void frmDisplay::closeEvent(QCloseEvent *event)
 {
-    Timer1.stop();
-    // Releasing the link closes the port.
-    m_link.reset();
+    releaseLink();
     event->accept();
 }
 

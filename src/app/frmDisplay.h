@@ -30,7 +30,8 @@ public:
 
     // The windows the menus open. They do not exist yet when the main window is built;
     // their owners plug them in here. A menu item without a factory does nothing. The
-    // factory keeps ownership of the window it returns.
+    // factory keeps ownership of the window it returns; the factories (and with them
+    // their windows) are released before the link when the main window closes.
     struct WindowFactories
     {
         // Shown modeless in place of the main window; they give the instrument back
@@ -118,6 +119,9 @@ private:
     void setStatusText(const QString &text);
     void showError(const QString &description);
     void runFirstTick();
+    // Stops the poll, lets go of the windows that borrowed the link, and releases the
+    // link, which closes the port.
+    void releaseLink();
 
     UserPrompts &m_prompts;
     EventPump &m_pump;

@@ -3,6 +3,7 @@
 #include "app/DemoSimulator.h"
 #include "app/GuiUserPrompts.h"
 #include "app/frmDisplay.h"
+#include "logger/frmLoggerFactory.h"
 #include "platform/PortTable.h"
 #include "platform/ProgramArguments.h"
 #include "platform/QtEventPump.h"
@@ -91,6 +92,7 @@ int main(int argc, char **argv)
         GuiUserPrompts prompts;
         frmDisplay window(port, clock, pump, prompts, &table);
         prompts.setParentWindow(&window);
+        window.windows.logger = LoggerWindowFactory(clock, pump, prompts);
         window.startUp(options.rest.join(QLatin1Char(' ')));
         result = QApplication::exec();
     }

@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QPointer>
 
 namespace {
 
@@ -382,7 +383,15 @@ TEST_F(PollTest, ClosingStopsThePollAndClosesThePort)
     addInstrument(1);
     start("/P1");
     ASSERT_TRUE(port.isOpen());
+    // A window that borrowed the link, owned by its factory alone.
+    auto owned = std::make_shared<std::unique_ptr<QWidget>>(std::make_unique<QWidget>());
+    const QPointer<QWidget> borrower = owned->get();
+    window->windows.logger = [owned](frmDisplay &) { return owned->get(); };
+    owned.reset();
+
     EXPECT_TRUE(window->close());
+    // It went before the link it borrowed.
+    EXPECT_TRUE(borrower.isNull());
     EXPECT_FALSE(window->Timer1.isActive());
     EXPECT_FALSE(port.isOpen());
     EXPECT_TRUE(prompts.calls.isEmpty());
