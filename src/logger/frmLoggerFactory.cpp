@@ -1,0 +1,16 @@
+#include "logger/frmLoggerFactory.h"
+
+#include "logger/frmLogger.h"
+
+#include <memory>
+
+frmDisplay::WindowFactory LoggerWindowFactory(Clock &clock, EventPump &pump, UserPrompts &prompts)
+{
+    auto window = std::make_shared<std::unique_ptr<frmLogger>>();
+    return [window, &clock, &pump, &prompts](frmDisplay &display) -> QWidget * {
+        window->reset();
+        *window = std::make_unique<frmLogger>(display.ZQ4(), clock, pump, prompts,
+                                              [&display] { display.takeBack(); });
+        return window->get();
+    };
+}
