@@ -26,8 +26,7 @@ const QString ErrorRetrievingTime = QStringLiteral("Error retrieving time");
 constexpr int MemorySizeReply = 2;
 constexpr int ProgramReply = 14;
 constexpr int LoggingStatusReply = 24;
-constexpr int FirstRecordBytes = 12;
-constexpr int RetrievedRecordBytes = 8;
+constexpr int BlockHeaderBytes = 12;
 
 // The "Units: " prefix of the link's units text.
 constexpr int UnitsPrefixLength = 7;
@@ -189,7 +188,7 @@ void LoggerDetailsReader::forgetDataset(LoggerState &state, LoggerDetailsView &v
 bool LoggerDetailsReader::readFirstRecord(LoggerState &state, LoggerDetailsView &view,
                                           qint32 &interval)
 {
-    const auto reply = m_packets.blockStart(state.StartBlock, FirstRecordBytes);
+    const auto reply = m_packets.blockStart(state.StartBlock, BlockHeaderBytes);
     const auto header = reply ? LoggerBlock::decodeHeader(*reply) : std::nullopt;
     if (!header) {
         forgetDataset(state, view, QStringLiteral("Error retrieving data"));
@@ -218,9 +217,12 @@ void LoggerDetailsReader::readTopBlock(LoggerState &state, LoggerDetailsView &vi
     const LoggerBlock::SlotScan scan = LoggerBlock::scanSlots(block);
     state.TopFill = scan.lastFilledOffset;
     // The record before the first empty slot; one interval before the block's own time
-    // when the block is still empty.
+    // when the block is still empty. The block's own periods date its records (a block
+    // holds records of one program), the dataset's first block's when they are unusable.
+    const qint32 blockInterval = header->intervalSeconds();
     const double recordsIn = (scan.firstEmptyOffset - 16) / 4.0;
-    state.LastRecordTime = plusSeconds(header->stamp.toDays(), recordsIn * interval);
+    state.LastRecordTime = plusSeconds(header->stamp.toDays(),
+                                       recordsIn * (blockInterval > 0 ? blockInterval : interval));
     view.lastRecordText = FormatLoggerTime(state.LastRecordTime, true);
 }
 
@@ -232,15 +234,17 @@ void LoggerDetailsReader::readRetrieved(LoggerState &state, LoggerDetailsView &v
     view.retrievedText.clear();
     if (state.RecordsRetrieved <= 0)
         return;
-    const auto reply = m_packets.blockStart(state.DwnldBlock, RetrievedRecordBytes);
-    const auto header =
-        reply ? LoggerBlock::decodeHeader(*reply, RetrievedRecordBytes) : std::nullopt;
+    // The whole header, so that the block's own periods date the record.
+    const auto reply = m_packets.blockStart(state.DwnldBlock, BlockHeaderBytes);
+    const auto header = reply ? LoggerBlock::decodeHeader(*reply) : std::nullopt;
     if (!header || !header->stamp.passesDetailsCheck())
         return;
+    const qint32 blockInterval = header->intervalSeconds();
+    const double step = blockInterval > 0 ? blockInterval : interval;
     state.RetrievedTime = header->stamp.toDays();
     if (state.DwnldAddr > LoggerBlock::FirstSlotOffset)
         state.RetrievedTime = plusSeconds(
-            state.RetrievedTime, (state.DwnldAddr - LoggerBlock::FirstSlotOffset) / 4.0 * interval);
+            state.RetrievedTime, (state.DwnldAddr - LoggerBlock::FirstSlotOffset) / 4.0 * step);
     view.retrievedText = FormatLoggerTime(state.RetrievedTime, true);
 }
 

@@ -30,7 +30,7 @@ TEST_F(LoggerWindowTest, ALoggerThatIsLoggingIsReadCommandByCommand)
     const QList<quint8> commands = {15, 12, 10, 14, 18, 22, 18};
     ASSERT_EQ(logger.commands(), commands);
     const quint16 addresses[] = {0, 0, 0, 0, 10, 14, 12};
-    const QByteArray data[] = {{}, {}, {}, {}, hex("0c00"), hex("0002"), hex("0800")};
+    const QByteArray data[] = {{}, {}, {}, {}, hex("0c00"), hex("0002"), hex("0c00")};
     for (int i = 0; i < commands.size(); ++i) {
         SCOPED_TRACE(i);
         EXPECT_EQ(logger.frames.at(i).address, addresses[i]);
@@ -86,6 +86,17 @@ TEST_F(LoggerWindowTest, ALoggerThatIsLoggingIsReadCommandByCommand)
     EXPECT_EQ(window->Timer1.interval(), 1000);
     EXPECT_EQ(window->packets().PacketDelay(), 25);
     EXPECT_FALSE(QApplication::overrideCursor());
+}
+
+TEST_F(LoggerWindowTest, EachBlockDatesItsRecordsWithItsOwnPeriods)
+{
+    // The dataset began with one-minute records; the later blocks hold five-minute ones.
+    logger.blocks[12] = FakeLogger::block(StampAt(2026, 6, 1, 1, 0, 0), 0x05, 0x45, 125);
+    logger.blocks[14] = FakeLogger::block(StampAt(2026, 6, 1, 9, 0, 0), 0x05, 0x45, 47);
+    open();
+    EXPECT_EQ(text(ui().lblFirstRecord), QStringLiteral("31-May-26 20:00:00"));
+    EXPECT_EQ(text(ui().lblLastRecord), QStringLiteral("01-Jun-26 12:50:00"));
+    EXPECT_EQ(text(ui().lblRetrieved), QStringLiteral("01-Jun-26 02:50:00"));
 }
 
 TEST_F(LoggerWindowTest, OverwriteShowsWhenDataNotYetDownloadedIsOverwritten)
