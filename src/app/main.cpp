@@ -1,8 +1,10 @@
 // Quorvel: reads and configures the ZQ2..ZQ5 sunshine sensors and the VTA1 pyranometer
 // on a serial port.
+#include "about/frmAboutFactory.h"
 #include "app/DemoSimulator.h"
 #include "app/GuiUserPrompts.h"
 #include "app/frmDisplay.h"
+#include "link/frmZQ4Factory.h"
 #include "logger/frmLoggerFactory.h"
 #include "platform/PortTable.h"
 #include "platform/ProgramArguments.h"
@@ -92,7 +94,9 @@ int main(int argc, char **argv)
         GuiUserPrompts prompts;
         frmDisplay window(port, clock, pump, prompts, &table);
         prompts.setParentWindow(&window);
+        window.windows.terminal = TerminalWindowFactory();
         window.windows.logger = LoggerWindowFactory(clock, pump, prompts);
+        window.windows.about = AboutBoxFactory(clock);
         window.startUp(options.rest.join(QLatin1Char(' ')));
         result = QApplication::exec();
     }
