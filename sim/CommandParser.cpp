@@ -63,6 +63,14 @@ std::optional<SimCommand> CommandParser::next(SimMode mode)
     }
 }
 
+bool CommandParser::goodFrameAt(qsizetype at) const
+{
+    if (m_pending.size() - at < Frame::HeaderSize)
+        return false;
+    const int length = Frame::byteAt(m_pending, static_cast<int>(at) + 4) + Frame::Overhead;
+    return m_pending.size() - at >= length && CalcCrc(m_pending.constData() + at, length) == 0;
+}
+
 CommandParser::Step CommandParser::frameAtFront(std::optional<SimCommand> &command)
 {
     if (m_pending.size() < Frame::HeaderSize)
@@ -70,14 +78,21 @@ CommandParser::Step CommandParser::frameAtFront(std::optional<SimCommand> &comma
     const int length = Frame::byteAt(m_pending, 4) + Frame::Overhead;
     if (m_pending.size() < length)
         return Step::Wait;
-    if (CalcCrc(m_pending.constData(), length) == 0) {
+    if (goodFrameAt(0)) {
         command = take(SimCommand::Kind::Packet, length);
         return Step::Command;
     }
-    // Not a frame after all, or a damaged one: start again at the next start byte in it.
+    // A damaged frame, or a stray start byte: the whole frame goes, unless a good frame
+    // begins inside it (the start byte in front of it was noise).
     ++m_rejectedFrames;
-    const auto restart = m_pending.indexOf(Frame::StartByte, 1);
-    m_pending.remove(0, restart > 0 && restart < length ? restart : length);
+    qsizetype drop = length;
+    for (qsizetype at = 1; at < length; ++at) {
+        if (m_pending.at(at) == Frame::StartByte && goodFrameAt(at)) {
+            drop = at;
+            break;
+        }
+    }
+    m_pending.remove(0, drop);
     return Step::Again;
 }
 

@@ -34,9 +34,9 @@ struct SimCommand
 // time and acts on it before asking for the next.
 //
 // A packet frame (start byte 0x0F, command, address, length n, n data bytes, CRC) is
-// recognised in either mode. A frame whose CRC is wrong gets no answer: its bytes up to
-// the next start byte inside it are dropped, so a stray 0x0F in front of a good frame
-// costs nothing. A frame left unfinished for FrameGapSeconds is forgotten when the next
+// recognised in either mode. A frame whose CRC is wrong gets no answer and its bytes are
+// dropped, unless a good frame starts inside them, so a stray 0x0F in front of a good
+// frame costs nothing. A frame left unfinished for FrameGapSeconds is forgotten when the next
 // bytes come, as the firmware's receiver starts afresh after a pause. In test mode, bytes
 // that are neither printable nor line ends are line noise and passed over.
 class CommandParser
@@ -55,6 +55,7 @@ public:
 private:
     enum class Step { Command, Wait, Again };
     Step frameAtFront(std::optional<SimCommand> &command);
+    bool goodFrameAt(qsizetype at) const;
     std::optional<SimCommand> nextAtPrompt();
     std::optional<SimCommand> nextInTestMode();
     SimCommand take(SimCommand::Kind kind, int length);

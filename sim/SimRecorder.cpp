@@ -53,7 +53,11 @@ void SimRecorder::skipWholeRevolutions(qint64 now, int interval)
     if (!wrapped || m_pointers.topCount == 0 || !steady)
         return;
     const qint64 turns = (due - keep) / capacity;
-    m_nextDue = *m_nextDue + turns * capacity * interval;
+    const qint64 skipped = turns * capacity * interval;
+    m_nextDue = *m_nextDue + skipped;
+    // The top block is as it would be after those turns, only later; its header is
+    // rewritten before this catch-up ends.
+    m_topStart += skipped;
     // A whole turn overwrites the downloaded records too.
     m_pointers.downloadBlock = m_pointers.startBlock;
     m_pointers.downloadAddress = SimDatasetPointers::NothingDownloaded;

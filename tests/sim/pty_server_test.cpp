@@ -1,5 +1,7 @@
 #include "PtyServer.h"
 
+#include "link/Frame.h"
+
 #include <QElapsedTimer>
 #include <QMetaObject>
 #include <QProcess>
@@ -55,6 +57,27 @@ public:
             const ssize_t count = ::read(m_fd, buffer, sizeof buffer);
             if (count > 0)
                 reply.append(buffer, count);
+        }
+        return reply;
+    }
+
+    // Writes a command and reads until `count` bytes are in or `ms` have passed.
+    QByteArray exchangeCount(const QByteArray &command, int count, int ms = 1000)
+    {
+        if (::write(m_fd, command.constData(), static_cast<size_t>(command.size())) !=
+            command.size())
+            return QByteArray();
+        QByteArray reply;
+        QElapsedTimer timer;
+        timer.start();
+        while (reply.size() < count && timer.elapsed() < ms) {
+            pollfd ready{m_fd, POLLIN, 0};
+            if (::poll(&ready, 1, static_cast<int>(ms - timer.elapsed())) <= 0)
+                continue;
+            char buffer[512];
+            const ssize_t got = ::read(m_fd, buffer, sizeof buffer);
+            if (got > 0)
+                reply.append(buffer, got);
         }
         return reply;
     }
@@ -193,4 +216,72 @@ TEST(QuorvelSim, RefusesAnUnknownModel)
     ASSERT_TRUE(sim.waitForFinished(5000));
     EXPECT_EQ(sim.exitCode(), 2);
     EXPECT_TRUE(sim.readAllStandardOutput().isEmpty());
+}
+
+TEST(QuorvelSim, StartsItsLoggerAsTheOptionsSay)
+{
+    const QString program = qEnvironmentVariable("QUORVEL_SIM");
+    if (program.isEmpty())
+        GTEST_SKIP() << "QUORVEL_SIM is not set";
+    QProcess sim;
+    sim.start(program, {QStringLiteral("--memory-blocks"), QStringLiteral("1023"),
+                        QStringLiteral("--prefill-records"), QStringLiteral("300"),
+                        QStringLiteral("--downloaded-records"), QStringLiteral("10"),
+                        QStringLiteral("--logging"), QStringLiteral("--overwrite"),
+                        QStringLiteral("--clock-offset"), QStringLiteral("3600")});
+    ASSERT_TRUE(sim.waitForStarted(5000));
+    while (!sim.canReadLine() && sim.waitForReadyRead(5000)) {
+    }
+    const QString path = QString::fromLocal8Bit(sim.readLine()).trimmed();
+    ASSERT_TRUE(path.startsWith(QLatin1String("/dev/"))) << path.toStdString();
+    {
+        PtyClient client(path);
+        ASSERT_TRUE(client.isOpen());
+        EXPECT_EQ(client.exchangeCount(Frame::build(15, 0, 0, {}), 9),
+                  Frame::build(15, 0, 2, QByteArray::fromHex("FF03")));
+
+        const QByteArray loggerProgram = client.exchangeCount(Frame::build(10, 0, 0, {}), 21);
+        ASSERT_EQ(loggerProgram.size(), 21);
+        EXPECT_EQ(Frame::byteAt(loggerProgram, 5 + 5), 3); // logging, overwriting
+        // The download pointer on the 10th record: block 0, slot 9.
+        EXPECT_EQ(Frame::readLe16(loggerProgram, 5 + 10), 48);
+
+        const QByteArray clock = client.exchangeCount(Frame::build(12, 0, 0, {}), 15);
+        ASSERT_EQ(clock.size(), 15);
+        const QDate date =
+            QDate(Frame::readLe16(clock, 5), 1, 1).addDays(Frame::readLe16(clock, 7) - 1);
+        const QDateTime logger(date,
+                               QTime(0, 0).addSecs(static_cast<int>(Frame::readLe32(clock, 9))));
+        EXPECT_LT(std::abs(logger.secsTo(QDateTime::currentDateTime().addSecs(3600))), 5);
+
+        const QByteArray status = client.exchange("I", "Logging\r", 1000);
+        EXPECT_TRUE(status.startsWith("IZQ5") && status.endsWith("Logging\r"))
+            << status.toStdString();
+    }
+    sim.closeWriteChannel();
+    ASSERT_TRUE(sim.waitForFinished(5000));
+    EXPECT_EQ(sim.exitCode(), 0);
+}
+
+TEST(QuorvelSim, RefusesBadLoggerAndFaultOptions)
+{
+    const QString program = qEnvironmentVariable("QUORVEL_SIM");
+    if (program.isEmpty())
+        GTEST_SKIP() << "QUORVEL_SIM is not set";
+    const QList<QStringList> wrong{
+        {QStringLiteral("--memory-blocks"), QStringLiteral("0")},
+        {QStringLiteral("--memory-blocks"), QStringLiteral("65536")},
+        {QStringLiteral("--prefill-records"), QStringLiteral("-3")},
+        {QStringLiteral("--lost-ack"), QStringLiteral("never")},
+        {QStringLiteral("--corrupt-block"), QStringLiteral("once:0")},
+        {QStringLiteral("--logging"), QStringLiteral("--stopped")},
+        {QStringLiteral("--clock-offset"), QStringLiteral("soon")},
+    };
+    for (const QStringList &arguments : wrong) {
+        SCOPED_TRACE(arguments.join(' ').toStdString());
+        QProcess sim;
+        sim.start(program, arguments);
+        ASSERT_TRUE(sim.waitForFinished(5000));
+        EXPECT_EQ(sim.exitCode(), 2);
+    }
 }
