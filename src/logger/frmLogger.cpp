@@ -191,6 +191,9 @@ void frmLogger::showLoggerTime(const LoggerDetailsView &view)
                                                ? Red
                                                : normal.color(QPalette::WindowText));
     m_ui.lblLoggerTime->setPalette(palette);
+    // Only a warning colour is painted behind the text: the normal background is the
+    // frame's own.
+    m_ui.lblLoggerTime->setAutoFillBackground(view.clockAlarm == ClockAlarm::RedBackground);
 
     QPalette mirror = m_ui.txtLoggerTime->palette();
     mirror.setColor(QPalette::Text, palette.color(QPalette::WindowText));

@@ -72,7 +72,9 @@ LoggerControls::LoggerControls(QMainWindow &window)
     lblSerial->setTextInteractionFlags(Qt::TextSelectableByMouse);
     Label8 = label("Label8", QStringLiteral("Clock"));
     lblLoggerTime = valueLabel("lblLoggerTime", QStringLiteral("Logger Date & Time"));
-    lblLoggerTime->setAutoFillBackground(true);
+    // As wide as its text, so a warning background marks the time only.
+    lblLoggerTime->setMinimumWidth(0);
+    lblLoggerTime->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Preferred);
     txtLoggerTime = named(new QLineEdit, "txtLoggerTime");
     txtLoggerTime->setToolTip(QStringLiteral("Logger time"));
     txtLoggerTime->setReadOnly(true);
@@ -82,7 +84,7 @@ LoggerControls::LoggerControls(QMainWindow &window)
     logger->addWidget(Label8, 1, 0);
     logger->addWidget(lblLoggerTime, 1, 1);
     logger->addWidget(txtLoggerTime, 2, 1);
-    logger->setColumnStretch(1, 1);
+    logger->setColumnStretch(2, 1);
     column->addWidget(Frame3);
 
     // Dataset: the record times, the memory bar and when memory will be full.

@@ -247,7 +247,7 @@ TEST_F(LoggerWindowTest, ClockColoursFollowTheOffset)
         const QPalette shown = ui().lblLoggerTime->palette();
         EXPECT_EQ(shown.color(QPalette::WindowText), text);
         EXPECT_EQ(shown.color(QPalette::Window), background);
-        EXPECT_TRUE(ui().lblLoggerTime->autoFillBackground());
+        EXPECT_EQ(ui().lblLoggerTime->autoFillBackground(), c.look == RedBackground);
         // The text box mirrors the label.
         EXPECT_EQ(ui().txtLoggerTime->text(), ui().lblLoggerTime->text());
         EXPECT_EQ(ui().txtLoggerTime->palette().color(QPalette::Text), text);
