@@ -1,0 +1,28 @@
+#include "pclog/frmPCLogFactory.h"
+
+#include "pclog/frmPCLog.h"
+#include "platform/GuiFileDialogs.h"
+
+#include <memory>
+
+frmDisplay::WindowFactory PCLogWindowFactory(Clock &clock, EventPump &pump, UserPrompts &prompts)
+{
+    struct Kept
+    {
+        GuiFileDialogs dialogs;
+        std::unique_ptr<frmPCLog> window;
+    };
+    auto kept = std::make_shared<Kept>();
+    return [kept, &clock, &pump, &prompts](frmDisplay &display) -> QWidget * {
+        if (kept->window) {
+            kept->window->Form_Load();
+            return kept->window.get();
+        }
+        frmPCLog::Host host{[&display] { return display.TestMenuFlag; },
+                            [&display] { display.takeBack(); }};
+        kept->window = std::make_unique<frmPCLog>(display.ZQ4(), clock, pump, prompts,
+                                                  kept->dialogs, std::move(host));
+        kept->dialogs.setOwner(kept->window.get());
+        return kept->window.get();
+    };
+}
