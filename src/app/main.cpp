@@ -6,6 +6,7 @@
 #include "app/frmDisplay.h"
 #include "link/frmZQ4Factory.h"
 #include "logger/frmLoggerFactory.h"
+#include "pclog/frmPCLogFactory.h"
 #include "platform/PortTable.h"
 #include "platform/ProgramArguments.h"
 #include "platform/QtEventPump.h"
@@ -95,6 +96,7 @@ int main(int argc, char **argv)
         frmDisplay window(port, clock, pump, prompts, &table);
         prompts.setParentWindow(&window);
         window.windows.terminal = TerminalWindowFactory();
+        window.windows.pcLog = PCLogWindowFactory(clock, pump, prompts);
         window.windows.logger = LoggerWindowFactory(clock, pump, prompts);
         window.windows.about = AboutBoxFactory(clock);
         window.startUp(options.rest.join(QLatin1Char(' ')));
