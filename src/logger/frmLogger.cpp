@@ -104,7 +104,11 @@ void frmLogger::showEvent(QShowEvent *event)
     // The window paints first; the details are read once it is on the screen.
     m_loaded = true;
     setEnabled(false);
-    QTimer::singleShot(0, this, &frmLogger::Form_Load);
+    QTimer::singleShot(0, this, [this] {
+        // Closed before it could load: nothing to read.
+        if (isVisible())
+            Form_Load();
+    });
 }
 
 void frmLogger::Form_Load()

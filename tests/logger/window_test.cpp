@@ -568,6 +568,17 @@ TEST_F(LoggerWindowTest, ShowingTheWindowLoadsIt)
     EXPECT_EQ(logger.commands().size(), 7);
 }
 
+TEST_F(LoggerWindowTest, AWindowClosedBeforeItsFirstReadStaysClosed)
+{
+    window = std::make_unique<frmLogger>(link, clock, pump, prompts, [this] { ++giveBacks; });
+    window->show();
+    window->close();
+    QApplication::processEvents();
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_TRUE(logger.frames.isEmpty());
+    EXPECT_EQ(giveBacks, 1);
+}
+
 TEST_F(LoggerWindowTest, CaptionsAndToolTips)
 {
     window = std::make_unique<frmLogger>(link, clock, pump, prompts);
