@@ -114,6 +114,7 @@ void frmLogger::showEvent(QShowEvent *event)
 void frmLogger::Form_Load()
 {
     m_loaded = true;
+    m_loading = true;
     setEnabled(false);
     m_ui.Bar1->setGeometry(0, 0, 0, 0);
     m_ui.Bar2->setGeometry(0, 0, 0, 0);
@@ -123,12 +124,22 @@ void frmLogger::Form_Load()
     GetLoggerDetails();
     setEnabled(true);
     m_packets.setPacketDelay(LoadedPacketDelayMs);
+    m_loading = false;
+    closeIfAsked();
+}
+
+void frmLogger::closeIfAsked()
+{
+    if (!m_closePending || m_loading || m_reading)
+        return;
+    m_closePending = false;
+    close();
 }
 
 void frmLogger::closeEvent(QCloseEvent *event)
 {
-    // The read in progress still uses the window: it closes once the read has ended.
-    if (m_reading) {
+    // The load or read in progress still uses the window: it closes once that has ended.
+    if (m_loading || m_reading) {
         m_closePending = true;
         event->ignore();
         return;
@@ -156,10 +167,7 @@ void frmLogger::GetLoggerDetails()
         setEnabled(true);
     }
     m_reading = false;
-    if (m_closePending) {
-        m_closePending = false;
-        close();
-    }
+    closeIfAsked();
 }
 
 void frmLogger::showDetails(const LoggerDetailsView &view)
@@ -337,8 +345,8 @@ void frmLogger::CalculateMemoryFull()
 
 void frmLogger::Timer1_Timer()
 {
-    // A tick that comes while a read lets window events run leaves the read alone.
-    if (m_reading)
+    // A tick that comes while a load or read lets window events run leaves it alone.
+    if (m_loading || m_reading)
         return;
     const double loggerNow = computerNow() + m_state.ClockOffset;
     const QString now = FormatLoggerTime(loggerNow, true);
@@ -374,13 +382,5 @@ void frmLogger::cmdRefresh_Click()
     setEnabled(true);
 }
 
-// Setting the logger's clock, starting and stopping logging and the download are
-// offered by the buttons; their dialogs come with the work on those operations.
-void frmLogger::cmdSetTime_Click()
-{}
-
-void frmLogger::cmdStartLogging_Click()
-{}
-
-void frmLogger::cmdDownload_Click()
-{}
+// Setting the logger's clock, starting and stopping logging and the download:
+// frmLoggerActions.cpp.

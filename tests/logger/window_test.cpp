@@ -553,6 +553,25 @@ TEST_F(LoggerWindowTest, ACloseDuringAReadWaitsForTheReadToEnd)
     EXPECT_EQ(text(ui().lblLastRecord), QStringLiteral("01-Jun-26 09:46:00"));
 }
 
+TEST_F(LoggerWindowTest, ACloseWhileTheWindowLoadsWaitsForTheLoad)
+{
+    window = std::make_unique<frmLogger>(link, clock, pump, prompts, [this] { ++giveBacks; });
+    int ticksBefore = 0;
+    pump.hook = [&] {
+        // The window's own events run before the first read: a close and a tick come.
+        if (logger.frames.isEmpty() && ticksBefore++ == 0) {
+            window->close();
+            window->Timer1_Timer();
+        }
+    };
+    window->Form_Load();
+    EXPECT_EQ(logger.commands().size(), 7);
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(giveBacks, 1);
+    // The tick did not put the computer's clock in place of the logger's.
+    EXPECT_EQ(text(ui().lblLoggerTime), QStringLiteral("01-Jun-26 10:00:00"));
+}
+
 TEST_F(LoggerWindowTest, ShowingTheWindowLoadsIt)
 {
     window = std::make_unique<frmLogger>(link, clock, pump, prompts);
