@@ -129,18 +129,6 @@ TEST(About, SimulatedZq5ShowsEveryDetail)
     EXPECT_TRUE(details.contains("\r\nSunshine ratio:  1.21\r\n")) << details.toStdString();
 }
 
-TEST(About, NoPortMeansNoInstrumentLines)
-{
-    VirtualClock clock;
-    FakeSerialPort port{clock};
-    FakeEventPump pump;
-    SensorLink link{port, clock, pump};
-    link.setCommPort(0);
-    const frmAbout box(link, clock, Facts);
-    EXPECT_EQ(box.lblDetails->lines().split("\r\n").mid(1),
-              QStringList({"No serial port selected", "", "Version: ", "", "Battery: "}));
-}
-
 TEST(About, CopiesTheSnapshotWithCrLfAndShowsLineBreaks)
 {
     Bench bench("ZQ5 v3.2", "X\r0: 5523\r1: 2025-03-14\rTEST:", "T\rSunshine ratio 1.21\rTEST:");
