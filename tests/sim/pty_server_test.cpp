@@ -1,5 +1,6 @@
 #include "PtyServer.h"
 
+#include "link/Crc.h"
 #include "link/Frame.h"
 
 #include <QElapsedTimer>
@@ -167,6 +168,29 @@ TEST(PtyServer, PacesRepliesAtNineThousandSixHundredBaud)
     // 1 byte in and the reply out, 11 bits each at 9600 baud.
     EXPECT_GE(seconds, (1 + reply.size()) * 11.0 / 9600.0 - 0.002);
     EXPECT_LT(seconds, 0.5);
+}
+
+TEST(PtyServer, PacesPacketsAndDataBlocksToo)
+{
+    PtyServerOptions options(SimModel::ZQ5);
+    options.pace = true;
+    options.instrument.logger.memoryBlocks = 16;
+    options.instrument.logger.prefill.records = 500;
+    ServerThread running(options);
+    ASSERT_FALSE(running.path().isEmpty());
+    PtyClient client(running.path());
+
+    QElapsedTimer timer;
+    timer.start();
+    const QByteArray reply =
+        client.exchangeCount(Frame::build(22, 1, 2, QByteArray::fromHex("0002")), 9 + 514, 3000);
+    const double seconds = timer.nsecsElapsed() / 1e9;
+    ASSERT_EQ(reply.size(), 9 + 514);
+    EXPECT_EQ(reply.left(9), Frame::build(22, 1, 2, QByteArray::fromHex("0002")));
+    EXPECT_EQ(CalcCrc(reply.mid(9)), 0);
+    // 9 bytes in, 9 + 514 out, 11 bits each at 9600 baud.
+    EXPECT_GE(seconds, (9 + 9 + 514) * 11.0 / 9600.0 - 0.002);
+    EXPECT_LT(seconds, 1.5);
 }
 
 TEST(PtyServer, StartRefusesAnotherThread)
