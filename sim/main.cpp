@@ -157,7 +157,7 @@ int main(int argc, char **argv)
         QStringLiteral("N"), QString::number(SimMemory::DefaultBlocks));
     const QCommandLineOption prefillRecords(
         QStringLiteral("prefill-records"),
-        QStringLiteral("Fill the logger memory with a dataset of N records ending now, with\n"
+        QStringLiteral("Fill the logger memory with a dataset of N records ending now, with "
                        "time gaps, a units change and a change of averaging period."),
         QStringLiteral("N"), QStringLiteral("0"));
     const QCommandLineOption downloaded(
@@ -166,7 +166,7 @@ int main(int argc, char **argv)
         QStringLiteral("N"), QStringLiteral("0"));
     const QCommandLineOption wrap(
         QStringLiteral("wrap"),
-        QStringLiteral("The memory ring has wrapped: the dataset runs over the end of the\n"
+        QStringLiteral("The memory ring has wrapped: the dataset runs over the end of the "
                        "memory and an older dataset fills the rest."));
     const QCommandLineOption overwrite(
         QStringLiteral("overwrite"),
