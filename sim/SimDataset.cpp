@@ -35,21 +35,22 @@ private:
     qint64 m_expected = 0;
 };
 
-// Adds a block's records, numbering their sections.
+// Adds a block's records from slot `firstSlot` on, numbering their sections; returns
+// how many records the block holds.
 int addBlock(QList<SimLoggedRecord> &out, const SimMemory &memory, int block,
-             SectionCounter &sections)
+             SectionCounter &sections, int firstSlot = 0)
 {
-    QList<SimLoggedRecord> records = SimDataset::blockRecords(memory, block);
+    const QList<SimLoggedRecord> records = SimDataset::blockRecords(memory, block);
     if (records.isEmpty())
         return 0;
     const int interval = SimBlock::Header::read(memory.block(block)).intervalSeconds();
     // The section is decided by the block's header time, which is its first slot's.
     sections.blockStarts(records.first());
-    for (SimLoggedRecord &record : records) {
+    for (SimLoggedRecord record : records.mid(firstSlot)) {
         record.section = sections.section();
         sections.recordWritten(record.seconds, interval);
+        out.append(record);
     }
-    out += records;
     return static_cast<int>(records.size());
 }
 
@@ -100,6 +101,28 @@ QList<SimLoggedRecord> dataset(const SimMemory &memory, const SimDatasetPointers
         if (block == pointers.logTop)
             break;
         block = memory.next(block);
+    }
+    return out;
+}
+
+QList<SimLoggedRecord> newRecords(const SimMemory &memory, const SimDatasetPointers &pointers)
+{
+    QList<SimLoggedRecord> out;
+    SectionCounter sections;
+    int block = pointers.downloadBlock;
+    int offset = pointers.downloadAddress + SimBlock::SlotSize;
+    if (offset > SimBlock::Size - SimBlock::SlotSize) {
+        block = memory.next(block);
+        offset = 0;
+    }
+    int firstSlot =
+        offset > SimBlock::HeaderSize ? (offset - SimBlock::HeaderSize) / SimBlock::SlotSize : 0;
+    for (int visited = 0; visited < memory.blockCount(); ++visited) {
+        addBlock(out, memory, block, sections, firstSlot);
+        if (block == pointers.logTop)
+            break;
+        block = memory.next(block);
+        firstSlot = 0;
     }
     return out;
 }

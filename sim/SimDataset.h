@@ -40,6 +40,11 @@ QList<SimLoggedRecord> blockRecords(const SimMemory &memory, int block);
 // the time that would have followed the previous record.
 QList<SimLoggedRecord> dataset(const SimMemory &memory, const SimDatasetPointers &pointers);
 
+// The records not yet downloaded, as a download of the new records fetches them: from
+// the one after the download pointer (the next block's first when the pointer is on a
+// block's last slot) to the end of the dataset, sections numbered afresh.
+QList<SimLoggedRecord> newRecords(const SimMemory &memory, const SimDatasetPointers &pointers);
+
 // Every block of the memory round the ring from startBlock, as a whole-memory download
 // reads them: besides the rules above, a block with fewer than 125 records ends its
 // section.

@@ -22,3 +22,9 @@ QList<SimLoggedRecord> SimLogger::datasetRecords()
     update();
     return SimDataset::dataset(m_memory, m_recorder.pointers());
 }
+
+QList<SimLoggedRecord> SimLogger::newRecords()
+{
+    update();
+    return SimDataset::newRecords(m_memory, m_recorder.pointers());
+}

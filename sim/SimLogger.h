@@ -52,6 +52,8 @@ public:
     void prefill(const SimPrefillOptions &options);
     // The dataset as the memory holds it now (after update()), with download sections.
     QList<SimLoggedRecord> datasetRecords();
+    // The records after the download pointer (after update()).
+    QList<SimLoggedRecord> newRecords();
 
     SimMemory &memory() { return m_memory; }
     SimRecorder &recorder() { return m_recorder; }

@@ -541,6 +541,10 @@ TEST(LoggerPrefill, WrapsTheRingOverwritesOrStopsAsAskedAndPlacesTheDownloadPoin
             const SimLoggedRecord &last = records[row.prefill.downloadedRecords - 1];
             EXPECT_EQ(p.downloadBlock, last.block);
             EXPECT_EQ(p.downloadAddress, SimBlock::slotOffset(last.slot));
+            const QList<SimLoggedRecord> fresh = rig.logger.newRecords();
+            ASSERT_EQ(fresh.size(), records.size() - row.prefill.downloadedRecords);
+            EXPECT_EQ(fresh.first().seconds, records[row.prefill.downloadedRecords].seconds);
+            EXPECT_EQ(fresh.first().section, 0);
         }
         if (row.acrossTheEnd) {
             // An older dataset fills the rest of the memory, a day older or more.
@@ -581,6 +585,20 @@ TEST(LoggerDataset, FilesBlocksIntoSectionsAsADownloadDoes)
     EXPECT_EQ(dataset.last().unitsText, QStringLiteral("Units: W.m-2"));
     EXPECT_FLOAT_EQ(dataset.last().total, 0.30518f * 2);
     EXPECT_FLOAT_EQ(dataset.last().sun, 1.0f);
+
+    // New records after a pointer on slot 22 (offset 100) of block 1, and after one on
+    // the last slot of block 1.
+    pointers.downloadBlock = 1;
+    pointers.downloadAddress = 100;
+    QList<SimLoggedRecord> fresh = SimDataset::newRecords(memory, pointers);
+    ASSERT_EQ(fresh.size(), 125 - 23 + 3);
+    EXPECT_EQ(fresh.first().slot, 23);
+    EXPECT_EQ(fresh.first().seconds, t0 + 100 + 23);
+    EXPECT_EQ(sectionsOf(fresh), QList<int>{0});
+    pointers.downloadAddress = 508;
+    fresh = SimDataset::newRecords(memory, pointers);
+    ASSERT_EQ(fresh.size(), 3);
+    EXPECT_EQ(fresh.first().block, 3);
 
     // A whole-memory download also ends a section after every block that is not full.
     const QList<SimLoggedRecord> whole = SimDataset::wholeMemory(memory, 0);
