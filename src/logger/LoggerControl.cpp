@@ -1,0 +1,77 @@
+#include "logger/LoggerControl.h"
+
+#include "logger/LoggerPackets.h"
+#include "logger/LoggerTimeStamp.h"
+#include "logger/PeriodCode.h"
+
+#include "link/Frame.h"
+#include "link/SensorLink.h"
+
+namespace LoggerControlData {
+
+QByteArray SetClock(double time)
+{
+    return LoggerTimeStamp::fromDays(time).encode();
+}
+
+QByteArray StartLogging(qint32 logPeriod, qint32 avgPeriod, bool overwrite, double start)
+{
+    QByteArray data;
+    data.append(static_cast<char>(CodeFromPeriod(logPeriod)));
+    data.append('\0');
+    data.append(static_cast<char>(CodeFromPeriod(avgPeriod)));
+    data.append('\0');
+    data.append('\0');
+    const int flags = LoggerState::LoggingFlag | (overwrite ? LoggerState::OverwriteFlag : 0);
+    data.append(static_cast<char>(flags));
+    data += LoggerTimeStamp::fromDays(start).encode();
+    return data;
+}
+
+QByteArray StopLogging()
+{
+    return QByteArray(ProgramLength, '\0');
+}
+
+QByteArray DownloadPointer(qint64 block, qint64 offset)
+{
+    QByteArray data;
+    Frame::appendLe16(data, static_cast<quint16>(block));
+    Frame::appendLe16(data, static_cast<quint16>(offset));
+    return data;
+}
+
+} // namespace LoggerControlData
+
+bool LoggerControl::send(quint8 command, const QByteArray &data)
+{
+    quint8 replyCommand = command;
+    quint32 address = 0;
+    auto length = static_cast<quint8>(data.size());
+    QByteArray buffer = data;
+    buffer.resize(Frame::MaxDataLength);
+    // A reply counts only when it answers this command, not a frame left on the line.
+    return m_link.SendPacket2(replyCommand, address, length, buffer) && replyCommand == command;
+}
+
+bool LoggerControl::SetLoggerTime(double time)
+{
+    return send(LoggerPackets::SetClock, LoggerControlData::SetClock(time));
+}
+
+bool LoggerControl::StartLogging(const LoggerState &state, bool overwrite, double start)
+{
+    return send(LoggerPackets::StartStop, LoggerControlData::StartLogging(
+                                              state.LogPeriod, state.AvgPeriod, overwrite, start));
+}
+
+bool LoggerControl::StopLogging()
+{
+    return send(LoggerPackets::StartStop, LoggerControlData::StopLogging());
+}
+
+bool LoggerControl::SetDownloadPointer(qint64 block, qint64 offset)
+{
+    return send(LoggerPackets::SetDownloadPointer,
+                LoggerControlData::DownloadPointer(block, offset));
+}
