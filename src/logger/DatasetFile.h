@@ -1,0 +1,68 @@
+#pragma once
+
+#include "logger/DatasetRecord.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QIODevice>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+// The dataset file a download writes: two heading lines, then data sections, each a
+// units line and a column line followed by one line per record. Fields are separated by
+// a tab, or by commas when the file's name ends in "csv" (lower case only); in the comma
+// form every comma inside a field (a decimal comma, a comma in a date) becomes a point.
+// Lines end with CR LF and the text is 8-bit.
+//
+// Lines are collected and written block by block: flush() writes them and pushes them to
+// the disk, so a crash or a power cut keeps every block flushed before it.
+class DatasetFile
+{
+public:
+    // Creates (or replaces) the file at `path` and returns it open for writing; on
+    // failure returns nothing and says why in `error`.
+    using Opener = std::function<std::unique_ptr<QIODevice>(const QString &path, QString &error)>;
+
+    explicit DatasetFile(Opener opener = OpenReplacingFile);
+    ~DatasetFile();
+    DatasetFile(const DatasetFile &) = delete;
+    DatasetFile &operator=(const DatasetFile &) = delete;
+
+    static std::unique_ptr<QIODevice> OpenReplacingFile(const QString &path, QString &error);
+
+    // The layout, line by line.
+    static QString SeparatorFor(const QString &path);
+    // The model's name and its blank from the instrument's version text ("ZQ3 ",
+    // "VTA1 "), or "ZQ3&4 " when the first word is not 3 or 4 characters long.
+    static QString ModelText(const QString &version);
+    static QString FirstHeading(const QString &version, const QDateTime &now);
+    static QString SecondHeading(const QString &version, const QString &serialNumber);
+    static QString UnitsLine(const QString &unitsText);
+    static QString ColumnLine(const QString &separator);
+    // Time (the system's short date and long time), Total and Diffuse in the units'
+    // number format, and the sunshine fraction with one decimal.
+    static QString RecordLine(const QString &separator, double time,
+                              const DatasetRecord::Values &values, const QString &numberFormat);
+
+    // Creates the file and writes the two heading lines to the disk; on failure nothing
+    // stays open and `error` says why.
+    bool create(const QString &path, const QString &version, const QString &serialNumber,
+                const QDateTime &now, QString &error);
+    void writeSection(const QString &unitsText);
+    void writeRecord(double time, const DatasetRecord::Values &values, const QString &numberFormat);
+    // Writes the lines added since the last flush and pushes them to the disk. On failure
+    // those lines are dropped and `error` says why; the file stays open for the next ones.
+    bool flush(QString &error);
+    void close();
+    bool isOpen() const { return m_device != nullptr; }
+
+private:
+    void add(const QString &line);
+
+    Opener m_opener;
+    std::unique_ptr<QIODevice> m_device;
+    QString m_separator;
+    QByteArray m_pending;
+};
