@@ -382,13 +382,5 @@ void frmLogger::cmdRefresh_Click()
     setEnabled(true);
 }
 
-// Setting the logger's clock, starting and stopping logging and the download are
-// offered by the buttons; their dialogs come with the work on those operations.
-void frmLogger::cmdSetTime_Click()
-{}
-
-void frmLogger::cmdStartLogging_Click()
-{}
-
-void frmLogger::cmdDownload_Click()
-{}
+// Setting the logger's clock, starting and stopping logging and the download:
+// frmLoggerActions.cpp.

@@ -1,9 +1,13 @@
 #pragma once
 
+#include "logger/DatasetDownload.h"
+#include "logger/LoggerControl.h"
 #include "logger/LoggerDetailsReader.h"
 #include "logger/LoggerPackets.h"
 #include "logger/LoggerState.h"
 #include "logger/frmLoggerControls.h"
+#include "platform/GuiFileDialogs.h"
+#include "platform/GuiProgramLauncher.h"
 
 #include <QMainWindow>
 #include <QTimer>
@@ -12,6 +16,7 @@
 
 class Clock;
 class EventPump;
+class QDialog;
 class SensorLink;
 class UserPrompts;
 
@@ -62,6 +67,26 @@ public:
     void cboRdg_Click();
     void cboAvg_Click();
 
+    // Changes to the logger, each one packet whose outcome the next read shows: the
+    // clock (days), a start of logging at logger time `t` with the program chosen in the
+    // lists and the overwrite box.
+    void SetLoggerTime(double t);
+    void StartLogging(double t);
+    // Downloads into `strFile` (see DatasetDownload) with `view` showing the progress;
+    // tells the user when the file cannot be created.
+    DownloadOutcome DownloadAll(bool bStart, bool bAll, bool bRequestAhead,
+                                const QString &strFile, DownloadView &view);
+
+    // How the window's own dialogs are shown (modal; tests answer them in place), the
+    // file dialog, the launcher of the dataset viewer and the folder it looks in, and how
+    // dataset files are created.
+    std::function<void(QDialog &)> runDialog = ShowModal;
+    FileDialogs *fileDialogs = &m_guiFileDialogs;
+    ProgramLauncher *launcher = &m_guiLauncher;
+    QString programFolder;
+    DatasetFile::Opener datasetOpener = DatasetFile::OpenReplacingFile;
+    static void ShowModal(QDialog &dialog);
+
     const LoggerState &state() const { return m_state; }
     LoggerState &state() { return m_state; }
     LoggerPackets &packets() { return m_packets; }
@@ -83,6 +108,10 @@ private:
 
     // Closes the window when a close was asked for while it was busy.
     void closeIfAsked();
+    void StopLogging();
+    // Disables the window's controls while one of its dialogs runs (the dialog itself
+    // stays usable).
+    void setControlsEnabled(bool enabled);
     void showDetails(const LoggerDetailsView &view);
     void showLoggerTime(const LoggerDetailsView &view);
     void showProgram();
@@ -104,4 +133,10 @@ private:
     bool m_reading = false;
     bool m_closePending = false;
     bool m_clockRead = false;
+
+    LoggerControl m_control{m_link};
+    GuiFileDialogs m_guiFileDialogs{this};
+    GuiProgramLauncher m_guiLauncher;
+    // What the status bar says after a download, once the details have been read again.
+    QString m_downloadStatus;
 };

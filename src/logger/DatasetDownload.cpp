@@ -1,0 +1,434 @@
+#include "logger/DatasetDownload.h"
+
+#include "logger/DatasetRecord.h"
+#include "logger/LoggerBlock.h"
+#include "logger/LoggerControl.h"
+#include "logger/LoggerPackets.h"
+#include "logger/PeriodCode.h"
+
+#include "common/DateTimeDays.h"
+#include "link/SensorLink.h"
+#include "platform/Clock.h"
+#include "platform/EventPump.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr int BlockBytes = LoggerBlock::Size;
+constexpr int RecordsPerBlock = LoggerBlock::SlotsPerBlock;
+// The longest slice a pause sleeps before it lets window events run.
+constexpr double PauseSliceMs = 50;
+// A block that starts more than this far from where the data would have gone on starts
+// a new data section.
+constexpr double SectionGapSeconds = 1;
+
+} // namespace
+
+QString DownloadOutcome::statusText() const
+{
+    if (writeFailed)
+        return QStringLiteral("Download error ") + fileError +
+               QStringLiteral(" - the logger's download position was not moved");
+    if (end == End::Abandoned)
+        return QStringLiteral("Download abandoned after repeated data errors - the logger's "
+                              "download position was not moved");
+    return QString();
+}
+
+// ---------------------------------------------------------------------------------------
+// One run of the transfer loop: the locals of DownloadAll.
+
+class DatasetDownload::Transfer
+{
+public:
+    Transfer(DatasetDownload &owner, const LoggerState &state, bool overwrite,
+             const DownloadRequest &request, DownloadView &view);
+
+    DownloadOutcome::End run();
+    int retries() const { return m_retry; }
+    int blocksRead() const { return m_blocksRead; }
+    int recordsWritten() const { return m_recordsWritten; }
+    bool writeFailed() const { return m_writeFailed; }
+    QString writeError() const { return m_writeError; }
+
+private:
+    // Outcome of the inner loop: an end, or nothing when block b must be asked for again.
+    using InnerEnd = std::optional<DownloadOutcome::End>;
+
+    void chooseStart(const LoggerState &state);
+    InnerEnd readBlocks();
+    bool requestAndAcknowledge();
+    void requestNextAhead();
+    // Whether the block just read carries on after the records written: past the
+    // logger's top block only a block the logger has begun since is new data; an older
+    // block from the previous turn of the ring is not.
+    bool blockIsNewer() const;
+    void writeBlock(int &count);
+    void showCount();
+    void showRetry();
+    float fraction() const;
+    void finish(DownloadOutcome::End end);
+    void drainBlockRequestedAhead();
+
+    DatasetDownload &m_owner;
+    SensorLink &m_link;
+    DownloadView &m_view;
+    const DownloadRequest m_request;
+    const bool m_overwrite;
+    const qint64 m_blocks;
+
+    qint64 m_startBlock = 0;
+    qint64 m_firstBlock = 0;
+    qint64 m_logTop = 0;
+    qint64 m_b = 0;
+    qint64 m_next = 0;
+    int m_s = 0;
+    qint64 m_total = 0;
+    qint64 m_done = 0;
+    QString m_unit;
+    bool m_nothingToFetch = false;
+
+    int m_retry = 0;
+    bool m_ahead = true;
+    // The block asked for ahead and not yet taken off the line.
+    std::optional<qint64> m_aheadPending;
+    bool m_wrapped = false;
+
+    int m_blocksRead = 0;
+    int m_recordsWritten = 0;
+    bool m_writeFailed = false;
+    QString m_writeError;
+};
+
+DatasetDownload::Transfer::Transfer(DatasetDownload &owner, const LoggerState &state,
+                                    bool overwrite, const DownloadRequest &request,
+                                    DownloadView &view)
+    : m_owner(owner), m_link(owner.m_link), m_view(view), m_request(request),
+      m_overwrite(overwrite), m_blocks(std::max<qint64>(0, state.MemoryBlocks)),
+      m_ahead(request.bRequestAhead)
+{
+    m_unit = request.bAll ? QStringLiteral(" blocks") : QStringLiteral(" records");
+    chooseStart(state);
+}
+
+void DatasetDownload::Transfer::chooseStart(const LoggerState &state)
+{
+    if (m_blocks == 0) {
+        m_nothingToFetch = true;
+        return;
+    }
+    const auto inRing = [this](qint64 block) { return ((block % m_blocks) + m_blocks) % m_blocks; };
+    m_startBlock = inRing(state.StartBlock);
+    m_logTop = inRing(state.LogTop);
+    if (m_request.bAll) {
+        m_b = m_startBlock;
+        m_total = m_blocks;
+    } else if (m_request.bStart) {
+        m_b = m_startBlock;
+        m_total = state.RecordsLogged;
+    } else {
+        m_b = inRing(state.DwnldBlock);
+        m_s = state.DwnldAddr + LoggerBlock::SlotSize;
+        if (m_s > LoggerBlock::LastSlotOffset) {
+            // The last record downloaded filled its block. When that block is the
+            // logger's top one, the next record has not been logged yet: going on would
+            // take the blocks after the top, which hold older data, for new records.
+            if (m_b == m_logTop)
+                m_nothingToFetch = true;
+            m_b = inRing(m_b + 1);
+            m_s = 0;
+        }
+        m_total = static_cast<qint64>(state.RecordsLogged) - state.RecordsRetrieved;
+    }
+    m_total = std::max<qint64>(0, m_total);
+    m_firstBlock = m_b;
+}
+
+float DatasetDownload::Transfer::fraction() const
+{
+    // Nothing to download counts as all of it done.
+    if (m_total <= 0)
+        return 1.0f;
+    return static_cast<float>(static_cast<double>(m_done) / static_cast<double>(m_total));
+}
+
+void DatasetDownload::Transfer::showCount()
+{
+    m_view.ShowProgress(QString::number(m_done) + QStringLiteral(" / ") + QString::number(m_total) +
+                            m_unit,
+                        fraction());
+}
+
+void DatasetDownload::Transfer::showRetry()
+{
+    m_view.ShowProgress(QStringLiteral("Data error, retry ") + QString::number(m_retry),
+                        fraction());
+}
+
+bool DatasetDownload::Transfer::requestAndAcknowledge()
+{
+    return m_link.RequestDataBlock(static_cast<quint32>(m_b), BlockBytes) &&
+           m_link.WaitDataBlock(static_cast<quint32>(m_b));
+}
+
+void DatasetDownload::Transfer::requestNextAhead()
+{
+    m_next = (m_b + 1) % m_blocks;
+    if (!m_ahead)
+        return;
+    m_link.RequestDataBlock(static_cast<quint32>(m_next), BlockBytes);
+    m_aheadPending = m_next;
+}
+
+DownloadOutcome::End DatasetDownload::Transfer::run()
+{
+    using End = DownloadOutcome::End;
+    if (m_nothingToFetch) {
+        showCount();
+        return End::Finished;
+    }
+    End end = End::Finished;
+    for (;;) {
+        if (m_retry > 0) {
+            showRetry();
+            m_owner.pauseLettingEventsRun(RetryPauseMs);
+            // A request that fails every time still lets the user stop.
+            if (m_view.cancelRequested()) {
+                end = End::Cancelled;
+                break;
+            }
+            m_link.Connect();
+            // The handshake has cleared the input: nothing asked for earlier is awaited.
+            m_aheadPending.reset();
+            if (m_retry > RequestAheadUpToRetry)
+                m_ahead = false;
+        }
+        if (!requestAndAcknowledge()) {
+            if (++m_retry >= AbandonAtRetry) {
+                end = End::Abandoned;
+                break;
+            }
+            continue;
+        }
+        requestNextAhead();
+        if (m_retry >= AbandonAtRetry) {
+            end = End::Abandoned;
+            break;
+        }
+        const InnerEnd inner = readBlocks();
+        if (inner) {
+            end = *inner;
+            break;
+        }
+    }
+    finish(end);
+    return end;
+}
+
+DatasetDownload::Transfer::InnerEnd DatasetDownload::Transfer::readBlocks()
+{
+    using End = DownloadOutcome::End;
+    for (;;) {
+        if (!m_link.GetDataBlock(BlockBytes, m_owner.m_blockBuffer)) {
+            ++m_retry;
+            return std::nullopt;
+        }
+        if (m_wrapped && !blockIsNewer())
+            return End::Finished;
+        int count = 0;
+        writeBlock(count);
+        m_s = 0;
+        m_retry = 0;
+        ++m_blocksRead;
+
+        if (m_request.bAll) {
+            ++m_done;
+            showCount();
+            if (m_next == m_startBlock)
+                return End::Finished;
+            if (count < RecordsPerBlock)
+                m_owner.m_lastUnits.reset();
+        } else {
+            showCount();
+            // With overwriting the logger may have filled its top block and gone on into
+            // the next one while the download ran: follow it.
+            if (m_overwrite && m_b == m_logTop) {
+                m_logTop = (m_logTop + 1) % m_blocks;
+                m_wrapped = true;
+            }
+            if (m_b == m_logTop)
+                return End::Finished;
+            if (m_wrapped && count < RecordsPerBlock)
+                return End::Finished;
+            // Never a second turn of the ring: every block is read once at most.
+            if (m_next == m_firstBlock)
+                return End::Finished;
+        }
+
+        m_b = m_next;
+        if (m_ahead)
+            m_aheadPending.reset();
+        else
+            m_link.RequestDataBlock(static_cast<quint32>(m_b), BlockBytes);
+        if (!m_link.WaitDataBlock(static_cast<quint32>(m_b))) {
+            showRetry();
+            ++m_retry;
+            return std::nullopt;
+        }
+        requestNextAhead();
+        m_owner.m_pump.processEvents();
+        if (m_view.cancelRequested())
+            return End::Cancelled;
+    }
+}
+
+bool DatasetDownload::Transfer::blockIsNewer() const
+{
+    const auto header = LoggerBlock::decodeHeader(m_owner.m_blockBuffer);
+    if (!header || !header->stamp.passesDownloadCheck() || !m_owner.m_lastWritten)
+        return false;
+    return DaysToSeconds(header->stamp.toDays() - m_owner.m_lastWrittenTime) > 0.5;
+}
+
+void DatasetDownload::Transfer::writeBlock(int &count)
+{
+    int written = 0;
+    count = m_owner.WriteBlockRecords(m_b, m_s, written);
+    QString error;
+    if (!m_owner.m_file.flush(error)) {
+        m_writeFailed = true;
+        m_writeError = error;
+        m_view.showStatus(QStringLiteral("Download error ") + error);
+        return;
+    }
+    m_recordsWritten += written;
+    if (!m_request.bAll)
+        m_done += written;
+}
+
+void DatasetDownload::Transfer::drainBlockRequestedAhead()
+{
+    if (!m_aheadPending)
+        return;
+    const auto block = static_cast<quint32>(*m_aheadPending);
+    m_aheadPending.reset();
+    QByteArray scratch(LoggerPackets::BlockBufferSize, '\0');
+    if (m_link.WaitDataBlock(block) && m_link.GetDataBlock(BlockBytes, scratch))
+        return;
+    // The block's bytes may still be coming: let them pass, then start afresh.
+    m_owner.pauseLettingEventsRun(RetryPauseMs);
+    m_link.Connect();
+}
+
+void DatasetDownload::Transfer::finish(DownloadOutcome::End end)
+{
+    if (end == DownloadOutcome::End::Abandoned) {
+        m_owner.pauseLettingEventsRun(RetryPauseMs);
+        m_link.Connect();
+    } else {
+        drainBlockRequestedAhead();
+    }
+}
+
+// ---------------------------------------------------------------------------------------
+
+DatasetDownload::DatasetDownload(SensorLink &link, Clock &clock, EventPump &pump,
+                                 DatasetFile::Opener opener)
+    : m_link(link), m_clock(clock), m_pump(pump), m_file(std::move(opener)),
+      m_blockBuffer(LoggerPackets::BlockBufferSize, '\0')
+{}
+
+DatasetDownload::~DatasetDownload() = default;
+
+void DatasetDownload::pauseLettingEventsRun(int ms)
+{
+    const double end = m_clock.monotonicSeconds() + ms / 1000.0;
+    for (double left = ms; left > 0; left = (end - m_clock.monotonicSeconds()) * 1000.0) {
+        m_clock.sleepMs(std::min(left, PauseSliceMs));
+        m_pump.processEvents();
+    }
+}
+
+DownloadOutcome DatasetDownload::DownloadAll(const LoggerState &state, bool overwrite,
+                                             const DownloadRequest &request, DownloadView &view)
+{
+    DownloadOutcome outcome;
+    QString error;
+    if (!m_file.create(request.strFile, m_link.Version(), m_link.SerialNumber(), m_clock.now(),
+                       error)) {
+        outcome.end = DownloadOutcome::End::FileNotCreated;
+        outcome.fileError = error;
+        return outcome;
+    }
+    m_lastUnits.reset();
+    m_lastWritten.reset();
+    m_lastWrittenTime = 0;
+
+    Transfer transfer(*this, state, overwrite, request, view);
+    outcome.end = transfer.run();
+    m_file.close();
+
+    outcome.blocksRead = transfer.blocksRead();
+    outcome.recordsWritten = transfer.recordsWritten();
+    outcome.writeFailed = transfer.writeFailed();
+    outcome.fileError = transfer.writeError();
+    // The logger learns how far the data has been downloaded only when every record
+    // up to there is in the file: not after a whole-memory download, not after a failed
+    // block or a failed write, and not when no record was written.
+    const bool moved = !request.bAll && transfer.retries() == 0 && !outcome.writeFailed &&
+                       outcome.end != DownloadOutcome::End::Abandoned && m_lastWritten;
+    if (moved) {
+        outcome.pointerConfirmed =
+            LoggerControl(m_link).SetDownloadPointer(m_lastWritten->block, m_lastWritten->offset);
+        outcome.pointer = m_lastWritten;
+    }
+    return outcome;
+}
+
+int DatasetDownload::WriteBlockRecords(qint64 block, int start, int &written)
+{
+    written = 0;
+    const auto header = LoggerBlock::decodeHeader(m_blockBuffer);
+    if (!header || !header->stamp.passesDownloadCheck())
+        return 0;
+    const double blockTime = header->stamp.toDays();
+    const qint32 readingPeriod = PeriodFromCode(header->readingCode);
+    const qint32 interval = header->intervalSeconds();
+    const DatasetRecord::Units units = DatasetRecord::UnitsFor(header->unitsCode);
+
+    // A new data section starts with the block's first record written, so a block that
+    // has nothing after the start offset leaves no empty section behind.
+    bool newSection = !m_lastUnits || *m_lastUnits != units.text ||
+                      std::fabs(DaysToSeconds(m_expectedTime - blockTime)) > SectionGapSeconds;
+    const int readings = DatasetRecord::ReadingsPerRecord(readingPeriod, interval);
+
+    // A start inside the block begins at that slot (a misaligned offset at the slot
+    // holding it); any other start at the first slot.
+    int first = LoggerBlock::FirstSlotOffset;
+    if (start > LoggerBlock::FirstSlotOffset && start <= LoggerBlock::LastSlotOffset)
+        first = start - (start - LoggerBlock::FirstSlotOffset) % LoggerBlock::SlotSize;
+
+    int count = 0;
+    for (int offset = first; offset <= LoggerBlock::LastSlotOffset;
+         offset += LoggerBlock::SlotSize) {
+        if (LoggerBlock::isEmptySlot(m_blockBuffer, offset))
+            break;
+        const int slot = (offset - LoggerBlock::FirstSlotOffset) / LoggerBlock::SlotSize;
+        count = slot + 1;
+        const double time = blockTime + SecondsToDays(static_cast<double>(slot) * interval);
+        if (newSection) {
+            m_lastUnits = units.text;
+            m_file.writeSection(units.text);
+            newSection = false;
+        }
+        m_file.writeRecord(time, DatasetRecord::Decode(m_blockBuffer, offset, units, readings),
+                           units.numberFormat);
+        ++written;
+        m_expectedTime = time + SecondsToDays(interval);
+        m_lastWritten = MemoryPosition{block, offset};
+        m_lastWrittenTime = time;
+    }
+    return count;
+}

@@ -1,0 +1,129 @@
+#pragma once
+
+#include "logger/DatasetFile.h"
+#include "logger/LoggerState.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QtGlobal>
+
+#include <optional>
+
+class Clock;
+class EventPump;
+class SensorLink;
+
+// What a running download shows and asks: the progress dialog, or a command-line
+// program's console.
+class DownloadView
+{
+public:
+    virtual ~DownloadView() = default;
+
+    // A progress text and the fraction done (the view caps it at 1).
+    virtual void ShowProgress(const QString &strInfo, float Percent) = 0;
+    // True once the user has asked the download to stop.
+    virtual bool cancelRequested() const = 0;
+    // A failure the download goes on after (the logger window's status bar).
+    virtual void showStatus(const QString &text) = 0;
+};
+
+struct DownloadRequest
+{
+    // The whole dataset from its first record; otherwise only the records not yet
+    // downloaded.
+    bool bStart = false;
+    // Every block of the memory, round the ring from the dataset's first block.
+    bool bAll = false;
+    // Ask for each next block before the current one has been read.
+    bool bRequestAhead = true;
+    QString strFile;
+};
+
+// A record's place in the logger's memory: its block and the byte offset of its slot.
+struct MemoryPosition
+{
+    qint64 block = 0;
+    qint64 offset = 0;
+
+    bool operator==(const MemoryPosition &other) const
+    {
+        return block == other.block && offset == other.offset;
+    }
+};
+
+struct DownloadOutcome
+{
+    enum class End {
+        FileNotCreated, // nothing was transferred
+        Finished,
+        Cancelled,
+        Abandoned, // a block failed four times in a row
+    };
+
+    End end = End::Finished;
+    // Why the file could not be created, or the last failed write.
+    QString fileError;
+    bool writeFailed = false;
+    int recordsWritten = 0;
+    int blocksRead = 0;
+    // Where the logger's download position was moved to; nothing when it was left alone.
+    std::optional<MemoryPosition> pointer;
+    // The logger answered the command that moved it.
+    bool pointerConfirmed = false;
+
+    // What the logger window's status bar should say once the download is over; empty
+    // when nothing went wrong.
+    QString statusText() const;
+};
+
+// The transfer of the logger's memory into a dataset file: reads one 512-byte block at a
+// time (asking for the next one ahead), decodes every record into the file, retries a
+// failed block, honours a cancel request, and finally tells the logger up to which
+// record the data has been downloaded. Uses the link, the clock and the event pump only,
+// so a command-line program can drive it as well as the download dialog.
+class DatasetDownload
+{
+public:
+    static constexpr int RetryPauseMs = 1000;
+    // The transfer is abandoned when a block has failed this many times in a row.
+    static constexpr int AbandonAtRetry = 4;
+    // From this many failures in a row on, blocks are requested one at a time.
+    static constexpr int RequestAheadUpToRetry = 2;
+
+    DatasetDownload(SensorLink &link, Clock &clock, EventPump &pump,
+                    DatasetFile::Opener opener = DatasetFile::OpenReplacingFile);
+    ~DatasetDownload();
+    DatasetDownload(const DatasetDownload &) = delete;
+    DatasetDownload &operator=(const DatasetDownload &) = delete;
+
+    // Downloads as `request` asks, from the logger positions in `state`; `overwrite` is
+    // the window's overwrite box. The file is closed when it returns.
+    DownloadOutcome DownloadAll(const LoggerState &state, bool overwrite,
+                                const DownloadRequest &request, DownloadView &view);
+
+    // The time the next record would carry if the data went on without a gap.
+    double ExpectedTime() const { return m_expectedTime; }
+
+private:
+    class Transfer;
+
+    // Decodes block `block`, read into the buffer, and writes its records from slot offset `start`
+    // (12 or less: from the first slot). Returns the position (from 1) of the last
+    // record processed in the block, 0 when none; `written` counts the records written.
+    int WriteBlockRecords(qint64 block, int start, int &written);
+    void pauseLettingEventsRun(int ms);
+
+    SensorLink &m_link;
+    Clock &m_clock;
+    EventPump &m_pump;
+    DatasetFile m_file;
+    QByteArray m_blockBuffer;
+    // The units text of the data section being written; nothing when the next block
+    // must start a new section (an empty text is the section of an unknown units code).
+    std::optional<QString> m_lastUnits;
+    double m_expectedTime = 0;
+    // The last record written by this download.
+    std::optional<MemoryPosition> m_lastWritten;
+    double m_lastWrittenTime = 0;
+};

@@ -1,0 +1,226 @@
+#include "logger/frmDownload.h"
+
+#include "logger/DatasetViewer.h"
+
+#include "common/NamedFormats.h"
+#include "platform/Clock.h"
+#include "platform/FileDialogs.h"
+
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+const QString FileFilter =
+    QStringLiteral("ZQ3 tab separated file (*.txt);;ZQ3 comma separated file (*.csv)");
+
+template <typename Control> Control *named(Control *control, const char *name)
+{
+    control->setObjectName(QString::fromLatin1(name));
+    return control;
+}
+
+} // namespace
+
+frmDownload::frmDownload(Clock &clock, FileDialogs &dialogs, ProgramLauncher &launcher, Host host,
+                         QWidget *parent)
+    : QDialog(parent), m_clock(clock), m_dialogs(dialogs), m_launcher(launcher),
+      m_host(std::move(host))
+{
+    setObjectName(QStringLiteral("frmDownload"));
+    setWindowTitle(QStringLiteral("Download logger data"));
+
+    Frame1 = named(new QGroupBox(QStringLiteral("Starting from:")), "Frame1");
+    optStart = named(new QRadioButton(QStringLiteral("&Start of Dataset")), "optStart");
+    optNew = named(new QRadioButton(QStringLiteral("&Next Record")), "optNew");
+    optAll = named(new QRadioButton(QStringLiteral("&All datasets in memory")), "optAll");
+    lblStart = named(new QLabel, "lblStart");
+    lblNew = named(new QLabel, "lblNew");
+    auto *choices = new QGridLayout(Frame1);
+    choices->addWidget(optStart, 0, 0);
+    choices->addWidget(lblStart, 0, 1);
+    choices->addWidget(optNew, 1, 0);
+    choices->addWidget(lblNew, 1, 1);
+    choices->addWidget(optAll, 2, 0, 1, 2);
+
+    lblDownloadAll =
+        named(new QLabel(QStringLiteral("Download all data in memory - this may take some time!")),
+              "lblDownloadAll");
+    lblProgress = named(new QLabel, "lblProgress");
+    ProgressBar1 = named(new QProgressBar, "ProgressBar1");
+    ProgressBar1->setRange(0, ProgressMaximum);
+    ProgressBar1->setTextVisible(false);
+    // The progress rows keep their room while hidden, so the dialog does not jump.
+    for (QWidget *row :
+         {static_cast<QWidget *>(lblProgress), static_cast<QWidget *>(ProgressBar1)}) {
+        QSizePolicy policy = row->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);
+        row->setSizePolicy(policy);
+    }
+
+    OKButton = named(new QPushButton(QStringLiteral("&OK")), "OKButton");
+    OKButton->setDefault(true);
+    CancelButton = named(new QPushButton(QStringLiteral("&Cancel")), "CancelButton");
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(OKButton);
+    buttons->addWidget(CancelButton);
+
+    auto *column = new QVBoxLayout(this);
+    column->addWidget(Frame1);
+    column->addWidget(lblDownloadAll);
+    column->addWidget(lblProgress);
+    column->addWidget(ProgressBar1);
+    column->addLayout(buttons);
+    setMinimumWidth(360);
+
+    connect(OKButton, &QPushButton::clicked, this, &frmDownload::OKButton_Click);
+    connect(CancelButton, &QPushButton::clicked, this, &frmDownload::reject);
+}
+
+void frmDownload::showEvent(QShowEvent *event)
+{
+    // The caller sets the times and the whole-memory flag after construction.
+    if (!m_loaded)
+        Form_Load();
+    QDialog::showEvent(event);
+}
+
+void frmDownload::Form_Load()
+{
+    m_loaded = true;
+    mCancel = false;
+    for (QWidget *control : {static_cast<QWidget *>(optStart), static_cast<QWidget *>(optNew),
+                             static_cast<QWidget *>(optAll), static_cast<QWidget *>(OKButton)})
+        control->setEnabled(true);
+    if (mDownloadAll) {
+        optNew->setEnabled(false);
+        lblNew->hide();
+        optStart->setEnabled(false);
+        lblStart->hide();
+        optAll->setChecked(true);
+        lblDownloadAll->show();
+    } else {
+        lblDownloadAll->hide();
+        Frame1->show();
+        lblStart->setText(FormatLoggerTime(mStartTime, true));
+        lblNew->setText(FormatLoggerTime(mNewTime, true));
+        if (mNewTime == 0) {
+            optNew->setEnabled(false);
+            lblNew->hide();
+            optStart->setChecked(true);
+        } else {
+            optNew->setEnabled(true);
+            lblNew->show();
+            optNew->setChecked(true);
+        }
+        optStart->setEnabled(true);
+        lblStart->show();
+    }
+    ProgressBar1->hide();
+    lblProgress->hide();
+    OKButton->setEnabled(true);
+}
+
+void frmDownload::OKButton_Click()
+{
+    if (m_downloading)
+        return;
+    for (QWidget *control : {static_cast<QWidget *>(optStart), static_cast<QWidget *>(optNew),
+                             static_cast<QWidget *>(optAll), static_cast<QWidget *>(OKButton)})
+        control->setEnabled(false);
+    m_downloading = true;
+
+    QString path;
+    if (!AskDatasetFileName(path)) {
+        m_downloading = false;
+        Form_Load();
+        return;
+    }
+    repaint();
+    DownloadRequest request;
+    request.bAll = optAll->isChecked();
+    request.bStart = !request.bAll && optStart->isChecked();
+    request.bRequestAhead = true;
+    request.strFile = path;
+    const DownloadOutcome outcome = m_host.download(request, *this);
+
+    if (outcome.end == DownloadOutcome::End::FileNotCreated) {
+        // Nothing was written: no "Done!" and no viewer, the choices are offered again.
+        m_downloading = false;
+        Form_Load();
+        lblProgress->setText(QStringLiteral("The file could not be created: ") + outcome.fileError);
+        lblProgress->show();
+        return;
+    }
+    ShowProgress(outcome.end == DownloadOutcome::End::Abandoned
+                     ? QStringLiteral("Download abandoned after repeated data errors")
+                     : QStringLiteral("Done!"),
+                 1);
+    m_clock.sleepMs(ClosingPauseMs);
+    m_downloading = false;
+    ShowDataset(path);
+    accept();
+}
+
+void frmDownload::ShowProgress(const QString &strInfo, float Percent)
+{
+    const float fraction = std::isfinite(Percent) ? std::clamp(Percent, 0.0f, 1.0f) : 0.0f;
+    ProgressBar1->setValue(static_cast<int>(std::lround(ProgressMaximum * fraction)));
+    lblProgress->setText(strInfo);
+    ProgressBar1->show();
+    lblProgress->show();
+    repaint();
+}
+
+void frmDownload::showStatus(const QString &text)
+{
+    if (m_host.status)
+        m_host.status(text);
+}
+
+bool frmDownload::AskDatasetFileName(QString &path)
+{
+    path = m_dialogs.saveFileName(QStringLiteral("Save Dataset as"), QString(), QString(),
+                                  FileFilter, QStringLiteral("txt"));
+    return !path.isEmpty();
+}
+
+void frmDownload::ShowDataset(const QString &path)
+{
+    QString error;
+    if (DatasetViewer::Show(m_launcher, programFolder, path, error))
+        return;
+    ShowProgress(error, 1);
+    m_clock.sleepMs(ClosingPauseMs);
+}
+
+void frmDownload::reject()
+{
+    // The transfer still writes the file: it stops at its next check.
+    if (m_downloading) {
+        mCancel = true;
+        return;
+    }
+    QDialog::reject();
+}
+
+void frmDownload::closeEvent(QCloseEvent *event)
+{
+    if (m_downloading) {
+        mCancel = true;
+        event->ignore();
+        return;
+    }
+    QDialog::closeEvent(event);
+}

@@ -1,0 +1,89 @@
+#pragma once
+
+#include "logger/DatasetDownload.h"
+
+#include <QDialog>
+#include <QString>
+
+#include <functional>
+
+class Clock;
+class FileDialogs;
+class ProgramLauncher;
+class QGroupBox;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+
+// "Download logger data": the choice of what to fetch (the dataset from its start, the
+// records not yet downloaded, or the whole memory), the file to write, the progress of
+// the transfer and, at the end, the viewer. A close while the transfer runs is refused
+// and asks the transfer to stop instead.
+class frmDownload : public QDialog, public DownloadView
+{
+    Q_OBJECT
+
+public:
+    // What the dialog asks of the logger window.
+    struct Host
+    {
+        // Runs the transfer (the logger window's DownloadAll).
+        std::function<DownloadOutcome(const DownloadRequest &, DownloadView &)> download;
+        // Shows a failure in the logger window's status bar.
+        std::function<void(const QString &)> status;
+    };
+
+    static constexpr int ProgressMaximum = 1000;
+    static constexpr int ClosingPauseMs = 500;
+
+    frmDownload(Clock &clock, FileDialogs &dialogs, ProgramLauncher &launcher, Host host,
+                QWidget *parent = nullptr);
+
+    // Set by the caller before showing.
+    double mStartTime = 0;
+    double mNewTime = 0;
+    bool mDownloadAll = false;
+    bool mCancel = false;
+    // The folder searched for the graphing program (the program's own folder).
+    QString programFolder;
+
+    QGroupBox *Frame1;
+    QRadioButton *optStart;
+    QRadioButton *optNew;
+    QRadioButton *optAll;
+    QLabel *lblStart;
+    QLabel *lblNew;
+    QLabel *lblDownloadAll;
+    QLabel *lblProgress;
+    QProgressBar *ProgressBar1;
+    QPushButton *OKButton;
+    QPushButton *CancelButton;
+
+    // Offers the choices; runs when the dialog shows and again after a cancelled file
+    // choice or a file that could not be created.
+    void Form_Load();
+    void OKButton_Click();
+    bool Downloading() const { return m_downloading; }
+
+    void ShowProgress(const QString &strInfo, float Percent) override;
+    bool cancelRequested() const override { return mCancel; }
+    void showStatus(const QString &text) override;
+
+    void reject() override;
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    bool AskDatasetFileName(QString &path);
+    void ShowDataset(const QString &path);
+
+    Clock &m_clock;
+    FileDialogs &m_dialogs;
+    ProgramLauncher &m_launcher;
+    Host m_host;
+    bool m_downloading = false;
+    bool m_loaded = false;
+};

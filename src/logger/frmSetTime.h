@@ -1,0 +1,25 @@
+#pragma once
+
+#include "logger/frmTimeDialog.h"
+
+#include <functional>
+
+// "Set Logger Time": sets the logger's clock to the computer's time, or to a date and
+// time the user picks.
+class frmSetTime : public frmTimeDialog
+{
+    Q_OBJECT
+
+public:
+    // `SetLoggerTime` sends the new clock time (days) to the logger.
+    frmSetTime(Clock &clock, std::function<void(double)> SetLoggerTime, QWidget *parent = nullptr);
+
+    QRadioButton *optSync;
+
+protected:
+    double shownTime() const override { return computerNow(); }
+    void OKButton_Click() override;
+
+private:
+    std::function<void(double)> m_setLoggerTime;
+};

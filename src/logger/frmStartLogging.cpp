@@ -1,0 +1,35 @@
+#include "logger/frmStartLogging.h"
+
+#include "logger/LoggingStart.h"
+
+#include <QRadioButton>
+
+frmStartLogging::frmStartLogging(Clock &clock, std::function<void(double)> StartLogging,
+                                 QWidget *parent)
+    : frmTimeDialog(clock, QStringLiteral("Start Logging"), QStringLiteral("&Immediate"), "optNow",
+                    QStringLiteral("&Start logging at:"), parent),
+      optNow(nowOption()), m_startLogging(std::move(StartLogging))
+{
+    setObjectName(QStringLiteral("frmStartLogging"));
+}
+
+void frmStartLogging::showEvent(QShowEvent *event)
+{
+    // The caller sets the averaging period and the clock offset after construction.
+    if (!m_loaded)
+        Form_Load();
+    frmTimeDialog::showEvent(event);
+}
+
+void frmStartLogging::Form_Load()
+{
+    m_loaded = true;
+    const LoggingStart::Pickers start = LoggingStart::DefaultStart(shownTime(), AvgPeriod);
+    load(start.date, start.time);
+}
+
+void frmStartLogging::OKButton_Click()
+{
+    m_startLogging(optNow->isChecked() ? LoggingStart::ImmediateStart(shownTime()) : pickedTime());
+    accept();
+}
