@@ -93,14 +93,12 @@ void frmPCLog::buildControls()
     const QFont tableFont = TableFont();
 
     Label1 = new QLabel(QStringLiteral("Log period"), this);
-    Label1->setGeometry(Label1Design);
     cboLog = new QComboBox(this);
     cboLog->setGeometry(cboLogDesign);
     cboLog->addItems(LogPeriodEntries());
     cboLog->setToolTip(QStringLiteral("How often a reading is taken"));
 
     Label2 = new QLabel(QStringLiteral("Avg period"), this);
-    Label2->setGeometry(Label2Design);
     cboAvg = new QComboBox(this);
     cboAvg->setEditable(true);
     cboAvg->setInsertPolicy(QComboBox::NoInsert);
@@ -122,6 +120,8 @@ void frmPCLog::buildControls()
         design.setWidth(std::max(design.width(), control->sizeHint().width()));
         control->setGeometry(design);
     };
+    atLeastHint(Label1, Label1Design);
+    atLeastHint(Label2, Label2Design);
     atLeastHint(chkIndividual, chkIndividualDesign);
     atLeastHint(chkFile, chkFileDesign);
     QRect button = cmdLogDesign;
@@ -230,15 +230,17 @@ void frmPCLog::layoutControls()
     }
 }
 
-// A heading wider than the box widens the window, as far as the screen allows.
-void frmPCLog::fitHeading()
+// A table row wider than the box widens the window, as far as the screen allows, so the
+// heading and the rows are seen whole and stay aligned.
+void frmPCLog::fitTableWidth(const QString &row)
 {
-    const int needed = QFontMetrics(lblHeading->font()).horizontalAdvance(lblHeading->text()) +
-                       lblHeading->contentsMargins().left() + txtOut->frameWidth() * 2 +
-                       txtOut->verticalScrollBar()->sizeHint().width() + px(100);
-    if (needed <= lblHeading->width())
+    const int textInset =
+        txtOut->frameWidth() + static_cast<int>(txtOut->document()->documentMargin());
+    const int needed = QFontMetrics(txtOut->font()).horizontalAdvance(row) + 2 * textInset +
+                       txtOut->verticalScrollBar()->sizeHint().width() + px(60);
+    if (needed <= txtOut->width())
         return;
-    int wanted = width() + needed - lblHeading->width();
+    int wanted = width() + needed - txtOut->width();
     if (const QScreen *shown = screen())
         wanted = std::min(wanted, shown->availableGeometry().width());
     if (wanted > width())
@@ -337,6 +339,8 @@ void frmPCLog::showMessage(const QString &text)
 
 void frmPCLog::appendOutput(const QString &text)
 {
+    for (const QString &row : text.split(QStringLiteral("\r\n")))
+        fitTableWidth(row);
     if (m_output.append(text))
         txtOut->setPlainText(ForDisplay(m_output.text()));
     else {
@@ -353,7 +357,7 @@ void frmPCLog::appendOutput(const QString &text)
 void frmPCLog::showHeading(const QString &text)
 {
     lblHeading->setText(text);
-    fitHeading();
+    fitTableWidth(text);
 }
 
 void frmPCLog::showLogging(bool logging)

@@ -88,7 +88,7 @@ private:
     void buildControls();
     void layoutControls();
     void Form_Unload();
-    void fitHeading();
+    void fitTableWidth(const QString &row);
 
     // LoggingRunView
     bool individualSensors() const override;

@@ -19,6 +19,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QTemporaryDir>
 
@@ -125,7 +126,14 @@ TEST_F(PCLogWindowTest, ControlsAtLoad)
     EXPECT_EQ(window->chkFile->toolTip(),
               QStringLiteral("Check this to store readings to file, otherwise they are only "
                              "displayed on the screen"));
-    // Nothing overlaps in the top row.
+    // Nothing is cut short or overlaps in the top row.
+    for (QWidget *control :
+         {static_cast<QWidget *>(window->Label1), static_cast<QWidget *>(window->Label2),
+          static_cast<QWidget *>(window->chkIndividual), static_cast<QWidget *>(window->chkFile),
+          static_cast<QWidget *>(window->cmdLog)})
+        EXPECT_GE(control->width(), control->sizeHint().width())
+            << control->objectName().toStdString();
+    EXPECT_LE(window->Label2->geometry().right(), window->chkIndividual->geometry().left());
     EXPECT_LE(window->chkIndividual->geometry().right(), window->cmdLog->geometry().left());
     EXPECT_LE(window->chkFile->geometry().right(), window->cmdLog->geometry().left());
     EXPECT_LE(window->cboLog->geometry().right(), window->cboAvg->geometry().left());
@@ -201,19 +209,21 @@ TEST_F(PCLogWindowTest, IndividualSensorsShowTheFactorsAndTheSensorColumns)
         "E\rSerial: 1234\rUser:     4101  4080  4050  4200  3990  4096  4111\rOffset:     12";
     ASSERT_TRUE(link.GetStatus());
     window->chkIndividual->setChecked(true);
+    testMenu = true;
     startAt(QTime(10, 0, 0, 600));
     EXPECT_EQ(window->panel2Text(), QStringLiteral("Reading calibration values"));
     EXPECT_EQ(window->outputText(), QStringLiteral("4096 4101 4080 4050 4200 3990 4096 4111 \r\n"));
     EXPECT_EQ(window->lblHeading->text(),
               QStringLiteral("  Time      Total Diffuse  Sun     P0     P1     P2     P3     P4"
                              "     P5     P6     P7   Temp"));
-    EXPECT_GE(window->txtOut->width(),
-              QFontMetrics(window->txtOut->font()).horizontalAdvance(window->lblHeading->text()))
-        << "the window widens to show the whole heading";
     runTimer(10);
-    EXPECT_TRUE(window->outputText().endsWith(
-        QStringLiteral("10:00:10    100.0    50.0  1.0 2500.0 2500.0 2500.0 2500.0 2500.0 "
-                       "2500.0 2500.0 2500.0   21.4\r\n")));
+    const QString row = QStringLiteral("10:00:10    100.0    50.0  1.0 2500.0 2500.0 2500.0 2500.0 "
+                                       "2500.0 2500.0 2500.0 2500.0   21.4   25.1  1.000");
+    EXPECT_TRUE(window->outputText().endsWith(row + QStringLiteral("\r\n")));
+    // The window widened for the row (longer than the heading): seen whole, no scrolling.
+    EXPECT_GE(window->txtOut->viewport()->width(),
+              QFontMetrics(window->txtOut->font()).horizontalAdvance(row));
+    EXPECT_EQ(window->txtOut->horizontalScrollBar()->maximum(), 0);
 }
 
 TEST_F(PCLogWindowTest, FailedCalibrationLeavesTheWindowIdle)
@@ -418,3 +428,28 @@ TEST_F(PCLogHandOverTest, LogToPcHandsTheInstrumentOverAndBack)
 }
 
 } // namespace
+
+TEST_F(PCLogHandOverTest, MainWindowsTestMenuFlagShowsTheChipTemperature)
+{
+    addInstrument(1, SimModel::ZQ5);
+    start(QStringLiteral("/E"));
+    ASSERT_TRUE(window->TestMenuFlag);
+    window->windows.pcLog = PCLogWindowFactory(clock, pump, prompts);
+    window->mnuPCLog_Click();
+    frmPCLog *pcLog = nullptr;
+    for (QWidget *top : QApplication::topLevelWidgets()) {
+        if (auto *candidate = qobject_cast<frmPCLog *>(top); candidate && candidate->isVisible())
+            pcLog = candidate;
+    }
+    ASSERT_NE(pcLog, nullptr);
+    pcLog->cmdLog->click();
+    for (int i = 0; i < 12; ++i) {
+        clock.advanceSeconds(1.0);
+        pcLog->Timer1_Timer();
+    }
+    const QStringList rows = pcLog->outputText().split(QStringLiteral("\r\n"));
+    ASSERT_GE(rows.size(), 2);
+    // time, total, diffuse, sun, temperature and chip temperature
+    EXPECT_EQ(rows.first().simplified().split(QLatin1Char(' ')).size(), 6)
+        << rows.first().toStdString();
+}
