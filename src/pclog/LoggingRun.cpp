@@ -82,8 +82,8 @@ void LoggingRun::Start()
 
     view().showLogging(true);
     const float t = secondsNow();
+    view().startTimer(LoggingSchedule::timerIntervalMs(*logInterval));
     m_schedule.start(*logInterval, *avgInterval, t);
-    view().startTimer(m_schedule.timerIntervalMs());
     m_sums.ClearSums();
     m_isLogging = true;
     view().showHeading(ScreenHeading(lineSettings()));
@@ -166,8 +166,9 @@ void LoggingRun::CloseLogFile()
 void LoggingRun::Tick()
 {
     // Events let run inside a tick can bring the timer round again: that tick has
-    // nothing to do, this one takes every reading that is due.
-    if (m_inTick)
+    // nothing to do, this one takes every reading that is due. Without a run there is no
+    // schedule to follow.
+    if (m_inTick || !m_isLogging)
         return;
     const TickScope scope(m_inTick);
 

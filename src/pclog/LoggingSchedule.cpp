@@ -17,6 +17,8 @@ float wrapped(float t)
 
 float NextMultiple(float t, qint16 interval)
 {
+    if (interval < 1)
+        return t;
     const auto whole = static_cast<qint32>(RoundHalfEven(t));
     return wrapped(static_cast<float>((whole / interval + 1) * interval));
 }

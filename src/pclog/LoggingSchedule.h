@@ -26,7 +26,7 @@ public:
     void nextReading();
 
     // The timer interval that keeps readings within one interval of their time.
-    int timerIntervalMs() const { return LogInterval > 1 ? 1000 : 500; }
+    static int timerIntervalMs(qint16 logInterval) { return logInterval > 1 ? 1000 : 500; }
 
     qint16 LogInterval = 0;
     qint16 AvgInterval = 0;
@@ -35,5 +35,5 @@ public:
 };
 
 // The next whole multiple of `interval` seconds after time of day t (rounded to a whole
-// second), brought back into the day.
+// second), brought back into the day. A period of no seconds has no multiples: t itself.
 float NextMultiple(float t, qint16 interval);

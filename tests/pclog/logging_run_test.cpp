@@ -284,6 +284,20 @@ TEST_F(LoggingRunTest, TimerComingRoundInsideATickDoesNothing)
               QStringList({"10:00:10    100.0    50.0  1.0", "10:00:20    101.0    50.0  1.0"}));
 }
 
+TEST_F(LoggingRunTest, TickWithoutARunDoesNothing)
+{
+    line.clearWritten();
+    clock.advanceSeconds(30);
+    run.Tick();
+    startAt(QTime(10, 0, 0, 600));
+    run.Stop();
+    clock.advanceSeconds(30);
+    run.Tick();
+    EXPECT_EQ(instrument.readings(), 0);
+    EXPECT_TRUE(view.lines().isEmpty());
+    EXPECT_TRUE(line.written().isEmpty());
+}
+
 TEST_F(LoggingRunTest, TimerIntervalFollowsTheLogPeriod)
 {
     const struct
