@@ -23,6 +23,11 @@ constexpr double PauseSliceMs = 50;
 // A block that starts more than this far from where the data would have gone on starts
 // a new data section.
 constexpr double SectionGapSeconds = 1;
+// A block and its CRC cannot come in faster than the line carries them: 514 bytes of 11
+// bits at 9600 baud. Most of that time is spent in a pause that lets window events run,
+// rather than in the block read, which wakes for every byte that comes in.
+constexpr double BlockLineSeconds = (BlockBytes + 2) * 11.0 / 9600.0;
+constexpr double BlockPauseShare = 0.9;
 
 } // namespace
 
@@ -60,6 +65,10 @@ private:
     void chooseStart(const LoggerState &state);
     InnerEnd readBlocks();
     bool requestAndAcknowledge();
+    bool acknowledged();
+    // Waits, letting window events run, until the block acknowledged last could nearly
+    // all be in.
+    void awaitBlockOnTheLine();
     void requestNextAhead();
     // Whether the block just read carries on after the records written: past the
     // logger's top block only a block the logger has begun since is new data; an older
@@ -95,6 +104,8 @@ private:
     // The block asked for ahead and not yet taken off the line.
     std::optional<qint64> m_aheadPending;
     bool m_wrapped = false;
+    // When the acknowledgement of the block being read came in (monotonic seconds).
+    double m_acknowledgedAt = 0;
 
     int m_blocksRead = 0;
     int m_recordsWritten = 0;
@@ -169,8 +180,23 @@ void DatasetDownload::Transfer::showRetry()
 
 bool DatasetDownload::Transfer::requestAndAcknowledge()
 {
-    return m_link.RequestDataBlock(static_cast<quint32>(m_b), BlockBytes) &&
-           m_link.WaitDataBlock(static_cast<quint32>(m_b));
+    return m_link.RequestDataBlock(static_cast<quint32>(m_b), BlockBytes) && acknowledged();
+}
+
+bool DatasetDownload::Transfer::acknowledged()
+{
+    if (!m_link.WaitDataBlock(static_cast<quint32>(m_b)))
+        return false;
+    m_acknowledgedAt = m_owner.m_clock.monotonicSeconds();
+    return true;
+}
+
+void DatasetDownload::Transfer::awaitBlockOnTheLine()
+{
+    const double due = m_acknowledgedAt + BlockLineSeconds * BlockPauseShare;
+    const double left = due - m_owner.m_clock.monotonicSeconds();
+    if (left > 0)
+        m_owner.pauseLettingEventsRun(static_cast<int>(left * 1000.0));
 }
 
 void DatasetDownload::Transfer::requestNextAhead()
@@ -231,6 +257,7 @@ DatasetDownload::Transfer::InnerEnd DatasetDownload::Transfer::readBlocks()
 {
     using End = DownloadOutcome::End;
     for (;;) {
+        awaitBlockOnTheLine();
         if (!m_link.GetDataBlock(BlockBytes, m_owner.m_blockBuffer)) {
             ++m_retry;
             return std::nullopt;
@@ -272,7 +299,7 @@ DatasetDownload::Transfer::InnerEnd DatasetDownload::Transfer::readBlocks()
             m_aheadPending.reset();
         else
             m_link.RequestDataBlock(static_cast<quint32>(m_b), BlockBytes);
-        if (!m_link.WaitDataBlock(static_cast<quint32>(m_b))) {
+        if (!acknowledged()) {
             showRetry();
             ++m_retry;
             return std::nullopt;

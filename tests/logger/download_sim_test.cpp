@@ -199,10 +199,12 @@ SimFaults CorruptBlocks(int every)
     return faults;
 }
 
+// Blocks that come so late that their read gives up before they are in.
 SimFaults LateBlocks(int every)
 {
     SimFaults faults;
     faults.lateBlock = FaultSchedule::everyNth(every);
+    faults.lateBlockSeconds = 2.5;
     return faults;
 }
 
