@@ -1,5 +1,7 @@
 #include "app/GuiUserPrompts.h"
 
+#include <QApplication>
+
 void GuiUserPrompts::message(const QString &title, const QString &text)
 {
     ask(title, text, QMessageBox::Ok, QMessageBox::Ok);
@@ -21,7 +23,12 @@ QMessageBox::StandardButton GuiUserPrompts::ask(const QString &title, const QStr
                                                 QMessageBox::StandardButtons buttons,
                                                 QMessageBox::StandardButton defaultButton)
 {
-    QMessageBox box(QMessageBox::NoIcon, title, text, buttons, m_parent.data());
+    // Over the window the user is looking at: the main window hides while another window
+    // has the instrument.
+    QWidget *parent = QApplication::activeWindow();
+    if (!parent)
+        parent = m_parent.data();
+    QMessageBox box(QMessageBox::NoIcon, title, text, buttons, parent);
     box.setDefaultButton(defaultButton);
     // The texts come from the instrument and the serial devices: never read them as markup.
     box.setTextFormat(Qt::PlainText);
