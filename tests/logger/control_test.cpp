@@ -93,8 +93,9 @@ TEST(LoggingStartTest, DefaultStartIsTheNextHourOrTheNextMultipleOfALongerPeriod
 class LoggerControlTest : public LoggerWindowFixture
 {
 protected:
-    // A stopped logger with records not yet downloaded, whose clock runs 90 s ahead.
-    void stoppedLogger(quint8 flags = 0x00)
+    // A logger with program flags `flags` (stopped by default) and records not yet
+    // downloaded, whose clock runs 90 s ahead.
+    void programmedLogger(quint8 flags = 0x00)
     {
         logger.setProgram(0x0A, 0x41, flags, 10, 12, 100, 14);
         logger.setStatus(StampAt(2026, 6, 1, 8), LoggerTimeStamp{}, 196);
@@ -125,176 +126,144 @@ protected:
     int dialogsShown = 0;
 };
 
-TEST_F(LoggerControlTest, SettingTheClockWhileLoggingAsksFirst)
+TEST_F(LoggerControlTest, SettingTheClockAsksWhileLoggingAndSendsTheChosenTime)
 {
-    for (const bool answer : {false, true}) {
-        SCOPED_TRACE(answer);
+    struct Case
+    {
+        const char *name;
+        bool logging;
+        bool answer; // to the question while logging
+        bool pick;   // a picked date and time instead of the computer's
+        bool ok;     // OK rather than Cancel in the dialog
+    };
+    const Case cases[] = {
+        {"LoggingNotConfirmed", true, false, false, true},
+        {"LoggingConfirmed", true, true, false, true},
+        {"StoppedPicked", false, false, true, true},
+        {"StoppedCancelled", false, false, true, false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        if (!c.logging)
+            programmedLogger();
         open();
-        window->runDialog = [this](QDialog &dialog) {
+        LoggerTimeStamp expected;
+        window->runDialog = [&](QDialog &dialog) {
             ++dialogsShown;
-            dialog.reject();
+            auto &setTime = dynamic_cast<frmSetTime &>(dialog);
+            setTime.show();
+            EXPECT_TRUE(setTime.isEnabled());
+            EXPECT_FALSE(ui().cmdRefresh->isEnabled());
+            EXPECT_TRUE(setTime.optSync->isChecked());
+            EXPECT_EQ(setTime.DTDate->date(), clock.now().date());
+            EXPECT_TRUE(setTime.Timer1.isActive());
+            clock.advanceSeconds(3);
+            expected = LoggerTimeStamp::fromDays(DateTimeToDays(clock.now()));
+            if (c.pick) {
+                // 31 December of a leap year is day 366.
+                setTime.DTDate->setDate(QDate(2024, 12, 31));
+                setTime.DTTime->setTime(QTime(23, 59, 58));
+                EXPECT_TRUE(setTime.optSet->isChecked());
+                expected = StampAt(2024, 12, 31, 23, 59, 58);
+            }
+            (c.ok ? setTime.OKButton : setTime.CancelButton)->click();
+            EXPECT_FALSE(setTime.Timer1.isActive());
         };
         prompts.calls.clear();
-        prompts.answers = {answer};
+        prompts.answers = {c.answer};
         logger.frames.clear();
         window->cmdSetTime_Click();
 
-        ASSERT_EQ(prompts.calls.size(), 1);
-        EXPECT_EQ(prompts.calls.at(0).kind, RecordingPrompts::Kind::Confirm);
-        EXPECT_EQ(prompts.calls.at(0).title, QStringLiteral("Set Logger Time"));
-        EXPECT_EQ(prompts.calls.at(0).text,
-                  QStringLiteral("If you adjust the time while logging,\r\nyour dataset may "
-                                 "show gaps or repeat readings.\r\nAre you sure you want to "
-                                 "change the time?"));
-        EXPECT_EQ(dialogsShown, answer ? 1 : 0);
-        // Cancelling the dialog sends nothing either.
-        EXPECT_TRUE(framesOf(13).isEmpty());
+        const bool asked = c.logging;
+        ASSERT_EQ(prompts.calls.size(), asked ? 1 : 0);
+        if (asked) {
+            EXPECT_EQ(prompts.calls.at(0).kind, RecordingPrompts::Kind::Confirm);
+            EXPECT_EQ(prompts.calls.at(0).title, QStringLiteral("Set Logger Time"));
+            EXPECT_EQ(prompts.calls.at(0).text,
+                      QStringLiteral("If you adjust the time while logging,\r\nyour dataset may "
+                                     "show gaps or repeat readings.\r\nAre you sure you want to "
+                                     "change the time?"));
+        }
+        const bool shown = !asked || c.answer;
+        EXPECT_EQ(dialogsShown, shown ? 1 : 0);
+        const QList<FakeLogger::Frame> sent = framesOf(13);
+        ASSERT_EQ(sent.size(), shown && c.ok ? 1 : 0);
+        if (!sent.isEmpty()) {
+            EXPECT_EQ(sent.at(0).data.toHex(), expected.encode().toHex());
+        }
         expectReadAgainAndEnabled();
         dialogsShown = 0;
     }
 }
 
-TEST_F(LoggerControlTest, TheClockIsSetToTheComputersTimeOrToThePickedOne)
-{
-    stoppedLogger();
-    for (const bool pick : {false, true}) {
-        SCOPED_TRACE(pick);
-        open();
-        LoggerTimeStamp expected;
-        window->runDialog = [&](QDialog &dialog) {
-            auto &setTime = dynamic_cast<frmSetTime &>(dialog);
-            setTime.show();
-            EXPECT_TRUE(setTime.isEnabled());
-            EXPECT_FALSE(ui().cmdRefresh->isEnabled());
-            EXPECT_EQ(setTime.windowTitle(), QStringLiteral("Set Logger Time"));
-            EXPECT_TRUE(setTime.optSync->isChecked());
-            EXPECT_EQ(setTime.DTDate->date(), clock.now().date());
-            EXPECT_EQ(setTime.Timer1.interval(), 500);
-            EXPECT_TRUE(setTime.Timer1.isActive());
-            clock.advanceSeconds(3);
-            if (pick) {
-                setTime.DTDate->setDate(QDate(2024, 12, 31));
-                setTime.DTTime->setTime(QTime(23, 59, 58));
-                EXPECT_TRUE(setTime.optSet->isChecked());
-                expected = StampAt(2024, 12, 31, 23, 59, 58);
-            } else {
-                expected = LoggerTimeStamp::fromDays(DateTimeToDays(clock.now()));
-            }
-            setTime.OKButton->click();
-            EXPECT_FALSE(setTime.Timer1.isActive());
-        };
-        logger.frames.clear();
-        window->cmdSetTime_Click();
-
-        EXPECT_TRUE(prompts.calls.isEmpty());
-        const QList<FakeLogger::Frame> sent = framesOf(13);
-        ASSERT_EQ(sent.size(), 1);
-        EXPECT_EQ(sent.at(0).address, 0);
-        EXPECT_EQ(sent.at(0).data.toHex(), expected.encode().toHex());
-        expectReadAgainAndEnabled();
-    }
-}
-
-TEST_F(LoggerControlTest, WhileLoggingTheButtonStopsAtOnce)
-{
-    open();
-    window->runDialog = [this](QDialog &) { ++dialogsShown; };
-    logger.frames.clear();
-    window->cmdStartLogging_Click();
-
-    EXPECT_TRUE(prompts.calls.isEmpty());
-    EXPECT_EQ(dialogsShown, 0);
-    const QList<FakeLogger::Frame> sent = framesOf(11);
-    ASSERT_EQ(sent.size(), 1);
-    EXPECT_EQ(sent.at(0).data, QByteArray(14, '\0'));
-    expectReadAgainAndEnabled();
-}
-
-TEST_F(LoggerControlTest, DataNotYetDownloadedIsAskedAboutBeforeStarting)
-{
-    stoppedLogger();
-    open();
-    window->runDialog = [this](QDialog &) { ++dialogsShown; };
-    prompts.answers = {false};
-    logger.frames.clear();
-    window->cmdStartLogging_Click();
-
-    ASSERT_EQ(prompts.calls.size(), 1);
-    EXPECT_EQ(prompts.calls.at(0).kind, RecordingPrompts::Kind::Confirm);
-    EXPECT_EQ(prompts.calls.at(0).title, QStringLiteral("Start Logging"));
-    EXPECT_EQ(prompts.calls.at(0).text,
-              QStringLiteral("You have not downloaded all your data. \r\nThis may be deleted "
-                             "if you start logging now.\r\nAre you sure you want to continue?"));
-    EXPECT_EQ(dialogsShown, 0);
-    EXPECT_TRUE(framesOf(11).isEmpty());
-    expectReadAgainAndEnabled();
-}
-
-TEST_F(LoggerControlTest, StartingSendsTheChosenProgramAndTheStartTime)
+TEST_F(LoggerControlTest, StartingAsksAboutDataNotDownloadedAndSendsProgramAndStart)
 {
     struct Case
     {
         const char *name;
+        quint8 flags;
+        bool answer;
         bool immediate;
-        bool overwrite;
+        const char *program; // the first six bytes of command 11, empty when none is sent
     };
-    for (const Case c : {Case{"Immediate", true, false}, Case{"AtAPickedTime", false, true}}) {
+    const Case cases[] = {
+        // Logging: the button stops at once, without a question.
+        {"Stop", 0x02, false, true, "000000000000"},
+        {"NotConfirmed", 0x00, false, true, ""},
+        // 30 s readings and 10 min averages as chosen in the lists, logging on.
+        {"Immediate", 0x00, true, true, "1e004a000002"},
+        {"AtAPickedTimeWithOverwrite", 0x01, true, false, "1e004a000003"},
+    };
+    for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        stoppedLogger(c.overwrite ? 0x01 : 0x00);
+        programmedLogger(c.flags);
         open();
-        // A program other than the logger's: 30 s readings, 10 min averages.
         ui().cboRdg->setCurrentIndex(ui().cboRdg->findText(QStringLiteral("30s")));
         ui().cboAvg->setCurrentIndex(ui().cboAvg->findText(QStringLiteral("10m")));
-        LoggerTimeStamp expected;
+        QByteArray expected;
         window->runDialog = [&](QDialog &dialog) {
+            ++dialogsShown;
             auto &start = dynamic_cast<frmStartLogging &>(dialog);
             start.show();
-            EXPECT_EQ(start.windowTitle(), QStringLiteral("Start Logging"));
             EXPECT_EQ(start.AvgPeriod, 600);
             EXPECT_TRUE(start.optNow->isChecked());
-            // The logger's time, not the computer's: 10:01:30 gives 11:00.
+            // The logger's time, 90 s ahead: 10:01:30 starts by default at 11:00.
             EXPECT_EQ(start.lblPCTime->text(), FormatLoggerTime(loggerNow(), true));
             EXPECT_EQ(start.DTDate->date(), QDate(2026, 6, 1));
             EXPECT_EQ(start.DTTime->time(), QTime(11, 0, 0));
             clock.advanceSeconds(2);
-            if (c.immediate) {
-                expected = LoggerTimeStamp::fromDays(loggerNow() - 1.0 / 86400);
-            } else {
+            expected = LoggerTimeStamp::fromDays(loggerNow() - 1.0 / 86400).encode();
+            if (!c.immediate) {
                 start.DTTime->setTime(QTime(12, 30, 0));
                 EXPECT_TRUE(start.optSet->isChecked());
-                expected = StampAt(2026, 6, 1, 12, 30);
+                expected = StampAt(2026, 6, 1, 12, 30).encode();
             }
             start.OKButton->click();
         };
-        prompts.answers = {true};
+        prompts.calls.clear();
+        prompts.answers = {c.answer};
         logger.frames.clear();
         window->cmdStartLogging_Click();
 
+        const bool logging = (c.flags & 0x02) != 0;
+        ASSERT_EQ(prompts.calls.size(), logging ? 0 : 1);
+        if (!logging) {
+            EXPECT_EQ(prompts.calls.at(0).title, QStringLiteral("Start Logging"));
+            EXPECT_EQ(prompts.calls.at(0).text,
+                      QStringLiteral("You have not downloaded all your data. \r\nThis may be "
+                                     "deleted if you start logging now.\r\nAre you sure you want "
+                                     "to continue?"));
+        }
+        EXPECT_EQ(dialogsShown, c.answer ? 1 : 0);
         const QList<FakeLogger::Frame> sent = framesOf(11);
-        ASSERT_EQ(sent.size(), 1);
-        const QByteArray program = hex("1e004a0000") + QByteArray(1, c.overwrite ? 3 : 2);
-        EXPECT_EQ(sent.at(0).data.toHex(), (program + expected.encode()).toHex());
+        ASSERT_EQ(sent.size(), QByteArray(c.program).isEmpty() ? 0 : 1);
+        if (!sent.isEmpty()) {
+            const QByteArray start = logging ? QByteArray(8, '\0') : expected;
+            EXPECT_EQ(sent.at(0).data.toHex(), QByteArray(c.program) + start.toHex());
+        }
         expectReadAgainAndEnabled();
+        dialogsShown = 0;
     }
-}
-
-TEST_F(LoggerControlTest, ADefaultStartPastMidnightShowsTheNextDay)
-{
-    stoppedLogger();
-    clock.setNow(QDateTime(QDate(2026, 6, 1), QTime(23, 28, 0)));
-    open();
-    window->runDialog = [&](QDialog &dialog) {
-        auto &start = dynamic_cast<frmStartLogging &>(dialog);
-        start.show();
-        EXPECT_EQ(start.DTDate->date(), QDate(2026, 6, 2));
-        EXPECT_EQ(start.DTTime->time(), QTime(0, 0, 0));
-        EXPECT_DOUBLE_EQ(start.pickedTime(), Days(2026, 6, 2));
-        start.reject();
-    };
-    prompts.answers = {true};
-    logger.frames.clear();
-    window->cmdStartLogging_Click();
-    EXPECT_TRUE(framesOf(11).isEmpty());
 }
 
 } // namespace

@@ -111,28 +111,4 @@ TEST(DatasetFileTest, AFileIsHeadingsSectionsAndRecordsWithCrLf)
     file.close();
 }
 
-TEST(DatasetFileTest, AFileThatCannotBeCreatedSaysWhy)
-{
-    QTemporaryDir dir;
-    DatasetFile file;
-    QString error;
-    EXPECT_FALSE(file.create(dir.filePath(QStringLiteral("no such folder/june.txt")),
-                             QStringLiteral("ZQ3 v2.10"), QStringLiteral("1"),
-                             QDateTime::currentDateTime(), error));
-    EXPECT_FALSE(error.isEmpty());
-    EXPECT_FALSE(file.isOpen());
-    // A device that refuses even the headings counts the same.
-    DatasetFile full([](const QString &, QString &openError) -> std::unique_ptr<QIODevice> {
-        auto device = std::make_unique<QFile>(QStringLiteral("/dev/full"));
-        if (!device->open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-            openError = device->errorString();
-            return nullptr;
-        }
-        return device;
-    });
-    EXPECT_FALSE(full.create(QStringLiteral("june.txt"), QStringLiteral("ZQ3 v2.10"),
-                             QStringLiteral("1"), QDateTime::currentDateTime(), error));
-    EXPECT_FALSE(full.isOpen());
-}
-
 } // namespace

@@ -156,18 +156,6 @@ TEST_F(DownloadWindowTest, ADownloadEndsWithDoneAndOpensTheFileWithThePathAsOneW
     }
 }
 
-TEST_F(DownloadWindowTest, AViewerThatCannotStartIsShownInTheProgressLine)
-{
-    openWithSeams();
-    dialogs.answers = {path};
-    launcher.failure = QStringLiteral("No program could be started");
-    download([&](frmDownload &d) {
-        d.OKButton->click();
-        EXPECT_EQ(d.lblProgress->text(), launcher.failure);
-    });
-    EXPECT_EQ(framesOf(21), 1);
-}
-
 TEST_F(DownloadWindowTest, CancellingTheFileChoiceOffersTheChoicesAgain)
 {
     openWithSeams();
