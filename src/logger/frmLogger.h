@@ -74,8 +74,8 @@ public:
     void StartLogging(double t);
     // Downloads into `strFile` (see DatasetDownload) with `view` showing the progress;
     // tells the user when the file cannot be created.
-    DownloadOutcome DownloadAll(bool bStart, bool bAll, bool bRequestAhead,
-                                const QString &strFile, DownloadView &view);
+    DownloadOutcome DownloadAll(bool bStart, bool bAll, bool bRequestAhead, const QString &strFile,
+                                DownloadView &view);
 
     // How the window's own dialogs are shown (modal; tests answer them in place), the
     // file dialog, the launcher of the dataset viewer and the folder it looks in, and how
