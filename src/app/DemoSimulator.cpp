@@ -8,6 +8,9 @@
 namespace {
 
 constexpr double LateMorningHour = 11.0;
+// A logger with some days of data that is still logging, so the logger window and the
+// download have something to show.
+constexpr int DemoRecords = 3000;
 
 } // namespace
 
@@ -40,5 +43,7 @@ PtyServerOptions DemoSimulator::demoOptions(SimModel model)
     PtyServerOptions options(model);
     options.instrument.skyOffsetSeconds =
         SkyModel::offsetForHour(QDateTime::currentDateTime(), LateMorningHour);
+    options.instrument.logger.prefill.records = DemoRecords;
+    options.instrument.logger.prefill.logging = true;
     return options;
 }
