@@ -19,11 +19,11 @@
 #include "platform/QtSerialPort.h"
 #include "platform/SystemClock.h"
 
+#include "SimulatorProcess.h"
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include <cstdio>
@@ -45,49 +45,6 @@ double processCpuSeconds()
     ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
     return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
 }
-
-QString findSimulator(const QString &given)
-{
-    if (!given.isEmpty())
-        return given;
-    const QString beside =
-        QDir(QCoreApplication::applicationDirPath()).absoluteFilePath("../quorvel-sim");
-    if (QFileInfo(beside).isExecutable())
-        return QDir::cleanPath(beside);
-    return qEnvironmentVariable("QUORVEL_SIM");
-}
-
-// The simulator as its own program; it stops when its input closes.
-class Simulator
-{
-public:
-    ~Simulator()
-    {
-        m_process.closeWriteChannel();
-        if (!m_process.waitForFinished(5000))
-            m_process.kill();
-        m_process.waitForFinished(5000);
-    }
-
-    QString start(const QString &program, int blocks)
-    {
-        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_process.start(program, {"--model", "ZQ5", "--pace", "--block-latency-ms",
-                                  QString::number(BlockLatencyMs), "--memory-blocks",
-                                  QString::number(blocks), "--prefill-records",
-                                  QString::number(blocks * 100)});
-        if (!m_process.waitForStarted(5000))
-            return QString();
-        while (!m_process.canReadLine()) {
-            if (!m_process.waitForReadyRead(5000))
-                return QString();
-        }
-        return QString::fromLocal8Bit(m_process.readLine()).trimmed();
-    }
-
-private:
-    QProcess m_process;
-};
 
 // Progress on the console, one line every 32 blocks.
 class ConsoleView : public DownloadView
@@ -161,15 +118,18 @@ int main(int argc, char **argv)
             return 2;
         }
     }
-    const QString program = findSimulator(given);
+    const QString program = SimulatorProcess::find(given);
     if (!QFileInfo(program).isExecutable()) {
         std::fprintf(stderr, "download_bench: no simulator program found (give its path, or "
                              "set QUORVEL_SIM)\n");
         return 2;
     }
 
-    Simulator simulator;
-    const QString device = simulator.start(program, blocks);
+    SimulatorProcess simulator;
+    const QString device = simulator.start(
+        program, {"--model", "ZQ5", "--pace", "--block-latency-ms", QString::number(BlockLatencyMs),
+                  "--memory-blocks", QString::number(blocks), "--prefill-records",
+                  QString::number(blocks * 100)});
     if (device.isEmpty()) {
         std::fprintf(stderr, "download_bench: %s did not start\n", qPrintable(program));
         return 2;

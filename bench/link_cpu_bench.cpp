@@ -14,12 +14,12 @@
 #include "platform/QtSerialPort.h"
 #include "platform/SystemClock.h"
 
+#include "SimulatorProcess.h"
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFileInfo>
-#include <QProcess>
 #include <QTimer>
 
 #include <algorithm>
@@ -45,17 +45,6 @@ struct BenchOptions
     QString error;
 };
 
-QString findSimulator(const QString &given)
-{
-    if (!given.isEmpty())
-        return given;
-    const QString beside =
-        QDir(QCoreApplication::applicationDirPath()).absoluteFilePath("../quorvel-sim");
-    if (QFileInfo(beside).isExecutable())
-        return QDir::cleanPath(beside);
-    return qEnvironmentVariable("QUORVEL_SIM");
-}
-
 BenchOptions parseOptions(const QStringList &args)
 {
     BenchOptions options;
@@ -76,41 +65,12 @@ BenchOptions parseOptions(const QStringList &args)
             options.error = QStringLiteral("--cycles needs a count from 1, --interval-ms at "
                                            "least 100");
     }
-    options.simulator = findSimulator(given);
+    options.simulator = SimulatorProcess::find(given);
     if (options.error.isEmpty() && !QFileInfo(options.simulator).isExecutable())
         options.error = QStringLiteral("no simulator program found (give its path, or set "
                                        "QUORVEL_SIM)");
     return options;
 }
-
-// The simulator as its own program; it stops when its input closes.
-class Simulator
-{
-public:
-    ~Simulator()
-    {
-        m_process.closeWriteChannel();
-        if (!m_process.waitForFinished(5000))
-            m_process.kill();
-        m_process.waitForFinished(5000);
-    }
-
-    QString start(const QString &program)
-    {
-        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_process.start(program, {"--model", "ZQ5", "--pace"});
-        if (!m_process.waitForStarted(5000))
-            return QString();
-        while (!m_process.canReadLine()) {
-            if (!m_process.waitForReadyRead(5000))
-                return QString();
-        }
-        return QString::fromLocal8Bit(m_process.readLine()).trimmed();
-    }
-
-private:
-    QProcess m_process;
-};
 
 // Lets the event loop run until `deadlineMs` on `wall`, as the main window idles
 // between two ticks of its poll timer.
@@ -135,8 +95,8 @@ int main(int argc, char **argv)
         return 2;
     }
 
-    Simulator simulator;
-    const QString device = simulator.start(options.simulator);
+    SimulatorProcess simulator;
+    const QString device = simulator.start(options.simulator, {"--model", "ZQ5", "--pace"});
     if (device.isEmpty()) {
         std::fprintf(stderr, "link_cpu_bench: %s did not start\n", qPrintable(options.simulator));
         return 2;

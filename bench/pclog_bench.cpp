@@ -18,13 +18,13 @@
 #include "platform/SystemClock.h"
 #include "platform/UserPrompts.h"
 
+#include "SimulatorProcess.h"
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -55,17 +55,6 @@ struct BenchOptions
     QString error;
 };
 
-QString findSimulator(const QString &given)
-{
-    if (!given.isEmpty())
-        return given;
-    const QString beside =
-        QDir(QCoreApplication::applicationDirPath()).absoluteFilePath("../quorvel-sim");
-    if (QFileInfo(beside).isExecutable())
-        return QDir::cleanPath(beside);
-    return qEnvironmentVariable("QUORVEL_SIM");
-}
-
 BenchOptions parseOptions(const QStringList &args)
 {
     BenchOptions options;
@@ -85,41 +74,12 @@ BenchOptions parseOptions(const QStringList &args)
         if (!ok || options.seconds < 5)
             options.error = QStringLiteral("--seconds needs at least 5");
     }
-    options.simulator = findSimulator(given);
+    options.simulator = SimulatorProcess::find(given);
     if (options.error.isEmpty() && !QFileInfo(options.simulator).isExecutable())
         options.error = QStringLiteral("no simulator program found (give its path, or set "
                                        "QUORVEL_SIM)");
     return options;
 }
-
-// The simulator as its own program; it stops when its input closes.
-class Simulator
-{
-public:
-    ~Simulator()
-    {
-        m_process.closeWriteChannel();
-        if (!m_process.waitForFinished(5000))
-            m_process.kill();
-        m_process.waitForFinished(5000);
-    }
-
-    QString start(const QString &program)
-    {
-        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_process.start(program, {"--model", "ZQ5", "--pace"});
-        if (!m_process.waitForStarted(5000))
-            return QString();
-        while (!m_process.canReadLine()) {
-            if (!m_process.waitForReadyRead(5000))
-                return QString();
-        }
-        return QString::fromLocal8Bit(m_process.readLine()).trimmed();
-    }
-
-private:
-    QProcess m_process;
-};
 
 // The real port, noting when each reading ("S") leaves for the instrument.
 class TimedPort : public SerialPort
@@ -213,8 +173,8 @@ int main(int argc, char **argv)
         return 2;
     }
 
-    Simulator simulator;
-    const QString device = simulator.start(options.simulator);
+    SimulatorProcess simulator;
+    const QString device = simulator.start(options.simulator, {"--model", "ZQ5", "--pace"});
     if (device.isEmpty()) {
         std::fprintf(stderr, "pclog_bench: %s did not start\n", qPrintable(options.simulator));
         return 2;

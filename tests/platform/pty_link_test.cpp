@@ -29,9 +29,9 @@ class PtyLinkTest : public ::testing::TestWithParam<SimulatorCase>
 protected:
     void SetUp() override
     {
-        if (SimulatorProcess::program().isEmpty())
+        if (SimulatorProcess::find().isEmpty())
             GTEST_SKIP() << "QUORVEL_SIM does not name the simulator program";
-        device = sim.start(GetParam().arguments);
+        device = sim.start(SimulatorProcess::find(), GetParam().arguments);
         ASSERT_FALSE(device.isEmpty()) << "the simulator did not print its device";
         table.addDevice(device);
     }
