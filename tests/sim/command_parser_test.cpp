@@ -56,17 +56,6 @@ TEST(CommandParser, CutsStreamsIntoCommandsByMode)
     }
 }
 
-TEST(CommandParser, WaitsForTheSecondByteOfTwoByteCommands)
-{
-    for (const char *start : {"U", "X", "T"}) {
-        SCOPED_TRACE(start);
-        CommandParser parser;
-        parser.append(start);
-        EXPECT_FALSE(parser.next(SimMode::Test).has_value());
-        EXPECT_EQ(parser.pending(), QByteArray(start));
-    }
-}
-
 TEST(CommandParser, GivesTheSameCommandsHoweverTheBytesArrive)
 {
     const QByteArray stream("RTU0SX\rT\r\nEIQRS");
@@ -80,14 +69,4 @@ TEST(CommandParser, GivesTheSameCommandsHoweverTheBytesArrive)
     for (char byte : stream)
         bytes.append(QByteArray(1, byte));
     EXPECT_EQ(parse(bytes), expected);
-}
-
-TEST(CommandParser, KeepsTheCommandText)
-{
-    CommandParser parser;
-    parser.append("U2X\rT\r\n");
-    EXPECT_EQ(parser.next(SimMode::Test)->text, QByteArray("U2"));
-    EXPECT_EQ(parser.next(SimMode::Test)->text, QByteArray("X\r"));
-    EXPECT_EQ(parser.next(SimMode::Test)->text, QByteArray("T\r\n"));
-    EXPECT_TRUE(parser.pending().isEmpty());
 }

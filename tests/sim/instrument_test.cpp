@@ -75,42 +75,6 @@ TEST(Instrument, AnswersEachCommandWithTheExactBytesOfItsModel)
     }
 }
 
-TEST(Instrument, ModelTraitsFollowTheVersionRulesTheProgramApplies)
-{
-    for (SimModel model : allModels()) {
-        const ModelTraits &traits = traitsOf(model);
-        const QByteArray version = traits.version;
-        SCOPED_TRACE(version.toStdString());
-        const QByteArray name = version.left(version.indexOf(' '));
-        EXPECT_EQ(modelFromName(QString::fromLatin1(name) +
-                                (model == SimModel::ZQ3v2 ? QStringLiteral("v2") : QString())),
-                  model);
-
-        // Temperature models: neither "ZQ2" nor "ZQ3 v2." in the version.
-        EXPECT_EQ(traits.hasThermometers, !version.contains("ZQ2") && !version.contains("ZQ3 v2."));
-        // "X" and "T" are asked only of models other than ZQ2 and ZQ3.
-        EXPECT_EQ(traits.hasDetails, !version.startsWith("ZQ2") && !version.startsWith("ZQ3"));
-        // ZQ2 and ZQ3 without "v2." dump hex; the others give a "User:" line.
-        const bool hex =
-            version.startsWith("ZQ2") || (version.startsWith("ZQ3") && !version.contains("v2."));
-        EXPECT_EQ(traits.calibrationLayout == CalibrationLayout::HexDump, hex);
-        // Fixed units: ZQ2 in umol, ZQ4 and VTA1 in W.m-2.
-        std::optional<SimUnits> fixed;
-        if (version.startsWith("ZQ2"))
-            fixed = SimUnits::Molar;
-        if (version.startsWith("ZQ4") || version.startsWith("VTA1"))
-            fixed = SimUnits::Energy;
-        EXPECT_EQ(traits.fixedUnits, fixed);
-        // A log status of fewer than 2 characters means "no logger".
-        const InstrumentState state(model);
-        EXPECT_EQ(state.logStatusLine().size() >= 2, traits.hasLogger);
-        EXPECT_EQ(traits.hasLogger, model != SimModel::ZQ2 && model != SimModel::ZQ3v1);
-        // The power line holds "mV" at position 2 or later, after a number above 1600.
-        EXPECT_GE(state.powerLine().indexOf("mV"), 1);
-        EXPECT_GT(leadingNumber(state.powerLine()), 1600);
-    }
-}
-
 TEST(Instrument, UnitsChangeOnlyWhereTheModelAllowsIt)
 {
     struct Row
@@ -193,39 +157,6 @@ TEST(Instrument, SameMomentGivesTheSameReadingsAndTimeChangesThem)
     EXPECT_GT(seen.size(), 10);
 }
 
-TEST(Instrument, TestModeSensorCountsMatchTheReadingsAndTheCalibration)
-{
-    static const QRegularExpression shape(QStringLiteral(
-        "^S(\\d+\\.\\d+),(\\d+\\.\\d+),([01])\\(((?:-?\\d+ ){7}-?\\d+)\\)\\rTEST:$"));
-    for (SimModel model : allModels()) {
-        SCOPED_TRACE(modelName(model).toStdString());
-        SimBench bench(model);
-        bench.exchange("T");
-        bench.clock.advanceSeconds(2 * 3600); // noon
-        const SkyReading sky = bench.instrument.readingNow();
-        const QByteArray reply = bench.exchange("S", 0.5);
-        const auto match = shape.match(QString::fromLatin1(reply));
-        ASSERT_TRUE(match.hasMatch()) << show(reply).toStdString();
-        const QStringList counts = match.captured(4).split(' ');
-        ASSERT_EQ(counts.size(), 8);
-
-        // Convert as the computer does: channel 0 alone, the others by their difference
-        // from channel 0, each with its own factor.
-        const auto &k = bench.instrument.state().identity().calibration;
-        const int c0 = counts[0].toInt();
-        EXPECT_GE(c0, 1000);
-        EXPECT_LE(c0, 4000);
-        const double scale = 2500.0 / 4096 / 4096;
-        EXPECT_NEAR(k[0] * c0 * scale, sky.totalMolar, 1.0);
-        for (int i = 1; i < 8; ++i) {
-            const int ci = counts[i].toInt();
-            EXPECT_NEAR(ci, c0, c0 * 0.05) << "channel " << i;
-            const double reading = (k[0] * c0 + k[static_cast<size_t>(i)] * (ci - c0)) * scale;
-            EXPECT_NEAR(reading / sky.totalMolar, 1.0, 0.03) << "channel " << i;
-        }
-    }
-}
-
 TEST(Instrument, TemperaturesComeInSevenCharacterFieldsOnTemperatureModels)
 {
     for (SimModel model : allModels()) {
@@ -289,42 +220,7 @@ TEST(Instrument, CalibrationDumpHoldsTheFactorsWhereTheProgramReadsThem)
     }
 }
 
-TEST(Instrument, CommandsSplitOrMergedAnywhereGiveTheSameReplies)
-{
-    const QByteArray session("RITU1SIEX\rT\r\nU2QRS");
-    SimBench whole(SimModel::ZQ5);
-    const QByteArray expected = whole.exchange(session, 0.5);
-    ASSERT_TRUE(expected.endsWith("\r")) << show(expected).toStdString();
-
-    // All pieces are written at the same moment, so the readings in the replies agree.
-    for (int cut = 1; cut < session.size(); ++cut) {
-        SCOPED_TRACE(cut);
-        SimBench split(SimModel::ZQ5);
-        split.port.write(session.left(cut));
-        EXPECT_BYTES(split.exchange(session.mid(cut), 0.5), expected);
-    }
-    SimBench byteWise(SimModel::ZQ5);
-    for (char byte : session)
-        byteWise.port.write(QByteArray(1, byte));
-    EXPECT_BYTES(SimBench::joined(byteWise.collect(0.5)), expected);
-}
-
-TEST(Instrument, TestModeIsEnteredByTAndLeftByR)
-{
-    SimBench bench(SimModel::ZQ5);
-    EXPECT_TRUE(bench.exchange("S").endsWith(",0\r") || bench.exchange("S").endsWith(",1\r"));
-    EXPECT_EQ(bench.instrument.state().mode(), SimMode::Prompt);
-    EXPECT_TRUE(bench.exchange("T").endsWith("TEST:"));
-    EXPECT_EQ(bench.instrument.state().mode(), SimMode::Test);
-    EXPECT_TRUE(bench.exchange("S").endsWith(")\rTEST:"));
-    EXPECT_BYTES(bench.exchange("R"), Prompt);
-    EXPECT_EQ(bench.instrument.state().mode(), SimMode::Prompt);
-    // Units commands mean nothing at the prompt.
-    EXPECT_TRUE(bench.exchange("U1").isEmpty());
-    EXPECT_EQ(bench.instrument.state().units(), SimUnits::Molar);
-}
-
-TEST(Instrument, FaultSwitchesShapeTheReplies)
+TEST(Instrument, FaultSwitchesLatencyAndPaceShapeTheReplies)
 {
     struct Row
     {
@@ -333,6 +229,8 @@ TEST(Instrument, FaultSwitchesShapeTheReplies)
         QByteArray command;
         // Checks on the arrivals after the command, written at time t0.
         std::function<void(const QList<SimBench::Arrival> &, double t0)> check;
+        double latencySeconds = 0.005;
+        bool paced = false;
     };
     SimFaults silent;
     silent.silent = true;
@@ -383,61 +281,29 @@ TEST(Instrument, FaultSwitchesShapeTheReplies)
              ASSERT_FALSE(all.isEmpty());
              EXPECT_NE(all.back(), '\xAF');
          }},
+        {"latency option", SimFaults{}, "R",
+         [](const auto &arrivals, double t0) {
+             ASSERT_EQ(arrivals.size(), 1);
+             EXPECT_NEAR(arrivals[0].at - t0, 0.25, 1e-6);
+         },
+         0.25},
+        {"paced: eleven bits a byte both ways", SimFaults{}, "I",
+         [](const auto &arrivals, double t0) {
+             ASSERT_EQ(arrivals.size(), 1);
+             const double perByte = 11.0 / 9600.0;
+             EXPECT_NEAR(arrivals[0].at - t0, perByte + 0.005 + perByte * arrivals[0].bytes.size(),
+                         1e-6);
+         },
+         0.005, true},
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.name);
-        SimBench bench(SimModel::ZQ5);
+        InstrumentOptions options(SimModel::ZQ5);
+        options.latencySeconds = row.latencySeconds;
+        SimBench bench(options, row.paced);
         bench.instrument.setFaults(row.faults);
         const double t0 = bench.clock.monotonicSeconds();
         bench.port.write(row.command);
         row.check(bench.collect(3.0), t0);
     }
-}
-
-TEST(Instrument, FaultsCanBeSwitchedWhileRunning)
-{
-    SimBench bench(SimModel::ZQ4);
-    EXPECT_BYTES(bench.exchange("R"), Prompt);
-    SimFaults faults;
-    faults.silent = true;
-    bench.instrument.setFaults(faults);
-    EXPECT_TRUE(bench.exchange("R").isEmpty());
-    bench.instrument.setFaults(SimFaults{});
-    EXPECT_BYTES(bench.exchange("R"), Prompt);
-}
-
-TEST(Instrument, LatencyOptionDelaysEveryReply)
-{
-    InstrumentOptions options(SimModel::VTA1);
-    options.latencySeconds = 0.25;
-    SimBench bench(options);
-    const double t0 = bench.clock.monotonicSeconds();
-    bench.port.write("R");
-    const auto arrivals = bench.collect(1.0);
-    ASSERT_EQ(arrivals.size(), 1);
-    EXPECT_NEAR(arrivals[0].at - t0, 0.25, 1e-6);
-}
-
-TEST(Instrument, PacedLineTakesElevenBitsPerByteBothWays)
-{
-    SimBench bench(InstrumentOptions(SimModel::ZQ5), true);
-    const double t0 = bench.clock.monotonicSeconds();
-    bench.port.write("I");
-    const auto arrivals = bench.collect(1.0);
-    ASSERT_EQ(arrivals.size(), 1);
-    const double perByte = 11.0 / 9600.0;
-    const double expected = perByte + 0.005 + perByte * arrivals[0].bytes.size();
-    EXPECT_NEAR(arrivals[0].at - t0, expected, 1e-6);
-}
-
-TEST(Instrument, IdentityCanBeChosen)
-{
-    InstrumentOptions options(SimModel::ZQ5);
-    InstrumentIdentity identity = InstrumentIdentity::defaultFor(SimModel::ZQ5);
-    identity.serialNumber = "9999";
-    identity.powerMillivolts = 1450;
-    options.identity = identity;
-    SimBench bench(options);
-    EXPECT_BYTES(bench.exchange("I"),
-                 "IZQ5 v3.2\rUnits: umol.m-2.s-1\r1450mV Battery\r9999\rStopped\r");
 }

@@ -1,12 +1,9 @@
-// The simulated logger below its packets: the time stamp and block codecs, the memory
-// ring, real-time logging on a virtual clock (block boundaries, the end of the memory
-// with and without overwriting, clock changes, new datasets), the pre-filled dataset
-// and the list of records a download should yield.
+// The simulated logger below its packets: real-time logging on a
+// virtual clock (block boundaries, the end of the memory with and without overwriting,
+// new datasets), the pre-filled dataset and the list of records a download should yield.
 #include "LoggerBench.h"
 
 #include "SimLogger.h"
-
-#include <QSet>
 
 #include <gtest/gtest.h>
 
@@ -71,124 +68,6 @@ QList<int> sectionsOf(const QList<SimLoggedRecord> &records)
 }
 
 } // namespace
-
-TEST(LoggerCodecs, TimeStampsCountDaysFromOneAndSecondsFromMidnight)
-{
-    struct Row
-    {
-        qint64 seconds;
-        QByteArray bytes;
-    };
-    const QList<Row> rows{
-        {at(0, 0, 0, QDate(2026, 1, 1)), QByteArray::fromHex("EA07 0100 00000000")},
-        {at(10, 0, 0), QByteArray::fromHex("EA07 9800 A08C0000")},
-        {at(23, 59, 59, QDate(2024, 12, 31)), QByteArray::fromHex("E807 6E01 7F510100")},
-        {at(12, 0, 0, QDate(2000, 2, 29)), QByteArray::fromHex("D007 3C00 C0A80000")},
-    };
-    for (const Row &row : rows) {
-        SCOPED_TRACE(hex(row.bytes).toStdString());
-        const SimTimeStamp stamp = SimTimeStamp::fromSeconds(row.seconds);
-        EXPECT_EQ(hex(stamp.bytes()), hex(row.bytes));
-        EXPECT_EQ(SimTimeStamp::read(row.bytes).toSeconds(), row.seconds);
-        EXPECT_EQ(SimLocalTime::secondsOf(SimLocalTime::dateTimeOf(row.seconds)), row.seconds);
-    }
-
-    // Stamps no calendar holds.
-    for (const char *bad : {"EA07 6E01 00000000", "EA07 0100 80510100", "0000 0100 00000000",
-                            "EA07 0000 00000000", "1027 0100 00000000"}) {
-        SCOPED_TRACE(bad);
-        EXPECT_FALSE(SimTimeStamp::read(QByteArray::fromHex(bad)).toSeconds().has_value());
-    }
-}
-
-TEST(LoggerCodecs, PeriodCodesAndReadingsPerRecord)
-{
-    struct Code
-    {
-        quint8 code;
-        int seconds;
-    };
-    for (const Code &row : QList<Code>{
-             {10, 10}, {0x41, 60}, {0x45, 300}, {0x81, 3600}, {0x98, 86400}, {0xC5, 0}, {0, 0}}) {
-        EXPECT_EQ(SimBlock::periodSeconds(row.code), row.seconds) << int(row.code);
-    }
-    struct Back
-    {
-        int seconds;
-        quint8 code;
-    };
-    for (const Back &row : QList<Back>{{1, 1},
-                                       {59, 59},
-                                       {60, 0x41},
-                                       {90, 0x42},
-                                       {150, 0x42},
-                                       {3599, 0x7C},
-                                       {3600, 0x81},
-                                       {5400, 0x82},
-                                       {86400, 0x98}}) {
-        EXPECT_EQ(SimBlock::periodCode(row.seconds), row.code) << row.seconds;
-    }
-    struct Readings
-    {
-        int reading;
-        int averaging;
-        int perRecord;
-    };
-    for (const Readings &row : QList<Readings>{
-             {1, 3600, 225}, {10, 60, 6}, {60, 60, 1}, {60, 10, 1}, {5, 300, 60}, {2, 5, 2}}) {
-        EXPECT_EQ(SimBlock::readingsPerRecord(row.reading, row.averaging), row.perRecord)
-            << row.reading << " " << row.averaging;
-    }
-}
-
-TEST(LoggerCodecs, RecordsPackTwelveBitValuesAndNeverLookEmpty)
-{
-    const SimBlock::Record record{933, 3200, 7};
-    EXPECT_EQ(hex(record.bytes()), hex(QByteArray::fromHex("3A5C8007")));
-
-    QByteArray block(SimBlock::Size, SimBlock::Erased);
-    block.replace(SimBlock::slotOffset(3), 4, record.bytes());
-    EXPECT_EQ(SimBlock::Record::read(block, 3), record);
-    EXPECT_FALSE(SimBlock::Record::read(block, 2).has_value());
-    EXPECT_FALSE(SimBlock::Record::read(block, 125).has_value());
-
-    // Full scale with a full sunshine count would read as an empty slot.
-    const SimBlock::Record top{4095, 4095, 255};
-    EXPECT_NE(top.bytes(), QByteArray(4, SimBlock::Erased));
-    block.replace(SimBlock::slotOffset(0), 4, top.bytes());
-    ASSERT_TRUE(SimBlock::Record::read(block, 0).has_value());
-    EXPECT_EQ(SimBlock::Record::read(block, 0)->total, 4095);
-
-    const SimBlock::Header header{SimTimeStamp::fromSeconds(at(10, 0, 0)), 10, 0x41, 2};
-    EXPECT_EQ(hex(header.bytes()), hex(QByteArray::fromHex("EA07 9800 A08C0000 0A 41 02 00")));
-    EXPECT_EQ(header.intervalSeconds(), 60);
-}
-
-TEST(LoggerMemory, IsARingOfErasedBlocks)
-{
-    SimMemory memory(1023);
-    EXPECT_EQ(memory.blockCount(), 1023);
-    EXPECT_EQ(memory.next(1022), 0);
-    EXPECT_EQ(memory.block(0), QByteArray(512, SimBlock::Erased));
-    EXPECT_EQ(memory.recordCount(0), 0);
-
-    memory.write(1022, 0, QByteArray(512, 'a'));
-    memory.write(0, 0, QByteArray(512, 'b'));
-    const QByteArray across = memory.read(1022, 600);
-    EXPECT_EQ(across, QByteArray(512, 'a') + QByteArray(88, 'b'));
-    // Beyond the memory: erased, and writes there are dropped.
-    memory.write(1023, 0, "x");
-    EXPECT_EQ(memory.block(1023), QByteArray(512, SimBlock::Erased));
-    EXPECT_EQ(memory.block(-1), QByteArray(512, SimBlock::Erased));
-
-    memory.erase(0);
-    for (int slot = 0; slot < 3; ++slot)
-        memory.writeRecord(0, slot, {slot, slot, 0});
-    EXPECT_EQ(memory.recordCount(0), 3);
-
-    EXPECT_EQ(SimMemory(0).blockCount(), 1);
-    EXPECT_EQ(SimMemory(70000).blockCount(), 65535);
-}
 
 TEST(LoggerRecording, RecordsEveryIntervalAcrossABlockBoundary)
 {
@@ -267,30 +146,6 @@ TEST(LoggerRecording, AFullMemoryStopsLoggingOrOverwritesTheOldestBlock)
     }
 }
 
-TEST(LoggerRecording, OverwrittenDownloadsMoveTheDownloadPointerToTheDatasetStart)
-{
-    Rig rig(Rig::blocks(3));
-    rig.start(1, 1, true);
-    rig.clock.advanceSeconds(299);
-    rig.logger.update();
-    ASSERT_TRUE(rig.logger.recorder().setDownloadPointer(1, 508));
-    EXPECT_FALSE(rig.logger.recorder().setDownloadPointer(3, 12));
-    EXPECT_FALSE(rig.logger.recorder().setDownloadPointer(0, 512));
-
-    rig.clock.advanceSeconds(100); // block 0 overwritten: the pointer in block 1 stays
-    rig.logger.update();
-    EXPECT_EQ(rig.pointers().startBlock, 1);
-    EXPECT_EQ(rig.pointers().downloadBlock, 1);
-    EXPECT_EQ(rig.pointers().downloadAddress, 508);
-
-    rig.clock.advanceSeconds(125); // block 1 overwritten with it
-    rig.logger.update();
-    EXPECT_EQ(rig.pointers().startBlock, 2);
-    EXPECT_EQ(rig.pointers().logTop, 1);
-    EXPECT_EQ(rig.pointers().downloadBlock, 2);
-    EXPECT_EQ(rig.pointers().downloadAddress, SimDatasetPointers::NothingDownloaded);
-}
-
 TEST(LoggerRecording, WholeTurnsOfTheRingAreSkippedWithTheSameOutcome)
 {
     // One logger is asked every minute, the other only after a day: the second skips
@@ -323,124 +178,6 @@ TEST(LoggerRecording, WholeTurnsOfTheRingAreSkippedWithTheSameOutcome)
     const QList<SimLoggedRecord> records = leaping.logger.datasetRecords();
     ASSERT_FALSE(records.isEmpty());
     EXPECT_EQ(records.last().seconds, at(10, 0, 0) + 200 + 24 * 3600);
-
-    // And the leap makes only the records that survive it, give or take two turns.
-    struct CountingSource : SimRecordSource
-    {
-        SimBlock::Record recordAt(qint64, int, int, int) const override
-        {
-            ++made;
-            return {1, 2, 0};
-        }
-        int unitsCode() const override { return 0; }
-        mutable qint64 made = 0;
-    };
-    VirtualClock clock;
-    SimLoggerClock loggerClock(clock);
-    SimMemory memory(2);
-    CountingSource source;
-    SimRecorder recorder(memory, loggerClock, source);
-    SimProgram program;
-    program.readingCode = 1;
-    program.averagingCode = 1;
-    program.flags = SimProgram::LoggingFlag | SimProgram::OverwriteFlag;
-    recorder.start(program);
-    clock.advanceSeconds(365 * 86400.0);
-    recorder.catchUp();
-    EXPECT_LT(source.made, 4 * 250);
-    EXPECT_EQ(recorder.nextRecordTime(), loggerClock.nowSeconds() + 1);
-}
-
-TEST(LoggerRecording, ASetClockOpensANewBlockOnTheSameGridOfRecordTimes)
-{
-    Rig rig;
-    rig.start(10, 0x41); // records at hh:mm:59
-    rig.clock.advanceSeconds(600);
-    const auto setClock = [&rig](qint64 seconds) {
-        const auto reply = LoggerBench::parse(
-            rig.logger
-                .answer(LoggerBench::request(13, 0, SimTimeStamp::fromSeconds(seconds).bytes()))
-                .frame);
-        ASSERT_TRUE(reply.has_value());
-        EXPECT_TRUE(reply->data.isEmpty());
-    };
-
-    setClock(at(11, 10, 30)); // an hour and a half minute forward: a gap
-    EXPECT_EQ(rig.logger.clock().nowSeconds(), at(11, 10, 30));
-    EXPECT_EQ(rig.logger.recorder().nextRecordTime(), at(11, 10, 59));
-    rig.clock.advanceSeconds(120);
-
-    setClock(at(10, 30, 0)); // back again: repeated times
-    EXPECT_EQ(rig.logger.recorder().nextRecordTime(), at(10, 30, 59));
-    rig.clock.advanceSeconds(60);
-
-    const QList<SimLoggedRecord> records = rig.logger.datasetRecords();
-    ASSERT_EQ(records.size(), 13);
-    EXPECT_EQ(records[9].seconds, at(10, 9, 59));
-    EXPECT_EQ(records[10].seconds, at(11, 10, 59));
-    EXPECT_EQ(records[10].block, 1);
-    EXPECT_EQ(records[11].seconds, at(11, 11, 59));
-    EXPECT_EQ(records[12].seconds, at(10, 30, 59));
-    EXPECT_EQ(records[12].block, 2);
-    EXPECT_EQ(sectionsOf(records), (QList<int>{0, 1, 2}));
-
-    // A stamp no calendar holds leaves the clock alone.
-    const qint64 before = rig.logger.clock().nowSeconds();
-    rig.logger.answer(LoggerBench::request(13, 0, QByteArray::fromHex("EA07 6E01 00000000")));
-    EXPECT_EQ(rig.logger.clock().nowSeconds(), before);
-}
-
-TEST(LoggerRecording, EachStartBeginsANewDatasetAfterTheLastUsedBlock)
-{
-    Rig rig(Rig::blocks(8));
-    rig.start(1, 1);
-    rig.clock.advanceSeconds(199); // 200 records: blocks 0 and 1
-    rig.logger.recorder().stop();
-    EXPECT_FALSE(rig.logger.logging());
-    EXPECT_EQ(rig.logger.recorder().program().readingCode, 1); // the program stays
-    rig.clock.advanceSeconds(30);
-    EXPECT_EQ(rig.logger.datasetRecords().size(), 200);
-
-    struct Row
-    {
-        const char *name;
-        qint64 startOffset;
-        int startBlock;
-        int recordsIn120s;
-    };
-    // A start time in the past makes up no records (the first falls due now, on the grid
-    // of record times); one in the future waits for it.
-    const QList<Row> rows{{"past", -3600, 2, 3}, {"future", 3600, 3, 0}, {"at once", -1, 3, 2}};
-    for (const Row &row : rows) {
-        SCOPED_TRACE(row.name);
-        const qint64 now = rig.logger.clock().nowSeconds();
-        rig.start(1, 0x41, false, row.startOffset);
-        const SimDatasetPointers &p = rig.pointers();
-        EXPECT_EQ(p.startBlock, row.startBlock);
-        EXPECT_EQ(p.logTop, row.startBlock);
-        EXPECT_EQ(p.downloadBlock, row.startBlock);
-        EXPECT_EQ(p.downloadAddress, SimDatasetPointers::NothingDownloaded);
-        EXPECT_EQ(rig.logger.memory().block(row.startBlock), QByteArray(512, SimBlock::Erased));
-        const qint64 next = *rig.logger.recorder().nextRecordTime();
-        EXPECT_GE(next, now);
-        EXPECT_EQ((next - (now + row.startOffset)) % 60, 0);
-        EXPECT_EQ(next, std::max(now + row.startOffset + 60, now));
-        if (row.startOffset < 0) {
-            rig.clock.advanceSeconds(120);
-            EXPECT_EQ(rig.logger.datasetRecords().size(), row.recordsIn120s);
-        } else {
-            rig.clock.advanceSeconds(1800);
-            EXPECT_TRUE(rig.logger.datasetRecords().isEmpty());
-            EXPECT_TRUE(rig.logger.logging());
-            rig.logger.recorder().stop();
-        }
-    }
-    // The first dataset is still there for a whole-memory download.
-    EXPECT_EQ(SimDataset::wholeMemory(rig.logger.memory(), 0).size(), 205);
-
-    // A program without a period cannot log.
-    rig.start(0xC0, 0xC0);
-    EXPECT_FALSE(rig.logger.logging());
 }
 
 TEST(LoggerPrefill, IsReproducibleAndSplitsIntoSections)
