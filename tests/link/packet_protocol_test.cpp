@@ -1,9 +1,8 @@
 // The link's framed packets and data blocks on virtual time: requests byte for byte, the
 // CRC, replies cut into pieces, late or damaged, the 1 s and 2 s limits to the tick, the
-// busy flag against a poll that runs inside a wait, the buffer rule of GetDataBlock, a
-// simulated logger at 9600 baud, and a seeded fuzz run that must never crash or hang.
-#include "Instrument.h"
-#include "SimulatedLine.h"
+// busy flag against a poll that runs inside a wait, the buffer rule of GetDataBlock and a
+// seeded fuzz run that must never crash or hang. The logger and download suites run the
+// link against the simulated logger end to end.
 #include "link/Crc.h"
 #include "link/Frame.h"
 #include "link/SensorLink.h"
@@ -38,6 +37,15 @@ QByteArray dataBlock(int n, char seed = 1)
         block.append(static_cast<char>(seed + i * 7));
     Frame::appendLe16(block, CalcCrc(block));
     return block;
+}
+
+// SendPacket2 for a command with no data and room for `room` reply bytes.
+bool sendPacket2(SensorLink &link, quint8 command, int room)
+{
+    quint32 address = 0;
+    quint8 n = 0;
+    QByteArray data(room, '\0');
+    return link.SendPacket2(command, address, n, data);
 }
 
 // The far end is a test: it answers the handshake "R" with the prompt and otherwise
@@ -120,14 +128,7 @@ TEST_F(PacketProtocolTest, RequestsAreBuiltByteForByteAndWrittenOneBytePerWrite)
     const QList<Row> rows{
         {"command 12, address 0, no data", [](SensorLink &l) { l.SendPacket(12, 0, 0, {}); },
          QByteArray::fromHex("0F0C0000005751")},
-        {"SendPacket2 alike",
-         [](SensorLink &l) {
-             quint8 command = 12;
-             quint32 address = 0;
-             quint8 n = 0;
-             QByteArray data;
-             l.SendPacket2(command, address, n, data);
-         },
+        {"SendPacket2 alike", [](SensorLink &l) { sendPacket2(l, 12, 0); },
          QByteArray::fromHex("0F0C0000005751")},
         {"address low byte first",
          [](SensorLink &l) {
@@ -171,7 +172,6 @@ TEST_F(PacketProtocolTest, RepliesSplitOverReadsAreGathered)
     };
     const QList<Row> rows{
         {"whole", {21}},
-        {"header and body", {5, 16}},
         {"a byte at a time", QList<int>(21, 1)},
         {"across the header", {3, 4, 14}},
         {"CRC alone at the end", {19, 2}},
@@ -278,13 +278,7 @@ TEST_F(PacketProtocolTest, TimeLimitsHoldToTheTick)
         double elapsed;
     };
     auto sendPacket = [](SensorLink &l) { return !l.SendPacket(14, 0, 0, {}).isEmpty(); };
-    auto sendPacket2 = [](SensorLink &l) {
-        quint8 command = 14;
-        quint32 address = 0;
-        quint8 n = 0;
-        QByteArray data(24, '\0');
-        return l.SendPacket2(command, address, n, data);
-    };
+    auto sendPacket2Call = [](SensorLink &l) { return sendPacket2(l, 14, 24); };
     auto waitBlock = [](SensorLink &l) { return l.WaitDataBlock(5); };
     auto getBlock = [](SensorLink &l) {
         QByteArray data(515, '\0');
@@ -298,17 +292,17 @@ TEST_F(PacketProtocolTest, TimeLimitsHoldToTheTick)
         {"SendPacket, header at 1.0 s", {{1.0, reply}}, sendPacket, false, 1.0},
         {"SendPacket, rest at 1.999 s", {{0.5, head}, {1.999, body}}, sendPacket, true, 1.999},
         {"SendPacket, rest at 2.0 s", {{0.5, head}, {2.0, body}}, sendPacket, false, 2.0},
-        {"SendPacket2, header at 0.999 s", {{0.999, reply}}, sendPacket2, true, 0.999},
-        {"SendPacket2, header at 1.0 s", {{1.0, reply}}, sendPacket2, false, 1.0},
+        {"SendPacket2, header at 0.999 s", {{0.999, reply}}, sendPacket2Call, true, 0.999},
+        {"SendPacket2, header at 1.0 s", {{1.0, reply}}, sendPacket2Call, false, 1.0},
         // The body's second starts when the header is in.
         {"SendPacket2, rest 0.999 s after the header",
          {{0.5, head}, {1.499, body}},
-         sendPacket2,
+         sendPacket2Call,
          true,
          1.499},
         {"SendPacket2, rest 1.0 s after the header",
          {{0.5, head}, {1.5, body}},
-         sendPacket2,
+         sendPacket2Call,
          false,
          1.5},
         {"WaitDataBlock at 0.999 s", {{0.999, ack}}, waitBlock, true, 0.999},
@@ -497,15 +491,7 @@ TEST_F(PacketProtocolTest, OnlyTheExchangesThatHoldTheBusyFlagTurnAPollAway)
     };
     const QByteArray clockReply = frame(12, 0, QByteArray(8, '\x01'));
     const QList<Row> rows{
-        {"SendPacket2", clockReply,
-         [](SensorLink &l) {
-             quint8 command = 12;
-             quint32 address = 0;
-             quint8 n = 0;
-             QByteArray data(8, '\0');
-             return l.SendPacket2(command, address, n, data);
-         },
-         true},
+        {"SendPacket2", clockReply, [](SensorLink &l) { return sendPacket2(l, 12, 8); }, true},
         {"WaitDataBlock", frame(0x16, 9, QByteArray::fromHex("0002")),
          [](SensorLink &l) { return l.WaitDataBlock(9); }, true},
         {"SendPacket", clockReply,
@@ -552,11 +538,7 @@ TEST_F(PacketProtocolTest, PacketsReconnectFirstAfterAFailure)
     EXPECT_FALSE(link.Connected());
     line.clearWritten();
     answers.append({frame(15), frame(15, 0, QByteArray::fromHex("0004"))});
-    quint8 command = 15;
-    quint32 address = 0;
-    quint8 n = 0;
-    QByteArray data(2, '\0');
-    EXPECT_TRUE(link.SendPacket2(command, address, n, data));
+    EXPECT_TRUE(sendPacket2(link, 15, 2));
     EXPECT_TRUE(line.written().startsWith("R" + frame(15)));
     EXPECT_TRUE(link.Connected());
 
@@ -566,158 +548,6 @@ TEST_F(PacketProtocolTest, PacketsReconnectFirstAfterAFailure)
     line.clearWritten();
     EXPECT_TRUE(link.RequestDataBlock(2, 512));
     EXPECT_EQ(hex(line.written()), hex("R" + frame(0x16, 2, QByteArray::fromHex("0002"))));
-}
-
-// ---------------------------------------------------------------------------------------
-// Against the simulated logger
-
-namespace {
-
-struct SimulatedLogger
-{
-    explicit SimulatedLogger(const SimFaults &faults = {}, bool paced = true)
-        : line(port.addLine(3)), instrument(clock, options(faults)), sim(instrument, line, paced)
-    {
-        link.setCommPort(3);
-    }
-
-    static InstrumentOptions options(const SimFaults &faults)
-    {
-        InstrumentOptions options(SimModel::ZQ5);
-        options.faults = faults;
-        options.blockLatencySeconds = 0.030;
-        options.logger.memoryBlocks = 1023;
-        options.logger.prefill.records = 3000;
-        options.logger.prefill.logging = true;
-        return options;
-    }
-
-    std::optional<QByteArray> exchange(quint8 command, quint32 address = 0,
-                                       const QByteArray &data = {}, int replyRoom = 32)
-    {
-        quint8 code = command;
-        quint32 at = address;
-        quint8 n = static_cast<quint8>(data.size());
-        QByteArray buffer = data;
-        buffer.resize(std::max<qsizetype>(replyRoom, data.size()));
-        if (!link.SendPacket2(code, at, n, buffer))
-            return std::nullopt;
-        EXPECT_EQ(code, command);
-        return buffer.left(n);
-    }
-
-    QByteArray memoryBlock(int block) { return instrument.logger().memory().block(block); }
-
-    VirtualClock clock;
-    FakeSerialPort port{clock};
-    FakeEventPump pump;
-    SensorLink link{port, clock, pump};
-    FakeLine &line;
-    Instrument instrument;
-    SimulatedLine sim;
-};
-
-} // namespace
-
-TEST(PacketProtocolWithSimulator, ReadsTheLoggerAsTheLoggerWindowDoes)
-{
-    SimulatedLogger rig;
-    ASSERT_TRUE(rig.link.Connect());
-    EXPECT_EQ(rig.exchange(15), QByteArray::fromHex("FF03"));
-    const auto clockStamp = rig.exchange(12);
-    ASSERT_TRUE(clockStamp);
-    EXPECT_EQ(Frame::readLe16(*clockStamp, 0), 2026);
-    const auto program = rig.exchange(10);
-    ASSERT_TRUE(program);
-    ASSERT_EQ(program->size(), 14);
-    EXPECT_EQ(Frame::byteAt(*program, 5), 2); // logging
-    const int logTop = Frame::readLe16(*program, 12);
-    const auto status = rig.exchange(14);
-    ASSERT_TRUE(status);
-    EXPECT_EQ(status->size(), 24);
-    const auto first = rig.exchange(18, 0, QByteArray::fromHex("0C00"));
-    ASSERT_TRUE(first);
-    EXPECT_EQ(*first, rig.memoryBlock(0).left(12));
-
-    // The top block through command 22 and GetDataBlock.
-    ASSERT_TRUE(rig.exchange(22, static_cast<quint32>(logTop), QByteArray::fromHex("0002")));
-    QByteArray buffer(521, '\0');
-    const double t0 = rig.clock.monotonicSeconds();
-    ASSERT_TRUE(rig.link.GetDataBlock(512, buffer));
-    EXPECT_EQ(buffer.left(512), rig.memoryBlock(logTop));
-    // 514 bytes at 9600 baud.
-    EXPECT_NEAR(rig.clock.monotonicSeconds() - t0, 514 * 11.0 / 9600.0, 0.03);
-    EXPECT_TRUE(rig.link.Connected());
-}
-
-TEST(PacketProtocolWithSimulator, FetchesBlocksAheadAtTheLinePace)
-{
-    SimulatedLogger rig;
-    ASSERT_TRUE(rig.link.Connect());
-    QByteArray buffer(521, '\0');
-    const double t0 = rig.clock.monotonicSeconds();
-    ASSERT_TRUE(rig.link.RequestDataBlock(0, 512));
-    ASSERT_TRUE(rig.link.WaitDataBlock(0));
-    for (int block = 0; block < 8; ++block) {
-        SCOPED_TRACE(block);
-        ASSERT_TRUE(rig.link.RequestDataBlock(static_cast<quint32>(block + 1), 512));
-        ASSERT_TRUE(rig.link.GetDataBlock(512, buffer));
-        EXPECT_EQ(buffer.left(512), rig.memoryBlock(block));
-        ASSERT_TRUE(rig.link.WaitDataBlock(static_cast<quint32>(block + 1)));
-    }
-    // The line stays busy: about 0.6 s a block.
-    const double perBlock = (rig.clock.monotonicSeconds() - t0) / 8;
-    EXPECT_GT(perBlock, 0.58);
-    EXPECT_LT(perBlock, 0.65);
-}
-
-TEST(PacketProtocolWithSimulator, BlockFaultsShowUpWhereTheDownloadLooks)
-{
-    struct Row
-    {
-        const char *name;
-        std::function<void(SimFaults &)> set;
-        bool acknowledged;
-        bool connectedAfterWait;
-        bool blockOk;
-    };
-    const QList<Row> rows{
-        {"none", [](SimFaults &) {}, true, true, true},
-        {"lost acknowledgement",
-         [](SimFaults &f) { f.lostAcknowledgement = FaultSchedule::onceAt(1); }, false, false,
-         false},
-        {"corrupted block", [](SimFaults &f) { f.corruptBlock = FaultSchedule::onceAt(1); }, true,
-         true, false},
-        {"late block", [](SimFaults &f) { f.lateBlock = FaultSchedule::onceAt(1); }, true, true,
-         false},
-        {"noise between frames",
-         [](SimFaults &f) { f.garbageBetweenFrames = FaultSchedule::onceAt(1); }, true, true,
-         false},
-    };
-    for (const Row &row : rows) {
-        SCOPED_TRACE(row.name);
-        SimFaults faults;
-        row.set(faults);
-        SimulatedLogger rig(faults);
-        ASSERT_TRUE(rig.link.Connect());
-        ASSERT_TRUE(rig.link.RequestDataBlock(4, 512));
-        EXPECT_EQ(rig.link.WaitDataBlock(4), row.acknowledged);
-        EXPECT_EQ(rig.link.Connected(), row.connectedAfterWait);
-        QByteArray buffer(521, '\0');
-        const bool got = rig.link.GetDataBlock(512, buffer);
-        EXPECT_EQ(got, row.blockOk);
-        if (got) {
-            EXPECT_EQ(buffer.left(512), rig.memoryBlock(4));
-        }
-
-        // As the download retries: a second, a handshake, the same block again.
-        rig.clock.advanceSeconds(1.0);
-        ASSERT_TRUE(rig.link.Connect());
-        ASSERT_TRUE(rig.link.RequestDataBlock(4, 512));
-        ASSERT_TRUE(rig.link.WaitDataBlock(4));
-        ASSERT_TRUE(rig.link.GetDataBlock(512, buffer));
-        EXPECT_EQ(buffer.left(512), rig.memoryBlock(4));
-    }
 }
 
 // ---------------------------------------------------------------------------------------
