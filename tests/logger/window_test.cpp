@@ -413,37 +413,35 @@ TEST_F(LoggerWindowTest, TheClockUsesTheLoggersOffset)
     EXPECT_TRUE(text(ui().lblLoggerTime).startsWith(QStringLiteral("01-Jun-26 10:59:5")));
 }
 
-TEST_F(LoggerWindowTest, ProgramPeriodsSelectTheFirstListEntryNotShorter)
+TEST_F(LoggerWindowTest, AProgramPeriodSelectsTheFirstListEntryNotShorter)
 {
-    struct Row
-    {
-        const char *name;
-        quint8 readingCode;
-        quint8 averagingCode;
-        const char *reading;
-        const char *averaging; // "" when no entry is selected
-        int avgPeriod;
-    };
-    const QList<Row> rows{
-        {"3 s and 7 s", 0x03, 0x07, "5s", "10s", 10},
-        {"averaging read as shorter is raised to the reading period", 0x41, 0x05, "1m", "1m", 60},
-        {"48 h averaging: beyond the list", 0x01, 0xB0, "1s", "", 48 * 3600},
-    };
-    for (const Row &row : rows) {
-        SCOPED_TRACE(row.name);
-        logger.setProgram(row.readingCode, row.averagingCode, 0x00, 10, 12, 100, 14);
-        open();
-        EXPECT_EQ(ui().cboRdg->currentText(), QString::fromLatin1(row.reading));
-        EXPECT_EQ(ui().cboAvg->currentText(), QString::fromLatin1(row.averaging));
-        EXPECT_EQ(ui().cboAvg->currentIndex() == -1, *row.averaging == '\0');
-        EXPECT_EQ(state().AvgPeriod, row.avgPeriod);
-        EXPECT_FALSE(text(ui().lblEstimatedFull).isEmpty());
-    }
-    // The averaging list starts at the reading period chosen (5 s for the first row's 3 s).
+    // A 3 s reading period and a 7 s averaging period.
     logger.setProgram(0x03, 0x07, 0x00, 10, 12, 100, 14);
     open();
+    EXPECT_EQ(ui().cboRdg->currentText(), QStringLiteral("5s"));
     EXPECT_EQ(state().LogPeriod, 5);
+    EXPECT_EQ(ui().cboAvg->currentText(), QStringLiteral("10s"));
+    EXPECT_EQ(state().AvgPeriod, 10);
     EXPECT_EQ(items(ui().cboAvg).first(), QStringLiteral("5s"));
+}
+
+TEST_F(LoggerWindowTest, AnAveragingPeriodReadAsShorterIsRaisedToTheReadingPeriod)
+{
+    logger.setProgram(0x41, 0x05, 0x00, 10, 12, 100, 14);
+    open();
+    EXPECT_EQ(ui().cboRdg->currentText(), QStringLiteral("1m"));
+    EXPECT_EQ(ui().cboAvg->currentText(), QStringLiteral("1m"));
+    EXPECT_EQ(state().AvgPeriod, 60);
+}
+
+TEST_F(LoggerWindowTest, AnAveragingPeriodBeyondTheListSelectsNothing)
+{
+    // 48 hours: no entry of the averaging list is that long.
+    logger.setProgram(0x01, 0xB0, 0x00, 10, 12, 100, 14);
+    open();
+    EXPECT_EQ(ui().cboAvg->currentIndex(), -1);
+    EXPECT_EQ(state().AvgPeriod, 48 * 3600);
+    EXPECT_FALSE(text(ui().lblEstimatedFull).isEmpty());
 }
 
 TEST_F(LoggerWindowTest, ChoosingAReadingPeriodRebuildsTheAveragingList)
