@@ -519,6 +519,18 @@ void SensorLink::fillFrame(int count, double t0, double seconds, int atLeast)
     }
 }
 
+bool SensorLink::beginHeldExchange()
+{
+    if (m_active)
+        return false;
+    m_active = true;
+    if (!connectForPacket()) {
+        m_active = false;
+        return false;
+    }
+    return true;
+}
+
 bool SensorLink::connectForPacket()
 {
     if (m_connected)
@@ -554,13 +566,8 @@ QByteArray SensorLink::SendPacket(quint8 command, quint32 address, quint8 n, con
 
 bool SensorLink::SendPacket2(quint8 &command, quint32 &address, quint8 &n, QByteArray &data)
 {
-    if (m_active)
+    if (!beginHeldExchange())
         return false;
-    m_active = true;
-    if (!connectForPacket()) {
-        m_active = false;
-        return false;
-    }
     discardInput();
     writeFrame(command, address, n, data);
 
@@ -592,13 +599,8 @@ bool SensorLink::SendPacket2(quint8 &command, quint32 &address, quint8 &n, QByte
 
 bool SensorLink::RequestDataBlock(quint32 address, int length)
 {
-    if (m_active)
+    if (!beginHeldExchange())
         return false;
-    m_active = true;
-    if (!connectForPacket()) {
-        m_active = false;
-        return false;
-    }
     QByteArray data;
     data.append(static_cast<char>(length & 0xFF));
     data.append(static_cast<char>((length >> 8) & 0xFF));

@@ -124,6 +124,9 @@ private:
     // `seconds` have passed since t0. Reads only when `atLeast` bytes are waiting.
     void fillFrame(int count, double t0, double seconds, int atLeast);
     bool connectForPacket();
+    // Sets the busy flag for an exchange that holds it throughout, connecting first when
+    // needed; false (and the flag clear) when the link is busy or the handshake fails.
+    bool beginHeldExchange();
 
     SerialPort &m_port;
     Clock &m_clock;
