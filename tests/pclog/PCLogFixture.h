@@ -6,7 +6,6 @@
 
 #include "pclog/LoggingRun.h"
 #include "pclog/LoggingRunView.h"
-#include "pclog/OutputText.h"
 
 #include "common/TimeOfDay.h"
 #include "link/SensorLink.h"
@@ -114,11 +113,7 @@ public:
         panel2 = text;
         messages.append(text);
     }
-    void appendOutput(const QString &text) override
-    {
-        output.append(text);
-        appended.append(text);
-    }
+    void appendOutput(const QString &text) override { appended.append(text); }
     void showHeading(const QString &text) override { heading = text; }
     void showLogging(bool on) override
     {
@@ -141,7 +136,6 @@ public:
     bool timerEnabled() const override { return timerOn; }
     void letEventsRun() override
     {
-        ++eventsRun;
         if (duringEvents)
             duringEvents();
     }
@@ -166,7 +160,6 @@ public:
     QString panel1;
     QString panel2;
     QStringList messages;
-    OutputText output;
     QStringList appended;
     QString heading;
     bool logging = false;
@@ -177,7 +170,6 @@ public:
     int timerMs = 0;
     bool timerOn = false;
     double timerStartedAt = 0;
-    int eventsRun = 0;
     std::function<void()> duringEvents;
 
 private:

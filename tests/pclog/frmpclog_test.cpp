@@ -191,15 +191,30 @@ TEST_F(PCLogWindowTest, StartLogStopAndStartAgain)
     EXPECT_EQ(window->cmdLog->text(), QStringLiteral("Stop Logging"));
 }
 
-TEST_F(PCLogWindowTest, RefusedAveragingPeriodKeepsTheWindowIdle)
+TEST_F(PCLogWindowTest, RefusedStartKeepsTheWindowIdle)
 {
-    window->cboAvg->setEditText(QStringLiteral("0s"));
-    window->cmdLog->click();
-    EXPECT_EQ(window->panel2Text(), QStringLiteral("Avg period must be from 1s to 32767s"));
-    EXPECT_EQ(window->cmdLog->text(), QStringLiteral("Start logging"));
-    EXPECT_TRUE(choicesEnabled());
-    EXPECT_FALSE(window->Timer1.isActive());
-    EXPECT_TRUE(prompts.calls.isEmpty());
+    instrument.version = "VTA1 v1.0";
+    instrument.calibrationDump = "E\r?";
+    ASSERT_TRUE(link.GetStatus());
+    const struct
+    {
+        const char *avgPeriod;
+        bool individual;
+        const char *message;
+    } cases[] = {{"0s", false, "Avg period must be from 1s to 32767s"},
+                 {"10s", true, "Failed to read ZQ/VTA calibration values"}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.message);
+        window->cboAvg->setEditText(QString::fromLatin1(c.avgPeriod));
+        window->chkIndividual->setChecked(c.individual);
+        window->cmdLog->click();
+        EXPECT_EQ(window->panel2Text(), QString::fromLatin1(c.message));
+        EXPECT_EQ(window->cmdLog->text(), QStringLiteral("Start logging"));
+        EXPECT_TRUE(choicesEnabled());
+        EXPECT_EQ(window->chkIndividual->isChecked(), c.individual);
+        EXPECT_FALSE(window->Timer1.isActive());
+        EXPECT_TRUE(prompts.calls.isEmpty());
+    }
 }
 
 TEST_F(PCLogWindowTest, IndividualSensorsShowTheFactorsAndTheSensorColumns)
@@ -224,20 +239,6 @@ TEST_F(PCLogWindowTest, IndividualSensorsShowTheFactorsAndTheSensorColumns)
     EXPECT_GE(window->txtOut->viewport()->width(),
               QFontMetrics(window->txtOut->font()).horizontalAdvance(row));
     EXPECT_EQ(window->txtOut->horizontalScrollBar()->maximum(), 0);
-}
-
-TEST_F(PCLogWindowTest, FailedCalibrationLeavesTheWindowIdle)
-{
-    instrument.version = "VTA1 v1.0";
-    instrument.calibrationDump = "E\r?";
-    ASSERT_TRUE(link.GetStatus());
-    window->chkIndividual->setChecked(true);
-    window->cmdLog->click();
-    EXPECT_EQ(window->panel2Text(), QStringLiteral("Failed to read ZQ/VTA calibration values"));
-    EXPECT_EQ(window->cmdLog->text(), QStringLiteral("Start logging"));
-    EXPECT_TRUE(choicesEnabled());
-    EXPECT_TRUE(window->chkIndividual->isChecked());
-    EXPECT_FALSE(window->Timer1.isActive());
 }
 
 TEST_F(PCLogWindowTest, OutputBoxKeepsTheLast10000CharactersFromAWholeLine)
@@ -376,20 +377,21 @@ TEST_F(PCLogWindowTest, RunTimeFailureShowsAnErrorBoxWithTheProgramTitle)
     EXPECT_EQ(window->cmdLog->text(), QStringLiteral("Stop Logging"));
 }
 
-TEST_F(PCLogWindowTest, TestMenuFlagShowsChipTemperature)
-{
-    instrument.version = "ZQ5 v3.2";
-    ASSERT_TRUE(link.GetStatus());
-    testMenu = true;
-    startAt(QTime(10, 0, 0, 600));
-    runTimer(10);
-    EXPECT_EQ(window->outputText(),
-              QStringLiteral("10:00:10    100.0    50.0  1.0   21.4   25.1\r\n"));
-}
-
 // The window opened from the main window's menu.
 class PCLogHandOverTest : public DisplayFixture
 {
+protected:
+    // Opens the logging window from the menu and finds it among the visible windows.
+    frmPCLog *openPCLog()
+    {
+        window->windows.pcLog = PCLogWindowFactory(clock, pump, prompts);
+        window->mnuPCLog_Click();
+        for (QWidget *top : QApplication::topLevelWidgets()) {
+            if (auto *pcLog = qobject_cast<frmPCLog *>(top); pcLog && pcLog->isVisible())
+                return pcLog;
+        }
+        return nullptr;
+    }
 };
 
 TEST_F(PCLogHandOverTest, LogToPcHandsTheInstrumentOverAndBack)
@@ -397,17 +399,9 @@ TEST_F(PCLogHandOverTest, LogToPcHandsTheInstrumentOverAndBack)
     addScripted(1);
     start();
     ASSERT_TRUE(window->Timer1.isActive());
-    window->windows.pcLog = PCLogWindowFactory(clock, pump, prompts);
     window->move(40, 60);
-
-    window->mnuPCLog_Click();
-    QWidget *opened = nullptr;
-    for (QWidget *top : QApplication::topLevelWidgets()) {
-        if (qobject_cast<frmPCLog *>(top) && top->isVisible())
-            opened = top;
-    }
-    ASSERT_NE(opened, nullptr);
-    auto *pcLog = qobject_cast<frmPCLog *>(opened);
+    frmPCLog *pcLog = openPCLog();
+    ASSERT_NE(pcLog, nullptr);
     EXPECT_FALSE(window->Timer1.isActive());
     EXPECT_TRUE(window->isHidden());
     EXPECT_EQ(pcLog->pos(), window->pos());
@@ -434,13 +428,7 @@ TEST_F(PCLogHandOverTest, MainWindowsTestMenuFlagShowsTheChipTemperature)
     addInstrument(1, SimModel::ZQ5);
     start(QStringLiteral("/E"));
     ASSERT_TRUE(window->TestMenuFlag);
-    window->windows.pcLog = PCLogWindowFactory(clock, pump, prompts);
-    window->mnuPCLog_Click();
-    frmPCLog *pcLog = nullptr;
-    for (QWidget *top : QApplication::topLevelWidgets()) {
-        if (auto *candidate = qobject_cast<frmPCLog *>(top); candidate && candidate->isVisible())
-            pcLog = candidate;
-    }
+    frmPCLog *pcLog = openPCLog();
     ASSERT_NE(pcLog, nullptr);
     pcLog->cmdLog->click();
     for (int i = 0; i < 12; ++i) {

@@ -73,57 +73,36 @@ TEST(LogFileTest, SeparatorComesFromTheLastThreeCharactersOfTheName)
 
 TEST(LogFileTest, HeaderAndFirstLineInBothFormsAndBothNumberSettings)
 {
+    const QLocale british(QLocale::English, QLocale::UnitedKingdom);
+    const QLocale german(QLocale::German, QLocale::Germany);
     const struct
     {
         const char *name;
         QLocale locale;
         QChar separator;
-        QStringList header;
+        const char *firstLine;
+        const char *columns;
         QString line;
     } cases[] = {
-        {"tab form",
-         QLocale(QLocale::English, QLocale::UnitedKingdom),
-         Tab,
-         {"ZQ5 Logger Data file 05/12/2026 17:45:10", "ZQ5 v1.03 Ser No: 1234",
-          "Reading Units: W.m-2", "Time\tTotal\tDiffuse\tSun\tTemp"},
-         "05/12/2026 17:46:00\t512.3\t87.0\t1.0\t21.4"},
-        {"comma form",
-         QLocale(QLocale::English, QLocale::UnitedKingdom),
-         Comma,
-         {"ZQ5 Logger Data file 05/12/2026 17:45:10", "ZQ5 v1.03 Ser No: 1234",
-          "Reading Units: W.m-2", "Time,Total,Diffuse,Sun,Temp"},
-         "05/12/2026 17:46:00,512.3,87.0,1.0,21.4"},
-        {"tab form with decimal commas",
-         QLocale(QLocale::German, QLocale::Germany),
-         Tab,
-         {"ZQ5 Logger Data file 05.12.26 17:45:10", "ZQ5 v1.03 Ser No: 1234",
-          "Reading Units: W.m-2", "Time\tTotal\tDiffuse\tSun\tTemp"},
-         "05.12.26 17:46:00\t512,3\t87,0\t1,0\t21,4"},
-        {"comma form with decimal commas writes points",
-         QLocale(QLocale::German, QLocale::Germany),
-         Comma,
-         {"ZQ5 Logger Data file 05.12.26 17:45:10", "ZQ5 v1.03 Ser No: 1234",
-          "Reading Units: W.m-2", "Time,Total,Diffuse,Sun,Temp"},
+        {"tab form", british, Tab, "ZQ5 Logger Data file 05/12/2026 17:45:10",
+         "Time\tTotal\tDiffuse\tSun\tTemp", "05/12/2026 17:46:00\t512.3\t87.0\t1.0\t21.4"},
+        {"comma form", british, Comma, "ZQ5 Logger Data file 05/12/2026 17:45:10",
+         "Time,Total,Diffuse,Sun,Temp", "05/12/2026 17:46:00,512.3,87.0,1.0,21.4"},
+        {"tab form with decimal commas", german, Tab, "ZQ5 Logger Data file 05.12.26 17:45:10",
+         "Time\tTotal\tDiffuse\tSun\tTemp", "05.12.26 17:46:00\t512,3\t87,0\t1,0\t21,4"},
+        {"comma form with decimal commas writes points", german, Comma,
+         "ZQ5 Logger Data file 05.12.26 17:45:10", "Time,Total,Diffuse,Sun,Temp",
          "05.12.26 17:46:00,512.3,87.0,1.0,21.4"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         const LocaleGuard locale(c.locale);
-        EXPECT_EQ(LogFileHeader(Zq5(), Made, c.separator), c.header);
+        EXPECT_EQ(LogFileHeader(Zq5(), Made, c.separator),
+                  QStringList(
+                      {c.firstLine, "ZQ5 v1.03 Ser No: 1234", "Reading Units: W.m-2", c.columns}));
         EXPECT_EQ(FileLine(Readings(), PeriodDate, PeriodEnd, TemperatureModel(), c.separator),
                   c.line);
     }
-}
-
-TEST(LogFileTest, PeriodWithoutReadings)
-{
-    ReadingSums none;
-    none.TotalSum = 5; // a failed reading may leave sums behind
-    const float end = 17 * 3600 + 47 * 60;
-    EXPECT_EQ(FileLine(none, PeriodDate, end, TemperatureModel(), Tab),
-              QStringLiteral("05/12/2026 17:47:00\tbad readings"));
-    EXPECT_EQ(FileLine(none, PeriodDate, end, TemperatureModel(), Comma),
-              QStringLiteral("05/12/2026 17:47:00,bad readings"));
 }
 
 TEST(LogFileTest, StampWithCommasInTheCommaForm)
@@ -157,45 +136,30 @@ TEST(LogFileTest, ModelWordOfTheFirstLine)
 TEST(LogFileTest, HeaderWithIndividualSensors)
 {
     const CalibrationValues factors{4096, 4080, 4128, 3840, 255, 4096, 65535, 256, 0};
+    const char *const tabFactors =
+        "Calibration values:\t4096\t4080\t4128\t3840\t255\t4096\t65535\t256\n";
     const struct
     {
         const char *name;
         const char *version;
         bool individual;
         QChar separator;
-        QStringList tail; // from the units line on
+        QString tail; // from the units line on, one line each
     } cases[] = {
-        {"ZQ3 with individual sensors",
-         "ZQ3 v1.7",
-         true,
-         Tab,
-         {"Reading Units: W.m-2\tIndividual readings in umol.m-2.s-1",
-          "Calibration values:\t4096\t4080\t4128\t3840\t255\t4096\t65535\t256",
-          "Time\tTotal\tDiffuse\tSun\tP0\tP1\tP2\tP3\tP4\tP5\tP6\tP7\tTemp"}},
-        {"ZQ3 v2 in the comma form: no temperature",
-         "ZQ3 v2.1",
-         true,
-         Comma,
-         {"Reading Units: W.m-2,Individual readings in umol.m-2.s-1",
-          "Calibration values:,4096,4080,4128,3840,255,4096,65535,256",
-          "Time,Total,Diffuse,Sun,P0,P1,P2,P3,P4,P5,P6,P7"}},
-        {"ZQ5 with individual sensors: no note after the units",
-         "ZQ5 v1.03",
-         true,
-         Tab,
-         {"Reading Units: W.m-2",
-          "Calibration values:\t4096\t4080\t4128\t3840\t255\t4096\t65535\t256",
-          "Time\tTotal\tDiffuse\tSun\tP0\tP1\tP2\tP3\tP4\tP5\tP6\tP7\tTemp"}},
-        {"ZQ3 without individual sensors",
-         "ZQ3 v1.7",
-         false,
-         Tab,
-         {"Reading Units: W.m-2", "Time\tTotal\tDiffuse\tSun\tTemp"}},
-        {"ZQ2: no temperature",
-         "ZQ2 v1.4",
-         false,
-         Tab,
-         {"Reading Units: W.m-2", "Time\tTotal\tDiffuse\tSun"}},
+        {"ZQ3 with individual sensors", "ZQ3 v1.7", true, Tab,
+         "Reading Units: W.m-2\tIndividual readings in umol.m-2.s-1\n" + QString(tabFactors) +
+             "Time\tTotal\tDiffuse\tSun\tP0\tP1\tP2\tP3\tP4\tP5\tP6\tP7\tTemp"},
+        {"ZQ3 v2 in the comma form: no temperature", "ZQ3 v2.1", true, Comma,
+         "Reading Units: W.m-2,Individual readings in umol.m-2.s-1\n"
+         "Calibration values:,4096,4080,4128,3840,255,4096,65535,256\n"
+         "Time,Total,Diffuse,Sun,P0,P1,P2,P3,P4,P5,P6,P7"},
+        {"ZQ5 with individual sensors: no note after the units", "ZQ5 v1.03", true, Tab,
+         "Reading Units: W.m-2\n" + QString(tabFactors) +
+             "Time\tTotal\tDiffuse\tSun\tP0\tP1\tP2\tP3\tP4\tP5\tP6\tP7\tTemp"},
+        {"ZQ3 without individual sensors", "ZQ3 v1.7", false, Tab,
+         "Reading Units: W.m-2\nTime\tTotal\tDiffuse\tSun\tTemp"},
+        {"ZQ2: no temperature", "ZQ2 v1.4", false, Tab,
+         "Reading Units: W.m-2\nTime\tTotal\tDiffuse\tSun"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -205,7 +169,7 @@ TEST(LogFileTest, HeaderWithIndividualSensors)
         info.calValues = factors;
         const QStringList header = LogFileHeader(info, Made, c.separator);
         EXPECT_EQ(header.size(), c.individual ? 5 : 4);
-        EXPECT_EQ(header.mid(2), c.tail);
+        EXPECT_EQ(header.mid(2).join(QLatin1Char('\n')), c.tail);
     }
 }
 
@@ -233,6 +197,8 @@ TEST(LogFileTest, DataLineFields)
     kluxSums.TotalSum = 12.345f;
     kluxSums.DiffuseSum = 3.2f;
     kluxSums.ReadingCount = 1;
+    ReadingSums none;
+    none.TotalSum = 5; // a failed reading may leave sums behind
 
     const struct
     {
@@ -251,6 +217,10 @@ TEST(LogFileTest, DataLineFields)
         {"klux keeps two decimals", kluxSums, klux, Tab, "05/12/2026 17:46:00\t12.35\t3.20\t0.0"},
         {"no temperature column", Readings(), plainZq3v2, Tab,
          "05/12/2026 17:46:00\t512.3\t87.0\t1.0"},
+        {"no reading in the tab form", none, TemperatureModel(), Tab,
+         "05/12/2026 17:46:00\tbad readings"},
+        {"no reading in the comma form", none, TemperatureModel(), Comma,
+         "05/12/2026 17:46:00,bad readings"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -273,8 +243,13 @@ protected:
     QString error;
 };
 
-TEST_F(LogFileWriterTest, EveryLineIsOnTheDiskAsSoonAsItIsWritten)
+TEST_F(LogFileWriterTest, EveryLineIsOnTheDiskAsSoonAsItIsWrittenOverAnyOlderFile)
 {
+    {
+        QFile old(path);
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+        old.write("an older and longer file\r\nwith two lines\r\n");
+    }
     LogFileWriter writer;
     ASSERT_TRUE(writer.create(path, error)) << error.toStdString();
     EXPECT_TRUE(writer.isOpen());
@@ -287,19 +262,6 @@ TEST_F(LogFileWriterTest, EveryLineIsOnTheDiskAsSoonAsItIsWritten)
     EXPECT_FALSE(writer.isOpen());
     writer.close(); // a second close does nothing
     EXPECT_EQ(onDisk(), QByteArray("Time\tTotal\r\n05/12/2026 17:46:00\t512.3\r\n"));
-}
-
-TEST_F(LogFileWriterTest, AnExistingFileIsReplaced)
-{
-    {
-        QFile old(path);
-        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
-        old.write("an older and longer file\r\nwith two lines\r\n");
-    }
-    LogFileWriter writer;
-    ASSERT_TRUE(writer.create(path, error));
-    ASSERT_TRUE(writer.writeLine(QStringLiteral("new"), error));
-    EXPECT_EQ(onDisk(), QByteArray("new\r\n"));
 }
 
 TEST_F(LogFileWriterTest, FailuresSayWhy)

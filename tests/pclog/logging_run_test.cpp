@@ -137,65 +137,33 @@ TEST_F(LoggingRunTest, PeriodEndingBetweenReadingsClosesAtTheNextReadingAndInclu
                            "10:00:15    106.0    50.0  1.0"}));
 }
 
-TEST_F(LoggingRunTest, LateTicksCatchUpAndVeryLateTicksRealign)
-{
-    struct Case
-    {
-        const char *name;
-        QTime lateTickAt;
-        int readings;         // taken in all, the first at 10:00:10
-        QStringList lines;    // written by the late tick
-        float nextLogTime;    // afterwards
-        qint16 readingsInSum; // in the running sums afterwards
-    };
-    const Case cases[] = {
-        {"45.5 s late: five readings in one tick, each for its own time",
-         QTime(10, 1, 5),
-         6,
-         {"10:01:00    102.5    50.0  1.0"},
-         At(10, 1, 10),
-         0},
-        {"51 s late: realigned, partial period dropped, no reading ahead of time",
-         QTime(10, 1, 10, 500),
-         1,
-         {},
-         At(10, 1, 20),
-         0},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.name);
-        VirtualClock caseClock(QDateTime(Day, QTime(9, 59, 0)));
-        FakeSerialPort casePort(caseClock);
-        FakeInstrument caseInstrument(casePort.addLine(1), caseClock);
-        SensorLink caseLink(casePort, caseClock, pump);
-        RecordingView caseView(caseClock);
-        LoggingRun caseRun(caseLink, caseClock, dialogs);
-        caseRun.setView(caseView);
-        VirtualTimer caseTimer(caseRun, caseView, caseClock);
-        caseLink.setCommPort(1);
-        ASSERT_TRUE(caseLink.GetStatus());
-        caseView.avgPeriod = QStringLiteral("1m");
-        caseClock.setNow(QDateTime(Day, QTime(10, 0, 0, 600)));
-        caseRun.Start();
-        caseTimer.runFor(10);
-        ASSERT_EQ(caseInstrument.readings(), 1);
-
-        caseTimer.lateTick(caseClock.now().time().msecsTo(c.lateTickAt) / 1000.0);
-        EXPECT_EQ(caseInstrument.readings(), c.readings);
-        EXPECT_EQ(caseView.lines(), c.lines);
-        EXPECT_EQ(caseRun.Schedule().NextLogTime, c.nextLogTime);
-        EXPECT_EQ(caseRun.Sums().ReadingCount, c.readingsInSum);
-        EXPECT_TRUE(caseRun.IsLogging());
-    }
-}
-
-TEST_F(LoggingRunTest, AfterRealigningTheDroppedReadingIsNotAveraged)
+TEST_F(LoggingRunTest, LateTickOf45sTakesEachMissedReadingForItsOwnTime)
 {
     view.avgPeriod = QStringLiteral("1m");
     startAt(QTime(10, 0, 0, 600));
     timer.runFor(10);
+    ASSERT_EQ(instrument.readings(), 1);
+    timer.lateTick(clock.now().time().msecsTo(QTime(10, 1, 5)) / 1000.0); // 45.5 s late
+    EXPECT_EQ(instrument.readings(), 6);
+    EXPECT_EQ(view.lines(), QStringList({"10:01:00    102.5    50.0  1.0"}));
+    EXPECT_EQ(run.Schedule().NextLogTime, At(10, 1, 10));
+    EXPECT_EQ(run.Sums().ReadingCount, 0);
+    EXPECT_TRUE(run.IsLogging());
+}
+
+TEST_F(LoggingRunTest, LateTickOf51sRealignsAndDropsThePartialPeriod)
+{
+    view.avgPeriod = QStringLiteral("1m");
+    startAt(QTime(10, 0, 0, 600));
+    timer.runFor(10);
+    ASSERT_EQ(instrument.readings(), 1);
     timer.lateTick(59.9); // 10:01:10.5, 51 s behind the reading due at 10:00:20
+    EXPECT_EQ(instrument.readings(), 1) << "no reading ahead of time";
+    EXPECT_TRUE(view.lines().isEmpty());
+    EXPECT_EQ(run.Schedule().NextLogTime, At(10, 1, 20));
     EXPECT_EQ(run.Schedule().NextAvgTime, At(10, 2, 0));
+    EXPECT_EQ(run.Sums().ReadingCount, 0);
+    EXPECT_TRUE(run.IsLogging());
     timer.runFor(50);
     // 10:01:20 to 10:02:00: the readings numbered 1 to 5; reading 0 was dropped.
     EXPECT_EQ(view.lines(), QStringList({"10:02:00    103.0    50.0  1.0"}));
@@ -298,22 +266,6 @@ TEST_F(LoggingRunTest, TickWithoutARunDoesNothing)
     EXPECT_TRUE(line.written().isEmpty());
 }
 
-TEST_F(LoggingRunTest, TimerIntervalFollowsTheLogPeriod)
-{
-    const struct
-    {
-        const char *logPeriod;
-        int intervalMs;
-    } cases[] = {{"1s", 500}, {"2s", 1000}, {"10s", 1000}, {"60m", 1000}};
-    for (const auto &c : cases) {
-        view.logPeriod = QString::fromLatin1(c.logPeriod);
-        view.avgPeriod = QStringLiteral("60m");
-        run.Start();
-        EXPECT_EQ(view.timerMs, c.intervalMs) << c.logPeriod;
-        run.Stop();
-    }
-}
-
 TEST_F(LoggingRunTest, UnusableAveragingPeriodRefusesTheStart)
 {
     const char *refused[] = {"0s", "0.4s", "-10s", "600m", "abc", "1e99", "99999"};
@@ -335,18 +287,25 @@ TEST_F(LoggingRunTest, UnusableAveragingPeriodRefusesTheStart)
     }
 }
 
-TEST_F(LoggingRunTest, TypedAveragingPeriodsInSecondsAndMinutes)
+TEST_F(LoggingRunTest, TimerFollowsTheLogPeriodAndTypedAveragingPeriodsAreRead)
 {
     const struct
     {
-        const char *text;
+        const char *logPeriod;
+        const char *avgPeriod;
+        int intervalMs;
         qint16 seconds;
-    } cases[] = {{"90", 90}, {"2m", 120}, {"546m", 32760}, {"2.5", 2}, {"3.5s", 4}, {"1M", 1}};
+    } cases[] = {{"1s", "90", 500, 90},     {"2s", "2m", 1000, 120}, {"10s", "546m", 1000, 32760},
+                 {"1s", "2.5", 500, 2},     {"1s", "3.5s", 500, 4},  {"1s", "1M", 500, 1},
+                 {"60m", "60m", 1000, 3600}};
     for (const auto &c : cases) {
-        view.avgPeriod = QString::fromLatin1(c.text);
+        SCOPED_TRACE(std::string(c.logPeriod) + " " + c.avgPeriod);
+        view.logPeriod = QString::fromLatin1(c.logPeriod);
+        view.avgPeriod = QString::fromLatin1(c.avgPeriod);
         run.Start();
-        EXPECT_TRUE(run.IsLogging()) << c.text;
-        EXPECT_EQ(run.Schedule().AvgInterval, c.seconds) << c.text;
+        EXPECT_TRUE(run.IsLogging());
+        EXPECT_EQ(view.timerMs, c.intervalMs);
+        EXPECT_EQ(run.Schedule().AvgInterval, c.seconds);
         run.Stop();
     }
 }

@@ -62,97 +62,84 @@ private:
     int m_writesBefore = 0;
 };
 
+struct CalibrationCase
+{
+    const char *name;
+    QByteArray version;
+    QByteArray dump;
+    bool ok;
+    CalibrationValues values;
+    QString output;
+    QString message;
+    QString error;
+};
+
+CalibrationCase Read(const char *name, const QByteArray &version, const QByteArray &dump,
+                     const CalibrationValues &values, const QString &output)
+{
+    return {name, version, dump, true, values, output, QString(), QString()};
+}
+
+CalibrationCase Refused(const char *name, const QByteArray &version, const QByteArray &dump,
+                        const QString &message, const QString &error = QString())
+{
+    return {name, version, dump, false, Untouched, QString(), message, error};
+}
+
+CalibrationCase Unrecognised(const char *name, const QByteArray &version, const QString &message)
+{
+    const CalibrationValues ones{4096, 4096, 4096, 4096, 4096, 4096, 4096, 4096, 19};
+    return {name, version, "", true, ones, QString(), message, QString()};
+}
+
 TEST_F(ReadingLayerTest, CalibrationByModel)
 {
-    struct Case
-    {
-        const char *name;
-        QByteArray version;
-        QByteArray dump;
-        bool ok;
-        CalibrationValues values;
-        QString output;
-        QString message;
-    };
     const QByteArray longWithoutMarker = QByteArray("E\r123") +
                                          "10 00 0F F0 00 01 00 02 00 03 00 04 00 05 00 06 " +
                                          QByteArray(880, '.');
-    const Case cases[] = {
-        {"ZQ3 dump: 10 00 is 4096, 0F F0 is 4080",
-         "ZQ3 v1.7",
-         HexDump("10 00 0F F0 10 20 0F 00 00 FF 10 00 FF FF 01 00 00 00 "),
-         true,
-         {4096, 4080, 4128, 3840, 255, 4096, 65535, 256, 19},
-         "4096 4080 4128 3840 255 4096 65535 256 \r\n",
-         ""},
-        {"ZQ2 reads the same dump",
-         "ZQ2 v1.4",
-         HexDump("10 00 10 00 10 00 10 00 10 00 10 00 10 00 10 00 "),
-         true,
-         {4096, 4096, 4096, 4096, 4096, 4096, 4096, 4096, 19},
-         "4096 4096 4096 4096 4096 4096 4096 4096 \r\n",
-         ""},
-        {"non-hexadecimal digits count as 0",
-         "ZQ3 v1.7",
-         HexDump("1G 00 0F xx 10 00 10 00 10 00 10 00 10 00 10 00 "),
-         true,
-         {0, 3840, 4096, 4096, 4096, 4096, 4096, 4096, 19},
-         "0 3840 4096 4096 4096 4096 4096 4096 \r\n",
-         ""},
-        {"880 characters without the marker: fields from character 6",
-         "ZQ3 v1.7",
-         longWithoutMarker,
-         true,
-         {4096, 4080, 1, 2, 3, 4, 5, 6, 19},
-         "4096 4080 1 2 3 4 5 6 \r\n",
-         ""},
-        {"short ZQ2 dump without the marker", "ZQ2 v1.4", "E\rCAL?", false, Untouched, "",
-         "Failed to read ZQ2 calibration values"},
-        {"short ZQ3 v1 dump without the marker", "ZQ3 v1.7", longWithoutMarker.left(879), false,
-         Untouched, "", "Failed to read ZQ3 calibration values"},
-        {"ZQ4 user line: 4096, seven factors, 0",
-         "ZQ4 v2.3",
-         UserDump(" 4101  4080  4050  4200  3990  4096  4111"),
-         true,
-         {4096, 4101, 4080, 4050, 4200, 3990, 4096, 4111, 0},
-         "4096 4101 4080 4050 4200 3990 4096 4111 \r\n",
-         ""},
-        {"ZQ3 v2 reads the user line",
-         "ZQ3 v2.1",
-         UserDump(" 4000  4001  4002  4003  4004  4005 4006.5"),
-         true,
-         {4096, 4000, 4001, 4002, 4003, 4004, 4005, 4006, 0},
-         "4096 4000 4001 4002 4003 4004 4005 4006 \r\n",
-         ""},
-        {"non-numeric user factors count as 0",
-         "VTA1 v1.0",
-         UserDump("  abc  4080 -12.5  4200  3990  4096   x  "),
-         true,
-         {4096, 0, 4080, -12, 4200, 3990, 4096, 0, 0},
-         "4096 0 4080 -12 4200 3990 4096 0 \r\n",
-         ""},
-        {"short ZQ3 v2 reply", "ZQ3 v2.1", "E\rSerial: 1234", false, Untouched, "",
-         "Failed to read ZQ3 calibration values"},
-        {"short ZQ5 reply", "ZQ5 v3.2", "E\r?", false, Untouched, "",
-         "Failed to read ZQ/VTA calibration values"},
-        {"short VTA1 reply", "VTA1 v1.0", "", false, Untouched, "",
-         "Failed to read ZQ/VTA calibration values"},
-        {"unrecognised model: factors 1, element 8 kept",
-         "XY1 v1.0",
-         "",
-         true,
-         {4096, 4096, 4096, 4096, 4096, 4096, 4096, 4096, 19},
-         "",
-         "XY1 v1.0 not recognised by this software"},
-        {"empty version line",
-         "",
-         "",
-         true,
-         {4096, 4096, 4096, 4096, 4096, 4096, 4096, 4096, 19},
-         "",
-         " not recognised by this software"},
+    const QString ones = QStringLiteral("4096 4096 4096 4096 4096 4096 4096 4096 \r\n");
+    const QString zq3Failed = QStringLiteral("Failed to read ZQ3 calibration values");
+    const QString zqVtaFailed = QStringLiteral("Failed to read ZQ/VTA calibration values");
+    const CalibrationCase cases[] = {
+        Read("ZQ3 dump: 10 00 is 4096, 0F F0 is 4080", "ZQ3 v1.7",
+             HexDump("10 00 0F F0 10 20 0F 00 00 FF 10 00 FF FF 01 00 00 00 "),
+             {4096, 4080, 4128, 3840, 255, 4096, 65535, 256, 19},
+             "4096 4080 4128 3840 255 4096 65535 256 \r\n"),
+        Read("ZQ2 reads the same dump", "ZQ2 v1.4",
+             HexDump("10 00 10 00 10 00 10 00 10 00 10 00 10 00 10 00 "),
+             {4096, 4096, 4096, 4096, 4096, 4096, 4096, 4096, 19}, ones),
+        Read("non-hexadecimal digits count as 0", "ZQ3 v1.7",
+             HexDump("1G 00 0F xx 10 00 10 00 10 00 10 00 10 00 10 00 "),
+             {0, 3840, 4096, 4096, 4096, 4096, 4096, 4096, 19},
+             "0 3840 4096 4096 4096 4096 4096 4096 \r\n"),
+        Read("880 characters without the marker: fields from character 6", "ZQ3 v1.7",
+             longWithoutMarker, {4096, 4080, 1, 2, 3, 4, 5, 6, 19}, "4096 4080 1 2 3 4 5 6 \r\n"),
+        Refused("short ZQ2 dump without the marker", "ZQ2 v1.4", "E\rCAL?",
+                "Failed to read ZQ2 calibration values"),
+        Refused("short ZQ3 v1 dump without the marker", "ZQ3 v1.7", longWithoutMarker.left(879),
+                zq3Failed),
+        Read("ZQ4 user line: 4096, seven factors, 0", "ZQ4 v2.3",
+             UserDump(" 4101  4080  4050  4200  3990  4096  4111"),
+             {4096, 4101, 4080, 4050, 4200, 3990, 4096, 4111, 0},
+             "4096 4101 4080 4050 4200 3990 4096 4111 \r\n"),
+        Read("ZQ3 v2 reads the user line", "ZQ3 v2.1",
+             UserDump(" 4000  4001  4002  4003  4004  4005 4006.5"),
+             {4096, 4000, 4001, 4002, 4003, 4004, 4005, 4006, 0},
+             "4096 4000 4001 4002 4003 4004 4005 4006 \r\n"),
+        Read("non-numeric user factors count as 0", "VTA1 v1.0",
+             UserDump("  abc  4080 -12.5  4200  3990  4096   x  "),
+             {4096, 0, 4080, -12, 4200, 3990, 4096, 0, 0}, "4096 0 4080 -12 4200 3990 4096 0 \r\n"),
+        Refused("a factor beyond 32 bits is an overflow", "ZQ4 v2.3",
+                UserDump(" 4101 9e+99  4050  4200  3990  4096  4111"), zqVtaFailed,
+                QStringLiteral("Overflow")),
+        Refused("short ZQ3 v2 reply", "ZQ3 v2.1", "E\rSerial: 1234", zq3Failed),
+        Refused("short ZQ5 reply", "ZQ5 v3.2", "E\r?", zqVtaFailed),
+        Refused("short VTA1 reply", "VTA1 v1.0", "", zqVtaFailed),
+        Unrecognised("unrecognised model: factors 1, element 8 kept", "XY1 v1.0",
+                     "XY1 v1.0 not recognised by this software"),
+        Unrecognised("empty version line", "", " not recognised by this software"),
     };
-    for (const Case &c : cases) {
+    for (const CalibrationCase &c : cases) {
         SCOPED_TRACE(c.name);
         connectTo(c.version);
         instrument.calibrationDump = c.dump;
@@ -162,24 +149,12 @@ TEST_F(ReadingLayerTest, CalibrationByModel)
         EXPECT_EQ(values, c.values);
         EXPECT_EQ(outcome.output, c.output);
         EXPECT_EQ(outcome.message, c.message);
-        EXPECT_TRUE(outcome.error.isEmpty());
+        EXPECT_EQ(outcome.error, c.error);
         const bool asked = ChooseCalibration(QString::fromLatin1(c.version)).source !=
                            CalibrationSource::Unrecognised;
         EXPECT_EQ(line.written().contains('E'), asked);
         link.Connect(); // out of test mode for the next case
     }
-}
-
-TEST_F(ReadingLayerTest, CalibrationFactorBeyond32BitsIsAnOverflow)
-{
-    connectTo("ZQ4 v2.3");
-    instrument.calibrationDump = UserDump(" 4101 9e+99  4050  4200  3990  4096  4111");
-    CalibrationValues values = Untouched;
-    const CalibrationOutcome outcome = calibration.ReadForModel(values);
-    EXPECT_FALSE(outcome.ok);
-    EXPECT_EQ(outcome.error, QStringLiteral("Overflow"));
-    EXPECT_EQ(outcome.message, QStringLiteral("Failed to read ZQ/VTA calibration values"));
-    EXPECT_EQ(values, Untouched);
 }
 
 TEST_F(ReadingLayerTest, HexDumpIsWaitedForLongerThanTheUserLine)
@@ -208,6 +183,8 @@ TEST_F(ReadingLayerTest, HexDumpIsWaitedForLongerThanTheUserLine)
     }
 }
 
+const CalibrationValues Unity{4096, 4096, 4096, 4096, 4096, 4096, 4096, 4096, 0};
+
 struct IndividualCase
 {
     const char *name;
@@ -222,118 +199,58 @@ struct IndividualCase
     std::array<double, 8> channels; // umol.m-2.s-1 added
 };
 
-const CalibrationValues Unity{4096, 4096, 4096, 4096, 4096, 4096, 4096, 4096, 0};
+// A reading that counted, with the channels in umol.m-2.s-1.
+IndividualCase Counted(const char *name, const QByteArray &reply, float total, float diffuse,
+                       qint16 sun, const std::array<double, 8> &channels,
+                       const CalibrationValues &factors = Unity)
+{
+    return {name, reply, factors, true, QString(), total, diffuse, sun, 1, channels};
+}
+
+// A reading that did not count, leaving the given sums behind.
+IndividualCase Failed(const char *name, const QByteArray &reply, const QString &error = QString(),
+                      float total = 0, float diffuse = 0, qint16 sun = 0,
+                      const std::array<double, 8> &channels = {})
+{
+    return {name, reply, Unity, false, error, total, diffuse, sun, 0, channels};
+}
+
+// Channels from counts read with factor 4096: 2500 umol.m-2.s-1 per 4096 counts.
+std::array<double, 8> FromCounts(const std::array<double, 8> &counts)
+{
+    std::array<double, 8> channels{};
+    for (size_t i = 0; i < 8; ++i)
+        channels[i] = counts[i] * 2500.0 / 4096.0;
+    return channels;
+}
 
 TEST_F(ReadingLayerTest, IndividualReadings)
 {
-    const double perCount = 2500.0 / 4096.0; // with factor 4096
+    const double scaled = 100 * 2500.0 / 4096 / 4096; // per unit of factor, 100 counts apart
     const IndividualCase cases[] = {
-        {"the example reply",
-         "S123.4,56.7,1 (1000 1010 990 1005 1002 998 1001 0)",
-         Unity,
-         true,
-         "",
-         123.4f,
-         56.7f,
-         1,
-         1,
-         {1000 * perCount, 1010 * perCount, 990 * perCount, 1005 * perCount, 1002 * perCount,
-          998 * perCount, 1001 * perCount, 0}},
-        {"4096 counts with factor 4096 is 2500; equal counts ignore their factor",
-         "S1,2,0(4096 4096 4096 4096 4096 4096 4096 4096)",
-         {4096, 5000, 1, 0, -4096, 65535, 8192, 4096, 0},
-         true,
-         "",
-         1,
-         2,
-         0,
-         1,
-         {2500, 2500, 2500, 2500, 2500, 2500, 2500, 2500}},
-        {"a channel's own factor scales its difference from channel 0",
-         "S1,2,0(4096 4196 3996 4096 4096 4096 4096 4096)",
-         {4096, 8192, 2048, 4096, 4096, 4096, 4096, 4096, 0},
-         true,
-         "",
-         1,
-         2,
-         0,
-         1,
-         {2500, 2500 + 8192.0 * 100 * 2500 / 4096 / 4096, 2500 - 2048.0 * 100 * 2500 / 4096 / 4096,
-          2500, 2500, 2500, 2500, 2500}},
-        {"too few counts: the last one repeats",
-         "S1,2,1(100 200)",
-         Unity,
-         true,
-         "",
-         1,
-         2,
-         1,
-         1,
-         {100 * perCount, 200 * perCount, 200 * perCount, 200 * perCount, 200 * perCount,
-          200 * perCount, 200 * perCount, 200 * perCount}},
-        {"extra blanks between counts",
-         "S1,2,1(  10   20 30 40 50 60 70 80)",
-         Unity,
-         true,
-         "",
-         1,
-         2,
-         1,
-         1,
-         {10 * perCount, 20 * perCount, 30 * perCount, 40 * perCount, 50 * perCount, 60 * perCount,
-          70 * perCount, 80 * perCount}},
-        {"closing parenthesis missing",
-         "S1,2,0(4096 4096 4096 4096 4096 4096 4096 4096",
-         Unity,
-         false,
-         "",
-         0,
-         0,
-         0,
-         0,
-         {}},
-        {"not an S reply", "X1,2,0(1 2 3 4 5 6 7 8)", Unity, false, "", 0, 0, 0, 0, {}},
-        {"no reply", "", Unity, false, "", 0, 0, 0, 0, {}},
-        {"a count beyond 16 bits: total, diffuse and sun stay, the reading does not count",
-         "S5,6,1(40000 1 1 1 1 1 1 1)",
-         Unity,
-         false,
-         "Overflow",
-         5,
-         6,
-         1,
-         0,
-         {}},
-        {"a difference beyond 16 bits: channel 0 stays",
-         "S5,6,1(-30000 30000 1 1 1 1 1 1)",
-         Unity,
-         false,
-         "Overflow",
-         5,
-         6,
-         1,
-         0,
-         {-30000 * perCount, 0, 0, 0, 0, 0, 0, 0}},
-        {"a sun value beyond 16 bits",
-         "S5,6,99999(1 1 1 1 1 1 1 1)",
-         Unity,
-         false,
-         "Overflow",
-         5,
-         6,
-         0,
-         0,
-         {}},
-        {"a total beyond single precision",
-         "S1e39,6,1(1 1 1 1 1 1 1 1)",
-         Unity,
-         false,
-         "Overflow",
-         0,
-         0,
-         0,
-         0,
-         {}},
+        Counted("the example reply", "S123.4,56.7,1 (1000 1010 990 1005 1002 998 1001 0)", 123.4f,
+                56.7f, 1, FromCounts({1000, 1010, 990, 1005, 1002, 998, 1001, 0})),
+        Counted("4096 counts with factor 4096 is 2500; equal counts ignore their factor",
+                "S1,2,0(4096 4096 4096 4096 4096 4096 4096 4096)", 1, 2, 0,
+                {2500, 2500, 2500, 2500, 2500, 2500, 2500, 2500},
+                {4096, 5000, 1, 0, -4096, 65535, 8192, 4096, 0}),
+        Counted("a channel's own factor scales its difference from channel 0",
+                "S1,2,0(4096 4196 3996 4096 4096 4096 4096 4096)", 1, 2, 0,
+                {2500, 2500 + 8192 * scaled, 2500 - 2048 * scaled, 2500, 2500, 2500, 2500, 2500},
+                {4096, 8192, 2048, 4096, 4096, 4096, 4096, 4096, 0}),
+        Counted("too few counts: the last one repeats", "S1,2,1(100 200)", 1, 2, 1,
+                FromCounts({100, 200, 200, 200, 200, 200, 200, 200})),
+        Counted("extra blanks between counts", "S1,2,1(  10   20 30 40 50 60 70 80)", 1, 2, 1,
+                FromCounts({10, 20, 30, 40, 50, 60, 70, 80})),
+        Failed("closing parenthesis missing", "S1,2,0(4096 4096 4096 4096 4096 4096 4096 4096"),
+        Failed("not an S reply", "X1,2,0(1 2 3 4 5 6 7 8)"),
+        Failed("no reply", ""),
+        Failed("a count beyond 16 bits: total, diffuse and sun stay, the reading does not count",
+               "S5,6,1(40000 1 1 1 1 1 1 1)", "Overflow", 5, 6, 1),
+        Failed("a difference beyond 16 bits: channel 0 stays", "S5,6,1(-30000 30000 1 1 1 1 1 1)",
+               "Overflow", 5, 6, 1, FromCounts({-30000, 0, 0, 0, 0, 0, 0, 0})),
+        Failed("a sun value beyond 16 bits", "S5,6,99999(1 1 1 1 1 1 1 1)", "Overflow", 5, 6),
+        Failed("a total beyond single precision", "S1e39,6,1(1 1 1 1 1 1 1 1)", "Overflow"),
     };
     for (const IndividualCase &c : cases) {
         SCOPED_TRACE(c.name);
@@ -415,61 +332,35 @@ TEST_F(ReadingLayerTest, NothingIsAskedWithoutAConnection)
     EXPECT_TRUE(line.written().isEmpty());
 }
 
+struct TemperatureCase
+{
+    const char *name;
+    QByteArray version;
+    QByteArray reply;
+    bool ok;
+    QString error;
+    float therm;
+    float chip;
+    QList<QByteArray> writes;
+};
+
 TEST_F(ReadingLayerTest, Temperatures)
 {
-    const struct
-    {
-        const char *name;
-        QByteArray version;
-        QByteArray reply;
-        bool ok;
-        QString error;
-        float therm;
-        float chip;
-        QList<QByteArray> writes;
-    } cases[] = {
-        {"both temperatures",
-         "ZQ5 v3.2",
-         "I\rTherm temp  21.40\rChip temp  25.10\rVref   2.500",
-         true,
-         "",
-         21.4f,
-         25.1f,
-         {"R", "T", "I", "R"}},
-        {"no chip temperature",
-         "ZQ4 v2.3",
-         "I\rTherm temp  -3.25\rVref   2.500 Supply 3612mV",
-         true,
-         "",
-         -3.25f,
-         0,
-         {"R", "T", "I", "R"}},
+    const QList<QByteArray> read{"R", "T", "I", "R"};
+    const QList<QByteArray> refused{"R", "T", "I"};
+    const TemperatureCase cases[] = {
+        {"both temperatures", "ZQ5 v3.2", "I\rTherm temp  21.40\rChip temp  25.10\rVref   2.500",
+         true, "", 21.4f, 25.1f, read},
+        {"no chip temperature", "ZQ4 v2.3", "I\rTherm temp  -3.25\rVref   2.500 Supply 3612mV",
+         true, "", -3.25f, 0, read},
         {"ZQ3 v2 has no thermometers", "ZQ3 v2.3", "", false, "", 0, 0, {}},
         {"ZQ2 has no thermometers", "ZQ2 v1.4", "", false, "", 0, 0, {}},
-        {"reply without the thermistor",
-         "ZQ5 v3.2",
-         "I\rVref   2.500\rSupply 3612mV",
-         false,
-         "",
-         0,
-         0,
-         {"R", "T", "I"}},
-        {"reply shorter than 25 characters",
-         "ZQ5 v3.2",
-         "I\rTherm temp  21.40",
-         false,
-         "",
-         0,
-         0,
-         {"R", "T", "I"}},
-        {"temperature beyond any number",
-         "ZQ5 v3.2",
-         "I\rTherm temp9e99999\rChip temp  25.10\rVref   2.500",
-         false,
-         "Overflow",
-         0,
-         0,
-         {"R", "T", "I", "R"}},
+        {"reply without the thermistor", "ZQ5 v3.2", "I\rVref   2.500\rSupply 3612mV", false, "", 0,
+         0, refused},
+        {"reply shorter than 25 characters", "ZQ5 v3.2", "I\rTherm temp  21.40", false, "", 0, 0,
+         refused},
+        {"temperature beyond any number", "ZQ5 v3.2",
+         "I\rTherm temp9e99999\rChip temp  25.10\rVref   2.500", false, "Overflow", 0, 0, read},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
