@@ -5,12 +5,28 @@
 #include "LocaleGuard.h"
 
 #include <QApplication>
-#include <QDialog>
 #include <QPointer>
 
 namespace {
 
-using PollTest = DisplayFixture;
+class PollTest : public DisplayFixture
+{
+protected:
+    // Only the computer shows: no instrument, no readings, the sky unknown.
+    void expectNoInstrumentShown() const
+    {
+        EXPECT_TRUE(shown(ui().imgPC[0]));
+        EXPECT_FALSE(shown(ui().imgPC[1]));
+        EXPECT_FALSE(shown(ui().imgSS[0]));
+        EXPECT_FALSE(shown(ui().imgSS[1]));
+        EXPECT_TRUE(ui().lblTotal->text().isEmpty());
+        EXPECT_TRUE(ui().lblDiffuse->text().isEmpty());
+        EXPECT_TRUE(ui().lblVersion->text().isEmpty());
+        EXPECT_TRUE(shown(ui().imgSun[2]));
+        EXPECT_FALSE(shown(ui().imgSun[0]));
+        EXPECT_FALSE(shown(ui().imgSun[1]));
+    }
+};
 
 // What the window showed while the computer was writing to the instrument.
 struct ExchangeMarks
@@ -94,6 +110,7 @@ TEST_F(PollTest, ReadingsPatterns)
         const char *total;
         const char *diffuse;
         bool sun;
+        bool german = false; // decimal commas, no grouping
     };
     const Case cases[] = {
         {"Units: W.m-2", "S0,0,0\r", "0.0", "0.0", false},
@@ -105,9 +122,12 @@ TEST_F(PollTest, ReadingsPatterns)
         {"Units: klux", "S103.456,7,0\r", "103.46", "7.00", false},
         {"Units: W.m-2", "S-0.04,5,x\r", "0.0", "5.0", false},
         {"Units: W.m-2", "S7\r", "7.0", "7.0", false},
+        {"Units: W.m-2", "S1234.56,0.5,0\r", "1234,6", "0,5", false, true},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(std::string(c.units) + " " + c.readings);
+        const LocaleGuard locale(c.german ? QLocale(QLocale::German, QLocale::Germany)
+                                          : QLocale(QLocale::English, QLocale::UnitedKingdom));
         rebuildWindow();
         ScriptedLine &far = addScripted(1);
         far.on("I", statusReply("ZQ5 v3.2", c.units));
@@ -120,18 +140,6 @@ TEST_F(PollTest, ReadingsPatterns)
         EXPECT_EQ(shown(ui().imgSun[1]), c.sun);
         EXPECT_EQ(shown(ui().imgSun[0]), !c.sun);
     }
-}
-
-TEST_F(PollTest, ReadingsUseTheLocaleDecimalSeparatorWithoutGrouping)
-{
-    LocaleGuard german(QLocale(QLocale::German, QLocale::Germany));
-    ScriptedLine &far = addScripted(1);
-    far.on("S", "S1234.56,0.5,0\r");
-    start("/P1");
-    tick();
-    tick();
-    EXPECT_EQ(ui().lblTotal->text(), QStringLiteral("1234,6"));
-    EXPECT_EQ(ui().lblDiffuse->text(), QStringLiteral("0,5"));
 }
 
 TEST_F(PollTest, FailedReadingsLeaveTheDisplayAsItWas)
@@ -162,15 +170,7 @@ TEST_F(PollTest, PortOpenButSilent)
         takeWritten(4);
         tick();
         EXPECT_EQ(takeWritten(4), QByteArray("R"));
-        EXPECT_TRUE(shown(ui().imgPC[0]));
-        EXPECT_FALSE(shown(ui().imgPC[1]));
-        EXPECT_FALSE(shown(ui().imgSS[0]));
-        EXPECT_FALSE(shown(ui().imgSS[1]));
-        EXPECT_TRUE(ui().lblTotal->text().isEmpty());
-        EXPECT_TRUE(ui().lblVersion->text().isEmpty());
-        EXPECT_TRUE(shown(ui().imgSun[2]));
-        EXPECT_FALSE(shown(ui().imgSun[0]));
-        EXPECT_FALSE(shown(ui().imgSun[1]));
+        expectNoInstrumentShown();
         EXPECT_EQ(window->statusBarText(), QStringLiteral("VTA1 not found on COM 4"));
     }
     ASSERT_EQ(marks.size(), 2);
@@ -207,15 +207,7 @@ TEST_F(PollTest, NoPortShowsTheComputerOnly)
     start();
     for (int n = 0; n < 2; ++n) {
         tick();
-        EXPECT_TRUE(shown(ui().imgPC[0]));
-        EXPECT_FALSE(shown(ui().imgPC[1]));
-        EXPECT_FALSE(shown(ui().imgSS[0]));
-        EXPECT_FALSE(shown(ui().imgSS[1]));
-        EXPECT_TRUE(ui().lblTotal->text().isEmpty());
-        EXPECT_TRUE(ui().lblDiffuse->text().isEmpty());
-        EXPECT_TRUE(shown(ui().imgSun[2]));
-        EXPECT_FALSE(shown(ui().imgSun[0]));
-        EXPECT_FALSE(shown(ui().imgSun[1]));
+        expectNoInstrumentShown();
         EXPECT_EQ(ui().Frame2->title(), QStringLiteral("Reading "));
         for (const OptionButton *option : ui().Option1)
             EXPECT_FALSE(option->isChecked());
@@ -249,29 +241,42 @@ TEST_F(PollTest, LogStatusRule)
     }
 }
 
-TEST_F(PollTest, StatusBarEndsEachTickWithTheLinkStatus)
+TEST_F(PollTest, UnitsThatAreNotRecognised)
 {
-    ScriptedLine &far = addScripted(1);
-    far.on("I", statusReply("ZQ5 v3.2", "Units: lumens"));
-    start("/P1");
-    tick();
-    // "Unrecognised units" was shown during the tick, then replaced by the link's text.
-    EXPECT_EQ(window->statusBarText(), QStringLiteral("ZQ5  5523 connected on COM 1"));
-    for (const OptionButton *option : ui().Option1)
-        EXPECT_FALSE(option->isChecked());
-    EXPECT_EQ(ui().Frame2->title(), QStringLiteral("Reading Units: lumens"));
-}
-
-TEST_F(PollTest, ZQ2WithUnknownUnitsShowsMolar)
-{
-    ScriptedLine &far = addScripted(1);
-    far.on("I", statusReply("ZQ2 v1.4", "Units: ?"));
-    start("/P1");
-    tick();
-    EXPECT_EQ(ui().Frame2->title(), QStringLiteral("Reading Units: umol.m-2.s-1"));
-    EXPECT_TRUE(ui().Option1[0]->isChecked());
-    EXPECT_FALSE(ui().Option1[0]->font().bold());
-    EXPECT_FALSE(ui().Option1[1]->isChecked());
+    const struct
+    {
+        QByteArray version;
+        QByteArray units;
+        const char *title;
+        QList<bool> selected;
+        const char *status;
+    } cases[] = {
+        // "Unrecognised units" shows during the tick, then the link's status replaces it.
+        {"ZQ5 v3.2",
+         "Units: lumens",
+         "Reading Units: lumens",
+         {false, false, false},
+         "ZQ5  5523 connected on COM 1"},
+        // A ZQ2 measures molar units whatever it reports.
+        {"ZQ2 v1.4",
+         "Units: ?",
+         "Reading Units: umol.m-2.s-1",
+         {true, false, false},
+         "ZQ2  5523 connected on COM 1"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.units.toStdString());
+        rebuildWindow();
+        addScripted(1).on("I", statusReply(c.version, c.units));
+        start("/P1");
+        tick();
+        EXPECT_EQ(window->statusBarText(), QString::fromLatin1(c.status));
+        EXPECT_EQ(ui().Frame2->title(), QString::fromLatin1(c.title));
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_EQ(ui().Option1[i]->isChecked(), c.selected[i]) << i;
+            EXPECT_FALSE(ui().Option1[i]->font().bold()) << i;
+        }
+    }
 }
 
 TEST_F(PollTest, UnpluggedDeviceEndsInNoPort)
@@ -287,10 +292,7 @@ TEST_F(PollTest, UnpluggedDeviceEndsInNoPort)
     tick();
     tick();
     EXPECT_EQ(link().CommPort(), 0);
-    EXPECT_TRUE(ui().lblTotal->text().isEmpty());
-    EXPECT_TRUE(ui().lblVersion->text().isEmpty());
-    EXPECT_FALSE(shown(ui().imgSS[0]));
-    EXPECT_TRUE(shown(ui().imgPC[0]));
+    expectNoInstrumentShown();
     EXPECT_TRUE(window->statusBarText().startsWith("Lost COM 2"))
         << window->statusBarText().toStdString();
     // No port is open any more: the check mark is back on "None".
@@ -328,53 +330,16 @@ TEST_F(PollTest, LoggerHandOverAndReturnReadTheStatusAgain)
     EXPECT_EQ(takeWritten(1), QByteArray("RI"));
 }
 
-TEST_F(PollTest, MenuWindowsAreHandedTheInstrument)
+TEST_F(PollTest, MenuItemsWithoutAWindowDoNothing)
 {
     addScripted(1);
     start("/P1 /E");
     window->windows.terminal = nullptr;
-    // Without a window plugged in, the items do nothing.
     for (QAction *item : {ui().mnuTestTerminal, ui().mnuPCLog, ui().mnuLogger, ui().mnuAbout}) {
         item->trigger();
         EXPECT_TRUE(window->isVisible());
         EXPECT_TRUE(window->Timer1.isActive());
     }
-
-    QWidget terminal;
-    window->windows.terminal = [&](frmDisplay &) { return &terminal; };
-    ui().mnuTestTerminal->trigger();
-    EXPECT_FALSE(window->isVisible());
-    EXPECT_FALSE(window->Timer1.isActive());
-    EXPECT_TRUE(terminal.isVisible());
-    // The terminal closed by the user gives the instrument back through the link.
-    terminal.hide();
-    emit link().HideTerminal();
-    EXPECT_TRUE(window->isVisible());
-    EXPECT_TRUE(window->Timer1.isActive());
-
-    QWidget pcLog;
-    window->windows.pcLog = [&](frmDisplay &) { return &pcLog; };
-    ui().mnuPCLog->trigger();
-    EXPECT_FALSE(window->isVisible());
-    EXPECT_TRUE(pcLog.isVisible());
-    pcLog.hide();
-    window->takeBack();
-
-    // The about box is modal over the running poll.
-    bool shownModal = false;
-    window->windows.about = [&](frmDisplay &display) {
-        auto *box = new QDialog(&display);
-        box->setAttribute(Qt::WA_DeleteOnClose);
-        QTimer::singleShot(0, box, [box, &shownModal, &display] {
-            shownModal = box->isModal() && display.Timer1.isActive() && display.isVisible();
-            box->accept();
-        });
-        return box;
-    };
-    window->Timer1.stop();
-    window->Timer1.start(60000); // no tick while the box's loop runs
-    ui().mnuAbout->trigger();
-    EXPECT_TRUE(shownModal);
 }
 
 TEST_F(PollTest, ClosingStopsThePollAndClosesThePort)

@@ -50,6 +50,7 @@ TEST_F(StartupTest, WindowBeforeStartUp)
     EXPECT_EQ(ui().client->size(), QSize(272, 296));
     EXPECT_EQ(portCaptions(), QStringList{"None"});
     EXPECT_FALSE(shown(ui().mnuTest->menuAction()));
+    EXPECT_EQ(ui().mnuTestTerminal->text(), QStringLiteral("&Terminal"));
     EXPECT_FALSE(shown(ui().mnuLogger));
     EXPECT_TRUE(shown(ui().mnuPCLog));
     EXPECT_TRUE(shown(ui().imgPC[0]));
@@ -153,15 +154,17 @@ TEST_F(StartupTest, SearchStatusTextsReachTheStatusBarAtOnce)
                                  "Checking serial ports COM3"}));
 }
 
-TEST_F(StartupTest, MaximumPortBoundsTheSearch)
+TEST_F(StartupTest, MaximumPortBoundsTheSearchAndTheEShowsTheTestMenu)
 {
     struct Case
     {
         const char *commandLine;
         int maxPort;
+        bool testMenu;
     };
     const Case cases[] = {
-        {"/P0", 0}, {"/p-2", -2}, {"/P", 0}, {"/P2", 2}, {"/p 3 /e", 3}, {"", 16},
+        {"/P0", 0, false},    {"/p-2", -2, false}, {"/P", 0, false},    {"/P2", 2, false},
+        {"/p 3 /e", 3, true}, {"", 16, false},     {"/P0 /E", 0, true},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.commandLine);
@@ -175,6 +178,8 @@ TEST_F(StartupTest, MaximumPortBoundsTheSearch)
         EXPECT_EQ(portMenu().count(), 1 + std::clamp(c.maxPort, 0, 5));
         EXPECT_EQ(port.openAttempts, std::max(c.maxPort, 0));
         EXPECT_EQ(portMenu().checkedIndex(), 0);
+        EXPECT_EQ(window->TestMenuFlag, c.testMenu);
+        EXPECT_EQ(shown(ui().mnuTest->menuAction()), c.testMenu);
     }
 }
 
@@ -192,20 +197,6 @@ TEST_F(StartupTest, OverflowingMaximumPortIsReportedAndStartUpGoesOn)
     EXPECT_TRUE(window->LoggerFlag);
     EXPECT_EQ(link().CommPort(), 16);
     EXPECT_TRUE(window->Timer1.isActive());
-}
-
-TEST_F(StartupTest, TestMenuFollowsTheE)
-{
-    const char *cases[] = {"/P0", "/P0 /e", "/P0 /E"};
-    for (const char *commandLine : cases) {
-        SCOPED_TRACE(commandLine);
-        rebuildWindow();
-        start(commandLine);
-        const bool expected = QString::fromLatin1(commandLine).contains("/e", Qt::CaseInsensitive);
-        EXPECT_EQ(window->TestMenuFlag, expected);
-        EXPECT_EQ(shown(ui().mnuTest->menuAction()), expected);
-        EXPECT_EQ(ui().mnuTestTerminal->text(), QStringLiteral("&Terminal"));
-    }
 }
 
 TEST_F(StartupTest, PortMenuCheckMarkFollowsTheOpenPort)
