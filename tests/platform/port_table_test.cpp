@@ -6,18 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include <ostream>
-
 namespace {
-
-// Names each case of a table after its `name`.
-struct CaseName
-{
-    template <class Case> std::string operator()(const ::testing::TestParamInfo<Case> &tested) const
-    {
-        return tested.param.name;
-    }
-};
 
 using Device = PortTable::Device;
 
@@ -29,54 +18,42 @@ QStringList pathsOf(const PortTable &table)
     return paths;
 }
 
-struct OrderCase
+TEST(PortTableTest, NumbersNamedDevicesFirstThenSystemPortsByPath)
 {
-    const char *name;
-    // Failure messages show the case by its name.
-    friend void PrintTo(const OrderCase &c, std::ostream *os) { *os << c.name; }
-    QStringList named;
-    QList<Device> system;
-    QStringList expected;
-};
-
-class PortTableOrderTest : public ::testing::TestWithParam<OrderCase>
-{
-};
-
-TEST_P(PortTableOrderTest, NumbersNamedDevicesFirstThenSystemPortsByPath)
-{
-    const OrderCase &c = GetParam();
-    PortTable table(PortTable::Numbering::DeviceList);
-    for (const QString &path : c.named)
-        table.addDevice(path);
-    table.addSystemPorts(c.system);
-    EXPECT_EQ(pathsOf(table), c.expected);
+    struct Case
+    {
+        const char *name;
+        QStringList named;
+        QList<Device> system;
+        QStringList expected;
+    };
+    const Case cases[] = {
+        {"Empty", {}, {}, {}},
+        {"SystemPortsSortedAsRead",
+         {},
+         {{"/dev/ttyS10", {}}, {"/dev/ttyUSB0", {}}, {"/dev/ttyS2", {}}, {"/dev/ttyACM0", {}}},
+         {"/dev/ttyACM0", "/dev/ttyS2", "/dev/ttyS10", "/dev/ttyUSB0"}},
+        {"NamedFirstAsGiven",
+         {"/dev/pts/7", "/dev/pts/3"},
+         {{"/dev/ttyS0", {}}},
+         {"/dev/pts/7", "/dev/pts/3", "/dev/ttyS0"}},
+        {"NamedSystemPortOnce",
+         {"/dev/ttyUSB0"},
+         {{"/dev/ttyS0", {}}, {"/dev/ttyUSB0", {}}},
+         {"/dev/ttyUSB0", "/dev/ttyS0"}},
+        {"DeviceNamedTwiceOnce", {"/dev/pts/3", "/dev/pts/3/"}, {}, {"/dev/pts/3"}},
+        {"SystemPortTwiceOnce", {}, {{"/dev/ttyS1", {}}, {"/dev/ttyS1", {}}}, {"/dev/ttyS1"}},
+        {"EmptyPathsIgnored", {""}, {{"", {}}, {"/dev/ttyS0", {}}}, {"/dev/ttyS0"}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        PortTable table(PortTable::Numbering::DeviceList);
+        for (const QString &path : c.named)
+            table.addDevice(path);
+        table.addSystemPorts(c.system);
+        EXPECT_EQ(pathsOf(table), c.expected);
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, PortTableOrderTest,
-    ::testing::Values(
-        OrderCase{"Empty", {}, {}, {}},
-        OrderCase{
-            "SystemPortsSortedAsRead",
-            {},
-            {{"/dev/ttyS10", {}}, {"/dev/ttyUSB0", {}}, {"/dev/ttyS2", {}}, {"/dev/ttyACM0", {}}},
-            {"/dev/ttyACM0", "/dev/ttyS2", "/dev/ttyS10", "/dev/ttyUSB0"}},
-        OrderCase{"NamedDevicesFirstInTheOrderGiven",
-                  {"/dev/pts/7", "/dev/pts/3"},
-                  {{"/dev/ttyS0", {}}},
-                  {"/dev/pts/7", "/dev/pts/3", "/dev/ttyS0"}},
-        OrderCase{"SystemPortAlreadyNamedListedOnce",
-                  {"/dev/ttyUSB0"},
-                  {{"/dev/ttyS0", {}}, {"/dev/ttyUSB0", {}}},
-                  {"/dev/ttyUSB0", "/dev/ttyS0"}},
-        OrderCase{"DeviceNamedTwiceListedOnce", {"/dev/pts/3", "/dev/pts/3/"}, {}, {"/dev/pts/3"}},
-        OrderCase{"SystemPortReportedTwiceListedOnce",
-                  {},
-                  {{"/dev/ttyS1", {}}, {"/dev/ttyS1", {}}},
-                  {"/dev/ttyS1"}},
-        OrderCase{"EmptyPathsIgnored", {""}, {{"", {}}, {"/dev/ttyS0", {}}}, {"/dev/ttyS0"}}),
-    CaseName());
 
 TEST(PortTableTest, LooksUpBothWaysAndDescribesEachNumber)
 {
@@ -121,33 +98,6 @@ TEST(PortTableTest, LinkAndTheDeviceItPointsToCountOnce)
     EXPECT_EQ(table.describe(1), link + QString::fromUtf8(" \u2014 FTDI FT232R USB UART"));
 }
 
-struct ComCase
-{
-    const char *name;
-    // Failure messages show the case by its name.
-    friend void PrintTo(const ComCase &c, std::ostream *os) { *os << c.name; }
-    QString path;
-    int number;
-};
-
-class PortTableComNamesTest : public ::testing::TestWithParam<ComCase>
-{
-};
-
-TEST_P(PortTableComNamesTest, NumberIsTheComNumber)
-{
-    const PortTable table(PortTable::Numbering::ComNames);
-    EXPECT_EQ(table.numberOf(GetParam().path), GetParam().number);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, PortTableComNamesTest,
-    ::testing::Values(ComCase{"Com1", "COM1", 1}, ComCase{"LowerCase", "com12", 12},
-                      ComCase{"DevicePrefix", "\\\\.\\COM7", 7}, ComCase{"Highest", "COM255", 255},
-                      ComCase{"TooHigh", "COM256", 0}, ComCase{"Zero", "COM0", 0},
-                      ComCase{"UnixPath", "/dev/ttyS0", 0}, ComCase{"Empty", "", 0}),
-    CaseName());
-
 TEST(PortTableTest, ComNamesNeedNoListing)
 {
     PortTable table(PortTable::Numbering::ComNames);
@@ -159,6 +109,14 @@ TEST(PortTableTest, ComNamesNeedNoListing)
     EXPECT_EQ(table.describe(3), "COM3");
     EXPECT_EQ(table.describe(4), QString::fromUtf8("COM4 \u2014 USB Serial Port"));
     EXPECT_EQ(table.addDevice("COM9"), 9);
+
+    // The number is the COM number, whatever the spelling; anything else is none.
+    const std::pair<QString, int> names[] = {
+        {"COM1", 1},   {"com12", 12}, {"\\\\.\\COM7", 7}, {"COM255", 255},
+        {"COM256", 0}, {"COM0", 0},   {"/dev/ttyS0", 0},  {"", 0},
+    };
+    for (const auto &[name, number] : names)
+        EXPECT_EQ(table.numberOf(name), number) << name.toStdString();
 }
 
 } // namespace

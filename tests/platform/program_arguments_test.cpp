@@ -2,112 +2,58 @@
 
 #include <gtest/gtest.h>
 
-#include <ostream>
-
 namespace {
 
-// Names each case of a table after its `name`.
-struct CaseName
+const QString P3 = QStringLiteral("/dev/pts/3");
+const QString U1 = QStringLiteral("/dev/ttyUSB1");
+
+TEST(ProgramArgumentsTest, SplitsLongOptionsFromTheRest)
 {
-    template <class Case> std::string operator()(const ::testing::TestParamInfo<Case> &tested) const
+    struct Case
     {
-        return tested.param.name;
-    }
-};
-
-struct ArgumentsCase
-{
-    const char *name;
-    // Failure messages show the case by its name.
-    friend void PrintTo(const ArgumentsCase &c, std::ostream *os) { *os << c.name; }
-    QStringList args;
-    QStringList devices;
-    bool demo;
-    QString demoModel;
-    int demoPosition;
-    bool help;
-    QStringList rest;
-    int errors;
-};
-
-class ProgramArgumentsTest : public ::testing::TestWithParam<ArgumentsCase>
-{
-};
-
-TEST_P(ProgramArgumentsTest, SplitsLongOptionsFromTheRest)
-{
-    const ArgumentsCase &c = GetParam();
-    const ProgramOptions options = ParseProgramArguments(c.args);
-    EXPECT_EQ(options.devices, c.devices);
-    EXPECT_EQ(options.demo, c.demo);
-    EXPECT_EQ(options.demoModel, c.demoModel);
-    if (c.demo) {
-        EXPECT_EQ(options.demoPosition, c.demoPosition);
-    }
-    EXPECT_EQ(options.help, c.help);
-    EXPECT_EQ(options.rest, c.rest);
-    EXPECT_EQ(options.errors.size(), c.errors);
-}
-
-const QString Pts3 = QStringLiteral("/dev/pts/3");
-const QString Usb1 = QStringLiteral("/dev/ttyUSB1");
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, ProgramArgumentsTest,
-    ::testing::Values(
-        ArgumentsCase{"Nothing", {}, {}, false, {}, 0, false, {}, 0},
-        ArgumentsCase{"SlashOptionsPassThrough",
-                      {"/E", "/p8", "/L"},
-                      {},
-                      false,
-                      {},
-                      0,
-                      false,
-                      {"/E", "/p8", "/L"},
-                      0},
+        QStringList args;
+        QStringList devices;
+        bool demo;
+        QString demoModel;
+        int demoPosition;
+        bool help;
+        QStringList rest;
+        int errors;
+    };
+    const Case cases[] = {
+        {{}, {}, false, {}, 0, false, {}, 0},
+        {{"/E", "/p8", "/L"}, {}, false, {}, 0, false, {"/E", "/p8", "/L"}, 0},
         // The device path contains "/P" and must not reach the option scan.
-        ArgumentsCase{
-            "DeviceThenPath", {"--device", Pts3, "/E"}, {Pts3}, false, {}, 0, false, {"/E"}, 0},
-        ArgumentsCase{
-            "DeviceWithEquals", {"/L", "--device=" + Pts3}, {Pts3}, false, {}, 0, false, {"/L"}, 0},
-        ArgumentsCase{"DevicesKeepTheirOrder",
-                      {"--device", Usb1, "--device=" + Pts3},
-                      {Usb1, Pts3},
-                      false,
-                      {},
-                      0,
-                      false,
-                      {},
-                      0},
-        ArgumentsCase{"DemoAlone", {"--demo"}, {}, true, {}, 0, false, {}, 0},
-        ArgumentsCase{
-            "DemoWithModel", {"--demo=ZQ3", "/P4"}, {}, true, "ZQ3", 0, false, {"/P4"}, 0},
-        ArgumentsCase{"DemoBetweenDevices",
-                      {"--device", Usb1, "--demo=ZQ5", "--device", Pts3},
-                      {Usb1, Pts3},
-                      true,
-                      "ZQ5",
-                      1,
-                      false,
-                      {},
-                      0},
-        ArgumentsCase{"LongHelp", {"--help"}, {}, false, {}, 0, true, {}, 0},
-        ArgumentsCase{"ShortHelp", {"/E", "-h"}, {}, false, {}, 0, true, {"/E"}, 0},
-        ArgumentsCase{"DeviceWithoutPath", {"/E", "--device"}, {}, false, {}, 0, false, {"/E"}, 1},
-        ArgumentsCase{"DeviceWithEmptyPath", {"--device="}, {}, false, {}, 0, false, {}, 1},
+        {{"--device", P3, "/E"}, {P3}, false, {}, 0, false, {"/E"}, 0},
+        {{"/L", "--device=" + P3}, {P3}, false, {}, 0, false, {"/L"}, 0},
+        // Devices keep their order.
+        {{"--device", U1, "--device=" + P3}, {U1, P3}, false, {}, 0, false, {}, 0},
+        {{"--demo"}, {}, true, {}, 0, false, {}, 0},
+        {{"--demo=ZQ3", "/P4"}, {}, true, "ZQ3", 0, false, {"/P4"}, 0},
+        {{"--device", U1, "--demo=ZQ5", "--device", P3}, {U1, P3}, true, "ZQ5", 1, false, {}, 0},
+        {{"--help"}, {}, false, {}, 0, true, {}, 0},
+        {{"/E", "-h"}, {}, false, {}, 0, true, {"/E"}, 0},
+        // A device option without a path, or with an empty one, is an error.
+        {{"/E", "--device"}, {}, false, {}, 0, false, {"/E"}, 1},
+        {{"--device="}, {}, false, {}, 0, false, {}, 1},
         // "--demo" after a bare --device is the next option, not a path.
-        ArgumentsCase{
-            "DeviceFollowedByOption", {"--device", "--demo"}, {}, true, {}, 0, false, {}, 1},
+        {{"--device", "--demo"}, {}, true, {}, 0, false, {}, 1},
         // Long options are written in lower case; anything else is left to the option scan.
-        ArgumentsCase{"UnknownLongOption",
-                      {"--Device", Pts3},
-                      {},
-                      false,
-                      {},
-                      0,
-                      false,
-                      {"--Device", Pts3},
-                      0}),
-    CaseName());
+        {{"--Device", P3}, {}, false, {}, 0, false, {"--Device", P3}, 0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.args.join(QLatin1Char(' ')).toStdString());
+        const ProgramOptions options = ParseProgramArguments(c.args);
+        EXPECT_EQ(options.devices, c.devices);
+        EXPECT_EQ(options.demo, c.demo);
+        EXPECT_EQ(options.demoModel, c.demoModel);
+        if (c.demo) {
+            EXPECT_EQ(options.demoPosition, c.demoPosition);
+        }
+        EXPECT_EQ(options.help, c.help);
+        EXPECT_EQ(options.rest, c.rest);
+        EXPECT_EQ(options.errors.size(), c.errors);
+    }
+}
 
 } // namespace

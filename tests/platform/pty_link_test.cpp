@@ -13,15 +13,12 @@
 
 #include <gtest/gtest.h>
 
-#include <ostream>
-
 namespace {
 
 struct SimulatorCase
 {
     const char *name;
     QStringList arguments;
-    friend void PrintTo(const SimulatorCase &c, std::ostream *os) { *os << c.name; }
 };
 
 class PtyLinkTest : public ::testing::TestWithParam<SimulatorCase>

@@ -12,24 +12,12 @@
 
 #include <gtest/gtest.h>
 
-#include <ostream>
-
 #include <sys/file.h>
 
 #include <cerrno>
 #include <cstring>
-#include <functional>
 
 namespace {
-
-// Names each case of a table after its `name`.
-struct CaseName
-{
-    template <class Case> std::string operator()(const ::testing::TestParamInfo<Case> &tested) const
-    {
-        return tested.param.name;
-    }
-};
 
 // A waiting port must sleep in the system: a spinning one uses all of the wait.
 constexpr double MaxCpuSecondsFor300MsWait = 0.050;
@@ -96,53 +84,36 @@ TEST_F(QtSerialPortTest, WrittenBytesReachTheFarEndUnchanged)
     }
 }
 
-struct ReadCase
+TEST_F(QtSerialPortTest, ReadsEverythingOrAtMostTheCountAndLeavesTheRest)
 {
-    const char *name;
-    // Failure messages show the case by its name.
-    friend void PrintTo(const ReadCase &c, std::ostream *os) { *os << c.name; }
-    QByteArray sent;
-    int maxBytes;
-    QByteArray firstRead;
-};
-
-class QtSerialPortReadTest : public QtSerialPortTest, public ::testing::WithParamInterface<ReadCase>
-{
-};
-
-TEST_P(QtSerialPortReadTest, ReadsEverythingOrAtMostTheCountAndLeavesTheRest)
-{
-    const ReadCase &c = GetParam();
+    struct Case
+    {
+        const char *name;
+        QByteArray sent;
+        int maxBytes;
+        QByteArray firstRead;
+    };
+    const Case cases[] = {
+        {"All", "ZQ5 v2.1\r", 0, "ZQ5 v2.1\r"},
+        {"AtMostFive", "hello world", 5, "hello"},
+        {"MoreThanWaiting", "abc", 10, "abc"},
+        {"PromptByte", QByteArray("\xAF", 1), 1, QByteArray("\xAF", 1)},
+        {"ZeroBytesInside", QByteArray("\x0F\x00\x00\x05", 4), 2, QByteArray("\x0F\x00", 2)},
+        {"EveryByteValue", allByteValues(), 100, allByteValues().left(100)},
+    };
     ASSERT_TRUE(port.open());
-    ASSERT_TRUE(pty.send(c.sent));
-    waitForBytes(static_cast<int>(c.sent.size()));
-    ASSERT_EQ(port.bytesWaiting(), c.sent.size());
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(pty.send(c.sent));
+        waitForBytes(static_cast<int>(c.sent.size()));
+        ASSERT_EQ(port.bytesWaiting(), c.sent.size());
 
-    EXPECT_EQ(port.read(c.maxBytes), c.firstRead);
-    const QByteArray rest = c.sent.mid(c.firstRead.size());
-    EXPECT_EQ(port.bytesWaiting(), rest.size());
-    EXPECT_EQ(port.read(), rest);
-    EXPECT_EQ(port.bytesWaiting(), 0);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, QtSerialPortReadTest,
-    ::testing::Values(ReadCase{"All", "ZQ5 v2.1\r", 0, "ZQ5 v2.1\r"},
-                      ReadCase{"AtMostFive", "hello world", 5, "hello"},
-                      ReadCase{"MoreThanWaiting", "abc", 10, "abc"},
-                      ReadCase{"PromptByte", QByteArray("\xAF", 1), 1, QByteArray("\xAF", 1)},
-                      ReadCase{"ZeroBytesInside", QByteArray("\x0F\x00\x00\x05", 4), 2,
-                               QByteArray("\x0F\x00", 2)},
-                      ReadCase{"EveryByteValue", allByteValues(), 100, allByteValues().left(100)}),
-    CaseName());
-
-TEST_F(QtSerialPortTest, CountingBytesTakesInWhatTheSystemHoldsWithoutAWait)
-{
-    ASSERT_TRUE(port.open());
-    ASSERT_TRUE(pty.send("S"));
-    ASSERT_TRUE(pty.waitForInputAtComputer(1000));
-    EXPECT_EQ(port.bytesWaiting(), 1);
-    EXPECT_EQ(port.read(), "S");
+        EXPECT_EQ(port.read(c.maxBytes), c.firstRead);
+        const QByteArray rest = c.sent.mid(c.firstRead.size());
+        EXPECT_EQ(port.bytesWaiting(), rest.size());
+        EXPECT_EQ(port.read(), rest);
+        EXPECT_EQ(port.bytesWaiting(), 0);
+    }
 }
 
 TEST_F(QtSerialPortTest, InputFromBeforeTheOpenIsDiscarded)
@@ -158,9 +129,15 @@ TEST_F(QtSerialPortTest, InputFromBeforeTheOpenIsDiscarded)
     EXPECT_EQ(port.read(), "fresh");
 }
 
-TEST_F(QtSerialPortTest, WaitReturnsForNewBytesOnly)
+TEST_F(QtSerialPortTest, CountingTakesInWhatTheSystemHoldsAndWaitsReturnForNewBytesOnly)
 {
     ASSERT_TRUE(port.open());
+    // Counting takes in what the system holds, without a wait.
+    ASSERT_TRUE(pty.send("S"));
+    ASSERT_TRUE(pty.waitForInputAtComputer(1000));
+    EXPECT_EQ(port.bytesWaiting(), 1);
+    EXPECT_EQ(port.read(), "S");
+
     ASSERT_TRUE(pty.send("x"));
     EXPECT_TRUE(port.waitForReadyRead(1000));
     EXPECT_EQ(port.bytesWaiting(), 1);
@@ -213,17 +190,13 @@ TEST_F(QtSerialPortTest, PortNumberNeedsADeviceAndAClosedPort)
     EXPECT_EQ(port.errorNumber(), SerialPort::ErrorPortAlreadyOpen);
 }
 
-TEST_F(QtSerialPortTest, ClosedPortNeitherReadsNorWrites)
+TEST_F(QtSerialPortTest, AClosedPortNeitherReadsNorWritesAndOpensAgain)
 {
     EXPECT_FALSE(port.isOpen());
     EXPECT_EQ(port.bytesWaiting(), 0);
     EXPECT_TRUE(port.read().isEmpty());
     EXPECT_FALSE(port.write("R"));
     EXPECT_EQ(port.errorNumber(), SerialPort::ErrorPortNotOpen);
-}
-
-TEST_F(QtSerialPortTest, OpensAgainAfterClose)
-{
     for (int round = 0; round < 3; ++round) {
         ASSERT_TRUE(port.open()) << round << ": " << port.errorDescription().toStdString();
         ASSERT_TRUE(port.write("R"));
@@ -234,31 +207,28 @@ TEST_F(QtSerialPortTest, OpensAgainAfterClose)
 }
 
 // The ways another holder of the device can be met.
-struct HolderCase
-{
-    const char *name;
-    // Failure messages show the case by its name.
-    friend void PrintTo(const HolderCase &c, std::ostream *os) { *os << c.name; }
-    std::function<QString(const PseudoTerminal &, const QTemporaryDir &)> pathForSecond;
-    bool otherProgramLocks;
-};
+enum class Holder { SecondPortSamePath, SecondPortThroughLink, OtherProgramLocksIt };
 
-class QtSerialPortHolderTest : public QtSerialPortTest,
-                               public ::testing::WithParamInterface<HolderCase>
+class QtSerialPortHolderTest : public QtSerialPortTest, public ::testing::WithParamInterface<Holder>
 {
 };
 
 TEST_P(QtSerialPortHolderTest, DeviceHeldElsewhereIsAlreadyOpen)
 {
-    const HolderCase &c = GetParam();
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
+    QString path = pty.slavePath();
+    if (GetParam() == Holder::SecondPortThroughLink) {
+        // A by-id style link has its own name but is the same device.
+        path = dir.filePath("usb-Quorvel-if00");
+        ASSERT_TRUE(QFile::link(pty.slavePath(), path));
+    }
     PortTable otherTable(PortTable::Numbering::DeviceList);
-    otherTable.addDevice(c.pathForSecond(pty, dir));
+    otherTable.addDevice(path);
     QtSerialPort second(otherTable);
 
     int otherProgram = -1;
-    if (c.otherProgramLocks) {
+    if (GetParam() == Holder::OtherProgramLocksIt) {
         otherProgram = ::open(pty.slavePath().toLocal8Bit().constData(), O_RDWR | O_NOCTTY);
         ASSERT_GE(otherProgram, 0);
         ASSERT_EQ(::flock(otherProgram, LOCK_EX | LOCK_NB), 0);
@@ -278,80 +248,45 @@ TEST_P(QtSerialPortHolderTest, DeviceHeldElsewhereIsAlreadyOpen)
     EXPECT_TRUE(second.open()) << second.errorDescription().toStdString();
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, QtSerialPortHolderTest,
-    ::testing::Values(
-        HolderCase{"SecondPortSamePath",
-                   [](const PseudoTerminal &pty, const QTemporaryDir &) { return pty.slavePath(); },
-                   false},
-        // A by-id style link has its own name but is the same device.
-        HolderCase{"SecondPortThroughLink",
-                   [](const PseudoTerminal &pty, const QTemporaryDir &dir) {
-                       const QString link = dir.filePath("usb-Quorvel-if00");
-                       QFile::link(pty.slavePath(), link);
-                       return link;
-                   },
-                   false},
-        HolderCase{"OtherProgramLocksIt",
-                   [](const PseudoTerminal &pty, const QTemporaryDir &) { return pty.slavePath(); },
-                   true}),
-    CaseName());
-
-struct MissingCase
+std::string holderName(const ::testing::TestParamInfo<Holder> &tested)
 {
-    const char *name;
-    // Failure messages show the case by its name.
-    friend void PrintTo(const MissingCase &c, std::ostream *os) { *os << c.name; }
-    std::function<QString(const QTemporaryDir &)> path;
-};
+    static const char *const names[] = {"SecondPortSamePath", "SecondPortThroughLink",
+                                        "OtherProgramLocksIt"};
+    return names[static_cast<int>(tested.param)];
+}
 
-class QtSerialPortMissingTest : public ::testing::TestWithParam<MissingCase>
-{
-};
+INSTANTIATE_TEST_SUITE_P(Cases, QtSerialPortHolderTest,
+                         ::testing::Values(Holder::SecondPortSamePath,
+                                           Holder::SecondPortThroughLink,
+                                           Holder::OtherProgramLocksIt),
+                         holderName);
 
-TEST_P(QtSerialPortMissingTest, DeviceThatCannotBeUsedFailsWithoutClaimingItIsInUse)
+TEST(QtSerialPortMissingTest, DeviceThatCannotBeUsedFailsWithoutClaimingItIsInUse)
 {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    PortTable table(PortTable::Numbering::DeviceList);
-    const QString path = GetParam().path(dir);
-    table.addDevice(path);
-    QtSerialPort port(table);
-
-    EXPECT_FALSE(port.open());
-    EXPECT_FALSE(port.isOpen());
-    EXPECT_NE(port.errorNumber(), SerialPort::NoError);
-    EXPECT_NE(port.errorNumber(), SerialPort::ErrorPortAlreadyOpen);
-    EXPECT_TRUE(port.errorDescription().contains(path)) << port.errorDescription().toStdString();
+    const QString plainFile = dir.filePath("notATerminal");
+    QFile file(plainFile);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("x");
+    file.close();
+    for (const QString &path : {dir.filePath("ttyNone0"), plainFile}) {
+        SCOPED_TRACE(path.toStdString());
+        PortTable table(PortTable::Numbering::DeviceList);
+        table.addDevice(path);
+        QtSerialPort port(table);
+        EXPECT_FALSE(port.open());
+        EXPECT_FALSE(port.isOpen());
+        EXPECT_NE(port.errorNumber(), SerialPort::NoError);
+        EXPECT_NE(port.errorNumber(), SerialPort::ErrorPortAlreadyOpen);
+        EXPECT_TRUE(port.errorDescription().contains(path))
+            << port.errorDescription().toStdString();
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, QtSerialPortMissingTest,
-                         ::testing::Values(MissingCase{"NoSuchPath",
-                                                       [](const QTemporaryDir &dir) {
-                                                           return dir.filePath("ttyNone0");
-                                                       }},
-                                           MissingCase{"PlainFile",
-                                                       [](const QTemporaryDir &dir) {
-                                                           const QString path =
-                                                               dir.filePath("notATerminal");
-                                                           QFile file(path);
-                                                           if (file.open(QIODevice::WriteOnly))
-                                                               file.write("x");
-                                                           return path;
-                                                       }}),
-                         CaseName());
-
-// A hang-up met while waiting in the port, and one met while the event loop runs.
-struct HangUpCase
-{
-    const char *name;
-    // Failure messages show the case by its name.
-    friend void PrintTo(const HangUpCase &c, std::ostream *os) { *os << c.name; }
-    std::function<void(QtSerialPort &)> runFor300Ms;
-};
-
-class QtSerialPortHangUpTest : public QtSerialPortTest,
-                               public ::testing::WithParamInterface<HangUpCase>
+// A hang-up met while waiting in the port (false), and one met while the event loop runs
+// (true).
+class QtSerialPortHangUpTest : public QtSerialPortTest, public ::testing::WithParamInterface<bool>
 {
 };
 
@@ -363,7 +298,14 @@ TEST_P(QtSerialPortHangUpTest, HangUpClosesThePortWithoutSpinning)
     QElapsedTimer wall;
     wall.start();
     const double cpuBefore = processCpuSeconds();
-    GetParam().runFor300Ms(port);
+    if (GetParam()) {
+        QEventLoop loop;
+        QTimer::singleShot(300, &loop, &QEventLoop::quit);
+        loop.exec();
+    } else {
+        while (wall.elapsed() < 300)
+            port.waitForReadyRead(300 - static_cast<int>(wall.elapsed()));
+    }
     const double cpu = processCpuSeconds() - cpuBefore;
 
     EXPECT_FALSE(port.isOpen());
@@ -382,86 +324,62 @@ TEST_P(QtSerialPortHangUpTest, HangUpClosesThePortWithoutSpinning)
     EXPECT_LT(processCpuSeconds() - cpuBeforeWait, MaxCpuSecondsFor300MsWait);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, QtSerialPortHangUpTest,
-                         ::testing::Values(HangUpCase{"WhileWaitingInThePort",
-                                                      [](QtSerialPort &port) {
-                                                          QElapsedTimer wall;
-                                                          wall.start();
-                                                          while (wall.elapsed() < 300)
-                                                              port.waitForReadyRead(
-                                                                  300 -
-                                                                  static_cast<int>(wall.elapsed()));
-                                                      }},
-                                           HangUpCase{"WhileTheEventLoopRuns",
-                                                      [](QtSerialPort &) {
-                                                          QEventLoop loop;
-                                                          QTimer::singleShot(300, &loop,
-                                                                             &QEventLoop::quit);
-                                                          loop.exec();
-                                                      }}),
-                         CaseName());
-
-struct FailureCase
-{
-    const char *name;
-    // Failure messages show the case by its name.
-    friend void PrintTo(const FailureCase &c, std::ostream *os) { *os << c.name; }
-    QSerialPort::SerialPortError error;
-    QString errorText;
-    bool accessDenied;
-    QString group;
-    int number;
-    QString description;
-};
-
-class OpenFailureTest : public ::testing::TestWithParam<FailureCase>
-{
-};
+INSTANTIATE_TEST_SUITE_P(Cases, QtSerialPortHangUpTest, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool> &tested) {
+                             return std::string(tested.param ? "WhileTheEventLoopRuns"
+                                                             : "WhileWaitingInThePort");
+                         });
 
 // Tells apart the reasons QSerialPort gives one error for (most cannot be staged by a
 // test that may run with every right).
-TEST_P(OpenFailureTest, SaysWhichReasonStoppedTheOpen)
+TEST(OpenFailureTest, SaysWhichReasonStoppedTheOpen)
 {
-    const FailureCase &c = GetParam();
-    OpenFailureFacts facts;
-    facts.error = c.error;
-    facts.errorText = c.errorText;
-    facts.path = "/dev/ttyUSB0";
-    facts.accessDenied = c.accessDenied;
-    facts.deviceGroup = c.group;
-    const SerialFailure failure = DescribeOpenFailure(facts);
-    EXPECT_EQ(failure.number, c.number);
-    EXPECT_EQ(failure.description, c.description);
+    struct Case
+    {
+        const char *name;
+        QSerialPort::SerialPortError error;
+        QString errorText;
+        bool accessDenied;
+        QString group;
+        int number;
+        QString description;
+    };
+    const QString denied = QString::fromLocal8Bit(std::strerror(EACCES));
+    const Case cases[] = {
+        {"UserNotInDialout", QSerialPort::PermissionError, denied, true, "dialout",
+         SerialPort::ErrorPermission,
+         "Permission denied on /dev/ttyUSB0: add your user to the dialout group"},
+        {"DeviceOfRootOnly", QSerialPort::PermissionError, denied, true, "root",
+         SerialPort::ErrorPermission,
+         "Permission denied on /dev/ttyUSB0: your user may not read and write it"},
+        {"LockFileOfAnotherProgram", QSerialPort::PermissionError,
+         QSerialPort::tr("Permission error while locking the device"), false, "dialout",
+         SerialPort::ErrorPortAlreadyOpen, "/dev/ttyUSB0 is locked by another program"},
+        {"OpenedExclusivelyElsewhere", QSerialPort::PermissionError,
+         QString::fromLocal8Bit(std::strerror(EBUSY)), false, "dialout",
+         SerialPort::ErrorPortAlreadyOpen, "/dev/ttyUSB0 is in use by another program"},
+        {"NoLockFolder", QSerialPort::PermissionError,
+         QSerialPort::tr("Permission error while creating lock file"), false, "dialout",
+         SerialPort::ErrorPermission,
+         "Cannot lock /dev/ttyUSB0: no lock folder (/var/lock, /tmp) may be written"},
+        {"Unplugged", QSerialPort::DeviceNotFoundError, "No such file or directory", false, "",
+         SerialPort::ErrorOpenFailed, "No device at /dev/ttyUSB0: No such file or directory"},
+        {"NotATerminal", QSerialPort::UnsupportedOperationError, "Inappropriate ioctl for device",
+         false, "root", SerialErrorNumbers::UnsupportedOperation,
+         "Cannot open /dev/ttyUSB0: Inappropriate ioctl for device"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        OpenFailureFacts facts;
+        facts.error = c.error;
+        facts.errorText = c.errorText;
+        facts.path = "/dev/ttyUSB0";
+        facts.accessDenied = c.accessDenied;
+        facts.deviceGroup = c.group;
+        const SerialFailure failure = DescribeOpenFailure(facts);
+        EXPECT_EQ(failure.number, c.number);
+        EXPECT_EQ(failure.description, c.description);
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, OpenFailureTest,
-    ::testing::Values(
-        FailureCase{"UserNotInDialout", QSerialPort::PermissionError,
-                    QString::fromLocal8Bit(std::strerror(EACCES)), true, "dialout",
-                    SerialPort::ErrorPermission,
-                    "Permission denied on /dev/ttyUSB0: add your user to the dialout group"},
-        FailureCase{"DeviceOfRootOnly", QSerialPort::PermissionError,
-                    QString::fromLocal8Bit(std::strerror(EACCES)), true, "root",
-                    SerialPort::ErrorPermission,
-                    "Permission denied on /dev/ttyUSB0: your user may not read and write it"},
-        FailureCase{"LockFileOfAnotherProgram", QSerialPort::PermissionError,
-                    QSerialPort::tr("Permission error while locking the device"), false, "dialout",
-                    SerialPort::ErrorPortAlreadyOpen, "/dev/ttyUSB0 is locked by another program"},
-        FailureCase{"OpenedExclusivelyElsewhere", QSerialPort::PermissionError,
-                    QString::fromLocal8Bit(std::strerror(EBUSY)), false, "dialout",
-                    SerialPort::ErrorPortAlreadyOpen, "/dev/ttyUSB0 is in use by another program"},
-        FailureCase{"NoLockFolder", QSerialPort::PermissionError,
-                    QSerialPort::tr("Permission error while creating lock file"), false, "dialout",
-                    SerialPort::ErrorPermission,
-                    "Cannot lock /dev/ttyUSB0: no lock folder (/var/lock, /tmp) may be written"},
-        FailureCase{"Unplugged", QSerialPort::DeviceNotFoundError, "No such file or directory",
-                    false, "", SerialPort::ErrorOpenFailed,
-                    "No device at /dev/ttyUSB0: No such file or directory"},
-        FailureCase{"NotATerminal", QSerialPort::UnsupportedOperationError,
-                    "Inappropriate ioctl for device", false, "root",
-                    SerialErrorNumbers::UnsupportedOperation,
-                    "Cannot open /dev/ttyUSB0: Inappropriate ioctl for device"}),
-    CaseName());
 
 } // namespace
