@@ -20,6 +20,8 @@
 
 #include <functional>
 
+#include <gtest/gtest.h>
+
 // An instrument that answers the link's commands with texts the test chooses: "R" with
 // the prompt, "I" with its identification, "S" with readings (plain at the prompt,
 // counts in test mode), "T" with the test prompt, and in test mode "I" with temperatures
@@ -92,6 +94,18 @@ private:
     VirtualClock &m_clock;
     bool m_testMode = false;
     int m_count = 0;
+};
+
+// A fake instrument on COM 1 and the link to it, on a clock set to 1 June 2026, 09:59.
+class InstrumentOnCable : public ::testing::Test
+{
+protected:
+    VirtualClock clock{QDateTime(QDate(2026, 6, 1), QTime(9, 59, 0))};
+    FakeSerialPort port{clock};
+    FakeLine &line = port.addLine(1);
+    FakeInstrument instrument{line, clock};
+    FakeEventPump pump;
+    SensorLink link{port, clock, pump};
 };
 
 // The logging window as the run sees it, recording what it is told.
@@ -227,4 +241,17 @@ private:
 inline float At(int hours, int minutes, double seconds)
 {
     return static_cast<float>(hours * 3600 + minutes * 60 + seconds);
+}
+
+// Lets a window's timer fire for `seconds` of virtual time, as often as its interval says.
+template <class Window> void RunWindowTimer(Window &window, VirtualClock &clock, double seconds)
+{
+    const double end = clock.monotonicSeconds() + seconds;
+    while (window.Timer1.isActive()) {
+        const double next = clock.monotonicSeconds() + window.Timer1.interval() / 1000.0;
+        if (next > end)
+            break;
+        clock.advanceTo(next);
+        window.Timer1_Timer();
+    }
 }

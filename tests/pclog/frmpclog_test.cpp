@@ -37,7 +37,7 @@ QStringList Items(const QComboBox *box)
     return items;
 }
 
-class PCLogWindowTest : public ::testing::Test
+class PCLogWindowTest : public InstrumentOnCable
 {
 protected:
     PCLogWindowTest()
@@ -50,18 +50,7 @@ protected:
         window->show();
     }
 
-    // Lets the window's timer fire for `seconds` of virtual time.
-    void runTimer(double seconds)
-    {
-        const double end = clock.monotonicSeconds() + seconds;
-        while (window->Timer1.isActive()) {
-            const double next = clock.monotonicSeconds() + window->Timer1.interval() / 1000.0;
-            if (next > end)
-                break;
-            clock.advanceTo(next);
-            window->Timer1_Timer();
-        }
-    }
+    void runTimer(double seconds) { RunWindowTimer(*window, clock, seconds); }
 
     void startAt(const QTime &time)
     {
@@ -80,12 +69,6 @@ protected:
                !window->chkFile->isEnabled() && !window->chkIndividual->isEnabled();
     }
 
-    VirtualClock clock{QDateTime(QDate(2026, 6, 1), QTime(9, 59, 0))};
-    FakeSerialPort port{clock};
-    FakeLine &line = port.addLine(1);
-    FakeInstrument instrument{line, clock};
-    FakeEventPump pump;
-    SensorLink link{port, clock, pump};
     RecordingPrompts prompts;
     FakeFileDialogs dialogs;
     bool testMenu = false;

@@ -42,7 +42,7 @@ private:
     int m_writesLeft;
 };
 
-class LoggingRunTest : public ::testing::Test
+class LoggingRunTest : public InstrumentOnCable
 {
 protected:
     void SetUp() override
@@ -79,12 +79,6 @@ protected:
         view.file = true;
     }
 
-    VirtualClock clock{QDateTime(Day, QTime(9, 59, 0))};
-    FakeSerialPort port{clock};
-    FakeLine &line = port.addLine(1);
-    FakeInstrument instrument{line, clock};
-    FakeEventPump pump;
-    SensorLink link{port, clock, pump};
     FakeFileDialogs dialogs;
     RecordingView view{clock};
     LoggingRun run{link, clock, dialogs};

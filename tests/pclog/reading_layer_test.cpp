@@ -34,7 +34,7 @@ QByteArray UserDump(const QByteArray &userFields)
 
 const CalibrationValues Untouched{11, 12, 13, 14, 15, 16, 17, 18, 19};
 
-class ReadingLayerTest : public ::testing::Test
+class ReadingLayerTest : public InstrumentOnCable
 {
 protected:
     // Connects to an instrument with the given version line; the wire is then cleared.
@@ -49,12 +49,6 @@ protected:
     QList<QByteArray> writes() const { return line.writes().mid(m_writesBefore); }
     void markWrites() { m_writesBefore = static_cast<int>(line.writes().size()); }
 
-    VirtualClock clock;
-    FakeSerialPort port{clock};
-    FakeLine &line = port.addLine(1);
-    FakeInstrument instrument{line, clock};
-    FakeEventPump pump;
-    SensorLink link{port, clock, pump};
     CalibrationReader calibration{link};
     SensorReader reader{link};
 

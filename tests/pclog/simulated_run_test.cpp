@@ -2,6 +2,7 @@
 // through the window, checked line by line in the log file against what the instrument
 // answered.
 #include "FakeFileDialogs.h"
+#include "PCLogFixture.h"
 #include "QtPrinters.h"
 #include "RecordingPrompts.h"
 
@@ -9,11 +10,7 @@
 #include "SimulatedLine.h"
 #include "common/NumberFormat.h"
 #include "common/NumericText.h"
-#include "link/SensorLink.h"
 #include "pclog/frmPCLog.h"
-#include "platform/FakeEventPump.h"
-#include "platform/FakeSerialPort.h"
-#include "platform/VirtualClock.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -54,17 +51,7 @@ protected:
         link.GetStatus();
     }
 
-    void runTimer(double seconds)
-    {
-        const double end = clock.monotonicSeconds() + seconds;
-        while (window.Timer1.isActive()) {
-            const double next = clock.monotonicSeconds() + window.Timer1.interval() / 1000.0;
-            if (next > end)
-                break;
-            clock.advanceTo(next);
-            window.Timer1_Timer();
-        }
-    }
+    void runTimer(double seconds) { RunWindowTimer(window, clock, seconds); }
 
     VirtualClock clock{QDateTime(QDate(2026, 6, 1), QTime(9, 59, 0))};
     FakeSerialPort port{clock};
