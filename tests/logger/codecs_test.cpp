@@ -31,27 +31,15 @@ struct StampCase
 TEST(LoggerTimeStampTest, DecodesLittleEndianFieldsToDays)
 {
     const StampCase cases[] = {
-        {"ea070100"
-         "00000000",
-         2026, 1, 0, days(2026, 1, 1)},
-        {"ea07bd00"
-         "40f00000",
-         2026, 189, 61504, days(2026, 7, 8, 17, 5, 4)},
+        {"ea07010000000000", 2026, 1, 0, days(2026, 1, 1)},
+        {"ea07bd0040f00000", 2026, 189, 61504, days(2026, 7, 8, 17, 5, 4)},
         // Day 366 of a leap year is 31 December.
-        {"e8076e01"
-         "7f510100",
-         2024, 366, 86399, days(2024, 12, 31, 23, 59, 59)},
+        {"e8076e017f510100", 2024, 366, 86399, days(2024, 12, 31, 23, 59, 59)},
         // Second 86400 is the next midnight.
-        {"ea070100"
-         "80510100",
-         2026, 1, 86400, days(2026, 1, 2)},
+        {"ea07010080510100", 2026, 1, 86400, days(2026, 1, 2)},
         // Day 0 is the last day of the year before.
-        {"ea070000"
-         "00000000",
-         2026, 0, 0, days(2025, 12, 31)},
-        {"01000100"
-         "00000000",
-         1, 1, 0, days(1, 1, 1)},
+        {"ea07000000000000", 2026, 0, 0, days(2025, 12, 31)},
+        {"0100010000000000", 1, 1, 0, days(1, 1, 1)},
     };
     for (const StampCase &c : cases) {
         SCOPED_TRACE(c.bytes);
@@ -65,10 +53,7 @@ TEST(LoggerTimeStampTest, DecodesLittleEndianFieldsToDays)
 
 TEST(LoggerTimeStampTest, DecodesAtAnOffsetAndReadsMissingBytesAsZero)
 {
-    const auto stamp = LoggerTimeStamp::decode(hex("ffff"
-                                                   "ea070200"
-                                                   "10"),
-                                               2);
+    const auto stamp = LoggerTimeStamp::decode(hex("ffffea07020010"), 2);
     EXPECT_EQ(stamp.year, 2026);
     EXPECT_EQ(stamp.day, 2);
     EXPECT_EQ(stamp.seconds, 0x10u);
@@ -84,21 +69,14 @@ struct EncodeCase
 TEST(LoggerTimeStampTest, EncodesDateTimesRoundedToTheSecond)
 {
     const EncodeCase cases[] = {
-        {days(2026, 1, 1), "ea070100"
-                           "00000000"},
-        {days(2026, 7, 8, 17, 5, 4), "ea07bd00"
-                                     "40f00000"},
-        {days(2024, 12, 31, 12, 0, 0), "e8076e01"
-                                       "c0a80000"},
-        {days(2026, 3, 1, 12, 0, 0, 499), "ea073c00"
-                                          "c0a80000"},
-        {days(2026, 3, 1, 12, 0, 0, 500), "ea073c00"
-                                          "c1a80000"},
+        {days(2026, 1, 1), "ea07010000000000"},
+        {days(2026, 7, 8, 17, 5, 4), "ea07bd0040f00000"},
+        {days(2024, 12, 31, 12, 0, 0), "e8076e01c0a80000"},
+        {days(2026, 3, 1, 12, 0, 0, 499), "ea073c00c0a80000"},
+        {days(2026, 3, 1, 12, 0, 0, 500), "ea073c00c1a80000"},
         // Rounding up to the next midnight moves to the next day, never to second 86400.
-        {days(2024, 12, 31, 23, 59, 59, 600), "e9070100"
-                                              "00000000"},
-        {days(2026, 12, 31, 23, 59, 59, 400), "ea076d01"
-                                              "7f510100"},
+        {days(2024, 12, 31, 23, 59, 59, 600), "e907010000000000"},
+        {days(2026, 12, 31, 23, 59, 59, 400), "ea076d017f510100"},
     };
     for (const EncodeCase &c : cases) {
         SCOPED_TRACE(c.bytes);
@@ -184,9 +162,7 @@ TEST(PeriodCodeTest, TheListPeriodsSurviveTheRoundTrip)
 
 TEST(LoggerBlockTest, HeaderGivesStampCodesAndInterval)
 {
-    const auto header = LoggerBlock::decodeHeader(hex("ea07bd00"
-                                                      "40f00000"
-                                                      "05 45 01 ff"));
+    const auto header = LoggerBlock::decodeHeader(hex("ea07bd0040f0000005 45 01 ff"));
     ASSERT_TRUE(header);
     EXPECT_EQ(header->stamp.day, 189);
     EXPECT_EQ(header->readingCode, 0x05);
@@ -195,30 +171,20 @@ TEST(LoggerBlockTest, HeaderGivesStampCodesAndInterval)
     EXPECT_EQ(header->intervalSeconds(), 300);
 
     // The interval is the longer period, whichever byte holds it.
-    const auto swapped = LoggerBlock::decodeHeader(hex("ea07bd00"
-                                                       "40f00000"
-                                                       "45 05 01 00"));
+    const auto swapped = LoggerBlock::decodeHeader(hex("ea07bd0040f0000045 05 01 00"));
     ASSERT_TRUE(swapped);
     EXPECT_EQ(swapped->intervalSeconds(), 300);
 
-    EXPECT_FALSE(LoggerBlock::decodeHeader(hex("ea07bd00"
-                                               "40f00000"
-                                               "0545")));
-    const auto stampOnly = LoggerBlock::decodeHeader(hex("ea07bd00"
-                                                         "40f00000"),
-                                                     8);
+    EXPECT_FALSE(LoggerBlock::decodeHeader(hex("ea07bd0040f000000545")));
+    const auto stampOnly = LoggerBlock::decodeHeader(hex("ea07bd0040f00000"), 8);
     ASSERT_TRUE(stampOnly);
     EXPECT_EQ(stampOnly->intervalSeconds(), 0);
-    EXPECT_FALSE(LoggerBlock::decodeHeader(hex("ea07bd00"
-                                               "40f000"),
-                                           8));
+    EXPECT_FALSE(LoggerBlock::decodeHeader(hex("ea07bd0040f000"), 8));
 }
 
 QByteArray blockWithSlots(int filled)
 {
-    QByteArray block = hex("ea07bd00"
-                           "40f00000"
-                           "05 05 01 00");
+    QByteArray block = hex("ea07bd0040f0000005 05 01 00");
     for (int slot = 0; slot < LoggerBlock::SlotsPerBlock; ++slot)
         block += slot < filled ? hex("3a5c8007") : hex("ffffffff");
     return block;

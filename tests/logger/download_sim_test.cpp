@@ -43,11 +43,6 @@ struct SimDownloadCase
     DownloadOutcome::End end = DownloadOutcome::End::Finished;
 };
 
-void PrintTo(const SimDownloadCase &c, std::ostream *os)
-{
-    *os << c.name;
-}
-
 class QuietView : public DownloadView
 {
 public:
@@ -157,14 +152,13 @@ TEST_P(SimDownloadTest, TheFileHoldsExactlyTheRecordsOfTheMemory)
     EXPECT_EQ(lines.at(1), QStringLiteral("ZQ5 ") + link.Version().mid(4) +
                                QStringLiteral(" Ser No: ") + link.SerialNumber());
     const QStringList written = lines.mid(2);
+    const QStringList wanted = ExpectedLines(expected);
     if (c.end == DownloadOutcome::End::Finished) {
-        const QStringList wanted = ExpectedLines(expected);
         EXPECT_EQ(written.size(), wanted.size());
         for (int i = 0; i < std::min(written.size(), wanted.size()); ++i)
             ASSERT_EQ(written.at(i), wanted.at(i)) << "line " << i + 3;
     } else {
         // Whatever was written is the start of the data, each record once.
-        const QStringList wanted = ExpectedLines(expected);
         ASSERT_LE(written.size(), wanted.size());
         EXPECT_EQ(written, wanted.mid(0, written.size()));
     }
@@ -185,25 +179,12 @@ TEST_P(SimDownloadTest, TheFileHoldsExactlyTheRecordsOfTheMemory)
     }
 }
 
-SimFaults LostAcknowledgements(int every)
+// Every `every`th block request spoilt in the way `kind` names. Late blocks come so late
+// that their read gives up before they are in.
+SimFaults Every(int every, FaultSchedule SimFaults::*kind)
 {
     SimFaults faults;
-    faults.lostAcknowledgement = FaultSchedule::everyNth(every);
-    return faults;
-}
-
-SimFaults CorruptBlocks(int every)
-{
-    SimFaults faults;
-    faults.corruptBlock = FaultSchedule::everyNth(every);
-    return faults;
-}
-
-// Blocks that come so late that their read gives up before they are in.
-SimFaults LateBlocks(int every)
-{
-    SimFaults faults;
-    faults.lateBlock = FaultSchedule::everyNth(every);
+    faults.*kind = FaultSchedule::everyNth(every);
     faults.lateBlockSeconds = 2.5;
     return faults;
 }
@@ -226,18 +207,19 @@ INSTANTIATE_TEST_SUITE_P(
         // ends: the download position must still reach the logger.
         SimDownloadCase{"NewRecordsAtLinePace", WrappedOverwrite, 64, Kind::New, true},
         SimDownloadCase{"LostAcknowledgements", Logging, 1024, Kind::Start, false,
-                        LostAcknowledgements(3)},
+                        Every(3, &SimFaults::lostAcknowledgement)},
         SimDownloadCase{"CorruptBlocksAtLinePace", WrappedOverwrite, 64, Kind::New, true,
-                        CorruptBlocks(4)},
-        SimDownloadCase{"LateBlocks", Logging, 1024, Kind::New, false, LateBlocks(3)},
+                        Every(4, &SimFaults::corruptBlock)},
+        SimDownloadCase{"LateBlocks", Logging, 1024, Kind::New, false,
+                        Every(3, &SimFaults::lateBlock)},
         // Every second block late: with the block asked for ahead, each new request for
         // the same block is the second of a pair, and that block never comes in time.
-        SimDownloadCase{"EverySecondBlockLate", Logging, 1024, Kind::New, false, LateBlocks(2),
-                        End::Abandoned},
-        SimDownloadCase{"EveryBlockCorrupt", Logging, 1024, Kind::Start, false, CorruptBlocks(1),
-                        End::Abandoned},
+        SimDownloadCase{"EverySecondBlockLate", Logging, 1024, Kind::New, false,
+                        Every(2, &SimFaults::lateBlock), End::Abandoned},
+        SimDownloadCase{"EveryBlockCorrupt", Logging, 1024, Kind::Start, false,
+                        Every(1, &SimFaults::corruptBlock), End::Abandoned},
         SimDownloadCase{"EveryAcknowledgementLost", WrappedOverwrite, 64, Kind::New, true,
-                        LostAcknowledgements(1), End::Abandoned}),
+                        Every(1, &SimFaults::lostAcknowledgement), End::Abandoned}),
     [](const ::testing::TestParamInfo<SimDownloadCase> &param) {
         return std::string(param.param.name);
     });
