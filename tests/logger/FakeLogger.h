@@ -71,6 +71,16 @@ public:
     // Every frame received, in order.
     QList<Frame> frames;
 
+    QList<Frame> framesOf(quint8 command) const
+    {
+        QList<Frame> found;
+        for (const Frame &frame : frames) {
+            if (frame.command == command)
+                found.append(frame);
+        }
+        return found;
+    }
+
     QList<quint8> commands() const
     {
         QList<quint8> list;

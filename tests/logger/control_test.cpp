@@ -102,22 +102,12 @@ protected:
         logger.clockOffsetSeconds = 90;
     }
 
-    QList<FakeLogger::Frame> framesOf(quint8 command) const
-    {
-        QList<FakeLogger::Frame> found;
-        for (const FakeLogger::Frame &frame : logger.frames) {
-            if (frame.command == command)
-                found.append(frame);
-        }
-        return found;
-    }
-
     double loggerNow() const { return DateTimeToDays(clock.now()) + state().ClockOffset; }
 
     // The window is read again after every action, and given back to the user.
     void expectReadAgainAndEnabled()
     {
-        EXPECT_FALSE(framesOf(15).isEmpty());
+        EXPECT_FALSE(logger.framesOf(15).isEmpty());
         EXPECT_TRUE(ui().cmdRefresh->isEnabled());
         EXPECT_TRUE(ui().cmdDownload->isEnabled());
         EXPECT_TRUE(window->Timer1.isActive());
@@ -186,7 +176,7 @@ TEST_F(LoggerControlTest, SettingTheClockAsksWhileLoggingAndSendsTheChosenTime)
         }
         const bool shown = !asked || c.answer;
         EXPECT_EQ(dialogsShown, shown ? 1 : 0);
-        const QList<FakeLogger::Frame> sent = framesOf(13);
+        const QList<FakeLogger::Frame> sent = logger.framesOf(13);
         ASSERT_EQ(sent.size(), shown && c.ok ? 1 : 0);
         if (!sent.isEmpty()) {
             EXPECT_EQ(sent.at(0).data.toHex(), expected.encode().toHex());
@@ -255,7 +245,7 @@ TEST_F(LoggerControlTest, StartingAsksAboutDataNotDownloadedAndSendsProgramAndSt
                                      "to continue?"));
         }
         EXPECT_EQ(dialogsShown, c.answer ? 1 : 0);
-        const QList<FakeLogger::Frame> sent = framesOf(11);
+        const QList<FakeLogger::Frame> sent = logger.framesOf(11);
         ASSERT_EQ(sent.size(), QByteArray(c.program).isEmpty() ? 0 : 1);
         if (!sent.isEmpty()) {
             const QByteArray start = logging ? QByteArray(8, '\0') : expected;

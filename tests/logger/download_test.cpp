@@ -88,22 +88,18 @@ protected:
     QList<int> blocksAskedFor() const
     {
         QList<int> found;
-        for (const FakeLogger::Frame &frame : logger.frames) {
-            if (frame.command == 22)
-                found.append(frame.address);
-        }
+        for (const FakeLogger::Frame &frame : logger.framesOf(22))
+            found.append(frame.address);
         return found;
     }
     // The download positions sent to the logger, as "block:offset".
     QStringList pointersSent() const
     {
         QStringList found;
-        for (const FakeLogger::Frame &frame : logger.frames) {
-            if (frame.command == 21)
-                found.append(QStringLiteral("%1:%2")
-                                 .arg(::Frame::readLe16(frame.data, 0))
-                                 .arg(::Frame::readLe16(frame.data, 2)));
-        }
+        for (const FakeLogger::Frame &frame : logger.framesOf(21))
+            found.append(QStringLiteral("%1:%2")
+                             .arg(::Frame::readLe16(frame.data, 0))
+                             .arg(::Frame::readLe16(frame.data, 2)));
         return found;
     }
 

@@ -52,14 +52,6 @@ protected:
         window->cmdDownload_Click();
     }
 
-    int framesOf(quint8 command) const
-    {
-        int count = 0;
-        for (const FakeLogger::Frame &frame : logger.frames)
-            count += frame.command == command ? 1 : 0;
-        return count;
-    }
-
     QTemporaryDir dir;
     QString path = dir.filePath(QStringLiteral("my data set.txt"));
     FakeFileDialogs dialogs;
@@ -109,8 +101,8 @@ TEST_F(DownloadWindowTest, TheChoicesFollowTheDataset)
             }
         });
         // Nothing downloaded: at most the read after the dialog fetches the top block.
-        EXPECT_LE(framesOf(22), 1);
-        EXPECT_EQ(framesOf(21), 0);
+        EXPECT_LE(logger.framesOf(22).size(), 1);
+        EXPECT_EQ(logger.framesOf(21).size(), 0);
         EXPECT_TRUE(ui().cmdDownload->isEnabled());
     }
 }
@@ -142,15 +134,15 @@ TEST_F(DownloadWindowTest, ADownloadEndsWithDoneAndOpensTheFileWithThePathAsOneW
         EXPECT_TRUE(asked.fileName.isEmpty());
         // The new data only: from offset 104 of block 12 to the top block, the block
         // asked for ahead, then the top block for the read after the download.
-        EXPECT_EQ(framesOf(22), 5);
-        EXPECT_EQ(framesOf(21), 1);
+        EXPECT_EQ(logger.framesOf(22).size(), 5);
+        EXPECT_EQ(logger.framesOf(21).size(), 1);
         EXPECT_TRUE(QFile::exists(path));
         ASSERT_EQ(launcher.starts.size(), 1);
         EXPECT_EQ(launcher.starts.at(0).program,
                   graphingProgram ? dir.filePath(QStringLiteral("vantplot")) : QString());
         EXPECT_EQ(launcher.starts.at(0).arguments, QStringList({path}));
         // The window has read the logger again and is the user's again.
-        EXPECT_EQ(framesOf(15), 1);
+        EXPECT_EQ(logger.framesOf(15).size(), 1);
         EXPECT_TRUE(ui().cmdDownload->isEnabled());
         EXPECT_TRUE(window->Timer1.isActive());
     }
@@ -169,7 +161,7 @@ TEST_F(DownloadWindowTest, CancellingTheFileChoiceOffersTheChoicesAgain)
         EXPECT_TRUE(d.optNew->isChecked());
         EXPECT_TRUE(d.optStart->isEnabled());
     });
-    EXPECT_EQ(framesOf(22), 1);
+    EXPECT_EQ(logger.framesOf(22).size(), 1);
     EXPECT_TRUE(launcher.starts.isEmpty());
 }
 
@@ -192,7 +184,7 @@ TEST_F(DownloadWindowTest, AFileThatCannotBeCreatedIsReportedAndNothingIsDone)
                                                     nowhere + QStringLiteral("\r\n")));
     EXPECT_GT(prompts.calls.at(0).text.size(),
               (QStringLiteral("Error opening file \r\n") + nowhere).size());
-    EXPECT_EQ(framesOf(22), 1);
+    EXPECT_EQ(logger.framesOf(22).size(), 1);
     EXPECT_TRUE(launcher.starts.isEmpty());
 }
 
@@ -205,7 +197,7 @@ TEST_F(DownloadWindowTest, AClosedDialogStopsTheTransferAfterTheBlockInHand)
         // The first time window events run during the transfer, the user closes the
         // dialog: the close is refused and asks the transfer to stop.
         pump.hook = [&] {
-            if (!d.Downloading() || framesOf(22) < 2)
+            if (!d.Downloading() || logger.framesOf(22).size() < 2)
                 return;
             pump.hook = nullptr;
             EXPECT_FALSE(d.close());
@@ -216,7 +208,7 @@ TEST_F(DownloadWindowTest, AClosedDialogStopsTheTransferAfterTheBlockInHand)
         EXPECT_EQ(d.lblProgress->text(), QStringLiteral("Done!"));
     });
     // Block 10 was written; the download position is its last record.
-    ASSERT_EQ(framesOf(21), 1);
+    ASSERT_EQ(logger.framesOf(21).size(), 1);
     EXPECT_EQ(launcher.starts.size(), 1);
 }
 
@@ -249,7 +241,7 @@ TEST_F(DownloadWindowTest, AFailedWriteStaysInTheStatusBarAfterTheRead)
     };
     dialogs.answers = {path};
     download([&](frmDownload &d) { d.OKButton->click(); });
-    EXPECT_EQ(framesOf(21), 0);
+    EXPECT_EQ(logger.framesOf(21).size(), 0);
     EXPECT_EQ(ui().StatusBar1->currentMessage(),
               QStringLiteral("Download error No space left on device - the logger's download "
                              "position was not moved"));
