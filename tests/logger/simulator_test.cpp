@@ -29,7 +29,7 @@ struct SimCase
     int memoryBlocks;
 };
 
-class SimulatorTest : public ::testing::TestWithParam<SimCase>
+class SimulatorWindowTest : public ::testing::Test
 {
 protected:
     void open(const SimCase &c)
@@ -44,7 +44,7 @@ protected:
         window->Form_Load();
     }
 
-    ~SimulatorTest() override
+    ~SimulatorWindowTest() override
     {
         window.reset();
         link.setCommPort(0);
@@ -63,6 +63,10 @@ protected:
     std::unique_ptr<Instrument> instrument;
     std::unique_ptr<SimulatedLine> simulated;
     std::unique_ptr<frmLogger> window;
+};
+
+class SimulatorTest : public SimulatorWindowTest, public ::testing::WithParamInterface<SimCase>
+{
 };
 
 TEST_P(SimulatorTest, TheWindowShowsTheLoggersDataset)
@@ -115,25 +119,12 @@ INSTANTIATE_TEST_SUITE_P(
         SimCase{"OddMemorySize", {700, false, false, true, 125}, false, 1023}),
     [](const ::testing::TestParamInfo<SimCase> &param) { return std::string(param.param.name); });
 
-TEST(SimulatorMemoryTest, AnEmptyLoggerShowsNoValidData)
+TEST_F(SimulatorWindowTest, AnEmptyLoggerShowsNoValidData)
 {
-    VirtualClock clock{QDateTime(QDate(2026, 6, 1), QTime(11, 20, 7))};
-    FakeSerialPort port{clock};
-    FakeEventPump pump;
-    SensorLink link{port, clock, pump};
-    RecordingPrompts prompts;
-    Instrument instrument(clock, InstrumentOptions(SimModel::ZQ5));
-    SimulatedLine simulated(instrument, port.addLine(1));
-    link.setCommPort(1);
-    {
-        frmLogger window(link, clock, pump, prompts);
-        window.Form_Load();
-        EXPECT_EQ(window.findChild<QLabel *>("lblFirstRecord")->text(),
-                  QStringLiteral("No valid data"));
-        EXPECT_EQ(window.findChild<QLabel *>("lblNextRdg")->text(), QStringLiteral("Not Logging"));
-        EXPECT_TRUE(window.findChild<QLabel *>("lblSerial")->text().endsWith("512kB"));
-    }
-    link.setCommPort(0);
+    open({"Empty", {}, false, SimMemory::DefaultBlocks});
+    EXPECT_EQ(shown("lblFirstRecord"), QStringLiteral("No valid data"));
+    EXPECT_EQ(shown("lblNextRdg"), QStringLiteral("Not Logging"));
+    EXPECT_TRUE(shown("lblSerial").endsWith("512kB"));
 }
 
 } // namespace

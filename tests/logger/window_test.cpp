@@ -460,7 +460,7 @@ TEST_F(LoggerWindowTest, ChoosingAReadingPeriodRebuildsTheAveragingList)
     EXPECT_EQ(state().AvgPeriod, 21600);
 }
 
-TEST_F(LoggerWindowTest, BeforeAnyReadTheListsHoldTheirInitialEntries)
+TEST_F(LoggerWindowTest, BeforeTheFirstReadTheListsHoldTheirInitialEntriesAndShowingLoads)
 {
     window = std::make_unique<frmLogger>(link, clock, pump, prompts);
     EXPECT_EQ(items(ui().cboRdg),
@@ -471,6 +471,18 @@ TEST_F(LoggerWindowTest, BeforeAnyReadTheListsHoldTheirInitialEntries)
     EXPECT_TRUE(window->Timer1.isActive());
     EXPECT_EQ(window->packets().PacketDelay(), 0);
     EXPECT_TRUE(logger.frames.isEmpty());
+
+    // Showing the window loads it, once.
+    window->show();
+    EXPECT_FALSE(window->isEnabled());
+    QApplication::processEvents();
+    EXPECT_TRUE(window->isEnabled());
+    EXPECT_EQ(logger.commands().size(), 7);
+    EXPECT_EQ(text(ui().lblFirstRecord), QStringLiteral("31-May-26 20:00:00"));
+    window->hide();
+    window->show();
+    QApplication::processEvents();
+    EXPECT_EQ(logger.commands().size(), 7);
 }
 
 TEST_F(LoggerWindowTest, ThePacketsOfTheFirstReadGoOutWithoutPauseAndLaterOnesAfterOne)
@@ -553,21 +565,6 @@ TEST_F(LoggerWindowTest, ACloseWhileTheWindowLoadsWaitsForTheLoad)
     EXPECT_EQ(giveBacks, 1);
     // The tick did not put the computer's clock in place of the logger's.
     EXPECT_EQ(text(ui().lblLoggerTime), QStringLiteral("01-Jun-26 10:00:00"));
-}
-
-TEST_F(LoggerWindowTest, ShowingTheWindowLoadsIt)
-{
-    window = std::make_unique<frmLogger>(link, clock, pump, prompts);
-    window->show();
-    EXPECT_FALSE(window->isEnabled());
-    QApplication::processEvents();
-    EXPECT_TRUE(window->isEnabled());
-    EXPECT_EQ(logger.commands().size(), 7);
-    EXPECT_EQ(text(ui().lblFirstRecord), QStringLiteral("31-May-26 20:00:00"));
-    window->hide();
-    window->show();
-    QApplication::processEvents();
-    EXPECT_EQ(logger.commands().size(), 7);
 }
 
 TEST_F(LoggerWindowTest, AWindowClosedBeforeItsFirstReadStaysClosed)
