@@ -76,6 +76,15 @@ QByteArray allByteValues()
 TEST_F(QtSerialPortTest, WrittenBytesReachTheFarEndUnchanged)
 {
     ASSERT_TRUE(port.open());
+    // Modem lines a pseudo-terminal lacks are ignored, not taken for a failure.
+    port.setDtr(true);
+    port.setRts(true);
+    EXPECT_TRUE(port.dtr());
+    port.setDtr(false);
+    port.setRts(false);
+    EXPECT_FALSE(port.dtr());
+    EXPECT_TRUE(port.isOpen());
+    EXPECT_EQ(port.errorNumber(), SerialPort::NoError);
     const QList<QByteArray> writes = {"R", "U1", "I\r\n", allByteValues(), QByteArray(3000, 'x')};
     for (const QByteArray &bytes : writes) {
         ASSERT_TRUE(port.write(bytes)) << port.errorDescription().toStdString();
@@ -158,21 +167,6 @@ TEST_F(QtSerialPortTest, WaitWithoutBytesTimesOutWithoutBurningCpu)
     EXPECT_LT(cpu, MaxCpuSecondsFor300MsWait);
     EXPECT_TRUE(port.isOpen());
     EXPECT_EQ(port.errorNumber(), SerialPort::NoError);
-}
-
-TEST_F(QtSerialPortTest, ModemLinesAPseudoTerminalLacksAreIgnored)
-{
-    ASSERT_TRUE(port.open());
-    port.setDtr(true);
-    port.setRts(true);
-    EXPECT_TRUE(port.dtr());
-    port.setDtr(false);
-    port.setRts(false);
-    EXPECT_FALSE(port.dtr());
-    EXPECT_TRUE(port.isOpen());
-    EXPECT_EQ(port.errorNumber(), SerialPort::NoError);
-    ASSERT_TRUE(port.write("R"));
-    EXPECT_EQ(pty.receive(1, 1000), "R");
 }
 
 TEST_F(QtSerialPortTest, PortNumberNeedsADeviceAndAClosedPort)
