@@ -369,7 +369,9 @@ void frmLogger::Timer1_Timer()
 
 void frmLogger::resumeTimer1()
 {
-    if (m_clockRead)
+    // A window closed while the operation ran has given the instrument back: its clock
+    // must not tick (and read the logger) behind the main window's poll.
+    if (m_clockRead && isVisible())
         Timer1.start();
 }
 

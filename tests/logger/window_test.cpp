@@ -545,6 +545,7 @@ TEST_F(LoggerWindowTest, ACloseDuringAReadWaitsForTheReadToEnd)
     EXPECT_EQ(logger.commands(), (QList<quint8>{15, 12, 10, 14, 18, 22, 18}));
     EXPECT_EQ(giveBacks, 1);
     EXPECT_FALSE(window->isVisible());
+    EXPECT_FALSE(window->Timer1.isActive()) << "no clock tick behind the main window";
     EXPECT_EQ(text(ui().lblLastRecord), QStringLiteral("01-Jun-26 09:46:00"));
 }
 
