@@ -4,17 +4,7 @@
 #include "common/NamedFormats.h"
 #include "common/NumberFormat.h"
 
-#include <QFile>
 #include <QStringList>
-
-#include <cerrno>
-#include <cstring>
-
-#ifdef Q_OS_WIN
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
 
 namespace {
 
@@ -22,23 +12,6 @@ const QString Tab = QStringLiteral("\t");
 const QString Comma = QStringLiteral(",");
 const QByteArray LineEnd = QByteArrayLiteral("\r\n");
 const QString UnknownModel = QStringLiteral("ZQ3&4 ");
-
-// Asks the system to put the file's written bytes on the disk itself. A device that
-// cannot be synchronised (a pipe, a terminal) has nothing to keep.
-bool SyncToDisk(QFileDevice &file)
-{
-    const int handle = file.handle();
-    if (handle < 0)
-        return true;
-#if defined(Q_OS_WIN)
-    const bool synced = ::_commit(handle) == 0;
-#elif defined(Q_OS_LINUX)
-    const bool synced = ::fdatasync(handle) == 0;
-#else
-    const bool synced = ::fsync(handle) == 0;
-#endif
-    return synced || errno == EINVAL;
-}
 
 QString Field(const QString &text, const QString &separator)
 {
@@ -49,26 +22,6 @@ QString Field(const QString &text, const QString &separator)
 }
 
 } // namespace
-
-DatasetFile::DatasetFile(Opener opener) : m_opener(std::move(opener))
-{}
-
-DatasetFile::~DatasetFile()
-{
-    close();
-}
-
-std::unique_ptr<QIODevice> DatasetFile::OpenReplacingFile(const QString &path, QString &error)
-{
-    auto file = std::make_unique<QFile>(path);
-    // Unbuffered: each block's lines go to the system in one write, and a failed write
-    // is seen at once rather than at some later flush.
-    if (!file->open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
-        error = file->errorString();
-        return nullptr;
-    }
-    return file;
-}
 
 QString DatasetFile::SeparatorFor(const QString &path)
 {
@@ -125,8 +78,7 @@ bool DatasetFile::create(const QString &path, const QString &version, const QStr
 {
     close();
     m_separator = SeparatorFor(path);
-    m_device = m_opener(path, error);
-    if (!m_device)
+    if (!m_file.create(path, error))
         return false;
     add(FirstHeading(version, now));
     add(SecondHeading(version, serialNumber));
@@ -158,32 +110,11 @@ bool DatasetFile::flush(QString &error)
 {
     const QByteArray bytes = m_pending;
     m_pending.clear();
-    if (!m_device) {
-        error = QStringLiteral("File not open");
-        return false;
-    }
-    if (!bytes.isEmpty() && m_device->write(bytes) != bytes.size()) {
-        error = m_device->errorString();
-        return false;
-    }
-    auto *file = qobject_cast<QFileDevice *>(m_device.get());
-    if (!file)
-        return true;
-    if (!file->flush()) {
-        error = file->errorString();
-        return false;
-    }
-    if (!SyncToDisk(*file)) {
-        error = QString::fromLocal8Bit(std::strerror(errno));
-        return false;
-    }
-    return true;
+    return m_file.write(bytes, error);
 }
 
 void DatasetFile::close()
 {
     m_pending.clear();
-    if (m_device)
-        m_device->close();
-    m_device.reset();
+    m_file.close();
 }

@@ -1,14 +1,11 @@
 #pragma once
 
 #include "logger/DatasetRecord.h"
+#include "platform/DurableFile.h"
 
 #include <QByteArray>
 #include <QDateTime>
-#include <QIODevice>
 #include <QString>
-
-#include <functional>
-#include <memory>
 
 // The dataset file a download writes: two heading lines, then data sections, each a
 // units line and a column line followed by one line per record. Fields are separated by
@@ -21,16 +18,10 @@
 class DatasetFile
 {
 public:
-    // Creates (or replaces) the file at `path` and returns it open for writing; on
-    // failure returns nothing and says why in `error`.
-    using Opener = std::function<std::unique_ptr<QIODevice>(const QString &path, QString &error)>;
+    using Opener = DurableFile::Opener;
+    static constexpr auto &OpenReplacingFile = DurableFile::OpenReplacingFile;
 
-    explicit DatasetFile(Opener opener = OpenReplacingFile);
-    ~DatasetFile();
-    DatasetFile(const DatasetFile &) = delete;
-    DatasetFile &operator=(const DatasetFile &) = delete;
-
-    static std::unique_ptr<QIODevice> OpenReplacingFile(const QString &path, QString &error);
+    explicit DatasetFile(Opener opener = OpenReplacingFile) : m_file(std::move(opener)) {}
 
     // The layout, line by line.
     static QString SeparatorFor(const QString &path);
@@ -56,13 +47,12 @@ public:
     // those lines are dropped and `error` says why; the file stays open for the next ones.
     bool flush(QString &error);
     void close();
-    bool isOpen() const { return m_device != nullptr; }
+    bool isOpen() const { return m_file.isOpen(); }
 
 private:
     void add(const QString &line);
 
-    Opener m_opener;
-    std::unique_ptr<QIODevice> m_device;
+    DurableFile m_file;
     QString m_separator;
     QByteArray m_pending;
 };

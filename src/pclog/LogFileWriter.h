@@ -1,10 +1,8 @@
 #pragma once
 
-#include <QIODevice>
-#include <QString>
+#include "platform/DurableFile.h"
 
-#include <functional>
-#include <memory>
+#include <QString>
 
 // Writes the log file line by line. Every line ends with CR LF and reaches the disk as
 // it is written, so a crash or a power cut loses at most the line being written; a
@@ -12,27 +10,19 @@
 class LogFileWriter
 {
 public:
-    // Creates (or replaces) the file at `path` and returns it open for writing; on
-    // failure returns nothing and says why in `error`.
-    using Opener = std::function<std::unique_ptr<QIODevice>(const QString &path, QString &error)>;
+    using Opener = DurableFile::Opener;
+    static constexpr auto &OpenReplacingFile = DurableFile::OpenReplacingFile;
 
-    explicit LogFileWriter(Opener opener = OpenReplacingFile);
-    ~LogFileWriter();
-    LogFileWriter(const LogFileWriter &) = delete;
-    LogFileWriter &operator=(const LogFileWriter &) = delete;
+    explicit LogFileWriter(Opener opener = OpenReplacingFile) : m_file(std::move(opener)) {}
 
     // Closes any file still open, then creates `path`.
-    bool create(const QString &path, QString &error);
+    bool create(const QString &path, QString &error) { return m_file.create(path, error); }
     // Writes `line` and CR LF in the system's 8-bit code page and pushes it to the disk.
     bool writeLine(const QString &line, QString &error);
     // Closes the file; nothing happens when none is open.
-    void close();
-    bool isOpen() const { return m_device != nullptr; }
-
-    // The opener of real files: a plain file, truncated, written without buffering.
-    static std::unique_ptr<QIODevice> OpenReplacingFile(const QString &path, QString &error);
+    void close() { m_file.close(); }
+    bool isOpen() const { return m_file.isOpen(); }
 
 private:
-    Opener m_opener;
-    std::unique_ptr<QIODevice> m_device;
+    DurableFile m_file;
 };

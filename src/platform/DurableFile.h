@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QByteArray>
+#include <QIODevice>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+// A file the program writes data into that must survive a crash or a power cut: it is
+// created afresh (replacing an older file of that name), and every write is pushed
+// through to the disk before it counts as done, so what was written stays written.
+class DurableFile
+{
+public:
+    // Creates (or replaces) the file at `path` and returns it open for writing; on
+    // failure returns nothing and says why in `error`. Tests give other devices.
+    using Opener = std::function<std::unique_ptr<QIODevice>(const QString &path, QString &error)>;
+
+    explicit DurableFile(Opener opener = OpenReplacingFile);
+    ~DurableFile();
+    DurableFile(const DurableFile &) = delete;
+    DurableFile &operator=(const DurableFile &) = delete;
+
+    // The opener of real files: a plain file, truncated, written without buffering (a
+    // failed write is seen at once rather than at some later flush).
+    static std::unique_ptr<QIODevice> OpenReplacingFile(const QString &path, QString &error);
+
+    // Closes any file still open, then creates `path`.
+    bool create(const QString &path, QString &error);
+    // Writes `bytes` (none is fine) and pushes everything written to the disk.
+    bool write(const QByteArray &bytes, QString &error);
+    // Closes the file; nothing happens when none is open.
+    void close();
+    bool isOpen() const { return m_device != nullptr; }
+
+private:
+    Opener m_opener;
+    std::unique_ptr<QIODevice> m_device;
+};
