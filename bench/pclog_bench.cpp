@@ -10,7 +10,7 @@
 // every reading taken within one timer interval (0.5 s) after its scheduled time.
 #include "common/TimeOfDay.h"
 #include "link/SensorLink.h"
-#include "pclog/frmPCLog.h"
+#include "pclog/ui/frmPCLog.h"
 #include "platform/FileDialogs.h"
 #include "platform/PortTable.h"
 #include "platform/QtEventPump.h"

@@ -1,6 +1,7 @@
 #include "about/AboutSnapshot.h"
 
 #include "common/NamedFormats.h"
+#include "link/InstrumentModel.h"
 #include "link/SensorLink.h"
 #include "version.h"
 
@@ -14,11 +15,9 @@ constexpr int DetailsTimeoutMs = 500;
 constexpr int RatioTimeoutMs = 2000;
 const QLatin1String CrLf("\r\n");
 
-// The ZQ2 and ZQ3 know neither the details nor the ratio command.
 bool isOlderModel(const SensorLink &link)
 {
-    const QString model = link.Version().left(3);
-    return model == QLatin1String("ZQ2") || model == QLatin1String("ZQ3");
+    return !HasDetailsCommands(link.Version());
 }
 
 // Field k of the reply to "X": the line that starts with the digit k and ":", without

@@ -6,6 +6,7 @@
 #include "app/SvgPicture.h"
 #include "common/NumberFormat.h"
 #include "common/NumericText.h"
+#include "link/InstrumentModel.h"
 #include "link/SensorLink.h"
 #include "platform/EventPump.h"
 #include "platform/PortTable.h"
@@ -327,8 +328,9 @@ void frmDisplay::ShowUnits()
             return;
         }
     }
-    if (m_link->Version().left(3) == QLatin1String("ZQ2")) {
-        // Fixed units: umol.m-2.s-1, whatever the units line says.
+    const auto fixed = FixedUnitsOf(m_link->Version());
+    if (fixed && fixed->unitsIndex == 0) {
+        // Fixed molar units (the ZQ2): umol.m-2.s-1, whatever the units line says.
         setFrameCaption(QStringLiteral("Reading ") + UnitsMolar);
         m_ui.Option1[0]->setChecked(true);
         return;
@@ -357,17 +359,8 @@ void frmDisplay::Option1_MouseUp(int index)
     for (int i = 0; i < 3; ++i)
         setUnitsBold(i, false);
 
-    const QString version = m_link->Version();
-    if (version.left(3) == QLatin1String("ZQ2")) {
-        refuseUnits(QStringLiteral("ZQ2"), 0);
-        return;
-    }
-    if (version.left(3) == QLatin1String("ZQ4")) {
-        refuseUnits(QStringLiteral("ZQ4"), 1);
-        return;
-    }
-    if (version.left(4) == QLatin1String("VTA1")) {
-        refuseUnits(QStringLiteral("VTA1"), 1);
+    if (const auto fixed = FixedUnitsOf(m_link->Version())) {
+        refuseUnits(fixed->model, fixed->unitsIndex);
         return;
     }
 

@@ -1,12 +1,12 @@
 // Quorvel: reads and configures the ZQ2..ZQ5 sunshine sensors and the VTA1 pyranometer
 // on a serial port.
-#include "about/frmAboutFactory.h"
 #include "app/DemoSimulator.h"
 #include "app/GuiUserPrompts.h"
+#include "app/frmAboutFactory.h"
 #include "app/frmDisplay.h"
-#include "link/frmZQ4Factory.h"
-#include "logger/frmLoggerFactory.h"
-#include "pclog/frmPCLogFactory.h"
+#include "app/frmLoggerFactory.h"
+#include "app/frmPCLogFactory.h"
+#include "app/frmZQ4Factory.h"
 #include "platform/PortTable.h"
 #include "platform/ProgramArguments.h"
 #include "platform/QtEventPump.h"

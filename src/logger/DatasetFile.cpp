@@ -3,6 +3,7 @@
 #include "common/DateTimeDays.h"
 #include "common/NamedFormats.h"
 #include "common/NumberFormat.h"
+#include "link/InstrumentModel.h"
 
 #include <QStringList>
 
@@ -11,7 +12,6 @@ namespace {
 const QString Tab = QStringLiteral("\t");
 const QString Comma = QStringLiteral(",");
 const QByteArray LineEnd = QByteArrayLiteral("\r\n");
-const QString UnknownModel = QStringLiteral("ZQ3&4 ");
 
 QString Field(const QString &text, const QString &separator)
 {
@@ -30,10 +30,7 @@ QString DatasetFile::SeparatorFor(const QString &path)
 
 QString DatasetFile::ModelText(const QString &version)
 {
-    const auto blank = version.indexOf(QLatin1Char(' '));
-    if (blank == 3 || blank == 4)
-        return version.left(blank + 1);
-    return UnknownModel;
+    return LogFileModelWord(version);
 }
 
 QString DatasetFile::FirstHeading(const QString &version, const QDateTime &now)

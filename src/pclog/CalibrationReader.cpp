@@ -1,6 +1,6 @@
 #include "CalibrationReader.h"
 
-#include "InstrumentModel.h"
+#include "link/InstrumentModel.h"
 
 #include "common/HexText.h"
 #include "common/NumericText.h"

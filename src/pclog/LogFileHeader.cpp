@@ -1,6 +1,6 @@
 #include "LogFileHeader.h"
 
-#include "InstrumentModel.h"
+#include "link/InstrumentModel.h"
 
 #include "common/NamedFormats.h"
 #include "common/NumberFormat.h"

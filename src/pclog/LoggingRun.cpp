@@ -1,9 +1,9 @@
 #include "LoggingRun.h"
 
-#include "InstrumentModel.h"
 #include "LogFileHeader.h"
 #include "LogPeriods.h"
 #include "LoggingRunView.h"
+#include "link/InstrumentModel.h"
 
 #include "common/NamedFormats.h"
 #include "common/TimeOfDay.h"

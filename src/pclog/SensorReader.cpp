@@ -1,6 +1,6 @@
 #include "SensorReader.h"
 
-#include "InstrumentModel.h"
+#include "link/InstrumentModel.h"
 
 #include "common/NumericText.h"
 #include "link/SensorLink.h"

@@ -4,8 +4,7 @@
 
 VirtualClock::VirtualClock(const QDateTime &start, qint32 msCounterStart)
     : m_wallAtZero(start), m_msCounterStart(msCounterStart)
-{
-}
+{}
 
 qint32 VirtualClock::msCounter() const
 {

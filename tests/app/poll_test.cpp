@@ -359,7 +359,7 @@ TEST_F(PollTest, ClosingStopsThePollAndClosesThePort)
     EXPECT_TRUE(borrower.isNull());
     EXPECT_FALSE(window->Timer1.isActive());
     EXPECT_FALSE(port.isOpen());
-    EXPECT_TRUE(prompts.calls.isEmpty());
+    EXPECT_TRUE(prompts.calls().isEmpty());
     window->Timer1_Timer(); // a late tick after closing does nothing
 }
 

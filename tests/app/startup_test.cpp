@@ -99,7 +99,7 @@ TEST_F(StartupTest, NoInstrumentOnAnyPort)
     EXPECT_EQ(portMenu().checkedIndex(), 0);
     EXPECT_EQ(window->statusBarText(), QStringLiteral("VTA1 not found - no serial port selected"));
     EXPECT_EQ(link().CommPort(), 0);
-    EXPECT_TRUE(prompts.calls.isEmpty());
+    EXPECT_TRUE(prompts.calls().isEmpty());
     // Every port that opened was probed with the handshake.
     EXPECT_EQ(takeWritten(1), QByteArray("R"));
     EXPECT_EQ(takeWritten(5), QByteArray("R"));
@@ -118,7 +118,7 @@ TEST_F(StartupTest, OneInstrumentIsOpenedAndAskedForItsStatus)
     EXPECT_EQ(link().Version(), QStringLiteral("ZQ4 v2.3"));
     // The version label stays empty, so that the first tick reads the full status.
     EXPECT_TRUE(ui().lblVersion->text().isEmpty());
-    EXPECT_TRUE(prompts.calls.isEmpty());
+    EXPECT_TRUE(prompts.calls().isEmpty());
 
     tick();
     EXPECT_EQ(ui().lblVersion->text(), QStringLiteral("ZQ4 v2.3"));
@@ -187,10 +187,10 @@ TEST_F(StartupTest, OverflowingMaximumPortIsReportedAndStartUpGoesOn)
 {
     addInstrument(16);
     start("/L /P99999 /E");
-    ASSERT_EQ(prompts.calls.size(), 1);
-    EXPECT_EQ(prompts.calls[0].kind, RecordingPrompts::Kind::Message);
-    EXPECT_EQ(prompts.calls[0].title, QStringLiteral("Quorvel"));
-    EXPECT_EQ(prompts.calls[0].text, QStringLiteral("Error: Overflow"));
+    ASSERT_EQ(prompts.calls().size(), 1);
+    EXPECT_EQ(prompts.calls()[0].kind, RecordingPrompts::Kind::Message);
+    EXPECT_EQ(prompts.calls()[0].title, QStringLiteral("Quorvel"));
+    EXPECT_EQ(prompts.calls()[0].text, QStringLiteral("Error: Overflow"));
     // The later steps ran: flags read, port 16 (the default maximum) searched and opened.
     EXPECT_EQ(window->maxPort(), 16);
     EXPECT_TRUE(window->TestMenuFlag);
@@ -230,7 +230,7 @@ TEST_F(StartupTest, PortMenuCheckMarkFollowsTheOpenPort)
             marks += portMenu().item(i)->isChecked() ? 1 : 0;
         EXPECT_EQ(marks, 1);
     }
-    EXPECT_TRUE(prompts.calls.isEmpty());
+    EXPECT_TRUE(prompts.calls().isEmpty());
 }
 
 TEST_F(StartupTest, ChoosingAPortClearsTheInstrumentLinesAndReadsTheStatus)
@@ -265,9 +265,9 @@ TEST_F(StartupTest, PortInUseIsReportedAndThePreviousPortReopened)
 
     busy.openError = SerialPort::ErrorPortAlreadyOpen;
     portMenu().item(2)->trigger();
-    ASSERT_EQ(prompts.calls.size(), 1);
-    EXPECT_EQ(prompts.calls[0].title, QStringLiteral("Select serial port"));
-    EXPECT_EQ(prompts.calls[0].text, QStringLiteral("COM  4 is in use by another application"));
+    ASSERT_EQ(prompts.calls().size(), 1);
+    EXPECT_EQ(prompts.calls()[0].title, QStringLiteral("Select serial port"));
+    EXPECT_EQ(prompts.calls()[0].text, QStringLiteral("COM  4 is in use by another application"));
     EXPECT_EQ(link().CommPort(), 3);
     EXPECT_EQ(portMenu().checkedIndex(), 1);
 }

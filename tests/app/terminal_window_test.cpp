@@ -4,10 +4,10 @@
 // main window without stopping its poll.
 #include "DisplayFixture.h"
 #include "QtPrinters.h"
-#include "about/frmAbout.h"
-#include "about/frmAboutFactory.h"
-#include "link/frmZQ4.h"
-#include "link/frmZQ4Factory.h"
+#include "about/ui/frmAbout.h"
+#include "app/frmAboutFactory.h"
+#include "app/frmZQ4Factory.h"
+#include "link/ui/frmZQ4.h"
 
 #include <QApplication>
 #include <QCheckBox>

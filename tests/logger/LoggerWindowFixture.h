@@ -8,7 +8,7 @@
 #include "RecordingPrompts.h"
 #include "common/DateTimeDays.h"
 #include "link/SensorLink.h"
-#include "logger/frmLogger.h"
+#include "logger/ui/frmLogger.h"
 #include "platform/FakeEventPump.h"
 #include "platform/FakeSerialPort.h"
 #include "platform/VirtualClock.h"

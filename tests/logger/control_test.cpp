@@ -6,8 +6,8 @@
 #include "common/NamedFormats.h"
 #include "logger/LoggerControl.h"
 #include "logger/LoggingStart.h"
-#include "logger/frmSetTime.h"
-#include "logger/frmStartLogging.h"
+#include "logger/ui/frmSetTime.h"
+#include "logger/ui/frmStartLogging.h"
 
 #include <QDateEdit>
 #include <QRadioButton>
@@ -159,17 +159,17 @@ TEST_F(LoggerControlTest, SettingTheClockAsksWhileLoggingAndSendsTheChosenTime)
             (c.ok ? setTime.OKButton : setTime.CancelButton)->click();
             EXPECT_FALSE(setTime.Timer1.isActive());
         };
-        prompts.calls.clear();
+        prompts.clear();
         prompts.answers = {c.answer};
         logger.frames.clear();
         window->cmdSetTime_Click();
 
         const bool asked = c.logging;
-        ASSERT_EQ(prompts.calls.size(), asked ? 1 : 0);
+        ASSERT_EQ(prompts.calls().size(), asked ? 1 : 0);
         if (asked) {
-            EXPECT_EQ(prompts.calls.at(0).kind, RecordingPrompts::Kind::Confirm);
-            EXPECT_EQ(prompts.calls.at(0).title, QStringLiteral("Set Logger Time"));
-            EXPECT_EQ(prompts.calls.at(0).text,
+            EXPECT_EQ(prompts.calls().at(0).kind, RecordingPrompts::Kind::Confirm);
+            EXPECT_EQ(prompts.calls().at(0).title, QStringLiteral("Set Logger Time"));
+            EXPECT_EQ(prompts.calls().at(0).text,
                       QStringLiteral("If you adjust the time while logging,\r\nyour dataset may "
                                      "show gaps or repeat readings.\r\nAre you sure you want to "
                                      "change the time?"));
@@ -230,16 +230,16 @@ TEST_F(LoggerControlTest, StartingAsksAboutDataNotDownloadedAndSendsProgramAndSt
             }
             start.OKButton->click();
         };
-        prompts.calls.clear();
+        prompts.clear();
         prompts.answers = {c.answer};
         logger.frames.clear();
         window->cmdStartLogging_Click();
 
         const bool logging = (c.flags & 0x02) != 0;
-        ASSERT_EQ(prompts.calls.size(), logging ? 0 : 1);
+        ASSERT_EQ(prompts.calls().size(), logging ? 0 : 1);
         if (!logging) {
-            EXPECT_EQ(prompts.calls.at(0).title, QStringLiteral("Start Logging"));
-            EXPECT_EQ(prompts.calls.at(0).text,
+            EXPECT_EQ(prompts.calls().at(0).title, QStringLiteral("Start Logging"));
+            EXPECT_EQ(prompts.calls().at(0).text,
                       QStringLiteral("You have not downloaded all your data. \r\nThis may be "
                                      "deleted if you start logging now.\r\nAre you sure you want "
                                      "to continue?"));

@@ -5,7 +5,7 @@
 #include "FakeProgramLauncher.h"
 #include "LoggerWindowFixture.h"
 
-#include "logger/frmDownload.h"
+#include "logger/ui/frmDownload.h"
 
 #include <QFile>
 #include <QGroupBox>
@@ -177,12 +177,12 @@ TEST_F(DownloadWindowTest, AFileThatCannotBeCreatedIsReportedAndNothingIsDone)
         EXPECT_TRUE(d.lblProgress->isVisible());
         EXPECT_TRUE(d.OKButton->isEnabled());
     });
-    ASSERT_EQ(prompts.calls.size(), 1);
-    EXPECT_EQ(prompts.calls.at(0).kind, RecordingPrompts::Kind::Message);
-    EXPECT_EQ(prompts.calls.at(0).title, QStringLiteral("Download"));
-    EXPECT_TRUE(prompts.calls.at(0).text.startsWith(QStringLiteral("Error opening file ") +
-                                                    nowhere + QStringLiteral("\r\n")));
-    EXPECT_GT(prompts.calls.at(0).text.size(),
+    ASSERT_EQ(prompts.calls().size(), 1);
+    EXPECT_EQ(prompts.calls().at(0).kind, RecordingPrompts::Kind::Message);
+    EXPECT_EQ(prompts.calls().at(0).title, QStringLiteral("Download"));
+    EXPECT_TRUE(prompts.calls().at(0).text.startsWith(QStringLiteral("Error opening file ") +
+                                                      nowhere + QStringLiteral("\r\n")));
+    EXPECT_GT(prompts.calls().at(0).text.size(),
               (QStringLiteral("Error opening file \r\n") + nowhere).size());
     EXPECT_EQ(logger.framesOf(22).size(), 1);
     EXPECT_TRUE(launcher.starts.isEmpty());

@@ -85,8 +85,7 @@ protected:
     static bool isTimeOr(const QString &shown, const QStringList &allowed)
     {
         return shown.isEmpty() || allowed.contains(shown) ||
-               QRegularExpression(
-                   QStringLiteral("^\\d\\d-\\S+-\\d\\d \\d\\d:\\d\\d:\\d\\d$"))
+               QRegularExpression(QStringLiteral("^\\d\\d-\\S+-\\d\\d \\d\\d:\\d\\d:\\d\\d$"))
                    .match(shown)
                    .hasMatch();
     }

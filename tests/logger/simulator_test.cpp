@@ -6,7 +6,7 @@
 #include "SimulatedLine.h"
 #include "common/NamedFormats.h"
 #include "link/SensorLink.h"
-#include "logger/frmLogger.h"
+#include "logger/ui/frmLogger.h"
 #include "platform/FakeEventPump.h"
 #include "platform/FakeSerialPort.h"
 #include "platform/VirtualClock.h"

@@ -3,7 +3,7 @@
 // opens.
 #include "QtPrinters.h"
 
-#include "platform/GuiFileDialogs.h"
+#include "platform/ui/GuiFileDialogs.h"
 
 #include <QApplication>
 #include <QDir>

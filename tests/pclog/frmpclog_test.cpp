@@ -7,8 +7,8 @@
 #include "QtPrinters.h"
 #include "RecordingPrompts.h"
 
-#include "pclog/frmPCLog.h"
-#include "pclog/frmPCLogFactory.h"
+#include "app/frmPCLogFactory.h"
+#include "pclog/ui/frmPCLog.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -196,7 +196,7 @@ TEST_F(PCLogWindowTest, RefusedStartKeepsTheWindowIdle)
         EXPECT_TRUE(choicesEnabled());
         EXPECT_EQ(window->chkIndividual->isChecked(), c.individual);
         EXPECT_FALSE(window->Timer1.isActive());
-        EXPECT_TRUE(prompts.calls.isEmpty());
+        EXPECT_TRUE(prompts.calls().isEmpty());
     }
 }
 
@@ -308,10 +308,10 @@ TEST_F(PCLogWindowTest, ClosingWhileLoggingAsksFirst)
 
     prompts.answers = {false};
     EXPECT_FALSE(window->close());
-    ASSERT_EQ(prompts.calls.size(), 1);
-    EXPECT_EQ(prompts.calls[0].kind, RecordingPrompts::Kind::Question);
-    EXPECT_EQ(prompts.calls[0].title, QStringLiteral("Close Vantlog"));
-    EXPECT_EQ(prompts.calls[0].text,
+    ASSERT_EQ(prompts.calls().size(), 1);
+    EXPECT_EQ(prompts.calls()[0].kind, RecordingPrompts::Kind::Question);
+    EXPECT_EQ(prompts.calls()[0].title, QStringLiteral("Close Vantlog"));
+    EXPECT_EQ(prompts.calls()[0].text,
               QStringLiteral("You are still logging, do you really want to stop?"));
     EXPECT_TRUE(window->isVisible());
     EXPECT_TRUE(window->Timer1.isActive());
@@ -320,6 +320,7 @@ TEST_F(PCLogWindowTest, ClosingWhileLoggingAsksFirst)
 
     prompts.answers = {true};
     EXPECT_TRUE(window->close());
+    EXPECT_EQ(prompts.calls().size(), 2);
     EXPECT_FALSE(window->isVisible());
     EXPECT_FALSE(window->Timer1.isActive());
     EXPECT_FALSE(window->run().IsLogging());
@@ -343,7 +344,7 @@ TEST_F(PCLogWindowTest, ClosingWhileLoggingAsksFirst)
 TEST_F(PCLogWindowTest, ClosingWhenIdleAsksNothing)
 {
     EXPECT_TRUE(window->close());
-    EXPECT_TRUE(prompts.calls.isEmpty());
+    EXPECT_TRUE(prompts.calls().isEmpty());
     EXPECT_EQ(takenBack, 1);
 }
 
@@ -352,10 +353,10 @@ TEST_F(PCLogWindowTest, RunTimeFailureShowsAnErrorBoxWithTheProgramTitle)
     window->chkFile->setChecked(true);
     dialogs.answers.push_back(dir.filePath(QStringLiteral("missing/x.txt")));
     window->cmdLog->click();
-    ASSERT_EQ(prompts.calls.size(), 1);
-    EXPECT_EQ(prompts.calls[0].kind, RecordingPrompts::Kind::Message);
-    EXPECT_EQ(prompts.calls[0].title, QStringLiteral("Quorvel"));
-    EXPECT_TRUE(prompts.calls[0].text.startsWith(QStringLiteral("Error: ")));
+    ASSERT_EQ(prompts.calls().size(), 1);
+    EXPECT_EQ(prompts.calls()[0].kind, RecordingPrompts::Kind::Message);
+    EXPECT_EQ(prompts.calls()[0].title, QStringLiteral("Quorvel"));
+    EXPECT_TRUE(prompts.calls()[0].text.startsWith(QStringLiteral("Error: ")));
     EXPECT_FALSE(window->chkFile->isChecked());
     EXPECT_EQ(window->cmdLog->text(), QStringLiteral("Stop Logging"));
 }
@@ -393,6 +394,8 @@ TEST_F(PCLogHandOverTest, LogToPcHandsTheInstrumentOverAndBack)
     ASSERT_TRUE(pcLog->Timer1.isActive());
     prompts.answers = {true};
     EXPECT_TRUE(pcLog->close());
+    EXPECT_EQ(prompts.texts(),
+              QStringList{QStringLiteral("You are still logging, do you really want to stop?")});
     EXPECT_FALSE(window->isHidden());
     EXPECT_TRUE(window->Timer1.isActive());
 

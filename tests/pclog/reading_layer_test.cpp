@@ -5,8 +5,8 @@
 
 #include "QtPrinters.h"
 
+#include "link/InstrumentModel.h"
 #include "pclog/CalibrationReader.h"
-#include "pclog/InstrumentModel.h"
 #include "pclog/SensorReader.h"
 
 #include <gtest/gtest.h>

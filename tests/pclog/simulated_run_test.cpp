@@ -10,7 +10,7 @@
 #include "SimulatedLine.h"
 #include "common/NumberFormat.h"
 #include "common/NumericText.h"
-#include "pclog/frmPCLog.h"
+#include "pclog/ui/frmPCLog.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -80,7 +80,7 @@ TEST_F(SimulatedRunTest, TenMinutesWithIndividualSensorsToFile)
     ASSERT_EQ(window.cmdLog->text(), QStringLiteral("Stop Logging"));
     runTimer(600);
     window.cmdLog->click();
-    EXPECT_TRUE(prompts.calls.isEmpty());
+    EXPECT_TRUE(prompts.calls().isEmpty());
 
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));

@@ -6,7 +6,10 @@
 class LocaleGuard
 {
 public:
-    explicit LocaleGuard(const QLocale &locale) : m_saved(QLocale()) { QLocale::setDefault(locale); }
+    explicit LocaleGuard(const QLocale &locale) : m_saved(QLocale())
+    {
+        QLocale::setDefault(locale);
+    }
     ~LocaleGuard() { QLocale::setDefault(m_saved); }
     LocaleGuard(const LocaleGuard &) = delete;
     LocaleGuard &operator=(const LocaleGuard &) = delete;

@@ -2,6 +2,8 @@
 
 #include "platform/UserPrompts.h"
 
+#include <gtest/gtest.h>
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -10,9 +12,21 @@
 
 // Prompts for tests: records every box that would have been shown and answers questions
 // and confirmations from a queue (then with `defaultAnswer` once the queue is empty).
+// A box the test never looked at (through calls() or texts()) fails the test: a window
+// must not show a box nobody expected.
 class RecordingPrompts : public UserPrompts
 {
 public:
+    RecordingPrompts() = default;
+    RecordingPrompts(const RecordingPrompts &) = delete;
+    RecordingPrompts &operator=(const RecordingPrompts &) = delete;
+    ~RecordingPrompts() override
+    {
+        for (qsizetype i = m_seen; i < m_calls.size(); ++i)
+            ADD_FAILURE() << "unexpected box \"" << m_calls[i].title.toStdString()
+                          << "\": " << m_calls[i].text.toStdString();
+    }
+
     enum class Kind { Message, Question, Confirm };
 
     struct Call
@@ -24,33 +38,49 @@ public:
 
     void message(const QString &title, const QString &text) override
     {
-        calls.append({Kind::Message, title, text});
+        m_calls.append({Kind::Message, title, text});
     }
     bool question(const QString &title, const QString &text) override
     {
-        calls.append({Kind::Question, title, text});
+        m_calls.append({Kind::Question, title, text});
         return nextAnswer();
     }
     bool confirm(const QString &title, const QString &text) override
     {
-        calls.append({Kind::Confirm, title, text});
+        m_calls.append({Kind::Confirm, title, text});
         return nextAnswer();
+    }
+
+    // The boxes shown so far, in order; the test has now seen them.
+    const QList<Call> &calls() const
+    {
+        m_seen = m_calls.size();
+        return m_calls;
+    }
+
+    // Forgets the boxes shown so far (a table-driven test starting its next case).
+    void clear()
+    {
+        m_calls.clear();
+        m_seen = 0;
     }
 
     // The texts shown so far, in order, of every kind.
     QStringList texts() const
     {
         QStringList all;
-        for (const Call &call : calls)
+        for (const Call &call : calls())
             all.append(call.text);
         return all;
     }
 
-    QList<Call> calls;
     std::deque<bool> answers;
     bool defaultAnswer = false;
 
 private:
+    QList<Call> m_calls;
+    mutable qsizetype m_seen = 0;
+
     bool nextAnswer()
     {
         if (answers.empty())

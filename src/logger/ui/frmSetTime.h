@@ -1,6 +1,6 @@
 #pragma once
 
-#include "logger/frmTimeDialog.h"
+#include "logger/ui/frmTimeDialog.h"
 
 #include <functional>
 

@@ -1,6 +1,6 @@
-#include "about/frmAbout.h"
+#include "about/ui/frmAbout.h"
 
-#include "about/LineBreakLabel.h"
+#include "about/ui/LineBreakLabel.h"
 #include "platform/Clock.h"
 
 #include <QClipboard>

@@ -5,9 +5,9 @@
 #include "logger/LoggerDetailsReader.h"
 #include "logger/LoggerPackets.h"
 #include "logger/LoggerState.h"
-#include "logger/frmLoggerControls.h"
-#include "platform/GuiFileDialogs.h"
-#include "platform/GuiProgramLauncher.h"
+#include "logger/ui/frmLoggerControls.h"
+#include "platform/ui/GuiFileDialogs.h"
+#include "platform/ui/GuiProgramLauncher.h"
 
 #include <QMainWindow>
 #include <QTimer>

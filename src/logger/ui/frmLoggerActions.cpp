@@ -1,10 +1,10 @@
 // The logger window's actions that change the logger: setting its clock, starting and
 // stopping logging, and downloading its data into a file.
-#include "logger/frmLogger.h"
+#include "logger/ui/frmLogger.h"
 
-#include "logger/frmDownload.h"
-#include "logger/frmSetTime.h"
-#include "logger/frmStartLogging.h"
+#include "logger/ui/frmDownload.h"
+#include "logger/ui/frmSetTime.h"
+#include "logger/ui/frmStartLogging.h"
 
 #include "common/DateTimeDays.h"
 #include "platform/UserPrompts.h"

@@ -1,4 +1,4 @@
-#include "about/LineBreakLabel.h"
+#include "about/ui/LineBreakLabel.h"
 
 LineBreakLabel::LineBreakLabel(const QString &lines, QWidget *parent) : QLabel(parent)
 {

@@ -1,4 +1,4 @@
-#include "link/frmZQ4.h"
+#include "link/ui/frmZQ4.h"
 
 #include "link/SensorLink.h"
 

@@ -1,4 +1,4 @@
-#include "platform/GuiProgramLauncher.h"
+#include "platform/ui/GuiProgramLauncher.h"
 
 #include <QDesktopServices>
 #include <QProcess>

@@ -1,4 +1,4 @@
-#include "logger/frmLoggerControls.h"
+#include "logger/ui/frmLoggerControls.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,4 +1,4 @@
-#include "logger/frmStartLogging.h"
+#include "logger/ui/frmStartLogging.h"
 
 #include "logger/LoggingStart.h"
 

@@ -1,4 +1,4 @@
-#include "logger/frmSetTime.h"
+#include "logger/ui/frmSetTime.h"
 
 #include <QRadioButton>
 

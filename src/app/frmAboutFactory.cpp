@@ -1,6 +1,6 @@
-#include "about/frmAboutFactory.h"
+#include "app/frmAboutFactory.h"
 
-#include "about/frmAbout.h"
+#include "about/ui/frmAbout.h"
 
 #include <QPointer>
 

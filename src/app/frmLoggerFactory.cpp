@@ -1,6 +1,6 @@
-#include "logger/frmLoggerFactory.h"
+#include "app/frmLoggerFactory.h"
 
-#include "logger/frmLogger.h"
+#include "logger/ui/frmLogger.h"
 
 #include <memory>
 

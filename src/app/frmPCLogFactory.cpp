@@ -1,7 +1,7 @@
-#include "pclog/frmPCLogFactory.h"
+#include "app/frmPCLogFactory.h"
 
-#include "pclog/frmPCLog.h"
-#include "platform/GuiFileDialogs.h"
+#include "pclog/ui/frmPCLog.h"
+#include "platform/ui/GuiFileDialogs.h"
 
 #include <memory>
 

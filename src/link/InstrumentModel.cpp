@@ -1,4 +1,4 @@
-#include "InstrumentModel.h"
+#include "link/InstrumentModel.h"
 
 bool IsTemperatureModel(const QString &version)
 {
@@ -12,6 +12,23 @@ QString LogFileModelWord(const QString &version)
     if (blank >= 0 && (length == 4 || length == 5))
         return version.left(length);
     return QStringLiteral("ZQ3&4 ");
+}
+
+bool HasDetailsCommands(const QString &version)
+{
+    const QString model = version.left(3);
+    return model != QLatin1String("ZQ2") && model != QLatin1String("ZQ3");
+}
+
+std::optional<FixedUnits> FixedUnitsOf(const QString &version)
+{
+    if (version.left(3) == QLatin1String("ZQ2"))
+        return FixedUnits{QStringLiteral("ZQ2"), 0};
+    if (version.left(3) == QLatin1String("ZQ4"))
+        return FixedUnits{QStringLiteral("ZQ4"), 1};
+    if (version.left(4) == QLatin1String("VTA1"))
+        return FixedUnits{QStringLiteral("VTA1"), 1};
+    return std::nullopt;
 }
 
 CalibrationChoice ChooseCalibration(const QString &version)

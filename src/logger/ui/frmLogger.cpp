@@ -1,4 +1,4 @@
-#include "logger/frmLogger.h"
+#include "logger/ui/frmLogger.h"
 
 #include "logger/MemoryBar.h"
 #include "logger/MemoryEstimate.h"

@@ -1,4 +1,4 @@
-#include "platform/GuiFileDialogs.h"
+#include "platform/ui/GuiFileDialogs.h"
 
 #include <QDir>
 #include <QFileDialog>

@@ -1,4 +1,4 @@
-#include "logger/frmTimeDialog.h"
+#include "logger/ui/frmTimeDialog.h"
 
 #include "common/DateTimeDays.h"
 #include "common/NamedFormats.h"

@@ -1,6 +1,6 @@
-#include "link/frmZQ4Factory.h"
+#include "app/frmZQ4Factory.h"
 
-#include "link/frmZQ4.h"
+#include "link/ui/frmZQ4.h"
 
 #include <memory>
 

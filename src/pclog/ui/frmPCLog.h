@@ -1,9 +1,9 @@
 #pragma once
 
-#include "LogFileWriter.h"
-#include "LoggingRun.h"
-#include "LoggingRunView.h"
-#include "OutputText.h"
+#include "pclog/LogFileWriter.h"
+#include "pclog/LoggingRun.h"
+#include "pclog/LoggingRunView.h"
+#include "pclog/OutputText.h"
 
 #include <QTimer>
 #include <QWidget>

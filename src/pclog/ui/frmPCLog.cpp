@@ -1,7 +1,7 @@
 #include "frmPCLog.h"
 
-#include "LogPeriods.h"
-#include "WindowTitle.h"
+#include "pclog/LogPeriods.h"
+#include "pclog/WindowTitle.h"
 
 #include "link/SensorLink.h"
 #include "platform/EventPump.h"

@@ -1,4 +1,4 @@
-#include "logger/frmDownload.h"
+#include "logger/ui/frmDownload.h"
 
 #include "logger/DatasetViewer.h"
 
