@@ -4,12 +4,12 @@
 #include "app/PortMenu.h"
 #include "app/StartupOptions.h"
 #include "app/SvgPicture.h"
-#include "common/NumberFormat.h"
 #include "common/NumericText.h"
-#include "link/InstrumentModel.h"
+#include "display/DisplayPoll.h"
 #include "link/SensorLink.h"
 #include "platform/EventPump.h"
 #include "platform/PortTable.h"
+#include "platform/ProgramTitle.h"
 #include "platform/UserPrompts.h"
 
 #include <QAction>
@@ -21,16 +21,7 @@
 #include <QLabel>
 #include <QMenu>
 
-#include <limits>
-
 namespace {
-
-const QString ProgramTitle = QStringLiteral("Quorvel");
-const QString UnitsMolar = QStringLiteral("Units: umol.m-2.s-1");
-const QString UnitsEnergy = QStringLiteral("Units: W.m-2");
-const QString UnitsIlluminance = QStringLiteral("Units: klux");
-constexpr int IlluminanceIndex = 2;
-constexpr int StatusEveryTicks = 10;
 
 void setBold(QWidget *widget, bool bold)
 {
@@ -46,9 +37,11 @@ void setBold(QWidget *widget, bool bold)
 frmDisplay::frmDisplay(SerialPort &port, Clock &clock, EventPump &pump, UserPrompts &prompts,
                        const PortTable *portTable, QWidget *parent)
     : QMainWindow(parent), m_prompts(prompts), m_pump(pump), m_portTable(portTable),
-      m_link(std::make_unique<SensorLink>(port, clock, pump)), m_ui(*this)
+      m_link(std::make_unique<SensorLink>(port, clock, pump)),
+      m_poll(std::make_unique<DisplayPoll>(*m_link, prompts)), m_ui(*this)
 {
     setWindowTitle(ProgramTitle);
+    m_poll->setView(*this);
 
     connect(m_link.get(), &SensorLink::StatusMsg, this, &frmDisplay::mZQ4_StatusMsg);
     connect(m_link.get(), &SensorLink::HideTerminal, this, &frmDisplay::mZQ4_HideTerminal);
@@ -76,6 +69,7 @@ void frmDisplay::releaseLink()
     Timer1.stop();
     // The windows that borrowed the link go before it.
     windows = WindowFactories{};
+    m_poll.reset();
     // Releasing the link closes the port.
     m_link.reset();
 }
@@ -106,16 +100,8 @@ void frmDisplay::startUp(const QString &commandLine)
     m_pump.processEvents();
     Timer1.setInterval(PollIntervalMs);
     Timer1.start();
-    ClearUnits();
-    FindSerialPorts();
-    if (m_link->CommDefault() < 1) {
-        setStatusText(QStringLiteral("VTA1 not found - no serial port selected"));
-    } else {
-        const QStringList ports = m_link->GetCommPorts(false, 16);
-        const int position = m_link->CommDefault();
-        if (position <= ports.size())
-            SetCommPort(ports.at(position - 1));
-    }
+    listPorts(m_poll->searchPorts(m_maxPort));
+    m_poll->openFoundPort();
     QApplication::restoreOverrideCursor();
 
     // The first tick follows the end of start-up at once, so the first readings show
@@ -144,10 +130,8 @@ void frmDisplay::placePictures()
         picture->setGeometry(picture->x(), m_ui.lblDiffuse->y(), side, side);
 }
 
-void frmDisplay::FindSerialPorts()
+void frmDisplay::listPorts(const QStringList &ports)
 {
-    setStatusText(QStringLiteral("Finding serial ports"));
-    const QStringList ports = m_link->GetCommPorts(true, m_maxPort);
     for (const QString &port : ports)
         m_ui.mnuSerialPort->addPort(port, deviceOf(port));
     m_ui.mnuSerialPort->checkItem(0);
@@ -161,240 +145,26 @@ QString frmDisplay::deviceOf(const QString &portCaption) const
     return m_portTable->describe(number);
 }
 
-void frmDisplay::SetCommPort(const QString &port)
-{
-    int number = 0;
-    if (port.contains(QLatin1String("COM"))) {
-        const auto parsed = ToInt16(NumericValue(port.mid(3)));
-        if (parsed)
-            number = *parsed;
-        else
-            m_prompts.message(ProgramTitle, QStringLiteral("SetCommPort Error: Overflow"));
-    }
-    m_link->setCommPort(number);
-    number = m_link->CommPort();
-    m_ui.mnuSerialPort->checkPort(number);
-    if (number != 0) {
-        m_ui.lblVersion->clear();
-        m_ui.lblPower->clear();
-        m_ui.lblLogStatus->clear();
-        ClearUnits();
-        // The next tick sees the empty version and reads the status again.
-        m_link->GetStatus();
-    } else {
-        m_ui.mnuSerialPort->checkItem(0);
-    }
-}
-
 // ---------------------------------------------------------------------------------------
-// The poll
+// The poll and the units options: the work is the poll's
 
 void frmDisplay::Timer1_Timer()
 {
-    if (!m_link)
+    if (!m_poll)
         return;
-    const int port = m_link->CommPort();
-    if (port != 0 && m_link->Connected())
-        pollConnected();
-    else if (port != 0)
-        pollReconnecting();
-    else
-        pollWithoutPort();
-
-    m_previouslyConnected = m_link->Connected();
-    if (m_tickCount < std::numeric_limits<qint16>::max())
-        ++m_tickCount;
-    setStatusText(m_link->Status());
+    m_poll->tick();
     setEnabled(true);
 }
 
-void frmDisplay::pollConnected()
-{
-    m_ui.imgPC[1]->setVisible(true);
-    m_ui.imgSS[1]->setVisible(true);
-    repaint();
-
-    if (m_ui.lblVersion->text().isEmpty() || m_tickCount >= StatusEveryTicks ||
-        !m_previouslyConnected) {
-        m_tickCount = 0;
-        if (m_link->GetStatus()) {
-            m_ui.lblVersion->setText(m_link->Version());
-            m_ui.lblPower->setText(m_link->Power());
-            setFrameCaption(QStringLiteral("Reading ") + m_link->units());
-            ShowUnits();
-            setStatusText(m_link->Status());
-            m_ui.lblLogStatus->setText(m_link->LogStatus());
-            applyLogStatusRule();
-        }
-    } else if (m_link->GetReadings()) {
-        ShowReadings();
-    }
-
-    m_ui.imgPC[0]->setVisible(true);
-    m_ui.imgPC[1]->setVisible(false);
-    m_ui.imgSS[0]->setVisible(true);
-    m_ui.imgSS[1]->setVisible(false);
-}
-
-void frmDisplay::pollReconnecting()
-{
-    m_ui.imgPC[1]->setVisible(true);
-    m_ui.imgSS[0]->setVisible(false);
-    m_ui.imgSS[1]->setVisible(true);
-    repaint();
-
-    m_link->Connect();
-    m_ui.imgSS[0]->setVisible(m_link->Connected());
-    ClearUnits();
-    showInstrumentLines();
-    setFrameCaption(QStringLiteral("Reading ") + m_link->units());
-    ShowReadings();
-
-    m_ui.imgPC[0]->setVisible(true);
-    m_ui.imgPC[1]->setVisible(false);
-    m_ui.imgSS[1]->setVisible(false);
-}
-
-void frmDisplay::pollWithoutPort()
-{
-    m_ui.imgPC[0]->setVisible(true);
-    m_ui.imgPC[1]->setVisible(false);
-    m_ui.imgSS[0]->setVisible(false);
-    m_ui.imgSS[1]->setVisible(false);
-    ClearUnits();
-    // The log status too: the link has cleared it with the port, and the logger menu
-    // must not stay offered for an instrument that is no longer there.
-    showInstrumentLines();
-    setFrameCaption(QStringLiteral("Reading ") + m_link->units());
-    ShowReadings();
-    // A port that closed itself (device unplugged) no longer carries the check mark.
-    m_ui.mnuSerialPort->checkPort(0);
-}
-
-void frmDisplay::showInstrumentLines()
-{
-    m_ui.lblVersion->setText(m_link->Version());
-    m_ui.lblPower->setText(m_link->Power());
-    m_ui.lblLogStatus->setText(m_link->LogStatus());
-    applyLogStatusRule();
-}
-
-void frmDisplay::applyLogStatusRule()
-{
-    const bool show = m_link->LogStatus().size() >= 2 && LoggerFlag;
-    m_ui.lblStatus->setVisible(show);
-    m_ui.lblLogStatus->setVisible(show);
-    m_ui.mnuLogger->setVisible(show);
-}
-
-// ---------------------------------------------------------------------------------------
-// Readings and units display
-
-void frmDisplay::ShowReadings()
-{
-    const QString pattern = m_ui.Option1[IlluminanceIndex]->isChecked() ? QStringLiteral("##0.00")
-                                                                        : QStringLiteral("###0.0");
-    if (m_link->Connected()) {
-        m_ui.lblTotal->setText(FormatNumber(m_link->Total(), pattern));
-        m_ui.lblDiffuse->setText(FormatNumber(m_link->Diffuse(), pattern));
-        m_ui.imgSun[0]->setVisible(!m_link->Sun());
-        m_ui.imgSun[1]->setVisible(m_link->Sun());
-    } else {
-        m_ui.lblTotal->clear();
-        m_ui.lblDiffuse->clear();
-        m_ui.imgSun[0]->setVisible(false);
-        m_ui.imgSun[1]->setVisible(false);
-    }
-}
-
-void frmDisplay::ClearUnits()
-{
-    for (int i = 0; i < 3; ++i) {
-        setUnitsBold(i, false);
-        m_ui.Option1[i]->setChecked(false);
-    }
-}
-
-void frmDisplay::ShowUnits()
-{
-    ClearUnits();
-    const QString units = m_link->units();
-    setFrameCaption(QStringLiteral("Reading ") + units);
-    const QString known[] = {UnitsMolar, UnitsEnergy, UnitsIlluminance};
-    for (int i = 0; i < 3; ++i) {
-        if (units == known[i]) {
-            m_ui.Option1[i]->setChecked(true);
-            setUnitsBold(i, true);
-            return;
-        }
-    }
-    const auto fixed = FixedUnitsOf(m_link->Version());
-    if (fixed && fixed->unitsIndex == 0) {
-        // Fixed molar units (the ZQ2): umol.m-2.s-1, whatever the units line says.
-        setFrameCaption(QStringLiteral("Reading ") + UnitsMolar);
-        m_ui.Option1[0]->setChecked(true);
-        return;
-    }
-    setStatusText(QStringLiteral("Unrecognised units"));
-}
-
-void frmDisplay::setUnitsBold(int index, bool bold)
-{
-    setBold(m_ui.Option1[index], bold);
-    setBold(m_ui.lblOpt[index], bold);
-}
-
-void frmDisplay::setFrameCaption(const QString &caption)
-{
-    m_ui.Frame2->setTitle(caption);
-}
-
-// ---------------------------------------------------------------------------------------
-// Units selection
-
 void frmDisplay::Option1_MouseUp(int index)
 {
-    if (!m_link || index < 0 || index > 2)
-        return;
-    for (int i = 0; i < 3; ++i)
-        setUnitsBold(i, false);
-
-    if (const auto fixed = FixedUnitsOf(m_link->Version())) {
-        refuseUnits(fixed->model, fixed->unitsIndex);
-        return;
-    }
-
-    const bool accepted = m_link->SetUnits(index);
-    if (m_link->CommPort() < 1 || !accepted) {
-        ShowUnits();
-        setStatusText(m_link->Status());
-        return;
-    }
-    if (m_link->GetStatus()) {
-        setFrameCaption(QStringLiteral("Reading ") + m_link->units());
-        selectOnlyOption(index);
-        setUnitsBold(index, true);
-    } else {
-        ShowUnits();
-        setStatusText(m_link->Status());
-    }
+    if (m_poll)
+        m_poll->chooseUnits(index);
 }
 
 void frmDisplay::Option1_KeyUp(int index)
 {
     Option1_MouseUp(index);
-}
-
-void frmDisplay::refuseUnits(const QString &model, int fixedIndex)
-{
-    setStatusText(QStringLiteral("You cannot change units on a ") + model + QStringLiteral("!"));
-    selectOnlyOption(fixedIndex);
-}
-
-void frmDisplay::selectOnlyOption(int index)
-{
-    for (int i = 0; i < 3; ++i)
-        m_ui.Option1[i]->setChecked(i == index);
 }
 
 bool frmDisplay::eventFilter(QObject *watched, QEvent *event)
@@ -418,8 +188,8 @@ bool frmDisplay::eventFilter(QObject *watched, QEvent *event)
 
 void frmDisplay::mnuSerialPort_Click(int index)
 {
-    if (m_link)
-        SetCommPort(m_ui.mnuSerialPort->caption(index));
+    if (m_poll)
+        m_poll->choosePort(m_ui.mnuSerialPort->caption(index));
 }
 
 void frmDisplay::handOver(QWidget *window)
@@ -460,8 +230,7 @@ void frmDisplay::mnuLogger_Click()
     if (!window)
         return;
     handOver(window);
-    // The first poll after the return reads the full status again.
-    m_ui.lblVersion->clear();
+    m_poll->readStatusNextTick();
 }
 
 void frmDisplay::mnuAbout_Click()
@@ -495,14 +264,73 @@ void frmDisplay::closeEvent(QCloseEvent *event)
     event->accept();
 }
 
+void frmDisplay::showError(const QString &description)
+{
+    m_prompts.message(ProgramTitle, QStringLiteral("Error: ") + description);
+}
+
 // ---------------------------------------------------------------------------------------
+// What the poll shows
+
+void frmDisplay::showFields(const InstrumentFields &fields)
+{
+    m_ui.lblVersion->setText(fields.version);
+    m_ui.lblPower->setText(fields.power);
+    m_ui.lblLogStatus->setText(fields.logStatus);
+}
+
+void frmDisplay::setLoggerMenuVisible(bool visible)
+{
+    m_ui.lblStatus->setVisible(visible);
+    m_ui.lblLogStatus->setVisible(visible);
+    m_ui.mnuLogger->setVisible(visible);
+}
+
+void frmDisplay::showReadingCaption(const QString &caption)
+{
+    m_ui.Frame2->setTitle(caption);
+}
+
+void frmDisplay::showReadings(const QString &total, const QString &diffuse, bool sun)
+{
+    m_ui.lblTotal->setText(total);
+    m_ui.lblDiffuse->setText(diffuse);
+    m_ui.imgSun[0]->setVisible(!sun);
+    m_ui.imgSun[1]->setVisible(sun);
+}
+
+void frmDisplay::clearReadings()
+{
+    m_ui.lblTotal->clear();
+    m_ui.lblDiffuse->clear();
+    m_ui.imgSun[0]->setVisible(false);
+    m_ui.imgSun[1]->setVisible(false);
+}
+
+void frmDisplay::showUnitsChoice(int selected, bool bold)
+{
+    for (int i = 0; i < 3; ++i) {
+        m_ui.Option1[i]->setChecked(i == selected);
+        setBold(m_ui.Option1[i], bold && i == selected);
+        setBold(m_ui.lblOpt[i], bold && i == selected);
+    }
+}
+
+void frmDisplay::showActivity(bool sensorFound, bool exchanging)
+{
+    // The marks of an exchange are drawn above the resting pictures.
+    m_ui.imgPC[0]->setVisible(true);
+    m_ui.imgPC[1]->setVisible(exchanging);
+    m_ui.imgSS[0]->setVisible(sensorFound);
+    m_ui.imgSS[1]->setVisible(exchanging);
+}
 
 void frmDisplay::setStatusText(const QString &text)
 {
     m_ui.statusText->setText(text);
 }
 
-void frmDisplay::showError(const QString &description)
+void frmDisplay::checkPort(int number)
 {
-    m_prompts.message(ProgramTitle, QStringLiteral("Error: ") + description);
+    m_ui.mnuSerialPort->checkPort(number);
 }
