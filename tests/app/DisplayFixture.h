@@ -1,29 +1,17 @@
 #pragma once
 
 // The main window and its poll on fake serial ports and a virtual clock: simulated
-// instruments or scripted far ends on chosen port numbers, message boxes recorded.
-#include "Instrument.h"
+// instruments or a scripted far end on chosen port numbers, message boxes recorded.
 #include "QtPrinters.h"
 #include "RecordingPrompts.h"
 #include "ScriptedLine.h"
 #include "SimulatedLine.h"
-#include "app/DisplayControls.h"
-#include "app/OptionButton.h"
-#include "app/PortMenu.h"
 #include "app/frmDisplay.h"
 #include "link/SensorLink.h"
 #include "platform/FakeEventPump.h"
-#include "platform/FakeSerialPort.h"
-#include "platform/VirtualClock.h"
-
-#include <QAction>
-#include <QGroupBox>
-#include <QLabel>
-#include <QMenu>
 
 #include <gtest/gtest.h>
 
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -31,29 +19,20 @@
 class DisplayFixture : public ::testing::Test
 {
 protected:
-    // The window holds the link, which holds the port: it goes first.
-    ~DisplayFixture() override { window.reset(); }
-
     // Far ends on ports 1 to 16, one letter per port from port 1: s silent, h held by
-    // another program, - failing to open (also every port after the last letter); 2 3 4 5
-    // V a simulated ZQ2, ZQ3 v2, ZQ4, ZQ5 or VTA1; S a scripted ZQ5 in W.m-2 (`far`)
-    // reading 123.4 and 56.7 in sun.
+    // another program, - failing to open (so is every port after the last letter), 5 a
+    // simulated ZQ5, S a scripted ZQ5 in W.m-2 (`scripted`) reading 123.4 and 56.7 in sun.
     void setFarEnds(const char *ports)
     {
         simulated.clear(), instruments.clear(), scripted.reset();
-        const std::map<char, SimModel> models = {{'2', SimModel::ZQ2},
-                                                 {'3', SimModel::ZQ3v2},
-                                                 {'4', SimModel::ZQ4},
-                                                 {'5', SimModel::ZQ5},
-                                                 {'V', SimModel::VTA1}};
         for (int number = 1; number <= 16; ++number) {
             const char code = number <= int(qstrlen(ports)) ? ports[number - 1] : '-';
             FakeLine &line = port.addLine(number);
             line.openError = code == 'h'   ? SerialPort::ErrorPortAlreadyOpen
                              : code == '-' ? SerialPort::ErrorOpenFailed
                                            : 0;
-            if (models.count(code)) {
-                instruments.push_back(std::make_unique<Instrument>(clock, models.at(code)));
+            if (code == '5') {
+                instruments.push_back(std::make_unique<Instrument>(clock, SimModel::ZQ5));
                 simulated.push_back(std::make_unique<SimulatedLine>(*instruments.back(), line));
             }
             if (code == 'S') {
@@ -78,23 +57,16 @@ protected:
         return all.join(' ').toStdString();
     }
 
-    // A fresh main window on the far ends of `ports`, started with `commandLine`.
-    void startWindow(const char *ports, const QString &commandLine,
-                     const PortTable *table = nullptr)
+    // A fresh main window on the far ends of `ports`.
+    void newWindow(const char *ports, const PortTable *table = nullptr)
     {
         window.reset();
         setFarEnds(ports);
         window = std::make_unique<frmDisplay>(port, clock, pump, prompts, table);
-        window->startUp(commandLine);
     }
     // One tick of the main window's poll, 2 s after the one before.
-    void tick()
-    {
-        clock.advanceSeconds(2.0);
-        window->Timer1_Timer();
-    }
+    void tick() { clock.advanceSeconds(2.0), window->Timer1_Timer(); }
     const DisplayControls &ui() const { return window->controls(); }
-    static bool shown(const QWidget *widget) { return !widget->isHidden(); }
 
     VirtualClock clock;
     FakeSerialPort port{clock};
@@ -103,5 +75,6 @@ protected:
     std::vector<std::unique_ptr<Instrument>> instruments;
     std::vector<std::unique_ptr<SimulatedLine>> simulated;
     std::unique_ptr<ScriptedLine> scripted;
+    // The window holds the link, which holds the port: it goes first.
     std::unique_ptr<frmDisplay> window;
 };

@@ -4,9 +4,11 @@
 #include "LocaleGuard.h"
 #include "display/DisplayPoll.h"
 
+#include <map>
+
 namespace {
 
-// What the window shows, one text per place ("readings" -> "123.4 56.7 sun").
+// What the window shows, one text per place ("readings": "123.4 56.7 sun").
 using Screen = std::map<std::string, std::string>;
 
 class RecordingView : public DisplayView
@@ -15,25 +17,22 @@ public:
     bool loggerFlag() const override { return logger; }
     void showFields(const InstrumentFields &f) override
     {
-        set("fields", f.version + "/" + f.power + "/" + f.logStatus);
+        set("fields", f.version + '/' + f.power + '/' + f.logStatus);
     }
-    void setLoggerMenuVisible(bool visible) override
-    {
-        set("logger", visible ? "shown" : "hidden");
-    }
+    void setLoggerMenuVisible(bool shown) override { set("logger", shown ? "shown" : "hidden"); }
     void showReadingCaption(const QString &caption) override { set("caption", caption); }
     void showReadings(const QString &total, const QString &diffuse, bool sun) override
     {
-        set("readings", total + " " + diffuse + (sun ? " sun" : " clouds"));
+        set("readings", total + ' ' + diffuse + (sun ? " sun" : " clouds"));
     }
     void clearReadings() override { set("readings", ""); }
-    void showUnitsChoice(int selected, bool bold) override
+    void showUnitsChoice(int chosen, bool bold) override
     {
-        set("units", QString::number(selected) + (bold ? " bold" : ""));
+        set("units", QString::number(chosen) + (bold ? " bold" : ""));
     }
-    void showActivity(bool sensorFound, bool exchanging) override
+    void showActivity(bool found, bool busy) override
     {
-        set("sensor", QString(sensorFound ? "found" : "none") + (exchanging ? " busy" : ""));
+        set("sensor", QString(found ? "found" : "none") + (busy ? " busy" : ""));
     }
     // The pictures as painted before an exchange.
     void paintNow() override { screen["painted"] = screen["sensor"]; }
@@ -46,9 +45,9 @@ public:
 };
 
 // `screen` with the changes "place=text;place=text" made.
-Screen changed(Screen screen, const char *changes)
+Screen changed(Screen screen, const std::string &changes)
 {
-    for (const QString &change : QString(changes).split(';', Qt::SkipEmptyParts))
+    for (const QString &change : QString::fromStdString(changes).split(';', Qt::SkipEmptyParts))
         screen[change.section('=', 0, 0).toStdString()] = change.section('=', 1).toStdString();
     return screen;
 }
@@ -56,245 +55,173 @@ Screen changed(Screen screen, const char *changes)
 class PollTest : public DisplayFixture
 {
 protected:
-    PollTest() { rebuild(""); }
-    ~PollTest() override { poll.reset(), link.reset(); }
-
-    // A fresh link and poll on the far ends of `ports`.
-    void rebuild(const char *ports)
+    // The link and the poll on the far ends of `ports`.
+    void startOn(const char *ports)
     {
-        poll.reset(), link.reset();
         setFarEnds(ports);
-        view.screen.clear();
         link = std::make_unique<SensorLink>(port, clock, pump);
         poll = std::make_unique<DisplayPoll>(*link, prompts);
         poll->setView(view);
     }
 
     // "search N" (the start-up on ports 1..N), "tick [N]", "port CAPTION", "units N",
-    // "answer COMMAND REPLY" and "silence COMMAND" (at the scripted far end), "unplug".
-    void act(const QByteArray &action)
+    // "answer COMMAND REPLY" and "silence COMMAND" (at the scripted far end), "unplug";
+    // several joined by "|".
+    void act(const QByteArray &actions)
     {
-        const QByteArray verb = action.split(' ').first();
-        const QByteArray rest = action.mid(verb.size() + 1);
-        const QByteArray first = rest.split(' ').first();
-        if (verb == "search") {
-            view.set("menu", poll->searchPorts(rest.toInt()).join(' '));
-            poll->openFoundPort();
+        for (const QByteArray &action : actions.split('|')) {
+            const QByteArray verb = action.split(' ').first();
+            const QByteArray rest = action.mid(verb.size() + 1);
+            if (verb == "search") {
+                view.set("menu", poll->searchPorts(rest.toInt()).join(' '));
+                poll->openFoundPort();
+            }
+            for (int n = 0; verb == "tick" && n < std::max(1, rest.toInt()); ++n)
+                clock.advanceSeconds(2.0), poll->tick();
+            if (verb == "port")
+                poll->choosePort(QString::fromLatin1(rest));
+            if (verb == "units")
+                poll->chooseUnits(rest.toInt());
+            if (verb == "answer")
+                scripted->on(rest.split(' ').first(), rest.mid(rest.indexOf(' ') + 1));
+            if (verb == "silence")
+                scripted->silence(rest);
+            if (verb == "unplug")
+                port.unplug();
         }
-        for (int n = 0; verb == "tick" && n < std::max(1, rest.toInt()); ++n) {
-            clock.advanceSeconds(2.0);
-            poll->tick();
-        }
-        if (verb == "port")
-            poll->choosePort(QString::fromLatin1(rest));
-        if (verb == "units")
-            poll->chooseUnits(rest.toInt());
-        if (verb == "answer")
-            scripted->on(first, rest.mid(first.size() + 1));
-        if (verb == "silence")
-            scripted->silence(rest);
-        if (verb == "unplug")
-            port.unplug();
     }
 
-    struct Step
-    {
-        const char *action;
-        const char *written;
-        const char *changes; // on the screen; every other place stays as it was
-    };
+    // Each step: an action, what it writes, and what it changes on the screen (every
+    // other place must stay as it was).
+    using Step = std::tuple<std::string, const char *, std::string>;
     void run(std::initializer_list<Step> steps)
     {
-        Screen expected = view.screen;
-        for (const Step &step : steps) {
-            SCOPED_TRACE(step.action);
-            act(step.action);
-            EXPECT_EQ(written(), step.written);
-            expected = changed(expected, step.changes);
+        for (const auto &[action, bytes, changes] : steps) {
+            SCOPED_TRACE(action);
+            const Screen expected = changed(view.screen, changes);
+            act(QByteArray::fromStdString(action));
+            EXPECT_EQ(written(), bytes);
             EXPECT_EQ(view.screen, expected);
         }
     }
 
     RecordingView view;
+    // The link goes after the poll that uses it, both before the fake port.
     std::unique_ptr<SensorLink> link;
     std::unique_ptr<DisplayPoll> poll;
 };
 
-TEST_F(PollTest, FullStatusOnTheFirstAndEveryTenthTickThenALostPort)
+TEST_F(PollTest, FullStatusOnTheFirstAndEveryTenthTickThenOtherPortsAndALostOne)
 {
-    rebuild("sS");
+    startOn("sS-h5-s");
     view.logger = true;
     run({
-        {"search 16", "1:R 2:RRI",
-         "menu=COM 1 COM 2;units=-1;status=Finding serial ports;port=2;fields=//"},
-        {"tick", "2:RI",
-         "painted=none busy;fields=ZQ5 v3.2/Battery 3612mV/Logging;logger=shown;"
-         "caption=Reading Units: W.m-2;units=1 bold;sensor=found;"
-         "status=ZQ5  5523 connected on COM 2"},
-        {"tick", "2:RS", "painted=found busy;readings=123.4 56.7 sun"},
-        {"tick 8", "2:RSRSRSRSRSRSRSRS", ""},
-        {"tick", "2:RI", ""},
-        {"tick 9", "2:RSRSRSRSRSRSRSRSRS", ""},
-        {"tick", "2:RI", ""},
-        // A reply that never ends leaves the readings as they were.
-        {"answer S S99,1,0", "", ""},
-        {"tick", "2:RS", "status=GetReadings command failed"},
-        {"answer S S1,2,0\r", "", ""},
-        {"tick", "2:RS", "readings=1.0 2.0 clouds;status=ZQ5  5523 connected on COM 2"},
-        // The tick that meets the lost port says so; the next one shows no port.
-        {"unplug", "", ""},
-        {"tick", "", "status=Lost COM 2: The device has been disconnected"},
-        {"tick", "",
-         "fields=//;logger=hidden;caption=Reading ;readings=;units=-1;sensor=none;port=0"},
-        {"tick 3", "", ""},
-    });
-}
-
-TEST_F(PollTest, SilentInstrumentIsCalledOnceATickUntilItAnswers)
-{
-    rebuild("ssh-S");
-    scripted->silence("R");
-    run({
         // A port held by another program is listed; one that fails to open is not.
-        {"search 16", "1:R 2:R 5:R",
-         "menu=COM 1 COM 2 COM 3 COM 5;units=-1;status=VTA1 not found - no serial port selected"},
-        {"port COM 5", "5:R", "port=5;fields=//"},
-        {"tick", "5:R",
-         "painted=none busy;sensor=none;logger=hidden;caption=Reading ;readings=;"
-         "status=VTA1 not found on COM 5"},
-        {"tick 2", "5:RR", ""},
-        {"answer R \r\n\xAF", "", ""},
-        // Connected: the link's readings (none yet) until the next tick reads the status.
-        {"tick", "5:R", "sensor=found;readings=0.0 0.0 clouds"},
+        {"search 16", "1:R 2:RRI 5:R 7:R",
+         "menu=COM 1 COM 2 COM 4 COM 5 COM 7;units=-1;status=Finding serial ports;port=2;"
+         "fields=//"},
+        {"tick", "2:RI",
+         "painted=none busy;fields=ZQ5 v3.2/Battery 3612mV/Logging;logger=shown;sensor=found;"
+         "caption=Reading Units: W.m-2;units=1 bold;status=ZQ5  5523 connected on COM 2"},
+        {"tick", "2:RS", "painted=found busy;readings=123.4 56.7 sun"},
+        // The tenth tick after a full status reads it again.
+        {"tick 9", "2:RSRSRSRSRSRSRSRSRI", ""},
+        {"tick 10", "2:RSRSRSRSRSRSRSRSRSRI", ""},
+        // A reply that never ends leaves the readings as they were.
+        {"answer S S99,1,0|tick", "2:RS", "status=GetReadings command failed"},
+        {"answer S S1,2,0\r|tick", "2:RS",
+         "readings=1.0 2.0 clouds;status=ZQ5  5523 connected on COM 2"},
+        // Another port: what the last instrument showed is gone until the next tick.
+        {"port COM 5", "5:RI", "port=5;fields=//;units=-1"},
         {"tick", "5:RI",
-         "painted=found busy;fields=ZQ5 v3.2/Battery 3612mV/Logging;"
-         "caption=Reading Units: W.m-2;units=1 bold;status=ZQ5  5523 connected on COM 5"},
-        {"tick", "5:RS", "readings=123.4 56.7 sun"},
-    });
-}
-
-TEST_F(PollTest, ChosenPortIsOpenedAndAskedForItsStatus)
-{
-    rebuild("--5---s----4");
-    run({
-        {"search 16", "3:RRI 7:R 12:R",
-         "menu=COM 3 COM 7 COM 12;units=-1;status=Finding serial ports;port=3;fields=//"},
-        {"tick", "3:RI",
-         "painted=none busy;fields=ZQ5 v3.2/3612mV/Stopped;logger=hidden;sensor=found;"
-         "caption=Reading Units: umol.m-2.s-1;units=0 bold;status=ZQ5  5523 connected on COM 3"},
-        {"port COM 12", "12:RI", "port=12;fields=//;units=-1"},
+         "fields=ZQ5 v3.2/3612mV/Stopped;caption=Reading Units: umol.m-2.s-1;units=0 bold;"
+         "status=ZQ5  5523 connected on COM 5"},
         {"port None", "", "port=0"},
-        {"port COM 7", "7:R", "port=7"},
-        {"port COM 3", "3:RI", "port=3"},
-        {"port COM 3", "3:RI", ""},
-        {"port COM 99999", "", "port=0"},
         // Units chosen without a port: the link's (none) and its status.
-        {"units 2", "", "caption=Reading ;status=No serial port selected"},
+        {"units 2", "", "units=-1;caption=Reading ;status=No serial port selected"},
+        {"port COM 7", "7:R", "port=7;fields=//;units=-1"},
+        {"port COM 99999", "", "port=0"},
+        {"port COM 2|port COM 2", "2:RIRI", "port=2"},
+        // The tick that meets the lost port says so; the next one shows no port.
+        {"unplug|tick", "", "status=Lost COM 2: The device has been disconnected"},
+        {"tick 4", "",
+         "fields=//;logger=hidden;caption=Reading ;readings=;units=-1;sensor=none;port=0"},
     });
     ASSERT_EQ(prompts.texts(), QStringList{"SetCommPort Error: Overflow"});
     EXPECT_EQ(prompts.calls()[0].title, "Quorvel");
 }
 
-TEST_F(PollTest, StatusAndReadingsShowByTheUnits)
+TEST_F(PollTest, SilentInstrumentIsCalledOnceATickUntilItAnswers)
 {
-    const struct
-    {
-        const char *status; // version, units and log status
-        bool loggerFlag;
-        const char *readings;
-        const char *shown;
-        bool german = false;
-    } cases[] = {
-        {"ZQ5 v3.2\rUnits: W.m-2\rLogging", true, "S1234.56,987.64,1\r",
-         "caption=Reading Units: W.m-2;units=1 bold;logger=shown;readings=1234.6 987.6 sun"},
-        {"ZQ5 v3.2\rUnits: umol.m-2.s-1\rStopped", true, "S12345.6,2100,0\r",
-         "caption=Reading Units: umol.m-2.s-1;units=0 bold;logger=shown;"
-         "readings=12345.6 2100.0 clouds"},
-        {"ZQ5 v3.2\rUnits: klux\rOn", true, "S103.456,7,1\r",
-         "caption=Reading Units: klux;units=2 bold;logger=shown;readings=103.46 7.00 sun"},
-        {"ZQ5 v3.2\rUnits: lumens\rX", true, "S1,2,0\r",
-         "caption=Reading Units: lumens;units=-1;logger=hidden;readings=1.0 2.0 clouds;"
-         "status=ZQ5  5523 connected on COM 1"},
-        // A ZQ2 measures molar units whatever it reports.
-        {"ZQ2 v1.4\rUnits: ?\r", true, "S1,2,0\r",
-         "caption=Reading Units: umol.m-2.s-1;units=0;logger=hidden;readings=1.0 2.0 clouds"},
-        {"ZQ5 v3.2\rUnits: W.m-2\rLogging", false, "S1234.56,0.5,0\r",
-         "logger=hidden;readings=1234,6 0,5 clouds", true},
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.status);
-        const LocaleGuard locale(c.german ? QLocale(QLocale::German, QLocale::Germany)
-                                          : QLocale(QLocale::English, QLocale::UnitedKingdom));
-        rebuild("S");
-        QByteArrayList status = QByteArray(c.status).split('\r');
-        scripted->on("I", "I" + status[0] + "\r" + status[1] + "\rBattery 3612mV\r5523\r" +
-                              status[2] + "\r");
-        scripted->on("S", c.readings);
-        view.logger = c.loggerFlag;
-        act("port COM 1");
-        act("tick 2");
-        const Screen expected = changed(view.screen, c.shown);
-        EXPECT_EQ(view.screen, expected);
-    }
-}
-
-TEST_F(PollTest, UnitsChoiceReachesTheInstrumentOrPutsBackTheReportedUnits)
-{
-    rebuild("S");
-    act("port COM 1");
-    act("tick 2");
-    written();
+    startOn("s---S");
+    scripted->silence("R");
     run({
-        {"answer U2 U2OK\rTEST:", "", ""},
-        {"units 2", "1:RTU2RI", "units=2 bold"},
-        {"tick", "1:RS", "readings=123.40 56.70 sun"},
-        {"answer U0 U0OK\rTEST:", "", ""},
-        {"units 0", "1:RTU0RI", "units=0 bold"},
-        {"tick", "1:RS", "readings=123.4 56.7 sun"},
-        // Refused or unanswered: the units the instrument reports.
-        {"answer U2 U2NO\rTEST:", "", ""},
-        {"units 2", "1:RTU2R", "units=1 bold;status=SetUnits command failed"},
-        {"silence U2", "", ""},
-        {"units 2", "1:RTU2R", ""},
-        {"units 3", "", ""},
-        {"units -1", "", ""},
-        {"answer U2 U2OK\rTEST:", "", ""},
-        {"silence I", "", ""},
-        {"units 2", "1:RTU2RI", "units=-1;caption=Reading ;status=GetStatus command failed"},
+        {"search 16", "1:R 5:R",
+         "menu=COM 1 COM 5;units=-1;status=VTA1 not found - no serial port selected"},
+        {"port COM 5", "5:R", "port=5;fields=//"},
+        {"tick 3", "5:RRR",
+         "painted=none busy;sensor=none;logger=hidden;caption=Reading ;readings=;"
+         "status=VTA1 not found on COM 5"},
+        // Connected: the link's readings (none yet) until the next tick reads the status.
+        {"answer R \r\n\xAF|tick", "5:R", "sensor=found;readings=0.0 0.0 clouds"},
+        {"tick", "5:RI",
+         "painted=found busy;fields=ZQ5 v3.2/Battery 3612mV/Logging;"
+         "caption=Reading Units: W.m-2;units=1 bold;status=ZQ5  5523 connected on COM 5"},
     });
 }
 
-TEST_F(PollTest, ModelsWithFixedUnitsRefuseEveryChange)
+// The units chosen reach the instrument, or the units it reports come back; what the
+// status shows by the model, its units and its log status; the models with fixed units
+// refuse every change.
+TEST_F(PollTest, UnitsChoiceAndUnitsShownByTheModel)
 {
-    const struct
-    {
-        const char *ports;
-        const char *refusal;
-        const char *units;
-    } models[] = {{"2", "You cannot change units on a ZQ2!", "0"},
-                  {"4", "You cannot change units on a ZQ4!", "1"},
-                  {"V", "You cannot change units on a VTA1!", "1"}};
-    for (const auto &model : models) {
-        for (const char *choice : {"units 0", "units 1", "units 2"}) {
-            SCOPED_TRACE(std::string(model.refusal) + " " + choice);
-            rebuild(model.ports);
-            act("port COM 1");
-            act("tick");
-            written();
-            EXPECT_EQ(view.screen["units"], std::string(model.units) + " bold");
-            const Screen before = view.screen;
-            act(choice);
-            EXPECT_EQ(written(), "");
-            EXPECT_EQ(
-                view.screen,
-                changed(
-                    before,
-                    (std::string("units=") + model.units + ";status=" + model.refusal).c_str()));
-            // The refusal stays until the next tick shows the link's status.
-            act("tick");
-            EXPECT_EQ(view.screen["status"], link->Status().toStdString());
-        }
-    }
+    // Readings in the locale's numbers.
+    const LocaleGuard german(QLocale(QLocale::German, QLocale::Germany));
+    startOn("S");
+    view.logger = true;
+    act("port COM 1|tick 2");
+    written();
+    const std::string connected = "5523 connected on COM 1";
+    run({
+        {"answer U2 U2OK\rTEST:|units 2", "1:RTU2RI", "units=2 bold"},
+        {"tick", "1:RS", "readings=123,40 56,70 sun"},
+        {"answer U0 U0OK\rTEST:|units 0", "1:RTU0RI", "units=0 bold"},
+        {"tick", "1:RS", "readings=123,4 56,7 sun"},
+        // Refused or unanswered: the units the instrument reports.
+        {"answer U2 U2NO\rTEST:|units 2", "1:RTU2R", "units=1 bold;status=SetUnits command failed"},
+        {"silence U2|units 2", "1:RTU2R", ""},
+        {"units 3|units -1", "", ""},
+        {"answer U2 U2OK\rTEST:|silence I|units 2", "1:RTU2RI",
+         "units=-1;caption=Reading ;status=GetStatus command failed"},
+        // "Unrecognised units" gives way to the link's status within the tick.
+        {"answer I IZQ5 v3.2\rUnits: lumens\rBattery 3612mV\r5523\rX\r|port COM 1|tick", "1:RIRI",
+         "fields=ZQ5 v3.2/Battery 3612mV/X;caption=Reading Units: lumens;logger=hidden;"
+         "status=ZQ5  " +
+             connected},
+        {"answer I IZQ5 v3.2\rUnits: umol.m-2.s-1\rBattery 3612mV\r5523\rOn\r|port COM 1|tick",
+         "1:RIRI",
+         "fields=ZQ5 v3.2/Battery 3612mV/On;caption=Reading Units: umol.m-2.s-1;"
+         "units=0 bold;logger=shown"},
+        // A ZQ2 measures molar units whatever it reports.
+        {"answer I IZQ2 v1.4\rUnits: ?\rBattery 3612mV\r5523\r\r|port COM 1|tick", "1:RIRI",
+         "fields=ZQ2 v1.4/Battery 3612mV/;units=0;logger=hidden;status=ZQ2  " + connected},
+        // The refusal stays until the next tick shows the link's status.
+        {"units 1", "", "status=You cannot change units on a ZQ2!"},
+        {"units 0|units 2", "", ""},
+        {"tick", "1:RS", "status=ZQ2  " + connected},
+        {"answer I IZQ4 v2.3\rUnits: W.m-2\rBattery 3612mV\r5523\rOn\r|port COM 1|tick", "1:RIRI",
+         "fields=ZQ4 v2.3/Battery 3612mV/On;caption=Reading Units: W.m-2;units=1 bold;"
+         "logger=shown;status=ZQ4  " +
+             connected},
+        {"units 0", "", "units=1;status=You cannot change units on a ZQ4!"},
+        {"units 1|units 2", "", ""},
+        {"answer I IVTA1 v1.0\rUnits: ?\rBattery 3612mV\r5523\rOn\r|port COM 1|tick", "1:RIRI",
+         "fields=VTA1 v1.0/Battery 3612mV/On;caption=Reading Units: ?;units=-1;"
+         "status=VTA1  " +
+             connected},
+        {"units 2", "", "units=1;status=You cannot change units on a VTA1!"},
+        {"units 0|units 1", "", ""},
+    });
 }
 
 } // namespace
