@@ -38,7 +38,7 @@ frmDisplay::frmDisplay(SerialPort &port, Clock &clock, EventPump &pump, UserProm
                        const PortTable *portTable, QWidget *parent)
     : QMainWindow(parent), m_prompts(prompts), m_pump(pump), m_portTable(portTable),
       m_link(std::make_unique<SensorLink>(port, clock, pump)),
-      m_poll(std::make_unique<DisplayPoll>(*m_link, prompts)), m_ui(*this)
+      m_poll(std::make_unique<DisplayPoll>(*m_link, prompts)), m_controls(*this)
 {
     setWindowTitle(ProgramTitle);
     m_poll->setView(*this);
@@ -50,12 +50,13 @@ frmDisplay::frmDisplay(SerialPort &port, Clock &clock, EventPump &pump, UserProm
     });
 
     connect(&Timer1, &QTimer::timeout, this, &frmDisplay::Timer1_Timer);
-    connect(m_ui.mnuSerialPort, &PortMenu::chosen, this, &frmDisplay::mnuSerialPort_Click);
-    connect(m_ui.mnuTestTerminal, &QAction::triggered, this, &frmDisplay::mnuTestTerminal_Click);
-    connect(m_ui.mnuPCLog, &QAction::triggered, this, &frmDisplay::mnuPCLog_Click);
-    connect(m_ui.mnuLogger, &QAction::triggered, this, &frmDisplay::mnuLogger_Click);
-    connect(m_ui.mnuAbout, &QAction::triggered, this, &frmDisplay::mnuAbout_Click);
-    for (OptionButton *option : m_ui.Option1)
+    connect(m_controls.mnuSerialPort, &PortMenu::chosen, this, &frmDisplay::mnuSerialPort_Click);
+    connect(m_controls.mnuTestTerminal, &QAction::triggered, this,
+            &frmDisplay::mnuTestTerminal_Click);
+    connect(m_controls.mnuPCLog, &QAction::triggered, this, &frmDisplay::mnuPCLog_Click);
+    connect(m_controls.mnuLogger, &QAction::triggered, this, &frmDisplay::mnuLogger_Click);
+    connect(m_controls.mnuAbout, &QAction::triggered, this, &frmDisplay::mnuAbout_Click);
+    for (OptionButton *option : m_controls.Option1)
         option->installEventFilter(this);
 }
 
@@ -76,7 +77,7 @@ void frmDisplay::releaseLink()
 
 QString frmDisplay::statusBarText() const
 {
-    return m_ui.statusText->text();
+    return m_controls.statusText->text();
 }
 
 // ---------------------------------------------------------------------------------------
@@ -86,7 +87,7 @@ void frmDisplay::startUp(const QString &commandLine)
 {
     const StartupOptions options = StartupOptions::parse(commandLine);
     TestMenuFlag = options.testMenu;
-    m_ui.mnuTest->menuAction()->setVisible(TestMenuFlag);
+    m_controls.mnuTest->menuAction()->setVisible(TestMenuFlag);
     LoggerFlag = options.logger;
     if (options.maxPortOverflow)
         showError(QStringLiteral("Overflow"));
@@ -120,21 +121,21 @@ void frmDisplay::placePictures()
 {
     // The computer directly above the sensor, level with the readings frame's upper
     // half; the sky picture a square level with the diffuse reading.
-    const int half = m_ui.Frame1->y() / 2;
-    for (SvgPicture *picture : m_ui.imgPC)
+    const int half = m_controls.Frame1->y() / 2;
+    for (SvgPicture *picture : m_controls.imgPC)
         picture->move(picture->x(), std::max(0, half - picture->height()));
-    for (SvgPicture *picture : m_ui.imgSS)
+    for (SvgPicture *picture : m_controls.imgSS)
         picture->move(picture->x(), half);
-    const int side = m_ui.lblDiffuse->height();
-    for (SvgPicture *picture : m_ui.imgSun)
-        picture->setGeometry(picture->x(), m_ui.lblDiffuse->y(), side, side);
+    const int side = m_controls.lblDiffuse->height();
+    for (SvgPicture *picture : m_controls.imgSun)
+        picture->setGeometry(picture->x(), m_controls.lblDiffuse->y(), side, side);
 }
 
 void frmDisplay::listPorts(const QStringList &ports)
 {
     for (const QString &port : ports)
-        m_ui.mnuSerialPort->addPort(port, deviceOf(port));
-    m_ui.mnuSerialPort->checkItem(0);
+        m_controls.mnuSerialPort->addPort(port, deviceOf(port));
+    m_controls.mnuSerialPort->checkItem(0);
 }
 
 QString frmDisplay::deviceOf(const QString &portCaption) const
@@ -170,7 +171,7 @@ void frmDisplay::Option1_KeyUp(int index)
 bool frmDisplay::eventFilter(QObject *watched, QEvent *event)
 {
     for (int i = 0; i < 3; ++i) {
-        if (watched != m_ui.Option1[i])
+        if (watched != m_controls.Option1[i])
             continue;
         if (event->type() == QEvent::MouseButtonRelease) {
             Option1_MouseUp(i);
@@ -189,7 +190,7 @@ bool frmDisplay::eventFilter(QObject *watched, QEvent *event)
 void frmDisplay::mnuSerialPort_Click(int index)
 {
     if (m_poll)
-        m_poll->choosePort(m_ui.mnuSerialPort->caption(index));
+        m_poll->choosePort(m_controls.mnuSerialPort->caption(index));
 }
 
 void frmDisplay::handOver(QWidget *window)
@@ -250,7 +251,7 @@ void frmDisplay::mZQ4_StatusMsg(const QString &strStatus)
 {
     setStatusText(strStatus);
     // The search holds the thread: draw the text now.
-    m_ui.statusText->repaint();
+    m_controls.statusText->repaint();
 }
 
 void frmDisplay::mZQ4_HideTerminal()
@@ -274,63 +275,63 @@ void frmDisplay::showError(const QString &description)
 
 void frmDisplay::showFields(const InstrumentFields &fields)
 {
-    m_ui.lblVersion->setText(fields.version);
-    m_ui.lblPower->setText(fields.power);
-    m_ui.lblLogStatus->setText(fields.logStatus);
+    m_controls.lblVersion->setText(fields.version);
+    m_controls.lblPower->setText(fields.power);
+    m_controls.lblLogStatus->setText(fields.logStatus);
 }
 
 void frmDisplay::setLoggerMenuVisible(bool visible)
 {
-    m_ui.lblStatus->setVisible(visible);
-    m_ui.lblLogStatus->setVisible(visible);
-    m_ui.mnuLogger->setVisible(visible);
+    m_controls.lblStatus->setVisible(visible);
+    m_controls.lblLogStatus->setVisible(visible);
+    m_controls.mnuLogger->setVisible(visible);
 }
 
 void frmDisplay::showReadingCaption(const QString &caption)
 {
-    m_ui.Frame2->setTitle(caption);
+    m_controls.Frame2->setTitle(caption);
 }
 
 void frmDisplay::showReadings(const QString &total, const QString &diffuse, bool sun)
 {
-    m_ui.lblTotal->setText(total);
-    m_ui.lblDiffuse->setText(diffuse);
-    m_ui.imgSun[0]->setVisible(!sun);
-    m_ui.imgSun[1]->setVisible(sun);
+    m_controls.lblTotal->setText(total);
+    m_controls.lblDiffuse->setText(diffuse);
+    m_controls.imgSun[0]->setVisible(!sun);
+    m_controls.imgSun[1]->setVisible(sun);
 }
 
 void frmDisplay::clearReadings()
 {
-    m_ui.lblTotal->clear();
-    m_ui.lblDiffuse->clear();
-    m_ui.imgSun[0]->setVisible(false);
-    m_ui.imgSun[1]->setVisible(false);
+    m_controls.lblTotal->clear();
+    m_controls.lblDiffuse->clear();
+    m_controls.imgSun[0]->setVisible(false);
+    m_controls.imgSun[1]->setVisible(false);
 }
 
 void frmDisplay::showUnitsChoice(int selected, bool bold)
 {
     for (int i = 0; i < 3; ++i) {
-        m_ui.Option1[i]->setChecked(i == selected);
-        setBold(m_ui.Option1[i], bold && i == selected);
-        setBold(m_ui.lblOpt[i], bold && i == selected);
+        m_controls.Option1[i]->setChecked(i == selected);
+        setBold(m_controls.Option1[i], bold && i == selected);
+        setBold(m_controls.lblOpt[i], bold && i == selected);
     }
 }
 
 void frmDisplay::showActivity(bool sensorFound, bool exchanging)
 {
     // The marks of an exchange are drawn above the resting pictures.
-    m_ui.imgPC[0]->setVisible(true);
-    m_ui.imgPC[1]->setVisible(exchanging);
-    m_ui.imgSS[0]->setVisible(sensorFound);
-    m_ui.imgSS[1]->setVisible(exchanging);
+    m_controls.imgPC[0]->setVisible(true);
+    m_controls.imgPC[1]->setVisible(exchanging);
+    m_controls.imgSS[0]->setVisible(sensorFound);
+    m_controls.imgSS[1]->setVisible(exchanging);
 }
 
 void frmDisplay::setStatusText(const QString &text)
 {
-    m_ui.statusText->setText(text);
+    m_controls.statusText->setText(text);
 }
 
 void frmDisplay::checkPort(int number)
 {
-    m_ui.mnuSerialPort->checkPort(number);
+    m_controls.mnuSerialPort->checkPort(number);
 }

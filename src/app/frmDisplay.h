@@ -92,7 +92,7 @@ public:
 
     WindowFactories windows;
 
-    const DisplayControls &controls() const { return m_ui; }
+    const DisplayControls &controls() const { return m_controls; }
     QString statusBarText() const;
 
 protected:
@@ -127,7 +127,7 @@ private:
     const PortTable *m_portTable;
     std::unique_ptr<SensorLink> m_link;
     std::unique_ptr<DisplayPoll> m_poll;
-    DisplayControls m_ui;
+    DisplayControls m_controls;
 
     int m_maxPort = 16;
 };
