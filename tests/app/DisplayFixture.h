@@ -19,30 +19,42 @@
 class DisplayFixture : public ::testing::Test
 {
 protected:
+    DisplayFixture() { window = std::make_unique<frmDisplay>(port, clock, pump, prompts); }
+
     // Far ends on ports 1 to 16, one letter per port from port 1: s silent, h held by
     // another program, - failing to open (so is every port after the last letter), 5 a
-    // simulated ZQ5, S a scripted ZQ5 in W.m-2 (`scripted`) reading 123.4 and 56.7 in sun.
+    // simulated ZQ5, S a scripted ZQ5.
     void setFarEnds(const char *ports)
     {
         simulated.clear(), instruments.clear(), scripted.reset();
         for (int number = 1; number <= 16; ++number) {
             const char code = number <= int(qstrlen(ports)) ? ports[number - 1] : '-';
-            FakeLine &line = port.addLine(number);
-            line.openError = code == 'h'   ? SerialPort::ErrorPortAlreadyOpen
-                             : code == '-' ? SerialPort::ErrorOpenFailed
-                                           : 0;
-            if (code == '5') {
-                instruments.push_back(std::make_unique<Instrument>(clock, SimModel::ZQ5));
-                simulated.push_back(std::make_unique<SimulatedLine>(*instruments.back(), line));
-            }
-            if (code == 'S') {
-                scripted = std::make_unique<ScriptedLine>(line);
-                scripted->on("R", "\r\n\xAF");
-                scripted->on("I", "IZQ5 v3.2\rUnits: W.m-2\rBattery 3612mV\r5523\rLogging\r");
-                scripted->on("S", "S123.4,56.7,1\r");
-                scripted->on("T", "\r\nTEST:");
-            }
+            if (code == '5')
+                addInstrument(number);
+            else if (code == 'S')
+                addScripted(number);
+            else
+                port.addLine(number).openError = code == 'h'   ? SerialPort::ErrorPortAlreadyOpen
+                                                 : code == '-' ? SerialPort::ErrorOpenFailed
+                                                               : 0;
         }
+    }
+    // A simulated instrument on port `number`.
+    void addInstrument(int number, SimModel model = SimModel::ZQ5)
+    {
+        instruments.push_back(std::make_unique<Instrument>(clock, model));
+        simulated.push_back(
+            std::make_unique<SimulatedLine>(*instruments.back(), port.addLine(number)));
+    }
+    // A scripted ZQ5 in W.m-2 on port `number`, reading 123.4 and 56.7 in sun.
+    ScriptedLine &addScripted(int number)
+    {
+        scripted = std::make_unique<ScriptedLine>(port.addLine(number));
+        scripted->on("R", "\r\n\xAF");
+        scripted->on("I", "IZQ5 v3.2\rUnits: W.m-2\rBattery 3612mV\r5523\rLogging\r");
+        scripted->on("S", "S123.4,56.7,1\r");
+        scripted->on("T", "\r\nTEST:");
+        return *scripted;
     }
 
     // What the computer wrote since the last call: "2:RS" for "RS" on port 2.
@@ -64,6 +76,7 @@ protected:
         setFarEnds(ports);
         window = std::make_unique<frmDisplay>(port, clock, pump, prompts, table);
     }
+    void start(const QString &commandLine = QString()) { window->startUp(commandLine); }
     // One tick of the main window's poll, 2 s after the one before.
     void tick() { clock.advanceSeconds(2.0), window->Timer1_Timer(); }
     const DisplayControls &ui() const { return window->controls(); }

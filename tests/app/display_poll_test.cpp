@@ -181,7 +181,6 @@ TEST_F(PollTest, UnitsChoiceAndUnitsShownByTheModel)
     view.logger = true;
     act("port COM 1|tick 2");
     written();
-    const std::string connected = "5523 connected on COM 1";
     run({
         {"answer U2 U2OK\rTEST:|units 2", "1:RTU2RI", "units=2 bold"},
         {"tick", "1:RS", "readings=123,40 56,70 sun"},
@@ -193,32 +192,23 @@ TEST_F(PollTest, UnitsChoiceAndUnitsShownByTheModel)
         {"units 3|units -1", "", ""},
         {"answer U2 U2OK\rTEST:|silence I|units 2", "1:RTU2RI",
          "units=-1;caption=Reading ;status=GetStatus command failed"},
-        // "Unrecognised units" gives way to the link's status within the tick.
-        {"answer I IZQ5 v3.2\rUnits: lumens\rBattery 3612mV\r5523\rX\r|port COM 1|tick", "1:RIRI",
-         "fields=ZQ5 v3.2/Battery 3612mV/X;caption=Reading Units: lumens;logger=hidden;"
-         "status=ZQ5  " +
-             connected},
-        {"answer I IZQ5 v3.2\rUnits: umol.m-2.s-1\rBattery 3612mV\r5523\rOn\r|port COM 1|tick",
-         "1:RIRI",
-         "fields=ZQ5 v3.2/Battery 3612mV/On;caption=Reading Units: umol.m-2.s-1;"
-         "units=0 bold;logger=shown"},
         // A ZQ2 measures molar units whatever it reports.
-        {"answer I IZQ2 v1.4\rUnits: ?\rBattery 3612mV\r5523\r\r|port COM 1|tick", "1:RIRI",
-         "fields=ZQ2 v1.4/Battery 3612mV/;units=0;logger=hidden;status=ZQ2  " + connected},
+        {"answer I IZQ2 v1.4\rUnits: ?\rBattery 3612mV\r5523\rX\r|port COM 1|tick", "1:RIRI",
+         "fields=ZQ2 v1.4/Battery 3612mV/X;caption=Reading Units: umol.m-2.s-1;units=0;"
+         "logger=hidden;status=ZQ2  5523 connected on COM 1"},
         // The refusal stays until the next tick shows the link's status.
         {"units 1", "", "status=You cannot change units on a ZQ2!"},
         {"units 0|units 2", "", ""},
-        {"tick", "1:RS", "status=ZQ2  " + connected},
+        {"tick", "1:RS", "status=ZQ2  5523 connected on COM 1"},
         {"answer I IZQ4 v2.3\rUnits: W.m-2\rBattery 3612mV\r5523\rOn\r|port COM 1|tick", "1:RIRI",
          "fields=ZQ4 v2.3/Battery 3612mV/On;caption=Reading Units: W.m-2;units=1 bold;"
-         "logger=shown;status=ZQ4  " +
-             connected},
+         "logger=shown;status=ZQ4  5523 connected on COM 1"},
         {"units 0", "", "units=1;status=You cannot change units on a ZQ4!"},
         {"units 1|units 2", "", ""},
+        // "Unrecognised units" gives way to the link's status within the tick.
         {"answer I IVTA1 v1.0\rUnits: ?\rBattery 3612mV\r5523\rOn\r|port COM 1|tick", "1:RIRI",
          "fields=VTA1 v1.0/Battery 3612mV/On;caption=Reading Units: ?;units=-1;"
-         "status=VTA1  " +
-             connected},
+         "status=VTA1  5523 connected on COM 1"},
         {"units 2", "", "units=1;status=You cannot change units on a VTA1!"},
         {"units 0|units 1", "", ""},
     });

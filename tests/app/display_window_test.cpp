@@ -163,16 +163,16 @@ TEST_F(DisplayWindowTest, ClicksReachThePollAndOtherWindowsBorrowTheInstrument)
 
     // The about box is modal over the main window, whose poll goes on.
     window->windows.about = AboutBoxFactory(clock);
-    QWidget *modal = nullptr;
-    bool polling = false;
+    std::pair<bool, QWidget *> during; // the poll running, the modal box
     QTimer::singleShot(0, [&] {
-        polling = window->Timer1.isActive();
-        modal = QApplication::activeModalWidget();
-        modal->close();
+        during = {window->Timer1.isActive(), QApplication::activeModalWidget()};
+        if (during.second)
+            during.second->close();
     });
     ui().mnuAbout->trigger();
-    ASSERT_NE(qobject_cast<frmAbout *>(modal), nullptr);
-    EXPECT_EQ(std::tuple(polling, modal->parentWidget()), std::tuple(true, window.get()));
+    ASSERT_NE(qobject_cast<frmAbout *>(during.second), nullptr);
+    EXPECT_EQ(std::tuple(during.first, during.second->parentWidget()),
+              std::tuple(true, window.get()));
 
     // The logger window: on return the next tick reads the full status again.
     window->windows.logger = [owned = std::make_shared<QWidget>()](frmDisplay &) {
