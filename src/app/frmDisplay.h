@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/DisplayControls.h"
+#include "display/DisplayView.h"
 
 #include <QMainWindow>
 #include <QTimer>
@@ -9,18 +10,19 @@
 #include <memory>
 
 class Clock;
+class DisplayPoll;
 class EventPump;
 class PortTable;
 class SensorLink;
 class SerialPort;
 class UserPrompts;
 
-// The main window: creates and owns the sensor link for the whole run, searches the
-// serial ports at start-up, offers the port menu, polls the instrument every 2 s and
-// shows its readings, and lets the user change the reading units. The other windows
+// The main window: creates and owns the sensor link for the whole run, reads the
+// start-up options, offers the port menu, shows what its DisplayPoll reads from the
+// instrument every 2 s and hands the units options' clicks to it. The other windows
 // (terminal, PC logging, built-in logger, about box) borrow the link through ZQ4() and
 // are opened from its menus.
-class frmDisplay : public QMainWindow
+class frmDisplay : public QMainWindow, private DisplayView
 {
     Q_OBJECT
 
@@ -64,7 +66,8 @@ public:
     // starts the poll, searches the ports and opens the one where an instrument answered.
     void startUp(const QString &commandLine);
 
-    // The poll, every 2 s while the main window holds the instrument.
+    // The poll, every 2 s while the main window holds the instrument: a tick of its
+    // DisplayPoll.
     QTimer Timer1;
     void Timer1_Timer();
 
@@ -89,7 +92,7 @@ public:
 
     WindowFactories windows;
 
-    const DisplayControls &controls() const { return m_ui; }
+    const DisplayControls &controls() const { return m_controls; }
     QString statusBarText() const;
 
 protected:
@@ -98,39 +101,33 @@ protected:
 
 private:
     void placePictures();
-    void FindSerialPorts();
-    void SetCommPort(const QString &port);
+    void listPorts(const QStringList &ports);
     QString deviceOf(const QString &portCaption) const;
-
-    void pollConnected();
-    void pollReconnecting();
-    void pollWithoutPort();
-    void showInstrumentLines();
-    void applyLogStatusRule();
-
-    void ClearUnits();
-    void ShowUnits();
-    void ShowReadings();
-    void refuseUnits(const QString &model, int fixedIndex);
-    void selectOnlyOption(int index);
-    void setUnitsBold(int index, bool bold);
-    void setFrameCaption(const QString &caption);
-
-    void setStatusText(const QString &text);
     void showError(const QString &description);
     void runFirstTick();
     // Stops the poll, lets go of the windows that borrowed the link, and releases the
     // link, which closes the port.
     void releaseLink();
 
+    // DisplayView
+    bool loggerFlag() const override { return LoggerFlag; }
+    void showFields(const InstrumentFields &fields) override;
+    void setLoggerMenuVisible(bool visible) override;
+    void showReadingCaption(const QString &caption) override;
+    void showReadings(const QString &total, const QString &diffuse, bool sun) override;
+    void clearReadings() override;
+    void showUnitsChoice(int selected, bool bold) override;
+    void showActivity(bool sensorFound, bool exchanging) override;
+    void paintNow() override { repaint(); }
+    void setStatusText(const QString &text) override;
+    void checkPort(int number) override;
+
     UserPrompts &m_prompts;
     EventPump &m_pump;
     const PortTable *m_portTable;
     std::unique_ptr<SensorLink> m_link;
-    DisplayControls m_ui;
+    std::unique_ptr<DisplayPoll> m_poll;
+    DisplayControls m_controls;
 
     int m_maxPort = 16;
-    // Ticks since the last full status request; stops at its maximum.
-    qint16 m_tickCount = 0;
-    bool m_previouslyConnected = false;
 };

@@ -73,16 +73,16 @@ FakeLine *FakeSerialPort::line(int number)
 
 void FakeSerialPort::unplug()
 {
-    if (FakeLine *cable = line(m_number))
+    if (FakeLine *cable = line(m_portNumber))
         cable->unplugged = true;
 }
 
 FakeLine *FakeSerialPort::openCable()
 {
-    FakeLine *cable = m_open ? line(m_number) : nullptr;
+    FakeLine *cable = m_isOpen ? line(m_portNumber) : nullptr;
     if (cable && cable->unplugged) {
         // The device has gone: the port closes itself, as the real one does on a hang-up.
-        m_open = false;
+        m_isOpen = false;
         fail(ErrorDeviceLost, QStringLiteral("The device has been disconnected"));
         return nullptr;
     }
@@ -91,7 +91,7 @@ FakeLine *FakeSerialPort::openCable()
 
 bool FakeSerialPort::setPortNumber(int number)
 {
-    if (m_open) {
+    if (m_isOpen) {
         fail(ErrorPortAlreadyOpen, QStringLiteral("Port already open"));
         return false;
     }
@@ -99,18 +99,18 @@ bool FakeSerialPort::setPortNumber(int number)
         fail(ErrorInvalidPortNumber, QStringLiteral("Invalid port number"));
         return false;
     }
-    m_number = number;
+    m_portNumber = number;
     return true;
 }
 
 bool FakeSerialPort::open()
 {
     ++openAttempts;
-    if (m_open) {
+    if (m_isOpen) {
         fail(ErrorPortAlreadyOpen, QStringLiteral("Port already open"));
         return false;
     }
-    FakeLine *cable = line(m_number);
+    FakeLine *cable = line(m_portNumber);
     if (!cable || cable->unplugged) {
         fail(ErrorOpenFailed, QStringLiteral("No such device"));
         return false;
@@ -122,13 +122,13 @@ bool FakeSerialPort::open()
         return false;
     }
     ++cable->openCount;
-    m_open = true;
+    m_isOpen = true;
     return true;
 }
 
 void FakeSerialPort::close()
 {
-    m_open = false;
+    m_isOpen = false;
 }
 
 void FakeSerialPort::setDtr(bool on)

@@ -71,10 +71,10 @@ public:
     void unplug();
 
     bool setPortNumber(int number) override;
-    int portNumber() const override { return m_number; }
+    int portNumber() const override { return m_portNumber; }
     bool open() override;
     void close() override;
-    bool isOpen() const override { return m_open; }
+    bool isOpen() const override { return m_isOpen; }
     void setDtr(bool on) override;
     bool dtr() const override { return m_dtr; }
     void setRts(bool on) override;
@@ -97,8 +97,8 @@ private:
 
     VirtualClock &m_clock;
     std::map<int, std::unique_ptr<FakeLine>> m_lines;
-    int m_number = 1;
-    bool m_open = false;
+    int m_portNumber = 1;
+    bool m_isOpen = false;
     bool m_dtr = false;
     int m_error = NoError;
     QString m_errorText;

@@ -67,7 +67,7 @@ bool QtSerialPort::setPortNumber(int number)
              QStringLiteral("Invalid port number: no device stands for COM %1").arg(number));
         return false;
     }
-    m_number = number;
+    m_portNumber = number;
     return true;
 }
 
@@ -78,10 +78,10 @@ bool QtSerialPort::open()
         fail(ErrorPortAlreadyOpen, QStringLiteral("Port already open"));
         return false;
     }
-    const QString path = m_table.devicePath(m_number);
+    const QString path = m_table.devicePath(m_portNumber);
     if (path.isEmpty()) {
         fail(ErrorInvalidPortNumber,
-             QStringLiteral("Invalid port number: no device stands for COM %1").arg(m_number));
+             QStringLiteral("Invalid port number: no device stands for COM %1").arg(m_portNumber));
         return false;
     }
     if (!openDevice(path))
@@ -264,7 +264,7 @@ void QtSerialPort::clearError()
 
 QString QtSerialPort::portLabel() const
 {
-    return QStringLiteral("COM %1 (%2)").arg(m_number).arg(m_port.portName());
+    return QStringLiteral("COM %1 (%2)").arg(m_portNumber).arg(m_port.portName());
 }
 
 void QtSerialPort::takeInWaitingBytes()

@@ -22,7 +22,7 @@ public:
     QtSerialPort &operator=(const QtSerialPort &) = delete;
 
     bool setPortNumber(int number) override;
-    int portNumber() const override { return m_number; }
+    int portNumber() const override { return m_portNumber; }
     bool open() override;
     void close() override;
     bool isOpen() const override;
@@ -59,7 +59,7 @@ private:
 
     const PortTable &m_table;
     QSerialPort m_port;
-    int m_number = 1;
+    int m_portNumber = 1;
     bool m_dtr = false;
     bool m_rts = false;
     // The device hung up (unplugged, or the far end of a pseudo-terminal closed): the

@@ -4,12 +4,12 @@
 
 SystemClock::SystemClock()
 {
-    m_elapsed.start();
+    m_sinceStart.start();
 }
 
 double SystemClock::monotonicSeconds() const
 {
-    return static_cast<double>(m_elapsed.nsecsElapsed()) / 1e9;
+    return static_cast<double>(m_sinceStart.nsecsElapsed()) / 1e9;
 }
 
 qint32 SystemClock::msCounter() const
@@ -18,7 +18,8 @@ qint32 SystemClock::msCounter() const
     // millisecond counter: it wraps after about 49.7 days.
     // msecsSinceReference() is the moment the timer started, so the time passed since
     // then is added to it.
-    const auto ms = static_cast<quint64>(m_elapsed.msecsSinceReference() + m_elapsed.elapsed());
+    const auto ms =
+        static_cast<quint64>(m_sinceStart.msecsSinceReference() + m_sinceStart.elapsed());
     return static_cast<qint32>(static_cast<quint32>(ms & 0xFFFFFFFFu));
 }
 

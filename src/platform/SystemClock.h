@@ -16,5 +16,5 @@ public:
     void sleepMs(double ms) override;
 
 private:
-    QElapsedTimer m_elapsed;
+    QElapsedTimer m_sinceStart;
 };

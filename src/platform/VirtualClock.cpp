@@ -8,14 +8,14 @@ VirtualClock::VirtualClock(const QDateTime &start, qint32 msCounterStart)
 
 qint32 VirtualClock::msCounter() const
 {
-    const auto elapsedMs = static_cast<qint64>(std::floor(m_seconds * 1000.0));
+    const auto elapsedMs = static_cast<qint64>(std::floor(m_monotonicSeconds * 1000.0));
     const auto counter = static_cast<quint32>(m_msCounterStart) + static_cast<quint32>(elapsedMs);
     return static_cast<qint32>(counter);
 }
 
 QDateTime VirtualClock::now() const
 {
-    return m_wallAtZero.addMSecs(static_cast<qint64>(std::floor(m_seconds * 1000.0)));
+    return m_wallAtZero.addMSecs(static_cast<qint64>(std::floor(m_monotonicSeconds * 1000.0)));
 }
 
 void VirtualClock::sleepMs(double ms)
@@ -27,19 +27,19 @@ void VirtualClock::sleepMs(double ms)
 void VirtualClock::advanceSeconds(double seconds)
 {
     if (seconds > 0)
-        advanceTo(m_seconds + seconds);
+        advanceTo(m_monotonicSeconds + seconds);
 }
 
 void VirtualClock::advanceTo(double monotonicSeconds)
 {
-    if (monotonicSeconds <= m_seconds)
+    if (monotonicSeconds <= m_monotonicSeconds)
         return;
-    m_seconds = monotonicSeconds;
+    m_monotonicSeconds = monotonicSeconds;
     if (onAdvance)
-        onAdvance(m_seconds);
+        onAdvance(m_monotonicSeconds);
 }
 
 void VirtualClock::setNow(const QDateTime &now)
 {
-    m_wallAtZero = now.addMSecs(-static_cast<qint64>(std::floor(m_seconds * 1000.0)));
+    m_wallAtZero = now.addMSecs(-static_cast<qint64>(std::floor(m_monotonicSeconds * 1000.0)));
 }

@@ -12,7 +12,7 @@ public:
     explicit VirtualClock(const QDateTime &start = QDateTime(QDate(2026, 6, 1), QTime(10, 0, 0)),
                           qint32 msCounterStart = 1000000);
 
-    double monotonicSeconds() const override { return m_seconds; }
+    double monotonicSeconds() const override { return m_monotonicSeconds; }
     qint32 msCounter() const override;
     QDateTime now() const override;
     void sleepMs(double ms) override;
@@ -28,7 +28,7 @@ public:
     std::function<void(double)> onAdvance;
 
 private:
-    double m_seconds = 0;
+    double m_monotonicSeconds = 0;
     QDateTime m_wallAtZero;
     qint32 m_msCounterStart;
 };

@@ -1,122 +1,85 @@
 #pragma once
 
-// The main window on fake serial ports and a virtual clock: simulated instruments or
-// scripted far ends on chosen port numbers, message boxes recorded instead of shown.
-#include "Instrument.h"
+// The main window and its poll on fake serial ports and a virtual clock: simulated
+// instruments or a scripted far end on chosen port numbers, message boxes recorded.
+#include "QtPrinters.h"
 #include "RecordingPrompts.h"
 #include "ScriptedLine.h"
 #include "SimulatedLine.h"
-#include "app/DisplayControls.h"
-#include "app/OptionButton.h"
-#include "app/PortMenu.h"
-#include "app/SvgPicture.h"
 #include "app/frmDisplay.h"
 #include "link/SensorLink.h"
 #include "platform/FakeEventPump.h"
-#include "platform/FakeSerialPort.h"
-#include "platform/PortTable.h"
-#include "platform/VirtualClock.h"
-
-#include <QAction>
-#include <QGroupBox>
-#include <QLabel>
-#include <QMenu>
 
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
 #include <vector>
-
-// The prompt the instrument sends after "R", and a ZQ5's identification.
-inline const QByteArray PromptReply("\r\n\xAF");
-inline QByteArray statusReply(const QByteArray &version = "ZQ5 v3.2",
-                              const QByteArray &units = "Units: W.m-2",
-                              const QByteArray &logStatus = "Logging")
-{
-    return "I" + version + "\r" + units + "\rBattery 3612mV\r5523\r" + logStatus + "\r";
-}
 
 class DisplayFixture : public ::testing::Test
 {
 protected:
     DisplayFixture() { window = std::make_unique<frmDisplay>(port, clock, pump, prompts); }
 
-    ~DisplayFixture() override
+    // Far ends on ports 1 to 16, one letter per port from port 1: s silent, h held by
+    // another program, - failing to open (so is every port after the last letter), 5 a
+    // simulated ZQ5, S a scripted ZQ5.
+    void setFarEnds(const char *ports)
     {
-        // The window holds the link, which holds the port: it goes first.
-        window.reset();
+        simulated.clear(), instruments.clear(), scripted.reset();
+        for (int number = 1; number <= 16; ++number) {
+            const char code = number <= int(qstrlen(ports)) ? ports[number - 1] : '-';
+            if (code == '5')
+                addInstrument(number);
+            else if (code == 'S')
+                addScripted(number);
+            else
+                port.addLine(number).openError = code == 'h'   ? SerialPort::ErrorPortAlreadyOpen
+                                                 : code == '-' ? SerialPort::ErrorOpenFailed
+                                                               : 0;
+        }
     }
-
-    // A fresh window in place of the one before, and no far ends on the ports (add them
-    // again); the window shows the devices of `table` when given.
-    void rebuildWindow(const PortTable *table = nullptr)
-    {
-        window.reset();
-        simulated.clear();
-        scripted.clear();
-        instruments.clear();
-        window = std::make_unique<frmDisplay>(port, clock, pump, prompts, table);
-    }
-
     // A simulated instrument on port `number`.
-    Instrument &addInstrument(int number, const InstrumentOptions &options = {})
+    void addInstrument(int number, SimModel model = SimModel::ZQ5)
     {
-        instruments.push_back(std::make_unique<Instrument>(clock, options));
+        instruments.push_back(std::make_unique<Instrument>(clock, model));
         simulated.push_back(
             std::make_unique<SimulatedLine>(*instruments.back(), port.addLine(number)));
-        return *instruments.back();
     }
-
-    // A far end on port `number` that answers as scripted (a ZQ5 reporting W.m-2 and
-    // readings 123.4 and 56.7 with sunshine, unless changed).
+    // A scripted ZQ5 in W.m-2 on port `number`, reading 123.4 and 56.7 in sun.
     ScriptedLine &addScripted(int number)
     {
-        scripted.push_back(std::make_unique<ScriptedLine>(port.addLine(number)));
-        ScriptedLine &far = *scripted.back();
-        far.on("R", PromptReply);
-        far.on("I", statusReply());
-        far.on("S", "S123.4,56.7,1\r");
-        far.on("T", "\r\nTEST:");
-        return far;
+        scripted = std::make_unique<ScriptedLine>(port.addLine(number));
+        scripted->on("R", "\r\n\xAF");
+        scripted->on("I", "IZQ5 v3.2\rUnits: W.m-2\rBattery 3612mV\r5523\rLogging\r");
+        scripted->on("S", "S123.4,56.7,1\r");
+        scripted->on("T", "\r\nTEST:");
+        return *scripted;
     }
 
-    // A port that opens but where nothing answers.
-    FakeLine &addSilentPort(int number) { return port.addLine(number); }
+    // What the computer wrote since the last call: "2:RS" for "RS" on port 2.
+    std::string written()
+    {
+        QByteArrayList all;
+        for (int number = 1; number <= 16; ++number) {
+            if (!port.line(number)->written().isEmpty())
+                all.append(QByteArray::number(number) + ":" + port.line(number)->written());
+            port.line(number)->clearWritten();
+        }
+        return all.join(' ').toStdString();
+    }
 
+    // A fresh main window on the far ends of `ports`.
+    void newWindow(const char *ports, const PortTable *table = nullptr)
+    {
+        window.reset();
+        setFarEnds(ports);
+        window = std::make_unique<frmDisplay>(port, clock, pump, prompts, table);
+    }
     void start(const QString &commandLine = QString()) { window->startUp(commandLine); }
-
-    // One tick of the poll, 2 s after the one before.
-    void tick()
-    {
-        clock.advanceSeconds(2.0);
-        window->Timer1_Timer();
-    }
-
+    // One tick of the main window's poll, 2 s after the one before.
+    void tick() { clock.advanceSeconds(2.0), window->Timer1_Timer(); }
     const DisplayControls &ui() const { return window->controls(); }
-    SensorLink &link() { return window->ZQ4(); }
-    PortMenu &portMenu() const { return *ui().mnuSerialPort; }
-
-    QStringList portCaptions() const
-    {
-        QStringList captions;
-        for (int i = 0; i < portMenu().count(); ++i)
-            captions.append(portMenu().caption(i));
-        return captions;
-    }
-
-    // What the computer wrote on port `number` since the last call.
-    QByteArray takeWritten(int number)
-    {
-        FakeLine *line = port.line(number);
-        if (!line)
-            return {};
-        const QByteArray written = line->written();
-        line->clearWritten();
-        return written;
-    }
-
-    static bool shown(const QWidget *widget) { return !widget->isHidden(); }
-    static bool shown(const QAction *action) { return action->isVisible(); }
 
     VirtualClock clock;
     FakeSerialPort port{clock};
@@ -124,6 +87,7 @@ protected:
     RecordingPrompts prompts;
     std::vector<std::unique_ptr<Instrument>> instruments;
     std::vector<std::unique_ptr<SimulatedLine>> simulated;
-    std::vector<std::unique_ptr<ScriptedLine>> scripted;
+    std::unique_ptr<ScriptedLine> scripted;
+    // The window holds the link, which holds the port: it goes first.
     std::unique_ptr<frmDisplay> window;
 };

@@ -4,102 +4,70 @@
 // as it would a serial adapter, and the test plays the far end on the master.
 
 #include <QByteArray>
-#include <QElapsedTimer>
 #include <QString>
 
 #include <fcntl.h>
 #include <poll.h>
 #include <stdlib.h>
 #include <termios.h>
-#include <time.h>
 #include <unistd.h>
 
-class PseudoTerminal
+#include <ctime>
+#include <utility>
+
+struct PseudoTerminal
 {
-public:
     PseudoTerminal()
     {
-        m_master = ::posix_openpt(O_RDWR | O_NOCTTY);
-        if (m_master < 0 || ::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0)
+        master = ::posix_openpt(O_RDWR | O_NOCTTY);
+        if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0)
             return;
-        const char *name = ::ptsname(m_master);
-        if (!name)
-            return;
-        m_slavePath = QString::fromLocal8Bit(name);
+        slavePath = QString::fromLocal8Bit(::ptsname(master));
         // Held open for the whole test, in raw mode, as the simulator holds its own.
-        m_slave = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK);
+        slave = ::open(::ptsname(master), O_RDWR | O_NOCTTY | O_NONBLOCK);
         termios settings{};
-        if (m_slave < 0 || ::tcgetattr(m_slave, &settings) != 0)
-            return;
+        ::tcgetattr(slave, &settings);
         ::cfmakeraw(&settings);
-        ::tcsetattr(m_slave, TCSANOW, &settings);
-        ::fcntl(m_master, F_SETFL, ::fcntl(m_master, F_GETFL) | O_NONBLOCK);
+        ::tcsetattr(slave, TCSANOW, &settings);
     }
-    ~PseudoTerminal()
-    {
-        closeMaster();
-        if (m_slave >= 0)
-            ::close(m_slave);
-    }
-    PseudoTerminal(const PseudoTerminal &) = delete;
-    PseudoTerminal &operator=(const PseudoTerminal &) = delete;
-
-    bool isReady() const { return m_master >= 0 && m_slave >= 0 && !m_slavePath.isEmpty(); }
-    QString slavePath() const { return m_slavePath; }
-    int slave() const { return m_slave; }
+    ~PseudoTerminal() { closeMaster(), ::close(slave); }
 
     // Hangs up the line, as an unplugged adapter or a simulator that ended.
-    void closeMaster()
-    {
-        if (m_master >= 0)
-            ::close(m_master);
-        m_master = -1;
-    }
+    void closeMaster() { ::close(std::exchange(master, -1)); }
 
     // Bytes sent by the far end towards the computer.
     bool send(const QByteArray &bytes)
     {
-        return ::write(m_master, bytes.constData(), static_cast<size_t>(bytes.size())) ==
-               bytes.size();
+        return ::write(master, bytes.constData(), size_t(bytes.size())) == bytes.size();
     }
 
     // Blocks until the computer's side holds input (without taking it) or the time is up.
     bool waitForInputAtComputer(int timeoutMs) const
     {
-        pollfd pfd{m_slave, POLLIN, 0};
+        pollfd pfd{slave, POLLIN, 0};
         return ::poll(&pfd, 1, timeoutMs) == 1;
     }
 
-    // What the computer wrote, once `count` bytes have come or the time is up.
+    // What the computer wrote, once `count` bytes have come or nothing more came within
+    // the time.
     QByteArray receive(int count, int timeoutMs)
     {
         QByteArray got;
-        QElapsedTimer elapsed;
-        elapsed.start();
-        while (got.size() < count) {
-            const int remaining = timeoutMs - static_cast<int>(elapsed.elapsed());
-            pollfd pfd{m_master, POLLIN, 0};
-            if (remaining <= 0 || ::poll(&pfd, 1, remaining) != 1)
-                break;
-            char buffer[4096];
-            const auto n = ::read(m_master, buffer, sizeof buffer);
-            if (n <= 0)
-                break;
-            got.append(buffer, static_cast<int>(n));
-        }
+        char buffer[4096];
+        ssize_t n = 0;
+        for (pollfd pfd{master, POLLIN, 0}; got.size() < count && ::poll(&pfd, 1, timeoutMs) == 1 &&
+                                            (n = ::read(master, buffer, sizeof buffer)) > 0;)
+            got.append(buffer, int(n));
         return got;
     }
 
-private:
-    int m_master = -1;
-    int m_slave = -1;
-    QString m_slavePath;
+    int master = -1;
+    int slave = -1;
+    QString slavePath;
 };
 
 // Processor time used by the whole process so far, in seconds.
 inline double processCpuSeconds()
 {
-    timespec t{};
-    ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
+    return double(std::clock()) / CLOCKS_PER_SEC;
 }

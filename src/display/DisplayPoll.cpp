@@ -1,0 +1,241 @@
+#include "DisplayPoll.h"
+
+#include "common/NumberFormat.h"
+#include "common/NumericText.h"
+#include "link/InstrumentModel.h"
+#include "link/SensorLink.h"
+#include "platform/ProgramTitle.h"
+#include "platform/UserPrompts.h"
+
+#include <limits>
+
+namespace {
+
+// The units lines the instrument reports, in the order of the units options.
+const QString UnitsLines[] = {QStringLiteral("Units: umol.m-2.s-1"), QStringLiteral("Units: W.m-2"),
+                              QStringLiteral("Units: klux")};
+constexpr int MolarIndex = 0;
+constexpr int IlluminanceIndex = 2;
+
+int unitsIndexOf(const QString &units)
+{
+    for (int i = 0; i < 3; ++i) {
+        if (units == UnitsLines[i])
+            return i;
+    }
+    return -1;
+}
+
+} // namespace
+
+DisplayPoll::DisplayPoll(SensorLink &link, UserPrompts &prompts) : m_link(link), m_prompts(prompts)
+{}
+
+// ---------------------------------------------------------------------------------------
+// Ports
+
+QStringList DisplayPoll::searchPorts(int maxPort)
+{
+    clearUnits();
+    view().setStatusText(QStringLiteral("Finding serial ports"));
+    return m_link.GetCommPorts(true, maxPort);
+}
+
+void DisplayPoll::openFoundPort()
+{
+    const int position = m_link.CommDefault();
+    if (position < 1) {
+        view().setStatusText(QStringLiteral("VTA1 not found - no serial port selected"));
+        return;
+    }
+    // The search has run: the list comes back as it was found.
+    const QStringList ports = m_link.GetCommPorts(false, 16);
+    if (position <= ports.size())
+        choosePort(ports.at(position - 1));
+}
+
+void DisplayPoll::choosePort(const QString &caption)
+{
+    int number = 0;
+    if (caption.contains(QLatin1String("COM"))) {
+        const auto parsed = ToInt16(NumericValue(caption.mid(3)));
+        if (parsed)
+            number = *parsed;
+        else
+            m_prompts.message(ProgramTitle, QStringLiteral("SetCommPort Error: Overflow"));
+    }
+    m_link.setCommPort(number);
+    number = m_link.CommPort();
+    view().checkPort(number);
+    if (number != 0) {
+        showFields({});
+        clearUnits();
+        // The next tick sees the empty version and reads the status again.
+        m_link.GetStatus();
+    }
+}
+
+// ---------------------------------------------------------------------------------------
+// The poll
+
+void DisplayPoll::tick()
+{
+    const int port = m_link.CommPort();
+    if (port != 0 && m_link.Connected())
+        pollConnected();
+    else if (port != 0)
+        pollReconnecting();
+    else
+        pollWithoutPort();
+
+    m_connectedLastTick = m_link.Connected();
+    if (m_ticksSinceStatus < std::numeric_limits<qint16>::max())
+        ++m_ticksSinceStatus;
+    view().setStatusText(m_link.Status());
+}
+
+void DisplayPoll::pollConnected()
+{
+    showActivity(m_sensorShown, true);
+    view().paintNow();
+
+    if (m_fields.version.isEmpty() || m_ticksSinceStatus >= StatusEveryTicks ||
+        !m_connectedLastTick) {
+        m_ticksSinceStatus = 0;
+        if (m_link.GetStatus()) {
+            showReportedUnits();
+            view().setStatusText(m_link.Status());
+            showInstrumentLines();
+        }
+    } else if (m_link.GetReadings()) {
+        showReadings();
+    }
+
+    showActivity(true, false);
+}
+
+void DisplayPoll::pollReconnecting()
+{
+    showActivity(false, true);
+    view().paintNow();
+
+    m_link.Connect();
+    showActivity(m_link.Connected(), true);
+    clearUnits();
+    showInstrumentLines();
+    showCaption(m_link.units());
+    showReadings();
+
+    showActivity(m_sensorShown, false);
+}
+
+void DisplayPoll::pollWithoutPort()
+{
+    showActivity(false, false);
+    clearUnits();
+    // The log status too: the link has cleared it with the port, and the logger menu
+    // must not stay offered for an instrument that is no longer there.
+    showInstrumentLines();
+    showCaption(m_link.units());
+    showReadings();
+    // A port that closed itself (device unplugged) no longer carries the check mark.
+    view().checkPort(0);
+}
+
+void DisplayPoll::readStatusNextTick()
+{
+    m_fields.version.clear();
+    view().showFields(m_fields);
+}
+
+// ---------------------------------------------------------------------------------------
+// What the window shows
+
+void DisplayPoll::showFields(const InstrumentFields &fields)
+{
+    m_fields = fields;
+    view().showFields(m_fields);
+}
+
+void DisplayPoll::showInstrumentLines()
+{
+    showFields({m_link.Version(), m_link.Power(), m_link.LogStatus()});
+    showLoggerMenuByLogStatus();
+}
+
+void DisplayPoll::showLoggerMenuByLogStatus()
+{
+    view().setLoggerMenuVisible(m_link.LogStatus().size() >= 2 && view().loggerFlag());
+}
+
+void DisplayPoll::showCaption(const QString &units)
+{
+    view().showReadingCaption(QStringLiteral("Reading ") + units);
+}
+
+void DisplayPoll::showReadings()
+{
+    const QString pattern =
+        m_selectedUnits == IlluminanceIndex ? QStringLiteral("##0.00") : QStringLiteral("###0.0");
+    if (m_link.Connected())
+        view().showReadings(FormatNumber(m_link.Total(), pattern),
+                            FormatNumber(m_link.Diffuse(), pattern), m_link.Sun());
+    else
+        view().clearReadings();
+}
+
+void DisplayPoll::showUnitsChoice(int selected, bool bold)
+{
+    m_selectedUnits = selected;
+    view().showUnitsChoice(selected, bold);
+}
+
+void DisplayPoll::showActivity(bool sensorFound, bool exchanging)
+{
+    m_sensorShown = sensorFound;
+    view().showActivity(sensorFound, exchanging);
+}
+
+void DisplayPoll::showReportedUnits()
+{
+    const QString units = m_link.units();
+    showCaption(units);
+    const int index = unitsIndexOf(units);
+    if (index >= 0) {
+        showUnitsChoice(index, true);
+        return;
+    }
+    const auto fixed = FixedUnitsOf(m_link.Version());
+    if (fixed && fixed->unitsIndex == MolarIndex) {
+        // Fixed molar units (the ZQ2): umol.m-2.s-1, whatever the units line says.
+        showCaption(UnitsLines[MolarIndex]);
+        showUnitsChoice(MolarIndex, false);
+        return;
+    }
+    clearUnits();
+    view().setStatusText(QStringLiteral("Unrecognised units"));
+}
+
+// ---------------------------------------------------------------------------------------
+// Units
+
+void DisplayPoll::chooseUnits(int index)
+{
+    if (index < 0 || index > 2)
+        return;
+    if (const auto fixed = FixedUnitsOf(m_link.Version())) {
+        view().setStatusText(QStringLiteral("You cannot change units on a ") + fixed->model +
+                             QStringLiteral("!"));
+        showUnitsChoice(fixed->unitsIndex, false);
+        return;
+    }
+
+    const bool accepted = m_link.SetUnits(index);
+    if (m_link.CommPort() >= 1 && accepted && m_link.GetStatus()) {
+        showCaption(m_link.units());
+        showUnitsChoice(index, true);
+        return;
+    }
+    showReportedUnits();
+    view().setStatusText(m_link.Status());
+}

@@ -1,0 +1,77 @@
+#pragma once
+
+#include "DisplayView.h"
+
+#include <QString>
+#include <QStringList>
+#include <QtGlobal>
+
+class SensorLink;
+class UserPrompts;
+
+// The main window's dealings with the instrument: the port search at start-up, the
+// choice of a port, the poll every 2 s while the main window holds the instrument (the
+// readings, and the full status on the first tick after a connection or a new port and
+// then every tenth tick), the reconnection of a silent instrument, and the reading units.
+// It keeps what the window shows and shows it through a DisplayView.
+class DisplayPoll
+{
+public:
+    // Ticks between two full status requests.
+    static constexpr int StatusEveryTicks = 10;
+
+    DisplayPoll(SensorLink &link, UserPrompts &prompts);
+
+    // The window the poll shows its state in; set before any other call.
+    void setView(DisplayView &view) { m_view = &view; }
+
+    // Start-up: searches ports 1..maxPort for an instrument and returns the ports that
+    // exist ("COM n"), for the port menu.
+    QStringList searchPorts(int maxPort);
+    // Start-up, after the search: opens the port where an instrument answered.
+    void openFoundPort();
+    // Opens the port of a menu caption ("COM n"; "None" closes the port), clears the
+    // instrument lines and reads the full status.
+    void choosePort(const QString &caption);
+
+    // One tick of the poll.
+    void tick();
+
+    // The user chose units option `index` (0 umol.m-2.s-1, 1 W.m-2, 2 klux).
+    void chooseUnits(int index);
+
+    // Another window had the instrument: the next tick reads the full status again (the
+    // version line is cleared until then).
+    void readStatusNextTick();
+
+private:
+    DisplayView &view() { return *m_view; }
+
+    void pollConnected();
+    void pollReconnecting();
+    void pollWithoutPort();
+
+    void showFields(const InstrumentFields &fields);
+    void showInstrumentLines();
+    void showLoggerMenuByLogStatus();
+    void showCaption(const QString &units);
+    void showReadings();
+    void showUnitsChoice(int selected, bool bold);
+    void showActivity(bool sensorFound, bool exchanging);
+    void clearUnits() { showUnitsChoice(-1, false); }
+    // Chooses the option of the units the link reports (the fixed ones of a ZQ2).
+    void showReportedUnits();
+
+    SensorLink &m_link;
+    UserPrompts &m_prompts;
+    DisplayView *m_view = nullptr;
+
+    // What the view shows now.
+    InstrumentFields m_fields;
+    int m_selectedUnits = -1;
+    bool m_sensorShown = false;
+
+    // Ticks since the last full status request; stops at its maximum.
+    qint16 m_ticksSinceStatus = 0;
+    bool m_connectedLastTick = false;
+};

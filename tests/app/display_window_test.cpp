@@ -1,0 +1,204 @@
+// The main window's wiring: the start-up options, the port menu, the labels the poll
+// shows its readings on, the units options, and the hand-over of the instrument to the
+// terminal, the logger window and the about box.
+#include "DisplayFixture.h"
+#include "about/ui/frmAbout.h"
+#include "app/OptionButton.h"
+#include "app/PortMenu.h"
+#include "app/StartupOptions.h"
+#include "app/SvgPicture.h"
+#include "app/frmAboutFactory.h"
+#include "app/frmZQ4Factory.h"
+#include "link/ui/frmZQ4.h"
+#include "platform/PortTable.h"
+
+#include <QtTest>
+#include <QtWidgets>
+
+namespace {
+
+using DisplayWindowTest = DisplayFixture;
+
+// The options are found anywhere in the command line, in any case; "/P" takes the
+// numeric value of all the text after it, rounded to 16 bits.
+TEST_F(DisplayWindowTest, StartUpOptionsAndTheFirstReadings)
+{
+    // Command line, test menu, logger, highest port, overflow.
+    const std::tuple<const char *, bool, bool, int, bool> cases[] = {
+        {"", false, false, 16, false},           {"/E", true, false, 16, false},
+        {"/e /l /p8", true, true, 8, false},     {"/P 12 /E", true, false, 12, false},
+        {"x/Ly", false, true, 16, false},        {"/P", false, false, 0, false},
+        {"/E /P", true, false, 0, false},        {"/P-3", false, false, -3, false},
+        {"/Pabc", false, false, 0, false},       {"/P2.5", false, false, 2, false},
+        {"/P3.5", false, false, 4, false},       {"/P4 /P9", false, false, 4, false},
+        {"/P32767", false, false, 32767, false}, {"/P-32768", false, false, -32768, false},
+        {"/P32768", false, false, 16, true},     {"/L /P99999 /E", true, true, 16, true},
+        {"/P1e999", false, false, 16, true},
+    };
+    for (const auto &[commandLine, testMenu, logger, maxPort, overflow] : cases) {
+        SCOPED_TRACE(commandLine);
+        const StartupOptions o = StartupOptions::parse(commandLine);
+        EXPECT_EQ(std::tuple(o.testMenu, o.logger, o.maxPort, o.maxPortOverflow),
+                  std::tuple(testMenu, logger, maxPort, overflow));
+
+        pump.calls = 0;
+        prompts.clear();
+        newWindow("sssS");
+        scripted->on("S", testMenu ? "S1,2,1\r" : "S1,2,0\r"); // sun or clouds
+        int unseen = 0; // search texts not on the status bar while the search holds the thread
+        QObject::connect(&window->ZQ4(), &SensorLink::StatusMsg,
+                         [&](const QString &text) { unseen += window->statusBarText() != text; });
+        window->startUp(commandLine);
+        EXPECT_EQ(prompts.texts(), overflow ? QStringList{"Error: Overflow"} : QStringList{});
+        // Painted once before the search; then the poll runs and the pointer is not busy.
+        const bool found = maxPort >= 4;
+        EXPECT_EQ(std::tuple(window->TestMenuFlag, ui().mnuTest->menuAction()->isVisible(),
+                             window->LoggerFlag, window->maxPort(), unseen, pump.calls,
+                             window->Timer1.interval(), window->Timer1.isActive(),
+                             QApplication::overrideCursor(), ui().mnuSerialPort->count(),
+                             ui().mnuSerialPort->checkedIndex()),
+                  std::tuple(testMenu, testMenu, logger, maxPort, 0, 1, 2000, true, nullptr,
+                             1 + std::clamp(maxPort, 0, 4), found ? 4 : 0));
+        // What the poll shows reaches the labels, the pictures and the menu.
+        tick();
+        tick();
+        const SensorLink &link = window->ZQ4();
+        EXPECT_EQ(std::tuple(ui().lblVersion->text(), ui().lblPower->text(),
+                             ui().lblLogStatus->text(), window->statusBarText()),
+                  std::tuple(link.Version(), link.Power(), link.LogStatus(), link.Status()));
+        EXPECT_EQ(std::tuple(ui().lblTotal->text(), ui().mnuLogger->isVisible(),
+                             ui().lblStatus->isVisible(), ui().lblLogStatus->isVisible(),
+                             ui().imgSS[0]->isVisible(), ui().imgSS[1]->isVisible(),
+                             ui().imgPC[1]->isVisible(), ui().imgSun[0]->isVisible(),
+                             ui().imgSun[1]->isVisible()),
+                  std::tuple(found ? "1.0" : "", logger && found, logger && found, logger && found,
+                             found, false, false, found && !link.Sun(), found && link.Sun()));
+    }
+    for (const SvgPicture *picture : ui().client->findChildren<SvgPicture *>())
+        EXPECT_TRUE(picture->isValid()) << picture->fileName().toStdString();
+}
+
+// The port menu shows the device of each port number (as --device and --demo name them)
+// and opens the port chosen; mouse and key releases on the units options reach the poll;
+// the terminal, the about box and the logger window borrow the instrument and give it back.
+TEST_F(DisplayWindowTest, ClicksReachThePollAndOtherWindowsBorrowTheInstrument)
+{
+    QApplication::setQuitOnLastWindowClosed(false);
+    PortTable table(PortTable::Numbering::DeviceList);
+    table.addDevice("/dev/quorvel-test-a", "built-in simulator ZQ5");
+    table.addDevice("/dev/quorvel-test-b&c");
+    newWindow("5sh", &table);
+    window->startUp("/P3 /L /E");
+    PortMenu &menu = *ui().mnuSerialPort;
+    EXPECT_EQ(menu.item(1)->text(), "COM 1\t/dev/quorvel-test-a \u2014 built-in simulator ZQ5");
+    EXPECT_EQ(menu.item(2)->text(), "COM 2\t/dev/quorvel-test-b&&c");
+    // The first tick that follows the start-up, then no more: the events meet no tick.
+    QCoreApplication::processEvents();
+    window->Timer1.stop();
+    written();
+    const auto chosen = [this] {
+        QString text;
+        for (int i = 0; i < 3; ++i)
+            text += QString(ui().Option1[i]->isChecked() ? "x" : "-") +
+                    (ui().Option1[i]->font().bold() && ui().lblOpt[i]->font().bold() ? "b" : "");
+        return text;
+    };
+    ASSERT_EQ(chosen(), "xb--");
+    QTest::mouseClick(ui().Option1[2], Qt::LeftButton);
+    EXPECT_EQ(std::tuple(written(), chosen(), instruments[0]->state().units()),
+              std::tuple("1:RTU2RI", "--xb", SimUnits::Illuminance));
+    QTest::keyClick(ui().Option1[1], Qt::Key_Space);
+    EXPECT_EQ(std::tuple(written(), chosen(), ui().Frame2->title()),
+              std::tuple("1:RTU1RI", "-xb-", "Reading Units: W.m-2"));
+    // A held key repeats its release: only the real one counts.
+    QKeyEvent repeated(QEvent::KeyRelease, Qt::Key_B, Qt::NoModifier, "b", true);
+    QApplication::sendEvent(ui().Option1[0], &repeated);
+    EXPECT_EQ(written(), "");
+
+    for (QAction *item : {ui().mnuTestTerminal, ui().mnuPCLog, ui().mnuLogger, ui().mnuAbout})
+        item->trigger(); // no window plugged in: nothing happens
+    EXPECT_TRUE(window->isVisible() && ui().mnuLogger->isVisible());
+
+    window->windows.terminal = TerminalWindowFactory();
+    QSignalSpy hidden(&window->ZQ4(), &SensorLink::HideTerminal);
+    window->Timer1.start();
+    ui().mnuTestTerminal->trigger();
+    auto *terminal = static_cast<frmZQ4 *>(window->windows.terminal(*window));
+    EXPECT_EQ(std::tuple(terminal->isVisible(), terminal->TerminalOn(), terminal->pos(),
+                         window->isVisible(), window->Timer1.isActive()),
+              std::tuple(true, true, window->pos(), false, false));
+    // Keys go to the instrument as they are, and nothing is echoed.
+    const std::tuple<Qt::Key, QString, const char *> keys[] = {
+        {Qt::Key_R, "R", "1:R"},    {Qt::Key_Return, "\r", "1:\r"}, {Qt::Key_Eacute, "é", "1:\xE9"},
+        {Qt::Key_unknown, "€", ""}, {Qt::Key_Left, "", ""},
+    };
+    for (const auto &[key, text, bytes] : keys) {
+        for (QWidget *focus : std::initializer_list<QWidget *>{terminal->txtOut, terminal}) {
+            QTest::sendKeyEvent(QTest::Click, focus, key, text, Qt::NoModifier);
+            EXPECT_EQ(written(), bytes) << text.toStdString();
+        }
+    }
+    EXPECT_TRUE(terminal->txtOut->toPlainText().isEmpty());
+    clock.advanceSeconds(0.1);
+    port.line(1)->deliver("ZQ5\r\n\xAF");
+    terminal->Timer1_Timer();
+    EXPECT_TRUE(terminal->txtOut->toPlainText().endsWith(QString("ZQ5\n") + QChar(0xBB)));
+    // The DTR box sets the line, and shows the line the link sets.
+    QTest::mouseClick(terminal->chkDTR, Qt::LeftButton);
+    EXPECT_FALSE(port.line(1)->dtr);
+    window->ZQ4().setDTR(true);
+    EXPECT_TRUE(terminal->chkDTR->isChecked());
+    // The close box raises HideTerminal; hiding by the program does not.
+    QCloseEvent close;
+    QApplication::sendEvent(terminal->windowHandle(), &close);
+    terminal->ShowTerminal(true);
+    terminal->ShowTerminal(false);
+    EXPECT_EQ(hidden.count(), 1);
+    EXPECT_FALSE(terminal->isVisible() || terminal->Timer1.isActive());
+    EXPECT_TRUE(window->isVisible() && window->Timer1.isActive());
+    // Hidden, the terminal leaves what arrives to the next exchange.
+    port.line(1)->deliver("I\r");
+    terminal->Timer1_Timer();
+    EXPECT_EQ(port.bytesWaiting(), 2);
+
+    // The about box is modal over the main window, whose poll goes on.
+    window->windows.about = AboutBoxFactory(clock);
+    std::pair<bool, QWidget *> during; // the poll running, the modal box
+    QTimer::singleShot(0, [&] {
+        during = {window->Timer1.isActive(), QApplication::activeModalWidget()};
+        if (during.second)
+            during.second->close();
+    });
+    ui().mnuAbout->trigger();
+    ASSERT_NE(qobject_cast<frmAbout *>(during.second), nullptr);
+    EXPECT_EQ(std::tuple(during.first, during.second->parentWidget()),
+              std::tuple(true, window.get()));
+
+    // The logger window: on return the next tick reads the full status again.
+    window->windows.logger = [owned = std::make_shared<QWidget>()](frmDisplay &) {
+        return owned.get();
+    };
+    ui().mnuLogger->trigger();
+    const QPointer<QWidget> logger = window->windows.logger(*window); // the factory's only
+    EXPECT_TRUE(logger->isVisible() && ui().lblVersion->text().isEmpty());
+    window->takeBack();
+    written();
+    tick();
+    EXPECT_EQ(written(), "1:RI");
+
+    // Another port; one in use brings a box, and the port before is open again.
+    menu.item(2)->trigger();
+    EXPECT_EQ(std::tuple(window->ZQ4().CommPort(), menu.checkedIndex(), written()),
+              std::tuple(2, 2, "2:R"));
+    menu.item(3)->trigger();
+    ASSERT_EQ(prompts.texts(), QStringList{"COM  3 is in use by another application"});
+    EXPECT_EQ(prompts.calls()[0].title, "Select serial port");
+    EXPECT_EQ(std::tuple(window->ZQ4().CommPort(), menu.checkedIndex()), std::tuple(2, 2));
+
+    // Closing: the borrowers go before the link, the poll stops and the port closes.
+    EXPECT_TRUE(window->close() && logger.isNull());
+    EXPECT_FALSE(window->Timer1.isActive() || port.isOpen());
+    window->Timer1_Timer(); // a late tick does nothing
+}
+
+} // namespace
