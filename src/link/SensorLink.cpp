@@ -1,6 +1,7 @@
 #include "link/SensorLink.h"
 
 #include "common/NumericText.h"
+#include "link/BusyFlagHold.h"
 #include "link/Crc.h"
 #include "link/Frame.h"
 
@@ -265,8 +266,7 @@ bool SensorLink::Connect()
         m_connected = false;
         return false;
     }
-    const bool wasActive = m_active;
-    m_active = true;
+    const BusyFlagHold busy(m_active);
     DelayMs(50);
     discardInput();
 
@@ -295,7 +295,6 @@ bool SensorLink::Connect()
         clearInstrumentFields();
     }
     DelayMs(50);
-    m_active = wasActive;
     return m_connected;
 }
 
@@ -328,27 +327,28 @@ bool SensorLink::GetStatus()
     if (!Connect())
         return false;
 
-    m_active = true;
-    writeBytes(QByteArrayLiteral("I"));
-    const double t0 = now();
     QByteArray reply;
     int crCount = 0;
-    qsizetype searchFrom = 0;
-    // At most one CR is counted per read: several CRs that came together are counted
-    // over the following (possibly empty) reads.
-    while (now() - t0 < TextReplySeconds && crCount < 5 && m_port.isOpen()) {
-        const QByteArray chunk = readChunk();
-        reply += chunk;
-        const auto cr = reply.indexOf('\r', searchFrom);
-        if (cr >= 0) {
-            ++crCount;
-            searchFrom = cr + 1;
-            continue;
+    {
+        const BusyFlagHold busy(m_active);
+        writeBytes(QByteArrayLiteral("I"));
+        const double t0 = now();
+        qsizetype searchFrom = 0;
+        // At most one CR is counted per read: several CRs that came together are counted
+        // over the following (possibly empty) reads.
+        while (now() - t0 < TextReplySeconds && crCount < 5 && m_port.isOpen()) {
+            const QByteArray chunk = readChunk();
+            reply += chunk;
+            const auto cr = reply.indexOf('\r', searchFrom);
+            if (cr >= 0) {
+                ++crCount;
+                searchFrom = cr + 1;
+                continue;
+            }
+            if (chunk.isEmpty())
+                waitForBytes(t0 + TextReplySeconds);
         }
-        if (chunk.isEmpty())
-            waitForBytes(t0 + TextReplySeconds);
     }
-    m_active = false;
 
     if (reply.startsWith('I'))
         reply.remove(0, 1);
@@ -387,11 +387,13 @@ bool SensorLink::GetReadings()
     if (!Connect())
         return false;
 
-    m_active = true;
-    writeBytes(QByteArrayLiteral("S"));
     QByteArray reply;
-    gather(reply, now(), TextReplySeconds, [](const QByteArray &r) { return r.endsWith('\r'); });
-    m_active = false;
+    {
+        const BusyFlagHold busy(m_active);
+        writeBytes(QByteArrayLiteral("S"));
+        gather(reply, now(), TextReplySeconds,
+               [](const QByteArray &sofar) { return sofar.endsWith('\r'); });
+    }
 
     if (!m_port.isOpen()) {
         noteLostPort();
@@ -430,23 +432,22 @@ bool SensorLink::SetUnits(int unitsCode)
     if (!Connect())
         return false;
 
-    m_active = true;
-    if (!enterTestMode(TextReplySeconds)) {
-        writeBytes(QByteArrayLiteral("R"));
-        m_status = QStringLiteral("TEST: prompt missing");
-        m_active = false;
-        return false;
-    }
-
-    const char digit = static_cast<char>('0' + unitsCode);
     QByteArray command("U");
-    command.append(digit);
+    command.append(static_cast<char>('0' + unitsCode));
     const QByteArray expected = command + QByteArrayLiteral("OK\rTEST:");
-    writeBytes(command);
     QByteArray reply;
-    gather(reply, now(), TextReplySeconds,
-           [&expected](const QByteArray &r) { return r.left(expected.size()) == expected; });
-    m_active = false;
+    {
+        const BusyFlagHold busy(m_active);
+        if (!enterTestMode(TextReplySeconds)) {
+            writeBytes(QByteArrayLiteral("R"));
+            m_status = QStringLiteral("TEST: prompt missing");
+            return false;
+        }
+        writeBytes(command);
+        gather(reply, now(), TextReplySeconds, [&expected](const QByteArray &sofar) {
+            return sofar.left(expected.size()) == expected;
+        });
+    }
 
     if (reply.left(expected.size()) != expected) {
         writeBytes(QByteArrayLiteral("R"));
@@ -462,17 +463,18 @@ QString SensorLink::TestCommand(const QString &command, int timeoutMs)
         return {};
     const double seconds = timeoutMs / 1000.0;
 
-    bool ok = true;
+    // The flag is held only by a command that enters test mode itself; one sent while the
+    // instrument already sits in test mode runs without it.
+    std::optional<BusyFlagHold> busy;
+    bool promptSeen = true;
     if (!m_inTestMode) {
-        if (!Connect()) {
-            m_inTestMode = false;
+        if (!Connect())
             return {};
-        }
-        m_active = true;
-        ok = enterTestMode(seconds);
+        busy.emplace(m_active);
+        promptSeen = enterTestMode(seconds);
     }
 
-    if (ok) {
+    if (promptSeen) {
         DelayMs(50);
         const QByteArray bytes = command.toLatin1();
         writeBytes(bytes);
@@ -480,7 +482,6 @@ QString SensorLink::TestCommand(const QString &command, int timeoutMs)
         gather(reply, now(), seconds, endsWithTestPrompt);
         if (endsWithTestPrompt(reply) || bytes.startsWith('B')) {
             m_inTestMode = true;
-            m_active = false;
             // The reply without its line end and "TEST:" prompt; a shorter reply (only
             // possible for a "B" command) gives empty text.
             return reply.size() >= 6 ? fromBytes(reply.chopped(6)) : QString();
@@ -488,7 +489,6 @@ QString SensorLink::TestCommand(const QString &command, int timeoutMs)
     }
 
     m_status = QStringLiteral("TEST: prompt missing");
-    m_active = false;
     m_inTestMode = false;
     return {};
 }
@@ -519,18 +519,6 @@ void SensorLink::fillFrame(int count, double t0, double seconds, int atLeast)
     }
 }
 
-bool SensorLink::beginHeldExchange()
-{
-    if (m_active)
-        return false;
-    m_active = true;
-    if (!connectForPacket()) {
-        m_active = false;
-        return false;
-    }
-    return true;
-}
-
 bool SensorLink::connectForPacket()
 {
     if (m_connected)
@@ -559,14 +547,16 @@ QByteArray SensorLink::SendPacket(quint8 command, quint32 address, quint8 n, con
         if (m_frame.size() >= length + Frame::Overhead && CalcCrc(m_frame) == 0)
             return m_frame;
     }
-    m_active = false;
     m_connected = false;
     return {};
 }
 
 bool SensorLink::SendPacket2(quint8 &command, quint32 &address, quint8 &n, QByteArray &data)
 {
-    if (!beginHeldExchange())
+    if (m_active)
+        return false;
+    const BusyFlagHold busy(m_active);
+    if (!connectForPacket())
         return false;
     discardInput();
     writeFrame(command, address, n, data);
@@ -587,11 +577,9 @@ bool SensorLink::SendPacket2(quint8 &command, quint32 &address, quint8 &n, QByte
             for (int i = 0; i < length; ++i)
                 data[i] = m_frame.at(Frame::HeaderSize + i);
             m_readLength = 0;
-            m_active = false;
             return true;
         }
     }
-    m_active = false;
     m_connected = false;
     m_readLength = 0;
     return false;
@@ -599,36 +587,33 @@ bool SensorLink::SendPacket2(quint8 &command, quint32 &address, quint8 &n, QByte
 
 bool SensorLink::RequestDataBlock(quint32 address, int length)
 {
-    if (!beginHeldExchange())
+    if (m_active)
+        return false;
+    const BusyFlagHold busy(m_active);
+    if (!connectForPacket())
         return false;
     QByteArray data;
     data.append(static_cast<char>(length & 0xFF));
     data.append(static_cast<char>((length >> 8) & 0xFF));
     writeFrame(LargeDataBlockCommand, address, 2, data);
-    m_active = false;
     return true;
 }
 
 bool SensorLink::WaitDataBlock(quint32 address)
 {
-    if (m_active)
+    if (m_active || !m_connected)
         return false;
-    if (!m_connected)
-        return false;
-    m_active = true;
+    const BusyFlagHold busy(m_active);
     m_frame.clear();
     m_readLength = AcknowledgementSize;
     fillFrame(AcknowledgementSize, now(), HeaderSeconds, AcknowledgementSize);
     m_readLength = 0;
     if (m_frame.size() < AcknowledgementSize || CalcCrc(m_frame) != 0) {
-        m_active = false;
         m_connected = false;
         return false;
     }
-    const bool result = Frame::byteAt(m_frame, 1) == LargeDataBlockCommand &&
-                        Frame::readLe16(m_frame, 2) == (address & 0xFFFFu);
-    m_active = false;
-    return result;
+    return Frame::byteAt(m_frame, 1) == LargeDataBlockCommand &&
+           Frame::readLe16(m_frame, 2) == (address & 0xFFFFu);
 }
 
 bool SensorLink::GetDataBlock(int n, QByteArray &data)

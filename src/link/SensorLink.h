@@ -20,7 +20,15 @@
 // Exchanges return a success flag (or empty text) and leave a Status text; they never
 // throw and never show a message. The busy flag Active() turns away an exchange that
 // starts while another is in progress (a timer firing while a packet wait lets window
-// events run); there is no queue.
+// events run); there is no queue. Every exchange but Connect and GetDataBlock is turned
+// away (WaitDataBlock also when not connected). The flag is held by:
+//   Connect            the handshake, giving back the state it found
+//   GetStatus          from "I" until the reply is in (its handshake holds it too)
+//   GetReadings        from "S" until the reply is in
+//   SetUnits           from "T" until the reply to "U" is in
+//   TestCommand        from "T" to the end, only when it enters test mode itself
+//   SendPacket2, RequestDataBlock, WaitDataBlock   throughout, handshake included
+// SendPacket and GetDataBlock never hold it: a poll may run inside their waits.
 class SensorLink : public QObject
 {
     Q_OBJECT
@@ -124,9 +132,6 @@ private:
     // `seconds` have passed since t0. Reads only when `atLeast` bytes are waiting.
     void fillFrame(int count, double t0, double seconds, int atLeast);
     bool connectForPacket();
-    // Sets the busy flag for an exchange that holds it throughout, connecting first when
-    // needed; false (and the flag clear) when the link is busy or the handshake fails.
-    bool beginHeldExchange();
 
     SerialPort &m_port;
     Clock &m_clock;
