@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <optional>
 
 namespace {
 
@@ -20,11 +21,16 @@ constexpr double BlockExtensionSeconds = 0.1;
 // While a packet wait lets window events run, it looks at them at least this often.
 constexpr int EventSliceMs = 20;
 constexpr quint8 LargeDataBlockCommand = 0x16;
-constexpr int AcknowledgementSize = 9;
 
 QString fromBytes(const QByteArray &bytes)
 {
     return QString::fromLatin1(bytes);
+}
+
+// True when a packet's header is in and checked and the rest of it is still to come.
+bool awaitingRest(const FrameAssembler &reply)
+{
+    return reply.status() == FrameAssembler::Status::NeedMore && !reply.gatheringHeader();
 }
 
 bool endsWithTestPrompt(const QByteArray &reply)
@@ -209,7 +215,7 @@ QByteArray SensorLink::readChunk()
 {
     if (!m_port.isOpen() || m_port.bytesWaiting() <= 0)
         return {};
-    return m_port.read(m_readLength);
+    return m_port.read(m_readLimit);
 }
 
 void SensorLink::discardInput()
@@ -505,16 +511,15 @@ void SensorLink::writeFrame(quint8 command, quint32 address, quint8 n, const QBy
         writeBytes(QByteArray(1, byte));
 }
 
-void SensorLink::fillFrame(int count, double t0, double seconds, int atLeast)
+void SensorLink::receivePart(FrameAssembler &reply, double t0, double seconds, int readThreshold)
 {
-    while (now() - t0 < seconds && m_frame.size() < count && m_port.isOpen()) {
-        if (m_port.bytesWaiting() >= atLeast) {
-            const QByteArray chunk = m_port.read(m_readLength);
-            const auto room = FrameBufferSize - m_frame.size();
-            m_frame += chunk.left(std::max<qsizetype>(0, room));
-        } else {
+    const bool header = reply.gatheringHeader();
+    while (now() - t0 < seconds && reply.status() == FrameAssembler::Status::NeedMore &&
+           reply.gatheringHeader() == header && m_port.isOpen()) {
+        if (m_port.bytesWaiting() >= readThreshold)
+            reply.feed(m_port.read(m_readLimit));
+        else
             waitForBytes(t0 + seconds, true);
-        }
         m_pump.processEvents();
     }
 }
@@ -538,15 +543,15 @@ QByteArray SensorLink::SendPacket(quint8 command, quint32 address, quint8 n, con
     discardInput();
     writeFrame(command, address, n, data);
 
-    m_frame.clear();
+    // Whatever is waiting is read as soon as a byte is there; the whole frame must be in
+    // within 2 s of the request, its header within 1 s.
+    FrameAssembler reply(FrameAssembler::Layout::Packet);
     const double t0 = now();
-    fillFrame(Frame::HeaderSize, t0, HeaderSeconds, 1);
-    if (m_frame.size() >= Frame::HeaderSize && m_frame.at(0) == Frame::StartByte) {
-        const int length = Frame::byteAt(m_frame, 4);
-        fillFrame(length + Frame::Overhead, t0, PacketBodySeconds, 1);
-        if (m_frame.size() >= length + Frame::Overhead && CalcCrc(m_frame) == 0)
-            return m_frame;
-    }
+    receivePart(reply, t0, HeaderSeconds, 1);
+    if (awaitingRest(reply))
+        receivePart(reply, t0, PacketBodySeconds, 1);
+    if (reply.status() == FrameAssembler::Status::Frame)
+        return reply.bytes();
     m_connected = false;
     return {};
 }
@@ -561,28 +566,30 @@ bool SensorLink::SendPacket2(quint8 &command, quint32 &address, quint8 &n, QByte
     discardInput();
     writeFrame(command, address, n, data);
 
-    m_frame.clear();
-    m_readLength = Frame::HeaderSize;
-    fillFrame(Frame::HeaderSize, now(), HeaderSeconds, Frame::HeaderSize);
-    if (m_frame.size() >= Frame::HeaderSize && m_frame.at(0) == Frame::StartByte) {
-        const int length = Frame::byteAt(m_frame, 4);
-        m_readLength = length + 2;
-        fillFrame(length + Frame::Overhead, now(), HeaderSeconds, length + 2);
-        if (m_frame.size() >= length + Frame::Overhead && CalcCrc(m_frame) == 0) {
-            command = Frame::byteAt(m_frame, 1);
-            address = Frame::readLe16(m_frame, 2);
-            n = static_cast<quint8>(length);
-            if (data.size() < length)
-                data.resize(length);
-            for (int i = 0; i < length; ++i)
-                data[i] = m_frame.at(Frame::HeaderSize + i);
-            m_readLength = 0;
-            return true;
-        }
+    // The header, then the rest, each read in one piece once all of it is waiting and
+    // each given 1 s.
+    FrameAssembler reply(FrameAssembler::Layout::Packet);
+    m_readLimit = reply.partSize();
+    receivePart(reply, now(), HeaderSeconds, reply.partSize());
+    if (awaitingRest(reply)) {
+        m_readLimit = reply.partSize();
+        receivePart(reply, now(), HeaderSeconds, reply.partSize());
     }
-    m_connected = false;
-    m_readLength = 0;
-    return false;
+    m_readLimit = 0;
+    if (reply.status() != FrameAssembler::Status::Frame) {
+        m_connected = false;
+        return false;
+    }
+    const QByteArray &frame = reply.bytes();
+    const int length = Frame::byteAt(frame, 4);
+    command = Frame::byteAt(frame, 1);
+    address = Frame::readLe16(frame, 2);
+    n = static_cast<quint8>(length);
+    if (data.size() < length)
+        data.resize(length);
+    for (int i = 0; i < length; ++i)
+        data[i] = frame.at(Frame::HeaderSize + i);
+    return true;
 }
 
 bool SensorLink::RequestDataBlock(quint32 address, int length)
@@ -604,28 +611,28 @@ bool SensorLink::WaitDataBlock(quint32 address)
     if (m_active || !m_connected)
         return false;
     const BusyFlagHold busy(m_active);
-    m_frame.clear();
-    m_readLength = AcknowledgementSize;
-    fillFrame(AcknowledgementSize, now(), HeaderSeconds, AcknowledgementSize);
-    m_readLength = 0;
-    if (m_frame.size() < AcknowledgementSize || CalcCrc(m_frame) != 0) {
+    FrameAssembler reply(FrameAssembler::Layout::Acknowledgement);
+    m_readLimit = reply.partSize();
+    receivePart(reply, now(), HeaderSeconds, reply.partSize());
+    m_readLimit = 0;
+    if (reply.status() != FrameAssembler::Status::Frame) {
         m_connected = false;
         return false;
     }
-    return Frame::byteAt(m_frame, 1) == LargeDataBlockCommand &&
-           Frame::readLe16(m_frame, 2) == (address & 0xFFFFu);
+    return Frame::byteAt(reply.bytes(), 1) == LargeDataBlockCommand &&
+           Frame::readLe16(reply.bytes(), 2) == (address & 0xFFFFu);
 }
 
 bool SensorLink::GetDataBlock(int n, QByteArray &data)
 {
     const int wanted = n + 2;
     const auto upperBound = data.size() - 1;
-    m_readLength = wanted;
+    m_readLimit = wanted;
     double t0 = now();
     qsizetype count = 0;
     while (count < wanted && now() - t0 < BlockSeconds && m_port.isOpen()) {
         if (m_port.bytesWaiting() >= wanted) {
-            const QByteArray chunk = m_port.read(m_readLength);
+            const QByteArray chunk = m_port.read(m_readLimit);
             for (const char byte : chunk) {
                 if (count > upperBound)
                     break;
@@ -643,6 +650,6 @@ bool SensorLink::GetDataBlock(int n, QByteArray &data)
         m_pump.processEvents();
     }
     const quint16 crc = CalcCrc(data.constData(), std::min(count, data.size()));
-    m_readLength = 0;
+    m_readLimit = 0;
     return count == wanted && crc == 0;
 }

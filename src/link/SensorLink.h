@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/FrameAssembler.h"
 #include "platform/Clock.h"
 #include "platform/EventPump.h"
 #include "platform/SerialPort.h"
@@ -35,7 +36,7 @@ class SensorLink : public QObject
 
 public:
     // Frame buffer size of the packet protocol: at most 254 data bytes in a frame.
-    static constexpr int FrameBufferSize = 261;
+    static constexpr int FrameBufferSize = FrameAssembler::Capacity;
     static constexpr char PromptByte = static_cast<char>(0xAF);
 
     SensorLink(SerialPort &port, Clock &clock, EventPump &pump, QObject *parent = nullptr);
@@ -126,11 +127,12 @@ private:
     void gather(QByteArray &reply, double t0, double seconds, const ReplyDone &done);
     bool enterTestMode(double seconds);
 
-    // Packets: frames in the frame buffer (at most FrameBufferSize bytes kept).
     void writeFrame(quint8 command, quint32 address, quint8 n, const QByteArray &data);
-    // Waits, letting window events run, until `count` bytes are in the frame buffer or
-    // `seconds` have passed since t0. Reads only when `atLeast` bytes are waiting.
-    void fillFrame(int count, double t0, double seconds, int atLeast);
+    // Feeds reads to `reply` until the part it is gathering (header or rest) is in, the
+    // reply proves invalid, `seconds` have passed since t0 or the port closes. Reads only
+    // when `readThreshold` bytes are waiting; lets window events run after every read and
+    // every wait.
+    void receivePart(FrameAssembler &reply, double t0, double seconds, int readThreshold);
     bool connectForPacket();
 
     SerialPort &m_port;
@@ -154,6 +156,8 @@ private:
 
     std::optional<QStringList> m_portList;
     bool m_inTestMode = false;
-    int m_readLength = 0;
-    QByteArray m_frame;
+    // At most this many bytes per read (0: all that wait). The packet waits set it for the
+    // parts they read whole; a handshake run from a window event inside such a wait reads
+    // under the same limit.
+    int m_readLimit = 0;
 };
