@@ -1,9 +1,9 @@
 #include "link/SensorLink.h"
 
-#include "common/NumericText.h"
 #include "link/BusyFlagHold.h"
 #include "link/Crc.h"
 #include "link/Frame.h"
+#include "link/StatusReplies.h"
 
 #include <algorithm>
 #include <cmath>
@@ -21,6 +21,7 @@ constexpr double BlockExtensionSeconds = 0.1;
 // While a packet wait lets window events run, it looks at them at least this often.
 constexpr int EventSliceMs = 20;
 constexpr quint8 LargeDataBlockCommand = 0x16;
+constexpr int StatusLineCount = 5;
 
 QString fromBytes(const QByteArray &bytes)
 {
@@ -36,20 +37,6 @@ bool awaitingRest(const FrameAssembler &reply)
 bool endsWithTestPrompt(const QByteArray &reply)
 {
     return reply.endsWith("TEST:");
-}
-
-// The first CR-terminated line of `rest`, which loses that line and its CR.
-QByteArray takeLine(QByteArray &rest)
-{
-    const auto cr = rest.indexOf('\r');
-    if (cr < 0) {
-        QByteArray line = rest;
-        rest.clear();
-        return line;
-    }
-    QByteArray line = rest.left(cr);
-    rest.remove(0, cr + 1);
-    return line;
 }
 
 } // namespace
@@ -334,7 +321,7 @@ bool SensorLink::GetStatus()
         return false;
 
     QByteArray reply;
-    int crCount = 0;
+    int lineEndsCounted = 0;
     {
         const BusyFlagHold busy(m_active);
         writeBytes(QByteArrayLiteral("I"));
@@ -342,12 +329,13 @@ bool SensorLink::GetStatus()
         qsizetype searchFrom = 0;
         // At most one CR is counted per read: several CRs that came together are counted
         // over the following (possibly empty) reads.
-        while (now() - t0 < TextReplySeconds && crCount < 5 && m_port.isOpen()) {
+        while (now() - t0 < TextReplySeconds && lineEndsCounted < StatusLineCount &&
+               m_port.isOpen()) {
             const QByteArray chunk = readChunk();
             reply += chunk;
             const auto cr = reply.indexOf('\r', searchFrom);
             if (cr >= 0) {
-                ++crCount;
+                ++lineEndsCounted;
                 searchFrom = cr + 1;
                 continue;
             }
@@ -356,26 +344,23 @@ bool SensorLink::GetStatus()
         }
     }
 
-    if (reply.startsWith('I'))
-        reply.remove(0, 1);
-    m_infoString = fromBytes(reply);
+    m_infoString = StatusInfoText(reply);
     if (!m_port.isOpen()) {
         noteLostPort();
         return false;
     }
-    if (crCount < 5) {
+    // The reply counts only when its five lines were counted before the time ran out.
+    const ParsedReply<StatusLines> parsed = ParseStatusReply(reply);
+    if (lineEndsCounted < StatusLineCount || !parsed.ok()) {
         m_status = QStringLiteral("GetStatus command failed");
         return false;
     }
-
-    QByteArray rest = reply;
-    m_version = fromBytes(takeLine(rest));
-    m_units = fromBytes(takeLine(rest));
-    const QByteArray power = takeLine(rest);
-    const auto mv = power.indexOf("mV");
-    m_power = fromBytes(mv >= 1 ? power.left(mv + 2) : power);
-    m_serialNumber = fromBytes(takeLine(rest));
-    m_logStatus = fromBytes(takeLine(rest));
+    const StatusLines &lines = *parsed.value;
+    m_version = lines.version;
+    m_units = lines.units;
+    m_power = lines.power;
+    m_serialNumber = lines.serialNumber;
+    m_logStatus = lines.logStatus;
 
     const QString status = connectedStatus();
     if (!status.isEmpty())
@@ -405,21 +390,14 @@ bool SensorLink::GetReadings()
         noteLostPort();
         return false;
     }
-    if (!reply.endsWith('\r')) {
+    const ParsedReply<PlainReadings> parsed = ParseReadingsReply(reply);
+    if (!parsed.ok()) {
         m_status = QStringLiteral("GetReadings command failed");
         return false;
     }
-    if (reply.startsWith('S'))
-        reply.remove(0, 1);
-    reply.chop(1);
-
-    QString line = fromBytes(reply);
-    m_total = static_cast<float>(NumericValue(line));
-    const auto comma = line.indexOf(QLatin1Char(','));
-    if (comma >= 0)
-        line.remove(0, comma + 1);
-    m_diffuse = static_cast<float>(NumericValue(line));
-    m_sun = line.endsWith(QLatin1Char('1'));
+    m_total = parsed.value->total;
+    m_diffuse = parsed.value->diffuse;
+    m_sun = parsed.value->sun;
     return true;
 }
 
