@@ -14,8 +14,11 @@ namespace {
 
 constexpr double HandshakeSeconds = 1.0;
 constexpr double TextReplySeconds = 1.0;
-constexpr double HeaderSeconds = 1.0;
-constexpr double PacketBodySeconds = 2.0;
+// SendPacket: the header within 1 s of the request, the whole frame within 2 s.
+constexpr double PacketHeaderSeconds = 1.0;
+constexpr double PacketWholeSeconds = 2.0;
+// SendPacket2 and WaitDataBlock: each part within 1 s of the one before.
+constexpr double PacketPartSeconds = 1.0;
 constexpr double BlockSeconds = 1.0;
 constexpr double BlockExtensionSeconds = 0.1;
 // While a packet wait lets window events run, it looks at them at least this often.
@@ -79,16 +82,16 @@ QStringList SensorLink::GetCommPorts(bool bConnect, int MaxPort)
         return *m_portList;
 
     QStringList ports;
-    for (int i = 1; i <= MaxPort; ++i) {
+    for (int number = 1; number <= MaxPort; ++number) {
         m_port.clearError();
-        if (!m_port.setPortNumber(i))
+        if (!m_port.setPortNumber(number))
             continue;
         DelayMs(50);
         const bool opened = m_port.open();
         const int error = opened ? SerialPort::NoError : m_port.errorNumber();
         if (opened || error == SerialPort::ErrorPortAlreadyOpen)
-            ports.append(QStringLiteral("COM ") + QString::number(i));
-        emit StatusMsg(QStringLiteral("Checking serial ports COM") + QString::number(i));
+            ports.append(QStringLiteral("COM ") + QString::number(number));
+        emit StatusMsg(QStringLiteral("Checking serial ports COM") + QString::number(number));
         if (m_port.isOpen() && error == SerialPort::NoError) {
             if (bConnect && m_commDefault == 0) {
                 if (m_dtrBox)
@@ -263,21 +266,22 @@ bool SensorLink::Connect()
     DelayMs(50);
     discardInput();
 
-    const double t0 = now();
-    QByteArray last(1, '\0');
+    const double startedAt = now();
+    QByteArray latestChunk(1, '\0');
     writeBytes(QByteArrayLiteral("R"));
-    // Each chunk replaces the last one: the prompt byte must end the latest chunk.
-    while (last.back() != PromptByte && now() - t0 < HandshakeSeconds && m_port.isOpen()) {
+    // Each chunk replaces the one before: the prompt byte must end the latest chunk.
+    while (latestChunk.back() != PromptByte && now() - startedAt < HandshakeSeconds &&
+           m_port.isOpen()) {
         QByteArray chunk = readChunk();
         if (!chunk.isEmpty())
-            last = chunk;
+            latestChunk = chunk;
         else
-            waitForBytes(t0 + HandshakeSeconds);
+            waitForBytes(startedAt + HandshakeSeconds);
     }
 
     if (!m_port.isOpen()) {
         noteLostPort();
-    } else if (last.back() == PromptByte) {
+    } else if (latestChunk.back() == PromptByte) {
         m_connected = true;
         const QString status = connectedStatus();
         if (!status.isEmpty())
@@ -294,7 +298,8 @@ bool SensorLink::Connect()
 // ---------------------------------------------------------------------------------------
 // Text commands
 
-void SensorLink::gather(QByteArray &reply, double t0, double seconds, const ReplyDone &done)
+void SensorLink::gather(QByteArray &reply, double startedAt, double seconds,
+                        const ReplyComplete &complete)
 {
     do {
         const QByteArray chunk = readChunk();
@@ -302,10 +307,10 @@ void SensorLink::gather(QByteArray &reply, double t0, double seconds, const Repl
             reply += chunk;
             continue;
         }
-        if (done(reply) || now() - t0 >= seconds || !m_port.isOpen())
+        if (complete(reply) || now() - startedAt >= seconds || !m_port.isOpen())
             break;
-        waitForBytes(t0 + seconds);
-    } while (!done(reply) && now() - t0 < seconds);
+        waitForBytes(startedAt + seconds);
+    } while (!complete(reply) && now() - startedAt < seconds);
 }
 
 bool SensorLink::GetStatus()
@@ -325,11 +330,11 @@ bool SensorLink::GetStatus()
     {
         const BusyFlagHold busy(m_active);
         writeBytes(QByteArrayLiteral("I"));
-        const double t0 = now();
+        const double startedAt = now();
         qsizetype searchFrom = 0;
         // At most one CR is counted per read: several CRs that came together are counted
         // over the following (possibly empty) reads.
-        while (now() - t0 < TextReplySeconds && lineEndsCounted < StatusLineCount &&
+        while (now() - startedAt < TextReplySeconds && lineEndsCounted < StatusLineCount &&
                m_port.isOpen()) {
             const QByteArray chunk = readChunk();
             reply += chunk;
@@ -340,7 +345,7 @@ bool SensorLink::GetStatus()
                 continue;
             }
             if (chunk.isEmpty())
-                waitForBytes(t0 + TextReplySeconds);
+                waitForBytes(startedAt + TextReplySeconds);
         }
     }
 
@@ -489,15 +494,16 @@ void SensorLink::writeFrame(quint8 command, quint32 address, quint8 n, const QBy
         writeBytes(QByteArray(1, byte));
 }
 
-void SensorLink::receivePart(FrameAssembler &reply, double t0, double seconds, int readThreshold)
+void SensorLink::receivePart(FrameAssembler &reply, double startedAt, double seconds,
+                             int readThreshold)
 {
-    const bool header = reply.gatheringHeader();
-    while (now() - t0 < seconds && reply.status() == FrameAssembler::Status::NeedMore &&
-           reply.gatheringHeader() == header && m_port.isOpen()) {
+    const bool onHeader = reply.gatheringHeader();
+    while (now() - startedAt < seconds && reply.status() == FrameAssembler::Status::NeedMore &&
+           reply.gatheringHeader() == onHeader && m_port.isOpen()) {
         if (m_port.bytesWaiting() >= readThreshold)
             reply.feed(m_port.read(m_readLimit));
         else
-            waitForBytes(t0 + seconds, true);
+            waitForBytes(startedAt + seconds, true);
         m_pump.processEvents();
     }
 }
@@ -524,10 +530,10 @@ QByteArray SensorLink::SendPacket(quint8 command, quint32 address, quint8 n, con
     // Whatever is waiting is read as soon as a byte is there; the whole frame must be in
     // within 2 s of the request, its header within 1 s.
     FrameAssembler reply(FrameAssembler::Layout::Packet);
-    const double t0 = now();
-    receivePart(reply, t0, HeaderSeconds, 1);
+    const double startedAt = now();
+    receivePart(reply, startedAt, PacketHeaderSeconds, 1);
     if (awaitingRest(reply))
-        receivePart(reply, t0, PacketBodySeconds, 1);
+        receivePart(reply, startedAt, PacketWholeSeconds, 1);
     if (reply.status() == FrameAssembler::Status::Frame)
         return reply.bytes();
     m_connected = false;
@@ -548,10 +554,10 @@ bool SensorLink::SendPacket2(quint8 &command, quint32 &address, quint8 &n, QByte
     // each given 1 s.
     FrameAssembler reply(FrameAssembler::Layout::Packet);
     m_readLimit = reply.partSize();
-    receivePart(reply, now(), HeaderSeconds, reply.partSize());
+    receivePart(reply, now(), PacketPartSeconds, reply.partSize());
     if (awaitingRest(reply)) {
         m_readLimit = reply.partSize();
-        receivePart(reply, now(), HeaderSeconds, reply.partSize());
+        receivePart(reply, now(), PacketPartSeconds, reply.partSize());
     }
     m_readLimit = 0;
     if (reply.status() != FrameAssembler::Status::Frame) {
@@ -591,7 +597,7 @@ bool SensorLink::WaitDataBlock(quint32 address)
     const BusyFlagHold busy(m_active);
     FrameAssembler reply(FrameAssembler::Layout::Acknowledgement);
     m_readLimit = reply.partSize();
-    receivePart(reply, now(), HeaderSeconds, reply.partSize());
+    receivePart(reply, now(), PacketPartSeconds, reply.partSize());
     m_readLimit = 0;
     if (reply.status() != FrameAssembler::Status::Frame) {
         m_connected = false;
@@ -603,31 +609,32 @@ bool SensorLink::WaitDataBlock(quint32 address)
 
 bool SensorLink::GetDataBlock(int n, QByteArray &data)
 {
-    const int wanted = n + 2;
-    const auto upperBound = data.size() - 1;
-    m_readLimit = wanted;
-    double t0 = now();
-    qsizetype count = 0;
-    while (count < wanted && now() - t0 < BlockSeconds && m_port.isOpen()) {
-        if (m_port.bytesWaiting() >= wanted) {
+    const int blockSize = n + 2; // data and CRC
+    const auto lastIndex = data.size() - 1;
+    m_readLimit = blockSize;
+    // Each read moves the start of the 1 s window on by 0.1 s.
+    double windowStart = now();
+    qsizetype stored = 0;
+    while (stored < blockSize && now() - windowStart < BlockSeconds && m_port.isOpen()) {
+        if (m_port.bytesWaiting() >= blockSize) {
             const QByteArray chunk = m_port.read(m_readLimit);
             for (const char byte : chunk) {
-                if (count > upperBound)
+                if (stored > lastIndex)
                     break;
-                data[count] = byte;
+                data[stored] = byte;
                 // The byte stored at the array's last place is not counted; the rest
                 // of the read is dropped.
-                if (count == upperBound)
+                if (stored == lastIndex)
                     break;
-                ++count;
+                ++stored;
             }
-            t0 += BlockExtensionSeconds;
+            windowStart += BlockExtensionSeconds;
         } else {
-            waitForBytes(t0 + BlockSeconds, true);
+            waitForBytes(windowStart + BlockSeconds, true);
         }
         m_pump.processEvents();
     }
-    const quint16 crc = CalcCrc(data.constData(), std::min(count, data.size()));
+    const quint16 crc = CalcCrc(data.constData(), std::min(stored, data.size()));
     m_readLimit = 0;
-    return count == wanted && crc == 0;
+    return stored == blockSize && crc == 0;
 }

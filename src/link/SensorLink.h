@@ -105,7 +105,7 @@ signals:
     void portSelectionFailed(const QString &text);
 
 private:
-    using ReplyDone = std::function<bool(const QByteArray &)>;
+    using ReplyComplete = std::function<bool(const QByteArray &)>;
 
     void clearInstrumentFields();
     QString portDigits() const;
@@ -121,18 +121,18 @@ private:
     void waitForBytes(double deadline, bool letEventsRun = false);
     bool writeBytes(const QByteArray &bytes);
 
-    // Text commands: reads back to back until `done` holds or `seconds` have passed
-    // since t0 (at least one read is made, so a reply already waiting is taken even
+    // Text commands: reads back to back until `complete` holds or `seconds` have passed
+    // since startedAt (at least one read is made, so a reply already waiting is taken even
     // with no time at all).
-    void gather(QByteArray &reply, double t0, double seconds, const ReplyDone &done);
+    void gather(QByteArray &reply, double startedAt, double seconds, const ReplyComplete &complete);
     bool enterTestMode(double seconds);
 
     void writeFrame(quint8 command, quint32 address, quint8 n, const QByteArray &data);
     // Feeds reads to `reply` until the part it is gathering (header or rest) is in, the
-    // reply proves invalid, `seconds` have passed since t0 or the port closes. Reads only
+    // reply proves invalid, `seconds` have passed since startedAt or the port closes. Reads only
     // when `readThreshold` bytes are waiting; lets window events run after every read and
     // every wait.
-    void receivePart(FrameAssembler &reply, double t0, double seconds, int readThreshold);
+    void receivePart(FrameAssembler &reply, double startedAt, double seconds, int readThreshold);
     bool connectForPacket();
 
     SerialPort &m_port;

@@ -43,17 +43,17 @@ bool CalibrationReader::ReadZQ4Calibration(CalibrationValues &values, QString &o
         return false;
 
     // Channel 0 is the reference; the user factors fill elements 1..8.
-    CalibrationValues read = values;
-    read[0] = 4096;
+    CalibrationValues factors = values;
+    factors[0] = 4096;
     for (size_t i = 0; i < parsed.value->size(); ++i) {
         const std::optional<qint32> &factor = (*parsed.value)[i];
         if (!factor) {
             error = QStringLiteral("Overflow");
             return false;
         }
-        read[i + 1] = *factor;
+        factors[i + 1] = *factor;
     }
-    values = read;
+    values = factors;
     output += FactorLine(values);
     return true;
 }
