@@ -1,6 +1,7 @@
 // The about box: the program's version line with the date of its own file, and the
 // instrument snapshot with what goes on the wire for each model and what it shows when
 // the instrument's replies are refused. What the replies mean is the link's parser test.
+#include "Bytes.h"
 #include "LocaleGuard.h"
 #include "QtPrinters.h"
 #include "ScriptedLine.h"
@@ -28,7 +29,7 @@ struct Box
 {
     Box(const QByteArray &version, const QByteArray &xReply, const QByteArray &tReply)
     {
-        far.on("R", "\r\n\xAF");
+        far.on("R", Prompt);
         far.on("I", "I" + version + "\rUnits: W.m-2\rBattery 3612mV\r5523\rLogging\r");
         far.on("T", "\r\nTEST:");
         far.on("X\r", xReply);
