@@ -3,6 +3,7 @@
 #include "common/NamedFormats.h"
 #include "link/InstrumentModel.h"
 #include "link/SensorLink.h"
+#include "link/TestModeReplies.h"
 #include "version.h"
 
 #include <QCoreApplication>
@@ -18,22 +19,6 @@ const QLatin1String CrLf("\r\n");
 bool isOlderModel(const SensorLink &link)
 {
     return !HasDetailsCommands(link.Version());
-}
-
-// Field k of the reply to "X": the line that starts with the digit k and ":", without
-// the digit, the colon and the blank after them. The last line of a reply has no CR of
-// its own (the link takes the line end before the test prompt away), so a field also
-// ends at the end of the reply. Empty when the reply has no such line.
-QString detailField(const QString &reply, int k)
-{
-    const auto start = reply.indexOf(QString::number(k) + QLatin1Char(':'));
-    if (start < 0)
-        return QString();
-    auto end = reply.indexOf(QLatin1Char('\r'), start);
-    if (end < 0)
-        end = reply.size();
-    const auto first = start + 3;
-    return end > first ? reply.mid(first, end - first) : QString();
 }
 
 } // namespace
@@ -66,22 +51,23 @@ QString ReadSensorDetails(SensorLink &link)
 {
     if (isOlderModel(link))
         return QString();
-    const QString reply = link.TestCommand(QStringLiteral("X\r"), DetailsTimeoutMs);
-    if (reply.size() < 5)
+    const ParsedReply<SensorDetails> details =
+        ParseDetailsReply(link.TestCommand(QStringLiteral("X\r"), DetailsTimeoutMs));
+    if (!details.ok())
         return QString();
-    return CrLf + QStringLiteral("Serial No: ") + detailField(reply, 0) + CrLf +
-           QStringLiteral("Calibrated: ") + detailField(reply, 1);
+    return CrLf + QStringLiteral("Serial No: ") + details.value->serialNumber + CrLf +
+           QStringLiteral("Calibrated: ") + details.value->calibrationDate;
 }
 
 QString ReadSunshineRatio(SensorLink &link)
 {
     if (isOlderModel(link))
         return QString();
-    const QString reply = link.TestCommand(QStringLiteral("T\r\n"), RatioTimeoutMs);
-    const auto found = reply.indexOf(QLatin1String("ratio"));
-    if (found < 0)
+    const ParsedReply<QString> ratio =
+        ParseRatioReply(link.TestCommand(QStringLiteral("T\r\n"), RatioTimeoutMs));
+    if (!ratio.ok())
         return QString();
-    return CrLf + QStringLiteral("Sunshine ratio: ") + reply.mid(found + 5, 5);
+    return CrLf + QStringLiteral("Sunshine ratio: ") + *ratio.value;
 }
 
 QString SensorSnapshot(SensorLink &link, const QDateTime &now)

@@ -23,12 +23,14 @@ double endDay()
     return static_cast<double>(dayZero().daysTo(QDate(9999, 12, 31)) + 1);
 }
 
-qint64 floorDiv(qint64 a, qint64 b)
+// Division rounding towards minus infinity, so that a negative count falls on the day
+// before day 0 rather than on day 0.
+qint64 floorDiv(qint64 dividend, qint64 divisor)
 {
-    qint64 q = a / b;
-    if ((a % b != 0) && ((a < 0) != (b < 0)))
-        --q;
-    return q;
+    qint64 quotient = dividend / divisor;
+    if ((dividend % divisor != 0) && ((dividend < 0) != (divisor < 0)))
+        --quotient;
+    return quotient;
 }
 
 } // namespace

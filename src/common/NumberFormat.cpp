@@ -78,10 +78,10 @@ RoundedDigits roundToDecimals(double magnitude, Precision precision, int decimal
 {
     // The significant digits and the decimal exponent.
     const QString scientific = scientificText(magnitude, precision);
-    const int ePos = scientific.indexOf(QLatin1Char('e'));
-    QString digits = scientific.left(ePos);
+    const int exponentMark = scientific.indexOf(QLatin1Char('e'));
+    QString digits = scientific.left(exponentMark);
     digits.remove(QLatin1Char('.'));
-    const int exponent = scientific.mid(ePos + 1).toInt();
+    const int exponent = scientific.mid(exponentMark + 1).toInt();
 
     // Place the decimal point: `integerCount` digits stand before it.
     int integerCount = exponent + 1;

@@ -11,12 +11,12 @@ constexpr qint64 MsPerDay = 86400000;
 
 float TimeDiff(float a, float b)
 {
-    float d = b - a;
-    if (d >= HalfDay)
-        d -= SecondsPerDay;
-    if (d < -HalfDay)
-        d += SecondsPerDay;
-    return d;
+    float ahead = b - a;
+    if (ahead >= HalfDay)
+        ahead -= SecondsPerDay;
+    if (ahead < -HalfDay)
+        ahead += SecondsPerDay;
+    return ahead;
 }
 
 float SecondsSinceMidnight(const QDateTime &t)
@@ -28,8 +28,9 @@ QTime TimeOfDayFromSeconds(double seconds)
 {
     if (!std::isfinite(seconds))
         return QTime();
-    const double ms = std::fmod(std::round(std::fmod(seconds, 86400.0) * 1000.0), 86400000.0);
-    qint64 msOfDay = static_cast<qint64>(ms);
+    const double roundedMs =
+        std::fmod(std::round(std::fmod(seconds, 86400.0) * 1000.0), 86400000.0);
+    qint64 msOfDay = static_cast<qint64>(roundedMs);
     if (msOfDay < 0)
         msOfDay += MsPerDay;
     return QTime::fromMSecsSinceStartOfDay(static_cast<int>(msOfDay % MsPerDay));

@@ -1,48 +1,45 @@
 #include "link/SensorLink.h"
 
-#include "common/NumericText.h"
+#include "link/BusyFlagHold.h"
 #include "link/Crc.h"
 #include "link/Frame.h"
+#include "link/StatusReplies.h"
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <optional>
 
 namespace {
 
 constexpr double HandshakeSeconds = 1.0;
 constexpr double TextReplySeconds = 1.0;
-constexpr double HeaderSeconds = 1.0;
-constexpr double PacketBodySeconds = 2.0;
+// SendPacket: the header within 1 s of the request, the whole frame within 2 s.
+constexpr double PacketHeaderSeconds = 1.0;
+constexpr double PacketWholeSeconds = 2.0;
+// SendPacket2 and WaitDataBlock: each part within 1 s of the one before.
+constexpr double PacketPartSeconds = 1.0;
 constexpr double BlockSeconds = 1.0;
 constexpr double BlockExtensionSeconds = 0.1;
 // While a packet wait lets window events run, it looks at them at least this often.
 constexpr int EventSliceMs = 20;
 constexpr quint8 LargeDataBlockCommand = 0x16;
-constexpr int AcknowledgementSize = 9;
+constexpr int StatusLineCount = 5;
 
 QString fromBytes(const QByteArray &bytes)
 {
     return QString::fromLatin1(bytes);
 }
 
+// True when a packet's header is in and checked and the rest of it is still to come.
+bool awaitingRest(const FrameAssembler &reply)
+{
+    return reply.status() == FrameAssembler::Status::NeedMore && !reply.gatheringHeader();
+}
+
 bool endsWithTestPrompt(const QByteArray &reply)
 {
     return reply.endsWith("TEST:");
-}
-
-// The first CR-terminated line of `rest`, which loses that line and its CR.
-QByteArray takeLine(QByteArray &rest)
-{
-    const auto cr = rest.indexOf('\r');
-    if (cr < 0) {
-        QByteArray line = rest;
-        rest.clear();
-        return line;
-    }
-    QByteArray line = rest.left(cr);
-    rest.remove(0, cr + 1);
-    return line;
 }
 
 } // namespace
@@ -85,16 +82,16 @@ QStringList SensorLink::GetCommPorts(bool bConnect, int MaxPort)
         return *m_portList;
 
     QStringList ports;
-    for (int i = 1; i <= MaxPort; ++i) {
+    for (int number = 1; number <= MaxPort; ++number) {
         m_port.clearError();
-        if (!m_port.setPortNumber(i))
+        if (!m_port.setPortNumber(number))
             continue;
         DelayMs(50);
         const bool opened = m_port.open();
         const int error = opened ? SerialPort::NoError : m_port.errorNumber();
         if (opened || error == SerialPort::ErrorPortAlreadyOpen)
-            ports.append(QStringLiteral("COM ") + QString::number(i));
-        emit StatusMsg(QStringLiteral("Checking serial ports COM") + QString::number(i));
+            ports.append(QStringLiteral("COM ") + QString::number(number));
+        emit StatusMsg(QStringLiteral("Checking serial ports COM") + QString::number(number));
         if (m_port.isOpen() && error == SerialPort::NoError) {
             if (bConnect && m_commDefault == 0) {
                 if (m_dtrBox)
@@ -208,7 +205,7 @@ QByteArray SensorLink::readChunk()
 {
     if (!m_port.isOpen() || m_port.bytesWaiting() <= 0)
         return {};
-    return m_port.read(m_readLength);
+    return m_port.read(m_readLimit);
 }
 
 void SensorLink::discardInput()
@@ -265,26 +262,26 @@ bool SensorLink::Connect()
         m_connected = false;
         return false;
     }
-    const bool wasActive = m_active;
-    m_active = true;
+    const BusyFlagHold busy(m_active);
     DelayMs(50);
     discardInput();
 
-    const double t0 = now();
-    QByteArray last(1, '\0');
+    const double startedAt = now();
+    QByteArray latestChunk(1, '\0');
     writeBytes(QByteArrayLiteral("R"));
-    // Each chunk replaces the last one: the prompt byte must end the latest chunk.
-    while (last.back() != PromptByte && now() - t0 < HandshakeSeconds && m_port.isOpen()) {
+    // Each chunk replaces the one before: the prompt byte must end the latest chunk.
+    while (latestChunk.back() != PromptByte && now() - startedAt < HandshakeSeconds &&
+           m_port.isOpen()) {
         QByteArray chunk = readChunk();
         if (!chunk.isEmpty())
-            last = chunk;
+            latestChunk = chunk;
         else
-            waitForBytes(t0 + HandshakeSeconds);
+            waitForBytes(startedAt + HandshakeSeconds);
     }
 
     if (!m_port.isOpen()) {
         noteLostPort();
-    } else if (last.back() == PromptByte) {
+    } else if (latestChunk.back() == PromptByte) {
         m_connected = true;
         const QString status = connectedStatus();
         if (!status.isEmpty())
@@ -295,14 +292,14 @@ bool SensorLink::Connect()
         clearInstrumentFields();
     }
     DelayMs(50);
-    m_active = wasActive;
     return m_connected;
 }
 
 // ---------------------------------------------------------------------------------------
 // Text commands
 
-void SensorLink::gather(QByteArray &reply, double t0, double seconds, const ReplyDone &done)
+void SensorLink::gather(QByteArray &reply, double startedAt, double seconds,
+                        const ReplyComplete &complete)
 {
     do {
         const QByteArray chunk = readChunk();
@@ -310,10 +307,10 @@ void SensorLink::gather(QByteArray &reply, double t0, double seconds, const Repl
             reply += chunk;
             continue;
         }
-        if (done(reply) || now() - t0 >= seconds || !m_port.isOpen())
+        if (complete(reply) || now() - startedAt >= seconds || !m_port.isOpen())
             break;
-        waitForBytes(t0 + seconds);
-    } while (!done(reply) && now() - t0 < seconds);
+        waitForBytes(startedAt + seconds);
+    } while (!complete(reply) && now() - startedAt < seconds);
 }
 
 bool SensorLink::GetStatus()
@@ -328,48 +325,47 @@ bool SensorLink::GetStatus()
     if (!Connect())
         return false;
 
-    m_active = true;
-    writeBytes(QByteArrayLiteral("I"));
-    const double t0 = now();
     QByteArray reply;
-    int crCount = 0;
-    qsizetype searchFrom = 0;
-    // At most one CR is counted per read: several CRs that came together are counted
-    // over the following (possibly empty) reads.
-    while (now() - t0 < TextReplySeconds && crCount < 5 && m_port.isOpen()) {
-        const QByteArray chunk = readChunk();
-        reply += chunk;
-        const auto cr = reply.indexOf('\r', searchFrom);
-        if (cr >= 0) {
-            ++crCount;
-            searchFrom = cr + 1;
-            continue;
+    int lineEndsCounted = 0;
+    {
+        const BusyFlagHold busy(m_active);
+        writeBytes(QByteArrayLiteral("I"));
+        const double startedAt = now();
+        qsizetype searchFrom = 0;
+        // At most one CR is counted per read: several CRs that came together are counted
+        // over the following (possibly empty) reads.
+        while (now() - startedAt < TextReplySeconds && lineEndsCounted < StatusLineCount &&
+               m_port.isOpen()) {
+            const QByteArray chunk = readChunk();
+            reply += chunk;
+            const auto cr = reply.indexOf('\r', searchFrom);
+            if (cr >= 0) {
+                ++lineEndsCounted;
+                searchFrom = cr + 1;
+                continue;
+            }
+            if (chunk.isEmpty())
+                waitForBytes(startedAt + TextReplySeconds);
         }
-        if (chunk.isEmpty())
-            waitForBytes(t0 + TextReplySeconds);
     }
-    m_active = false;
 
-    if (reply.startsWith('I'))
-        reply.remove(0, 1);
-    m_infoString = fromBytes(reply);
+    m_infoString = StatusInfoText(reply);
     if (!m_port.isOpen()) {
         noteLostPort();
         return false;
     }
-    if (crCount < 5) {
+    // The reply counts only when its five lines were counted before the time ran out.
+    const ParsedReply<StatusLines> parsed = ParseStatusReply(reply);
+    if (lineEndsCounted < StatusLineCount || !parsed.ok()) {
         m_status = QStringLiteral("GetStatus command failed");
         return false;
     }
-
-    QByteArray rest = reply;
-    m_version = fromBytes(takeLine(rest));
-    m_units = fromBytes(takeLine(rest));
-    const QByteArray power = takeLine(rest);
-    const auto mv = power.indexOf("mV");
-    m_power = fromBytes(mv >= 1 ? power.left(mv + 2) : power);
-    m_serialNumber = fromBytes(takeLine(rest));
-    m_logStatus = fromBytes(takeLine(rest));
+    const StatusLines &lines = *parsed.value;
+    m_version = lines.version;
+    m_units = lines.units;
+    m_power = lines.power;
+    m_serialNumber = lines.serialNumber;
+    m_logStatus = lines.logStatus;
 
     const QString status = connectedStatus();
     if (!status.isEmpty())
@@ -387,31 +383,26 @@ bool SensorLink::GetReadings()
     if (!Connect())
         return false;
 
-    m_active = true;
-    writeBytes(QByteArrayLiteral("S"));
     QByteArray reply;
-    gather(reply, now(), TextReplySeconds, [](const QByteArray &r) { return r.endsWith('\r'); });
-    m_active = false;
+    {
+        const BusyFlagHold busy(m_active);
+        writeBytes(QByteArrayLiteral("S"));
+        gather(reply, now(), TextReplySeconds,
+               [](const QByteArray &sofar) { return sofar.endsWith('\r'); });
+    }
 
     if (!m_port.isOpen()) {
         noteLostPort();
         return false;
     }
-    if (!reply.endsWith('\r')) {
+    const ParsedReply<PlainReadings> parsed = ParseReadingsReply(reply);
+    if (!parsed.ok()) {
         m_status = QStringLiteral("GetReadings command failed");
         return false;
     }
-    if (reply.startsWith('S'))
-        reply.remove(0, 1);
-    reply.chop(1);
-
-    QString line = fromBytes(reply);
-    m_total = static_cast<float>(NumericValue(line));
-    const auto comma = line.indexOf(QLatin1Char(','));
-    if (comma >= 0)
-        line.remove(0, comma + 1);
-    m_diffuse = static_cast<float>(NumericValue(line));
-    m_sun = line.endsWith(QLatin1Char('1'));
+    m_total = parsed.value->total;
+    m_diffuse = parsed.value->diffuse;
+    m_sun = parsed.value->sun;
     return true;
 }
 
@@ -430,23 +421,22 @@ bool SensorLink::SetUnits(int unitsCode)
     if (!Connect())
         return false;
 
-    m_active = true;
-    if (!enterTestMode(TextReplySeconds)) {
-        writeBytes(QByteArrayLiteral("R"));
-        m_status = QStringLiteral("TEST: prompt missing");
-        m_active = false;
-        return false;
-    }
-
-    const char digit = static_cast<char>('0' + unitsCode);
     QByteArray command("U");
-    command.append(digit);
+    command.append(static_cast<char>('0' + unitsCode));
     const QByteArray expected = command + QByteArrayLiteral("OK\rTEST:");
-    writeBytes(command);
     QByteArray reply;
-    gather(reply, now(), TextReplySeconds,
-           [&expected](const QByteArray &r) { return r.left(expected.size()) == expected; });
-    m_active = false;
+    {
+        const BusyFlagHold busy(m_active);
+        if (!enterTestMode(TextReplySeconds)) {
+            writeBytes(QByteArrayLiteral("R"));
+            m_status = QStringLiteral("TEST: prompt missing");
+            return false;
+        }
+        writeBytes(command);
+        gather(reply, now(), TextReplySeconds, [&expected](const QByteArray &sofar) {
+            return sofar.left(expected.size()) == expected;
+        });
+    }
 
     if (reply.left(expected.size()) != expected) {
         writeBytes(QByteArrayLiteral("R"));
@@ -462,17 +452,18 @@ QString SensorLink::TestCommand(const QString &command, int timeoutMs)
         return {};
     const double seconds = timeoutMs / 1000.0;
 
-    bool ok = true;
+    // The flag is held only by a command that enters test mode itself; one sent while the
+    // instrument already sits in test mode runs without it.
+    std::optional<BusyFlagHold> busy;
+    bool promptSeen = true;
     if (!m_inTestMode) {
-        if (!Connect()) {
-            m_inTestMode = false;
+        if (!Connect())
             return {};
-        }
-        m_active = true;
-        ok = enterTestMode(seconds);
+        busy.emplace(m_active);
+        promptSeen = enterTestMode(seconds);
     }
 
-    if (ok) {
+    if (promptSeen) {
         DelayMs(50);
         const QByteArray bytes = command.toLatin1();
         writeBytes(bytes);
@@ -480,7 +471,6 @@ QString SensorLink::TestCommand(const QString &command, int timeoutMs)
         gather(reply, now(), seconds, endsWithTestPrompt);
         if (endsWithTestPrompt(reply) || bytes.startsWith('B')) {
             m_inTestMode = true;
-            m_active = false;
             // The reply without its line end and "TEST:" prompt; a shorter reply (only
             // possible for a "B" command) gives empty text.
             return reply.size() >= 6 ? fromBytes(reply.chopped(6)) : QString();
@@ -488,7 +478,6 @@ QString SensorLink::TestCommand(const QString &command, int timeoutMs)
     }
 
     m_status = QStringLiteral("TEST: prompt missing");
-    m_active = false;
     m_inTestMode = false;
     return {};
 }
@@ -505,30 +494,18 @@ void SensorLink::writeFrame(quint8 command, quint32 address, quint8 n, const QBy
         writeBytes(QByteArray(1, byte));
 }
 
-void SensorLink::fillFrame(int count, double t0, double seconds, int atLeast)
+void SensorLink::receivePart(FrameAssembler &reply, double startedAt, double seconds,
+                             int readThreshold)
 {
-    while (now() - t0 < seconds && m_frame.size() < count && m_port.isOpen()) {
-        if (m_port.bytesWaiting() >= atLeast) {
-            const QByteArray chunk = m_port.read(m_readLength);
-            const auto room = FrameBufferSize - m_frame.size();
-            m_frame += chunk.left(std::max<qsizetype>(0, room));
-        } else {
-            waitForBytes(t0 + seconds, true);
-        }
+    const bool onHeader = reply.gatheringHeader();
+    while (now() - startedAt < seconds && reply.status() == FrameAssembler::Status::NeedMore &&
+           reply.gatheringHeader() == onHeader && m_port.isOpen()) {
+        if (m_port.bytesWaiting() >= readThreshold)
+            reply.feed(m_port.read(m_readLimit));
+        else
+            waitForBytes(startedAt + seconds, true);
         m_pump.processEvents();
     }
-}
-
-bool SensorLink::beginHeldExchange()
-{
-    if (m_active)
-        return false;
-    m_active = true;
-    if (!connectForPacket()) {
-        m_active = false;
-        return false;
-    }
-    return true;
 }
 
 bool SensorLink::connectForPacket()
@@ -550,114 +527,114 @@ QByteArray SensorLink::SendPacket(quint8 command, quint32 address, quint8 n, con
     discardInput();
     writeFrame(command, address, n, data);
 
-    m_frame.clear();
-    const double t0 = now();
-    fillFrame(Frame::HeaderSize, t0, HeaderSeconds, 1);
-    if (m_frame.size() >= Frame::HeaderSize && m_frame.at(0) == Frame::StartByte) {
-        const int length = Frame::byteAt(m_frame, 4);
-        fillFrame(length + Frame::Overhead, t0, PacketBodySeconds, 1);
-        if (m_frame.size() >= length + Frame::Overhead && CalcCrc(m_frame) == 0)
-            return m_frame;
-    }
-    m_active = false;
+    // Whatever is waiting is read as soon as a byte is there; the whole frame must be in
+    // within 2 s of the request, its header within 1 s.
+    FrameAssembler reply(FrameAssembler::Layout::Packet);
+    const double startedAt = now();
+    receivePart(reply, startedAt, PacketHeaderSeconds, 1);
+    if (awaitingRest(reply))
+        receivePart(reply, startedAt, PacketWholeSeconds, 1);
+    if (reply.status() == FrameAssembler::Status::Frame)
+        return reply.bytes();
     m_connected = false;
     return {};
 }
 
 bool SensorLink::SendPacket2(quint8 &command, quint32 &address, quint8 &n, QByteArray &data)
 {
-    if (!beginHeldExchange())
+    if (m_active)
+        return false;
+    const BusyFlagHold busy(m_active);
+    if (!connectForPacket())
         return false;
     discardInput();
     writeFrame(command, address, n, data);
 
-    m_frame.clear();
-    m_readLength = Frame::HeaderSize;
-    fillFrame(Frame::HeaderSize, now(), HeaderSeconds, Frame::HeaderSize);
-    if (m_frame.size() >= Frame::HeaderSize && m_frame.at(0) == Frame::StartByte) {
-        const int length = Frame::byteAt(m_frame, 4);
-        m_readLength = length + 2;
-        fillFrame(length + Frame::Overhead, now(), HeaderSeconds, length + 2);
-        if (m_frame.size() >= length + Frame::Overhead && CalcCrc(m_frame) == 0) {
-            command = Frame::byteAt(m_frame, 1);
-            address = Frame::readLe16(m_frame, 2);
-            n = static_cast<quint8>(length);
-            if (data.size() < length)
-                data.resize(length);
-            for (int i = 0; i < length; ++i)
-                data[i] = m_frame.at(Frame::HeaderSize + i);
-            m_readLength = 0;
-            m_active = false;
-            return true;
-        }
+    // The header, then the rest, each read in one piece once all of it is waiting and
+    // each given 1 s.
+    FrameAssembler reply(FrameAssembler::Layout::Packet);
+    m_readLimit = reply.partSize();
+    receivePart(reply, now(), PacketPartSeconds, reply.partSize());
+    if (awaitingRest(reply)) {
+        m_readLimit = reply.partSize();
+        receivePart(reply, now(), PacketPartSeconds, reply.partSize());
     }
-    m_active = false;
-    m_connected = false;
-    m_readLength = 0;
-    return false;
+    m_readLimit = 0;
+    if (reply.status() != FrameAssembler::Status::Frame) {
+        m_connected = false;
+        return false;
+    }
+    const QByteArray &frame = reply.bytes();
+    const int length = Frame::byteAt(frame, 4);
+    command = Frame::byteAt(frame, 1);
+    address = Frame::readLe16(frame, 2);
+    n = static_cast<quint8>(length);
+    if (data.size() < length)
+        data.resize(length);
+    for (int i = 0; i < length; ++i)
+        data[i] = frame.at(Frame::HeaderSize + i);
+    return true;
 }
 
 bool SensorLink::RequestDataBlock(quint32 address, int length)
 {
-    if (!beginHeldExchange())
+    if (m_active)
+        return false;
+    const BusyFlagHold busy(m_active);
+    if (!connectForPacket())
         return false;
     QByteArray data;
     data.append(static_cast<char>(length & 0xFF));
     data.append(static_cast<char>((length >> 8) & 0xFF));
     writeFrame(LargeDataBlockCommand, address, 2, data);
-    m_active = false;
     return true;
 }
 
 bool SensorLink::WaitDataBlock(quint32 address)
 {
-    if (m_active)
+    if (m_active || !m_connected)
         return false;
-    if (!m_connected)
-        return false;
-    m_active = true;
-    m_frame.clear();
-    m_readLength = AcknowledgementSize;
-    fillFrame(AcknowledgementSize, now(), HeaderSeconds, AcknowledgementSize);
-    m_readLength = 0;
-    if (m_frame.size() < AcknowledgementSize || CalcCrc(m_frame) != 0) {
-        m_active = false;
+    const BusyFlagHold busy(m_active);
+    FrameAssembler reply(FrameAssembler::Layout::Acknowledgement);
+    m_readLimit = reply.partSize();
+    receivePart(reply, now(), PacketPartSeconds, reply.partSize());
+    m_readLimit = 0;
+    if (reply.status() != FrameAssembler::Status::Frame) {
         m_connected = false;
         return false;
     }
-    const bool result = Frame::byteAt(m_frame, 1) == LargeDataBlockCommand &&
-                        Frame::readLe16(m_frame, 2) == (address & 0xFFFFu);
-    m_active = false;
-    return result;
+    return Frame::byteAt(reply.bytes(), 1) == LargeDataBlockCommand &&
+           Frame::readLe16(reply.bytes(), 2) == (address & 0xFFFFu);
 }
 
 bool SensorLink::GetDataBlock(int n, QByteArray &data)
 {
-    const int wanted = n + 2;
-    const auto upperBound = data.size() - 1;
-    m_readLength = wanted;
-    double t0 = now();
-    qsizetype count = 0;
-    while (count < wanted && now() - t0 < BlockSeconds && m_port.isOpen()) {
-        if (m_port.bytesWaiting() >= wanted) {
-            const QByteArray chunk = m_port.read(m_readLength);
+    const int blockSize = n + 2; // data and CRC
+    const auto lastIndex = data.size() - 1;
+    m_readLimit = blockSize;
+    // Each read moves the start of the 1 s window on by 0.1 s.
+    double windowStart = now();
+    qsizetype stored = 0;
+    while (stored < blockSize && now() - windowStart < BlockSeconds && m_port.isOpen()) {
+        if (m_port.bytesWaiting() >= blockSize) {
+            const QByteArray chunk = m_port.read(m_readLimit);
             for (const char byte : chunk) {
-                if (count > upperBound)
+                if (stored > lastIndex)
                     break;
-                data[count] = byte;
+                data[stored] = byte;
                 // The byte stored at the array's last place is not counted; the rest
                 // of the read is dropped.
-                if (count == upperBound)
+                if (stored == lastIndex)
                     break;
-                ++count;
+                ++stored;
             }
-            t0 += BlockExtensionSeconds;
+            windowStart += BlockExtensionSeconds;
         } else {
-            waitForBytes(t0 + BlockSeconds, true);
+            waitForBytes(windowStart + BlockSeconds, true);
         }
         m_pump.processEvents();
     }
-    const quint16 crc = CalcCrc(data.constData(), std::min(count, data.size()));
-    m_readLength = 0;
-    return count == wanted && crc == 0;
+    const quint16 crc = CalcCrc(data.constData(), std::min(stored, data.size()));
+    m_readLimit = 0;
+    return stored == blockSize && crc == 0;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/FrameAssembler.h"
 #include "platform/Clock.h"
 #include "platform/EventPump.h"
 #include "platform/SerialPort.h"
@@ -20,14 +21,22 @@
 // Exchanges return a success flag (or empty text) and leave a Status text; they never
 // throw and never show a message. The busy flag Active() turns away an exchange that
 // starts while another is in progress (a timer firing while a packet wait lets window
-// events run); there is no queue.
+// events run); there is no queue. Every exchange but Connect and GetDataBlock is turned
+// away (WaitDataBlock also when not connected). The flag is held by:
+//   Connect            the handshake, giving back the state it found
+//   GetStatus          from "I" until the reply is in (its handshake holds it too)
+//   GetReadings        from "S" until the reply is in
+//   SetUnits           from "T" until the reply to "U" is in
+//   TestCommand        from "T" to the end, only when it enters test mode itself
+//   SendPacket2, RequestDataBlock, WaitDataBlock   throughout, handshake included
+// SendPacket and GetDataBlock never hold it: a poll may run inside their waits.
 class SensorLink : public QObject
 {
     Q_OBJECT
 
 public:
     // Frame buffer size of the packet protocol: at most 254 data bytes in a frame.
-    static constexpr int FrameBufferSize = 261;
+    static constexpr int FrameBufferSize = FrameAssembler::Capacity;
     static constexpr char PromptByte = static_cast<char>(0xAF);
 
     SensorLink(SerialPort &port, Clock &clock, EventPump &pump, QObject *parent = nullptr);
@@ -96,7 +105,7 @@ signals:
     void portSelectionFailed(const QString &text);
 
 private:
-    using ReplyDone = std::function<bool(const QByteArray &)>;
+    using ReplyComplete = std::function<bool(const QByteArray &)>;
 
     void clearInstrumentFields();
     QString portDigits() const;
@@ -112,21 +121,19 @@ private:
     void waitForBytes(double deadline, bool letEventsRun = false);
     bool writeBytes(const QByteArray &bytes);
 
-    // Text commands: reads back to back until `done` holds or `seconds` have passed
-    // since t0 (at least one read is made, so a reply already waiting is taken even
+    // Text commands: reads back to back until `complete` holds or `seconds` have passed
+    // since startedAt (at least one read is made, so a reply already waiting is taken even
     // with no time at all).
-    void gather(QByteArray &reply, double t0, double seconds, const ReplyDone &done);
+    void gather(QByteArray &reply, double startedAt, double seconds, const ReplyComplete &complete);
     bool enterTestMode(double seconds);
 
-    // Packets: frames in the frame buffer (at most FrameBufferSize bytes kept).
     void writeFrame(quint8 command, quint32 address, quint8 n, const QByteArray &data);
-    // Waits, letting window events run, until `count` bytes are in the frame buffer or
-    // `seconds` have passed since t0. Reads only when `atLeast` bytes are waiting.
-    void fillFrame(int count, double t0, double seconds, int atLeast);
+    // Feeds reads to `reply` until the part it is gathering (header or rest) is in, the
+    // reply proves invalid, `seconds` have passed since startedAt or the port closes. Reads only
+    // when `readThreshold` bytes are waiting; lets window events run after every read and
+    // every wait.
+    void receivePart(FrameAssembler &reply, double startedAt, double seconds, int readThreshold);
     bool connectForPacket();
-    // Sets the busy flag for an exchange that holds it throughout, connecting first when
-    // needed; false (and the flag clear) when the link is busy or the handshake fails.
-    bool beginHeldExchange();
 
     SerialPort &m_port;
     Clock &m_clock;
@@ -149,6 +156,8 @@ private:
 
     std::optional<QStringList> m_portList;
     bool m_inTestMode = false;
-    int m_readLength = 0;
-    QByteArray m_frame;
+    // At most this many bytes per read (0: all that wait). The packet waits set it for the
+    // parts they read whole; a handshake run from a window event inside such a wait reads
+    // under the same limit.
+    int m_readLimit = 0;
 };

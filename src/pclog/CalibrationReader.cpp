@@ -2,17 +2,15 @@
 
 #include "link/InstrumentModel.h"
 
-#include "common/HexText.h"
-#include "common/NumericText.h"
 #include "link/SensorLink.h"
+#include "link/TestModeReplies.h"
+
+#include <algorithm>
 
 namespace {
 
 constexpr int HexDumpTimeoutMs = 4000;
 constexpr int UserLineTimeoutMs = 2000;
-// A reply at least this long is parsed even without its marker.
-constexpr int HexDumpFullLength = 880;
-constexpr int UserLineFullLength = 100;
 
 // The factors as the output box shows them: each followed by one blank, then CR LF.
 QString FactorLine(const CalibrationValues &values)
@@ -27,20 +25,11 @@ QString FactorLine(const CalibrationValues &values)
 
 bool CalibrationReader::ReadZQ3Calibration(CalibrationValues &values, QString &output)
 {
-    const QString reply = m_link.TestCommand(QStringLiteral("E"), HexDumpTimeoutMs);
-    const qsizetype marker = reply.indexOf(QLatin1String("0x00:"));
-    if (reply.size() < HexDumpFullLength && marker < 0)
+    const ParsedReply<std::array<qint32, 8>> parsed =
+        ParseHexDumpCalibration(m_link.TestCommand(QStringLiteral("E"), HexDumpTimeoutMs));
+    if (!parsed.ok())
         return false;
-
-    // The dump line after "0x00:" and one blank: per channel two hexadecimal digit pairs,
-    // high byte first, each pair followed by a blank. Without the marker the fields are
-    // taken from the sixth character on.
-    const QString fields = reply.mid(marker + 6, 48);
-    for (int i = 0; i < 8; ++i) {
-        const int high = HexToValue(fields.mid(6 * i, 2));
-        const int low = HexToValue(fields.mid(6 * i + 3, 2));
-        values[static_cast<size_t>(i)] = 256 * high + low;
-    }
+    std::copy(parsed.value->begin(), parsed.value->end(), values.begin());
     output += FactorLine(values);
     return true;
 }
@@ -48,27 +37,23 @@ bool CalibrationReader::ReadZQ3Calibration(CalibrationValues &values, QString &o
 bool CalibrationReader::ReadZQ4Calibration(CalibrationValues &values, QString &output,
                                            QString &error)
 {
-    const QString reply = m_link.TestCommand(QStringLiteral("E"), UserLineTimeoutMs);
-    const qsizetype marker = reply.indexOf(QLatin1String("User:"));
-    if (reply.size() < UserLineFullLength && marker < 0)
+    const ParsedReply<UserLineFactors> parsed =
+        ParseUserLineCalibration(m_link.TestCommand(QStringLiteral("E"), UserLineTimeoutMs));
+    if (!parsed.ok())
         return false;
 
-    // Fields of five characters, one separator apart, from the fifth character after the
-    // colon of "User:". Only seven fit in the 42 characters taken, so element 8 gets 0.
-    const QString fields = reply.mid(marker + 9, 42);
-    CalibrationValues read = values;
-    read[0] = 4096;
-    for (int i = 0; i < 8; ++i) {
-        bool overflow = false;
-        const double value = NumericValue(fields.mid(6 * i, 5), &overflow);
-        const std::optional<qint32> factor = ToInt32(value);
-        if (overflow || !factor) {
+    // Channel 0 is the reference; the user factors fill elements 1..8.
+    CalibrationValues factors = values;
+    factors[0] = 4096;
+    for (size_t i = 0; i < parsed.value->size(); ++i) {
+        const std::optional<qint32> &factor = (*parsed.value)[i];
+        if (!factor) {
             error = QStringLiteral("Overflow");
             return false;
         }
-        read[static_cast<size_t>(i) + 1] = *factor;
+        factors[i + 1] = *factor;
     }
-    values = read;
+    values = factors;
     output += FactorLine(values);
     return true;
 }

@@ -4,6 +4,7 @@
 
 #include "common/NumericText.h"
 #include "link/SensorLink.h"
+#include "link/TestModeReplies.h"
 
 #include <array>
 #include <cmath>
@@ -14,7 +15,6 @@ namespace {
 
 constexpr int SensorTimeoutMs = 2000;
 constexpr int TemperatureTimeoutMs = 2000;
-constexpr int ShortestTemperatureReply = 25;
 
 const QString Overflow = QStringLiteral("Overflow");
 
@@ -43,49 +43,6 @@ bool addToInt16(qint16 &count, double value)
         return false;
     count = *result;
     return true;
-}
-
-// The numeric value of a reply field, empty when it is too large for a double.
-std::optional<double> fieldValue(const QString &text)
-{
-    bool overflow = false;
-    const double value = NumericValue(text, &overflow);
-    if (overflow)
-        return std::nullopt;
-    return value;
-}
-
-// The text after the first `separator`; the whole text when there is none.
-QString textAfter(const QString &text, QChar separator)
-{
-    return text.mid(text.indexOf(separator) + 1);
-}
-
-QString withoutLeadingBlanks(const QString &text)
-{
-    qsizetype i = 0;
-    while (i < text.size() && text.at(i) == QLatin1Char(' '))
-        ++i;
-    return text.mid(i);
-}
-
-// The eight blank-separated counts of "(c0 c1 ... c7)", given the text after "(". When the
-// blanks run out early the rest is read again for every remaining channel.
-std::optional<std::array<qint16, 8>> parseCounts(QString rest)
-{
-    std::array<qint16, 8> counts{};
-    for (qint16 &count : counts) {
-        rest = withoutLeadingBlanks(rest);
-        const qsizetype blank = rest.indexOf(QLatin1Char(' '));
-        const std::optional<double> value = fieldValue(blank >= 0 ? rest.left(blank) : rest);
-        if (blank >= 0)
-            rest = rest.mid(blank + 1);
-        const std::optional<qint16> rounded = value ? ToInt16(*value) : std::nullopt;
-        if (!rounded)
-            return std::nullopt;
-        count = *rounded;
-    }
-    return counts;
 }
 
 // Counts to umol.m-2.s-1 in single precision: a count of 4096 with factor 4096 is 2500.
@@ -118,27 +75,22 @@ ReadingOutcome SensorReader::plainReading(ReadingSums &sums)
 
 ReadingOutcome SensorReader::individualReading(ReadingSums &sums, const CalibrationValues &factors)
 {
-    // "S" total "," diffuse "," sun "(" eight blank-separated counts ")"
-    QString reply = m_link.TestCommand(QStringLiteral("S"), SensorTimeoutMs);
-    if (!reply.startsWith(QLatin1Char('S')) || !reply.endsWith(QLatin1Char(')')))
+    const ParsedReply<IndividualReadingReply> parsed =
+        ParseIndividualReadingReply(m_link.TestCommand(QStringLiteral("S"), SensorTimeoutMs));
+    if (!parsed.ok())
         return {};
+    const IndividualReadingReply &fields = *parsed.value;
     const ReadingOutcome overflow{false, Overflow};
 
-    reply = reply.mid(1);
-    std::optional<double> value = fieldValue(reply);
-    if (!value || !addToSingle(sums.TotalSum, *value))
+    // Each field is added before the next is looked at: what was added before an
+    // overflow stays.
+    if (!fields.total || !addToSingle(sums.TotalSum, *fields.total))
         return overflow;
-    reply = textAfter(reply, QLatin1Char(','));
-    value = fieldValue(reply);
-    if (!value || !addToSingle(sums.DiffuseSum, *value))
+    if (!fields.diffuse || !addToSingle(sums.DiffuseSum, *fields.diffuse))
         return overflow;
-    reply = textAfter(reply, QLatin1Char(','));
-    value = fieldValue(reply);
-    if (!value || !addToInt16(sums.SunCount, *value))
+    if (!fields.sun || !addToInt16(sums.SunCount, *fields.sun))
         return overflow;
-
-    const std::optional<std::array<qint16, 8>> counts =
-        parseCounts(textAfter(reply, QLatin1Char('(')));
+    const std::optional<std::array<qint16, 8>> &counts = fields.counts;
     if (!counts)
         return overflow;
 
@@ -168,15 +120,12 @@ ReadingOutcome SensorReader::GetTemp(ReadingSums &sums)
 {
     if (!m_link.Connected() || !IsTemperatureModel(m_link.Version()))
         return {};
-    const QString reply = m_link.TestCommand(QStringLiteral("I"), TemperatureTimeoutMs);
-    const qsizetype therm = reply.indexOf(QLatin1String("Therm temp"));
-    if (therm < 0 || reply.size() < ShortestTemperatureReply)
+    const ParsedReply<TemperatureReply> parsed =
+        ParseTemperatureReply(m_link.TestCommand(QStringLiteral("I"), TemperatureTimeoutMs));
+    if (!parsed.ok())
         return {};
-
-    // Each temperature is the 7 characters right after its name.
-    const std::optional<double> thermistor = fieldValue(reply.mid(therm + 10, 7));
-    const qsizetype chipAt = reply.indexOf(QLatin1String("Chip temp"));
-    const std::optional<double> chip = chipAt >= 0 ? fieldValue(reply.mid(chipAt + 9, 7)) : 0.0;
+    const std::optional<double> &thermistor = parsed.value->thermistor;
+    const std::optional<double> &chip = parsed.value->chip;
     m_link.Connect();
     if (!thermistor || !chip || !addToSingle(sums.ThermSum, *thermistor) ||
         !addToSingle(sums.ChipSum, *chip))

@@ -1,0 +1,60 @@
+#include "link/FrameAssembler.h"
+
+#include "link/Crc.h"
+
+#include <algorithm>
+
+FrameAssembler::Status FrameAssembler::feed(const QByteArray &bytes)
+{
+    if (m_status != Status::NeedMore)
+        return m_status;
+    const auto room = Capacity - m_bytes.size();
+    m_bytes += bytes.left(std::max<qsizetype>(0, room));
+
+    if (gatheringHeader())
+        return m_status;
+    if (m_layout == Layout::Packet && m_bytes.at(0) != Frame::StartByte)
+        m_status = Status::Invalid;
+    else if (m_bytes.size() >= frameSize())
+        m_status = CalcCrc(m_bytes) == 0 ? Status::Frame : Status::Invalid;
+    return m_status;
+}
+
+bool FrameAssembler::gatheringHeader() const
+{
+    return m_layout == Layout::Packet && m_bytes.size() < Frame::HeaderSize;
+}
+
+int FrameAssembler::frameSize() const
+{
+    if (m_layout == Layout::Acknowledgement)
+        return AcknowledgementSize;
+    if (gatheringHeader())
+        return 0;
+    return Frame::byteAt(m_bytes, 4) + Frame::Overhead;
+}
+
+int FrameAssembler::partSize() const
+{
+    if (gatheringHeader())
+        return Frame::HeaderSize;
+    return m_layout == Layout::Packet ? frameSize() - Frame::HeaderSize : AcknowledgementSize;
+}
+
+QString FrameAssembler::reason() const
+{
+    switch (m_status) {
+    case Status::Frame:
+        return {};
+    case Status::Invalid:
+        if (m_layout == Layout::Packet && m_bytes.at(0) != Frame::StartByte)
+            return QStringLiteral("start byte %1, not 0F")
+                .arg(QString::number(Frame::byteAt(m_bytes, 0), 16).toUpper(), 2, QLatin1Char('0'));
+        return QStringLiteral("CRC check failed");
+    case Status::NeedMore:
+        break;
+    }
+    if (gatheringHeader())
+        return QStringLiteral("header: %1 of %2 bytes").arg(m_bytes.size()).arg(Frame::HeaderSize);
+    return QStringLiteral("frame: %1 of %2 bytes").arg(m_bytes.size()).arg(frameSize());
+}

@@ -1,0 +1,204 @@
+// The pure halves of the link, fed bytes directly: the frame assembler (whole, split, byte
+// by byte, damaged), the text reply parsers (well formed, odd, junk, truncated, empty) and
+// the terminal's text. Each result is written as one line of text, so that a row reads
+// reply -> result.
+#include "Bytes.h"
+#include "QtPrinters.h"
+#include "link/Crc.h"
+#include "link/FrameAssembler.h"
+#include "link/StatusReplies.h"
+#include "link/TerminalText.h"
+#include "link/TestModeReplies.h"
+
+#include <QStringList>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QList<QByteArray> byteByByte(const QByteArray &bytes)
+{
+    QList<QByteArray> reads;
+    for (const char byte : bytes)
+        reads.append(QByteArray(1, byte));
+    return reads;
+}
+
+// "frame of n bytes", or "need more" or "invalid" and the reason. What is kept is always
+// the first bytes fed.
+QString assembled(FrameAssembler::Layout layout, const QList<QByteArray> &reads)
+{
+    FrameAssembler assembler(layout);
+    for (const QByteArray &bytes : reads)
+        assembler.feed(bytes);
+    EXPECT_EQ(hex(assembler.bytes()), hex(reads.join().left(assembler.bytes().size())));
+    const QString outcomes[] = {
+        "need more: ", QStringLiteral("frame of %1 bytes").arg(assembler.bytes().size()),
+        "invalid: "};
+    return outcomes[static_cast<int>(assembler.status())] + assembler.reason();
+}
+
+TEST(FrameAssembler, ReadsMakeAFrameOrSayWhyNot)
+{
+    EXPECT_EQ(CalcCrc(QByteArray("123456789")), 0xBB3D);                      // CRC-16/ARC
+    const QByteArray reply = Frame::build(10, 0, 6, fromHex("0A0041000002")); // 13 bytes
+    const QByteArray ack = Frame::build(0x16, 0x0102, 2, fromHex("0002"));
+    QByteArray ackOddHeader = fromHex("0E16020105 0002");
+    Frame::appendLe16(ackOddHeader, CalcCrc(ackOddHeader));
+    const auto Packet = FrameAssembler::Layout::Packet;
+    const auto Ack = FrameAssembler::Layout::Acknowledgement;
+    const QString badCrc = "invalid: CRC check failed";
+    const std::tuple<FrameAssembler::Layout, QList<QByteArray>, QString> rows[] = {
+        {Packet, byteByByte(reply), "frame of 13 bytes"},
+        {Packet, {reply.left(3), reply.mid(3), "\x01"}, "frame of 13 bytes"}, // later: ignored
+        {Packet, {reply.left(4) + "\x08" + reply.mid(5)}, "need more: frame: 13 of 15 bytes"},
+        {Packet, {reply.left(4)}, "need more: header: 4 of 5 bytes"},
+        {Packet, byteByByte(reply.left(12)), "need more: frame: 12 of 13 bytes"},
+        {Packet, byteByByte(reply.left(7) + "X" + reply.mid(8)), badCrc},
+        // Bytes after the frame in the frame's last read count in the CRC.
+        {Packet, {reply.left(12), reply.right(1) + "\x01"}, badCrc},
+        // No search for the start: junk before it is judged once five bytes are in.
+        {Packet, byteByByte("\x55" + reply), "invalid: start byte 55, not 0F"},
+        // 255 data bytes overflow the 261-byte buffer: the frame never completes.
+        {Packet, byteByByte(fromHex("0F0C0000FF") + QByteArray(257, '\x05')),
+         "need more: frame: 261 of 262 bytes"},
+        {Ack, byteByByte(ack), "frame of 9 bytes"},
+        {Ack, {ackOddHeader}, "frame of 9 bytes"}, // start and length are not looked at
+        {Ack, {ack.left(6) + "X" + ack.mid(7)}, badCrc},
+    };
+    for (const auto &[layout, reads, expected] : rows)
+        EXPECT_EQ(assembled(layout, reads), expected) << hex(reads.join()).toStdString();
+}
+
+// Numbers apart by blanks, "-" for an empty one.
+template <typename Numbers> QString numbers(const Numbers &values)
+{
+    QStringList texts;
+    for (const auto &value : values) {
+        const std::optional<double> number(value);
+        texts << (number ? QString::number(*number, 'g', 10) : "-");
+    }
+    return texts.join(' ');
+}
+using Fields = QList<std::optional<double>>;
+
+// The value a parser gives as text, fields apart by "|", or "refused: " and why.
+template <typename Value> QString parsed(const ParsedReply<Value> &reply)
+{
+    if (!reply.ok())
+        return "refused: " + reply.failure;
+    const Value &v = *reply.value;
+    if constexpr (std::is_same_v<Value, StatusLines>)
+        return QStringList{v.version, v.units, v.power, v.serialNumber, v.logStatus}.join('|');
+    else if constexpr (std::is_same_v<Value, PlainReadings>)
+        return numbers(Fields{v.total, v.diffuse}) + (v.sun ? " sun" : "");
+    else if constexpr (std::is_same_v<Value, IndividualReadingReply>)
+        return numbers(Fields{v.total, v.diffuse, v.sun}) + '|' +
+               (v.counts ? numbers(*v.counts) : "-");
+    else if constexpr (std::is_same_v<Value, TemperatureReply>)
+        return numbers(Fields{v.thermistor, v.chip});
+    else if constexpr (std::is_same_v<Value, SensorDetails>)
+        return v.serialNumber + '|' + v.calibrationDate;
+    else if constexpr (std::is_same_v<Value, QString>)
+        return '"' + v + '"';
+    else
+        return numbers(v);
+}
+
+TEST(ReplyParsers, EveryReplyFamily)
+{
+    const auto status = [](const QByteArray &r) { return parsed(ParseStatusReply(r)); };
+    const auto readings = [](const QByteArray &r) { return parsed(ParseReadingsReply(r)); };
+    const auto dump = [](const QString &r) { return parsed(ParseHexDumpCalibration(r)); };
+    const auto user = [](const QString &r) { return parsed(ParseUserLineCalibration(r)); };
+    const auto counts = [](const QString &r) { return parsed(ParseIndividualReadingReply(r)); };
+    const auto temperatures = [](const QString &r) { return parsed(ParseTemperatureReply(r)); };
+    const auto details = [](const QString &r) { return parsed(ParseDetailsReply(r)); };
+    const auto ratio = [](const QString &r) { return parsed(ParseRatioReply(r)); };
+    const QString unmarked =
+        "E\r12310 00 0F F0 00 01 00 02 00 03 00 04 00 05 00 06 " + QString(880, '.');
+    const QString seven = "User:     4101  4080 -12.5 4005.5 9e+99 9e999   x\rOffset:   12";
+    const QString notS = "refused: not \"S\" ... \")\"",
+                  noTherm = "refused: no \"Therm temp\" or shorter than 25 characters";
+    const std::pair<QString, QString> rows[] = {
+        {status("IZQ5 v3.2\rUnits: W.m-2\rBattery 3612mV (ok)\r10342\rLog\r"),
+         "ZQ5 v3.2|Units: W.m-2|Battery 3612mV|10342|Log"},
+        // No echo, a power without "mV" or with "mV" first, a sixth line ignored.
+        {status("ZQ4\rU\r3.6 V\r7\rS\rmore\r"), "ZQ4|U|3.6 V|7|S"},
+        {status("I\r\rmV 12\r\r\r"), "||mV 12||"},
+        {status("IZQ4\rU\rP\r7\r"), "refused: 4 of the 5 lines"},
+        {status("\xAF\x01junk\n"), "refused: 0 of the 5 lines"},
+        {readings("S123.4,56.7,1\r"), "123.4000015 56.70000076 sun"},
+        {readings("S 1 2.5 , 3\t4 ,x\r"), "12.5 34"}, // blanks inside numbers; sun only "1"
+        {readings("7\r"), "7 7"}, // no echo, no comma: diffuse read from the start
+        {readings("S1e999,5,1\r"), "0 5 sun"},
+        {readings("S1,2,1\rx"), "refused: no CR at the end"},
+        {readings(""), "refused: no CR at the end"},
+        {dump("E\r0x00: 10 00 0F F0 10 20 0F 00 00 FF 1G 00 FF FF 01 xx \r0x10: FF FF FF"),
+         "4096 4080 4128 3840 255 0 65535 256"},
+        // 880 characters or more are read without the marker, from the sixth character.
+        {dump(unmarked), "4096 4080 1 2 3 4 5 6"},
+        {dump(unmarked.left(879)), "refused: short reply without \"0x00:\""},
+        {dump("E\r0x00: 10 00 0F"), "4096 3840 0 0 0 0 0 0"},
+        // Five-character fields: rounded halves to even, too large for 32 bits or at all,
+        // not a number; the eighth always empty.
+        {user("E\r" + seven), "4101 4080 -12 4005 - - 0 0"},
+        // 100 characters or more are read without the marker, from the ninth character.
+        {user("12345678 4101  4080" + QString(90, '.')), "4101 4080 0 0 0 0 0 0"},
+        {user("E\r?"), "refused: short reply without \"User:\""},
+        {counts("S123.4,56.7,1 (1000 1010 990 1005 1002 998 1001 0)"),
+         "123.4 56.7 1|1000 1010 990 1005 1002 998 1001 0"},
+        {counts("S1,2,1(  10   20)"), "1 2 1|10 20 20 20 20 20 20 20"}, // the last repeats
+        {counts("S5(1 2 3 4 5 6 7 8)"), "5 5 5|1 2 3 4 5 6 7 8"},       // fields from the start
+        {counts("S1e999,6,1(40000 1 1 1 1 1 1 1)"), "- 6 1|-"},
+        {counts("S1,2,0(1 2 3 4 5 6 7 8"), notS},
+        {counts(""), notS},
+        {temperatures("I\rTherm temp  21.40\rChip temp  25.10\rVref   2.500"), "21.4 25.1"},
+        // Seven characters each; no chip temperature reads 0.
+        {temperatures("I\rTherm temp 1234567890\rVref 2.500"), "123456 0"},
+        {temperatures("I\rTherm temp9e99999\rChip temp  25.10\r"), "- 25.1"},
+        {temperatures("I\rVref   2.500\rSupply 3612mV"), noTherm},
+        {temperatures("I\rTherm temp  21.40"), noTherm},
+        {details("X\r0: 5523\r1: 2025-03-14"), "5523|2025-03-14"},
+        {details("X\r0:\r1: x"), "|x"},
+        {details("X?"), "refused: shorter than 5 characters"},
+        {ratio("T\rSunshine ratio 1.21"), "\" 1.21\""},
+        {ratio("T\rratio1.2"), "\"1.2\""},
+        {ratio(""), "refused: no \"ratio\""},
+    };
+    for (const auto &[actual, expected] : rows)
+        EXPECT_EQ(actual, expected);
+    EXPECT_EQ(StatusInfoText("IZQ5\r") + StatusInfoText("ZQ5\r"), "ZQ5\rZQ5\r");
+}
+
+TEST(TerminalText, TurnsEachByteIntoItsCharacterAndKeepsTheLast10000FromALineStart)
+{
+    const QByteArray x10001(10001, 'x');
+    // (the reads, cut at each "|"; the text kept; the text shown, when it is not the text kept
+    // with plain line breaks)
+    const std::tuple<QByteArray, QString, QString> rows[] = {
+        {"\r\n\xAF", QStringLiteral("\r\n\n\u00BB"), QStringLiteral("\n\u00BB")}, // "»"
+        {"abc\b\b|d", "ad", ""},
+        {"\b\b|x", "x", ""},                  // nothing to take back
+        {"a\r\b", "a\r", "a"},                // a backspace after a line break takes its LF
+        {"a\n\x07\tb", "a\n\x07\tb", "a\tb"}, // other control bytes kept, not drawn
+        {QByteArray("a\0b", 3), QString("a") + QChar(0) + "b", "ab"},
+        {x10001, QString(10000, 'x'), ""}, // without a line break the cut stays where it is
+        {x10001.left(6000) + "|" + x10001.mid(6000), QString(10000, 'x'), ""},
+        {QByteArray(9998, 'x') + "\r", QString(9998, 'x') + "\r\n", ""},
+        // "first" falls off the front; the rest of its line goes with it.
+        {"first\rsecond\r" + QByteArray(9990, 'y'), "second\r\n" + QString(9990, 'y'), ""},
+        // The cut leaves the LF of "a" CR LF: that is no line break, the next one is.
+        {"a\rcd\r|" + QByteArray(9995, 'y'), QString(9995, 'y'), ""},
+    };
+    for (const auto &[reads, kept, shown] : rows) {
+        TerminalText text;
+        for (const QByteArray &bytes : reads.split('|'))
+            text.receive(bytes);
+        EXPECT_EQ(text.text(), kept) << reads.left(20).toStdString();
+        EXPECT_EQ(text.displayText(), shown.isEmpty() ? QString(kept).replace("\r\n", "\n") : shown)
+            << reads.left(20).toStdString();
+    }
+}
+
+} // namespace
