@@ -16,8 +16,6 @@
 
 namespace {
 
-constexpr int BlockBytes = LoggerBlock::Size;
-constexpr int RecordsPerBlock = LoggerBlock::SlotsPerBlock;
 // The longest slice a pause sleeps before it lets window events run.
 constexpr double PauseSliceMs = 50;
 // A block that starts more than this far from where the data would have gone on starts
@@ -26,7 +24,7 @@ constexpr double SectionGapSeconds = 1;
 // A block and its CRC cannot come in faster than the line carries them: 514 bytes of 11
 // bits at 9600 baud. Most of that time is spent in a pause that lets window events run,
 // rather than in the block read, which wakes for every byte that comes in.
-constexpr double BlockLineSeconds = (BlockBytes + 2) * 11.0 / 9600.0;
+constexpr double BlockLineSeconds = (LoggerBlock::Size + 2) * 11.0 / 9600.0;
 constexpr double BlockPauseShare = 0.9;
 
 } // namespace
@@ -180,7 +178,7 @@ void DatasetDownload::Transfer::showRetry()
 
 bool DatasetDownload::Transfer::requestAndAcknowledge()
 {
-    return m_link.RequestDataBlock(static_cast<quint32>(m_b), BlockBytes) && acknowledged();
+    return m_link.RequestDataBlock(static_cast<quint32>(m_b), LoggerBlock::Size) && acknowledged();
 }
 
 bool DatasetDownload::Transfer::acknowledged()
@@ -204,7 +202,7 @@ void DatasetDownload::Transfer::requestNextAhead()
     m_next = (m_b + 1) % m_blocks;
     if (!m_ahead)
         return;
-    m_link.RequestDataBlock(static_cast<quint32>(m_next), BlockBytes);
+    m_link.RequestDataBlock(static_cast<quint32>(m_next), LoggerBlock::Size);
     m_aheadPending = m_next;
 }
 
@@ -258,7 +256,7 @@ DatasetDownload::Transfer::InnerEnd DatasetDownload::Transfer::readBlocks()
     using End = DownloadOutcome::End;
     for (;;) {
         awaitBlockOnTheLine();
-        if (!m_link.GetDataBlock(BlockBytes, m_owner.m_blockBuffer)) {
+        if (!m_link.GetDataBlock(LoggerBlock::Size, m_owner.m_blockBuffer)) {
             ++m_retry;
             return std::nullopt;
         }
@@ -275,7 +273,7 @@ DatasetDownload::Transfer::InnerEnd DatasetDownload::Transfer::readBlocks()
             showCount();
             if (m_next == m_startBlock)
                 return End::Finished;
-            if (count < RecordsPerBlock)
+            if (count < LoggerBlock::SlotsPerBlock)
                 m_owner.m_lastUnits.reset();
         } else {
             showCount();
@@ -287,7 +285,7 @@ DatasetDownload::Transfer::InnerEnd DatasetDownload::Transfer::readBlocks()
             }
             if (m_b == m_logTop)
                 return End::Finished;
-            if (m_wrapped && count < RecordsPerBlock)
+            if (m_wrapped && count < LoggerBlock::SlotsPerBlock)
                 return End::Finished;
             // Never a second turn of the ring: every block is read once at most.
             if (m_next == m_firstBlock)
@@ -298,7 +296,7 @@ DatasetDownload::Transfer::InnerEnd DatasetDownload::Transfer::readBlocks()
         if (m_ahead)
             m_aheadPending.reset();
         else
-            m_link.RequestDataBlock(static_cast<quint32>(m_b), BlockBytes);
+            m_link.RequestDataBlock(static_cast<quint32>(m_b), LoggerBlock::Size);
         if (!acknowledged()) {
             showRetry();
             ++m_retry;
@@ -342,7 +340,7 @@ void DatasetDownload::Transfer::drainBlockRequestedAhead()
     const auto block = static_cast<quint32>(*m_aheadPending);
     m_aheadPending.reset();
     QByteArray scratch(LoggerPackets::BlockBufferSize, '\0');
-    if (m_link.WaitDataBlock(block) && m_link.GetDataBlock(BlockBytes, scratch))
+    if (m_link.WaitDataBlock(block) && m_link.GetDataBlock(LoggerBlock::Size, scratch))
         return;
     // The block's bytes may still be coming: let them pass, then start afresh.
     m_owner.pauseLettingEventsRun(RetryPauseMs);
