@@ -14,10 +14,11 @@ namespace {
 // overwritten, counted from that record.
 qint64 recordsBeforeOverwrite(const LoggerState &state)
 {
-    const qint64 a = state.MemoryBlocks % 1024;
+    // The blocks beyond the memory's whole 1024-block banks.
+    const qint64 blocksBeyondBanks = state.MemoryBlocks % 1024;
     qint64 blocks = state.MemoryBlocks;
-    if (state.DwnldBlock >= a)
-        blocks = state.MemoryBlocks - ((state.DwnldBlock - a) % 128);
+    if (state.DwnldBlock >= blocksBeyondBanks)
+        blocks = state.MemoryBlocks - ((state.DwnldBlock - blocksBeyondBanks) % 128);
     qint64 records = blocks * LoggerBlock::SlotsPerBlock;
     if (state.DwnldAddr > 11) {
         const double exact = static_cast<double>(records) - state.DwnldAddr / 4.0 - 3.0;
