@@ -14,6 +14,16 @@
 
 #include <optional>
 
+// A packet frame the instrument heard, and when its last byte came in (monotonic
+// seconds).
+struct SimHeardFrame
+{
+    quint8 command;
+    quint16 address;
+    QByteArray data;
+    double at;
+};
+
 // How to build a simulated instrument. Converts from a model, so that
 // Instrument(clock, SimModel::ZQ4) reads naturally.
 struct InstrumentOptions
@@ -69,6 +79,9 @@ public:
     const TextReplies &replies() const { return m_replies; }
     SimLogger &logger() { return m_logger; }
     const CommandParser &parser() const { return m_parser; }
+    // The packet frames heard so far, in order, for tests that check what the computer
+    // sent; a test may clear it.
+    QList<SimHeardFrame> &heardFrames() { return m_heardFrames; }
 
 private:
     QByteArray execute(const SimCommand &command);
@@ -90,4 +103,5 @@ private:
     FaultCounter m_corruptBlocks;
     FaultCounter m_lateBlocks;
     FaultCounter m_garbageFrames;
+    QList<SimHeardFrame> m_heardFrames;
 };
