@@ -106,6 +106,34 @@ TEST_F(PCLogTest, AcrossMidnightLinesCarryTheirDayAndBadPeriodsSaySo)
     EXPECT_EQ(shown().last(), "10:00:10    12.35    3.21  0.0");
 }
 
+// Across the changes of summer time (London: 29 March 2026 and 25 October 2026, at 01:00
+// GMT) the schedule follows the wall clock. In spring the clock jumps an hour ahead just
+// after the reading due at the change: the schedule is far behind and starts again from
+// the next reading; no reading or period is lost, but the line of the minute up to the
+// change carries 01:00:00, a time the clocks of that day never show. In autumn the clock
+// goes back an hour just after the reading due at the change: no reading is due until the
+// wall clock reaches the next one again, so the repeated hour has no readings and no
+// lines: 02:00:00 and 02:01:00 lie an hour and a minute apart.
+TEST_F(PCLogTest, AcrossTheChangesOfSummerTimeTheScheduleFollowsTheWallClock)
+{
+    // The day, how long the run lasts; the readings taken, and the log file's lines.
+    // clang-format off
+    const std::tuple<QDate, double, int, QStringList> cases[] = {
+        {QDate(2026, 3, 29), 180, 18, {"29/03/2026 00:59:00\t101.0\t50.0\t1.0", "29/03/2026 01:00:00\t105.5\t50.0\t1.0", "29/03/2026 02:01:00\t111.5\t50.0\t1.0"}},
+        {QDate(2026, 10, 25), 3600 + 150, 15, {"25/10/2026 01:59:00\t101.0\t50.0\t1.0", "25/10/2026 02:00:00\t105.5\t50.0\t1.0", "25/10/2026 02:01:00\t111.5\t50.0\t1.0"}},
+    };
+    // clang-format on
+    for (const auto &[date, seconds, readings, lines] : cases) {
+        instrument.readingTimes.clear();
+        // From 00:58:30.6 GMT, a minute and a half before the change.
+        start(QDateTime(date, QTime(0, 58, 30, 600), Qt::UTC).toLocalTime(), "10s", "1m", path);
+        runTimer(seconds);
+        window->cmdLog->click();
+        EXPECT_EQ(instrument.readingTimes.size(), readings);
+        EXPECT_EQ(fileLines(), lines);
+    }
+}
+
 TEST_F(PCLogTest, StartingAndStoppingSetTheWindowUpAndTheTimerByTheLogPeriod)
 {
     const auto items = [](const QComboBox *box) {
