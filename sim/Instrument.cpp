@@ -98,9 +98,10 @@ QList<SimReply> Instrument::receive(const QByteArray &bytes)
             continue;
         }
         const QByteArray &frame = command->text;
-        m_heardFrames.append({Frame::byteAt(frame, 1), Frame::readLe16(frame, 2),
-                              frame.mid(Frame::HeaderSize, Frame::byteAt(frame, 4)),
-                              m_clock.monotonicSeconds()});
+        if (m_noteHeardFrames)
+            m_heardFrames.append({Frame::byteAt(frame, 1), Frame::readLe16(frame, 2),
+                                  frame.mid(Frame::HeaderSize, Frame::byteAt(frame, 4)),
+                                  m_clock.monotonicSeconds()});
         // Text answered so far goes out ahead of the packet's answer.
         out += m_scheduler.schedule(text, m_faults);
         text.clear();

@@ -79,8 +79,10 @@ public:
     const TextReplies &replies() const { return m_replies; }
     SimLogger &logger() { return m_logger; }
     const CommandParser &parser() const { return m_parser; }
-    // The packet frames heard so far, in order, for tests that check what the computer
-    // sent; a test may clear it.
+    // The packet frames heard since noting was switched on, in order, for tests that check
+    // what the computer sent; a test may clear them. Off by default, so that a simulator
+    // running for days keeps no growing list.
+    void noteHeardFrames(bool on) { m_noteHeardFrames = on; }
     QList<SimHeardFrame> &heardFrames() { return m_heardFrames; }
 
 private:
@@ -103,5 +105,6 @@ private:
     FaultCounter m_corruptBlocks;
     FaultCounter m_lateBlocks;
     FaultCounter m_garbageFrames;
+    bool m_noteHeardFrames = false;
     QList<SimHeardFrame> m_heardFrames;
 };

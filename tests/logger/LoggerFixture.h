@@ -74,6 +74,7 @@ protected:
         options.logger.prefill = prefill;
         instrument = std::make_unique<Instrument>(clock, options);
         instrument->state().selectUnits(1);
+        instrument->noteHeardFrames(true);
         simulated = std::make_unique<SimulatedLine>(*instrument, cable, paced);
     }
 
