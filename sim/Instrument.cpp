@@ -1,6 +1,63 @@
 #include "Instrument.h"
 
+#include "link/Frame.h"
+
 #include <algorithm>
+
+namespace {
+
+// The frame and block as they reach the computer when spoilt in the way `how` names.
+SimPacketAnswer spoilt(SimPacketAnswer answer, SpoiltFrame how)
+{
+    QByteArray &frame = answer.frame;
+    if (frame.isEmpty())
+        return answer;
+    const quint8 command = Frame::byteAt(frame, 1);
+    const quint16 address = Frame::readLe16(frame, 2);
+    const quint8 length = Frame::byteAt(frame, 4);
+    const QByteArray data = frame.mid(Frame::HeaderSize, length);
+    switch (how) {
+    case SpoiltFrame::None:
+    case SpoiltFrame::OtherAddress: // asked of the logger for the next address already
+        break;
+    case SpoiltFrame::Silent:
+        return SimPacketAnswer{};
+    case SpoiltFrame::LengthTooShort:
+        frame[4] = static_cast<char>(length - 1);
+        break;
+    case SpoiltFrame::LengthTooLong:
+        frame[4] = static_cast<char>(length + 3);
+        break;
+    case SpoiltFrame::Length255:
+        frame[4] = static_cast<char>(255);
+        break;
+    case SpoiltFrame::BadCrc:
+        frame[frame.size() - 1] = static_cast<char>(frame.at(frame.size() - 1) ^ 0x5A);
+        break;
+    case SpoiltFrame::OtherCommand:
+        frame = Frame::build(static_cast<quint8>(command + 1), address, length, data);
+        answer.block.clear();
+        break;
+    case SpoiltFrame::ShortReply:
+        frame = Frame::build(command, address, 1, data);
+        break;
+    case SpoiltFrame::TruncatedBlock:
+        answer.block = answer.block.left(300);
+        break;
+    }
+    return answer;
+}
+
+// The same request for the next address.
+QByteArray nextAddress(const QByteArray &request)
+{
+    const int length = Frame::byteAt(request, 4);
+    return Frame::build(Frame::byteAt(request, 1),
+                        static_cast<quint16>(Frame::readLe16(request, 2) + 1),
+                        static_cast<quint8>(length), request.mid(Frame::HeaderSize, length));
+}
+
+} // namespace
 
 Instrument::Instrument(const Clock &clock, const InstrumentOptions &options)
     : m_clock(clock),
@@ -40,6 +97,11 @@ QList<SimReply> Instrument::receive(const QByteArray &bytes)
             text += execute(*command);
             continue;
         }
+        const QByteArray &frame = command->text;
+        if (m_noteHeardFrames)
+            m_heardFrames.append({Frame::byteAt(frame, 1), Frame::readLe16(frame, 2),
+                                  frame.mid(Frame::HeaderSize, Frame::byteAt(frame, 4)),
+                                  m_clock.monotonicSeconds()});
         // Text answered so far goes out ahead of the packet's answer.
         out += m_scheduler.schedule(text, m_faults);
         text.clear();
@@ -60,8 +122,16 @@ QList<SimReply> Instrument::answerPacket(const QByteArray &frame)
 {
     if (!m_state.traits().hasLogger)
         return {};
-    const SimPacketAnswer answer = m_logger.answer(frame);
+    const quint8 command = Frame::byteAt(frame, 1);
+    const SpoiltFrame how = m_faults.spoiltFrameFor(command);
+    SimPacketAnswer answer =
+        m_logger.answer(how == SpoiltFrame::OtherAddress ? nextAddress(frame) : frame);
     m_state.setLogging(m_logger.logging());
+    const auto data = m_faults.replyData.find(command);
+    if (data != m_faults.replyData.end() && !answer.frame.isEmpty())
+        answer.frame = Frame::build(command, Frame::readLe16(answer.frame, 2),
+                                    static_cast<quint8>(data->second.size()), data->second);
+    answer = spoilt(answer, how);
     if (!answer.isBlockRequest)
         return m_scheduler.schedule(withTrailingGarbage(answer.frame), m_faults);
 

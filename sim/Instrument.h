@@ -14,6 +14,16 @@
 
 #include <optional>
 
+// A packet frame the instrument heard, and when its last byte came in (monotonic
+// seconds).
+struct SimHeardFrame
+{
+    quint8 command;
+    quint16 address;
+    QByteArray data;
+    double at;
+};
+
 // How to build a simulated instrument. Converts from a model, so that
 // Instrument(clock, SimModel::ZQ4) reads naturally.
 struct InstrumentOptions
@@ -69,6 +79,11 @@ public:
     const TextReplies &replies() const { return m_replies; }
     SimLogger &logger() { return m_logger; }
     const CommandParser &parser() const { return m_parser; }
+    // The packet frames heard since noting was switched on, in order, for tests that check
+    // what the computer sent; a test may clear them. Off by default, so that a simulator
+    // running for days keeps no growing list.
+    void noteHeardFrames(bool on) { m_noteHeardFrames = on; }
+    QList<SimHeardFrame> &heardFrames() { return m_heardFrames; }
 
 private:
     QByteArray execute(const SimCommand &command);
@@ -90,4 +105,6 @@ private:
     FaultCounter m_corruptBlocks;
     FaultCounter m_lateBlocks;
     FaultCounter m_garbageFrames;
+    bool m_noteHeardFrames = false;
+    QList<SimHeardFrame> m_heardFrames;
 };

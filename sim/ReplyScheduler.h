@@ -2,6 +2,9 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QtGlobal>
+
+#include <map>
 
 // A piece of a reply and when it reaches the computer, in seconds from now.
 struct SimReply
@@ -42,6 +45,20 @@ private:
     bool m_struck = false;
 };
 
+// How a logger reply frame can be spoilt on its way to the computer.
+enum class SpoiltFrame {
+    None,
+    Silent,         // no reply at all; a data-block request gets no block either
+    LengthTooShort, // the length byte one less than the data sent
+    LengthTooLong,  // the length byte three more than the data sent
+    Length255,      // the length byte 255
+    BadCrc,         // the last CRC byte changed
+    OtherCommand,   // a good frame for the next command code (and no block after it)
+    ShortReply,     // a good frame with the first data byte only
+    OtherAddress,   // the logger's good answer for the next address (block included)
+    TruncatedBlock, // a data-block request: the acknowledgement, then 300 bytes of the block
+};
+
 // Faults the simulated instrument can be told to show; they can be changed at any time
 // (which starts the counts of the countable ones afresh).
 struct SimFaults
@@ -62,6 +79,18 @@ struct SimFaults
     double lateBlockSeconds = 1.5;
     // Frames and blocks sent, counted from 1: noise bytes follow the one struck.
     FaultSchedule garbageBetweenFrames;
+
+    // Logger replies spoilt on their way, by command code.
+    std::map<quint8, SpoiltFrame> spoiltFrames;
+    // Logger replies that carry these data bytes, in a sound frame, instead of what the
+    // logger holds (a damaged memory, another firmware), by command code.
+    std::map<quint8, QByteArray> replyData;
+
+    SpoiltFrame spoiltFrameFor(quint8 command) const
+    {
+        const auto found = spoiltFrames.find(command);
+        return found == spoiltFrames.end() ? SpoiltFrame::None : found->second;
+    }
 };
 
 // Decides when the bytes of a reply go out: after the instrument's latency, later when

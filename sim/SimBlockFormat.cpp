@@ -104,12 +104,12 @@ Header Header::read(const QByteArray &block)
 
 QByteArray Record::bytes() const
 {
-    const int t = std::clamp(total, 0, 4095);
-    const int d = std::clamp(diffuse, 0, 4095);
+    const int total12 = std::clamp(total, 0, 4095);
+    const int diffuse12 = std::clamp(diffuse, 0, 4095);
     QByteArray out(SlotSize, '\0');
-    out[0] = static_cast<char>(t >> 4);
-    out[1] = static_cast<char>(((t & 0x0F) << 4) | (d >> 8));
-    out[2] = static_cast<char>(d & 0xFF);
+    out[0] = static_cast<char>(total12 >> 4);
+    out[1] = static_cast<char>(((total12 & 0x0F) << 4) | (diffuse12 >> 8));
+    out[2] = static_cast<char>(diffuse12 & 0xFF);
     out[3] = static_cast<char>(std::clamp(sunCount, 0, 255));
     // Four 0xFF bytes would read as an empty slot and end the block's data early.
     if (out == QByteArray(SlotSize, Erased))

@@ -21,8 +21,8 @@ SimPacketAnswer SimLoggerCommands::answer(const QByteArray &frame)
 {
     const quint8 command = Frame::byteAt(frame, 1);
     const quint16 address = Frame::readLe16(frame, 2);
-    const int n = Frame::byteAt(frame, 4);
-    const QByteArray data = frame.mid(Frame::HeaderSize, n);
+    const int length = Frame::byteAt(frame, 4);
+    const QByteArray data = frame.mid(Frame::HeaderSize, length);
 
     // Whatever is asked, the logger first stores the records that have come due.
     m_recorder.catchUp();

@@ -16,8 +16,6 @@
 
 namespace {
 
-constexpr int BlockBytes = LoggerBlock::Size;
-constexpr int RecordsPerBlock = LoggerBlock::SlotsPerBlock;
 // The longest slice a pause sleeps before it lets window events run.
 constexpr double PauseSliceMs = 50;
 // A block that starts more than this far from where the data would have gone on starts
@@ -26,7 +24,7 @@ constexpr double SectionGapSeconds = 1;
 // A block and its CRC cannot come in faster than the line carries them: 514 bytes of 11
 // bits at 9600 baud. Most of that time is spent in a pause that lets window events run,
 // rather than in the block read, which wakes for every byte that comes in.
-constexpr double BlockLineSeconds = (BlockBytes + 2) * 11.0 / 9600.0;
+constexpr double BlockLineSeconds = (LoggerBlock::Size + 2) * 11.0 / 9600.0;
 constexpr double BlockPauseShare = 0.9;
 
 } // namespace
@@ -52,7 +50,7 @@ public:
              const DownloadRequest &request, DownloadView &view);
 
     DownloadOutcome::End run();
-    int retries() const { return m_retry; }
+    int failuresInARow() const { return m_failuresInARow; }
     int blocksRead() const { return m_blocksRead; }
     int recordsWritten() const { return m_recordsWritten; }
     bool writeFailed() const { return m_writeFailed; }
@@ -88,19 +86,25 @@ private:
     const bool m_overwrite;
     const qint64 m_blocks;
 
+    // The dataset's first block, the first block this transfer reads, and the logger's
+    // top block (followed on while the logger overwrites).
     qint64 m_startBlock = 0;
     qint64 m_firstBlock = 0;
     qint64 m_logTop = 0;
-    qint64 m_b = 0;
-    qint64 m_next = 0;
-    int m_s = 0;
-    qint64 m_total = 0;
-    qint64 m_done = 0;
-    QString m_unit;
+    // The block being read and the one after it.
+    qint64 m_block = 0;
+    qint64 m_nextBlock = 0;
+    // The slot offset the first block's records start from (0: its first slot).
+    int m_startOffset = 0;
+    // Progress: records (blocks in a whole-memory download) to fetch and fetched so far.
+    qint64 m_toFetch = 0;
+    qint64 m_fetched = 0;
+    QString m_countUnit;
     bool m_nothingToFetch = false;
 
-    int m_retry = 0;
-    bool m_ahead = true;
+    // Failed attempts at the current block since the last block read.
+    int m_failuresInARow = 0;
+    bool m_requestAhead = true;
     // The block asked for ahead and not yet taken off the line.
     std::optional<qint64> m_aheadPending;
     bool m_wrapped = false;
@@ -118,9 +122,9 @@ DatasetDownload::Transfer::Transfer(DatasetDownload &owner, const LoggerState &s
                                     DownloadView &view)
     : m_owner(owner), m_link(owner.m_link), m_view(view), m_request(request),
       m_overwrite(overwrite), m_blocks(std::max<qint64>(0, state.MemoryBlocks)),
-      m_ahead(request.bRequestAhead)
+      m_requestAhead(request.bRequestAhead)
 {
-    m_unit = request.bAll ? QStringLiteral(" blocks") : QStringLiteral(" records");
+    m_countUnit = request.bAll ? QStringLiteral(" blocks") : QStringLiteral(" records");
     chooseStart(state);
 }
 
@@ -134,58 +138,59 @@ void DatasetDownload::Transfer::chooseStart(const LoggerState &state)
     m_startBlock = inRing(state.StartBlock);
     m_logTop = inRing(state.LogTop);
     if (m_request.bAll) {
-        m_b = m_startBlock;
-        m_total = m_blocks;
+        m_block = m_startBlock;
+        m_toFetch = m_blocks;
     } else if (m_request.bStart) {
-        m_b = m_startBlock;
-        m_total = state.RecordsLogged;
+        m_block = m_startBlock;
+        m_toFetch = state.RecordsLogged;
     } else {
-        m_b = inRing(state.DwnldBlock);
-        m_s = state.DwnldAddr + LoggerBlock::SlotSize;
-        if (m_s > LoggerBlock::LastSlotOffset) {
+        m_block = inRing(state.DwnldBlock);
+        m_startOffset = state.DwnldAddr + LoggerBlock::SlotSize;
+        if (m_startOffset > LoggerBlock::LastSlotOffset) {
             // The last record downloaded filled its block. When that block is the
             // logger's top one, the next record has not been logged yet: going on would
             // take the blocks after the top, which hold older data, for new records.
-            if (m_b == m_logTop)
+            if (m_block == m_logTop)
                 m_nothingToFetch = true;
-            m_b = inRing(m_b + 1);
-            m_s = 0;
+            m_block = inRing(m_block + 1);
+            m_startOffset = 0;
         }
-        m_total = static_cast<qint64>(state.RecordsLogged) - state.RecordsRetrieved;
+        m_toFetch = static_cast<qint64>(state.RecordsLogged) - state.RecordsRetrieved;
     }
-    m_total = std::max<qint64>(0, m_total);
-    m_firstBlock = m_b;
+    m_toFetch = std::max<qint64>(0, m_toFetch);
+    m_firstBlock = m_block;
 }
 
 float DatasetDownload::Transfer::fraction() const
 {
     // Nothing to download counts as all of it done.
-    if (m_total <= 0)
+    if (m_toFetch <= 0)
         return 1.0f;
-    return static_cast<float>(static_cast<double>(m_done) / static_cast<double>(m_total));
+    return static_cast<float>(static_cast<double>(m_fetched) / static_cast<double>(m_toFetch));
 }
 
 void DatasetDownload::Transfer::showCount()
 {
-    m_view.ShowProgress(QString::number(m_done) + QStringLiteral(" / ") + QString::number(m_total) +
-                            m_unit,
+    m_view.ShowProgress(QString::number(m_fetched) + QStringLiteral(" / ") +
+                            QString::number(m_toFetch) + m_countUnit,
                         fraction());
 }
 
 void DatasetDownload::Transfer::showRetry()
 {
-    m_view.ShowProgress(QStringLiteral("Data error, retry ") + QString::number(m_retry),
+    m_view.ShowProgress(QStringLiteral("Data error, retry ") + QString::number(m_failuresInARow),
                         fraction());
 }
 
 bool DatasetDownload::Transfer::requestAndAcknowledge()
 {
-    return m_link.RequestDataBlock(static_cast<quint32>(m_b), BlockBytes) && acknowledged();
+    return m_link.RequestDataBlock(static_cast<quint32>(m_block), LoggerBlock::Size) &&
+           acknowledged();
 }
 
 bool DatasetDownload::Transfer::acknowledged()
 {
-    if (!m_link.WaitDataBlock(static_cast<quint32>(m_b)))
+    if (!m_link.WaitDataBlock(static_cast<quint32>(m_block)))
         return false;
     m_acknowledgedAt = m_owner.m_clock.monotonicSeconds();
     return true;
@@ -201,11 +206,11 @@ void DatasetDownload::Transfer::awaitBlockOnTheLine()
 
 void DatasetDownload::Transfer::requestNextAhead()
 {
-    m_next = (m_b + 1) % m_blocks;
-    if (!m_ahead)
+    m_nextBlock = (m_block + 1) % m_blocks;
+    if (!m_requestAhead)
         return;
-    m_link.RequestDataBlock(static_cast<quint32>(m_next), BlockBytes);
-    m_aheadPending = m_next;
+    m_link.RequestDataBlock(static_cast<quint32>(m_nextBlock), LoggerBlock::Size);
+    m_aheadPending = m_nextBlock;
 }
 
 DownloadOutcome::End DatasetDownload::Transfer::run()
@@ -217,7 +222,7 @@ DownloadOutcome::End DatasetDownload::Transfer::run()
     }
     End end = End::Finished;
     for (;;) {
-        if (m_retry > 0) {
+        if (m_failuresInARow > 0) {
             showRetry();
             m_owner.pauseLettingEventsRun(RetryPauseMs);
             // A request that fails every time still lets the user stop.
@@ -228,18 +233,18 @@ DownloadOutcome::End DatasetDownload::Transfer::run()
             m_link.Connect();
             // The handshake has cleared the input: nothing asked for earlier is awaited.
             m_aheadPending.reset();
-            if (m_retry > RequestAheadUpToRetry)
-                m_ahead = false;
+            if (m_failuresInARow > RequestAheadUpToRetry)
+                m_requestAhead = false;
         }
         if (!requestAndAcknowledge()) {
-            if (++m_retry >= AbandonAtRetry) {
+            if (++m_failuresInARow >= AbandonAtRetry) {
                 end = End::Abandoned;
                 break;
             }
             continue;
         }
         requestNextAhead();
-        if (m_retry >= AbandonAtRetry) {
+        if (m_failuresInARow >= AbandonAtRetry) {
             end = End::Abandoned;
             break;
         }
@@ -258,50 +263,50 @@ DatasetDownload::Transfer::InnerEnd DatasetDownload::Transfer::readBlocks()
     using End = DownloadOutcome::End;
     for (;;) {
         awaitBlockOnTheLine();
-        if (!m_link.GetDataBlock(BlockBytes, m_owner.m_blockBuffer)) {
-            ++m_retry;
+        if (!m_link.GetDataBlock(LoggerBlock::Size, m_owner.m_blockBuffer)) {
+            ++m_failuresInARow;
             return std::nullopt;
         }
         if (m_wrapped && !blockIsNewer())
             return End::Finished;
         int count = 0;
         writeBlock(count);
-        m_s = 0;
-        m_retry = 0;
+        m_startOffset = 0;
+        m_failuresInARow = 0;
         ++m_blocksRead;
 
         if (m_request.bAll) {
-            ++m_done;
+            ++m_fetched;
             showCount();
-            if (m_next == m_startBlock)
+            if (m_nextBlock == m_startBlock)
                 return End::Finished;
-            if (count < RecordsPerBlock)
+            if (count < LoggerBlock::SlotsPerBlock)
                 m_owner.m_lastUnits.reset();
         } else {
             showCount();
             // With overwriting the logger may have filled its top block and gone on into
             // the next one while the download ran: follow it.
-            if (m_overwrite && m_b == m_logTop) {
+            if (m_overwrite && m_block == m_logTop) {
                 m_logTop = (m_logTop + 1) % m_blocks;
                 m_wrapped = true;
             }
-            if (m_b == m_logTop)
+            if (m_block == m_logTop)
                 return End::Finished;
-            if (m_wrapped && count < RecordsPerBlock)
+            if (m_wrapped && count < LoggerBlock::SlotsPerBlock)
                 return End::Finished;
             // Never a second turn of the ring: every block is read once at most.
-            if (m_next == m_firstBlock)
+            if (m_nextBlock == m_firstBlock)
                 return End::Finished;
         }
 
-        m_b = m_next;
-        if (m_ahead)
+        m_block = m_nextBlock;
+        if (m_requestAhead)
             m_aheadPending.reset();
         else
-            m_link.RequestDataBlock(static_cast<quint32>(m_b), BlockBytes);
+            m_link.RequestDataBlock(static_cast<quint32>(m_block), LoggerBlock::Size);
         if (!acknowledged()) {
             showRetry();
-            ++m_retry;
+            ++m_failuresInARow;
             return std::nullopt;
         }
         requestNextAhead();
@@ -322,7 +327,7 @@ bool DatasetDownload::Transfer::blockIsNewer() const
 void DatasetDownload::Transfer::writeBlock(int &count)
 {
     int written = 0;
-    count = m_owner.WriteBlockRecords(m_b, m_s, written);
+    count = m_owner.WriteBlockRecords(m_block, m_startOffset, written);
     QString error;
     if (!m_owner.m_file.flush(error)) {
         m_writeFailed = true;
@@ -332,7 +337,7 @@ void DatasetDownload::Transfer::writeBlock(int &count)
     }
     m_recordsWritten += written;
     if (!m_request.bAll)
-        m_done += written;
+        m_fetched += written;
 }
 
 void DatasetDownload::Transfer::drainBlockRequestedAhead()
@@ -342,7 +347,7 @@ void DatasetDownload::Transfer::drainBlockRequestedAhead()
     const auto block = static_cast<quint32>(*m_aheadPending);
     m_aheadPending.reset();
     QByteArray scratch(LoggerPackets::BlockBufferSize, '\0');
-    if (m_link.WaitDataBlock(block) && m_link.GetDataBlock(BlockBytes, scratch))
+    if (m_link.WaitDataBlock(block) && m_link.GetDataBlock(LoggerBlock::Size, scratch))
         return;
     // The block's bytes may still be coming: let them pass, then start afresh.
     m_owner.pauseLettingEventsRun(RetryPauseMs);
@@ -404,7 +409,7 @@ DownloadOutcome DatasetDownload::DownloadAll(const LoggerState &state, bool over
     // The logger learns how far the data has been downloaded only when every record
     // up to there is in the file: not after a whole-memory download, not after a failed
     // block or a failed write, and not when no record was written.
-    const bool moved = !request.bAll && transfer.retries() == 0 && !outcome.writeFailed &&
+    const bool moved = !request.bAll && transfer.failuresInARow() == 0 && !outcome.writeFailed &&
                        outcome.end != DownloadOutcome::End::Abandoned && m_lastWritten;
     if (moved) {
         outcome.pointerConfirmed =

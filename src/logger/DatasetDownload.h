@@ -20,8 +20,9 @@ class DownloadView
 public:
     virtual ~DownloadView() = default;
 
-    // A progress text and the fraction done (the view caps it at 1).
-    virtual void ShowProgress(const QString &strInfo, float Percent) = 0;
+    // A progress text and the fraction of the download done, from 0 to 1 (the view caps
+    // it at 1).
+    virtual void ShowProgress(const QString &strInfo, float fractionDone) = 0;
     // True once the user has asked the download to stop.
     virtual bool cancelRequested() const = 0;
     // A failure the download goes on after (the logger window's status bar).

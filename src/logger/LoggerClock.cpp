@@ -1,5 +1,7 @@
 #include "logger/LoggerClock.h"
 
+#include "logger/LoggerBlock.h"
+
 #include "common/DateTimeDays.h"
 
 #include <cmath>
@@ -33,6 +35,6 @@ bool AdvanceNextRecord(LoggerState &state, double loggerNow)
     state.NextRecordTime += period;
     if (loggerNow >= state.NextRecordTime)
         state.NextRecordTime += period;
-    state.TopFill += 4;
+    state.TopFill += LoggerBlock::SlotSize;
     return true;
 }

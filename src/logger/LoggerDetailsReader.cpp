@@ -43,7 +43,7 @@ qint32 RecordsBetween(qint64 from, qint64 to, qint64 offset, qint32 memoryBlocks
     double records = 0;
     if (memoryBlocks > 0) {
         const qint64 blocks = (((to - from) % memoryBlocks) + memoryBlocks) % memoryBlocks;
-        records = static_cast<double>(blocks * LoggerState::RecordsPerBlock);
+        records = static_cast<double>(blocks * LoggerBlock::SlotsPerBlock);
     }
     if (offset >= LoggerBlock::FirstSlotOffset)
         records += static_cast<double>(offset - 8) / LoggerBlock::SlotSize;

@@ -9,8 +9,6 @@ struct LoggerState
 {
     static constexpr int OverwriteFlag = 0x01;
     static constexpr int LoggingFlag = 0x02;
-    // Records in one 512-byte memory block.
-    static constexpr int RecordsPerBlock = 125;
 
     qint32 LogPeriod = 0;
     qint32 AvgPeriod = 0;

@@ -1,6 +1,6 @@
 #include "logger/MemoryBar.h"
 
-#include "logger/LoggerState.h"
+#include "logger/LoggerBlock.h"
 
 namespace MemoryBar {
 
@@ -12,7 +12,7 @@ Layout compute(qint32 memoryBlocks, qint32 recordsRetrieved, qint32 recordsLogge
     layout.drawn = true;
 
     // Compared as whole numbers of records: "more than the memory holds" is exact.
-    const qint64 capacity = static_cast<qint64>(memoryBlocks) * LoggerState::RecordsPerBlock;
+    const qint64 capacity = static_cast<qint64>(memoryBlocks) * LoggerBlock::SlotsPerBlock;
     const double fullWidth = static_cast<double>(capacity);
 
     if (recordsRetrieved < 1 || recordsRetrieved > capacity) {

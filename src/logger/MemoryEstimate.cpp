@@ -1,5 +1,7 @@
 #include "logger/MemoryEstimate.h"
 
+#include "logger/LoggerBlock.h"
+
 #include "common/DateTimeDays.h"
 #include "common/NamedFormats.h"
 #include "common/NumericText.h"
@@ -12,11 +14,12 @@ namespace {
 // overwritten, counted from that record.
 qint64 recordsBeforeOverwrite(const LoggerState &state)
 {
-    const qint64 a = state.MemoryBlocks % 1024;
+    // The blocks beyond the memory's whole 1024-block banks.
+    const qint64 blocksBeyondBanks = state.MemoryBlocks % 1024;
     qint64 blocks = state.MemoryBlocks;
-    if (state.DwnldBlock >= a)
-        blocks = state.MemoryBlocks - ((state.DwnldBlock - a) % 128);
-    qint64 records = blocks * LoggerState::RecordsPerBlock;
+    if (state.DwnldBlock >= blocksBeyondBanks)
+        blocks = state.MemoryBlocks - ((state.DwnldBlock - blocksBeyondBanks) % 128);
+    qint64 records = blocks * LoggerBlock::SlotsPerBlock;
     if (state.DwnldAddr > 11) {
         const double exact = static_cast<double>(records) - state.DwnldAddr / 4.0 - 3.0;
         records = static_cast<qint64>(RoundHalfEven(exact));
@@ -42,7 +45,7 @@ MemoryFullEstimate CalculateMemoryFull(const LoggerState &state, const QDateTime
     if (state.AvgPeriod <= 0)
         return estimate;
 
-    const qint64 capacity = static_cast<qint64>(state.MemoryBlocks) * LoggerState::RecordsPerBlock;
+    const qint64 capacity = static_cast<qint64>(state.MemoryBlocks) * LoggerBlock::SlotsPerBlock;
     if (state.logging()) {
         estimate.kind = MemoryFullEstimate::Kind::Logging;
         if (state.overwrite()) {

@@ -81,9 +81,9 @@ void LoggingRun::Start()
     }
 
     view().showLogging(true);
-    const float t = secondsNow();
+    const float timeOfDay = secondsNow();
     view().startTimer(LoggingSchedule::timerIntervalMs(*logInterval));
-    m_schedule.start(*logInterval, *avgInterval, t);
+    m_schedule.start(*logInterval, *avgInterval, timeOfDay);
     m_sums.ClearSums();
     m_isLogging = true;
     view().showHeading(ScreenHeading(lineSettings()));
@@ -174,14 +174,14 @@ void LoggingRun::Tick()
 
     view().showMessage(LongTimeText(m_clock.now().time()));
     for (;;) {
-        const float t = secondsNow();
-        if (!m_schedule.readingDue(t))
+        const float timeOfDay = secondsNow();
+        if (!m_schedule.readingDue(timeOfDay))
             break;
-        if (m_schedule.farBehind(t)) {
+        if (m_schedule.farBehind(timeOfDay)) {
             // Far behind (the clock was set, or the program held up): start again from
             // the next reading after now and drop the partial period. That reading is
             // taken at its own time, not now.
-            m_schedule.realign(t);
+            m_schedule.realign(timeOfDay);
             m_sums.ClearSums();
             continue;
         }

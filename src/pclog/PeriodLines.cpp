@@ -34,21 +34,21 @@ float individualSum(const ReadingSums &sums, int channel)
 // The averages of a period as file fields, before any separator.
 QStringList FileFields(const ReadingSums &sums, const LineSettings &settings)
 {
-    const qint16 n = sums.ReadingCount;
-    if (n < 1)
+    const qint16 readings = sums.ReadingCount;
+    if (readings < 1)
         return {QStringLiteral("bad readings")};
     const QString oneDecimal = QStringLiteral("0.0");
-    QStringList fields{FormatNumber(average(sums.TotalSum, n), settings.fmt),
-                       FormatNumber(average(sums.DiffuseSum, n), settings.fmt),
-                       FormatNumber(average(sums.SunCount, n), oneDecimal)};
+    QStringList fields{FormatNumber(average(sums.TotalSum, readings), settings.fmt),
+                       FormatNumber(average(sums.DiffuseSum, readings), settings.fmt),
+                       FormatNumber(average(sums.SunCount, readings), oneDecimal)};
     if (settings.individual) {
         for (int i = 0; i < Sensors; ++i)
-            fields << FormatNumber(average(individualSum(sums, i), n), oneDecimal);
+            fields << FormatNumber(average(individualSum(sums, i), readings), oneDecimal);
     }
     if (settings.temperatureModel) {
-        fields << FormatNumber(average(sums.ThermSum, n), oneDecimal);
+        fields << FormatNumber(average(sums.ThermSum, readings), oneDecimal);
         if (settings.testMenu)
-            fields << FormatNumber(average(sums.ChipSum, n), oneDecimal);
+            fields << FormatNumber(average(sums.ChipSum, readings), oneDecimal);
     }
     return fields;
 }
@@ -73,13 +73,13 @@ QString ScreenHeading(const LineSettings &settings)
 QString ScreenLine(const ReadingSums &sums, float periodEnd, const LineSettings &settings)
 {
     QString line = ClockText(periodEnd) + QLatin1Char(' ');
-    const qint16 n = sums.ReadingCount;
-    if (n < 1)
+    const qint16 readings = sums.ReadingCount;
+    if (readings < 1)
         return line + QStringLiteral("bad readings");
 
-    line += PadLeft(FormatNumber(average(sums.TotalSum, n), settings.fmt), 8);
-    line += PadLeft(FormatNumber(average(sums.DiffuseSum, n), settings.fmt), 8);
-    line += FormatNumber(average(sums.SunCount, n), QStringLiteral("  0.0"));
+    line += PadLeft(FormatNumber(average(sums.TotalSum, readings), settings.fmt), 8);
+    line += PadLeft(FormatNumber(average(sums.DiffuseSum, readings), settings.fmt), 8);
+    line += FormatNumber(average(sums.SunCount, readings), QStringLiteral("  0.0"));
 
     // The spread of sensors 1..7: the largest sum over the smallest.
     float largest = std::numeric_limits<float>::lowest();
@@ -87,7 +87,7 @@ QString ScreenLine(const ReadingSums &sums, float periodEnd, const LineSettings 
     if (settings.individual) {
         for (int i = 0; i < Sensors; ++i) {
             const float sum = individualSum(sums, i);
-            line += PadLeft(FormatNumber(average(sum, n), QStringLiteral(" ###0.0")), 7);
+            line += PadLeft(FormatNumber(average(sum, readings), QStringLiteral(" ###0.0")), 7);
             if (i >= FirstSensor) {
                 largest = std::max(largest, sum);
                 smallest = std::min(smallest, sum);
@@ -95,9 +95,11 @@ QString ScreenLine(const ReadingSums &sums, float periodEnd, const LineSettings 
         }
     }
     if (settings.temperatureModel) {
-        line += PadLeft(FormatNumber(average(sums.ThermSum, n), QStringLiteral(" ##0.0")), 7);
+        line +=
+            PadLeft(FormatNumber(average(sums.ThermSum, readings), QStringLiteral(" ##0.0")), 7);
         if (settings.testMenu)
-            line += PadLeft(FormatNumber(average(sums.ChipSum, n), QStringLiteral(" ##0.0")), 7);
+            line +=
+                PadLeft(FormatNumber(average(sums.ChipSum, readings), QStringLiteral(" ##0.0")), 7);
     }
     if (settings.testMenu && settings.individual && smallest > 0)
         line += PadLeft(FormatNumber(largest / smallest, QStringLiteral("#0.000")), 7);

@@ -1,11 +1,30 @@
-// The logger's byte codecs: time stamps, period codes and block headers.
+// The logger's codecs, arithmetic and file layout at the edges the window and download
+// tests do not reach: time stamps and their validity checks, period codes, block slots and
+// random blocks thrown at the block decoder; the memory bar, the memory-full estimate,
+// record counting and the record tick; and the dataset file's separator, model text,
+// record lines and exact bytes.
+#include "Bytes.h"
+#include "LocaleGuard.h"
 #include "QtPrinters.h"
+
 #include "common/DateTimeDays.h"
+#include "logger/DatasetFile.h"
 #include "logger/LoggerBlock.h"
+#include "logger/LoggerDetailsReader.h"
 #include "logger/LoggerTimeStamp.h"
+#include "logger/MemoryBar.h"
+#include "logger/MemoryEstimate.h"
 #include "logger/PeriodCode.h"
 
+#include <QFile>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+
 #include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <tuple>
 
 namespace {
 
@@ -14,214 +33,294 @@ double days(int year, int month, int day, int hour = 0, int minute = 0, int seco
     return DateTimeToDays(QDateTime(QDate(year, month, day), QTime(hour, minute, second, ms)));
 }
 
-QByteArray hex(const char *text)
+QString fields(const LoggerTimeStamp &stamp)
 {
-    return QByteArray::fromHex(text);
+    return QStringLiteral("%1/%2/%3").arg(stamp.year).arg(stamp.day).arg(stamp.seconds);
 }
 
-struct StampCase
+TEST(LoggerTimeStampTest, EdgesOfTheDayAndTheChecksOwnBounds)
 {
-    const char *bytes;
-    quint16 year;
-    quint16 day;
-    quint32 seconds;
-    double expectedDays;
-};
+    // Second 86400 is the next midnight, day 0 the last day of the year before; rounding
+    // to the next midnight moves to the next day, never to second 86400.
+    EXPECT_DOUBLE_EQ(LoggerTimeStamp::decode(fromHex("ea07010080510100")).toDays(),
+                     days(2026, 1, 2));
+    EXPECT_DOUBLE_EQ(LoggerTimeStamp::decode(fromHex("ea07000000000000")).toDays(),
+                     days(2025, 12, 31));
+    EXPECT_EQ(fields(LoggerTimeStamp::decode(fromHex("ffffea07020010"), 2)), "2026/2/16");
+    EXPECT_EQ(LoggerTimeStamp::fromDays(days(2026, 3, 1, 12, 0, 0, 499)).encode().toHex(),
+              "ea073c00c0a80000");
+    EXPECT_EQ(LoggerTimeStamp::fromDays(days(2026, 3, 1, 12, 0, 0, 500)).encode().toHex(),
+              "ea073c00c1a80000");
+    EXPECT_EQ(LoggerTimeStamp::fromDays(days(2026, 12, 31, 23, 59, 59, 600)).encode().toHex(),
+              "eb07010000000000");
 
-TEST(LoggerTimeStampTest, DecodesLittleEndianFieldsToDays)
-{
-    const StampCase cases[] = {
-        {"ea07010000000000", 2026, 1, 0, days(2026, 1, 1)},
-        {"ea07bd0040f00000", 2026, 189, 61504, days(2026, 7, 8, 17, 5, 4)},
-        // Day 366 of a leap year is 31 December.
-        {"e8076e017f510100", 2024, 366, 86399, days(2024, 12, 31, 23, 59, 59)},
-        // Second 86400 is the next midnight.
-        {"ea07010080510100", 2026, 1, 86400, days(2026, 1, 2)},
-        // Day 0 is the last day of the year before.
-        {"ea07000000000000", 2026, 0, 0, days(2025, 12, 31)},
-        {"0100010000000000", 1, 1, 0, days(1, 1, 1)},
-    };
-    for (const StampCase &c : cases) {
-        SCOPED_TRACE(c.bytes);
-        const auto stamp = LoggerTimeStamp::decode(hex(c.bytes));
-        EXPECT_EQ(stamp.year, c.year);
-        EXPECT_EQ(stamp.day, c.day);
-        EXPECT_EQ(stamp.seconds, c.seconds);
-        EXPECT_DOUBLE_EQ(stamp.toDays(), c.expectedDays);
-    }
-}
-
-TEST(LoggerTimeStampTest, DecodesAtAnOffsetAndReadsMissingBytesAsZero)
-{
-    const auto stamp = LoggerTimeStamp::decode(hex("ffffea07020010"), 2);
-    EXPECT_EQ(stamp.year, 2026);
-    EXPECT_EQ(stamp.day, 2);
-    EXPECT_EQ(stamp.seconds, 0x10u);
-    EXPECT_TRUE(LoggerTimeStamp::decode(QByteArray()).isZero());
-}
-
-struct EncodeCase
-{
-    double days;
-    const char *bytes;
-};
-
-TEST(LoggerTimeStampTest, EncodesDateTimesRoundedToTheSecond)
-{
-    const EncodeCase cases[] = {
-        {days(2026, 1, 1), "ea07010000000000"},
-        {days(2026, 7, 8, 17, 5, 4), "ea07bd0040f00000"},
-        {days(2024, 12, 31, 12, 0, 0), "e8076e01c0a80000"},
-        {days(2026, 3, 1, 12, 0, 0, 499), "ea073c00c0a80000"},
-        {days(2026, 3, 1, 12, 0, 0, 500), "ea073c00c1a80000"},
-        // Rounding up to the next midnight moves to the next day, never to second 86400.
-        {days(2024, 12, 31, 23, 59, 59, 600), "e907010000000000"},
-        {days(2026, 12, 31, 23, 59, 59, 400), "ea076d017f510100"},
-    };
-    for (const EncodeCase &c : cases) {
-        SCOPED_TRACE(c.bytes);
-        const QByteArray bytes = LoggerTimeStamp::fromDays(c.days).encode();
-        EXPECT_EQ(bytes.toHex(), QByteArray(c.bytes));
-        EXPECT_EQ(LoggerTimeStamp::decode(bytes).encode(), bytes);
-    }
-}
-
-struct CheckCase
-{
-    quint16 year;
-    quint16 day;
-    quint32 seconds;
-    bool details;
-    bool download;
-};
-
-TEST(LoggerTimeStampTest, ValidityChecksHaveTheirOwnBounds)
-{
-    const CheckCase cases[] = {
+    // Year, day, seconds; passes the window's check, passes the download's.
+    // clang-format off
+    const std::tuple<quint16, quint16, quint32, bool, bool> cases[] = {
         {2026, 1, 0, true, true},       {0, 0, 0, true, true},
         {2026, 366, 86399, true, true}, {2026, 366, 86400, true, false},
         {2026, 367, 0, false, false},   {2026, 1, 86401, false, false},
         {9998, 1, 0, true, true},       {9999, 1, 0, true, false},
         {10000, 1, 0, false, false},    {65535, 65535, 0xFFFFFFFF, false, false},
     };
-    for (const CheckCase &c : cases) {
-        SCOPED_TRACE(testing::Message() << c.year << "/" << c.day << "/" << c.seconds);
-        LoggerTimeStamp stamp;
-        stamp.year = c.year;
-        stamp.day = c.day;
-        stamp.seconds = c.seconds;
-        EXPECT_EQ(stamp.passesDetailsCheck(), c.details);
-        EXPECT_EQ(stamp.passesDownloadCheck(), c.download);
+    // clang-format on
+    for (const auto &[year, day, seconds, details, download] : cases) {
+        const LoggerTimeStamp stamp{year, day, seconds};
+        EXPECT_EQ(QList<bool>({stamp.passesDetailsCheck(), stamp.passesDownloadCheck()}),
+                  QList<bool>({details, download}))
+            << fields(stamp).toStdString();
     }
 }
 
-struct PeriodCase
+TEST(PeriodCodeTest, CodesAndSecondsBothWays)
 {
-    quint8 code;
-    qint32 seconds;
-};
-
-TEST(PeriodCodeTest, EveryUnitGivesItsSeconds)
-{
-    const PeriodCase cases[] = {
-        {0x00, 0},   {0x01, 1},    {0x05, 5},    {0x3F, 63},    {0x41, 60},
-        {0x45, 300}, {0x7F, 3780}, {0x81, 3600}, {0x98, 86400}, {0xBF, 226800},
-        {0xC0, 0},   {0xC5, 0},    {0xFF, 0},
+    // clang-format off
+    const std::pair<quint8, qint32> decoded[] = {
+        {0x00, 0}, {0x3F, 63}, {0x7F, 3780}, {0x98, 86400}, {0xBF, 226800}, {0xC0, 0}, {0xFF, 0},
     };
-    for (const PeriodCase &c : cases) {
-        SCOPED_TRACE(c.code);
-        EXPECT_EQ(PeriodFromCode(c.code), c.seconds);
-    }
-}
-
-TEST(PeriodCodeTest, CodesRoundTheCountHalvesToEvenAndKeepItInSixBits)
-{
-    const PeriodCase cases[] = {
-        {0x00, 0},      {0x01, 1},     {0x1E, 30},
-        {0x3B, 59},     {0x41, 60},    {0x42, 90},     // 1.5 min -> 2
-        {0x42, 150},                                   // 2.5 min -> 2
-        {0x43, 165},                                   // 2.75 min -> 3
-        {0x4A, 600},    {0x7C, 3599},                  // 59.98 min -> 60
-        {0x81, 3600},   {0x82, 5400},                  // 1.5 h -> 2
-        {0x82, 9000},                                  // 2.5 h -> 2
-        {0x83, 10800},  {0x98, 86400}, {0xBF, 226800}, // 63 h, the most six bits hold
-        {0xBF, 300000}, // held at 63 h rather than spilling into the unit bits
-        {0x00, -5},
+    // The count is rounded half to even and held within six bits (63 h at most).
+    const std::pair<quint8, qint32> encoded[] = {
+        {0x00, 0},    {0x3B, 59},    {0x42, 90},    {0x42, 150},   {0x43, 165},   {0x7C, 3599},
+        {0x82, 5400}, {0x82, 9000},  {0x83, 10800}, {0xBF, 226800}, {0xBF, 300000}, {0x00, -5},
     };
-    for (const PeriodCase &c : cases) {
-        SCOPED_TRACE(c.seconds);
-        EXPECT_EQ(CodeFromPeriod(c.seconds), c.code);
-    }
-}
-
-TEST(PeriodCodeTest, TheListPeriodsSurviveTheRoundTrip)
-{
+    // clang-format on
+    for (const auto &[code, seconds] : decoded)
+        EXPECT_EQ(PeriodFromCode(code), seconds) << int(code);
+    for (const auto &[code, seconds] : encoded)
+        EXPECT_EQ(CodeFromPeriod(seconds), code) << seconds;
     for (qint32 seconds : {1, 2, 5, 10, 30, 60, 300, 600, 1800, 3600, 10800, 21600, 43200, 86400})
         EXPECT_EQ(PeriodFromCode(CodeFromPeriod(seconds)), seconds) << seconds;
 }
 
-TEST(LoggerBlockTest, HeaderGivesStampCodesAndInterval)
+// Random blocks, whole and truncated, biased towards 0xFF so that empty slots and runs of
+// them are common: the decoder must never read outside the bytes, and what it reports
+// must stay within a block's shape.
+TEST(LoggerBlockTest, SlotsEndAtTheFirstEmptyOneAndRandomBlocksDecodeWithinTheBlocksShape)
 {
-    const auto header = LoggerBlock::decodeHeader(hex("ea07bd0040f0000005 45 01 ff"));
-    ASSERT_TRUE(header);
-    EXPECT_EQ(header->stamp.day, 189);
-    EXPECT_EQ(header->readingCode, 0x05);
-    EXPECT_EQ(header->averagingCode, 0x45);
-    EXPECT_EQ(header->unitsCode, 1);
-    EXPECT_EQ(header->intervalSeconds(), 300);
+    // A slot of four 0xFF bytes ends the block's data, even with records after it; three
+    // are a record. The interval is the longer period, whichever byte holds it.
+    const auto gap = LoggerBlock::scanSlots(fromHex("ea07bd0040f0000045 05 01 00 fffffffe "
+                                                    "ffffffff 3a5c8007"));
+    EXPECT_EQ(QList<int>({gap.firstEmptyOffset, gap.lastFilledOffset, gap.filledSlots}),
+              QList<int>({16, 12, 1}));
+    EXPECT_EQ(LoggerBlock::decodeHeader(fromHex("ea07bd0040f0000045 05 01 00"))->intervalSeconds(),
+              300);
+    QRandomGenerator random(20260512);
+    for (int round = 0; round < 20000; ++round) {
+        const int size = round % 4 == 0 ? random.bounded(0, 600) : LoggerBlock::Size;
+        QByteArray block(size, '\xFF');
+        for (char &byte : block) {
+            if (random.bounded(3) != 0)
+                byte = static_cast<char>(random.bounded(256));
+        }
+        // Often a tail of empty slots, as a block being filled has.
+        if (size > 12 && random.bounded(2) == 0)
+            block.replace(12 + 4 * random.bounded((size - 12) / 4 + 1), size,
+                          QByteArray(size, '\xFF'));
+        block.truncate(size);
 
-    // The interval is the longer period, whichever byte holds it.
-    const auto swapped = LoggerBlock::decodeHeader(hex("ea07bd0040f0000045 05 01 00"));
-    ASSERT_TRUE(swapped);
-    EXPECT_EQ(swapped->intervalSeconds(), 300);
+        const auto scan = LoggerBlock::scanSlots(block);
+        ASSERT_GE(scan.firstEmptyOffset, LoggerBlock::FirstSlotOffset);
+        ASSERT_LE(scan.firstEmptyOffset, LoggerBlock::Size);
+        ASSERT_EQ(scan.firstEmptyOffset % 4, 0);
+        ASSERT_EQ(scan.filledSlots, (scan.firstEmptyOffset - 12) / 4);
+        ASSERT_EQ(scan.lastFilledOffset, scan.filledSlots == 0 ? 0 : scan.firstEmptyOffset - 4);
+        for (int offset = 12; offset < scan.firstEmptyOffset; offset += 4)
+            ASSERT_FALSE(LoggerBlock::isEmptySlot(block, offset));
+        ASSERT_TRUE(scan.firstEmptyOffset == LoggerBlock::Size ||
+                    LoggerBlock::isEmptySlot(block, scan.firstEmptyOffset));
 
-    EXPECT_FALSE(LoggerBlock::decodeHeader(hex("ea07bd0040f000000545")));
-    const auto stampOnly = LoggerBlock::decodeHeader(hex("ea07bd0040f00000"), 8);
-    ASSERT_TRUE(stampOnly);
-    EXPECT_EQ(stampOnly->intervalSeconds(), 0);
-    EXPECT_FALSE(LoggerBlock::decodeHeader(hex("ea07bd0040f000"), 8));
-}
-
-QByteArray blockWithSlots(int filled)
-{
-    QByteArray block = hex("ea07bd0040f0000005 05 01 00");
-    for (int slot = 0; slot < LoggerBlock::SlotsPerBlock; ++slot)
-        block += slot < filled ? hex("3a5c8007") : hex("ffffffff");
-    return block;
-}
-
-struct ScanCase
-{
-    const char *name;
-    QByteArray block;
-    int firstEmpty;
-    int lastFilled;
-    int filled;
-};
-
-TEST(LoggerBlockTest, SlotScanStopsAtTheFirstEmptySlot)
-{
-    QByteArray gap = blockWithSlots(125);
-    gap.replace(12 + 4 * 3, 4, hex("ffffffff"));
-    QByteArray almostEmpty = blockWithSlots(0);
-    almostEmpty.replace(12, 4, hex("fffffffe"));
-    const ScanCase cases[] = {
-        {"empty", blockWithSlots(0), 12, 0, 0},
-        {"one", blockWithSlots(1), 16, 12, 1},
-        {"three", blockWithSlots(3), 24, 20, 3},
-        {"full", blockWithSlots(125), 512, 508, 125},
-        {"gap after three", gap, 24, 20, 3},
-        {"not all 0xFF", almostEmpty, 16, 12, 1},
-        {"truncated", blockWithSlots(125).left(30), 28, 24, 4},
-        {"header only", blockWithSlots(125).left(12), 12, 0, 0},
-    };
-    for (const ScanCase &c : cases) {
-        SCOPED_TRACE(c.name);
-        const auto scan = LoggerBlock::scanSlots(c.block);
-        EXPECT_EQ(scan.firstEmptyOffset, c.firstEmpty);
-        EXPECT_EQ(scan.lastFilledOffset, c.lastFilled);
-        EXPECT_EQ(scan.filledSlots, c.filled);
+        const auto header = LoggerBlock::decodeHeader(block);
+        ASSERT_EQ(header.has_value(), size >= LoggerBlock::HeaderSize);
+        if (!header)
+            continue;
+        ASSERT_EQ(header->stamp.encode(), block.left(8));
+        ASSERT_GE(header->intervalSeconds(), 0);
+        ASSERT_LE(header->intervalSeconds(), 63 * 3600);
+        ASSERT_TRUE(std::isfinite(header->stamp.toDays()));
+        ASSERT_TRUE(!header->stamp.passesDownloadCheck() || header->stamp.passesDetailsCheck());
     }
+}
+
+const double Ten = DateTimeToDays(QDateTime(QDate(2026, 6, 1), QTime(10, 0)));
+
+TEST(MemoryBarTest, PartsAndColoursFollowTheCounts)
+{
+    // Blocks, retrieved, logged; the bars' widths and the first and last records'
+    // colours as Light, Dark or none.
+    // clang-format off
+    const std::tuple<qint32, qint32, qint32, QString> cases[] = {
+        {1000, 62500, 125000, "500 500 L D"},     {1000, 0, 25000, "0 200 D D"},
+        {1000, 125000, 125000, "1000 0 L D"},     {1000, 125001, 125001, "0 1000 D L"},
+        {1000, 1250, 125001, "10 1000 L L"},      {1000, 1250, 1000, "10 0 L -"},
+        {1000, 0, 0, "0 0 D D"},                  {1, 1, 125, "8 992 L D"},
+        {0, 10, 20, "0 0 - -"}, // unknown memory size: nothing drawn
+    };
+    // clang-format on
+    const auto colour = [](std::optional<quint32> rgb) {
+        return !rgb ? "-" : *rgb == MemoryBar::DownloadedRgb ? "L" : "D";
+    };
+    for (const auto &[blocks, retrieved, logged, expected] : cases) {
+        const auto layout = MemoryBar::compute(blocks, retrieved, logged, 1000);
+        EXPECT_EQ(QStringLiteral("%1 %2 %3 %4")
+                      .arg(layout.bar1Width)
+                      .arg(layout.bar2Width)
+                      .arg(colour(layout.firstRecordRgb), colour(layout.lastRecordRgb)),
+                  expected);
+        EXPECT_DOUBLE_EQ(layout.bar2Left, layout.bar1Width);
+        EXPECT_EQ(colour(layout.retrievedRgb), blocks == 0 ? "-" : "L");
+    }
+}
+
+TEST(MemoryEstimateTest, OverwriteCountsBlocksFromTheDownloadPositionWithoutOverflow)
+{
+    // Memory blocks, download block and offset: records until the first record not yet
+    // downloaded is overwritten. 128000 - 3.5 - 3 = 127993.5 and 128000 - 4.5 - 3 =
+    // 127992.5 halve to even.
+    // clang-format off
+    const std::tuple<qint32, qint64, qint16, qint64> cases[] = {
+        {1024, 130, 0, 1022 * 125}, {1024, 0, 0, 128000},       {1024, 128, 0, 128000},
+        {1000, 5, 0, 125000},       {1000, 1000, 0, 125000},    {1100, 300, 0, 1004 * 125},
+        {1024, 0, 11, 128000},      {1024, 0, 12, 128000 - 6},  {1024, 0, 14, 127994},
+        {1024, 0, 18, 127992},      {1024, 0, 508, 128000 - 130},
+    };
+    // clang-format on
+    LoggerState state;
+    state.Flags = LoggerState::LoggingFlag | LoggerState::OverwriteFlag;
+    state.AvgPeriod = 60;
+    state.FirstRecordTime = Ten;
+    for (const auto &[blocks, block, offset, records] : cases) {
+        std::tie(state.MemoryBlocks, state.DwnldBlock, state.DwnldAddr) =
+            std::tuple(blocks, block, offset);
+        EXPECT_DOUBLE_EQ(CalculateMemoryFull(state, QDateTime()).time,
+                         Ten + SecondsToDays(records * 60.0))
+            << blocks << " " << block << ":" << offset;
+    }
+    // 65535 blocks of 125 records at 63 h: far beyond 32 bits of seconds.
+    std::tie(state.MemoryBlocks, state.DwnldBlock, state.DwnldAddr, state.AvgPeriod) =
+        std::tuple(65535, 0, 0, 226800);
+    EXPECT_DOUBLE_EQ(CalculateMemoryFull(state, QDateTime()).time,
+                     Ten + SecondsToDays(65535.0 * 125 * 226800));
+    // Not logging: from the start of the current averaging period (10:10) on the logger's
+    // clock (90 s ahead), 250 records of 10 minutes.
+    state.Flags = 0;
+    state.AvgPeriod = 600;
+    state.MemoryBlocks = 2;
+    state.ClockOffset = SecondsToDays(90);
+    EXPECT_EQ(CalculateMemoryFull(state, QDateTime(QDate(2026, 6, 1), QTime(10, 17, 30))).text(),
+              "03-Jun-26 03:51:30");
+}
+
+TEST(RecordCountTest, WholeBlocksRoundTheRingPlusTheSlotsUpToTheOffset)
+{
+    // From block, to block, offset, memory blocks: records.
+    // clang-format off
+    const std::tuple<qint64, qint64, qint64, qint32, qint32> cases[] = {
+        {0, 0, 12, 100, 1},    {0, 0, 8, 100, 0},      {0, 0, 0, 100, 0},   {0, 0, 508, 100, 125},
+        {0, 0, 14, 100, 2},    {3, 10, 0, 100, 875},   {90, 10, 16, 100, 2502},
+        {90, 10, 16, 0, 2},    {0, 100, 0, 100, 0},
+    };
+    // clang-format on
+    for (const auto &[from, to, offset, blocks, records] : cases)
+        EXPECT_EQ(RecordsBetween(from, to, offset, blocks), records)
+            << from << " to " << to << ":" << offset << " of " << blocks;
+    EXPECT_EQ(MemorySizeText(65535) + MemorySizeText(0), "32767.5kB0kB");
+    const LocaleGuard german{QLocale(QLocale::German, QLocale::Germany)};
+    EXPECT_EQ(MemorySizeText(1023), "511,5kB");
+}
+
+const double Time = DateTimeToDays(QDateTime(QDate(2026, 12, 5), QTime(10, 0)));
+
+// The record 3A 5C 80 07 (raw total 0x3A5 = 933, raw diffuse 0xC80 = 3200) of ten
+// readings, seven of them sunny, in units code `code`.
+DatasetRecord::Values WorkedExample(quint8 code = 1)
+{
+    return DatasetRecord::Decode(fromHex("3a5c8007"), 0, DatasetRecord::UnitsFor(code), 10);
+}
+
+TEST(DatasetFileTest, SeparatorAndModelTextComeFromTheNameAndTheVersion)
+{
+    // Only a lower-case "csv" ending gives commas; the model is a first word of three or
+    // four characters, or "ZQ3&4".
+    // clang-format off
+    const std::pair<const char *, const char *> separators[] = {
+        {"/data/june.csv", ","}, {"/data/june.CSV", "\t"}, {"/data/june.txt", "\t"},
+        {"/data/junecsv", ","},  {"/data/june.csv.txt", "\t"}, {"/data/june", "\t"},
+    };
+    const std::pair<const char *, const char *> models[] = {
+        {"ZQ3 v2.10", "ZQ3 "}, {"VTA1 v1.0", "VTA1 "}, {"ZQ5", "ZQ3&4 "},
+        {"ZQ   v1", "ZQ3&4 "}, {"ZQ10AB v1", "ZQ3&4 "}, {"", "ZQ3&4 "},
+    };
+    // clang-format on
+    for (const auto &[path, separator] : separators)
+        EXPECT_EQ(DatasetFile::SeparatorFor(path), separator) << path;
+    for (const auto &[version, model] : models)
+        EXPECT_EQ(DatasetFile::ModelText(version), model) << version;
+}
+
+TEST(DatasetFileTest, RecordsInEveryUnitsCodeAndRegionalSetting)
+{
+    // clang-format off
+    const std::tuple<quint8, const char *, const char *> units[] = {
+        {0, "Units: umol.m-2.s-1", "569.5\t1953.1"}, {1, "Units: W.m-2", "284.7\t976.6"},
+        {2, "Units: klux", "56.95\t195.31"},         {3, "Units: W.m-2", "569.5\t1953.1"},
+        {7, "", "0.0\t0.0"},
+    };
+    // clang-format on
+    for (const auto &[code, text, values] : units) {
+        const DatasetRecord::Units decoded = DatasetRecord::UnitsFor(code);
+        EXPECT_EQ(WorkedExample(code).rawTotal + WorkedExample(code).rawDiffuse, 933 + 3200);
+        EXPECT_EQ(DatasetFile::UnitsLine(decoded.text), QStringLiteral("Reading ") + text);
+        EXPECT_EQ(DatasetFile::RecordLine("\t", Time, WorkedExample(code), decoded.numberFormat),
+                  QStringLiteral("05/12/2026 10:00:00\t%1\t0.7").arg(values));
+    }
+
+    // Decimal commas stay in the tab form and become points in the comma form.
+    const QLocale english(QLocale::English, QLocale::UnitedKingdom);
+    const QLocale german(QLocale::German, QLocale::Germany);
+    // clang-format off
+    const std::tuple<QLocale, const char *, const char *> forms[] = {
+        {english, "\t", "05/12/2026 10:00:00\t284.7\t976.6\t0.7"},
+        {english, ",", "05/12/2026 10:00:00,284.7,976.6,0.7"},
+        {german, "\t", "05.12.26 10:00:00\t284,7\t976,6\t0,7"},
+        {german, ",", "05.12.26 10:00:00,284.7,976.6,0.7"},
+    };
+    // clang-format on
+    for (const auto &[locale, separator, line] : forms) {
+        const LocaleGuard guard(locale);
+        EXPECT_EQ(DatasetFile::RecordLine(separator, Time, WorkedExample(), "0.0"), line);
+    }
+
+    // Readings per record: halved (to even) until they fit a byte; an unknown period
+    // counts each record as one reading.
+    // clang-format off
+    const std::tuple<qint32, qint32, int> readings[] = {
+        {1, 3600, 225}, {1, 86400, 169}, {1, 10, 10}, {10, 60, 6},
+        {60, 60, 1},    {7, 60, 9},      {0, 60, 1},  {60, 0, 1},
+    };
+    // clang-format on
+    for (const auto &[reading, interval, count] : readings)
+        EXPECT_EQ(DatasetRecord::ReadingsPerRecord(reading, interval), count)
+            << reading << " s in " << interval << " s";
+}
+
+TEST(DatasetFileTest, AFileIsHeadingsSectionsAndRecordsWithCrLfFlushedBlockByBlock)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("june.csv"));
+    DatasetFile file;
+    QString error;
+    ASSERT_TRUE(file.create(path, QStringLiteral("ZQ3 v2.10"), QStringLiteral("1234"),
+                            QDateTime(QDate(2026, 12, 5), QTime(17, 14, 8)), error));
+    file.writeSection(QStringLiteral("Units: W.m-2"));
+    file.writeRecord(Time, WorkedExample(), QStringLiteral("0.0"));
+    QFile written(path);
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    EXPECT_EQ(written.readAll(), "ZQ3 Data file 05/12/2026 17:14:08\r\nZQ3 v2.10 Ser No: 1234\r\n");
+    ASSERT_TRUE(file.flush(error));
+    EXPECT_EQ(written.readAll(), "Reading Units: W.m-2\r\nTime,Total,Diffuse,Sun\r\n"
+                                 "05/12/2026 10:00:00,284.7,976.6,0.7\r\n");
+    file.close();
 }
 
 } // namespace

@@ -1,17 +1,25 @@
-// The dataset download against a fake logger: where it starts, how it decodes and dates
+// The dataset download against the simulated logger: where it starts, how it dates
 // records and splits them into data sections, when it ends, what it tells the logger
-// afterwards, and how it copes with failed blocks and a cancel request.
-#include "LoggerWindowFixture.h"
+// afterwards, how it copes with failed blocks, a cancel request and a full disk; that the
+// file holds exactly the records of pre-filled memories, with faults on the line too; and
+// the download dialog with its choices, its file dialog and the viewer.
+#include "FakeFileDialogs.h"
+#include "FakeProgramLauncher.h"
+#include "FullDisk.h"
+#include "LoggerFixture.h"
 
-#include "common/NamedFormats.h"
+#include "common/NumberFormat.h"
 #include "logger/DatasetDownload.h"
-#include "logger/DatasetFile.h"
+#include "logger/ui/frmDownload.h"
 
 #include <QFile>
+#include <QProgressBar>
+#include <QRadioButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <functional>
+#include <tuple>
 
 namespace {
 
@@ -19,397 +27,454 @@ namespace {
 class RecordingView : public DownloadView
 {
 public:
-    void ShowProgress(const QString &strInfo, float Percent) override
+    void ShowProgress(const QString &text, float fractionDone) override
     {
-        texts.append(strInfo);
-        fractions.append(Percent);
+        texts << QStringLiteral("%1 at %2").arg(text).arg(fractionDone);
         if (onProgress)
-            onProgress(strInfo);
+            onProgress();
     }
     bool cancelRequested() const override { return cancel; }
-    void showStatus(const QString &) override {}
+    void showStatus(const QString &text) override { texts.append(text); }
 
+    // The texts shown, each with the fraction done.
     QStringList texts;
-    QList<float> fractions;
     bool cancel = false;
-    std::function<void(const QString &)> onProgress;
+    std::function<void()> onProgress;
 };
 
-constexpr double Minute = 1.0 / 1440;
+const QDateTime Start = At(6, 1, 0, 54);
 
-class DownloadTest : public LoggerWindowFixture
+class DownloadTest : public LoggerFixture
 {
 protected:
-    DownloadTest()
+    // Reads the logger's details in a fresh window, then downloads.
+    DownloadOutcome download(bool bStart, bool ahead = true, bool bAll = false)
     {
-        // Five blocks of one-minute records from 31 May 20:00 without a gap; the top one
-        // holds 47.
-        for (int i = 0; i < 5; ++i)
-            logger.blocks[10 + i] = block(start() + i * 125 * Minute, i == 4 ? 47 : 125);
-    }
-
-    static double start() { return Days(2026, 5, 31, 20); }
-    static QByteArray block(double time, int records, quint8 unitsCode = 1)
-    {
-        return FakeLogger::block(LoggerTimeStamp::fromDays(time), 0x0A, 0x41, records, unitsCode);
-    }
-    static QString recordLine(double time)
-    {
-        return FormatLoggerTime(time, false) + QStringLiteral("\t284.7\t976.6\t1.2");
-    }
-
-    DownloadOutcome download(bool bStart, bool bAll = false, bool ahead = true)
-    {
-        if (!window)
-            open();
-        logger.frames.clear();
+        open();
+        window->datasetOpener = opener;
+        frames().clear();
+        view = RecordingView();
+        view.onProgress = onProgress;
+        QFile::remove(path);
         return window->DownloadAll(bStart, bAll, ahead, path, view);
     }
+    // Clicks Download in a fresh window and hands the dialog to `act`, which must close it.
+    void downloadDialog(const std::function<void(frmDownload &)> &act)
+    {
+        open();
+        window->fileDialogs = &dialogs;
+        window->launcher = &launcher;
+        window->programFolder = dir.path();
+        window->datasetOpener = opener;
+        window->runDialog = [&](QDialog &dialog) {
+            auto &shown = dynamic_cast<frmDownload &>(dialog);
+            shown.show();
+            EXPECT_FALSE(ui().cmdDownload->isEnabled());
+            act(shown);
+            shown.close();
+        };
+        frames().clear();
+        window->cmdDownload_Click();
+        EXPECT_TRUE(ui().cmdDownload->isEnabled() && window->Timer1.isActive());
+    }
 
+    // The lines after the two headings, and the record lines among them.
     QStringList lines() const
     {
         QFile file(path);
-        if (!file.open(QIODevice::ReadOnly))
-            return {};
-        return QString::fromLatin1(file.readAll())
-            .split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+        return file.open(QIODevice::ReadOnly)
+                   ? QString::fromLatin1(file.readAll())
+                         .split(QStringLiteral("\r\n"), Qt::SkipEmptyParts)
+                         .mid(2)
+                   : QStringList();
     }
-    // The record lines only.
-    QStringList records() const
-    {
-        static const QRegularExpression record(QStringLiteral("^\\d.*\t"));
-        return lines().mid(2).filter(record);
-    }
-    int sections() const
-    {
-        return static_cast<int>(lines().filter(QStringLiteral("Reading ")).size());
-    }
-
-    QList<int> blocksAskedFor() const
-    {
-        QList<int> found;
-        for (const FakeLogger::Frame &frame : logger.framesOf(22))
-            found.append(frame.address);
-        return found;
-    }
-    // The download positions sent to the logger, as "block:offset".
-    QStringList pointersSent() const
+    QStringList records() const { return lines().filter(QRegularExpression("^\\d.*\t")); }
+    // The blocks asked for (command 22), or the download positions sent as "block:offset"
+    // (command 21), or the number of frames of another command.
+    QString sent(quint8 command)
     {
         QStringList found;
-        for (const FakeLogger::Frame &frame : logger.framesOf(21))
-            found.append(QStringLiteral("%1:%2")
-                             .arg(::Frame::readLe16(frame.data, 0))
-                             .arg(::Frame::readLe16(frame.data, 2)));
-        return found;
+        for (const SimHeardFrame &frame : frames()) {
+            if (frame.command == command)
+                found << (command == 22   ? QString::number(frame.address)
+                          : command == 21 ? QStringLiteral("%1:%2")
+                                                .arg(Frame::readLe16(frame.data, 0))
+                                                .arg(Frame::readLe16(frame.data, 2))
+                                          : QStringLiteral("x"));
+        }
+        return found.join(' ');
+    }
+    void writeBlock(int block, const QDateTime &time, int records)
+    {
+        logger().memory().erase(block);
+        logger().memory().writeHeader(
+            block, {SimTimeStamp::fromSeconds(LoggerSeconds(time)), 0x0A, 0x41, 1});
+        for (int slot = 0; slot < records; ++slot)
+            logger().memory().writeRecord(block, slot, {933, 3200, 7});
     }
 
     QTemporaryDir dir;
-    QString path = dir.filePath(QStringLiteral("data set.txt"));
+    QString path = dir.filePath(QStringLiteral("my data set.txt"));
     RecordingView view;
+    std::function<void()> onProgress;
+    FakeFileDialogs dialogs;
+    FakeProgramLauncher launcher;
+    DatasetFile::Opener opener = DatasetFile::OpenReplacingFile;
 };
 
-TEST(DatasetRecordTest, UnitsCodesGiveFactorFormatAndText)
+TEST_F(DownloadTest, WhereItStartsHowItSplitsAndWhereItEnds)
 {
-    struct Case
-    {
-        quint8 code;
-        const char *units;
-        const char *total;
-        const char *diffuse;
+    const QDateTime leapDay(QDate(2024, 12, 31), QTime(1, 0));
+    const QDateTime evening = At(5, 31, 20);
+    const auto dataset = [this](int records, int block, int offset) {
+        return [=] { plant(10, {{Start, records}}, 0x02, block, offset); };
     };
-    // The record 3A 5C 80 07: raw Total 0x3A5 = 933, raw Diffuse 0xC80 = 3200.
-    const QByteArray record = QByteArray::fromHex("3a5c8007");
-    const Case cases[] = {
-        {0, "Units: umol.m-2.s-1", "569.5", "1953.1"},
-        {1, "Units: W.m-2", "284.7", "976.6"},
-        {2, "Units: klux", "56.95", "195.31"},
-        {3, "Units: W.m-2", "569.5", "1953.1"},
-        {7, "", "0.0", "0.0"},
+    // A block after a full one of one-minute records from 20:00, `late` seconds after the
+    // time that would follow on, in units code `units`.
+    const auto second = [&](int late, int units) {
+        return [=] {
+            plant(10, {{evening, 125}, {evening.addSecs(125 * 60 + late), 10, 0x0A, 0x41, units}},
+                  0x00, 10, 8);
+        };
     };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.code);
-        const DatasetRecord::Units units = DatasetRecord::UnitsFor(c.code);
-        const DatasetRecord::Values values = DatasetRecord::Decode(record, 0, units, 10);
-        EXPECT_EQ(values.rawTotal, 933);
-        EXPECT_EQ(values.rawDiffuse, 3200);
-        EXPECT_EQ(DatasetFile::UnitsLine(units.text), QStringLiteral("Reading ") + c.units);
-        EXPECT_EQ(DatasetFile::RecordLine("\t", Days(2026, 12, 5, 10), values, units.numberFormat),
-                  QStringLiteral("05/12/2026 10:00:00\t%1\t%2\t0.7").arg(c.total, c.diffuse));
-    }
-}
-
-TEST(DatasetRecordTest, ReadingsPerRecordAreHalvedUntilTheyFitAByte)
-{
-    struct Case
-    {
-        qint32 reading;
-        qint32 interval;
-        int expected;
+    const auto leapDayAndSecond86400 = [&] {
+        plant(10, {{leapDay, 3}, {At(5, 30, 0), 125}}, 0x00, 10, 8);
+        logger().memory().write(11, 0, SimTimeStamp{2026, 150, 86400}.bytes());
     };
-    const Case cases[] = {
-        {1, 3600, 225},  // 3600, 1800, 900, 450, 225
-        {1, 86400, 169}, // ... 675, 337.5 rounded to the even 338, then 169
-        {1, 10, 10},     {10, 60, 6}, {60, 60, 1}, {7, 60, 9}, // 8.57 rounds to 9
-        {0, 60, 1}, // an unknown reading period counts each record as one reading
-        {60, 0, 1},
+    // Block 15 after a full top block 14, with overwriting (0x03) or without (0x02).
+    const auto afterTop = [this](quint8 flags, const QDateTime &time, int records) {
+        return [=] {
+            plant(10, {{Start, 625}}, flags, 10, 8);
+            if (records > 0)
+                writeBlock(15, time, records);
+        };
     };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(testing::Message() << c.reading << " s in " << c.interval << " s");
-        EXPECT_EQ(DatasetRecord::ReadingsPerRecord(c.reading, c.interval), c.expected);
-    }
-}
-
-TEST_F(DownloadTest, RecordsRunInOrderFromTheStartPointToTheTopBlock)
-{
-    struct Case
-    {
-        const char *name;
-        bool bStart;
-        bool ahead;
-        quint16 dwnldBlock;
-        quint16 dwnldAddr;
-        int first; // minutes after 20:00 of the first record written
-        QList<int> blocks;
+    // How the logger is set up, from the dataset's start, asking ahead: the download in
+    // one line.
+    // clang-format off
+    const std::tuple<std::function<void()>, bool, bool, const char *> cases[] = {
+        {dataset(547, 12, 100), true, true, "547 records 01/06/2026 00:54:00 to 01/06/2026 10:00:00 in 1; blocks 10 11 12 13 14 15; position 14:196; 547 / 547 records at 1"},
+        {dataset(547, 12, 100), true, false, "547 records 01/06/2026 00:54:00 to 01/06/2026 10:00:00 in 1; blocks 10 11 12 13 14; position 14:196; 547 / 547 records at 1"},
+        // Offset 100 is slot 22: the next record is slot 23 of block 12.
+        {dataset(547, 12, 100), false, true, "274 records 01/06/2026 05:27:00 to 01/06/2026 10:00:00 in 1; blocks 12 13 14 15; position 14:196; 274 / 274 records at 1"},
+        {dataset(547, 12, 508), false, true, "172 records 01/06/2026 07:09:00 to 01/06/2026 10:00:00 in 1; blocks 13 14 15; position 14:196; 172 / 172 records at 1"},
+        // The last record of a partly filled top block was downloaded: its block is read
+        // again. A full top block, all downloaded: nothing after it is the dataset's. The
+        // bar is full either way.
+        {dataset(547, 14, 196), false, true, "0 records; blocks 14 15; position ; 0 / 0 records at 1"},
+        {dataset(625, 14, 508), false, true, "0 records; blocks ; position ; 0 / 0 records at 1"},
+        // 31 December of a leap year is day 366: accepted. Second 86400 is accepted by
+        // the window's check but not by the download's.
+        {leapDayAndSecond86400, true, true, "3 records 31/12/2024 01:00:00 to 31/12/2024 01:02:00 in 1; blocks 10 11 12; position 10:20; 3 / 250 records at 0.012"},
+        // Sections start at units changes and time gaps. (Whether a block a whole second
+        // late opens one depends on the rounding of times as fractions of days: one at
+        // 22:05:01 does not.) An unknown units code opens its section too.
+        {second(1, 1), true, true, "135 records 31/05/2026 20:00:00 to 31/05/2026 22:14:01 in 1; blocks 10 11 12; position 11:48; 135 / 135 records at 1"},
+        {second(2, 1), true, true, "135 records 31/05/2026 20:00:00 to 31/05/2026 22:14:02 in 2; blocks 10 11 12; position 11:48; 135 / 135 records at 1"},
+        // With overwriting the logger may have gone on past its full top block since the
+        // details were read: the download follows it, but not into older data.
+        {afterTop(0x03, Start.addSecs(625 * 60), 3), true, true, "628 records 01/06/2026 00:54:00 to 01/06/2026 11:21:00 in 1; blocks 10 11 12 13 14 15 16; position 15:20; 628 / 625 records at 1.0048"},
+        {afterTop(0x03, Start.addDays(-3), 125), true, true, "625 records 01/06/2026 00:54:00 to 01/06/2026 11:18:00 in 1; blocks 10 11 12 13 14 15 16; position 14:508; 625 / 625 records at 1"},
+        {afterTop(0x03, {}, 0), true, true, "625 records 01/06/2026 00:54:00 to 01/06/2026 11:18:00 in 1; blocks 10 11 12 13 14 15 16; position 14:508; 625 / 625 records at 1"},
+        {afterTop(0x02, Start.addSecs(625 * 60), 3), true, true, "625 records 01/06/2026 00:54:00 to 01/06/2026 11:18:00 in 1; blocks 10 11 12 13 14 15; position 14:508; 625 / 625 records at 1"},
+        // Last, so that its file is the one looked at after the loop.
+        {second(0, 9), true, true, "135 records 31/05/2026 20:00:00 to 31/05/2026 22:14:00 in 2; blocks 10 11 12; position 11:48; 135 / 135 records at 1"},
     };
-    const Case cases[] = {
-        {"WholeDataset", true, true, 12, 100, 0, {10, 11, 12, 13, 14, 15}},
-        {"WholeDatasetOneBlockAtATime", true, false, 12, 100, 0, {10, 11, 12, 13, 14}},
-        // Offset 100 is slot 22: the next record is slot 23 of block 12, dated 23 minutes
-        // after the block.
-        {"NewInsideABlock", false, true, 12, 100, 250 + 23, {12, 13, 14, 15}},
-        {"NewAfterAFullBlock", false, true, 12, 508, 375, {13, 14, 15}},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.name);
-        logger.setProgram(0x0A, 0x41, 0x02, 10, c.dwnldBlock, c.dwnldAddr, 14);
-        window.reset();
-        const DownloadOutcome outcome = download(c.bStart, false, c.ahead);
-        EXPECT_EQ(outcome.end, DownloadOutcome::End::Finished);
+    // clang-format on
+    for (const auto &[setUp, fromStart, ahead, expected] : cases) {
+        setUp();
+        EXPECT_EQ(download(fromStart, ahead).end, DownloadOutcome::End::Finished);
         const QStringList found = records();
-        ASSERT_EQ(found.size(), 547 - c.first);
-        for (int i = 0; i < found.size(); ++i)
-            ASSERT_EQ(found.at(i), recordLine(start() + (c.first + i) * Minute)) << i;
-        EXPECT_EQ(sections(), 1);
-        EXPECT_EQ(blocksAskedFor(), c.blocks);
-        // The top block's 47th record is at offset 12 + 46 x 4.
-        EXPECT_EQ(pointersSent(), QStringList({"14:196"}));
-        EXPECT_EQ(view.texts.last(), QStringLiteral("%1 / %1 records").arg(547 - c.first));
-        EXPECT_FLOAT_EQ(view.fractions.last(), 1.0f);
+        const auto time = [](const QString &line) { return line.section('\t', 0, 0); };
+        EXPECT_EQ(QStringLiteral("%1 records%2; blocks %3; position %4; %5")
+                      .arg(found.size())
+                      .arg(found.isEmpty() ? QString()
+                                           : QStringLiteral(" %1 to %2 in %3")
+                                                 .arg(time(found.first()), time(found.last()))
+                                                 .arg(lines().filter("Reading ").size()))
+                      .arg(sent(22), sent(21), view.texts.last()),
+                  expected);
     }
-}
+    EXPECT_TRUE(lines().contains("Reading ")) << "an unknown units code has no units text";
 
-TEST_F(DownloadTest, HeadersAreCheckedWithTheDownloadsOwnBounds)
-{
-    // 31 December of a leap year is day 366: accepted. Second 86400 is accepted by the
-    // window's check but not by the download's.
-    const LoggerTimeStamp leapDay{2024, 366, 3600};
-    const LoggerTimeStamp endOfDay{2026, 150, 86400};
-    QByteArray first = FakeLogger::block(leapDay, 0x0A, 0x41, 3);
-    logger.blocks[10] = first;
-    logger.blocks[11] = FakeLogger::block(endOfDay, 0x0A, 0x41, 125);
-    logger.setProgram(0x0A, 0x41, 0x00, 10, 10, 8, 11);
+    // Each block is on the disk before the next is read.
+    QList<int> onDisk;
+    onProgress = [&] { onDisk.append(int(records().size())); };
+    plantLoggingDataset();
     download(true);
-
-    const QStringList found = records();
-    ASSERT_EQ(found.size(), 3);
-    EXPECT_EQ(found.at(2), recordLine(Days(2024, 12, 31, 1, 2)));
-    EXPECT_EQ(pointersSent(), QStringList({"10:20"}));
-}
-
-TEST_F(DownloadTest, SectionsStartAtUnitsChangesAndTimeGaps)
-{
-    struct Case
-    {
-        const char *name;
-        QByteArray second; // the block after a full block of one-minute records from 20:00
-        int sections;
-    };
-    const double next = start() + 125 * Minute;
-    const Case cases[] = {
-        {"Continuing", block(next, 10), 1},
-        {"WithinASecond", block(next + 1.0 / 86400, 10), 1},
-        {"TwoSecondsLate", block(next + 2.0 / 86400, 10), 2},
-        {"OtherUnits", block(next, 10, 2), 2},
-        {"UnknownUnits", block(next, 10, 9), 2},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.name);
-        logger.blocks[11] = c.second;
-        logger.setProgram(0x0A, 0x41, 0x00, 10, 10, 8, 11);
-        window.reset();
-        download(true);
-        EXPECT_EQ(sections(), c.sections);
-        EXPECT_EQ(records().size(), 135);
-    }
-    // An unknown units code still opens its section, with nothing after "Reading ".
-    EXPECT_TRUE(lines().contains(QStringLiteral("Reading ")));
-}
-
-TEST_F(DownloadTest, WithOverwriteTheDownloadFollowsTheLoggerPastItsFullTopBlock)
-{
-    struct Case
-    {
-        const char *name;
-        QByteArray afterTop; // block 15
-        int records;
-        const char *pointer;
-    };
-    const double afterTop = start() + 625 * Minute;
-    const Case cases[] = {
-        // The logger has gone on into the next block since the details were read.
-        {"NewBlock", block(afterTop, 3), 625 + 3, "15:20"},
-        // An older dataset after the top: not new data, the download ends.
-        {"OlderData", block(start() - 3 * 1440 * Minute, 125), 625, "14:508"},
-        {"Erased", QByteArray(512, '\xFF'), 625, "14:508"},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.name);
-        logger.blocks[14] = block(start() + 500 * Minute, 125);
-        logger.blocks[15] = c.afterTop;
-        logger.setProgram(0x0A, 0x41, 0x03, 10, 10, 8, 14);
-        window.reset();
-        download(true);
-        EXPECT_EQ(records().size(), c.records);
-        EXPECT_EQ(pointersSent(), QStringList({c.pointer}));
-    }
-    // Without overwriting the download ends with the top block, full or not.
-    logger.blocks[15] = block(afterTop, 3);
-    logger.setProgram(0x0A, 0x41, 0x02, 10, 10, 8, 14);
-    window.reset();
-    download(true);
-    EXPECT_EQ(records().size(), 625);
-    EXPECT_EQ(pointersSent(), QStringList({"14:508"}));
+    EXPECT_EQ(onDisk, QList<int>({125, 250, 375, 500, 547}));
 }
 
 TEST_F(DownloadTest, ALoggerThatKeepsOverwritingIsFollowedOnceRoundTheRingAtMost)
 {
-    logger.memoryBlocks = 4;
-    logger.blocks.clear();
-    for (int i = 0; i < 4; ++i)
-        logger.blocks[i] = block(start() + i * 125 * Minute, 125);
-    logger.setProgram(0x0A, 0x41, 0x03, 0, 0, 8, 3);
-    open();
+    useLogger(4);
+    plant(0, {{Start, 500}}, 0x01, 0, 8);
     // From now on every block sent is newer than all before it, as if the logger
-    // overwrote the ring as fast as it is read. A transfer that chases it is stopped
-    // after 40 blocks.
+    // overwrote the ring as fast as it is read. A transfer that chases it is stopped after
+    // 40 blocks.
     pump.hook = [this] {
-        const auto asked = blocksAskedFor().size();
-        for (int i = 0; i < 4; ++i)
-            logger.blocks[i] = block(start() + (4 + asked) * 125 * Minute, 125);
-        if (asked > 40)
-            view.cancel = true;
+        const auto asked = sent(22).count(' ');
+        for (int block = 0; block < 4; ++block)
+            writeBlock(block, Start.addSecs((4 + asked) * 125 * 60), 125);
+        view.cancel = asked > 40;
     };
-    const DownloadOutcome outcome = download(true);
+    EXPECT_EQ(download(true).end, DownloadOutcome::End::Finished);
     pump.hook = nullptr;
-    EXPECT_EQ(outcome.end, DownloadOutcome::End::Finished);
     // Blocks 0 to 3, and block 0 asked for ahead.
-    EXPECT_EQ(blocksAskedFor(), QList<int>({0, 1, 2, 3, 0}));
+    EXPECT_EQ(sent(22), "0 1 2 3 0");
     EXPECT_EQ(records().size(), 500);
 }
 
-TEST_F(DownloadTest, NothingNewShowsAFullBarAndLeavesThePointer)
+TEST_F(DownloadTest, FailedBlocksCancelRequestsAndAFullDiskEndTheTransfer)
 {
-    struct Case
-    {
-        const char *name;
-        quint16 dwnldAddr;
-        QList<int> blocks;
+    // The fault, a cancel at the first progress; how the download ends, the records
+    // written, the requests for blocks 10 and 11, the position sent, the status text.
+    const auto silent = [](SimFaults &faults) { faults.spoiltFrames[22] = SpoiltFrame::Silent; };
+    const auto corrupt = [](SimFaults &faults) {
+        faults.corruptBlock = FaultSchedule::everyNth(1);
     };
-    const Case cases[] = {
-        // The last record of the top block was downloaded: its block is read again.
-        {"TopBlockPartlyFilled", 196, {14, 15}},
-        // A full top block, all downloaded: nothing after it is the dataset's.
-        {"TopBlockFull", 508, {}},
+    const auto full = [this](SimFaults &) {
+        opener = [](const QString &, QString &) { return std::make_unique<FullDisk>(1); };
     };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.name);
-        logger.blocks[14] = block(start() + 500 * Minute, c.dwnldAddr == 508 ? 125 : 47);
-        logger.setProgram(0x0A, 0x41, 0x02, 10, 14, c.dwnldAddr, 14);
-        window.reset();
-        view = RecordingView();
-        const DownloadOutcome outcome = download(false);
-        EXPECT_EQ(outcome.end, DownloadOutcome::End::Finished);
-        EXPECT_TRUE(records().isEmpty());
-        EXPECT_EQ(blocksAskedFor(), c.blocks);
-        EXPECT_TRUE(pointersSent().isEmpty());
-        ASSERT_FALSE(view.texts.isEmpty());
-        EXPECT_EQ(view.texts.last(), QStringLiteral("0 / 0 records"));
-        EXPECT_FLOAT_EQ(view.fractions.last(), 1.0f);
-    }
-}
-
-TEST_F(DownloadTest, EachBlockIsOnTheDiskBeforeTheNextIsRead)
-{
-    QList<int> recordsOnDisk;
-    view.onProgress = [&](const QString &) { recordsOnDisk.append(int(records().size())); };
-    download(true);
-    EXPECT_EQ(recordsOnDisk, QList<int>({125, 250, 375, 500, 547}));
-}
-
-TEST_F(DownloadTest, FailedBlocksAreAskedForAgainAndAbandonedAfterTheFourthFailure)
-{
-    struct Case
-    {
-        const char *name;
-        FakeLogger::Fault fault;
-        int requests; // requests for block 10 before the transfer ends
+    const QString abandoned = "Download abandoned after repeated data errors - the logger's "
+                              "download position was not moved";
+    // clang-format off
+    const std::tuple<std::function<void(SimFaults &)>, bool, QString> cases[] = {
+        // No acknowledgement at all (the link is down): four attempts. Acknowledged,
+        // but the block's CRC is bad: after the fourth failure the block is asked for
+        // once more, and the transfer ends when that is acknowledged. From the third
+        // retry on the next block is no longer asked for ahead.
+        {silent, false, "abandoned, 0 records, block 10 asked 4 times, 11 0 times, position ; " + abandoned},
+        {corrupt, false, "abandoned, 0 records, block 10 asked 5 times, 11 2 times, position ; " + abandoned},
+        // Between two blocks everything written so far counts as downloaded; while a
+        // request fails the transfer ends at once and the position stays.
+        {[](SimFaults &) {}, true, "cancelled, 125 records, block 10 asked 1 times, 11 1 times, position 10:508; "},
+        {silent, true, "cancelled, 0 records, block 10 asked 1 times, 11 0 times, position ; "},
+        // Once a write has failed, nothing after it counts as downloaded.
+        {full, false, "finished, 0 records, block 10 asked 1 times, 11 1 times, position ; Download error No space left on device - the logger's download position was not moved"},
     };
-    const Case cases[] = {
-        // No acknowledgement at all (the link is down): four attempts.
-        {"NoReply", FakeLogger::Fault::Silent, 4},
-        // Acknowledged, but the block's CRC is bad: after the fourth failure the block is
-        // asked for once more, and the transfer ends when that is acknowledged.
-        {"BadBlock", FakeLogger::Fault::BadBlockCrc, 5},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.name);
-        logger.faults.clear();
-        window.reset();
-        open();
-        logger.faults[22] = c.fault;
+    // clang-format on
+    for (const auto &[fault, cancel, expected] : cases) {
+        SimFaults faults;
+        fault(faults);
+        instrument->setFaults(faults);
+        onProgress = [this, cancel = cancel] { view.cancel = cancel; };
         const DownloadOutcome outcome = download(true);
-
-        EXPECT_EQ(outcome.end, DownloadOutcome::End::Abandoned);
-        EXPECT_EQ(blocksAskedFor().count(10), c.requests);
-        EXPECT_TRUE(records().isEmpty());
-        EXPECT_TRUE(pointersSent().isEmpty());
-        EXPECT_TRUE(view.texts.contains(QStringLiteral("Data error, retry 3")));
-        // From the third retry on the next block is no longer asked for ahead.
-        EXPECT_LE(blocksAskedFor().count(11), 3);
-        EXPECT_FALSE(outcome.statusText().isEmpty());
+        const QStringList asked = sent(22).split(' ');
+        const char *const ends[] = {"not created", "finished", "cancelled", "abandoned"};
+        EXPECT_EQ(
+            QStringLiteral("%1, %2 records, block 10 asked %3 times, 11 %4 times, position %5; %6")
+                .arg(ends[int(outcome.end)])
+                .arg(records().size())
+                .arg(asked.count("10"))
+                .arg(std::min<qsizetype>(asked.count("11"), 2))
+                .arg(sent(21), outcome.statusText()),
+            expected);
+        EXPECT_EQ(view.texts.filter("Data error, retry 3 at").isEmpty(), asked.count("10") <= 3);
     }
 }
 
-TEST_F(DownloadTest, ACancelRequestIsHonouredOnEveryPath)
+// The lines a download of `records` writes after the two headings: a units line and a
+// column line wherever a new data section starts, then the record lines.
+QStringList ExpectedLines(const QList<SimLoggedRecord> &records)
 {
-    struct Case
-    {
-        const char *name;
-        bool linkDown;
-        int records;
-        QStringList pointers;
-    };
-    const Case cases[] = {
-        // Between two blocks: everything written so far counts as downloaded.
-        {"BetweenBlocks", false, 125, {"10:508"}},
-        // While a request fails: the transfer ends at once, the pointer stays.
-        {"WhileRetrying", true, 0, {}},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.name);
-        logger.faults.clear();
-        window.reset();
-        open();
-        if (c.linkDown)
-            logger.faults[22] = FakeLogger::Fault::Silent;
-        view = RecordingView();
-        view.onProgress = [this](const QString &) { view.cancel = true; };
-        const DownloadOutcome outcome = download(true);
-        EXPECT_EQ(outcome.end, DownloadOutcome::End::Cancelled);
-        EXPECT_EQ(records().size(), c.records);
-        EXPECT_EQ(pointersSent(), c.pointers);
-        EXPECT_LE(blocksAskedFor().size(), 3);
+    QStringList lines;
+    int section = -1; // before the first (sections count from 0)
+    for (const SimLoggedRecord &record : records) {
+        if (record.section != section) {
+            section = record.section;
+            lines << QStringLiteral("Reading ") + record.unitsText << "Time\tTotal\tDiffuse\tSun";
+        }
+        const QString format = DatasetRecord::UnitsFor(record.unitsCode).numberFormat;
+        lines << QStringList{FormatLoggerTime(DateTimeToDays(record.time), false),
+                             FormatNumber(record.total, format),
+                             FormatNumber(record.diffuse, format), FormatNumber(record.sun, "0.0")}
+                     .join('\t');
     }
+    return lines;
+}
+
+// Every `every`th block request spoilt in the way `kind` names. Late blocks come so late
+// that their read gives up before they are in.
+SimFaults Every(int every, FaultSchedule SimFaults::*kind)
+{
+    SimFaults faults;
+    faults.*kind = FaultSchedule::everyNth(every);
+    faults.lateBlockSeconds = 2.5;
+    return faults;
+}
+
+// Downloads from pre-filled memories: the file must hold exactly the records the memory
+// holds, in order, with their times, values and data sections, and the logger's download
+// position must end on the last record written. With faults on the line the file is still
+// exact (the failed blocks are fetched again), or the transfer is abandoned and the
+// position is left alone.
+TEST_F(DownloadTest, TheFileHoldsExactlyTheRecordsOfTheMemory)
+{
+    enum Kind { FromStart, New, All };
+    using End = DownloadOutcome::End;
+    constexpr SimPrefillOptions Logging{1000, false, false, true, 300};
+    constexpr SimPrefillOptions Wrapped{2000, true, true, true, 1500};
+    constexpr SimPrefillOptions StoppedUnread{700, false, false, false, 0};
+    // clang-format off
+    const std::tuple<SimPrefillOptions, int, Kind, bool, SimFaults, End> cases[] = {
+        {Logging, 1024, FromStart, false, {}, End::Finished},
+        {Logging, 1024, New, false, {}, End::Finished},
+        {StoppedUnread, 24, All, false, {}, End::Finished},
+        {Wrapped, 64, FromStart, false, {}, End::Finished},
+        {Wrapped, 64, New, false, {}, End::Finished},
+        {Wrapped, 64, All, false, {}, End::Finished},
+        // At the line's pace the block asked for ahead is still coming when the transfer
+        // ends: the download position must still reach the logger.
+        {Wrapped, 64, New, true, {}, End::Finished},
+        {Logging, 1024, FromStart, false, Every(3, &SimFaults::lostAcknowledgement), End::Finished},
+        {Wrapped, 64, New, true, Every(4, &SimFaults::corruptBlock), End::Finished},
+        {Logging, 1024, New, false, Every(3, &SimFaults::lateBlock), End::Finished},
+        // Every second block late: with the block asked for ahead, each new request for
+        // the same block is the second of a pair, and that block never comes in time.
+        {Logging, 1024, New, false, Every(2, &SimFaults::lateBlock), End::Abandoned},
+        {Logging, 1024, FromStart, false, Every(1, &SimFaults::corruptBlock), End::Abandoned},
+        {Wrapped, 64, New, true, Every(1, &SimFaults::lostAcknowledgement), End::Abandoned},
+    };
+    // clang-format on
+    int row = 0;
+    for (const auto &[prefill, blocks, kind, paced, faults, end] : cases) {
+        SCOPED_TRACE(row++);
+        // The logger's next record is due a while after the whole memory has come in.
+        clock.setNow(At(6, 1, 11, 20, 7));
+        useLogger(blocks, paced, prefill);
+        instrument->setBlockLatencySeconds(0.03);
+        const SimDatasetPointers before = logger().recorder().pointers();
+        QList<SimLoggedRecord> expected =
+            kind == All
+                ? SimDataset::wholeMemory(logger().memory(), before.startBlock)
+                : logger().datasetRecords().mid(kind == New ? prefill.downloadedRecords : 0);
+        ASSERT_FALSE(expected.isEmpty());
+        open();
+        instrument->setFaults(faults);
+        const DownloadOutcome outcome =
+            window->DownloadAll(kind == FromStart, kind == All, true, path, view);
+
+        // The logger stored nothing new meanwhile, so the memory is what was downloaded.
+        const SimDatasetPointers after = logger().recorder().pointers();
+        ASSERT_TRUE(after.logTop == before.logTop && after.topCount == before.topCount);
+        EXPECT_EQ(outcome.end, end);
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(file.readAll().startsWith("ZQ5 Data file 01/06/2026 11:2"));
+        // An abandoned transfer wrote the start of the data, each record once.
+        const QStringList written = lines();
+        EXPECT_EQ(written,
+                  ExpectedLines(expected).mid(0, end == End::Finished ? -1 : written.size()));
+
+        const bool moves = kind != All && end == End::Finished;
+        const SimLoggedRecord &last = expected.last();
+        EXPECT_EQ(QList<int>({after.downloadBlock, after.downloadAddress}),
+                  moves ? QList<int>({last.block, SimBlock::slotOffset(last.slot)})
+                        : QList<int>({before.downloadBlock, before.downloadAddress}));
+        // The reply read is the logger's answer to that command, not the tail of a block.
+        EXPECT_EQ(QList<bool>({outcome.pointer.has_value(), outcome.pointerConfirmed}),
+                  QList<bool>({moves, moves}));
+    }
+}
+
+// The download dialog on the logger window: the choices it offers, the file dialog, the
+// end of a download with the viewer, a close while the transfer runs, and the failures
+// the user must hear about.
+TEST_F(DownloadTest, TheDialogOffersWhatTheDatasetAllowsAndEndsWithTheViewer)
+{
+    const QString nowhere = dir.filePath(QStringLiteral("missing folder/data.txt"));
+    const QString program = dir.filePath(QStringLiteral("vantplot"));
+    // What the dialog offers (start, new records, whole memory; the choice made).
+    const auto offered = [](frmDownload &d) {
+        return QStringLiteral("%1%2%3 %4 %5 %6")
+            .arg(d.optStart->isEnabled() && d.lblStart->isVisible() ? "S" : "-",
+                 d.optNew->isEnabled() && d.lblNew->isVisible() ? "N" : "-",
+                 d.lblDownloadAll->isVisible() ? "A" : "-", d.lblStart->text(), d.lblNew->text())
+            .arg(d.optAll->isChecked()   ? "all"
+                 : d.optNew->isChecked() ? "new"
+                                         : "start");
+    };
+    const auto ok = [](frmDownload &d) {
+        d.OKButton->click();
+        return d.lblProgress->text() + QString::number(d.ProgressBar1->value());
+    };
+    const auto okAndOffered = [&](frmDownload &d) {
+        d.optStart->setChecked(true);
+        d.OKButton->click();
+        return offered(d) + (d.lblProgress->isVisible() ? " shown" : "");
+    };
+    // The first time window events run during the transfer, the user closes the dialog.
+    const auto closeDuringTransfer = [this](frmDownload &d) {
+        d.optStart->setChecked(true);
+        pump.hook = [&] {
+            if (d.Downloading() && sent(22).size() > 4 && d.close() == false)
+                pump.hook = nullptr;
+        };
+        d.OKButton->click();
+        return d.lblProgress->text() + (d.mCancel ? " stopped" : "");
+    };
+    const auto plainDataset = [this] { plant(10, {{Start, 547}}, 0x02, 10, 8); };
+    // The logger, the file chosen, what the user does in the dialog, and then: the
+    // dialog's texts, the blocks asked for, the position sent, the viewer started.
+    // clang-format off
+    const std::tuple<std::function<void()>, QString, std::function<QString(frmDownload &)>, QString> cases[] = {
+        // No valid first record: only the whole memory can be fetched. Nothing
+        // downloaded: the read after the dialog fetches the top block.
+        {[this] { logger().memory().erase(10); }, "", offered, "--A   all; ; ; -"},
+        {plainDataset, "", offered, "S-- 01-Jun-26 00:54:00 30-Dec-99 00:00:00 start; 14; ; -"},
+        // One averaging period after the last record downloaded is the next.
+        {[] {}, "", offered, "SN- 01-Jun-26 00:54:00 01-Jun-26 05:27:00 new; 14; ; -"},
+        // The new records (blocks 12 to 14 and 15 asked for ahead), then the read after
+        // the download; the file opens with its path as one word.
+        {[] {}, path, ok, "Done!1000; 12 13 14 15 14; 14:196; " + path},
+        {[&] { QFile(program).open(QIODevice::WriteOnly); }, path, ok,
+         "Done!1000; 12 13 14 15 14; 14:196; " + program + " " + path},
+        // A cancelled file choice offers the choices again, and so does a file that
+        // cannot be made (which the user is told).
+        {[] {}, "", okAndOffered, "SN- 01-Jun-26 00:54:00 01-Jun-26 05:27:00 new; 14; ; -"},
+        {[] {}, nowhere, okAndOffered, "SN- 01-Jun-26 00:54:00 01-Jun-26 05:27:00 new shown; 14; ; -"},
+        // A close while the transfer runs is refused and stops it after the block in
+        // hand: block 10 was written, the position is its last record.
+        {[] {}, path, closeDuringTransfer, "Done! stopped; 10 11 12 14; 10:508; " + program + " " + path},
+    };
+    // clang-format on
+    for (const auto &[setUp, chosen, act, expected] : cases) {
+        plantLoggingDataset();
+        setUp();
+        dialogs.answers = {chosen};
+        launcher.starts.clear();
+        QString shown;
+        downloadDialog([&, act = act](frmDownload &d) {
+            shown = act(d);
+            EXPECT_EQ(d.isVisible(), !d.lblProgress->text().startsWith("Done"));
+        });
+        QStringList viewer;
+        for (const FakeProgramLauncher::Start &start : launcher.starts)
+            viewer << QStringList(start.program) + start.arguments;
+        EXPECT_EQ(
+            QStringList({shown, sent(22), sent(21), viewer.join(' ').simplified()}).join("; "),
+            QString(expected).replace("; -", "; "));
+    }
+    const FakeFileDialogs::Request &asked = dialogs.requests.last();
+    EXPECT_EQ(
+        QStringList({asked.title, asked.filter, asked.defaultSuffix, asked.folder, asked.fileName}),
+        QStringList({"Save Dataset as",
+                     "ZQ3 tab separated file (*.txt);;ZQ3 comma separated file (*.csv)", "txt", "",
+                     ""}));
+    ASSERT_EQ(prompts.calls().size(), 1);
+    EXPECT_EQ(prompts.calls().at(0).title, "Download");
+    EXPECT_TRUE(prompts.calls().at(0).text.startsWith("Error opening file " + nowhere + "\r\n"));
+    EXPECT_GT(prompts.calls().at(0).text.size(), nowhere.size() + 21) << "with the reason";
+
+    // A failed write stays in the status bar after the read that follows.
+    opener = [](const QString &, QString &) { return std::make_unique<FullDisk>(1); };
+    dialogs.answers = {path};
+    downloadDialog([&](frmDownload &d) { d.OKButton->click(); });
+    EXPECT_EQ(sent(21), "");
+    EXPECT_EQ(ui().StatusBar1->currentMessage(),
+              "Download error No space left on device - the logger's download position was not "
+              "moved");
 }
 
 } // namespace

@@ -1,638 +1,521 @@
-// The logger window against a fake logger: what it reads, in which order, and what it
-// shows for a logger that is logging, one that is stopped, an empty dataset, failed and
-// malformed replies, the default program, the power warning and the clock colours.
-#include "LoggerWindowFixture.h"
+// The logger window against the simulated logger: what it reads, in which order, and what
+// it shows for loggers that log, have stopped, hold nothing, or answer badly or at random;
+// its clock tick, its period lists, its memory bar, closing it, and its hand-over with the
+// main window; setting the logger's clock and starting and stopping logging, with the
+// packets byte for byte and the default start times.
+#include "LoggerFixture.h"
 
-#include "common/NamedFormats.h"
+#include "logger/LoggerTimeStamp.h"
+#include "logger/LoggingStart.h"
 #include "logger/MemoryBar.h"
+#include "logger/ui/frmTimeDialog.h"
 
-#include <QAbstractButton>
 #include <QApplication>
-#include <QGroupBox>
+#include <QDateEdit>
+#include <QRadioButton>
+#include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QTimeEdit>
+
+#include <algorithm>
+#include <functional>
+#include <tuple>
 
 namespace {
 
-using LoggerWindowTest = LoggerWindowFixture;
-
 const QColor Light = QColor::fromRgb(MemoryBar::DownloadedRgb);
 const QColor Dark = QColor::fromRgb(MemoryBar::NotDownloadedRgb);
-const QColor Red(255, 0, 0);
 
-QByteArray hex(const char *text)
+QString Items(const QComboBox *list)
 {
-    return QByteArray::fromHex(text);
+    QStringList texts;
+    for (int i = 0; i < list->count(); ++i)
+        texts.append(list->itemText(i));
+    return texts.join(' ');
 }
 
-TEST_F(LoggerWindowTest, ALoggerThatIsLoggingIsReadCommandByCommand)
+class LoggerWindowTest : public LoggerFixture
+{
+protected:
+    // The dataset, the memory-full estimate, the program and the counts as the window
+    // shows them.
+    QString panel(bool withEstimate = true) const
+    {
+        const bool logging = !ui().lblMemoryFull->isHidden();
+        const QString estimate =
+            logging ? text(ui().lblMemoryFullAt) + ' ' + text(ui().lblMemoryFull)
+                    : text(ui().lblEstimatedFullAt) + ' ' + text(ui().lblEstimatedFull);
+        return QStringLiteral("%1 | %2 | %3 | %4 | %5 | %6 | %7 %8 | %9")
+            .arg(text(ui().lblNextRdg), text(ui().lblFirstRecord), text(ui().lblLastRecord),
+                 text(ui().lblRetrieved), withEstimate ? estimate : "estimate",
+                 ui().cmdStartLogging->text(), ui().cboRdg->currentText(),
+                 ui().cboAvg->currentText(), ui().chkOverwrite->isChecked() ? "overwrite" : "keep")
+            .append(QStringLiteral(" | %1 | %2")
+                        .arg(state().RecordsLogged)
+                        .arg(state().RecordsRetrieved));
+    }
+};
+
+const char *const Logging = "01-Jun-26 10:01:00 | 01-Jun-26 00:54:00 | 01-Jun-26 10:00:00 | "
+                            "01-Jun-26 05:26:00 | Memory full at 28-Aug-26 22:13:00 | "
+                            "Stop logging | 10s 1m | keep | 547 | 273";
+
+TEST_F(LoggerWindowTest, ALoggingLoggerIsReadCommandByCommand)
 {
     open();
-
-    const QList<quint8> commands = {15, 12, 10, 14, 18, 22, 18};
-    ASSERT_EQ(logger.commands(), commands);
-    const quint16 addresses[] = {0, 0, 0, 0, 10, 14, 12};
-    const QByteArray data[] = {{}, {}, {}, {}, hex("0c00"), hex("0002"), hex("0c00")};
-    for (int i = 0; i < commands.size(); ++i) {
-        SCOPED_TRACE(i);
-        EXPECT_EQ(logger.frames.at(i).address, addresses[i]);
-        EXPECT_EQ(logger.frames.at(i).data, data[i]);
-    }
-
-    EXPECT_EQ(window->windowTitle(), QStringLiteral("Logger"));
-    EXPECT_EQ(text(ui().Label6),
-              QStringLiteral("Serial No.\nFirmware version\nUnits\nPower\nMemory size"));
-    EXPECT_EQ(text(ui().lblSerial), QStringLiteral("5523\nZQ5 v3.2\nW.m-2\n3612mV\n512kB"));
-    EXPECT_EQ(text(ui().lblLoggerTime), QStringLiteral("01-Jun-26 10:00:00"));
-    EXPECT_EQ(text(ui().lblNextRdg), QStringLiteral("01-Jun-26 10:01:00"));
-    EXPECT_EQ(text(ui().lblFirstRecord), QStringLiteral("31-May-26 20:00:00"));
-    // 47 records in the top block from 09:00, one a minute.
-    EXPECT_EQ(text(ui().lblLastRecord), QStringLiteral("01-Jun-26 09:46:00"));
-    // Offset 100 of block 12 is its 23rd record.
-    EXPECT_EQ(text(ui().lblRetrieved), QStringLiteral("01-Jun-26 01:22:00"));
-
-    EXPECT_EQ(state().MemoryBlocks, 1024);
-    EXPECT_EQ(state().TopFill, 196);
-    EXPECT_EQ(state().RecordsRetrieved, 2 * 125 + 23);
-    EXPECT_EQ(state().RecordsLogged, 4 * 125 + 47);
-    EXPECT_EQ(state().LogPeriod, 10);
-    EXPECT_EQ(state().AvgPeriod, 60);
-
-    EXPECT_EQ(ui().cboRdg->currentText(), QStringLiteral("10s"));
-    EXPECT_EQ(ui().cboAvg->currentText(), QStringLiteral("1m"));
-    EXPECT_EQ(items(ui().cboAvg), QStringList({"10s", "30s", "1m", "5m", "10m", "30m", "1h", "3h",
-                                               "6h", "12h", "24h"}));
-    EXPECT_FALSE(ui().chkOverwrite->isChecked());
-    EXPECT_EQ(ui().cmdStartLogging->text(), QStringLiteral("Stop logging"));
-    EXPECT_FALSE(ui().cboRdg->isEnabled());
-    EXPECT_FALSE(ui().cboAvg->isEnabled());
-    EXPECT_FALSE(ui().chkOverwrite->isEnabled());
-
+    QStringList sent;
+    for (const SimHeardFrame &frame : frames())
+        sent << QStringLiteral("%1@%2:%3")
+                    .arg(frame.command)
+                    .arg(frame.address)
+                    .arg(hex(frame.data));
+    EXPECT_EQ(sent.join(' '), "15@0: 12@0: 10@0: 14@0: 18@10:0C 00 22@14:00 02 18@12:0C 00");
+    EXPECT_EQ(text(ui().lblSerial), "5523\nZQ5 v3.2\nW.m-2\n3612mV\n512kB");
+    EXPECT_EQ(text(ui().lblLoggerTime) + ui().txtLoggerTime->text(),
+              "01-Jun-26 10:00:0001-Jun-26 10:00:00");
+    // 547 records from 00:54, one a minute; offset 100 of block 12 is its 23rd record.
     // Memory full once the 127453 free slots have filled after the last record.
-    EXPECT_EQ(text(ui().lblMemoryFullAt), QStringLiteral("Memory full at"));
-    EXPECT_EQ(text(ui().lblMemoryFull), QStringLiteral("28-Aug-26 21:59:00"));
-    EXPECT_FALSE(ui().lblMemoryFull->isHidden());
-    EXPECT_FALSE(ui().lblMemoryFullAt->isHidden());
-    EXPECT_TRUE(ui().lblEstimatedFull->isHidden());
-    EXPECT_TRUE(ui().lblEstimatedFullAt->isHidden());
-
-    EXPECT_EQ(textColour(ui().lblFirstRecord), Light);
-    EXPECT_EQ(textColour(ui().lblLastRecord), Dark);
-    EXPECT_EQ(textColour(ui().lblRetrieved), Light);
-
+    EXPECT_EQ(panel(), Logging);
+    EXPECT_FALSE(ui().cboRdg->isEnabled() || ui().cboAvg->isEnabled() ||
+                 ui().chkOverwrite->isEnabled());
+    EXPECT_EQ(QList<QColor>({ui().lblFirstRecord->palette().color(QPalette::WindowText),
+                             ui().lblLastRecord->palette().color(QPalette::WindowText),
+                             ui().lblRetrieved->palette().color(QPalette::WindowText),
+                             ui().Bar1->palette().color(QPalette::Window),
+                             ui().Bar2->palette().color(QPalette::Window)}),
+              QList<QColor>({Light, Dark, Light, Light, Dark}));
+    // 273 and 274 of 128000 records on a 300-pixel scale: a pixel each.
+    const QRect inner = ui().Picture1->contentsRect();
+    EXPECT_EQ(QList<QRect>({ui().Bar1->geometry(), ui().Bar2->geometry()}),
+              QList<QRect>({QRect(inner.left(), inner.top(), 1, inner.height()),
+                            QRect(inner.left() + 1, inner.top(), 1, inner.height())}));
     EXPECT_EQ(ui().StatusBar1->currentMessage(), link.Status());
-    EXPECT_FALSE(ui().StatusBar1->currentMessage().isEmpty());
-    EXPECT_TRUE(window->isEnabled());
-    EXPECT_TRUE(window->Timer1.isActive());
-    EXPECT_EQ(window->Timer1.interval(), 1000);
-    EXPECT_EQ(window->packets().PacketDelay(), 25);
-    EXPECT_FALSE(QApplication::overrideCursor());
-}
+    EXPECT_TRUE(window->isEnabled() && window->Timer1.interval() == 1000 &&
+                window->Timer1.isActive() && !QApplication::overrideCursor());
 
-TEST_F(LoggerWindowTest, EachBlockDatesItsRecordsWithItsOwnPeriods)
-{
-    // The dataset began with one-minute records; the later blocks hold five-minute ones.
-    logger.blocks[12] = FakeLogger::block(StampAt(2026, 6, 1, 1, 0, 0), 0x05, 0x45, 125);
-    logger.blocks[14] = FakeLogger::block(StampAt(2026, 6, 1, 9, 0, 0), 0x05, 0x45, 47);
-    open();
-    EXPECT_EQ(text(ui().lblFirstRecord), QStringLiteral("31-May-26 20:00:00"));
-    EXPECT_EQ(text(ui().lblLastRecord), QStringLiteral("01-Jun-26 12:50:00"));
-    EXPECT_EQ(text(ui().lblRetrieved), QStringLiteral("01-Jun-26 02:50:00"));
-}
-
-TEST_F(LoggerWindowTest, OverwriteShowsWhenDataNotYetDownloadedIsOverwritten)
-{
-    logger.setProgram(0x0A, 0x41, 0x03, 10, 12, 100, 14);
-    open();
-    EXPECT_TRUE(ui().chkOverwrite->isChecked());
-    EXPECT_EQ(text(ui().lblMemoryFullAt), QStringLiteral("New data overwritten"));
-    // 1012 blocks from the download position, less its 25 + 3 records, after 01:22.
-    EXPECT_EQ(text(ui().lblMemoryFull), QStringLiteral("27-Aug-26 21:14:00"));
-}
-
-TEST_F(LoggerWindowTest, AStoppedLoggerOffersItsProgramAndPredictsMemoryFull)
-{
-    logger.setProgram(0x0A, 0x41, 0x00, 10, 12, 100, 14);
-    open();
-    EXPECT_EQ(text(ui().lblNextRdg), QStringLiteral("Not Logging"));
-    EXPECT_EQ(ui().cmdStartLogging->text(), QStringLiteral("Start Logging"));
-    EXPECT_TRUE(ui().cboRdg->isEnabled());
-    EXPECT_TRUE(ui().cboAvg->isEnabled());
-    EXPECT_TRUE(ui().chkOverwrite->isEnabled());
-    EXPECT_TRUE(ui().lblMemoryFull->isHidden());
-    EXPECT_TRUE(ui().lblMemoryFullAt->isHidden());
-    EXPECT_FALSE(ui().lblEstimatedFull->isHidden());
-    EXPECT_EQ(text(ui().lblEstimatedFullAt), QStringLiteral("Predicted memory full"));
-    // From 10:00, the start of the current minute on the logger's clock, 128000 minutes on.
-    const double expected =
-        Days(2026, 6, 1, 10, 0, 0) + state().ClockOffset + SecondsToDays(128000.0 * 60.0);
-    EXPECT_EQ(text(ui().lblEstimatedFull), FormatLoggerTime(expected, true));
-    // The dataset is still shown.
-    EXPECT_EQ(text(ui().lblFirstRecord), QStringLiteral("31-May-26 20:00:00"));
-    EXPECT_EQ(state().RecordsLogged, 547);
-}
-
-TEST_F(LoggerWindowTest, AnEmptyDatasetShowsNoValidData)
-{
-    logger.blocks[10] = QByteArray(512, '\0');
-    open();
-    EXPECT_EQ(text(ui().lblFirstRecord), QStringLiteral("No valid data"));
-    EXPECT_TRUE(text(ui().lblLastRecord).isEmpty());
-    EXPECT_TRUE(text(ui().lblRetrieved).isEmpty());
-    EXPECT_EQ(state().RecordsLogged, 0);
-    EXPECT_EQ(state().RecordsRetrieved, 0);
-    EXPECT_DOUBLE_EQ(state().FirstRecordTime, state().NextRecordTime);
-    // Nothing more is read once the dataset has no start.
-    EXPECT_EQ(logger.commands(), (QList<quint8>{15, 12, 10, 14, 18}));
-}
-
-TEST_F(LoggerWindowTest, AFailedClockReadStopsTheClock)
-{
-    logger.faults[12] = FakeLogger::Fault::Silent;
-    open();
-    EXPECT_EQ(text(ui().lblLoggerTime), QStringLiteral("Error retrieving time"));
-    EXPECT_FALSE(window->Timer1.isActive());
-    // The rest of the read goes on.
-    EXPECT_EQ(text(ui().lblFirstRecord), QStringLiteral("31-May-26 20:00:00"));
-
-    // A refresh that still cannot read the clock does not restart it either, so the
-    // error stays in place of a made-up logger time.
+    // The next read waits 25 ms before each packet; the first read did not.
+    const double firstGap = frames().at(1).at - frames().at(0).at;
+    frames().clear();
     ui().cmdRefresh->click();
-    EXPECT_FALSE(window->Timer1.isActive());
-    EXPECT_EQ(text(ui().lblLoggerTime), QStringLiteral("Error retrieving time"));
-
-    logger.faults.clear();
+    ASSERT_EQ(frames().size(), 7);
+    EXPECT_NEAR(frames().at(1).at - frames().at(0).at - firstGap, 0.025, 0.002);
+    // A supply of 1600 mV or less is marked.
+    instrument->state().identity().powerMillivolts = 1600;
     ui().cmdRefresh->click();
-    EXPECT_TRUE(window->Timer1.isActive());
-    EXPECT_TRUE(text(ui().lblLoggerTime).startsWith(QStringLiteral("01-Jun-26 10:00:0")));
+    EXPECT_EQ(text(ui().lblSerial), "5523\nZQ5 v3.2\nW.m-2\n!! 1600mV !!\n512kB");
 }
 
-TEST_F(LoggerWindowTest, BlockNumbersBeyondTheMemoryFallBackToTheDefaultProgram)
+TEST_F(LoggerWindowTest, WhatTheWindowShowsFollowsTheLogger)
 {
-    logger.memoryBlocks = 100;
-    logger.setProgram(0x0A, 0x41, 0x03, 10, 12, 100, 200);
-    logger.blocks[0] = FakeLogger::block(StampAt(2026, 6, 1, 8, 0, 0), 0x01, 0x01, 3);
-    open();
-    EXPECT_EQ(state().LogPeriod, 1);
-    EXPECT_EQ(state().AvgPeriod, 1);
-    EXPECT_EQ(state().Flags, 0);
-    EXPECT_EQ(state().StartBlock, 0);
-    EXPECT_EQ(state().LogTop, 0);
-    EXPECT_EQ(ui().cboRdg->currentText(), QStringLiteral("1s"));
-    EXPECT_EQ(ui().cboAvg->currentText(), QStringLiteral("1s"));
-    EXPECT_FALSE(ui().chkOverwrite->isChecked());
-    EXPECT_EQ(ui().cmdStartLogging->text(), QStringLiteral("Start Logging"));
-    EXPECT_EQ(text(ui().lblNextRdg), QStringLiteral("Not Logging"));
-    // The counts use block 0: three records, none downloaded.
-    EXPECT_EQ(logger.commands(), (QList<quint8>{15, 12, 10, 14, 18, 22}));
-    EXPECT_EQ(logger.frames.at(4).address, 0);
-    EXPECT_EQ(logger.frames.at(5).address, 0);
-    EXPECT_EQ(state().RecordsLogged, 3);
-    EXPECT_EQ(state().RecordsRetrieved, 0);
-    EXPECT_EQ(text(ui().lblLastRecord), QStringLiteral("01-Jun-26 08:00:02"));
-}
-
-TEST_F(LoggerWindowTest, TheSerialPanelMarksLowPowerAndHalfKilobytes)
-{
-    const struct
-    {
-        QByteArray units;
-        QByteArray power;
-        quint16 memoryBlocks;
-        QString shown;
-    } cases[] = {
-        {"Units: W.m-2", "1600mV", 1024, "5523\nZQ5 v3.2\nW.m-2\n!! 1600mV !!\n512kB"},
-        {"Units: W.m-2", "1601mV", 1024, "5523\nZQ5 v3.2\nW.m-2\n1601mV\n512kB"},
-        {"Units: W.m-2", "0mV", 1024, "5523\nZQ5 v3.2\nW.m-2\n!! 0mV !!\n512kB"},
-        {"Units: W.m-2", "3612mV", 1023, "5523\nZQ5 v3.2\nW.m-2\n3612mV\n511.5kB"},
-        // A units text too narrow to hold a unit leaves its line empty.
-        {"Units: ", "3612mV", 1024, "5523\nZQ5 v3.2\n\n3612mV\n512kB"},
+    const auto fiveMinuteBlocks = [this] {
+        plant(10, {{At(6, 1, 0, 54), 250}, {At(6, 1, 5, 10), 297, 0x05, 0x45}}, 0x02, 12, 100);
     };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.shown.toStdString());
-        logger.units = c.units;
-        logger.power = c.power;
-        logger.memoryBlocks = c.memoryBlocks;
+    // How the logger is set up, what the window shows, and how many frames the read takes.
+    // clang-format off
+    const std::tuple<std::function<void()>, const char *, int> cases[] = {
+        // Later blocks of five-minute records are dated with their own periods.
+        {fiveMinuteBlocks,
+         "02-Jun-26 05:55:00 | 01-Jun-26 00:54:00 | 02-Jun-26 05:50:00 | 01-Jun-26 07:00:00 | Memory full at 18-Aug-27 18:55:00 | Stop logging | 5s 5m | keep | 547 | 273", 7},
+        // 1012 blocks from the download position, less its 25 + 3 records, after 05:26.
+        {[this] { plantLoggingDataset(0x03); },
+         "01-Jun-26 10:01:00 | 01-Jun-26 00:54:00 | 01-Jun-26 10:00:00 | 01-Jun-26 05:26:00 | New data overwritten 28-Aug-26 01:18:00 | Stop logging | 10s 1m | overwrite | 547 | 273", 7},
+        // From the start of the current minute on the logger's clock (a few milliseconds
+        // behind the computer's after the read), 128000 minutes on.
+        {[this] { plantLoggingDataset(0x00); },
+         "Not Logging | 01-Jun-26 00:54:00 | 01-Jun-26 10:00:00 | 01-Jun-26 05:26:00 | Predicted memory full 29-Aug-26 07:19:59 | Start Logging | 10s 1m | keep | 547 | 273", 7},
+        // Nothing more is read once the dataset has no start; the estimate then counts from
+        // a last record of day 0.
+        {[this] { logger().memory().erase(10); },
+         "01-Jun-26 10:01:00 | No valid data |  |  | Memory full at 28-Mar-00 21:20:00 | Stop logging | 10s 1m | keep | 0 | 0", 5},
+        // Periods select the first list entry not shorter: 3 s and 7 s; an averaging
+        // period read as shorter is raised to the reading period; 48 h are beyond the list.
+        {[this] { plant(10, {{At(6, 1, 9), 10, 0x03, 0x07}}, 0x00, 10, 8); },
+         "Not Logging | 01-Jun-26 09:00:00 | 01-Jun-26 09:01:03 |  | Predicted memory full 16-Jun-26 05:33:19 | Start Logging | 5s 10s | keep | 10 | 0", 6},
+        {[this] { plant(10, {{At(6, 1, 9), 10, 0x41, 0x05}}, 0x00, 10, 8); },
+         "Not Logging | 01-Jun-26 09:00:00 | 01-Jun-26 09:09:00 |  | Predicted memory full 29-Aug-26 07:19:59 | Start Logging | 1m 1m | keep | 10 | 0", 6},
+        {[this] { plant(10, {{At(6, 1, 9), 10, 0x01, 0xB0}}, 0x00, 10, 8); },
+         "Not Logging | 01-Jun-26 09:00:00 | 19-Jun-26 09:00:00 |  | Predicted memory full 27-Apr-27 23:59:59 | Start Logging | 1s  | keep | 10 | 0", 6},
+    };
+    // clang-format on
+    for (const auto &[setUp, shown, reads] : cases) {
+        setUp();
+        frames().clear();
         open();
-        EXPECT_EQ(text(ui().lblSerial), c.shown);
+        EXPECT_EQ(panel(), shown);
+        EXPECT_EQ(frames().size(), reads);
+        EXPECT_TRUE(Items(ui().cboAvg).startsWith(ui().cboRdg->currentText()));
+        plantLoggingDataset();
+        instrument->setFaults({});
     }
+
+    // A reading period the user picks rebuilds the averaging list from it; back to a
+    // short one, the averaging period stays the first not shorter than before.
+    plant(10, {{At(6, 1, 9), 10, 0x01, 0x05}}, 0x00, 10, 8);
+    open();
+    ui().cboRdg->setCurrentIndex(7); // "10m"
+    EXPECT_EQ(Items(ui().cboAvg) +
+                  QStringLiteral(" / %1 %2").arg(state().LogPeriod).arg(state().AvgPeriod),
+              "10m 30m 1h 3h 6h 12h 24h / 600 600");
+    ui().cboRdg->setCurrentIndex(0);
+    const QString back =
+        QStringLiteral("%1 %2").arg(ui().cboAvg->count()).arg(ui().cboAvg->currentText());
+    ui().cboAvg->setCurrentIndex(ui().cboAvg->findText("6h"));
+    EXPECT_EQ(back + QStringLiteral(" %1").arg(state().AvgPeriod), "14 10m 21600");
 }
 
-TEST_F(LoggerWindowTest, ClockColoursFollowTheOffset)
+TEST_F(LoggerWindowTest, ClockColoursFollowTheOffsetInclusiveOfTheirLimits)
 {
-    enum Look { Normal, RedText, RedBackground };
-    const struct
-    {
-        double offset;
-        Look look;
-    } cases[] = {
-        {0, Normal},           {300, Normal},          {-299, Normal},
-        {301, RedText},        {-301, RedText},        {3900, RedText},
-        {3901, RedBackground}, {-3901, RedBackground}, {86400 * 400, RedBackground},
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.offset);
-        logger.clockOffsetSeconds = c.offset;
+    // Offset; red text, red background. The logger's clock counts whole seconds: read a
+    // moment later, 300 s ahead is a little less. The text box mirrors the label.
+    // clang-format off
+    const std::tuple<qint64, bool, bool> cases[] = {
+        {300, false, false}, {-299, false, false}, {301, true, false}, {3900, true, false}, {3901, false, true}, {-3901, false, true}};
+    // clang-format on
+    for (const auto &[offset, redText, redPaper] : cases) {
+        logger().clock().setTo(LoggerSeconds(clock.now()) + offset);
         open();
         const QPalette normal = QApplication::palette(ui().lblLoggerTime);
-        const QColor text = c.look == RedText ? Red : normal.color(QPalette::WindowText);
-        const QColor background = c.look == RedBackground ? Red : normal.color(QPalette::Window);
-        const QPalette shown = ui().lblLoggerTime->palette();
-        EXPECT_EQ(shown.color(QPalette::WindowText), text);
-        EXPECT_EQ(shown.color(QPalette::Window), background);
-        EXPECT_EQ(ui().lblLoggerTime->autoFillBackground(), c.look == RedBackground);
-        // The text box mirrors the label.
-        EXPECT_EQ(ui().txtLoggerTime->text(), ui().lblLoggerTime->text());
-        EXPECT_EQ(ui().txtLoggerTime->palette().color(QPalette::Text), text);
-        EXPECT_EQ(ui().txtLoggerTime->palette().color(QPalette::Base), background);
-        EXPECT_NEAR(DaysToSeconds(state().ClockOffset), c.offset, 1.0);
+        const QPalette label = ui().lblLoggerTime->palette();
+        const QPalette box = ui().txtLoggerTime->palette();
+        EXPECT_EQ(QList<QColor>({label.color(QPalette::WindowText), label.color(QPalette::Window),
+                                 box.color(QPalette::Text), box.color(QPalette::Base)}),
+                  QList<QColor>({redText ? Qt::red : normal.color(QPalette::WindowText),
+                                 redPaper ? Qt::red : normal.color(QPalette::Window),
+                                 redText ? Qt::red : normal.color(QPalette::WindowText),
+                                 redPaper ? Qt::red : normal.color(QPalette::Window)}))
+            << offset;
+        EXPECT_EQ(ui().lblLoggerTime->autoFillBackground(), redPaper);
     }
 }
 
-// What the window shows after one spoilt reply: the read goes on, and only the part
-// that reply stood for shows its failure.
-struct BadReplyCase
+// One spoilt reply: the read goes on and ends in time, and only the part that reply stood
+// for shows its failure; the next read with a good line is whole again.
+TEST_F(LoggerWindowTest, ASpoiltReplyFailsItsExchangeAndTheWindowSaysSo)
 {
-    quint8 command;
-    FakeLogger::Fault fault;
-};
-
-class BadReplyTest : public LoggerWindowFixture, public ::testing::WithParamInterface<BadReplyCase>
-{
-};
-
-TEST_P(BadReplyTest, TheExchangeFailsAndTheWindowSaysSo)
-{
-    const BadReplyCase c = GetParam();
-    // A first read puts the last record in place, so a failed top block can leave it.
+    // The panel after a spoilt reply to each command (the estimate moves with the time
+    // the failures take): without the memory size the block numbers lie beyond it, so the
+    // default program is shown, whose block 0 holds nothing; without the program its
+    // default too, but the lists keep what they showed; without the top block the last
+    // record stays and the top block counts no records.
+    // clang-format off
+    const std::pair<quint8, const char *> expected[] = {
+        {15, "Not Logging | No valid data |  |  | estimate | Start Logging | 1s 1s | keep | 0 | 0"},
+        {12, "01-Jun-26 10:01:00 | 01-Jun-26 00:54:00 | 01-Jun-26 10:00:00 | 01-Jun-26 05:26:00 | estimate | Stop logging | 10s 1m | keep | 547 | 273"},
+        {10, "Not Logging | No valid data |  |  | estimate | Stop logging | 10s 1m | keep | 0 | 0"},
+        {14, "Error retrieving time | 01-Jun-26 00:54:00 | 01-Jun-26 10:00:00 | 01-Jun-26 05:26:00 | estimate | Stop logging | 10s 1m | keep | 547 | 273"},
+        {18, "01-Jun-26 10:01:00 | Error retrieving data |  |  | estimate | Stop logging | 10s 1m | keep | 0 | 0"},
+        {22, "01-Jun-26 10:01:00 | 01-Jun-26 00:54:00 | 01-Jun-26 10:00:00 | 01-Jun-26 05:26:00 | estimate | Stop logging | 10s 1m | keep | 500 | 273"},
+    };
+    // clang-format on
+    using S = SpoiltFrame;
     open();
     const QRect bar2 = ui().Bar2->geometry();
-    logger.frames.clear();
-    logger.faults[c.command] = c.fault;
-    const double t0 = clock.monotonicSeconds();
-    ui().cmdRefresh->click();
-    // Each failed exchange ends within its time-outs.
-    EXPECT_LT(clock.monotonicSeconds() - t0, 12.0);
-    EXPECT_FALSE(link.Active());
-    EXPECT_TRUE(window->isEnabled());
-
-    const QString clockText = c.command == 12 ? QStringLiteral("Error retrieving time")
-                                              : QStringLiteral("01-Jun-26 10:00:");
-    EXPECT_TRUE(text(ui().lblLoggerTime).startsWith(clockText))
-        << text(ui().lblLoggerTime).toStdString();
-
-    switch (c.command) {
-    case 15:
-        // No memory size: the program's block numbers lie beyond it, and the bar stays
-        // as it was.
-        EXPECT_TRUE(text(ui().lblSerial).endsWith(QStringLiteral("\n0kB")));
-        EXPECT_EQ(state().MemoryBlocks, 0);
-        EXPECT_EQ(ui().Bar2->geometry(), bar2);
-        EXPECT_EQ(ui().cmdStartLogging->text(), QStringLiteral("Start Logging"));
-        EXPECT_EQ(text(ui().lblNextRdg), QStringLiteral("Not Logging"));
-        break;
-    case 12:
-        EXPECT_FALSE(window->Timer1.isActive());
-        EXPECT_EQ(text(ui().lblFirstRecord), QStringLiteral("31-May-26 20:00:00"));
-        break;
-    case 10:
-        // The default program, but the lists keep what they showed.
-        EXPECT_EQ(state().Flags, 0);
-        EXPECT_EQ(state().LogTop, 0);
-        EXPECT_EQ(ui().cboRdg->currentText(), QStringLiteral("10s"));
-        EXPECT_EQ(ui().cmdStartLogging->text(), QStringLiteral("Stop logging"));
-        EXPECT_EQ(text(ui().lblNextRdg), QStringLiteral("Not Logging"));
-        break;
-    case 14:
-        EXPECT_EQ(text(ui().lblNextRdg), QStringLiteral("Error retrieving time"));
-        EXPECT_EQ(text(ui().lblFirstRecord), QStringLiteral("31-May-26 20:00:00"));
-        break;
-    case 18:
-        EXPECT_EQ(text(ui().lblFirstRecord), QStringLiteral("Error retrieving data"));
-        EXPECT_TRUE(text(ui().lblLastRecord).isEmpty());
-        EXPECT_TRUE(text(ui().lblRetrieved).isEmpty());
-        EXPECT_EQ(state().RecordsLogged, 0);
-        EXPECT_EQ(state().RecordsRetrieved, 0);
-        break;
-    case 22:
-        // The last record stays as it was; the top block counts no records.
-        EXPECT_EQ(text(ui().lblLastRecord), QStringLiteral("01-Jun-26 09:46:00"));
-        EXPECT_EQ(state().TopFill, 0);
-        EXPECT_EQ(state().RecordsLogged, 500);
-        EXPECT_EQ(text(ui().lblRetrieved), QStringLiteral("01-Jun-26 01:22:00"));
-        break;
-    default:
-        FAIL();
+    for (const auto &[command, shown] : expected) {
+        QList<S> spoilt = {S::Silent, S::LengthTooShort, S::LengthTooLong, S::Length255,
+                           S::BadCrc, S::OtherCommand,   S::ShortReply};
+        if (command == 22) // and a block whose CRC fails
+            spoilt += {S::TruncatedBlock, S::OtherAddress, S::None};
+        for (const S how : spoilt) {
+            SCOPED_TRACE(testing::Message() << int(command) << " spoilt " << int(how));
+            SimFaults faults;
+            faults.spoiltFrames[command] = how;
+            faults.corruptBlock = FaultSchedule::everyNth(how == S::None ? 1 : 0);
+            instrument->setFaults(faults);
+            const double t0 = clock.monotonicSeconds();
+            ui().cmdRefresh->click();
+            EXPECT_LT(clock.monotonicSeconds() - t0, 12.0);
+            EXPECT_TRUE(window->isEnabled() && !link.Active());
+            EXPECT_EQ(panel(false), shown);
+            EXPECT_EQ(text(ui().lblLoggerTime).startsWith("01-Jun-26 10:00:"), command != 12);
+            EXPECT_EQ(window->Timer1.isActive(), command != 12) << "no clock without a clock read";
+            EXPECT_EQ(text(ui().lblSerial).endsWith("\n0kB"), command == 15);
+            EXPECT_TRUE(command != 15 || ui().Bar2->geometry() == bar2) << "the bar stays";
+            EXPECT_TRUE(command != 22 || state().TopFill == 0);
+            instrument->setFaults({});
+            ui().cmdRefresh->click();
+            EXPECT_EQ(panel(), Logging);
+            EXPECT_TRUE(window->Timer1.isActive());
+        }
     }
-
-    // The next read, with a good line, is whole again.
-    logger.faults.clear();
-    ui().cmdRefresh->click();
-    EXPECT_EQ(text(ui().lblFirstRecord), QStringLiteral("31-May-26 20:00:00"));
-    EXPECT_EQ(text(ui().lblLastRecord), QStringLiteral("01-Jun-26 09:46:00"));
-    EXPECT_EQ(state().RecordsLogged, 547);
 }
 
-std::vector<BadReplyCase> badReplies()
+TEST_F(LoggerWindowTest, TheClockAndNextRecordMoveEverySecondAndAFullTopBlockIsReadAgain)
 {
-    using F = FakeLogger::Fault;
-    std::vector<BadReplyCase> cases;
-    for (quint8 command : {15, 12, 10, 14, 18, 22}) {
-        for (F fault : {F::Silent, F::LengthTooShort, F::LengthTooLong, F::Length255, F::BadCrc,
-                        F::OtherCommand, F::ShortReply})
-            cases.push_back({command, fault});
-    }
-    cases.push_back({22, F::TruncatedBlock});
-    cases.push_back({22, F::BadBlockCrc});
-    cases.push_back({22, F::OtherAddress});
-    return cases;
-}
-
-std::string badReplyName(const ::testing::TestParamInfo<BadReplyCase> &param)
-{
-    static const char *const names[] = {
-        "None",         "Silent",     "LengthTooShort", "LengthTooLong", "Length255",   "BadCrc",
-        "OtherCommand", "ShortReply", "TruncatedBlock", "BadBlockCrc",   "OtherAddress"};
-    return "Command" + std::to_string(param.param.command) +
-           names[static_cast<int>(param.param.fault)];
-}
-
-INSTANTIATE_TEST_SUITE_P(EveryCommand, BadReplyTest, ::testing::ValuesIn(badReplies()),
-                         badReplyName);
-
-TEST_F(LoggerWindowTest, TheClockAndNextRecordMoveEverySecond)
-{
+    logger().clock().setTo(LoggerSeconds(clock.now()) - 3600);
+    plant(10, {{At(6, 1, 0, 54).addSecs(-3600), 547}}, 0x02, 12, 100);
     open();
-    const int reads = logger.commands().count(15);
     clock.advanceSeconds(2);
     window->Timer1_Timer();
-    EXPECT_EQ(text(ui().lblLoggerTime), QStringLiteral("01-Jun-26 10:00:02"));
-    EXPECT_EQ(ui().txtLoggerTime->text(), QStringLiteral("01-Jun-26 10:00:02"));
-    EXPECT_EQ(text(ui().lblNextRdg), QStringLiteral("01-Jun-26 10:01:00"));
-
-    // The record at 10:01 is stored: the labels move on by one period.
-    clock.setNow(QDateTime(QDate(2026, 6, 1), QTime(10, 1, 0, 500)));
+    EXPECT_EQ(text(ui().lblLoggerTime) + ui().txtLoggerTime->text() + text(ui().lblNextRdg),
+              "01-Jun-26 09:00:0201-Jun-26 09:00:0201-Jun-26 09:01:00");
+    // The record at 09:01 is due: the labels move on by one period; far behind, the next
+    // record moves two periods at most.
+    clock.setNow(At(6, 1, 10, 1).addMSecs(500));
     window->Timer1_Timer();
-    EXPECT_EQ(text(ui().lblNextRdg), QStringLiteral("01-Jun-26 10:02:00"));
-    EXPECT_EQ(text(ui().lblLastRecord), QStringLiteral("01-Jun-26 10:01:00"));
-    EXPECT_EQ(text(ui().lblFirstRecord), QStringLiteral("31-May-26 20:00:00"));
-    EXPECT_EQ(state().TopFill, 200);
-
-    // Far behind, the next record moves two periods at most.
-    clock.setNow(QDateTime(QDate(2026, 6, 1), QTime(10, 30, 0)));
+    EXPECT_EQ(text(ui().lblNextRdg) + text(ui().lblLastRecord) + QString::number(state().TopFill),
+              "01-Jun-26 09:02:0001-Jun-26 09:01:00200");
+    clock.setNow(At(6, 1, 10, 30));
     window->Timer1_Timer();
-    EXPECT_EQ(text(ui().lblNextRdg), QStringLiteral("01-Jun-26 10:04:00"));
-    EXPECT_EQ(state().TopFill, 204);
-    EXPECT_EQ(logger.commands().count(15), reads);
+    EXPECT_EQ(text(ui().lblNextRdg) + QString::number(state().TopFill), "01-Jun-26 09:04:00204");
+    EXPECT_EQ(frames().size(), 7);
+
+    // A top block that fills up: the tick reads everything again and finds the block
+    // the logger has begun since.
+    plant(10, {{At(6, 1, 9, 30).addSecs(-624 * 60), 625}}, 0x02, 12, 100);
+    ui().cmdRefresh->click();
+    const qint64 fullTop = state().TopFill;
+    clock.setNow(At(6, 1, 10, 31, 1));
+    window->Timer1_Timer();
+    EXPECT_EQ(QList<qint64>({fullTop, frames().size(), state().LogTop, state().TopFill}),
+              QList<qint64>({508, 21, 15, 12}));
 }
 
-TEST_F(LoggerWindowTest, AFullTopBlockMakesTheWindowReadAgain)
+TEST_F(LoggerWindowTest, ACloseWaitsForTheReadOrLoadInProgress)
 {
-    logger.setStatus(StampAt(2026, 6, 1, 10, 0, 30), StampAt(2026, 6, 1, 10, 1, 0), 508);
-    logger.blocks[14] = FakeLogger::block(StampAt(2026, 6, 1, 9, 0, 0), 0x0A, 0x41, 125);
-    open();
-    EXPECT_EQ(state().TopFill, 508);
-    const int reads = logger.commands().count(15);
-    clock.setNow(QDateTime(QDate(2026, 6, 1), QTime(10, 1, 1)));
-    window->Timer1_Timer();
-    EXPECT_EQ(logger.commands().count(15), reads + 1);
-    EXPECT_EQ(state().TopFill, 508);
+    // Closed during a read, and a tick comes: the read ends first, and no clock tick runs
+    // on behind the main window. Closed while it loads: the load ends, and the tick did
+    // not put the computer's clock in place of the logger's.
+    logger().clock().setTo(LoggerSeconds(clock.now()) + 1800);
+    for (const bool loading : {false, true}) {
+        window = std::make_unique<frmLogger>(link, clock, pump, prompts, [this] { ++giveBacks; });
+        if (!loading)
+            window->Form_Load();
+        frames().clear();
+        bool closed = false;
+        pump.hook = [&] {
+            if (!closed && frames().size() == (loading ? 0 : 3)) {
+                closed = true;
+                window->close();
+                window->Timer1_Timer();
+            }
+        };
+        loading ? window->Form_Load() : ui().cmdRefresh->click();
+        pump.hook = nullptr;
+        EXPECT_TRUE(closed && frames().size() == 7);
+        EXPECT_EQ(giveBacks, loading ? 2 : 1);
+        EXPECT_FALSE(window->isVisible() || window->Timer1.isActive());
+        EXPECT_TRUE(text(ui().lblLoggerTime).startsWith("01-Jun-26 10:30:0"));
+    }
+
+    // Before its first read the lists hold their initial entries; shown, the window
+    // reads once it is on the screen, and once only. Closed before its first read, it
+    // stays closed and reads nothing.
+    for (const bool closing : {false, true}) {
+        window = std::make_unique<frmLogger>(link, clock, pump, prompts, [this] { ++giveBacks; });
+        EXPECT_EQ(Items(ui().cboRdg) + Items(ui().cboAvg),
+                  "1s 2s 5s 10s 30s 1m 5m 10m 30m 1h1s 2s 5s 10s 30s 1m 5m 10m 30m 1h");
+        frames().clear();
+        window->show();
+        if (closing)
+            window->close();
+        QApplication::processEvents();
+        window->hide();
+        window->show();
+        QApplication::processEvents();
+        EXPECT_EQ(frames().size(), closing ? 0 : 7);
+    }
+    EXPECT_EQ(giveBacks, 3);
 }
 
-TEST_F(LoggerWindowTest, TheClockUsesTheLoggersOffset)
+double Days(const QDateTime &time)
 {
-    logger.clockOffsetSeconds = -3600;
-    open();
-    EXPECT_EQ(text(ui().lblLoggerTime), QStringLiteral("01-Jun-26 09:00:00"));
-    clock.setNow(QDateTime(QDate(2026, 6, 1), QTime(12, 0, 0)));
-    window->Timer1_Timer();
-    EXPECT_TRUE(text(ui().lblLoggerTime).startsWith(QStringLiteral("01-Jun-26 10:59:5")));
+    return DateTimeToDays(time);
 }
 
-TEST_F(LoggerWindowTest, ProgramPeriodsSelectTheFirstListEntryNotShorter)
+TEST(LoggingStartTest, DefaultStartIsTheNextHourOrTheNextMultipleOfALongerPeriod)
 {
-    const struct
-    {
-        const char *name;
-        quint8 readingCode;
-        quint8 averagingCode;
-        const char *reading;
-        qint32 logPeriod;
-        const char *averaging; // "" when nothing is selected
-        qint32 avgPeriod;
-    } cases[] = {
-        {"ThreeAndSevenSeconds", 0x03, 0x07, "5s", 5, "10s", 10},
-        // An averaging period read as shorter is raised to the reading period.
-        {"AveragingShorter", 0x41, 0x05, "1m", 60, "1m", 60},
-        // 48 hours: no entry of the averaging list is that long.
-        {"AveragingBeyondTheList", 0x01, 0xB0, "1s", 1, "", 48 * 3600},
+    // Logger time, averaging period: the start's seconds from the day's midnight.
+    // clang-format off
+    // The next whole hour past 23:30 is the next day's midnight; 09:59:59.6 counts as
+    // 10:00:00; no period counts as an hour.
+    const std::tuple<QDateTime, qint32, int> cases[] = {
+        {At(6, 1, 10, 30), 600, 11 * 3600}, {At(6, 1, 23, 30), 600, 86400}, {At(6, 1, 10), 3600, 11 * 3600},
+        {At(6, 1, 9, 10), 7200, 10 * 3600}, {At(6, 1, 10), 7200, 12 * 3600}, {At(6, 1, 20), 43200, 86400},
+        {At(6, 1, 9, 59, 59).addMSecs(600), 60, 11 * 3600}, {At(6, 1, 10, 15), 0, 11 * 3600},
     };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.name);
-        logger.setProgram(c.readingCode, c.averagingCode, 0x00, 10, 12, 100, 14);
+    // clang-format on
+    for (const auto &[now, period, seconds] : cases) {
+        const LoggingStart::Pickers pickers = LoggingStart::DefaultStart(Days(now), period);
+        EXPECT_DOUBLE_EQ(pickers.date, Days(At(6, 1, 0)));
+        EXPECT_NEAR(pickers.time * 86400, seconds, 1e-6) << now.toString().toStdString();
+    }
+}
+
+// The clock and start buttons against a logger with records not yet downloaded whose
+// clock runs 90 s ahead: the question they ask first, the dialog, the packet sent, and the
+// logger's own clock and logging state read back afterwards.
+using LoggerButtonsTest = LoggerFixture;
+
+TEST_F(LoggerButtonsTest, TheClockAndStartButtonsAskFirstAndSendTheChosenTime)
+{
+    const QString setTimeWhileLogging = "If you adjust the time while logging,\r\nyour dataset "
+                                        "may show gaps or repeat readings.\r\nAre you sure you "
+                                        "want to change the time?";
+    const QString startBeforeDownload = "You have not downloaded all your data. \r\nThis may be "
+                                        "deleted if you start logging now.\r\nAre you sure you "
+                                        "want to continue?";
+    const QDateTime picked[] = {QDateTime(QDate(2024, 12, 31), QTime(23, 59, 58)),
+                                At(6, 1, 12, 30)};
+    // The start button rather than the clock's, the program's flags, the answer to the
+    // question, a picked time rather than now, OK rather than Cancel; the question, and
+    // the data sent before its time stamp ("-" for no packet).
+    // clang-format off
+    const std::tuple<bool, quint8, bool, bool, bool, QString, const char *> cases[] = {
+        {false, 0x02, false, false, true, setTimeWhileLogging, "-"},
+        {false, 0x02, true, false, true, setTimeWhileLogging, ""},
+        {false, 0x00, false, true, true, "", ""},
+        {false, 0x00, false, true, false, "", "-"},
+        // Logging: the button stops at once, without a question or a dialog.
+        {true, 0x02, false, false, true, "", "000000000000"},
+        {true, 0x00, false, false, true, startBeforeDownload, "-"},
+        // 30 s readings and 10 min averages as chosen in the lists, logging on.
+        {true, 0x00, true, false, true, startBeforeDownload, "1e004a000002"},
+        {true, 0x01, true, true, true, startBeforeDownload, "1e004a000003"},
+    };
+    // clang-format on
+    for (const auto &[start, flags, answer, pick, ok, question, program] : cases) {
+        SCOPED_TRACE(testing::Message() << start << int(flags) << answer << pick << ok);
+        plantLoggingDataset(flags);
+        logger().clock().setTo(LoggerSeconds(clock.now()) + 90);
         open();
-        EXPECT_EQ(ui().cboRdg->currentText(), QString::fromLatin1(c.reading));
-        EXPECT_EQ(state().LogPeriod, c.logPeriod);
-        EXPECT_EQ(ui().cboAvg->currentText(), QString::fromLatin1(c.averaging));
-        EXPECT_EQ(ui().cboAvg->currentIndex() == -1, *c.averaging == '\0');
-        EXPECT_EQ(state().AvgPeriod, c.avgPeriod);
-        EXPECT_EQ(items(ui().cboAvg).first(), QString::fromLatin1(c.reading));
-        EXPECT_FALSE(text(ui().lblEstimatedFull).isEmpty());
+        ui().cboRdg->setCurrentIndex(ui().cboRdg->findText("30s"));
+        ui().cboAvg->setCurrentIndex(ui().cboAvg->findText("10m"));
+        const auto loggerNow = [&] { return DateTimeToDays(clock.now()) + state().ClockOffset; };
+        QByteArray stamp = QByteArray(8, '\0');
+        int dialogs = 0;
+        window->runDialog = [&](QDialog &dialog) {
+            ++dialogs;
+            auto &times = dynamic_cast<frmTimeDialog &>(dialog);
+            times.show();
+            EXPECT_TRUE(times.Timer1.isActive() && !ui().cmdRefresh->isEnabled());
+            // The computer's time to set the clock to; the logger's to start from, which
+            // at 10:01:30 starts by default at the next whole hour.
+            const double shown = start ? loggerNow() : DateTimeToDays(clock.now());
+            EXPECT_EQ(times.lblPCTime->text(), FormatLoggerTime(shown, true));
+            EXPECT_EQ(times.DTDate->date(), QDate(2026, 6, 1));
+            EXPECT_TRUE(!start || times.DTTime->time() == QTime(11, 0));
+            clock.advanceSeconds(2);
+            stamp = LoggerTimeStamp::fromDays(start ? loggerNow() - 1.0 / 86400
+                                                    : DateTimeToDays(clock.now()))
+                        .encode();
+            if (pick) {
+                times.DTDate->setDate(picked[start].date());
+                times.DTTime->setTime(picked[start].time());
+                EXPECT_TRUE(times.optSet->isChecked());
+                stamp = LoggerTimeStamp::fromDays(DateTimeToDays(picked[start])).encode();
+            }
+            (ok ? times.OKButton : times.CancelButton)->click();
+            EXPECT_FALSE(times.Timer1.isActive());
+        };
+        prompts.answers = {answer};
+        frames().clear();
+        start ? window->cmdStartLogging_Click() : window->cmdSetTime_Click();
+
+        EXPECT_EQ(prompts.texts(), question.isEmpty() ? QStringList() : QStringList({question}));
+        EXPECT_TRUE(prompts.calls().isEmpty() ||
+                    prompts.calls().at(0).title == (start ? "Start Logging" : "Set Logger Time"));
+        prompts.clear();
+        EXPECT_EQ(dialogs, question.isEmpty() ? flags != 0x02 || !start : answer);
+        QByteArray sent = "-";
+        for (const SimHeardFrame &frame : frames()) {
+            if (frame.command == (start ? 11 : 13))
+                sent = frame.data.toHex();
+        }
+        EXPECT_EQ(sent, *program == '-' ? QByteArray("-") : program + stamp.toHex());
+        // The logger does what it was told: it logs once started, its clock runs from the
+        // time sent.
+        const double clockNow = *program != '-' ? LoggerTimeStamp::decode(stamp).toDays()
+                                                : DateTimeToDays(clock.now().addSecs(90));
+        EXPECT_EQ(start ? ui().cmdStartLogging->text() : text(ui().lblLoggerTime).left(15),
+                  start ? (answer ? "Stop logging" : "Start Logging")
+                        : FormatLoggerTime(clockNow, true).left(15));
+        // The window has read the logger again and is the user's again.
+        EXPECT_TRUE(frames().last().command == 18 && ui().cmdRefresh->isEnabled() &&
+                    ui().cmdDownload->isEnabled() && window->Timer1.isActive());
     }
 }
 
-TEST_F(LoggerWindowTest, ChoosingAReadingPeriodRebuildsTheAveragingList)
+// Random logger replies, sound or spoilt, thrown at the window's read: it must never
+// crash, never hang, always end enabled with the link free, and only ever show times or
+// its own failure texts. Every reply is random: the memory size, clock, program and
+// status, the blocks the program points at, the supply, and any reply spoilt now and
+// then.
+TEST_F(LoggerWindowTest, RandomRepliesNeverCrashHangOrShowNonsense)
 {
-    logger.setProgram(0x01, 0x05, 0x00, 10, 12, 100, 14);
+    QRandomGenerator random(20261206);
+    const auto bytes = [&](int size) {
+        QByteArray random8(size, '\0');
+        for (char &byte : random8)
+            byte = static_cast<char>(random.bounded(256));
+        return random8;
+    };
+    // A time stamp that is valid half of the time, anything at all otherwise.
+    const auto stamp = [&] {
+        return random.bounded(2) == 0 ? bytes(8)
+                                      : SimTimeStamp{quint16(random.bounded(1990, 2100)),
+                                                     quint16(random.bounded(0, 367)),
+                                                     quint32(random.bounded(0, 86401))}
+                                            .bytes();
+    };
+    const auto le16 = [](int value) {
+        QByteArray le;
+        Frame::appendLe16(le, static_cast<quint16>(value));
+        return le;
+    };
+    const QRegularExpression time("^\\d\\d-\\S+-\\d\\d \\d\\d:\\d\\d:\\d\\d$");
+    const auto timeOr = [&](const QLabel *label, const QStringList &allowed) {
+        return text(label).isEmpty() || allowed.contains(text(label)) ||
+               time.match(text(label)).hasMatch();
+    };
+    const QString noTime = "Error retrieving time";
+    useLogger(SimMemory::MaxBlocks);
     open();
-    const QString before = text(ui().lblEstimatedFull);
-    ui().cboRdg->setCurrentIndex(7); // "10m", as the user picks it
-    EXPECT_EQ(items(ui().cboAvg), QStringList({"10m", "30m", "1h", "3h", "6h", "12h", "24h"}));
-    EXPECT_EQ(ui().cboAvg->currentText(), QStringLiteral("10m"));
-    EXPECT_EQ(state().LogPeriod, 600);
-    EXPECT_EQ(state().AvgPeriod, 600);
-    EXPECT_NE(text(ui().lblEstimatedFull), before);
-
-    // Back to a short reading period: the averaging period stays the first one that is
-    // not shorter than the one chosen.
-    ui().cboRdg->setCurrentIndex(0);
-    EXPECT_EQ(items(ui().cboAvg).size(), 14);
-    EXPECT_EQ(ui().cboAvg->currentText(), QStringLiteral("10m"));
-    ui().cboAvg->setCurrentIndex(ui().cboAvg->findText(QStringLiteral("6h")));
-    EXPECT_EQ(state().AvgPeriod, 21600);
-}
-
-TEST_F(LoggerWindowTest, BeforeTheFirstReadTheListsHoldTheirInitialEntriesAndShowingLoads)
-{
-    window = std::make_unique<frmLogger>(link, clock, pump, prompts);
-    EXPECT_EQ(items(ui().cboRdg),
-              QStringList({"1s", "2s", "5s", "10s", "30s", "1m", "5m", "10m", "30m", "1h"}));
-    EXPECT_EQ(items(ui().cboAvg), items(ui().cboRdg));
-    EXPECT_EQ(ui().cboRdg->currentIndex(), -1);
-    EXPECT_EQ(ui().cboAvg->currentIndex(), -1);
-    EXPECT_TRUE(window->Timer1.isActive());
-    EXPECT_EQ(window->packets().PacketDelay(), 0);
-    EXPECT_TRUE(logger.frames.isEmpty());
-
-    // Showing the window loads it, once.
-    window->show();
-    EXPECT_FALSE(window->isEnabled());
-    QApplication::processEvents();
-    EXPECT_TRUE(window->isEnabled());
-    EXPECT_EQ(logger.commands().size(), 7);
-    EXPECT_EQ(text(ui().lblFirstRecord), QStringLiteral("31-May-26 20:00:00"));
-    window->hide();
-    window->show();
-    QApplication::processEvents();
-    EXPECT_EQ(logger.commands().size(), 7);
-}
-
-TEST_F(LoggerWindowTest, ThePacketsOfTheFirstReadGoOutWithoutPauseAndLaterOnesAfterOne)
-{
-    open();
-    ASSERT_EQ(logger.frames.size(), 7);
-    // Between the memory size and the clock request: the reply's time only.
-    const double firstGap = logger.frames.at(1).at - logger.frames.at(0).at;
-    logger.frames.clear();
-    ui().cmdRefresh->click();
-    ASSERT_EQ(logger.frames.size(), 7);
-    EXPECT_NEAR((logger.frames.at(1).at - logger.frames.at(0).at) - firstGap, 0.025, 0.002);
-}
-
-TEST_F(LoggerWindowTest, MemoryBarShowsDownloadedAndNewRecords)
-{
-    logger.memoryBlocks = 8;
-    logger.setProgram(0x01, 0x01, 0x00, 0, 4, 8, 7);
-    for (int block = 0; block < 8; ++block)
-        logger.blocks[block] = FakeLogger::block(StampAt(2026, 6, 1, block, 0, 0), 1, 1, 125);
-    open();
-    // 500 of 1000 records downloaded, all 1000 logged.
-    EXPECT_EQ(state().RecordsRetrieved, 500);
-    EXPECT_EQ(state().RecordsLogged, 1000);
-    const QRect inner = ui().Picture1->contentsRect();
-    EXPECT_EQ(inner.width(), LoggerControls::BarScaleWidth);
-    EXPECT_EQ(ui().Bar1->geometry(), QRect(inner.left(), inner.top(), 150, inner.height()));
-    EXPECT_EQ(ui().Bar2->geometry(), QRect(inner.left() + 150, inner.top(), 150, inner.height()));
-    EXPECT_EQ(ui().Bar1->palette().color(QPalette::Window), Light);
-    EXPECT_EQ(ui().Bar2->palette().color(QPalette::Window), Dark);
-    EXPECT_TRUE(ui().Bar1->autoFillBackground());
-    EXPECT_EQ(textColour(ui().lblFirstRecord), Light);
-    EXPECT_EQ(textColour(ui().lblLastRecord), Dark);
-}
-
-TEST_F(LoggerWindowTest, ClosingGivesTheInstrumentBack)
-{
-    open();
-    window->close();
-    EXPECT_EQ(giveBacks, 1);
-    EXPECT_FALSE(window->Timer1.isActive());
-    EXPECT_FALSE(window->isVisible());
-}
-
-TEST_F(LoggerWindowTest, ACloseDuringAReadWaitsForTheReadToEnd)
-{
-    open();
-    logger.frames.clear();
-    bool asked = false;
-    pump.hook = [&] {
-        if (!asked && logger.frames.size() == 3) {
-            asked = true;
-            window->close();
-            // A tick in the middle of the read leaves it alone.
-            window->Timer1_Timer();
+    for (int round = 0; round < 400; ++round) {
+        SCOPED_TRACE(round);
+        const int blocks = random.bounded(3) == 0 ? random.bounded(65536) : random.bounded(1, 2048);
+        const auto block = [&] {
+            return random.bounded(4) == 0 ? random.bounded(65536) : random.bounded(blocks + 1);
+        };
+        const int start = block();
+        const int download = block();
+        const int top = block();
+        SimFaults faults;
+        faults.replyData[15] = le16(blocks);
+        faults.replyData[12] = stamp();
+        faults.replyData[10] =
+            bytes(6) + le16(start) + le16(download) + le16(random.bounded(65536)) + le16(top);
+        faults.replyData[14] = stamp() + stamp() + bytes(8);
+        for (const int number : {0, start, download, top}) {
+            const int filled = random.bounded(126);
+            logger().memory().write(number, 0,
+                                    stamp() + bytes(4 + 4 * filled) +
+                                        QByteArray(4 * (125 - filled), '\xFF'));
         }
-    };
-    ui().cmdRefresh->click();
-    EXPECT_TRUE(asked);
-    EXPECT_EQ(logger.commands(), (QList<quint8>{15, 12, 10, 14, 18, 22, 18}));
-    EXPECT_EQ(giveBacks, 1);
-    EXPECT_FALSE(window->isVisible());
-    EXPECT_FALSE(window->Timer1.isActive()) << "no clock tick behind the main window";
-    EXPECT_EQ(text(ui().lblLastRecord), QStringLiteral("01-Jun-26 09:46:00"));
-}
-
-TEST_F(LoggerWindowTest, ACloseWhileTheWindowLoadsWaitsForTheLoad)
-{
-    window = std::make_unique<frmLogger>(link, clock, pump, prompts, [this] { ++giveBacks; });
-    int ticksBefore = 0;
-    pump.hook = [&] {
-        // The window's own events run before the first read: a close and a tick come.
-        if (logger.frames.isEmpty() && ticksBefore++ == 0) {
-            window->close();
-            window->Timer1_Timer();
+        for (const quint8 command : {15, 12, 10, 14, 18, 22}) {
+            if (random.bounded(4) == 0)
+                faults.spoiltFrames[command] = static_cast<SpoiltFrame>(random.bounded(10));
         }
-    };
-    window->Form_Load();
-    EXPECT_EQ(logger.commands().size(), 7);
-    EXPECT_FALSE(window->isVisible());
-    EXPECT_EQ(giveBacks, 1);
-    // The tick did not put the computer's clock in place of the logger's.
-    EXPECT_EQ(text(ui().lblLoggerTime), QStringLiteral("01-Jun-26 10:00:00"));
-}
+        faults.corruptBlock = FaultSchedule::everyNth(random.bounded(4));
+        instrument->setFaults(faults);
+        instrument->state().identity().powerMillivolts = random.bounded(0, 4000);
 
-TEST_F(LoggerWindowTest, AWindowClosedBeforeItsFirstReadStaysClosed)
-{
-    window = std::make_unique<frmLogger>(link, clock, pump, prompts, [this] { ++giveBacks; });
-    window->show();
-    window->close();
-    QApplication::processEvents();
-    EXPECT_FALSE(window->isVisible());
-    EXPECT_TRUE(logger.frames.isEmpty());
-    EXPECT_EQ(giveBacks, 1);
-}
-
-TEST_F(LoggerWindowTest, CaptionsAndToolTips)
-{
-    window = std::make_unique<frmLogger>(link, clock, pump, prompts);
-    const struct
-    {
-        QString name;
-        QString caption;
-        QString toolTip;
-    } controls[] = {
-        {"Frame3", "Logger", ""},
-        {"Frame2", "Dataset", ""},
-        {"Frame1", "Program", ""},
-        {"Label8", "Clock", ""},
-        {"lblLoggerTime", "", "Logger Date & Time"},
-        {"txtLoggerTime", "", "Logger time"},
-        {"Label3", "Next record at", ""},
-        {"lblNextRdg", "", "When the next record is due to be stored"},
-        {"Label4", "First record", ""},
-        {"lblFirstRecord", "", "First record in the dataset"},
-        {"Label9", "Last record", ""},
-        {"lblLastRecord", "", "The time of the most recent record in the dataset"},
-        {"Label10", "Last record retrieved", ""},
-        {"lblRetrieved", "", "The last record that has already been downloaded"},
-        {"cmdRefresh", "&Refresh", "Get logging information from sensor"},
-        {"cmdStartLogging", "Start &Logging", ""},
-        {"cmdSetTime", "&Set time", "Change the logger's clock"},
-        {"cmdDownload", "&Download", ""},
-        {"cboRdg", "", "How often a reading is taken"},
-        {"cboAvg", "", "How often a reading is stored"},
-        {"chkOverwrite", "",
-         "If checked, older readings are deleted to make room for newer "
-         "readings"},
-        {"Label5", "Overwrite", ""},
-        {"Label1", "Reading Period", ""},
-        {"Label2", "Average period", ""},
-        {"lblMemoryFull", "", "When memory will be full, or new records will be overwritten"},
-        {"lblEstimatedFull", "", "When memory would be full with these program settings"},
-    };
-    for (const auto &c : controls) {
-        SCOPED_TRACE(c.name.toStdString());
-        auto *widget = window->findChild<QWidget *>(c.name);
-        ASSERT_TRUE(widget);
-        QString caption;
-        if (auto *label = qobject_cast<QLabel *>(widget))
-            caption = label->text();
-        else if (auto *button = qobject_cast<QAbstractButton *>(widget))
-            caption = button->text();
-        else if (auto *frame = qobject_cast<QGroupBox *>(widget))
-            caption = frame->title();
-        EXPECT_EQ(caption, c.caption);
-        EXPECT_EQ(widget->toolTip(), c.toolTip);
+        const double t0 = clock.monotonicSeconds();
+        ui().cmdRefresh->click();
+        ASSERT_LT(clock.monotonicSeconds() - t0, 15.0);
+        ASSERT_TRUE(window->isEnabled());
+        ASSERT_FALSE(link.Active());
+        EXPECT_TRUE(timeOr(ui().lblLoggerTime, {noTime}) &&
+                    timeOr(ui().lblNextRdg, {noTime, "Not Logging"}) &&
+                    timeOr(ui().lblFirstRecord, {"Error retrieving data", "No valid data"}) &&
+                    timeOr(ui().lblLastRecord, {}) && timeOr(ui().lblRetrieved, {}))
+            << panel().toStdString();
+        EXPECT_GE(std::min(state().RecordsLogged, state().RecordsRetrieved), 0);
+        EXPECT_LE(std::max(state().StartBlock, state().LogTop),
+                  std::max<qint64>(state().MemoryBlocks, 0));
+        // A few ticks on the way, as the window's timer would run them.
+        clock.advanceSeconds(random.bounded(120.0));
+        window->Timer1_Timer();
     }
-    for (const char *name : {"Picture1", "Bar1", "Bar2", "Label6", "lblSerial", "StatusBar1"})
-        EXPECT_TRUE(window->findChild<QWidget *>(QString::fromLatin1(name))) << name;
 }
 
 } // namespace

@@ -173,10 +173,10 @@ void frmDownload::OKButton_Click()
     accept();
 }
 
-void frmDownload::ShowProgress(const QString &strInfo, float Percent)
+void frmDownload::ShowProgress(const QString &strInfo, float fractionDone)
 {
-    const float fraction = std::isfinite(Percent) ? std::clamp(Percent, 0.0f, 1.0f) : 0.0f;
-    ProgressBar1->setValue(static_cast<int>(std::lround(ProgressMaximum * fraction)));
+    const float shown = std::isfinite(fractionDone) ? std::clamp(fractionDone, 0.0f, 1.0f) : 0.0f;
+    ProgressBar1->setValue(static_cast<int>(std::lround(ProgressMaximum * shown)));
     lblProgress->setText(strInfo);
     ProgressBar1->show();
     lblProgress->show();

@@ -66,7 +66,7 @@ public:
     void OKButton_Click();
     bool Downloading() const { return m_downloading; }
 
-    void ShowProgress(const QString &strInfo, float Percent) override;
+    void ShowProgress(const QString &strInfo, float fractionDone) override;
     bool cancelRequested() const override { return mCancel; }
     void showStatus(const QString &text) override;
 

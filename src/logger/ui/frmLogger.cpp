@@ -1,5 +1,6 @@
 #include "logger/ui/frmLogger.h"
 
+#include "logger/LoggerBlock.h"
 #include "logger/MemoryBar.h"
 #include "logger/MemoryEstimate.h"
 #include "logger/PeriodLists.h"
@@ -360,8 +361,9 @@ void frmLogger::Timer1_Timer()
     m_ui.lblFirstRecord->setText(FormatLoggerTime(m_state.FirstRecordTime, true));
     m_ui.lblLastRecord->setText(
         FormatLoggerTime(m_state.NextRecordTime - SecondsToDays(m_state.AvgPeriod), true));
-    // A full top block means a new block has begun: read everything again.
-    if (m_state.TopFill >= 512)
+    // A slot beyond the top block's last means a new block has begun: read everything
+    // again.
+    if (m_state.TopFill >= LoggerBlock::Size)
         GetLoggerDetails();
     else
         DrawMemoryBar();

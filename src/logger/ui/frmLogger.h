@@ -68,10 +68,10 @@ public:
     void cboAvg_Click();
 
     // Changes to the logger, each one packet whose outcome the next read shows: the
-    // clock (days), a start of logging at logger time `t` with the program chosen in the
-    // lists and the overwrite box.
-    void SetLoggerTime(double t);
-    void StartLogging(double t);
+    // clock (days), a start of logging at logger time `start` with the program chosen in
+    // the lists and the overwrite box.
+    void SetLoggerTime(double loggerTime);
+    void StartLogging(double start);
     // Downloads into `strFile` (see DatasetDownload) with `view` showing the progress;
     // tells the user when the file cannot be created.
     DownloadOutcome DownloadAll(bool bStart, bool bAll, bool bRequestAhead, const QString &strFile,

@@ -40,14 +40,14 @@ void frmLogger::setControlsEnabled(bool enabled)
     centralWidget()->setEnabled(enabled);
 }
 
-void frmLogger::SetLoggerTime(double t)
+void frmLogger::SetLoggerTime(double loggerTime)
 {
-    m_control.SetLoggerTime(t);
+    m_control.SetLoggerTime(loggerTime);
 }
 
-void frmLogger::StartLogging(double t)
+void frmLogger::StartLogging(double start)
 {
-    m_control.StartLogging(m_state, m_ui.chkOverwrite->isChecked(), t);
+    m_control.StartLogging(m_state, m_ui.chkOverwrite->isChecked(), start);
 }
 
 void frmLogger::StopLogging()
@@ -61,7 +61,7 @@ void frmLogger::cmdSetTime_Click()
     Timer1.stop();
     if (!m_state.logging() || m_prompts.confirm(SetTimeTitle, SetTimeWhileLogging)) {
         frmSetTime dialog(
-            m_clock, [this](double t) { SetLoggerTime(t); }, this);
+            m_clock, [this](double loggerTime) { SetLoggerTime(loggerTime); }, this);
         runDialog(dialog);
     }
     GetLoggerDetails();
@@ -83,7 +83,7 @@ void frmLogger::cmdStartLogging_Click()
         if (m_ui.cboAvg->currentIndex() >= 0)
             m_state.AvgPeriod = m_ui.cboAvg->currentData().toInt();
         frmStartLogging dialog(
-            m_clock, [this](double t) { StartLogging(t); }, this);
+            m_clock, [this](double start) { StartLogging(start); }, this);
         dialog.AvgPeriod = m_state.AvgPeriod;
         dialog.ClockOffset = m_state.ClockOffset;
         runDialog(dialog);

@@ -1,0 +1,428 @@
+// Logging on the computer through the "Vantlog" window, on a virtual clock: the
+// clock-aligned schedule, averaging periods, late and very late ticks, midnight and the
+// changes of summer time, the log file and its failures, starting, stopping and closing,
+// and the window's output box, heading and title.
+#include "FullDisk.h"
+#include "Instrument.h"
+#include "PCLogFixture.h"
+#include "SimulatedLine.h"
+
+#include "common/NumberFormat.h"
+
+#include "platform/FileDialogs.h"
+
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QRegularExpression>
+#include <QScrollBar>
+
+#include <tuple>
+
+namespace {
+
+using PCLogTest = PCLogFixture;
+
+TEST_F(PCLogTest, ReadingsFallOnTheClockAndPeriodsCloseAtTheReadingThatEndsThem)
+{
+    // Start, log and averaging periods, the timer's run before a late tick, how late that
+    // is, the run after it, whether the timer comes round inside a tick; the lines shown.
+    // clang-format off
+    const std::tuple<QTime, const char *, const char *, double, double, double, bool, QStringList> cases[] = {
+        // The first reading on the next multiple; six readings (100 to 105) a minute.
+        {QTime(10, 0, 7, 400), "10s", "1m", 61, 0, 0, false, {"10:01:00    102.5    50.0  1.0"}},
+        // 10:00:05 from the readings at :02, :04 and :06; 10:00:10 from :08 and :10.
+        {QTime(10, 0, 0, 600), "2s", "5s", 16, 0, 0, false, {"10:00:05    101.0    50.0  1.0", "10:00:10    103.5    50.0  1.0", "10:00:15    106.0    50.0  1.0"}},
+        // A tick 45 s late takes each missed reading for its own time.
+        {QTime(10, 0, 0, 600), "10s", "1m", 10, 54.4, 0, false, {"10:01:00    102.5    50.0  1.0"}},
+        // 51 s behind: the schedule is realigned, the partial period dropped, and no
+        // reading is taken ahead of its time (readings 1 to 5 make 10:02:00).
+        {QTime(10, 0, 0, 600), "10s", "1m", 10, 59.9, 50, false, {"10:02:00    103.0    50.0  1.0"}},
+        // A timer coming round inside a tick does nothing.
+        {QTime(10, 0, 0, 600), "10s", "10s", 0, 25, 0, true, {"10:00:10    100.0    50.0  1.0", "10:00:20    101.0    50.0  1.0"}},
+    };
+    // clang-format on
+    for (const auto &[time, logPeriod, avgPeriod, before, late, after, nested, lines] : cases) {
+        instrument.readingTimes.clear();
+        open();
+        start(time, logPeriod, avgPeriod);
+        runTimer(before);
+        pump.hook = [this, nested = nested] {
+            if (nested)
+                window->Timer1_Timer();
+        };
+        if (late > 0)
+            lateTick(late);
+        pump.hook = nullptr;
+        runTimer(after);
+        EXPECT_EQ(shown(), lines);
+        EXPECT_TRUE(window->Timer1.isActive());
+    }
+    // Each reading is taken within one timer interval after its time, never more than
+    // half a second early.
+    instrument.readingTimes.clear();
+    open();
+    start(QTime(10, 0, 7, 400), "10s", "1m");
+    runTimer(61);
+    ASSERT_EQ(instrument.readingTimes.size(), 6);
+    for (int k = 0; k < 6; ++k) {
+        EXPECT_GE(instrument.readingTimes[k], At(10, 0, 10 + 10 * k) - 0.5f) << k;
+        EXPECT_LE(instrument.readingTimes[k], At(10, 0, 10 + 10 * k) + 1.0f) << k;
+    }
+}
+
+TEST_F(PCLogTest, AcrossMidnightLinesCarryTheirDayAndBadPeriodsSaySo)
+{
+    // The midnight reading is taken just before midnight; a line written after midnight
+    // for a period before it keeps the old date.
+    start(QTime(23, 59, 30, 600), "10s", "10s", path);
+    runTimer(50);
+    EXPECT_GT(instrument.readingTimes[2], At(23, 59, 59));
+    window->cmdLog->click();
+    // clang-format off
+    EXPECT_EQ(fileLines(), QStringList({"01/06/2026 23:59:40\t100.0\t50.0\t1.0", "01/06/2026 23:59:50\t101.0\t50.0\t1.0",
+                                        "02/06/2026 00:00:00\t102.0\t50.0\t1.0", "02/06/2026 00:00:10\t103.0\t50.0\t1.0",
+                                        "02/06/2026 00:00:20\t104.0\t50.0\t1.0"}));
+    // clang-format on
+    start(QTime(23, 59, 30, 600), "10s", "10s", path);
+    runTimer(10);
+    lateTick(clock.now().time().msecsTo(QTime(23, 59, 59, 999)) / 1000.0 + 1.5);
+    EXPECT_EQ(fileLines().mid(1), QStringList({"01/06/2026 23:59:50\t106.0\t50.0\t1.0",
+                                               "02/06/2026 00:00:00\t107.0\t50.0\t1.0"}));
+    window->cmdLog->click();
+
+    // No good reading in a period; klux averages with two decimals.
+    instrument.readingsSilent = true;
+    start(QTime(10, 0, 0, 600), "10s", "10s", path);
+    runTimer(10);
+    EXPECT_EQ(shown().last(), "10:00:10 bad readings");
+    EXPECT_EQ(fileLines().last(), "01/06/2026 10:00:10\tbad readings");
+    window->cmdLog->click();
+    instrument.readingsSilent = false;
+    instrument.units = "Units: klux";
+    instrument.plainReading = [](int) { return QByteArray("12.345,3.21,0"); };
+    link.GetStatus();
+    start(QTime(10, 0, 0, 600), "10s", "10s");
+    runTimer(10);
+    EXPECT_EQ(shown().last(), "10:00:10    12.35    3.21  0.0");
+}
+
+// Across the changes of summer time (London: 29 March 2026 and 25 October 2026, at 01:00
+// GMT) the schedule follows the wall clock. In spring the clock jumps an hour ahead just
+// after the reading due at the change: the schedule is far behind and starts again from
+// the next reading; no reading or period is lost, but the line of the minute up to the
+// change carries 01:00:00, a time the clocks of that day never show. In autumn the clock
+// goes back an hour just after the reading due at the change: no reading is due until the
+// wall clock reaches the next one again, so the repeated hour has no readings and no
+// lines: 02:00:00 and 02:01:00 lie an hour and a minute apart.
+TEST_F(PCLogTest, AcrossTheChangesOfSummerTimeTheScheduleFollowsTheWallClock)
+{
+    // The day, how long the run lasts; the readings taken, and the log file's lines.
+    // clang-format off
+    const std::tuple<QDate, double, int, QStringList> cases[] = {
+        {QDate(2026, 3, 29), 180, 18, {"29/03/2026 00:59:00\t101.0\t50.0\t1.0", "29/03/2026 01:00:00\t105.5\t50.0\t1.0", "29/03/2026 02:01:00\t111.5\t50.0\t1.0"}},
+        {QDate(2026, 10, 25), 3600 + 150, 15, {"25/10/2026 01:59:00\t101.0\t50.0\t1.0", "25/10/2026 02:00:00\t105.5\t50.0\t1.0", "25/10/2026 02:01:00\t111.5\t50.0\t1.0"}},
+    };
+    // clang-format on
+    for (const auto &[date, seconds, readings, lines] : cases) {
+        instrument.readingTimes.clear();
+        // From 00:58:30.6 GMT, a minute and a half before the change.
+        start(QDateTime(date, QTime(0, 58, 30, 600), Qt::UTC).toLocalTime(), "10s", "1m", path);
+        runTimer(seconds);
+        window->cmdLog->click();
+        EXPECT_EQ(instrument.readingTimes.size(), readings);
+        EXPECT_EQ(fileLines(), lines);
+    }
+}
+
+TEST_F(PCLogTest, StartingAndStoppingSetTheWindowUpAndTheTimerByTheLogPeriod)
+{
+    const auto items = [](const QComboBox *box) {
+        QStringList texts;
+        for (int i = 0; i < box->count(); ++i)
+            texts << box->itemText(i);
+        return texts.join(' ') + " : " + box->currentText();
+    };
+    open();
+    EXPECT_EQ(items(window->cboLog) + " / " + items(window->cboAvg),
+              "1s 2s 5s 10s 30s 1m 5m 10m 30m 60m : 10s / 10s 30s 1m 5m 10m 30m 60m : 10s");
+    // The averaging list starts at the log period, and so does the choice.
+    window->cboAvg->setEditText("typed");
+    window->cboLog->setCurrentText("5m");
+    EXPECT_EQ(items(window->cboAvg), "5m 10m 30m 60m : 5m");
+    const QList<QWidget *> choices{window->cboLog, window->cboAvg, window->chkFile,
+                                   window->chkIndividual};
+
+    // Log period, averaging period as typed: the timer's interval and the averaging
+    // period in seconds.
+    // clang-format off
+    const std::tuple<const char *, const char *, int, qint16> cases[] = {
+        {"1s", "90", 500, 90}, {"2s", "2m", 1000, 120}, {"10s", "546m", 1000, 32760}, {"60m", "60m", 1000, 3600},
+    };
+    // clang-format on
+    for (const auto &[logPeriod, avgPeriod, interval, seconds] : cases) {
+        start(QTime(10, 0, 0, 600), logPeriod, avgPeriod);
+        EXPECT_EQ(window->cmdLog->text(), "Stop Logging");
+        EXPECT_TRUE(std::none_of(choices.begin(), choices.end(),
+                                 [](QWidget *w) { return w->isEnabled(); }));
+        EXPECT_EQ(window->Timer1.interval(), interval) << logPeriod << " " << avgPeriod;
+        EXPECT_EQ(window->run().Schedule().AvgInterval, seconds);
+        EXPECT_EQ(window->lblHeading->text(), "  Time      Total Diffuse  Sun");
+        window->cmdLog->click();
+        EXPECT_EQ(window->cmdLog->text() + window->panel2Text() + window->windowTitle(),
+                  "Start Logging Vantlog");
+        EXPECT_TRUE(
+            std::all_of(choices.begin(), choices.end(), [](QWidget *w) { return w->isEnabled(); }));
+        EXPECT_FALSE(window->Timer1.isActive());
+    }
+}
+
+TEST_F(PCLogTest, UnusablePeriodsAndAFailedCalibrationRefuseTheStartAskingNothing)
+{
+    instrument.version = "ZQ4 v2.3";
+    instrument.calibrationDump = "E\rSerial: 1234"; // short and without "User:"
+    link.GetStatus();
+    open().chkIndividual->setChecked(true);
+    for (const char *avgPeriod : {"0s", "0.4s", "-10s", "600m", "abc", "1e99", "99999", "10s"}) {
+        line.clearWritten();
+        start(QTime(10, 0, 0, 600), "10s", avgPeriod, path);
+        const bool read = QByteArray(avgPeriod) == "10s";
+        EXPECT_EQ(window->panel2Text(), read ? "Failed to read ZQ/VTA calibration values"
+                                             : "Avg period must be from 1s to 32767s");
+        EXPECT_EQ(window->cmdLog->text(), "Start logging");
+        EXPECT_TRUE(window->chkFile->isChecked() && window->chkIndividual->isChecked());
+        EXPECT_FALSE(window->Timer1.isActive());
+        EXPECT_EQ(line.written().contains('E'), read) << "the calibration read";
+        EXPECT_TRUE(dialogs.requests.isEmpty()) << "no file asked for";
+    }
+}
+
+TEST_F(PCLogTest, IndividualSensorsShowTheFactorsTheSensorsAndWithTheTestMenuTheChipAndSpread)
+{
+    instrument.version = "ZQ4 v2.3";
+    instrument.calibrationDump =
+        "E\rSerial: 1234\rUser:     4101  4080  4050  4200  3990  4096  4111\rOffset:     12";
+    link.GetStatus();
+    testMenu = true;
+    open().chkIndividual->setChecked(true);
+    start(QTime(10, 0, 0, 600), "10s", "10s");
+    EXPECT_EQ(window->panel2Text(), "Reading calibration values");
+    EXPECT_EQ(window->lblHeading->text(), "  Time      Total Diffuse  Sun     P0     P1     P2     "
+                                          "P3     P4     P5     P6     P7   Temp");
+    runTimer(10);
+    const QString row = "10:00:10    100.0    50.0  1.0 2500.0 2500.0 2500.0 2500.0 2500.0 2500.0 "
+                        "2500.0 2500.0   21.4   25.1  1.000";
+    EXPECT_EQ(shown(), QStringList({"4096 4101 4080 4050 4200 3990 4096 4111 ", row}));
+    // The window widened for the row (longer than the heading): seen whole, no scrolling.
+    EXPECT_GE(window->txtOut->viewport()->width(),
+              QFontMetrics(window->txtOut->font()).horizontalAdvance(row));
+    EXPECT_EQ(window->txtOut->horizontalScrollBar()->maximum(), 0);
+
+    // An overflow in a reading is shown and logging goes on: the failed reading did not
+    // count.
+    instrument.sensorReply = [](int) { return QByteArray("S1,2,0(40000 1 1 1 1 1 1 1)"); };
+    runTimer(10);
+    EXPECT_EQ(prompts.texts(), QStringList({"Error: Overflow"}));
+    EXPECT_EQ(shown().last(), "10:00:20 bad readings");
+    EXPECT_TRUE(window->Timer1.isActive());
+
+    // The output box keeps the last 10000 characters from a whole line, the newest in
+    // view.
+    instrument.sensorReply = [](int) { return QByteArray("S1,2,0(1 1 1 1 1 1 1 1)"); };
+    runTimer(1000);
+    EXPECT_TRUE(window->outputText().size() <= 10000 && window->outputText().startsWith("10:"));
+    EXPECT_EQ(window->txtOut->textCursor().position(), window->txtOut->toPlainText().size());
+}
+
+TEST_F(PCLogTest, TheLogFileIsAskedForKeptOnTheDiskAndItsFailuresReported)
+{
+    // The file dialog's set-up; the file's name in the title while logging, its tail when
+    // the window is narrow.
+    const QString name = dir.filePath("a-rather-long-name-for-a-log-file-of-the-sensor.txt");
+    open().resize(700, 400);
+    start(QTime(10, 0, 0, 600), "10s", "10s", name);
+    const FakeFileDialogs::Request asked = dialogs.requests.first();
+    EXPECT_EQ(
+        QStringList({asked.title, asked.folder, asked.fileName, asked.filter, asked.defaultSuffix}),
+        QStringList({"Record to file", DocumentsFolder(), "",
+                     "ZQ3 tab separated file (*.txt);;ZQ3 comma separated file (*.csv)", "txt"}));
+    const QString title = window->windowTitle();
+    EXPECT_EQ(title, "Vantlog " + name);
+    window->resize(300, 400);
+    EXPECT_LT(window->windowTitle().size(), title.size());
+    // Every line is on the disk as it is written.
+    runTimer(20);
+    QFile written(name);
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    EXPECT_EQ(written.readAll().count("\r\n"), 4 + 2);
+    window->cmdLog->click();
+    EXPECT_EQ(window->windowTitle(), "Vantlog");
+
+    // Cancelled: logging to the screen only; the last name was offered again. A file that
+    // cannot be made is reported and logging goes on to the screen.
+    for (const QString &target :
+         {QString(""), dir.filePath("missing/run.txt"), QString("/dev/full")}) {
+        start(QTime(10, 0, 0, 600), "10s", "10s", target);
+        EXPECT_TRUE(!target.isEmpty() || dialogs.requests.last().fileName == name);
+        EXPECT_EQ(prompts.calls().size(), target.isEmpty() ? 0 : 1);
+        EXPECT_TRUE(prompts.calls().isEmpty() ||
+                    (prompts.calls().at(0).title == "Quorvel" &&
+                     prompts.calls().at(0).text.size() > 7 &&
+                     prompts.calls().at(0).text.startsWith("Error: ")));
+        prompts.clear();
+        EXPECT_FALSE(window->chkFile->isChecked());
+        EXPECT_TRUE(window->Timer1.isActive());
+        window->cmdLog->click();
+    }
+
+    // A write that fails stops the run and keeps the lines written: the four header lines
+    // and two data lines go in, the third data line fails.
+    QByteArray kept;
+    open([&kept](const QString &, QString &) { return std::make_unique<FullDisk>(6, &kept); });
+    instrument.readingTimes.clear();
+    start(QTime(10, 0, 0, 600), "10s", "10s", path);
+    runTimer(40);
+    EXPECT_EQ(prompts.texts(), QStringList({"Error: No space left on device"}));
+    EXPECT_EQ(window->cmdLog->text() + window->windowTitle(), "Start LoggingVantlog");
+    EXPECT_EQ(instrument.readingTimes.size(), 3) << "no reading after the failure";
+    EXPECT_EQ(shown().size(), 3) << "the failed period still shows on screen";
+    EXPECT_TRUE(kept.endsWith("01/06/2026 10:00:10\t100.0\t50.0\t1.0\r\n"
+                              "01/06/2026 10:00:20\t101.0\t50.0\t1.0\r\n"));
+}
+
+TEST_F(PCLogTest, AStopDuringATickEndsItAndALostLinkIsConnectedAgainAtItsEnd)
+{
+    // Stop clicked while the tick lets events run: three readings were due, one taken;
+    // a tick without a run asks nothing.
+    start(QTime(10, 0, 0, 600), "10s", "10s");
+    pump.hook = [this] { window->cmdLog->click(); };
+    lateTick(35);
+    pump.hook = nullptr;
+    EXPECT_EQ(instrument.readingTimes.size(), 1);
+    EXPECT_FALSE(window->Timer1.isActive() || window->run().IsLogging());
+    EXPECT_EQ(shown(), QStringList({"10:00:10    100.0    50.0  1.0"})) << "kept after the stop";
+    line.clearWritten();
+    lateTick(30);
+    EXPECT_TRUE(line.written().isEmpty());
+
+    start(QTime(10, 0, 0, 600), "10s", "10s");
+    runTimer(10);
+    instrument.silent = true;
+    runTimer(10);
+    EXPECT_EQ(window->panel1Text(), "VTA1 not found on COM 1");
+    instrument.silent = false;
+    line.clearWritten();
+    runTimer(1);
+    EXPECT_EQ(line.written(), "RRI") << "Connect, then GetStatus";
+    EXPECT_EQ(window->panel1Text(), link.Status());
+    EXPECT_TRUE(window->run().IsLogging());
+}
+
+TEST_F(PCLogTest, ClosingWhileLoggingAsksFirstAndAReopenedWindowIsIdle)
+{
+    start(QTime(10, 0, 0, 600), "10s", "10s", path);
+    runTimer(10);
+    prompts.answers = {false, true};
+    EXPECT_FALSE(window->close());
+    EXPECT_TRUE(window->isVisible() && window->Timer1.isActive());
+    runTimer(10);
+    EXPECT_TRUE(window->close());
+    ASSERT_EQ(prompts.calls().size(), 2);
+    EXPECT_EQ(prompts.calls().at(0).kind, RecordingPrompts::Kind::Question);
+    EXPECT_EQ(prompts.calls().at(0).title + ": " + prompts.calls().at(0).text,
+              "Close Vantlog: You are still logging, do you really want to stop?");
+    EXPECT_FALSE(window->isVisible() || window->Timer1.isActive() || window->run().IsLogging());
+    EXPECT_EQ(takenBack, 1);
+    EXPECT_EQ(fileLines().size(), 2) << "the file is closed with both lines";
+
+    // Reopened: idle again, and the first click starts logging; closing idle asks nothing.
+    window->Form_Load();
+    window->show();
+    EXPECT_EQ(window->cmdLog->text(), "Start logging");
+    EXPECT_FALSE(window->chkFile->isChecked());
+    EXPECT_TRUE(window->outputText().isEmpty());
+    window->cmdLog->click();
+    EXPECT_TRUE(window->Timer1.isActive());
+    window->cmdLog->click();
+    EXPECT_TRUE(window->close());
+    EXPECT_EQ(prompts.calls().size(), 2);
+    EXPECT_EQ(takenBack, 2);
+}
+
+// Ten simulated minutes of logging with individual sensors against the simulated ZQ5 on
+// COM 2, checked line by line in the log file against what the instrument answered.
+TEST_F(PCLogTest, TenSimulatedMinutesWithIndividualSensorsToFile)
+{
+    Instrument zq5{clock, SimModel::ZQ5};
+    FakeLine &cable = port.addLine(2);
+    SimulatedLine simulated{zq5, cable};
+    // Listen in on the cable: every test-mode "S" and "I" with the reply the instrument
+    // gives at that moment, and the sky's total then.
+    QList<QByteArray> counts;
+    QList<QByteArray> temperatures;
+    QList<double> molar;
+    cable.onWrite = [&, forward = cable.onWrite](const QByteArray &bytes) {
+        const SkyReading sky = zq5.readingNow();
+        if (zq5.state().mode() == SimMode::Test && bytes == "S") {
+            counts << zq5.replies().sensorCounts(sky);
+            molar << sky.totalMolar;
+        } else if (zq5.state().mode() == SimMode::Test && bytes == "I") {
+            temperatures << zq5.replies().temperatures(sky);
+        }
+        forward(bytes);
+    };
+    link.setCommPort(2);
+    link.GetStatus();
+    open().chkIndividual->setChecked(true);
+    start(QTime(10, 0, 0, 600), "10s", "1m", path);
+    runTimer(600);
+    window->cmdLog->click();
+
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    EXPECT_EQ(bytes.count('\n'), bytes.count("\r\n")) << "every line ends with CR LF";
+    const QStringList lines = QString::fromLatin1(bytes).split(QStringLiteral("\r\n"));
+    ASSERT_EQ(lines.size(), 5 + 10 + 1);
+    QStringList factors;
+    for (int factor : zq5.state().identity().calibration)
+        factors << QString::number(factor);
+    EXPECT_EQ(lines.mid(0, 5), QStringList({"ZQ5 Logger Data file 01/06/2026 10:00:00",
+                                            "ZQ5 v3.2 Ser No: 5523", "Reading Units: umol.m-2.s-1",
+                                            "Calibration values:\t" + factors.join('\t'),
+                                            "Time\tTotal\tDiffuse\tSun\tP0\tP1\tP2\tP3\tP4\tP5\tP6"
+                                            "\tP7\tTemp"}));
+
+    // Six readings a minute, 10:00:10 to 10:10:00, each with its temperatures: the
+    // averages of their totals, diffuse, sunshine and thermistor temperatures; channel 0
+    // reads the sky's total, the others lie within a few percent of it.
+    ASSERT_EQ(counts.size(), 60);
+    ASSERT_EQ(temperatures.size(), 60);
+    EXPECT_GT(molar.first(), 100) << "the simulated sky is lit at ten";
+    for (int period = 0; period < 10; ++period) {
+        float sums[4] = {};
+        double sky = 0;
+        for (int k = 6 * period; k < 6 * period + 6; ++k) {
+            // S<total>,<diffuse>,<sun>(<counts>)
+            const QList<QByteArray> fields = counts[k].mid(1).split(',');
+            sums[0] += static_cast<float>(fields[0].toDouble());
+            sums[1] += static_cast<float>(fields[1].toDouble());
+            sums[2] += static_cast<float>(fields[2].left(1).toInt());
+            const QByteArray &reply = temperatures[k];
+            sums[3] += static_cast<float>(
+                reply.mid(reply.indexOf("Therm temp") + 10, 7).trimmed().toDouble());
+            sky += molar[k];
+        }
+        const QStringList fields = lines[5 + period].split(QLatin1Char('\t'));
+        ASSERT_EQ(fields.size(), 13) << lines[5 + period].toStdString();
+        EXPECT_EQ(QStringList({fields[0], fields[1], fields[2], fields[3], fields[12]}),
+                  QStringList(
+                      {QStringLiteral("01/06/2026 10:%1:00").arg(period + 1, 2, 10, QChar('0')),
+                       FormatNumber(sums[0] / 6.0f, "0.0"), FormatNumber(sums[1] / 6.0f, "0.0"),
+                       FormatNumber(sums[2] / 6.0f, "0.0"), FormatNumber(sums[3] / 6.0f, "0.0")}));
+        EXPECT_NEAR(fields[4].toDouble(), sky / 6, 0.5);
+        for (int channel = 1; channel < 8; ++channel)
+            EXPECT_NEAR(fields[4 + channel].toDouble() / fields[4].toDouble(), 1.0, 0.03);
+    }
+}
+
+} // namespace
