@@ -9,6 +9,7 @@
 #include "app/frmZQ4Factory.h"
 #include "platform/PortTable.h"
 #include "platform/ProgramArguments.h"
+#include "platform/ProgramTitle.h"
 #include "platform/QtEventPump.h"
 #include "platform/QtSerialPort.h"
 #include "platform/SystemClock.h"
@@ -70,7 +71,7 @@ int main(int argc, char **argv)
     }
 
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Quorvel"));
+    QApplication::setApplicationName(ProgramTitle);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/pictures/app.svg")));
 
     std::unique_ptr<DemoSimulator> simulator;

@@ -23,19 +23,12 @@ public:
 
     explicit DatasetFile(Opener opener = OpenReplacingFile) : m_file(std::move(opener)) {}
 
-    // The layout, line by line.
-    static QString SeparatorFor(const QString &path);
-    // The model's name and its blank from the instrument's version text ("ZQ3 ",
-    // "VTA1 "), or "ZQ3&4 " when the first word is not 3 or 4 characters long.
-    static QString ModelText(const QString &version);
-    static QString FirstHeading(const QString &version, const QDateTime &now);
-    static QString SecondHeading(const QString &version, const QString &serialNumber);
-    static QString UnitsLine(const QString &unitsText);
-    static QString ColumnLine(const QString &separator);
+    // The layout of a record line; the headings and the separator are the log file's
+    // (common/DataFileText.h).
     // Time (the system's short date and long time), Total and Diffuse in the units'
     // number format, and the sunshine fraction with one decimal.
-    static QString RecordLine(const QString &separator, double time,
-                              const DatasetRecord::Values &values, const QString &numberFormat);
+    static QString RecordLine(QChar separator, double time, const DatasetRecord::Values &values,
+                              const QString &numberFormat);
 
     // Creates the file and writes the two heading lines to the disk; on failure nothing
     // stays open and `error` says why.
@@ -53,6 +46,6 @@ private:
     void add(const QString &line);
 
     DurableFile m_file;
-    QString m_separator;
+    QChar m_separator = QLatin1Char('\t');
     QByteArray m_pending;
 };

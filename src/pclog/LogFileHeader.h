@@ -7,10 +7,8 @@
 #include <QString>
 #include <QStringList>
 
-// The log file's form and its header lines.
-
-// "," when the file name ends in exactly "csv" (lower case), otherwise the tab.
-QChar LogFileSeparator(const QString &fileName);
+// The log file's header lines; the separator and the lines it shares with the dataset
+// file are in common/DataFileText.h.
 
 // What the header tells about the instrument and the columns.
 struct LogFileInfo

@@ -5,6 +5,7 @@
 #include "LoggingRunView.h"
 #include "link/InstrumentModel.h"
 
+#include "common/DataFileText.h"
 #include "common/NamedFormats.h"
 #include "common/TimeOfDay.h"
 #include "link/SensorLink.h"
@@ -128,15 +129,14 @@ bool LoggingRun::readCalibration()
 
 LoggingRun::FileOpening LoggingRun::OpenLogFile(QString &error)
 {
-    const QString chosen = m_dialogs.saveFileName(
-        QStringLiteral("Record to file"), DocumentsFolder(), m_logFileName,
-        QStringLiteral("ZQ3 tab separated file (*.txt);;ZQ3 comma separated file (*.csv)"),
-        QStringLiteral("txt"));
+    const QString chosen =
+        m_dialogs.saveFileName(QStringLiteral("Record to file"), DocumentsFolder(), m_logFileName,
+                               DataFileFilter, QStringLiteral("txt"));
     if (chosen.isEmpty())
         return FileOpening::Cancelled;
 
     m_logFileName = chosen;
-    m_separator = LogFileSeparator(chosen);
+    m_separator = DataFileSeparator(chosen);
     if (!m_logFile.create(chosen, error))
         return FileOpening::Failed;
 

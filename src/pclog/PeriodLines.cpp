@@ -1,5 +1,6 @@
 #include "PeriodLines.h"
 
+#include "common/DataFileText.h"
 #include "common/NamedFormats.h"
 #include "common/NumberFormat.h"
 #include "common/TextPadding.h"
@@ -109,16 +110,10 @@ QString ScreenLine(const ReadingSums &sums, float periodEnd, const LineSettings 
 QString FileLine(const ReadingSums &sums, const QDate &periodDate, float periodEnd,
                  const LineSettings &settings, QChar separator)
 {
-    const bool commaForm = separator == QLatin1Char(',');
-    QString stamp = ShortDateText(periodDate) + QLatin1Char(' ') + ClockText(periodEnd);
-    if (commaForm)
-        stamp.replace(QLatin1Char(','), QLatin1Char('.'));
-    QString line = stamp;
-    for (QString field : FileFields(sums, settings)) {
-        if (commaForm)
-            field.replace(QLatin1Char(','), QLatin1Char('.'));
-        line += separator + field;
-    }
+    QString line = DataFileField(
+        ShortDateText(periodDate) + QLatin1Char(' ') + ClockText(periodEnd), separator);
+    for (const QString &field : FileFields(sums, settings))
+        line += separator + DataFileField(field, separator);
     return line;
 }
 

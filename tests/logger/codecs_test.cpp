@@ -7,7 +7,9 @@
 #include "LocaleGuard.h"
 #include "QtPrinters.h"
 
+#include "common/DataFileText.h"
 #include "common/DateTimeDays.h"
+#include "link/InstrumentModel.h"
 #include "logger/DatasetFile.h"
 #include "logger/LoggerBlock.h"
 #include "logger/LoggerDetailsReader.h"
@@ -238,24 +240,17 @@ DatasetRecord::Values WorkedExample(quint8 code = 1)
     return DatasetRecord::Decode(fromHex("3a5c8007"), 0, DatasetRecord::UnitsFor(code), 10);
 }
 
-TEST(DatasetFileTest, SeparatorAndModelTextComeFromTheNameAndTheVersion)
+TEST(DatasetFileTest, ModelWordComesFromTheVersion)
 {
-    // Only a lower-case "csv" ending gives commas; the model is a first word of three or
-    // four characters, or "ZQ3&4".
+    // The model is a first word of three or four characters, or "ZQ3&4".
     // clang-format off
-    const std::pair<const char *, const char *> separators[] = {
-        {"/data/june.csv", ","}, {"/data/june.CSV", "\t"}, {"/data/june.txt", "\t"},
-        {"/data/junecsv", ","},  {"/data/june.csv.txt", "\t"}, {"/data/june", "\t"},
-    };
     const std::pair<const char *, const char *> models[] = {
         {"ZQ3 v2.10", "ZQ3 "}, {"VTA1 v1.0", "VTA1 "}, {"ZQ5", "ZQ3&4 "},
         {"ZQ   v1", "ZQ3&4 "}, {"ZQ10AB v1", "ZQ3&4 "}, {"", "ZQ3&4 "},
     };
     // clang-format on
-    for (const auto &[path, separator] : separators)
-        EXPECT_EQ(DatasetFile::SeparatorFor(path), separator) << path;
     for (const auto &[version, model] : models)
-        EXPECT_EQ(DatasetFile::ModelText(version), model) << version;
+        EXPECT_EQ(LogFileModelWord(version), model) << version;
 }
 
 TEST(DatasetFileTest, RecordsInEveryUnitsCodeAndRegionalSetting)
@@ -270,8 +265,9 @@ TEST(DatasetFileTest, RecordsInEveryUnitsCodeAndRegionalSetting)
     for (const auto &[code, text, values] : units) {
         const DatasetRecord::Units decoded = DatasetRecord::UnitsFor(code);
         EXPECT_EQ(WorkedExample(code).rawTotal + WorkedExample(code).rawDiffuse, 933 + 3200);
-        EXPECT_EQ(DatasetFile::UnitsLine(decoded.text), QStringLiteral("Reading ") + text);
-        EXPECT_EQ(DatasetFile::RecordLine("\t", Time, WorkedExample(code), decoded.numberFormat),
+        EXPECT_EQ(DataFileUnitsLine(decoded.text), QStringLiteral("Reading ") + text);
+        EXPECT_EQ(DatasetFile::RecordLine(QLatin1Char('\t'), Time, WorkedExample(code),
+                                          decoded.numberFormat),
                   QStringLiteral("05/12/2026 10:00:00\t%1\t0.7").arg(values));
     }
 
@@ -288,7 +284,8 @@ TEST(DatasetFileTest, RecordsInEveryUnitsCodeAndRegionalSetting)
     // clang-format on
     for (const auto &[locale, separator, line] : forms) {
         const LocaleGuard guard(locale);
-        EXPECT_EQ(DatasetFile::RecordLine(separator, Time, WorkedExample(), "0.0"), line);
+        EXPECT_EQ(DatasetFile::RecordLine(QLatin1Char(*separator), Time, WorkedExample(), "0.0"),
+                  line);
     }
 
     // Readings per record: halved (to even) until they fit a byte; an unknown period

@@ -5,6 +5,7 @@
 // and the title with the file name.
 #include "LocaleGuard.h"
 #include "QtPrinters.h"
+#include "common/DataFileText.h"
 
 #include "pclog/LogFileHeader.h"
 #include "pclog/LogPeriods.h"
@@ -64,9 +65,9 @@ TEST(LogFileTest, FormHeaderAndLinesInBothFormsAndNumberSettings)
 {
     // The last three characters of the name, lower case: "csv" for commas.
     for (const char *name : {"/home/ann/run.csv", "csv", "runcsv"})
-        EXPECT_EQ(LogFileSeparator(name), Comma) << name;
+        EXPECT_EQ(DataFileSeparator(name), Comma) << name;
     for (const char *name : {"run.txt", "RUN.CSV", "run.Csv", "data.csv.txt", ""})
-        EXPECT_EQ(LogFileSeparator(name), Tab) << name;
+        EXPECT_EQ(DataFileSeparator(name), Tab) << name;
 
     // Two readings of 512.3 total, 87.0 diffuse, sunny, 21.4 degrees. In the comma form
     // every comma inside a field (a decimal comma, a comma in a date) becomes a point.

@@ -1,6 +1,7 @@
 #include "link/ui/frmZQ4.h"
 
 #include "link/SensorLink.h"
+#include "platform/ui/FixedPitchFont.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -11,19 +12,6 @@
 #include <QVBoxLayout>
 
 namespace {
-
-// The terminal's font: "Courier New" where the system has it, else its own fixed pitch.
-QFont terminalFont()
-{
-    const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    const QString courier = QStringLiteral("Courier New");
-    if (!QFontDatabase::families().contains(courier))
-        return fixed;
-    QFont font(courier);
-    font.setPointSizeF(fixed.pointSizeF() > 0 ? fixed.pointSizeF() : 10);
-    font.setStyleHint(QFont::TypeWriter);
-    return font;
-}
 
 // The bytes a key stands for on the wire: one byte per character, none for keys without
 // a character (arrows, function keys) or characters outside the 8-bit set.
@@ -45,7 +33,8 @@ frmZQ4::frmZQ4(SensorLink &link, QWidget *parent)
 {
     setWindowTitle(QStringLiteral("Terminal"));
 
-    txtOut->setFont(terminalFont());
+    txtOut->setFont(
+        FixedPitchFont(QFontDatabase::systemFont(QFontDatabase::FixedFont).pointSize()));
     // Typed keys go to the instrument, never into the text: read-only also keeps paste,
     // drops and input methods out, while the caret still shows where text arrives.
     txtOut->setReadOnly(true);

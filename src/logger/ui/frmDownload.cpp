@@ -1,5 +1,6 @@
 #include "logger/ui/frmDownload.h"
 
+#include "common/DataFileText.h"
 #include "logger/DatasetViewer.h"
 
 #include "common/NamedFormats.h"
@@ -20,9 +21,6 @@
 #include <cmath>
 
 namespace {
-
-const QString FileFilter =
-    QStringLiteral("ZQ3 tab separated file (*.txt);;ZQ3 comma separated file (*.csv)");
 
 template <typename Control> Control *named(Control *control, const char *name)
 {
@@ -192,7 +190,7 @@ void frmDownload::showStatus(const QString &text)
 bool frmDownload::AskDatasetFileName(QString &path)
 {
     path = m_dialogs.saveFileName(QStringLiteral("Save Dataset as"), QString(), QString(),
-                                  FileFilter, QStringLiteral("txt"));
+                                  DataFileFilter, QStringLiteral("txt"));
     return !path.isEmpty();
 }
 

@@ -2,6 +2,8 @@
 
 #include "pclog/LogPeriods.h"
 #include "pclog/WindowTitle.h"
+#include "platform/ProgramTitle.h"
+#include "platform/ui/FixedPitchFont.h"
 
 #include "link/SensorLink.h"
 #include "platform/EventPump.h"
@@ -24,7 +26,6 @@
 
 namespace {
 
-const QString ProgramTitle = QStringLiteral("Quorvel");
 const QString WindowTitle = QStringLiteral("Vantlog");
 
 // The window's design is in twips (1/1440 inch); at 96 dots per inch a pixel is 15 twips.
@@ -47,16 +48,6 @@ const int Panel1Width = px(6075);
 const int Panel2Width = px(1440);
 // Room kept beside the file name in the title.
 const int TitleMargin = px(2200);
-
-QFont TableFont()
-{
-    QFont font(QStringLiteral("Courier New"));
-    font.setStyleHint(QFont::TypeWriter);
-    font.setFixedPitch(true);
-    if (!QFontInfo(font).fixedPitch())
-        font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    return font;
-}
 
 QString ForDisplay(const QString &text)
 {
@@ -90,7 +81,7 @@ frmPCLog::~frmPCLog()
 
 void frmPCLog::buildControls()
 {
-    const QFont tableFont = TableFont();
+    const QFont tableFont = FixedPitchFont(0);
 
     Label1 = new QLabel(QStringLiteral("Log period"), this);
     cboLog = new QComboBox(this);
