@@ -550,20 +550,9 @@ bool SensorLink::SendPacket2(quint8 &command, quint32 &address, quint8 &n, QByte
     discardInput();
     writeFrame(command, address, n, data);
 
-    // The header, then the rest, each read in one piece once all of it is waiting and
-    // each given 1 s.
     FrameAssembler reply(FrameAssembler::Layout::Packet);
-    m_readLimit = reply.partSize();
-    receivePart(reply, now(), PacketPartSeconds, reply.partSize());
-    if (awaitingRest(reply)) {
-        m_readLimit = reply.partSize();
-        receivePart(reply, now(), PacketPartSeconds, reply.partSize());
-    }
-    m_readLimit = 0;
-    if (reply.status() != FrameAssembler::Status::Frame) {
-        m_connected = false;
+    if (!receiveCountedFrame(reply))
         return false;
-    }
     const QByteArray &frame = reply.bytes();
     const int length = Frame::byteAt(frame, 4);
     command = Frame::byteAt(frame, 1);
@@ -574,6 +563,23 @@ bool SensorLink::SendPacket2(quint8 &command, quint32 &address, quint8 &n, QByte
     for (int i = 0; i < length; ++i)
         data[i] = frame.at(Frame::HeaderSize + i);
     return true;
+}
+
+bool SensorLink::receiveCountedFrame(FrameAssembler &reply)
+{
+    const bool onHeader = reply.gatheringHeader();
+    m_readLimit = reply.partSize();
+    receivePart(reply, now(), PacketPartSeconds, reply.partSize());
+    // After a packet's header, its rest once; a part that did not come ends the wait.
+    if (onHeader && awaitingRest(reply)) {
+        m_readLimit = reply.partSize();
+        receivePart(reply, now(), PacketPartSeconds, reply.partSize());
+    }
+    m_readLimit = 0;
+    if (reply.status() == FrameAssembler::Status::Frame)
+        return true;
+    m_connected = false;
+    return false;
 }
 
 bool SensorLink::RequestDataBlock(quint32 address, int length)
@@ -596,13 +602,8 @@ bool SensorLink::WaitDataBlock(quint32 address)
         return false;
     const BusyFlagHold busy(m_active);
     FrameAssembler reply(FrameAssembler::Layout::Acknowledgement);
-    m_readLimit = reply.partSize();
-    receivePart(reply, now(), PacketPartSeconds, reply.partSize());
-    m_readLimit = 0;
-    if (reply.status() != FrameAssembler::Status::Frame) {
-        m_connected = false;
+    if (!receiveCountedFrame(reply))
         return false;
-    }
     return Frame::byteAt(reply.bytes(), 1) == LargeDataBlockCommand &&
            Frame::readLe16(reply.bytes(), 2) == (address & 0xFFFFu);
 }

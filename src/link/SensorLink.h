@@ -133,6 +133,10 @@ private:
     // when `readThreshold` bytes are waiting; lets window events run after every read and
     // every wait.
     void receivePart(FrameAssembler &reply, double startedAt, double seconds, int readThreshold);
+    // A reply of known size: each part (a packet's header, then its rest; the whole
+    // acknowledgement) read in one piece once all of it is waiting, each given 1 s. A
+    // reply that is not a whole, valid frame clears Connected.
+    bool receiveCountedFrame(FrameAssembler &reply);
     bool connectForPacket();
 
     SerialPort &m_port;
