@@ -164,6 +164,7 @@ TEST(ReplyParsers, EveryReplyFamily)
         {details("X?"), "refused: shorter than 5 characters"},
         {ratio("T\rSunshine ratio 1.21"), "\" 1.21\""},
         {ratio("T\rratio1.2"), "\"1.2\""},
+        {ratio("ratio 1.21\r"), "\" 1.21\""},
         {ratio(""), "refused: no \"ratio\""},
     };
     for (const auto &[actual, expected] : rows)
