@@ -29,7 +29,14 @@ int unitsIndexOf(const QString &units)
 } // namespace
 
 DisplayPoll::DisplayPoll(SensorLink &link, UserPrompts &prompts) : m_link(link), m_prompts(prompts)
-{}
+{
+    m_lostWatch = QObject::connect(&link, &SensorLink::portLost, [this] { showLostPort(); });
+}
+
+DisplayPoll::~DisplayPoll()
+{
+    QObject::disconnect(m_lostWatch);
+}
 
 // ---------------------------------------------------------------------------------------
 // Ports
@@ -80,6 +87,8 @@ void DisplayPoll::choosePort(const QString &caption)
 
 void DisplayPoll::tick()
 {
+    if (m_link.CommPort() == 0 && m_link.reopenLostPort())
+        view().checkPort(m_link.CommPort());
     const int port = m_link.CommPort();
     if (port != 0 && m_link.Connected())
         pollConnected();
@@ -140,6 +149,15 @@ void DisplayPoll::pollWithoutPort()
     showReadings();
     // A port that closed itself (device unplugged) no longer carries the check mark.
     view().checkPort(0);
+}
+
+void DisplayPoll::showLostPort()
+{
+    if (!m_view)
+        return;
+    pollWithoutPort();
+    m_connectedLastTick = false;
+    view().setStatusText(m_link.Status());
 }
 
 void DisplayPoll::readStatusNextTick()

@@ -88,6 +88,11 @@ public:
 
     bool Connect();
 
+    // After the port's device went away: when the same port opens again, opens it as a
+    // chosen port is opened (the next handshake finds out whether the instrument is
+    // back) and returns true. The user's choice of a port ends the watch.
+    bool reopenLostPort();
+
     // Waits ms milliseconds on the millisecond counter without letting window events run.
     void DelayMs(float ms);
 
@@ -103,6 +108,8 @@ signals:
     void dtrBoxChanged(bool ticked);
     // Choosing a port failed; the owner shows `text` in a box titled "Select serial port".
     void portSelectionFailed(const QString &text);
+    // The port's device went away between two exchanges; Status() says so.
+    void portLost();
 
 private:
     using ReplyComplete = std::function<bool(const QByteArray &)>;
@@ -111,6 +118,9 @@ private:
     QString portDigits() const;
     QString connectedStatus() const;
     void noteLostPort();
+    // A loss met in an exchange that has just ended: says so. True when the port closed.
+    bool notedIfLost();
+    void openChosenPort();
     double now() const { return m_clock.monotonicSeconds(); }
 
     // Reads whatever is waiting, at most the read length when one is set.
@@ -160,6 +170,8 @@ private:
 
     std::optional<QStringList> m_portList;
     bool m_inTestMode = false;
+    // The port whose device went away, watched for its return (0: none).
+    int m_lostPort = 0;
     // At most this many bytes per read (0: all that wait). The packet waits set it for the
     // parts they read whole; a handshake run from a window event inside such a wait reads
     // under the same limit.

@@ -289,8 +289,12 @@ void QtSerialPort::noticeError(QSerialPort::SerialPortError error)
          QStringLiteral("%1 has gone: the device was disconnected or its far end closed")
              .arg(portLabel()));
     // Raised inside the event loop, the port closes as soon as control returns there;
-    // raised inside one of this class's calls, that call closes it.
-    QTimer::singleShot(0, &m_port, [this] { closeIfHungUp(); });
+    // raised inside one of this class's calls, that call closes it. Either way the owner
+    // hears of it from the event loop, unless another device was opened meanwhile.
+    QTimer::singleShot(0, &m_port, [this] {
+        if (closeIfHungUp())
+            notifyLost();
+    });
 }
 
 bool QtSerialPort::closeIfHungUp()

@@ -4,6 +4,8 @@
 #include "LocaleGuard.h"
 #include "display/DisplayPoll.h"
 
+#include <QCoreApplication>
+
 #include <map>
 
 namespace {
@@ -65,8 +67,8 @@ protected:
     }
 
     // "search N" (the start-up on ports 1..N), "tick [N]", "port CAPTION", "units N",
-    // "answer COMMAND REPLY" and "silence COMMAND" (at the scripted far end), "unplug";
-    // several joined by "|".
+    // "answer COMMAND REPLY" and "silence COMMAND" (at the scripted far end), "unplug",
+    // "replug N", "events" (the event loop runs between ticks); several joined by "|".
     void act(const QByteArray &actions)
     {
         for (const QByteArray &action : actions.split('|')) {
@@ -88,6 +90,10 @@ protected:
                 scripted->silence(rest);
             if (verb == "unplug")
                 port.unplug();
+            if (verb == "replug")
+                port.replug(rest.toInt());
+            if (verb == "events")
+                QCoreApplication::processEvents();
         }
     }
 
@@ -146,6 +152,16 @@ TEST_F(PollTest, FullStatusOnTheFirstAndEveryTenthTickThenOtherPortsAndALostOne)
         {"unplug|tick", "", "status=Lost COM 2: The device has been disconnected"},
         {"tick 4", "",
          "fields=//;logger=hidden;caption=Reading ;readings=;units=-1;sensor=none;port=0"},
+        // The device back on the same port: reopened and called on the next tick.
+        {"replug 2|tick", "2:R",
+         "painted=none busy;port=2;readings=0.0 0.0 clouds;sensor=found;status=Opening COM 2"},
+        {"tick", "2:RI",
+         "painted=found busy;fields=ZQ5 v3.2/Battery 3612mV/Logging;logger=shown;"
+         "caption=Reading Units: W.m-2;units=1 bold;status=ZQ5  5523 connected on COM 2"},
+        // Lost between two ticks: shown as soon as the event loop hears of it.
+        {"unplug|events", "",
+         "status=Lost COM 2: The device has been disconnected;fields=//;logger=hidden;"
+         "caption=Reading ;readings=;units=-1;sensor=none;port=0"},
     });
     ASSERT_EQ(prompts.texts(), QStringList{"SetCommPort Error: Overflow"});
     EXPECT_EQ(prompts.calls()[0].title, "Quorvel");
