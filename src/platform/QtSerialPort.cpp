@@ -30,6 +30,12 @@ int writeBudgetMs(qsizetype bytes)
 // Qt's whole chunk, so a second one is rare.
 constexpr int MaxReadsPerTakeIn = 4;
 
+// The most the port holds for the link: far more than the longest reply (a 512-byte data
+// block), and a bound on what a device that talks unasked can make the program keep while
+// nothing reads (the logger window between its clock ticks). What does not fit stays in
+// the system's small buffer, and the next exchange discards it.
+constexpr qint64 ReadBufferBytes = 64 * 1024;
+
 bool accessDenied(const QString &path)
 {
 #ifdef Q_OS_UNIX
@@ -44,6 +50,7 @@ bool accessDenied(const QString &path)
 
 QtSerialPort::QtSerialPort(const PortTable &table) : m_table(table)
 {
+    m_port.setReadBufferSize(ReadBufferBytes);
     QObject::connect(&m_port, &QSerialPort::errorOccurred, &m_port,
                      [this](QSerialPort::SerialPortError error) { noticeError(error); });
 }

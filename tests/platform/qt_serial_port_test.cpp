@@ -10,6 +10,7 @@
 #include "platform/SerialOpenFailure.h"
 #include "platform/SystemClock.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
@@ -150,6 +151,23 @@ TEST(QtSerialPortTest, HangUpClosesThePortWithoutSpinning)
             std::tuple(false, SerialPort::ErrorDeviceLost, false))
             << inEventLoop;
     }
+}
+
+// A device that talks unasked while only the event loop runs does not fill the memory:
+// the port holds a bounded amount and the link's next exchange starts clean.
+TEST(QtSerialPortTest, UnaskedInputIsBoundedWhileTheEventLoopRuns)
+{
+    PtyPort p;
+    ASSERT_TRUE(p.port.open());
+    ::fcntl(p.pty.master, F_SETFL, O_NONBLOCK);
+    const QByteArray babble(4096, 'x');
+    QElapsedTimer wall;
+    wall.start();
+    for (int sent = 0; sent < 1024 * 1024 && wall.elapsed() < 500;) {
+        sent += p.pty.send(babble) ? babble.size() : 0;
+        QCoreApplication::processEvents();
+    }
+    EXPECT_LE(p.port.bytesWaiting(), 64 * 1024 + 4096);
 }
 
 // Another port on the same device, the same device through a by-id style link, another
