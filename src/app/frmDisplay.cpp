@@ -133,8 +133,11 @@ void frmDisplay::placePictures()
 
 void frmDisplay::listPorts(const QStringList &ports)
 {
-    for (const QString &port : ports)
-        m_controls.mnuSerialPort->addPort(port, deviceOf(port));
+    for (const QString &port : ports) {
+        const int number = ToInt16(NumericValue(port.mid(3))).value_or(0);
+        m_controls.mnuSerialPort->addPort(port, deviceOf(port),
+                                          m_link->deniedPorts().value(number));
+    }
     m_controls.mnuSerialPort->checkItem(0);
 }
 

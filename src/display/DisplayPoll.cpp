@@ -52,7 +52,13 @@ void DisplayPoll::openFoundPort()
 {
     const int position = m_link.CommDefault();
     if (position < 1) {
-        view().setStatusText(QStringLiteral("VTA1 not found - no serial port selected"));
+        // A port that is there but may not be opened is most likely the instrument's: the
+        // remedy is worth more than "no port".
+        const auto &denied = m_link.deniedPorts();
+        m_searchStatus =
+            QStringLiteral("VTA1 not found - ") +
+            (denied.isEmpty() ? QStringLiteral("no serial port selected") : denied.first());
+        view().setStatusText(m_searchStatus);
         return;
     }
     // The search has run: the list comes back as it was found.
@@ -71,6 +77,7 @@ void DisplayPoll::choosePort(const QString &caption)
         else
             m_prompts.message(ProgramTitle, QStringLiteral("SetCommPort Error: Overflow"));
     }
+    m_searchStatus.clear();
     m_link.setCommPort(number);
     number = m_link.CommPort();
     view().checkPort(number);
@@ -89,6 +96,8 @@ void DisplayPoll::tick()
 {
     if (m_link.CommPort() == 0 && m_link.reopenLostPort())
         view().checkPort(m_link.CommPort());
+    if (m_link.CommPort() != 0)
+        m_searchStatus.clear();
     const int port = m_link.CommPort();
     if (port != 0 && m_link.Connected())
         pollConnected();
@@ -100,7 +109,7 @@ void DisplayPoll::tick()
     m_connectedLastTick = m_link.Connected();
     if (m_ticksSinceStatus < std::numeric_limits<qint16>::max())
         ++m_ticksSinceStatus;
-    view().setStatusText(m_link.Status());
+    view().setStatusText(m_searchStatus.isEmpty() ? m_link.Status() : m_searchStatus);
 }
 
 void DisplayPoll::pollConnected()

@@ -80,5 +80,7 @@ private:
     // Ticks since the last full status request; stops at its maximum.
     qint16 m_ticksSinceStatus = 0;
     bool m_connectedLastTick = false;
+    // What the search found, shown until a port is opened or chosen.
+    QString m_searchStatus;
     QMetaObject::Connection m_lostWatch;
 };

@@ -94,7 +94,10 @@ QStringList SensorLink::GetCommPorts(bool bConnect, int MaxPort)
         DelayMs(50);
         const bool opened = m_port.open();
         const int error = opened ? SerialPort::NoError : m_port.errorNumber();
-        if (opened || error == SerialPort::ErrorPortAlreadyOpen)
+        if (error == SerialPort::ErrorPermission)
+            m_deniedPorts.insert(number, m_port.errorDescription());
+        if (opened || error == SerialPort::ErrorPortAlreadyOpen ||
+            error == SerialPort::ErrorPermission)
             ports.append(QStringLiteral("COM ") + QString::number(number));
         emit StatusMsg(QStringLiteral("Checking serial ports COM") + QString::number(number));
         if (m_port.isOpen() && error == SerialPort::NoError) {

@@ -6,6 +6,7 @@
 #include "platform/SerialPort.h"
 
 #include <QByteArray>
+#include <QMap>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -47,6 +48,9 @@ public:
     // ports that exist ("COM n"). With bConnect, the first port on which an instrument
     // answers the handshake becomes CommDefault. Later calls return the same list.
     QStringList GetCommPorts(bool bConnect = false, int MaxPort = 0);
+    // The ports the search met but could not open for lack of permission, each with the
+    // reason and its remedy.
+    const QMap<int, QString> &deniedPorts() const { return m_deniedPorts; }
     SerialPort &Comm() { return m_port; }
     // The open port's number, 0 when no port is open.
     int CommPort() const;
@@ -169,6 +173,7 @@ private:
     bool m_dtrBox = false;
 
     std::optional<QStringList> m_portList;
+    QMap<int, QString> m_deniedPorts;
     bool m_inTestMode = false;
     // The port whose device went away, watched for its return (0: none).
     int m_lostPort = 0;

@@ -128,7 +128,8 @@ bool FakeSerialPort::open()
         return false;
     }
     if (cable->openError != NoError) {
-        fail(cable->openError, cable->openError == ErrorPortAlreadyOpen
+        fail(cable->openError, !cable->openErrorText.isEmpty() ? cable->openErrorText
+                               : cable->openError == ErrorPortAlreadyOpen
                                    ? QStringLiteral("Port already open")
                                    : QStringLiteral("Device cannot be opened"));
         return false;

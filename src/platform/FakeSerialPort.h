@@ -32,6 +32,8 @@ public:
     std::function<void(const QByteArray &)> onWrite;
     // Error number open() fails with on this line (0: it opens).
     int openError = 0;
+    // What open() then says (empty: a text of the fake's own).
+    QString openErrorText;
     bool dtr = false;
     bool rts = false;
     int openCount = 0;

@@ -186,6 +186,20 @@ TEST_F(PollTest, SilentInstrumentIsCalledOnceATickUntilItAnswers)
     });
 }
 
+// A port the user may not open is listed, and when nothing else answers the search says
+// why, until a port is chosen.
+TEST_F(PollTest, PortWithoutPermissionIsListedAndItsRemedyStays)
+{
+    startOn("sp");
+    run({
+        {"search 16", "1:R",
+         "menu=COM 1 COM 2;units=-1;status=VTA1 not found - " + Denied.toStdString()},
+        {"tick", "", "fields=//;logger=hidden;caption=Reading ;readings=;sensor=none;port=0"},
+        {"port COM 1|tick", "1:RR", "painted=none busy;port=1;status=VTA1 not found on COM 1"},
+    });
+    EXPECT_EQ(link->deniedPorts().keys(), QList<int>{2});
+}
+
 // The units chosen reach the instrument, or the units it reports come back; what the
 // status shows by the model, its units and its log status; the models with fixed units
 // refuse every change.

@@ -65,7 +65,8 @@ TEST_F(DisplayWindowTest, StartUpOptionsAndTheFirstReadings)
         const SensorLink &link = window->ZQ4();
         EXPECT_EQ(std::tuple(ui().lblVersion->text(), ui().lblPower->text(),
                              ui().lblLogStatus->text(), window->statusBarText()),
-                  std::tuple(link.Version(), link.Power(), link.LogStatus(), link.Status()));
+                  std::tuple(link.Version(), link.Power(), link.LogStatus(),
+                             found ? link.Status() : "VTA1 not found - no serial port selected"));
         EXPECT_EQ(std::tuple(ui().lblTotal->text(), ui().mnuLogger->isVisible(),
                              ui().lblStatus->isVisible(), ui().lblLogStatus->isVisible(),
                              ui().imgSS[0]->isVisible(), ui().imgSS[1]->isVisible(),
