@@ -21,6 +21,8 @@
 #include <QLabel>
 #include <QMenu>
 
+#include <utility>
+
 namespace {
 
 void setBold(QWidget *widget, bool bold)
@@ -176,11 +178,20 @@ bool frmDisplay::eventFilter(QObject *watched, QEvent *event)
     for (int i = 0; i < 3; ++i) {
         if (watched != m_controls.Option1[i])
             continue;
+        const auto *key = dynamic_cast<QKeyEvent *>(event);
+        // Only Space and the arrows act, and only when pressed on this option: the release
+        // of a key that closed a menu, a dialog or a box must not change the units.
+        const bool acting =
+            key && !key->isAutoRepeat() &&
+            (key->key() == Qt::Key_Space || key->key() == Qt::Key_Left ||
+             key->key() == Qt::Key_Right || key->key() == Qt::Key_Up || key->key() == Qt::Key_Down);
         if (event->type() == QEvent::MouseButtonRelease) {
             Option1_MouseUp(i);
-        } else if (event->type() == QEvent::KeyRelease &&
-                   !static_cast<QKeyEvent *>(event)->isAutoRepeat()) {
-            Option1_KeyUp(i);
+        } else if (event->type() == QEvent::KeyPress && acting) {
+            m_keyPressedOn = i;
+        } else if (event->type() == QEvent::KeyRelease && acting) {
+            if (std::exchange(m_keyPressedOn, -1) == i)
+                Option1_KeyUp(i);
         }
         break;
     }

@@ -114,6 +114,10 @@ TEST_F(DisplayWindowTest, ClicksReachThePollAndOtherWindowsBorrowTheInstrument)
     // A held key repeats its release: only the real one counts.
     QKeyEvent repeated(QEvent::KeyRelease, Qt::Key_B, Qt::NoModifier, "b", true);
     QApplication::sendEvent(ui().Option1[0], &repeated);
+    // A release without its press (a menu or box closed by a key), and Return, do nothing.
+    QKeyEvent stray(QEvent::KeyRelease, Qt::Key_Space, Qt::NoModifier, " ");
+    QApplication::sendEvent(ui().Option1[0], &stray);
+    QTest::keyClick(ui().Option1[0], Qt::Key_Return);
     EXPECT_EQ(written(), "");
 
     for (QAction *item : {ui().mnuTestTerminal, ui().mnuPCLog, ui().mnuLogger, ui().mnuAbout})
