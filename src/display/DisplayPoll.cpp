@@ -44,6 +44,7 @@ DisplayPoll::~DisplayPoll()
 QStringList DisplayPoll::searchPorts(int maxPort)
 {
     clearUnits();
+    m_searchedNoPort = maxPort < 1;
     view().setStatusText(QStringLiteral("Finding serial ports"));
     return m_link.GetCommPorts(true, maxPort);
 }
@@ -55,9 +56,10 @@ void DisplayPoll::openFoundPort()
         // A port that is there but may not be opened is most likely the instrument's: the
         // remedy is worth more than "no port".
         const auto &denied = m_link.deniedPorts();
-        m_searchStatus =
-            QStringLiteral("VTA1 not found - ") +
-            (denied.isEmpty() ? QStringLiteral("no serial port selected") : denied.first());
+        m_searchStatus = QStringLiteral("VTA1 not found - ") +
+                         (m_searchedNoPort   ? QStringLiteral("no serial port searched (/P)")
+                          : denied.isEmpty() ? QStringLiteral("no serial port selected")
+                                             : denied.first());
         view().setStatusText(m_searchStatus);
         return;
     }

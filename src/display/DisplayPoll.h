@@ -82,5 +82,6 @@ private:
     bool m_connectedLastTick = false;
     // What the search found, shown until a port is opened or chosen.
     QString m_searchStatus;
+    bool m_searchedNoPort = false;
     QMetaObject::Connection m_lostWatch;
 };

@@ -25,14 +25,22 @@ TEST_F(DisplayWindowTest, StartUpOptionsAndTheFirstReadings)
 {
     // Command line, test menu, logger, highest port, overflow.
     const std::tuple<const char *, bool, bool, int, bool> cases[] = {
-        {"", false, false, 16, false},           {"/E", true, false, 16, false},
-        {"/e /l /p8", true, true, 8, false},     {"/P 12 /E", true, false, 12, false},
-        {"x/Ly", false, true, 16, false},        {"/P", false, false, 0, false},
-        {"/E /P", true, false, 0, false},        {"/P-3", false, false, -3, false},
-        {"/Pabc", false, false, 0, false},       {"/P2.5", false, false, 2, false},
-        {"/P3.5", false, false, 4, false},       {"/P4 /P9", false, false, 4, false},
-        {"/P32767", false, false, 32767, false}, {"/P-32768", false, false, -32768, false},
-        {"/P32768", false, false, 16, true},     {"/L /P99999 /E", true, true, 16, true},
+        {"", false, false, 16, false},
+        {"/E", true, false, 16, false},
+        {"/e /l /p8", true, true, 8, false},
+        {"/P 12 /E", true, false, 12, false},
+        {"x/Ly /dev/pts/0 ~/Ex", false, true, 16, false},
+        {"/P", false, false, 0, false},
+        {"/E /P", true, false, 0, false},
+        {"/P-3", false, false, -3, false},
+        {"/Pabc", false, false, 0, false},
+        {"/P2.5", false, false, 2, false},
+        {"/P3.5", false, false, 4, false},
+        {"/P4 /P9", false, false, 4, false},
+        {"/P32767", false, false, 32767, false},
+        {"/P-32768", false, false, -32768, false},
+        {"/P32768", false, false, 16, true},
+        {"/L /P99999 /E", true, true, 16, true},
         {"/P1e999", false, false, 16, true},
     };
     for (const auto &[commandLine, testMenu, logger, maxPort, overflow] : cases) {
@@ -66,7 +74,9 @@ TEST_F(DisplayWindowTest, StartUpOptionsAndTheFirstReadings)
         EXPECT_EQ(std::tuple(ui().lblVersion->text(), ui().lblPower->text(),
                              ui().lblLogStatus->text(), window->statusBarText()),
                   std::tuple(link.Version(), link.Power(), link.LogStatus(),
-                             found ? link.Status() : "VTA1 not found - no serial port selected"));
+                             found         ? link.Status()
+                             : maxPort < 1 ? "VTA1 not found - no serial port searched (/P)"
+                                           : "VTA1 not found - no serial port selected"));
         EXPECT_EQ(std::tuple(ui().lblTotal->text(), ui().mnuLogger->isVisible(),
                              ui().lblStatus->isVisible(), ui().lblLogStatus->isVisible(),
                              ui().imgSS[0]->isVisible(), ui().imgSS[1]->isVisible(),
