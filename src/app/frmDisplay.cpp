@@ -1,5 +1,6 @@
 #include "app/frmDisplay.h"
 
+#include "app/ElidedLabel.h"
 #include "app/OptionButton.h"
 #include "app/PortMenu.h"
 #include "app/StartupOptions.h"
@@ -79,7 +80,7 @@ void frmDisplay::releaseLink()
 
 QString frmDisplay::statusBarText() const
 {
-    return m_controls.statusText->text();
+    return m_controls.statusText->fullText();
 }
 
 // ---------------------------------------------------------------------------------------
@@ -342,7 +343,7 @@ void frmDisplay::showActivity(bool sensorFound, bool exchanging)
 
 void frmDisplay::setStatusText(const QString &text)
 {
-    m_controls.statusText->setText(text);
+    m_controls.statusText->setFullText(text);
 }
 
 void frmDisplay::checkPort(int number)

@@ -206,7 +206,8 @@ void DisplayPoll::showReadings()
 {
     const QString pattern =
         m_selectedUnits == IlluminanceIndex ? QStringLiteral("##0.00") : QStringLiteral("###0.0");
-    if (m_link.Connected())
+    // Nothing measured yet (a new connection) shows blanks, not zeros.
+    if (m_link.Connected() && m_link.hasReadings())
         view().showReadings(FormatNumber(m_link.Total(), pattern),
                             FormatNumber(m_link.Diffuse(), pattern), m_link.Sun());
     else

@@ -201,6 +201,7 @@ void SensorLink::clearInstrumentFields()
     m_total = 0;
     m_diffuse = 0;
     m_sun = false;
+    m_hasReadings = false;
 }
 
 QString SensorLink::connectedStatus() const
@@ -415,6 +416,7 @@ bool SensorLink::GetReadings()
     m_total = 0;
     m_diffuse = 0;
     m_sun = false;
+    m_hasReadings = false;
     if (!Connect())
         return false;
 
@@ -438,6 +440,7 @@ bool SensorLink::GetReadings()
     m_total = parsed.value->total;
     m_diffuse = parsed.value->diffuse;
     m_sun = parsed.value->sun;
+    m_hasReadings = true;
     return true;
 }
 

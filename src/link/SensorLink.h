@@ -69,6 +69,9 @@ public:
     float Total() const { return m_total; }
     float Diffuse() const { return m_diffuse; }
     bool Sun() const { return m_sun; }
+    // Whether the readings come from the instrument: false until a reading arrives after
+    // a connection, and after a failed one.
+    bool hasReadings() const { return m_hasReadings; }
     // Sets the DTR line, ticks the DTR box to match and waits 50 ms.
     void setDTR(bool value);
     bool DTR() const { return m_port.dtr(); }
@@ -170,6 +173,7 @@ private:
     float m_total = 0;
     float m_diffuse = 0;
     bool m_sun = false;
+    bool m_hasReadings = false;
     bool m_dtrBox = false;
 
     std::optional<QStringList> m_portList;

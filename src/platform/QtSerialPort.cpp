@@ -271,7 +271,7 @@ void QtSerialPort::clearError()
 
 QString QtSerialPort::portLabel() const
 {
-    return QStringLiteral("COM %1 (%2)").arg(m_portNumber).arg(m_port.portName());
+    return QStringLiteral("COM %1 (%2)").arg(m_portNumber).arg(m_table.devicePath(m_portNumber));
 }
 
 void QtSerialPort::takeInWaitingBytes()
@@ -294,7 +294,7 @@ void QtSerialPort::noticeError(QSerialPort::SerialPortError error)
     m_hungUp = true;
     fail(ErrorDeviceLost,
          QStringLiteral("%1 has gone: the device was disconnected or its far end closed")
-             .arg(portLabel()));
+             .arg(m_table.devicePath(m_portNumber)));
     // Raised inside the event loop, the port closes as soon as control returns there;
     // raised inside one of this class's calls, that call closes it. Either way the owner
     // hears of it from the event loop, unless another device was opened meanwhile.

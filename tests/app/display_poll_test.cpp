@@ -153,8 +153,7 @@ TEST_F(PollTest, FullStatusOnTheFirstAndEveryTenthTickThenOtherPortsAndALostOne)
         {"tick 4", "",
          "fields=//;logger=hidden;caption=Reading ;readings=;units=-1;sensor=none;port=0"},
         // The device back on the same port: reopened and called on the next tick.
-        {"replug 2|tick", "2:R",
-         "painted=none busy;port=2;readings=0.0 0.0 clouds;sensor=found;status=Opening COM 2"},
+        {"replug 2|tick", "2:R", "painted=none busy;port=2;sensor=found;status=Opening COM 2"},
         {"tick", "2:RI",
          "painted=found busy;fields=ZQ5 v3.2/Battery 3612mV/Logging;logger=shown;"
          "caption=Reading Units: W.m-2;units=1 bold;status=ZQ5  5523 connected on COM 2"},
@@ -178,8 +177,8 @@ TEST_F(PollTest, SilentInstrumentIsCalledOnceATickUntilItAnswers)
         {"tick 3", "5:RRR",
          "painted=none busy;sensor=none;logger=hidden;caption=Reading ;readings=;"
          "status=VTA1 not found on COM 5"},
-        // Connected: the link's readings (none yet) until the next tick reads the status.
-        {"answer R \r\n\xAF|tick", "5:R", "sensor=found;readings=0.0 0.0 clouds"},
+        // Connected: no readings (blanks, not zeros) until the next tick reads the status.
+        {"answer R \r\n\xAF|tick", "5:R", "sensor=found"},
         {"tick", "5:RI",
          "painted=found busy;fields=ZQ5 v3.2/Battery 3612mV/Logging;"
          "caption=Reading Units: W.m-2;units=1 bold;status=ZQ5  5523 connected on COM 5"},

@@ -3,6 +3,7 @@
 // terminal, the logger window and the about box.
 #include "DisplayFixture.h"
 #include "about/ui/frmAbout.h"
+#include "app/ElidedLabel.h"
 #include "app/OptionButton.h"
 #include "app/PortMenu.h"
 #include "app/StartupOptions.h"
@@ -129,6 +130,12 @@ TEST_F(DisplayWindowTest, ClicksReachThePollAndOtherWindowsBorrowTheInstrument)
     QApplication::sendEvent(ui().Option1[0], &stray);
     QTest::keyClick(ui().Option1[0], Qt::Key_Return);
     EXPECT_EQ(written(), "");
+    // A status text longer than the bar: cut visibly, whole in its tool tip.
+    const QString longText = "Lost COM 1: " + QString(300, 'x');
+    emit window->ZQ4().StatusMsg(longText);
+    EXPECT_EQ(std::tuple(window->statusBarText(), ui().statusText->toolTip(),
+                         ui().statusText->text().endsWith(QChar(0x2026))),
+              std::tuple(longText, longText, true));
 
     for (QAction *item : {ui().mnuTestTerminal, ui().mnuPCLog, ui().mnuLogger, ui().mnuAbout})
         item->trigger(); // no window plugged in: nothing happens

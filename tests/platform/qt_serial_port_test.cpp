@@ -278,7 +278,9 @@ TEST(PtyLinkTest, SimulatorEndedBetweenPollsIsLostAtOnceAndFoundAgainWhenBack)
     sim.reset();
     ticks(1);
     EXPECT_EQ(std::tuple(losses, link.Connected(), link.CommPort()), std::tuple(1, false, 0));
-    EXPECT_TRUE(link.Status().startsWith("Lost COM 1: ")) << link.Status().toStdString();
+    // Which device went, once and by its whole name, and why.
+    EXPECT_EQ(link.Status(), "Lost COM 1: " + p.table.devicePath(1) +
+                                 " has gone: the device was disconnected or its far end closed");
     sim = std::make_unique<SimulatorProcess>();
     ASSERT_FALSE(sim->start(SimulatorProcess::find(), arguments).isEmpty());
     ticks(2);
