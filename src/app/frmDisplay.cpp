@@ -103,7 +103,6 @@ void frmDisplay::startUp(const QString &commandLine)
     show();
     m_pump.processEvents();
     Timer1.setInterval(PollIntervalMs);
-    Timer1.start();
     listPorts(m_poll->searchPorts(m_maxPort));
     m_poll->openFoundPort();
     QApplication::restoreOverrideCursor();
@@ -265,8 +264,9 @@ void frmDisplay::mnuAbout_Click()
 void frmDisplay::mZQ4_StatusMsg(const QString &strStatus)
 {
     setStatusText(strStatus);
-    // The search holds the thread: draw the text now.
-    m_controls.statusText->repaint();
+    // The search holds the thread: let the window be mapped and painted between ports (a
+    // window manager may show it only now), without input or a tick reaching the search.
+    m_pump.processEventsExceptInput();
 }
 
 void frmDisplay::mZQ4_HideTerminal()

@@ -50,13 +50,15 @@ TEST_F(DisplayWindowTest, StartUpOptionsAndTheFirstReadings)
         EXPECT_EQ(std::tuple(o.testMenu, o.logger, o.maxPort, o.maxPortOverflow),
                   std::tuple(testMenu, logger, maxPort, overflow));
 
-        pump.calls = 0;
+        pump.calls = pump.callsExceptInput = 0;
         prompts.clear();
         newWindow("sssS");
         scripted->on("S", testMenu ? "S1,2,1\r" : "S1,2,0\r"); // sun or clouds
-        int unseen = 0; // search texts not on the status bar while the search holds the thread
-        QObject::connect(&window->ZQ4(), &SensorLink::StatusMsg,
-                         [&](const QString &text) { unseen += window->statusBarText() != text; });
+        // Search texts not on the status bar, or not painted, while the search holds the thread.
+        int unseen = 0, texts = 0;
+        QObject::connect(&window->ZQ4(), &SensorLink::StatusMsg, [&](const QString &text) {
+            unseen += window->statusBarText() != text || pump.callsExceptInput != ++texts;
+        });
         window->startUp(commandLine);
         EXPECT_EQ(prompts.texts(), overflow ? QStringList{"Error: Overflow"} : QStringList{});
         // Painted once before the search; then the poll runs and the pointer is not busy.
