@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QFile>
+#include <QFileInfo>
 #include <QSocketNotifier>
 
 #include <climits>
@@ -179,6 +180,13 @@ int main(int argc, char **argv)
         QStringLiteral("clock-offset"),
         QStringLiteral("The logger's clock minus the computer's, in seconds (default 0)."),
         QStringLiteral("SECONDS"), QStringLiteral("0"));
+    const QCommandLineOption linkPath(
+        QStringLiteral("link"),
+        QStringLiteral("Also reach the device through a symbolic link at PATH, made anew at "
+                       "each start (a device name that outlives a restart, as a by-id name "
+                       "outlives a replug) and printed in place of the device path."),
+        QStringLiteral("PATH"));
+    parser.addOption(linkPath);
     parser.addOptions({model,        latency,      pace,           skyHour,    silent,
                        late,         split,        garbage,        badPrompt,  noStdin,
                        blockLatency, lostAck,      corruptBlock,   lateBlock,  lateBlockMs,
@@ -272,9 +280,18 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "quorvel-sim: %s\n", qPrintable(reason));
         QCoreApplication::exit(1);
     });
-    std::printf("%s\n", QFile::encodeName(path).constData());
+    const QString link = parser.value(linkPath);
+    if (!link.isEmpty() &&
+        ((QFileInfo(link).isSymLink() && !QFile::remove(link)) || !QFile::link(path, link))) {
+        std::fprintf(stderr, "quorvel-sim: cannot make the link %s\n", qPrintable(link));
+        return 1;
+    }
+    std::printf("%s\n", QFile::encodeName(link.isEmpty() ? path : link).constData());
     std::fflush(stdout);
     if (!parser.isSet(noStdin))
         quitAtEndOfInput(app);
-    return app.exec();
+    const int status = app.exec();
+    if (!link.isEmpty() && QFileInfo(link).symLinkTarget() == path)
+        QFile::remove(link);
+    return status;
 }

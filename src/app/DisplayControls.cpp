@@ -1,5 +1,6 @@
 #include "app/DisplayControls.h"
 
+#include "app/ElidedLabel.h"
 #include "app/OptionButton.h"
 #include "app/PortMenu.h"
 #include "app/SvgPicture.h"
@@ -141,9 +142,9 @@ DisplayControls::DisplayControls(QMainWindow &window)
     // temporary message).
     StatusBar1 = window.statusBar();
     StatusBar1->setSizeGripEnabled(false);
-    statusText = new QLabel(QStringLiteral("Finding Serial ports"), StatusBar1);
-    statusText->setTextFormat(Qt::PlainText);
-    // A long status text is cut at the window's edge instead of widening the window.
+    statusText = new ElidedLabel(QStringLiteral("Finding Serial ports"), StatusBar1);
+    // A long status text is cut at the window's edge instead of widening the window; the
+    // whole text is its tool tip.
     statusText->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     StatusBar1->addWidget(statusText, 1);
 

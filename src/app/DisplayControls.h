@@ -2,6 +2,7 @@
 
 #include <array>
 
+class ElidedLabel;
 class OptionButton;
 class PortMenu;
 class QAction;
@@ -59,5 +60,5 @@ struct DisplayControls
 
     QStatusBar *StatusBar1;
     // The status bar's one text area.
-    QLabel *statusText;
+    ElidedLabel *statusText;
 };

@@ -27,13 +27,20 @@ PortMenu::PortMenu(QMenu &menu, QObject *parent) : QObject(parent), m_menu(menu)
     checkItem(0);
 }
 
-void PortMenu::addPort(const QString &caption, const QString &device)
+void PortMenu::addPort(const QString &caption, const QString &device, const QString &unusable)
 {
     QString text = literalMenuText(caption);
     if (!device.isEmpty())
         text += QLatin1Char('\t') + literalMenuText(device);
+    QString tip = device.isEmpty() ? caption : caption + QLatin1String(": ") + device;
+    if (!unusable.isEmpty()) {
+        text += (device.isEmpty() ? QLatin1String("\t(") : QLatin1String(" (")) +
+                literalMenuText(unusable) + QLatin1Char(')');
+        tip += QLatin1Char('\n') + unusable;
+    }
     QAction *action = addItem(caption, text);
-    action->setToolTip(device.isEmpty() ? caption : caption + QLatin1String(": ") + device);
+    action->setToolTip(tip);
+    action->setEnabled(unusable.isEmpty());
 }
 
 QString PortMenu::caption(int index) const

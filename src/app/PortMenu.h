@@ -20,8 +20,10 @@ public:
 
     explicit PortMenu(QMenu &menu, QObject *parent = nullptr);
 
-    // Adds an item for port `caption` ("COM n"), showing `device` beside it when known.
-    void addPort(const QString &caption, const QString &device);
+    // Adds an item for port `caption` ("COM n"), showing `device` beside it when known;
+    // a port that cannot be opened (`unusable` says why) is shown greyed with the reason.
+    void addPort(const QString &caption, const QString &device,
+                 const QString &unusable = QString());
 
     int count() const { return static_cast<int>(m_items.size()); }
     QAction *item(int index) const { return m_items.value(index); }

@@ -2,9 +2,32 @@
 
 #include "common/NumericText.h"
 
+#include <QStringList>
+
+#include <algorithm>
+
+namespace {
+
+// "/dev/pts/0", "~/data/Log": a path holds "/E", "/L" or "/P" by chance. A word that
+// starts like a path and has a part that is not an option ("/E/L" is two options).
+bool isPath(const QString &word)
+{
+    if (!word.startsWith(QLatin1Char('/')) && !word.startsWith(QLatin1Char('.')) &&
+        !word.startsWith(QLatin1Char('~')))
+        return false;
+    const QStringList parts = word.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    return parts.size() > 1 && std::any_of(parts.begin(), parts.end(), [](const QString &part) {
+               return !QStringLiteral("ELP").contains(part.at(0).toUpper());
+           });
+}
+
+} // namespace
+
 StartupOptions StartupOptions::parse(const QString &commandLine)
 {
-    const QString upper = commandLine.toUpper();
+    QStringList words = commandLine.split(QLatin1Char(' '));
+    words.removeIf(isPath);
+    const QString upper = words.join(QLatin1Char(' ')).toUpper();
     StartupOptions options;
     options.testMenu = upper.contains(QLatin1String("/E"));
     options.logger = upper.contains(QLatin1String("/L"));

@@ -4,9 +4,9 @@
 #include <QtGlobal>
 
 // What the command line asks of the main window. The options are matched anywhere in
-// the command line, in any case: "/E" shows the Test menu, "/L" lets the built-in-logger
-// menu item and the log status appear, "/P" followed by a number sets the highest serial
-// port searched.
+// the command line (but not inside a path), in any case: "/E" shows the Test menu, "/L" lets the
+// built-in-logger menu item and the log status appear, "/P" followed by a number sets the highest
+// serial port searched.
 struct StartupOptions
 {
     static constexpr qint16 DefaultMaxPort = 16;

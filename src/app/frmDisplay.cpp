@@ -1,5 +1,6 @@
 #include "app/frmDisplay.h"
 
+#include "app/ElidedLabel.h"
 #include "app/OptionButton.h"
 #include "app/PortMenu.h"
 #include "app/StartupOptions.h"
@@ -20,6 +21,8 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
+
+#include <utility>
 
 namespace {
 
@@ -77,7 +80,7 @@ void frmDisplay::releaseLink()
 
 QString frmDisplay::statusBarText() const
 {
-    return m_controls.statusText->text();
+    return m_controls.statusText->fullText();
 }
 
 // ---------------------------------------------------------------------------------------
@@ -100,7 +103,6 @@ void frmDisplay::startUp(const QString &commandLine)
     show();
     m_pump.processEvents();
     Timer1.setInterval(PollIntervalMs);
-    Timer1.start();
     listPorts(m_poll->searchPorts(m_maxPort));
     m_poll->openFoundPort();
     QApplication::restoreOverrideCursor();
@@ -133,8 +135,11 @@ void frmDisplay::placePictures()
 
 void frmDisplay::listPorts(const QStringList &ports)
 {
-    for (const QString &port : ports)
-        m_controls.mnuSerialPort->addPort(port, deviceOf(port));
+    for (const QString &port : ports) {
+        const int number = ToInt16(NumericValue(port.mid(3))).value_or(0);
+        m_controls.mnuSerialPort->addPort(port, deviceOf(port),
+                                          m_link->deniedPorts().value(number));
+    }
     m_controls.mnuSerialPort->checkItem(0);
 }
 
@@ -173,11 +178,20 @@ bool frmDisplay::eventFilter(QObject *watched, QEvent *event)
     for (int i = 0; i < 3; ++i) {
         if (watched != m_controls.Option1[i])
             continue;
+        const auto *key = dynamic_cast<QKeyEvent *>(event);
+        // Only Space and the arrows act, and only when pressed on this option: the release
+        // of a key that closed a menu, a dialog or a box must not change the units.
+        const bool acting =
+            key && !key->isAutoRepeat() &&
+            (key->key() == Qt::Key_Space || key->key() == Qt::Key_Left ||
+             key->key() == Qt::Key_Right || key->key() == Qt::Key_Up || key->key() == Qt::Key_Down);
         if (event->type() == QEvent::MouseButtonRelease) {
             Option1_MouseUp(i);
-        } else if (event->type() == QEvent::KeyRelease &&
-                   !static_cast<QKeyEvent *>(event)->isAutoRepeat()) {
-            Option1_KeyUp(i);
+        } else if (event->type() == QEvent::KeyPress && acting) {
+            m_keyPressedOn = i;
+        } else if (event->type() == QEvent::KeyRelease && acting) {
+            if (std::exchange(m_keyPressedOn, -1) == i)
+                Option1_KeyUp(i);
         }
         break;
     }
@@ -250,8 +264,9 @@ void frmDisplay::mnuAbout_Click()
 void frmDisplay::mZQ4_StatusMsg(const QString &strStatus)
 {
     setStatusText(strStatus);
-    // The search holds the thread: draw the text now.
-    m_controls.statusText->repaint();
+    // The search holds the thread: let the window be mapped and painted between ports (a
+    // window manager may show it only now), without input or a tick reaching the search.
+    m_pump.processEventsExceptInput();
 }
 
 void frmDisplay::mZQ4_HideTerminal()
@@ -328,7 +343,7 @@ void frmDisplay::showActivity(bool sensorFound, bool exchanging)
 
 void frmDisplay::setStatusText(const QString &text)
 {
-    m_controls.statusText->setText(text);
+    m_controls.statusText->setFullText(text);
 }
 
 void frmDisplay::checkPort(int number)

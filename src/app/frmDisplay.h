@@ -130,4 +130,7 @@ private:
     DisplayControls m_controls;
 
     int m_maxPort = 16;
+
+    // The units option a Space or arrow key went down on, -1 for none.
+    int m_keyPressedOn = -1;
 };

@@ -66,7 +66,8 @@ int main(int argc, char **argv)
         demoModel =
             modelFromName(options.demoModel.isEmpty() ? QStringLiteral("ZQ5") : options.demoModel);
         if (!demoModel)
-            return failure(QStringLiteral("unknown model ") + options.demoModel +
+            return failure(QStringLiteral("unknown model ") +
+                           ArgumentForMessage(options.demoModel) +
                            QStringLiteral(" (ZQ2, ZQ3, ZQ3v2, ZQ4, ZQ5 or VTA1)"));
     }
 

@@ -29,7 +29,14 @@ int unitsIndexOf(const QString &units)
 } // namespace
 
 DisplayPoll::DisplayPoll(SensorLink &link, UserPrompts &prompts) : m_link(link), m_prompts(prompts)
-{}
+{
+    m_lostWatch = QObject::connect(&link, &SensorLink::portLost, [this] { showLostPort(); });
+}
+
+DisplayPoll::~DisplayPoll()
+{
+    QObject::disconnect(m_lostWatch);
+}
 
 // ---------------------------------------------------------------------------------------
 // Ports
@@ -37,6 +44,7 @@ DisplayPoll::DisplayPoll(SensorLink &link, UserPrompts &prompts) : m_link(link),
 QStringList DisplayPoll::searchPorts(int maxPort)
 {
     clearUnits();
+    m_searchedNoPort = maxPort < 1;
     view().setStatusText(QStringLiteral("Finding serial ports"));
     return m_link.GetCommPorts(true, maxPort);
 }
@@ -45,7 +53,14 @@ void DisplayPoll::openFoundPort()
 {
     const int position = m_link.CommDefault();
     if (position < 1) {
-        view().setStatusText(QStringLiteral("VTA1 not found - no serial port selected"));
+        // A port that is there but may not be opened is most likely the instrument's: the
+        // remedy is worth more than "no port".
+        const auto &denied = m_link.deniedPorts();
+        m_searchStatus = QStringLiteral("VTA1 not found - ") +
+                         (m_searchedNoPort   ? QStringLiteral("no serial port searched (/P)")
+                          : denied.isEmpty() ? QStringLiteral("no serial port selected")
+                                             : denied.first());
+        view().setStatusText(m_searchStatus);
         return;
     }
     // The search has run: the list comes back as it was found.
@@ -64,6 +79,7 @@ void DisplayPoll::choosePort(const QString &caption)
         else
             m_prompts.message(ProgramTitle, QStringLiteral("SetCommPort Error: Overflow"));
     }
+    m_searchStatus.clear();
     m_link.setCommPort(number);
     number = m_link.CommPort();
     view().checkPort(number);
@@ -80,6 +96,10 @@ void DisplayPoll::choosePort(const QString &caption)
 
 void DisplayPoll::tick()
 {
+    if (m_link.CommPort() == 0 && m_link.reopenLostPort())
+        view().checkPort(m_link.CommPort());
+    if (m_link.CommPort() != 0)
+        m_searchStatus.clear();
     const int port = m_link.CommPort();
     if (port != 0 && m_link.Connected())
         pollConnected();
@@ -91,7 +111,7 @@ void DisplayPoll::tick()
     m_connectedLastTick = m_link.Connected();
     if (m_ticksSinceStatus < std::numeric_limits<qint16>::max())
         ++m_ticksSinceStatus;
-    view().setStatusText(m_link.Status());
+    view().setStatusText(m_searchStatus.isEmpty() ? m_link.Status() : m_searchStatus);
 }
 
 void DisplayPoll::pollConnected()
@@ -142,6 +162,15 @@ void DisplayPoll::pollWithoutPort()
     view().checkPort(0);
 }
 
+void DisplayPoll::showLostPort()
+{
+    if (!m_view)
+        return;
+    pollWithoutPort();
+    m_connectedLastTick = false;
+    view().setStatusText(m_link.Status());
+}
+
 void DisplayPoll::readStatusNextTick()
 {
     m_fields.version.clear();
@@ -177,7 +206,8 @@ void DisplayPoll::showReadings()
 {
     const QString pattern =
         m_selectedUnits == IlluminanceIndex ? QStringLiteral("##0.00") : QStringLiteral("###0.0");
-    if (m_link.Connected())
+    // Nothing measured yet (a new connection) shows blanks, not zeros.
+    if (m_link.Connected() && m_link.hasReadings())
         view().showReadings(FormatNumber(m_link.Total(), pattern),
                             FormatNumber(m_link.Diffuse(), pattern), m_link.Sun());
     else

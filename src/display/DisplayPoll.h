@@ -2,6 +2,7 @@
 
 #include "DisplayView.h"
 
+#include <QMetaObject>
 #include <QString>
 #include <QStringList>
 #include <QtGlobal>
@@ -21,6 +22,9 @@ public:
     static constexpr int StatusEveryTicks = 10;
 
     DisplayPoll(SensorLink &link, UserPrompts &prompts);
+    ~DisplayPoll();
+    DisplayPoll(const DisplayPoll &) = delete;
+    DisplayPoll &operator=(const DisplayPoll &) = delete;
 
     // The window the poll shows its state in; set before any other call.
     void setView(DisplayView &view) { m_view = &view; }
@@ -50,6 +54,8 @@ private:
     void pollConnected();
     void pollReconnecting();
     void pollWithoutPort();
+    // The port's device went away between two ticks: shown at once, as a tick would.
+    void showLostPort();
 
     void showFields(const InstrumentFields &fields);
     void showInstrumentLines();
@@ -74,4 +80,8 @@ private:
     // Ticks since the last full status request; stops at its maximum.
     qint16 m_ticksSinceStatus = 0;
     bool m_connectedLastTick = false;
+    // What the search found, shown until a port is opened or chosen.
+    QString m_searchStatus;
+    bool m_searchedNoPort = false;
+    QMetaObject::Connection m_lostWatch;
 };

@@ -53,10 +53,15 @@ SensorLink::SensorLink(SerialPort &port, Clock &clock, EventPump &pump, QObject 
     m_port.setRts(true);
     m_dtrBox = m_port.dtr();
     InitCrcTable();
+    m_port.setLostHandler([this] {
+        noteLostPort();
+        emit portLost();
+    });
 }
 
 SensorLink::~SensorLink()
 {
+    m_port.setLostHandler({});
     if (m_port.isOpen()) {
         m_port.setRts(false);
         m_port.close();
@@ -89,7 +94,10 @@ QStringList SensorLink::GetCommPorts(bool bConnect, int MaxPort)
         DelayMs(50);
         const bool opened = m_port.open();
         const int error = opened ? SerialPort::NoError : m_port.errorNumber();
-        if (opened || error == SerialPort::ErrorPortAlreadyOpen)
+        if (error == SerialPort::ErrorPermission)
+            m_deniedPorts.insert(number, m_port.errorDescription());
+        if (opened || error == SerialPort::ErrorPortAlreadyOpen ||
+            error == SerialPort::ErrorPermission)
             ports.append(QStringLiteral("COM ") + QString::number(number));
         emit StatusMsg(QStringLiteral("Checking serial ports COM") + QString::number(number));
         if (m_port.isOpen() && error == SerialPort::NoError) {
@@ -121,6 +129,7 @@ void SensorLink::setCommPort(int Port)
     }
     m_connected = false;
     m_inTestMode = false;
+    m_lostPort = 0;
 
     if (Port <= 0) {
         m_status = QStringLiteral("No serial port selected");
@@ -130,9 +139,7 @@ void SensorLink::setCommPort(int Port)
 
     m_port.clearError();
     if (m_port.setPortNumber(Port) && m_port.open()) {
-        m_port.setRts(true);
-        m_port.setDtr(m_dtrBox);
-        m_status = QStringLiteral("Opening COM ") + portDigits();
+        openChosenPort();
         return;
     }
 
@@ -148,6 +155,25 @@ void SensorLink::setCommPort(int Port)
         m_port.setRts(true);
         m_port.setDtr(m_dtrBox);
     }
+}
+
+void SensorLink::openChosenPort()
+{
+    m_port.setRts(true);
+    m_port.setDtr(m_dtrBox);
+    m_status = QStringLiteral("Opening COM ") + portDigits();
+}
+
+bool SensorLink::reopenLostPort()
+{
+    if (m_lostPort == 0 || m_port.isOpen())
+        return false;
+    m_port.clearError();
+    if (!m_port.setPortNumber(m_lostPort) || !m_port.open())
+        return false;
+    m_lostPort = 0;
+    openChosenPort();
+    return true;
 }
 
 void SensorLink::setDTR(bool value)
@@ -175,6 +201,7 @@ void SensorLink::clearInstrumentFields()
     m_total = 0;
     m_diffuse = 0;
     m_sun = false;
+    m_hasReadings = false;
 }
 
 QString SensorLink::connectedStatus() const
@@ -190,12 +217,21 @@ QString SensorLink::connectedStatus() const
 
 void SensorLink::noteLostPort()
 {
-    // The port closed itself during an exchange (the device went away).
+    // The port closed itself (the device went away).
+    m_lostPort = m_port.portNumber();
     m_connected = false;
     m_inTestMode = false;
     clearInstrumentFields();
     m_status = QStringLiteral("Lost COM ") + portDigits() + QStringLiteral(": ") +
                m_port.errorDescription();
+}
+
+bool SensorLink::notedIfLost()
+{
+    if (m_port.isOpen())
+        return false;
+    noteLostPort();
+    return true;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -380,6 +416,7 @@ bool SensorLink::GetReadings()
     m_total = 0;
     m_diffuse = 0;
     m_sun = false;
+    m_hasReadings = false;
     if (!Connect())
         return false;
 
@@ -403,6 +440,7 @@ bool SensorLink::GetReadings()
     m_total = parsed.value->total;
     m_diffuse = parsed.value->diffuse;
     m_sun = parsed.value->sun;
+    m_hasReadings = true;
     return true;
 }
 
@@ -429,7 +467,8 @@ bool SensorLink::SetUnits(int unitsCode)
         const BusyFlagHold busy(m_active);
         if (!enterTestMode(TextReplySeconds)) {
             writeBytes(QByteArrayLiteral("R"));
-            m_status = QStringLiteral("TEST: prompt missing");
+            if (!notedIfLost())
+                m_status = QStringLiteral("TEST: prompt missing");
             return false;
         }
         writeBytes(command);
@@ -440,6 +479,8 @@ bool SensorLink::SetUnits(int unitsCode)
 
     if (reply.left(expected.size()) != expected) {
         writeBytes(QByteArrayLiteral("R"));
+        if (notedIfLost())
+            return false;
         m_status = QStringLiteral("SetUnits command failed");
         return false;
     }
@@ -477,7 +518,8 @@ QString SensorLink::TestCommand(const QString &command, int timeoutMs)
         }
     }
 
-    m_status = QStringLiteral("TEST: prompt missing");
+    if (!notedIfLost())
+        m_status = QStringLiteral("TEST: prompt missing");
     m_inTestMode = false;
     return {};
 }
@@ -537,6 +579,7 @@ QByteArray SensorLink::SendPacket(quint8 command, quint32 address, quint8 n, con
     if (reply.status() == FrameAssembler::Status::Frame)
         return reply.bytes();
     m_connected = false;
+    notedIfLost();
     return {};
 }
 
@@ -579,6 +622,7 @@ bool SensorLink::receiveCountedFrame(FrameAssembler &reply)
     if (reply.status() == FrameAssembler::Status::Frame)
         return true;
     m_connected = false;
+    notedIfLost();
     return false;
 }
 

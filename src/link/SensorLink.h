@@ -6,6 +6,7 @@
 #include "platform/SerialPort.h"
 
 #include <QByteArray>
+#include <QMap>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -47,6 +48,9 @@ public:
     // ports that exist ("COM n"). With bConnect, the first port on which an instrument
     // answers the handshake becomes CommDefault. Later calls return the same list.
     QStringList GetCommPorts(bool bConnect = false, int MaxPort = 0);
+    // The ports the search met but could not open for lack of permission, each with the
+    // reason and its remedy.
+    const QMap<int, QString> &deniedPorts() const { return m_deniedPorts; }
     SerialPort &Comm() { return m_port; }
     // The open port's number, 0 when no port is open.
     int CommPort() const;
@@ -65,6 +69,9 @@ public:
     float Total() const { return m_total; }
     float Diffuse() const { return m_diffuse; }
     bool Sun() const { return m_sun; }
+    // Whether the readings come from the instrument: false until a reading arrives after
+    // a connection, and after a failed one.
+    bool hasReadings() const { return m_hasReadings; }
     // Sets the DTR line, ticks the DTR box to match and waits 50 ms.
     void setDTR(bool value);
     bool DTR() const { return m_port.dtr(); }
@@ -88,6 +95,11 @@ public:
 
     bool Connect();
 
+    // After the port's device went away: when the same port opens again, opens it as a
+    // chosen port is opened (the next handshake finds out whether the instrument is
+    // back) and returns true. The user's choice of a port ends the watch.
+    bool reopenLostPort();
+
     // Waits ms milliseconds on the millisecond counter without letting window events run.
     void DelayMs(float ms);
 
@@ -103,6 +115,8 @@ signals:
     void dtrBoxChanged(bool ticked);
     // Choosing a port failed; the owner shows `text` in a box titled "Select serial port".
     void portSelectionFailed(const QString &text);
+    // The port's device went away between two exchanges; Status() says so.
+    void portLost();
 
 private:
     using ReplyComplete = std::function<bool(const QByteArray &)>;
@@ -111,6 +125,9 @@ private:
     QString portDigits() const;
     QString connectedStatus() const;
     void noteLostPort();
+    // A loss met in an exchange that has just ended: says so. True when the port closed.
+    bool notedIfLost();
+    void openChosenPort();
     double now() const { return m_clock.monotonicSeconds(); }
 
     // Reads whatever is waiting, at most the read length when one is set.
@@ -156,10 +173,14 @@ private:
     float m_total = 0;
     float m_diffuse = 0;
     bool m_sun = false;
+    bool m_hasReadings = false;
     bool m_dtrBox = false;
 
     std::optional<QStringList> m_portList;
+    QMap<int, QString> m_deniedPorts;
     bool m_inTestMode = false;
+    // The port whose device went away, watched for its return (0: none).
+    int m_lostPort = 0;
     // At most this many bytes per read (0: all that wait). The packet waits set it for the
     // parts they read whole; a handshake run from a window event inside such a wait reads
     // under the same limit.

@@ -7,4 +7,7 @@ class EventPump
 public:
     virtual ~EventPump() = default;
     virtual void processEvents() = 0;
+    // Lets the window be shown and painted (also when the window manager maps it late)
+    // without the user's input: a long task that must not be interrupted calls it.
+    virtual void processEventsExceptInput() = 0;
 };

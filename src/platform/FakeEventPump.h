@@ -16,6 +16,9 @@ public:
             hook();
     }
 
+    void processEventsExceptInput() override { ++callsExceptInput; }
+
     int calls = 0;
+    int callsExceptInput = 0;
     std::function<void()> hook;
 };

@@ -1,5 +1,7 @@
 #include "platform/FakeSerialPort.h"
 
+#include <QTimer>
+
 #include <cmath>
 
 void FakeLine::deliver(const QByteArray &bytes, double delaySeconds)
@@ -75,6 +77,16 @@ void FakeSerialPort::unplug()
 {
     if (FakeLine *cable = line(m_portNumber))
         cable->unplugged = true;
+    QTimer::singleShot(0, &m_noticeContext, [this] {
+        if (m_isOpen && !openCable())
+            notifyLost();
+    });
+}
+
+void FakeSerialPort::replug(int number)
+{
+    if (FakeLine *cable = line(number))
+        cable->unplugged = false;
 }
 
 FakeLine *FakeSerialPort::openCable()
@@ -116,7 +128,8 @@ bool FakeSerialPort::open()
         return false;
     }
     if (cable->openError != NoError) {
-        fail(cable->openError, cable->openError == ErrorPortAlreadyOpen
+        fail(cable->openError, !cable->openErrorText.isEmpty() ? cable->openErrorText
+                               : cable->openError == ErrorPortAlreadyOpen
                                    ? QStringLiteral("Port already open")
                                    : QStringLiteral("Device cannot be opened"));
         return false;
@@ -160,7 +173,8 @@ bool FakeSerialPort::write(const QByteArray &bytes)
 {
     FakeLine *cable = openCable();
     if (!cable) {
-        fail(ErrorPortNotOpen, QStringLiteral("Operation valid only when the port is open"));
+        if (m_error != ErrorDeviceLost)
+            fail(ErrorPortNotOpen, QStringLiteral("Operation valid only when the port is open"));
         return false;
     }
     cable->computerWrote(bytes);

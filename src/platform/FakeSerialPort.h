@@ -4,6 +4,7 @@
 #include "platform/VirtualClock.h"
 
 #include <QList>
+#include <QObject>
 
 #include <deque>
 #include <functional>
@@ -31,6 +32,8 @@ public:
     std::function<void(const QByteArray &)> onWrite;
     // Error number open() fails with on this line (0: it opens).
     int openError = 0;
+    // What open() then says (empty: a text of the fake's own).
+    QString openErrorText;
     bool dtr = false;
     bool rts = false;
     int openCount = 0;
@@ -67,8 +70,11 @@ public:
     // Puts a cable on port number n and returns it.
     FakeLine &addLine(int number);
     FakeLine *line(int number);
-    // Makes the open port vanish, as an unplugged USB adapter does.
+    // Makes the open port vanish, as an unplugged USB adapter does: the next call on
+    // the port finds it closed, and the event loop tells the owner, as the real port does.
     void unplug();
+    // Puts the cable of port `number` back.
+    void replug(int number);
 
     bool setPortNumber(int number) override;
     int portNumber() const override { return m_portNumber; }
@@ -96,6 +102,8 @@ private:
     FakeLine *openCable();
 
     VirtualClock &m_clock;
+    // Cancels the loss notices still queued when the port goes.
+    QObject m_noticeContext;
     std::map<int, std::unique_ptr<FakeLine>> m_lines;
     int m_portNumber = 1;
     bool m_isOpen = false;

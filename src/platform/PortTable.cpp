@@ -86,6 +86,21 @@ QList<PortTable::Device> PortTable::systemPorts()
     const auto infos = QSerialPortInfo::availablePorts();
     for (const QSerialPortInfo &info : infos)
         ports.append({info.systemLocation(), joinDescription(info)});
+    return withStableNames(ports, QStringLiteral("/dev/serial/by-id"));
+}
+
+QList<PortTable::Device> PortTable::withStableNames(QList<Device> ports, const QString &folder)
+{
+    const QFileInfoList links = QDir(folder).entryInfoList(QDir::System | QDir::Files, QDir::Name);
+    for (Device &port : ports) {
+        const QString identity = identityOf(port.path);
+        for (const QFileInfo &link : links) {
+            if (link.isSymLink() && identityOf(link.filePath()) == identity) {
+                port.path = link.filePath();
+                break;
+            }
+        }
+    }
     return ports;
 }
 

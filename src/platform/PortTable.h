@@ -32,8 +32,13 @@ public:
 
     // The numbering of this operating system.
     static Numbering nativeNumbering();
-    // The serial ports the system reports now.
+    // The serial ports the system reports now, each by its /dev/serial/by-id name where
+    // it has one.
     static QList<Device> systemPorts();
+    // `ports` with each device that a link in `folder` points to named by that link: a
+    // USB adapter's by-id name stays its own when it comes back as another ttyUSBn, so a
+    // port opened by that name finds it again, and the name says which adapter it is.
+    static QList<Device> withStableNames(QList<Device> ports, const QString &folder);
 
     // Lists a device named by the user or the simulator's device and returns its number;
     // a device already listed keeps its number. Returns 0 for an empty path.

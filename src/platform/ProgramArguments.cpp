@@ -24,6 +24,12 @@ void addDevice(ProgramOptions &options, const QString &path)
 
 } // namespace
 
+QString ArgumentForMessage(const QString &arg)
+{
+    constexpr int Longest = 40;
+    return arg.size() <= Longest ? arg : arg.left(Longest) + QStringLiteral("...");
+}
+
 ProgramOptions ParseProgramArguments(const QStringList &args)
 {
     ProgramOptions options;
@@ -44,6 +50,8 @@ ProgramOptions ParseProgramArguments(const QStringList &args)
             options.demoModel = value;
         } else if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
             options.help = true;
+        } else if (arg.startsWith(QLatin1String("--"))) {
+            options.errors.append(QStringLiteral("unknown option ") + ArgumentForMessage(arg));
         } else {
             options.rest.append(arg);
         }

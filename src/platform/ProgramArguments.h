@@ -25,4 +25,9 @@ struct ProgramOptions
 };
 
 // Splits the argument list (without the program name) into the long options and the rest.
+// An unknown "--" option is an error.
 ProgramOptions ParseProgramArguments(const QStringList &args);
+
+// An argument as an error message quotes it: a long one is cut, so that the message
+// stays one readable line.
+QString ArgumentForMessage(const QString &arg);

@@ -6,3 +6,8 @@ void QtEventPump::processEvents()
 {
     QCoreApplication::processEvents();
 }
+
+void QtEventPump::processEventsExceptInput()
+{
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}

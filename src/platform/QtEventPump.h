@@ -7,4 +7,5 @@ class QtEventPump : public EventPump
 {
 public:
     void processEvents() override;
+    void processEventsExceptInput() override;
 };

@@ -30,6 +30,12 @@ int writeBudgetMs(qsizetype bytes)
 // Qt's whole chunk, so a second one is rare.
 constexpr int MaxReadsPerTakeIn = 4;
 
+// The most the port holds for the link: far more than the longest reply (a 512-byte data
+// block), and a bound on what a device that talks unasked can make the program keep while
+// nothing reads (the logger window between its clock ticks). What does not fit stays in
+// the system's small buffer, and the next exchange discards it.
+constexpr qint64 ReadBufferBytes = 64 * 1024;
+
 bool accessDenied(const QString &path)
 {
 #ifdef Q_OS_UNIX
@@ -44,6 +50,7 @@ bool accessDenied(const QString &path)
 
 QtSerialPort::QtSerialPort(const PortTable &table) : m_table(table)
 {
+    m_port.setReadBufferSize(ReadBufferBytes);
     QObject::connect(&m_port, &QSerialPort::errorOccurred, &m_port,
                      [this](QSerialPort::SerialPortError error) { noticeError(error); });
 }
@@ -264,7 +271,7 @@ void QtSerialPort::clearError()
 
 QString QtSerialPort::portLabel() const
 {
-    return QStringLiteral("COM %1 (%2)").arg(m_portNumber).arg(m_port.portName());
+    return QStringLiteral("COM %1 (%2)").arg(m_portNumber).arg(m_table.devicePath(m_portNumber));
 }
 
 void QtSerialPort::takeInWaitingBytes()
@@ -287,10 +294,14 @@ void QtSerialPort::noticeError(QSerialPort::SerialPortError error)
     m_hungUp = true;
     fail(ErrorDeviceLost,
          QStringLiteral("%1 has gone: the device was disconnected or its far end closed")
-             .arg(portLabel()));
+             .arg(m_table.devicePath(m_portNumber)));
     // Raised inside the event loop, the port closes as soon as control returns there;
-    // raised inside one of this class's calls, that call closes it.
-    QTimer::singleShot(0, &m_port, [this] { closeIfHungUp(); });
+    // raised inside one of this class's calls, that call closes it. Either way the owner
+    // hears of it from the event loop, unless another device was opened meanwhile.
+    QTimer::singleShot(0, &m_port, [this] {
+        if (closeIfHungUp())
+            notifyLost();
+    });
 }
 
 bool QtSerialPort::closeIfHungUp()

@@ -3,6 +3,9 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
+#include <utility>
+
 // The serial line to the instrument, selected by port number. Every byte the link
 // exchanges with the instrument goes through this interface, so tests can put a
 // simulated instrument at the far end and a real build a device file.
@@ -53,4 +56,19 @@ public:
     virtual int errorNumber() const = 0;
     virtual QString errorDescription() const = 0;
     virtual void clearError() = 0;
+
+    // Called from the event loop when the open port's device went away (unplugged, or
+    // the far end closed) and the port closed itself: most losses happen between two
+    // exchanges, when no call of the owner would see them.
+    void setLostHandler(std::function<void()> handler) { m_lostHandler = std::move(handler); }
+
+protected:
+    void notifyLost()
+    {
+        if (m_lostHandler)
+            m_lostHandler();
+    }
+
+private:
+    std::function<void()> m_lostHandler;
 };

@@ -22,8 +22,8 @@ protected:
     DisplayFixture() { window = std::make_unique<frmDisplay>(port, clock, pump, prompts); }
 
     // Far ends on ports 1 to 16, one letter per port from port 1: s silent, h held by
-    // another program, - failing to open (so is every port after the last letter), 5 a
-    // simulated ZQ5, S a scripted ZQ5.
+    // another program, p not to be opened for lack of permission, - failing to open (so
+    // is every port after the last letter), 5 a simulated ZQ5, S a scripted ZQ5.
     void setFarEnds(const char *ports)
     {
         simulated.clear(), instruments.clear(), scripted.reset();
@@ -33,10 +33,14 @@ protected:
                 addInstrument(number);
             else if (code == 'S')
                 addScripted(number);
-            else
-                port.addLine(number).openError = code == 'h'   ? SerialPort::ErrorPortAlreadyOpen
-                                                 : code == '-' ? SerialPort::ErrorOpenFailed
-                                                               : 0;
+            else {
+                FakeLine &line = port.addLine(number);
+                line.openError = code == 'h'   ? SerialPort::ErrorPortAlreadyOpen
+                                 : code == 'p' ? SerialPort::ErrorPermission
+                                 : code == '-' ? SerialPort::ErrorOpenFailed
+                                               : 0;
+                line.openErrorText = code == 'p' ? Denied : QString();
+            }
         }
     }
     // A simulated instrument on port `number`.
@@ -81,6 +85,9 @@ protected:
     void tick() { clock.advanceSeconds(2.0), window->Timer1_Timer(); }
     const DisplayControls &ui() const { return window->controls(); }
 
+    // What the port says of a device the user may not open.
+    static inline const QString Denied =
+        "Permission denied on /dev/ttyUSB0: add your user to the dialout group";
     VirtualClock clock;
     FakeSerialPort port{clock};
     FakeEventPump pump;

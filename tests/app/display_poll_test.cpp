@@ -4,6 +4,8 @@
 #include "LocaleGuard.h"
 #include "display/DisplayPoll.h"
 
+#include <QCoreApplication>
+
 #include <map>
 
 namespace {
@@ -65,8 +67,8 @@ protected:
     }
 
     // "search N" (the start-up on ports 1..N), "tick [N]", "port CAPTION", "units N",
-    // "answer COMMAND REPLY" and "silence COMMAND" (at the scripted far end), "unplug";
-    // several joined by "|".
+    // "answer COMMAND REPLY" and "silence COMMAND" (at the scripted far end), "unplug",
+    // "replug N", "events" (the event loop runs between ticks); several joined by "|".
     void act(const QByteArray &actions)
     {
         for (const QByteArray &action : actions.split('|')) {
@@ -88,6 +90,10 @@ protected:
                 scripted->silence(rest);
             if (verb == "unplug")
                 port.unplug();
+            if (verb == "replug")
+                port.replug(rest.toInt());
+            if (verb == "events")
+                QCoreApplication::processEvents();
         }
     }
 
@@ -146,6 +152,15 @@ TEST_F(PollTest, FullStatusOnTheFirstAndEveryTenthTickThenOtherPortsAndALostOne)
         {"unplug|tick", "", "status=Lost COM 2: The device has been disconnected"},
         {"tick 4", "",
          "fields=//;logger=hidden;caption=Reading ;readings=;units=-1;sensor=none;port=0"},
+        // The device back on the same port: reopened and called on the next tick.
+        {"replug 2|tick", "2:R", "painted=none busy;port=2;sensor=found;status=Opening COM 2"},
+        {"tick", "2:RI",
+         "painted=found busy;fields=ZQ5 v3.2/Battery 3612mV/Logging;logger=shown;"
+         "caption=Reading Units: W.m-2;units=1 bold;status=ZQ5  5523 connected on COM 2"},
+        // Lost between two ticks: shown as soon as the event loop hears of it.
+        {"unplug|events", "",
+         "status=Lost COM 2: The device has been disconnected;fields=//;logger=hidden;"
+         "caption=Reading ;readings=;units=-1;sensor=none;port=0"},
     });
     ASSERT_EQ(prompts.texts(), QStringList{"SetCommPort Error: Overflow"});
     EXPECT_EQ(prompts.calls()[0].title, "Quorvel");
@@ -162,12 +177,26 @@ TEST_F(PollTest, SilentInstrumentIsCalledOnceATickUntilItAnswers)
         {"tick 3", "5:RRR",
          "painted=none busy;sensor=none;logger=hidden;caption=Reading ;readings=;"
          "status=VTA1 not found on COM 5"},
-        // Connected: the link's readings (none yet) until the next tick reads the status.
-        {"answer R \r\n\xAF|tick", "5:R", "sensor=found;readings=0.0 0.0 clouds"},
+        // Connected: no readings (blanks, not zeros) until the next tick reads the status.
+        {"answer R \r\n\xAF|tick", "5:R", "sensor=found"},
         {"tick", "5:RI",
          "painted=found busy;fields=ZQ5 v3.2/Battery 3612mV/Logging;"
          "caption=Reading Units: W.m-2;units=1 bold;status=ZQ5  5523 connected on COM 5"},
     });
+}
+
+// A port the user may not open is listed, and when nothing else answers the search says
+// why, until a port is chosen.
+TEST_F(PollTest, PortWithoutPermissionIsListedAndItsRemedyStays)
+{
+    startOn("sp");
+    run({
+        {"search 16", "1:R",
+         "menu=COM 1 COM 2;units=-1;status=VTA1 not found - " + Denied.toStdString()},
+        {"tick", "", "fields=//;logger=hidden;caption=Reading ;readings=;sensor=none;port=0"},
+        {"port COM 1|tick", "1:RR", "painted=none busy;port=1;status=VTA1 not found on COM 1"},
+    });
+    EXPECT_EQ(link->deniedPorts().keys(), QList<int>{2});
 }
 
 // The units chosen reach the instrument, or the units it reports come back; what the

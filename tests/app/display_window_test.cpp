@@ -3,6 +3,7 @@
 // terminal, the logger window and the about box.
 #include "DisplayFixture.h"
 #include "about/ui/frmAbout.h"
+#include "app/ElidedLabel.h"
 #include "app/OptionButton.h"
 #include "app/PortMenu.h"
 #include "app/StartupOptions.h"
@@ -25,14 +26,22 @@ TEST_F(DisplayWindowTest, StartUpOptionsAndTheFirstReadings)
 {
     // Command line, test menu, logger, highest port, overflow.
     const std::tuple<const char *, bool, bool, int, bool> cases[] = {
-        {"", false, false, 16, false},           {"/E", true, false, 16, false},
-        {"/e /l /p8", true, true, 8, false},     {"/P 12 /E", true, false, 12, false},
-        {"x/Ly", false, true, 16, false},        {"/P", false, false, 0, false},
-        {"/E /P", true, false, 0, false},        {"/P-3", false, false, -3, false},
-        {"/Pabc", false, false, 0, false},       {"/P2.5", false, false, 2, false},
-        {"/P3.5", false, false, 4, false},       {"/P4 /P9", false, false, 4, false},
-        {"/P32767", false, false, 32767, false}, {"/P-32768", false, false, -32768, false},
-        {"/P32768", false, false, 16, true},     {"/L /P99999 /E", true, true, 16, true},
+        {"", false, false, 16, false},
+        {"/E", true, false, 16, false},
+        {"/e /l /p8", true, true, 8, false},
+        {"/P 12 /E", true, false, 12, false},
+        {"x/Ly /dev/pts/0 ~/Ex", false, true, 16, false},
+        {"/P", false, false, 0, false},
+        {"/E /P", true, false, 0, false},
+        {"/P-3", false, false, -3, false},
+        {"/Pabc", false, false, 0, false},
+        {"/P2.5", false, false, 2, false},
+        {"/P3.5", false, false, 4, false},
+        {"/P4 /P9", false, false, 4, false},
+        {"/P32767", false, false, 32767, false},
+        {"/P-32768", false, false, -32768, false},
+        {"/P32768", false, false, 16, true},
+        {"/L /P99999 /E", true, true, 16, true},
         {"/P1e999", false, false, 16, true},
     };
     for (const auto &[commandLine, testMenu, logger, maxPort, overflow] : cases) {
@@ -41,13 +50,15 @@ TEST_F(DisplayWindowTest, StartUpOptionsAndTheFirstReadings)
         EXPECT_EQ(std::tuple(o.testMenu, o.logger, o.maxPort, o.maxPortOverflow),
                   std::tuple(testMenu, logger, maxPort, overflow));
 
-        pump.calls = 0;
+        pump.calls = pump.callsExceptInput = 0;
         prompts.clear();
         newWindow("sssS");
         scripted->on("S", testMenu ? "S1,2,1\r" : "S1,2,0\r"); // sun or clouds
-        int unseen = 0; // search texts not on the status bar while the search holds the thread
-        QObject::connect(&window->ZQ4(), &SensorLink::StatusMsg,
-                         [&](const QString &text) { unseen += window->statusBarText() != text; });
+        // Search texts not on the status bar, or not painted, while the search holds the thread.
+        int unseen = 0, texts = 0;
+        QObject::connect(&window->ZQ4(), &SensorLink::StatusMsg, [&](const QString &text) {
+            unseen += window->statusBarText() != text || pump.callsExceptInput != ++texts;
+        });
         window->startUp(commandLine);
         EXPECT_EQ(prompts.texts(), overflow ? QStringList{"Error: Overflow"} : QStringList{});
         // Painted once before the search; then the poll runs and the pointer is not busy.
@@ -65,7 +76,10 @@ TEST_F(DisplayWindowTest, StartUpOptionsAndTheFirstReadings)
         const SensorLink &link = window->ZQ4();
         EXPECT_EQ(std::tuple(ui().lblVersion->text(), ui().lblPower->text(),
                              ui().lblLogStatus->text(), window->statusBarText()),
-                  std::tuple(link.Version(), link.Power(), link.LogStatus(), link.Status()));
+                  std::tuple(link.Version(), link.Power(), link.LogStatus(),
+                             found         ? link.Status()
+                             : maxPort < 1 ? "VTA1 not found - no serial port searched (/P)"
+                                           : "VTA1 not found - no serial port selected"));
         EXPECT_EQ(std::tuple(ui().lblTotal->text(), ui().mnuLogger->isVisible(),
                              ui().lblStatus->isVisible(), ui().lblLogStatus->isVisible(),
                              ui().imgSS[0]->isVisible(), ui().imgSS[1]->isVisible(),
@@ -113,7 +127,17 @@ TEST_F(DisplayWindowTest, ClicksReachThePollAndOtherWindowsBorrowTheInstrument)
     // A held key repeats its release: only the real one counts.
     QKeyEvent repeated(QEvent::KeyRelease, Qt::Key_B, Qt::NoModifier, "b", true);
     QApplication::sendEvent(ui().Option1[0], &repeated);
+    // A release without its press (a menu or box closed by a key), and Return, do nothing.
+    QKeyEvent stray(QEvent::KeyRelease, Qt::Key_Space, Qt::NoModifier, " ");
+    QApplication::sendEvent(ui().Option1[0], &stray);
+    QTest::keyClick(ui().Option1[0], Qt::Key_Return);
     EXPECT_EQ(written(), "");
+    // A status text longer than the bar: cut visibly, whole in its tool tip.
+    const QString longText = "Lost COM 1: " + QString(300, 'x');
+    emit window->ZQ4().StatusMsg(longText);
+    EXPECT_EQ(std::tuple(window->statusBarText(), ui().statusText->toolTip(),
+                         ui().statusText->text().endsWith(QChar(0x2026))),
+              std::tuple(longText, longText, true));
 
     for (QAction *item : {ui().mnuTestTerminal, ui().mnuPCLog, ui().mnuLogger, ui().mnuAbout})
         item->trigger(); // no window plugged in: nothing happens

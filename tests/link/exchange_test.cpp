@@ -194,6 +194,33 @@ TEST_F(ExchangeTest, TestModeAndPortChoiceBookkeeping)
     EXPECT_EQ(boxes, QStringList({"Error 8022 Device cannot be opened"}));
 }
 
+TEST_F(ExchangeTest, ADeviceLostInsideAnyExchangeIsSaidLostAndEndsTheConnection)
+{
+    // (the exchange, the byte whose writing finds the device gone)
+    const std::tuple<std::function<void()>, char> rows[] = {
+        {[&] { link.TestCommand("E", 500); }, 'T'},
+        {[&] { link.TestCommand("E", 500); }, 'E'},
+        {[&] { link.SetUnits(1); }, 'T'},
+        {[&] { link.SetUnits(1); }, 'U'},
+        {[&] { link.GetReadings(); }, 'S'},
+        {[&] { sendPacket2(link); }, '\x0E'},
+        {[&] { link.SendPacket(14, 0, 0, {}); }, '\x0E'},
+    };
+    const auto answer = line.onWrite;
+    for (const auto &[exchange, at] : rows) {
+        port.replug(3);
+        link.setCommPort(3);
+        connectAgain();
+        line.onWrite = [&, at = at](const QByteArray &bytes) {
+            bytes.contains(at) ? port.unplug() : answer(bytes);
+        };
+        exchange();
+        line.onWrite = answer;
+        EXPECT_EQ(link.Status(), "Lost COM 3: The device has been disconnected");
+        EXPECT_FALSE(link.Connected() || link.CommPort());
+    }
+}
+
 TEST_F(ExchangeTest, OnlyTheWaitsThatHoldTheBusyFlagTurnAwayAnExchangeStartedInside)
 {
     // Exchanges a window timer may start while a wait lets window events run.

@@ -68,6 +68,10 @@ TEST(PortTableTest, LooksUpBothWaysThroughLinksAndDescribesEachNumber)
         EXPECT_EQ(table.devicePath(outside) + table.describe(outside), "") << outside;
     // Naming a device again keeps its number.
     EXPECT_EQ(table.addDevice("/dev/ttyS0"), 2);
+    // A system port with a link in the by-id folder goes by the link's name.
+    const auto named = PortTable::withStableNames({{"/dev/ttyS0", {}}, {device, "F"}}, dir.path());
+    EXPECT_EQ(std::tuple(named.at(0).path, named.at(1).path, named.at(1).description),
+              std::tuple("/dev/ttyS0", link, "F"));
 }
 
 TEST(PortTableTest, ComNamesNeedNoListing)

@@ -37,8 +37,9 @@ TEST(ProgramArgumentsTest, SplitsLongOptionsFromTheRest)
             {{"--device="}, {}, false, {}, 0, false, {}, 1},
             // "--demo" after a bare --device is the next option, not a path.
             {{"--device", "--demo"}, {}, true, {}, 0, false, {}, 1},
-            // Long options are written in lower case; anything else is left to the scan.
-            {{"--Device", P3}, {}, false, {}, 0, false, {"--Device", P3}, 0},
+            // Long options are written in lower case; any other is an error.
+            {{"--Device", P3}, {}, false, {}, 0, false, {P3}, 1},
+            {{"--devcie", P3, "/E"}, {}, false, {}, 0, false, {P3, "/E"}, 1},
         };
     for (const auto &[args, devices, demo, model, position, help, rest, errors] : cases) {
         SCOPED_TRACE(args.join(' ').toStdString());
@@ -48,6 +49,9 @@ TEST(ProgramArgumentsTest, SplitsLongOptionsFromTheRest)
         // Where the simulator stands among the devices matters only with --demo.
         EXPECT_EQ(o.demo ? o.demoPosition : 0, position);
     }
+    // An oversized argument is not echoed whole.
+    const QStringList errors = ParseProgramArguments({"--" + QString(5000, 'x')}).errors;
+    EXPECT_EQ(errors, QStringList{"unknown option --" + QString(38, 'x') + "..."});
 }
 
 } // namespace

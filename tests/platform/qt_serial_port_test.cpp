@@ -10,6 +10,7 @@
 #include "platform/SerialOpenFailure.h"
 #include "platform/SystemClock.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
@@ -22,6 +23,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <memory>
 
 namespace {
 
@@ -151,6 +153,23 @@ TEST(QtSerialPortTest, HangUpClosesThePortWithoutSpinning)
     }
 }
 
+// A device that talks unasked while only the event loop runs does not fill the memory:
+// the port holds a bounded amount and the link's next exchange starts clean.
+TEST(QtSerialPortTest, UnaskedInputIsBoundedWhileTheEventLoopRuns)
+{
+    PtyPort p;
+    ASSERT_TRUE(p.port.open());
+    ::fcntl(p.pty.master, F_SETFL, O_NONBLOCK);
+    const QByteArray babble(4096, 'x');
+    QElapsedTimer wall;
+    wall.start();
+    for (int sent = 0; sent < 1024 * 1024 && wall.elapsed() < 500;) {
+        sent += p.pty.send(babble) ? babble.size() : 0;
+        QCoreApplication::processEvents();
+    }
+    EXPECT_LE(p.port.bytesWaiting(), 64 * 1024 + 4096);
+}
+
 // Another port on the same device, the same device through a by-id style link, another
 // program's lock: the device is in use until the holder lets go. A missing device is not
 // said to be in use.
@@ -224,6 +243,49 @@ TEST(PtyLinkTest, FindsTheSimulatorAndExchangesThroughTheTerminalLayer)
     EXPECT_EQ(
         std::tuple(link.units(), link.Status(), link.Active()),
         std::tuple("Units: W.m-2", "ZQ5  " + link.SerialNumber() + " connected on COM 1", false));
+}
+
+// The simulator ends between two polls while the event loop runs and comes back on the
+// same name (another pseudo-terminal behind it, as a replugged adapter's by-id name):
+// the loss is known within one tick, the instrument answers again within two ticks of
+// its return, and nobody chose a port.
+TEST(PtyLinkTest, SimulatorEndedBetweenPollsIsLostAtOnceAndFoundAgainWhenBack)
+{
+    if (SimulatorProcess::find().isEmpty())
+        GTEST_SKIP() << "QUORVEL_SIM does not name the simulator program";
+    QTemporaryDir dir;
+    const QStringList arguments{"--model", "ZQ5", "--link", dir.filePath("ttyQ")};
+    auto sim = std::make_unique<SimulatorProcess>();
+    PtyPort p(sim->start(SimulatorProcess::find(), arguments));
+    SystemClock clock;
+    QtEventPump pump;
+    SensorLink link(p.port, clock, pump);
+    int losses = 0;
+    QObject::connect(&link, &SensorLink::portLost, [&] { ++losses; });
+    link.setCommPort(1);
+    // A tick as the main window's: the lost port looked for, then the readings.
+    const auto ticks = [&](int count) {
+        for (int n = 0; n < count; ++n) {
+            QEventLoop loop;
+            QTimer::singleShot(200, &loop, &QEventLoop::quit);
+            loop.exec();
+            link.reopenLostPort();
+            link.GetReadings();
+        }
+    };
+    ticks(1);
+    ASSERT_TRUE(link.Connected()) << link.Status().toStdString();
+    sim.reset();
+    ticks(1);
+    EXPECT_EQ(std::tuple(losses, link.Connected(), link.CommPort()), std::tuple(1, false, 0));
+    // Which device went, once and by its whole name, and why.
+    EXPECT_EQ(link.Status(), "Lost COM 1: " + p.table.devicePath(1) +
+                                 " has gone: the device was disconnected or its far end closed");
+    sim = std::make_unique<SimulatorProcess>();
+    ASSERT_FALSE(sim->start(SimulatorProcess::find(), arguments).isEmpty());
+    ticks(2);
+    EXPECT_EQ(std::tuple(link.Connected(), link.CommPort()), std::tuple(true, 1))
+        << link.Status().toStdString();
 }
 
 } // namespace
