@@ -102,11 +102,12 @@ ParsedReply<UserLineFactors> ParseUserLineCalibration(const QString &reply)
 
 ParsedReply<IndividualReadingReply> ParseIndividualReadingReply(const QString &reply)
 {
-    if (!reply.startsWith(QLatin1Char('S')) || !reply.endsWith(QLatin1Char(')')))
+    const qsizetype echo = reply.lastIndexOf(QLatin1Char('S'));
+    if (echo < 0 || !reply.endsWith(QLatin1Char(')')))
         return ParsedReply<IndividualReadingReply>::refused(QStringLiteral("not \"S\" ... \")\""));
 
     IndividualReadingReply fields;
-    QString rest = reply.mid(1);
+    QString rest = reply.mid(echo + 1);
     fields.total = fieldValue(rest);
     rest = textAfter(rest, QLatin1Char(','));
     fields.diffuse = fieldValue(rest);

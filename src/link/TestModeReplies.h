@@ -28,11 +28,11 @@ ParsedReply<std::array<qint32, 8>> ParseHexDumpCalibration(const QString &reply)
 using UserLineFactors = std::array<std::optional<qint32>, 8>;
 ParsedReply<UserLineFactors> ParseUserLineCalibration(const QString &reply);
 
-// "S" in test mode: "S" total "," diffuse "," sun "(" eight blank-separated counts ")".
-// Each field is read from after the first separator before it (from the start of what is
-// left when there is none). When the blanks between the counts run out early, the rest is
-// read again for every remaining channel. Refused unless the reply starts with "S" and
-// ends with ")".
+// "S" in test mode: "S" total "," diffuse "," sun "(" eight blank-separated counts ")",
+// read from the last "S" (line noise before it is skipped). Each field is read from after
+// the first separator before it (from the start of what is left when there is none). When
+// the blanks between the counts run out early, the rest is read again for every remaining
+// channel. Refused unless the reply holds an "S" and ends with ")".
 struct IndividualReadingReply
 {
     std::optional<double> total;

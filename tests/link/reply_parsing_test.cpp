@@ -1,7 +1,7 @@
 // The pure halves of the link, fed bytes directly: the frame assembler (whole, split, byte
 // by byte, damaged), the text reply parsers (well formed, odd, junk, truncated, empty) and
-// the terminal's text. Each result is written as one line of text, so that a row reads
-// reply -> result.
+// the terminal's text. Each result is written as one
+// line of text, so that a row reads reply -> result.
 #include "Bytes.h"
 #include "QtPrinters.h"
 #include "link/Crc.h"
@@ -11,6 +11,8 @@
 #include "link/TestModeReplies.h"
 
 #include <QStringList>
+
+#include <random>
 
 #include <gtest/gtest.h>
 
@@ -118,20 +120,34 @@ TEST(ReplyParsers, EveryReplyFamily)
     const QString unmarked =
         "E\r12310 00 0F F0 00 01 00 02 00 03 00 04 00 05 00 06 " + QString(880, '.');
     const QString seven = "User:     4101  4080 -12.5 4005.5 9e+99 9e999   x\rOffset:   12";
+    const QByteArray clean = "IZQ5 v3.2\rUnits: W.m-2\rBattery 3612mV (ok)\r10342\rLog\r";
+    const QString cleanStatus = "ZQ5 v3.2|Units: W.m-2|Battery 3612mV|10342|Log";
+    const QString outOfRange = "refused: a reading that is no number in range";
     const QString notS = "refused: not \"S\" ... \")\"",
                   noTherm = "refused: no \"Therm temp\" or shorter than 25 characters";
     const std::pair<QString, QString> rows[] = {
-        {status("IZQ5 v3.2\rUnits: W.m-2\rBattery 3612mV (ok)\r10342\rLog\r"),
-         "ZQ5 v3.2|Units: W.m-2|Battery 3612mV|10342|Log"},
-        // No echo, a power without "mV" or with "mV" first, a sixth line ignored.
-        {status("ZQ4\rU\r3.6 V\r7\rS\rmore\r"), "ZQ4|U|3.6 V|7|S"},
+        {status(clean), cleanStatus},
+        // Noise before the echo is skipped, even noise holding an "I" or a CR.
+        {status(QByteArray("\x00\xE5I~\x13", 5) + clean), cleanStatus},
+        {status("ab\rI\rxI" + clean), cleanStatus},
+        // A power without "mV" or with "mV" first, a sixth line ignored.
+        {status("IZQ4\rU\r3.6 V\r7\rS\rmore\r"), "ZQ4|U|3.6 V|7|S"},
         {status("I\r\rmV 12\r\r\r"), "||mV 12||"},
         {status("IZQ4\rU\rP\r7\r"), "refused: 4 of the 5 lines"},
         {status("\xAF\x01junk\n"), "refused: 0 of the 5 lines"},
+        {status("ZQ4\rU\r3.6 V\r7\rS\r"), "refused: no \"I\" echo"},
+        {status("IZQ4\rU\x01\rP\r7\rL\r"), "refused: a line of no printable text"},
         {readings("S123.4,56.7,1\r"), "123.4000015 56.70000076 sun"},
-        {readings("S 1 2.5 , 3\t4 ,x\r"), "12.5 34"}, // blanks inside numbers; sun only "1"
-        {readings("7\r"), "7 7"}, // no echo, no comma: diffuse read from the start
-        {readings("S1e999,5,1\r"), "0 5 sun"},
+        {readings("\x13S9,\rxS123.4,56.7,1\r"), "123.4000015 56.70000076 sun"}, // noise first
+        {readings("S 1 2.5 , 3\t4 ,0\r"), "12.5 34"}, // blanks inside numbers
+        {readings("7,7,1\r"), "refused: no \"S\" echo"},
+        {readings("S1e999,5,1\r"), outOfRange},
+        {readings("S1e39,-5e38,1\r"), outOfRange}, // beyond a float
+        {readings("Sinf,nan,1\r"), outOfRange},
+        {readings("S12x,5,1\r"), outOfRange},
+        {readings("S1,2\r"), "refused: not total,diffuse,sun"},
+        {readings("S1,2,\r1\r"), "refused: not total,diffuse,sun"},
+        {readings("S1,2,x\r"), "refused: sun neither 0 nor 1"},
         {readings("S1,2,1\rx"), "refused: no CR at the end"},
         {readings(""), "refused: no CR at the end"},
         {dump("E\r0x00: 10 00 0F F0 10 20 0F 00 00 FF 1G 00 FF FF 01 xx \r0x10: FF FF FF"),
@@ -148,8 +164,9 @@ TEST(ReplyParsers, EveryReplyFamily)
         {user("E\r?"), "refused: short reply without \"User:\""},
         {counts("S123.4,56.7,1 (1000 1010 990 1005 1002 998 1001 0)"),
          "123.4 56.7 1|1000 1010 990 1005 1002 998 1001 0"},
-        {counts("S1,2,1(  10   20)"), "1 2 1|10 20 20 20 20 20 20 20"}, // the last repeats
-        {counts("S5(1 2 3 4 5 6 7 8)"), "5 5 5|1 2 3 4 5 6 7 8"},       // fields from the start
+        {counts("S1,2,1(  10   20)"), "1 2 1|10 20 20 20 20 20 20 20"},    // the last repeats
+        {counts("S5(1 2 3 4 5 6 7 8)"), "5 5 5|1 2 3 4 5 6 7 8"},          // fields from the start
+        {counts("x\rS?S1,2,0(1 2 3 4 5 6 7 8)"), "1 2 0|1 2 3 4 5 6 7 8"}, // noise first
         {counts("S1e999,6,1(40000 1 1 1 1 1 1 1)"), "- 6 1|-"},
         {counts("S1,2,0(1 2 3 4 5 6 7 8"), notS},
         {counts(""), notS},
@@ -170,6 +187,16 @@ TEST(ReplyParsers, EveryReplyFamily)
     for (const auto &[actual, expected] : rows)
         EXPECT_EQ(actual, expected);
     EXPECT_EQ(StatusInfoText("IZQ5\r") + StatusInfoText("ZQ5\r"), "ZQ5\rZQ5\r");
+    EXPECT_EQ(StatusInfoText("xI\r" + clean), QString(clean.mid(1)));
+    // A flood of random bytes is never a reading or a status, so never a reading of 0.
+    std::mt19937 random{20261207};
+    for (int round = 0; round < 2000; ++round) {
+        QByteArray flood;
+        while (flood.size() < 300)
+            flood.append(random() % 20 == 0 ? '\r' : static_cast<char>(random() % 256));
+        EXPECT_FALSE(ParseReadingsReply(flood + "\r").ok()) << hex(flood).toStdString();
+        EXPECT_FALSE(ParseStatusReply(flood + "\r").ok()) << hex(flood).toStdString();
+    }
 }
 
 TEST(TerminalText, TurnsEachByteIntoItsCharacterAndKeepsTheLast10000FromALineStart)
