@@ -75,7 +75,7 @@ QString StatusInfoText(const QByteArray &reply)
 {
     const qsizetype echo = statusEcho(reply);
     const QByteArray text = echo >= 0 ? reply.mid(echo + 1) : withoutEcho(reply, 'I');
-    return fromBytes(text);
+    return fromBytes(text.left(MaxStatusInfoLength));
 }
 
 ParsedReply<StatusLines> ParseStatusReply(const QByteArray &reply)
@@ -97,7 +97,7 @@ ParsedReply<StatusLines> ParseStatusReply(const QByteArray &reply)
     const auto mv = texts[2].indexOf("mV");
     if (mv >= 1)
         texts[2] = texts[2].left(mv + 2);
-    const auto line = [&](int i) { return fromBytes(texts[i]); };
+    const auto line = [&](int i) { return fromBytes(texts[i].left(MaxStatusLineLength)); };
     return ParsedReply<StatusLines>::read({line(0), line(1), line(2), line(3), line(4)});
 }
 

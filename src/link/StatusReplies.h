@@ -10,7 +10,14 @@
 // CR. Bytes before the echo are line noise and are skipped; a reply without its echo is
 // refused.
 
-// The five lines of the status, each without its CR.
+// The longest line of the status kept: a longer one is cut to this length, so that noise
+// cannot push the main window's and the logger window's texts off the screen.
+constexpr int MaxStatusLineLength = 64;
+// The longest status reply kept whole by StatusInfoText.
+constexpr int MaxStatusInfoLength = 400;
+
+// The five lines of the status, each without its CR and at most MaxStatusLineLength
+// characters long.
 struct StatusLines
 {
     QString version;
@@ -23,7 +30,8 @@ struct StatusLines
 };
 
 // The status reply as the link keeps it whole: what follows the echoed "I" (the echo found
-// as ParseStatusReply finds it; without one, the reply less a leading "I").
+// as ParseStatusReply finds it; without one, the reply less a leading "I"), cut to
+// MaxStatusInfoLength characters.
 QString StatusInfoText(const QByteArray &reply);
 
 // The five lines after the echoed "I": the echo is the last "I" before the fifth CR from

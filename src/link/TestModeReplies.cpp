@@ -3,6 +3,8 @@
 #include "common/HexText.h"
 #include "common/NumericText.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr int HexDumpFullLength = 880;
@@ -62,7 +64,8 @@ QString detailField(const QString &reply, int k)
     if (end < 0)
         end = reply.size();
     const auto first = start + 3;
-    return end > first ? reply.mid(first, end - first) : QString();
+    return end > first ? reply.mid(first, std::min<qsizetype>(end - first, MaxDetailsFieldLength))
+                       : QString();
 }
 
 } // namespace

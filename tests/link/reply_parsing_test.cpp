@@ -130,9 +130,9 @@ TEST(ReplyParsers, EveryReplyFamily)
         // Noise before the echo is skipped, even noise holding an "I" or a CR.
         {status(QByteArray("\x00\xE5I~\x13", 5) + clean), cleanStatus},
         {status("ab\rI\rxI" + clean), cleanStatus},
-        // A power without "mV" or with "mV" first, a sixth line ignored.
+        // A power without "mV" or with "mV" first, a sixth line ignored; lines cut at 64.
         {status("IZQ4\rU\r3.6 V\r7\rS\rmore\r"), "ZQ4|U|3.6 V|7|S"},
-        {status("I\r\rmV 12\r\r\r"), "||mV 12||"},
+        {status("I\r\rmV 12\r\r" + QByteArray(70, 'L') + "\r"), "||mV 12||" + QString(64, 'L')},
         {status("IZQ4\rU\rP\r7\r"), "refused: 4 of the 5 lines"},
         {status("\xAF\x01junk\n"), "refused: 0 of the 5 lines"},
         {status("ZQ4\rU\r3.6 V\r7\rS\r"), "refused: no \"I\" echo"},
@@ -179,6 +179,7 @@ TEST(ReplyParsers, EveryReplyFamily)
         {details("X\r0: 5523\r1: 2025-03-14"), "5523|2025-03-14"},
         {details("X\r0:\r1: x"), "|x"},
         {details("X?"), "refused: shorter than 5 characters"},
+        {details("X\r0: " + QString(70, '9') + "\r1: d"), QString(64, '9') + "|d"},
         {ratio("T\rSunshine ratio 1.21"), "\" 1.21\""},
         {ratio("T\rratio1.2"), "\"1.2\""},
         {ratio("ratio 1.21\r"), "\" 1.21\""},
@@ -188,6 +189,7 @@ TEST(ReplyParsers, EveryReplyFamily)
         EXPECT_EQ(actual, expected);
     EXPECT_EQ(StatusInfoText("IZQ5\r") + StatusInfoText("ZQ5\r"), "ZQ5\rZQ5\r");
     EXPECT_EQ(StatusInfoText("xI\r" + clean), QString(clean.mid(1)));
+    EXPECT_EQ(StatusInfoText(QByteArray(500, 'I')).size(), MaxStatusInfoLength);
     // A flood of random bytes is never a reading or a status, so never a reading of 0.
     std::mt19937 random{20261207};
     for (int round = 0; round < 2000; ++round) {
