@@ -1,16 +1,21 @@
 // The pure halves of the link, fed bytes directly: the frame assembler (whole, split, byte
 // by byte, damaged), the text reply parsers (well formed, odd, junk, truncated, empty) and
-// the terminal's text. Each result is written as one
+// the terminal's text; and the trace the link writes of its line. Each result is written as one
 // line of text, so that a row reads reply -> result.
 #include "Bytes.h"
 #include "QtPrinters.h"
 #include "link/Crc.h"
 #include "link/FrameAssembler.h"
+#include "link/LinkTrace.h"
 #include "link/StatusReplies.h"
 #include "link/TerminalText.h"
 #include "link/TestModeReplies.h"
+#include "link/TracingSerialPort.h"
+#include "platform/FakeSerialPort.h"
 
+#include <QFile>
 #include <QStringList>
+#include <QTemporaryDir>
 
 #include <random>
 
@@ -229,6 +234,62 @@ TEST(TerminalText, TurnsEachByteIntoItsCharacterAndKeepsTheLast10000FromALineSta
         EXPECT_EQ(text.displayText(), shown.isEmpty() ? QString(kept).replace("\r\n", "\n") : shown)
             << reads.left(20).toStdString();
     }
+}
+
+TEST(LinkTrace, WritesEveryEventOfTheLineToItsFileOnlyWhileOn)
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath("trace.txt");
+    QString error;
+    EXPECT_FALSE(StartLinkTrace(folder.filePath("none/trace.txt"), error) || error.isEmpty());
+    VirtualClock clock;
+    FakeSerialPort fake(clock);
+    FakeLine &line = fake.addLine(3);
+    fake.addLine(4).openError = SerialPort::ErrorPermission;
+    TracingSerialPort port(fake, clock);
+    qCInfo(lcLink) << "off by default";
+    ASSERT_TRUE(StartLinkTrace(path, error));
+    // (what is done on the port; the lines it writes to the trace)
+    const std::pair<std::function<void()>, QString> rows[] = {
+        {[&] {
+             port.setPortNumber(3);
+             port.open();
+         },
+         "0.000 COM 3 open ok"},
+        {[&] { port.write("I"); }, "0.000 COM 3 >> I | 49"},
+        {[&] {
+             line.deliver("IZ\r\xB5", 0.05);
+             port.waitForReadyRead(100);
+             port.read();
+         },
+         "0.050 COM 3 << IZ.. | 49 5A 0D B5"},
+        {[&] { port.waitForReadyRead(100); }, "0.150 COM 3 wait 100 ms: time-out"},
+        {[&] { port.read(); }, ""}, // nothing came: nothing to say
+        {[&] {
+             port.close();
+             port.close();
+         },
+         "0.150 COM 3 close"},
+        {[&] {
+             port.setPortNumber(4);
+             port.open();
+         },
+         "0.150 COM 4 open failed: 8021 Device cannot be opened"},
+    };
+    for (const auto &[action, expected] : rows) {
+        QFile file(path);
+        const qint64 before = file.size();
+        action();
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(QString(file.readAll().mid(before)), expected.isEmpty() ? "" : expected + "\n");
+    }
+    StopLinkTrace();
+    qCInfo(lcLink) << "off again";
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_FALSE(file.readAll().contains("off"));
+    EXPECT_EQ((LinkCounters{12, 1, 2, 3, 1, 1}.text()),
+              "Exchanges 12, time-outs 1, CRC failures 2, retries 3, port losses 1, reconnects 1");
 }
 
 } // namespace

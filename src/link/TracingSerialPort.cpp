@@ -1,0 +1,62 @@
+#include "link/TracingSerialPort.h"
+
+#include "link/LinkTrace.h"
+
+QString TracingSerialPort::prefix() const
+{
+    return QStringLiteral("%1 COM %2 ")
+        .arg(m_clock.monotonicSeconds(), 0, 'f', 3)
+        .arg(m_inner.portNumber());
+}
+
+QString TracingSerialPort::failure() const
+{
+    return QStringLiteral("failed: %1 %2")
+        .arg(m_inner.errorNumber())
+        .arg(m_inner.errorDescription());
+}
+
+bool TracingSerialPort::open()
+{
+    const bool opened = m_inner.open();
+    qCInfo(lcLink).noquote() << prefix() + QStringLiteral("open ") +
+                                    (opened ? QStringLiteral("ok") : failure());
+    return opened;
+}
+
+void TracingSerialPort::close()
+{
+    const bool wasOpen = m_inner.isOpen();
+    m_inner.close();
+    if (wasOpen)
+        qCInfo(lcLink).noquote() << prefix() + QStringLiteral("close");
+}
+
+QByteArray TracingSerialPort::read(int maxBytes)
+{
+    const QByteArray bytes = m_inner.read(maxBytes);
+    if (!bytes.isEmpty())
+        qCInfo(lcLink).noquote() << prefix() + QStringLiteral("<< ") + TraceBytes(bytes);
+    else if (m_inner.errorNumber() != NoError)
+        qCInfo(lcLink).noquote() << prefix() + QStringLiteral("read ") + failure();
+    return bytes;
+}
+
+bool TracingSerialPort::write(const QByteArray &bytes)
+{
+    const bool written = m_inner.write(bytes);
+    qCInfo(lcLink).noquote() << prefix() + QStringLiteral(">> ") + TraceBytes(bytes) +
+                                    (written ? QString() : QStringLiteral(" ") + failure());
+    return written;
+}
+
+bool TracingSerialPort::waitForReadyRead(int msecs)
+{
+    const bool arrived = m_inner.waitForReadyRead(msecs);
+    if (!arrived)
+        qCInfo(lcLink).noquote() << prefix() + QStringLiteral("wait %1 ms: ").arg(msecs) +
+                                        (m_inner.errorNumber() != NoError
+                                             ? failure()
+                                             : QStringLiteral("time-out"));
+    return arrived;
+}
