@@ -2,6 +2,21 @@
 
 #include "link/LinkTrace.h"
 
+namespace {
+
+// The messages are only built while the trace is on: off, the port costs next to nothing.
+bool tracing()
+{
+    return lcLink().isInfoEnabled();
+}
+
+void trace(const QString &message)
+{
+    qCInfo(lcLink, "%s", qUtf8Printable(message));
+}
+
+} // namespace
+
 QString TracingSerialPort::prefix() const
 {
     return QStringLiteral("%1 COM %2 ")
@@ -19,8 +34,8 @@ QString TracingSerialPort::failure() const
 bool TracingSerialPort::open()
 {
     const bool opened = m_inner.open();
-    qCInfo(lcLink).noquote() << prefix() + QStringLiteral("open ") +
-                                    (opened ? QStringLiteral("ok") : failure());
+    if (tracing())
+        trace(prefix() + QStringLiteral("open ") + (opened ? QStringLiteral("ok") : failure()));
     return opened;
 }
 
@@ -28,35 +43,36 @@ void TracingSerialPort::close()
 {
     const bool wasOpen = m_inner.isOpen();
     m_inner.close();
-    if (wasOpen)
-        qCInfo(lcLink).noquote() << prefix() + QStringLiteral("close");
+    if (wasOpen && tracing())
+        trace(prefix() + QStringLiteral("close"));
 }
 
 QByteArray TracingSerialPort::read(int maxBytes)
 {
     const QByteArray bytes = m_inner.read(maxBytes);
+    if (!tracing())
+        return bytes;
     if (!bytes.isEmpty())
-        qCInfo(lcLink).noquote() << prefix() + QStringLiteral("<< ") + TraceBytes(bytes);
+        trace(prefix() + QStringLiteral("<< ") + TraceBytes(bytes));
     else if (m_inner.errorNumber() != NoError)
-        qCInfo(lcLink).noquote() << prefix() + QStringLiteral("read ") + failure();
+        trace(prefix() + QStringLiteral("read ") + failure());
     return bytes;
 }
 
 bool TracingSerialPort::write(const QByteArray &bytes)
 {
     const bool written = m_inner.write(bytes);
-    qCInfo(lcLink).noquote() << prefix() + QStringLiteral(">> ") + TraceBytes(bytes) +
-                                    (written ? QString() : QStringLiteral(" ") + failure());
+    if (tracing())
+        trace(prefix() + QStringLiteral(">> ") + TraceBytes(bytes) +
+              (written ? QString() : QStringLiteral(" ") + failure()));
     return written;
 }
 
 bool TracingSerialPort::waitForReadyRead(int msecs)
 {
     const bool arrived = m_inner.waitForReadyRead(msecs);
-    if (!arrived)
-        qCInfo(lcLink).noquote() << prefix() + QStringLiteral("wait %1 ms: ").arg(msecs) +
-                                        (m_inner.errorNumber() != NoError
-                                             ? failure()
-                                             : QStringLiteral("time-out"));
+    if (!arrived && tracing())
+        trace(prefix() + QStringLiteral("wait %1 ms: ").arg(msecs) +
+              (m_inner.errorNumber() != NoError ? failure() : QStringLiteral("time-out")));
     return arrived;
 }
