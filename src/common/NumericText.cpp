@@ -47,12 +47,13 @@ private:
 // decimal text that is converted short.
 constexpr int ExponentCap = 100000;
 
-} // namespace
-
-double NumericValue(const QString &text, bool *overflow)
+// The leading number of text as NumericValue reads it; *whole tells whether nothing but
+// skipped white space follows it.
+double scanNumber(const QString &text, bool *overflow, bool *whole)
 {
     if (overflow)
         *overflow = false;
+    *whole = false;
 
     NumberScanner scan(text);
     bool negative = false;
@@ -103,6 +104,7 @@ double NumericValue(const QString &text, bool *overflow)
     }
 
     // QString::toDouble always reads the C locale's "." whatever the default locale.
+    *whole = scan.atEnd();
     const QString normalised = mantissa + QLatin1Char('e') + QString::number(exponent);
     const double magnitude = normalised.toDouble();
     if (!std::isfinite(magnitude)) {
@@ -113,6 +115,24 @@ double NumericValue(const QString &text, bool *overflow)
     if (magnitude == 0.0)
         return 0.0; // never a negative zero
     return negative ? -magnitude : magnitude;
+}
+
+} // namespace
+
+double NumericValue(const QString &text, bool *overflow)
+{
+    bool whole = false;
+    return scanNumber(text, overflow, &whole);
+}
+
+std::optional<double> WholeNumericValue(const QString &text)
+{
+    bool overflow = false;
+    bool whole = false;
+    const double value = scanNumber(text, &overflow, &whole);
+    if (overflow || !whole)
+        return std::nullopt;
+    return value;
 }
 
 double RoundHalfEven(double value)

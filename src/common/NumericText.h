@@ -18,6 +18,11 @@
 // cleared. A number too small to hold gives 0 without an overflow.
 double NumericValue(const QString &text, bool *overflow = nullptr);
 
+// The number a reply field holds when it holds one number read as above and nothing else
+// but skipped white space; empty when the field holds no number, something after it, or a
+// number too large for a double. A field such as "12x", "inf" or "1e999" is no reading.
+std::optional<double> WholeNumericValue(const QString &text);
+
 // Rounds to the nearest integer, halves to the even one: 2.5 -> 2, 3.5 -> 4, -2.5 -> -2.
 // Infinities and NaN come back unchanged.
 double RoundHalfEven(double value);

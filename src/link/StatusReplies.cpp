@@ -2,9 +2,16 @@
 
 #include "common/NumericText.h"
 
+#include <QList>
+
+#include <cmath>
+#include <limits>
+#include <optional>
+
 namespace {
 
 constexpr int StatusLineCount = 5;
+constexpr int ReadingFieldCount = 3;
 
 QString fromBytes(const QByteArray &bytes)
 {
@@ -14,6 +21,38 @@ QString fromBytes(const QByteArray &bytes)
 QByteArray withoutEcho(const QByteArray &reply, char command)
 {
     return reply.startsWith(command) ? reply.mid(1) : reply;
+}
+
+// Where the echoed "I" of a status reply stands: the last "I" before the fifth CR from the
+// end; -1 when there are fewer than five CRs or no "I" before them.
+qsizetype statusEcho(const QByteArray &reply)
+{
+    qsizetype cr = reply.size();
+    for (int found = 0; found < StatusLineCount; ++found) {
+        cr = cr > 0 ? reply.lastIndexOf('\r', cr - 1) : -1;
+        if (cr < 0)
+            return -1;
+    }
+    return reply.lastIndexOf('I', cr);
+}
+
+// The instrument writes its status in printable ASCII; anything else is line noise.
+bool isPrintableText(const QByteArray &line)
+{
+    for (const char byte : line) {
+        if (byte < ' ' || byte > '~')
+            return false;
+    }
+    return true;
+}
+
+// A reading field as a float; empty when it is no number or lies outside a float's range.
+std::optional<float> readingField(const QByteArray &field)
+{
+    const std::optional<double> value = WholeNumericValue(fromBytes(field));
+    if (!value || std::abs(*value) > std::numeric_limits<float>::max())
+        return std::nullopt;
+    return static_cast<float>(*value);
 }
 
 // The first CR-terminated line of `rest`, which loses that line and its CR.
@@ -34,7 +73,9 @@ QByteArray takeLine(QByteArray &rest)
 
 QString StatusInfoText(const QByteArray &reply)
 {
-    return fromBytes(withoutEcho(reply, 'I'));
+    const qsizetype echo = statusEcho(reply);
+    const QByteArray text = echo >= 0 ? reply.mid(echo + 1) : withoutEcho(reply, 'I');
+    return fromBytes(text.left(MaxStatusInfoLength));
 }
 
 ParsedReply<StatusLines> ParseStatusReply(const QByteArray &reply)
@@ -43,16 +84,21 @@ ParsedReply<StatusLines> ParseStatusReply(const QByteArray &reply)
     if (crCount < StatusLineCount)
         return ParsedReply<StatusLines>::refused(QStringLiteral("%1 of the 5 lines").arg(crCount));
 
-    QByteArray rest = withoutEcho(reply, 'I');
-    StatusLines lines;
-    lines.version = fromBytes(takeLine(rest));
-    lines.units = fromBytes(takeLine(rest));
-    const QByteArray power = takeLine(rest);
-    const auto mv = power.indexOf("mV");
-    lines.power = fromBytes(mv >= 1 ? power.left(mv + 2) : power);
-    lines.serialNumber = fromBytes(takeLine(rest));
-    lines.logStatus = fromBytes(takeLine(rest));
-    return ParsedReply<StatusLines>::read(lines);
+    const qsizetype echo = statusEcho(reply);
+    if (echo < 0)
+        return ParsedReply<StatusLines>::refused(QStringLiteral("no \"I\" echo"));
+    QByteArray rest = reply.mid(echo + 1);
+    QByteArray texts[StatusLineCount];
+    for (QByteArray &text : texts) {
+        text = takeLine(rest);
+        if (!isPrintableText(text))
+            return ParsedReply<StatusLines>::refused(QStringLiteral("a line of no printable text"));
+    }
+    const auto mv = texts[2].indexOf("mV");
+    if (mv >= 1)
+        texts[2] = texts[2].left(mv + 2);
+    const auto line = [&](int i) { return fromBytes(texts[i].left(MaxStatusLineLength)); };
+    return ParsedReply<StatusLines>::read({line(0), line(1), line(2), line(3), line(4)});
 }
 
 ParsedReply<PlainReadings> ParseReadingsReply(const QByteArray &reply)
@@ -60,13 +106,20 @@ ParsedReply<PlainReadings> ParseReadingsReply(const QByteArray &reply)
     if (!reply.endsWith('\r'))
         return ParsedReply<PlainReadings>::refused(QStringLiteral("no CR at the end"));
 
-    QString line = fromBytes(withoutEcho(reply, 'S').chopped(1));
-    PlainReadings readings;
-    readings.total = static_cast<float>(NumericValue(line));
-    const auto comma = line.indexOf(QLatin1Char(','));
-    if (comma >= 0)
-        line.remove(0, comma + 1);
-    readings.diffuse = static_cast<float>(NumericValue(line));
-    readings.sun = line.endsWith(QLatin1Char('1'));
-    return ParsedReply<PlainReadings>::read(readings);
+    const qsizetype echo = reply.lastIndexOf('S');
+    if (echo < 0)
+        return ParsedReply<PlainReadings>::refused(QStringLiteral("no \"S\" echo"));
+    const QByteArray line = reply.mid(echo + 1).chopped(1);
+    const QList<QByteArray> fields = line.split(',');
+    if (fields.size() != ReadingFieldCount || line.contains('\r'))
+        return ParsedReply<PlainReadings>::refused(QStringLiteral("not total,diffuse,sun"));
+    const std::optional<float> total = readingField(fields[0]);
+    const std::optional<float> diffuse = readingField(fields[1]);
+    const QByteArray sun = fields[2].trimmed();
+    if (!total || !diffuse)
+        return ParsedReply<PlainReadings>::refused(
+            QStringLiteral("a reading that is no number in range"));
+    if (sun != "0" && sun != "1")
+        return ParsedReply<PlainReadings>::refused(QStringLiteral("sun neither 0 nor 1"));
+    return ParsedReply<PlainReadings>::read({*total, *diffuse, sun == "1"});
 }

@@ -6,10 +6,18 @@
 #include <QString>
 
 // The replies to the two commands the link sends outside test mode: the status "I" and
-// the readings "S". Each reply starts with the command letter echoed (it may be missing)
-// and its lines end in CR.
+// the readings "S". Each reply starts with the command letter echoed and its lines end in
+// CR. Bytes before the echo are line noise and are skipped; a reply without its echo is
+// refused.
 
-// The five lines of the status, each without its CR.
+// The longest line of the status kept: a longer one is cut to this length, so that noise
+// cannot push the main window's and the logger window's texts off the screen.
+constexpr int MaxStatusLineLength = 64;
+// The longest status reply kept whole by StatusInfoText.
+constexpr int MaxStatusInfoLength = 400;
+
+// The five lines of the status, each without its CR and at most MaxStatusLineLength
+// characters long.
 struct StatusLines
 {
     QString version;
@@ -21,11 +29,15 @@ struct StatusLines
     QString logStatus;
 };
 
-// The status reply as the link keeps it whole: without the echoed "I".
+// The status reply as the link keeps it whole: what follows the echoed "I" (the echo found
+// as ParseStatusReply finds it; without one, the reply less a leading "I"), cut to
+// MaxStatusInfoLength characters.
 QString StatusInfoText(const QByteArray &reply);
 
-// The five lines after the echoed "I"; refused when the reply has fewer than five CRs.
-// Anything after the fifth CR is ignored.
+// The five lines after the echoed "I": the echo is the last "I" before the fifth CR from
+// the end, so that noise before it (even noise holding an "I" or a CR) is skipped.
+// Refused when the reply has fewer than five CRs, no echo, or a line holding a byte that
+// is no printable ASCII. Anything after the fifth line is ignored.
 ParsedReply<StatusLines> ParseStatusReply(const QByteArray &reply);
 
 struct PlainReadings
@@ -35,8 +47,8 @@ struct PlainReadings
     bool sun = false;
 };
 
-// "S" total "," diffuse "," sun CR, read as numbers the way NumericValue reads them: the
-// total from the start, the diffuse reading from after the first comma (the start when
-// there is none), the sun flag set when the line ends in "1". Refused unless the reply
-// ends in CR.
+// "S" total "," diffuse "," sun CR after the last "S" of the reply. Total and diffuse are
+// numbers as WholeNumericValue reads them (blanks inside skipped) that fit a float; sun is
+// "0" or "1". Refused unless the reply ends in CR and its line is exactly that: noise,
+// a missing field or an overflowing number is no reading (never a reading of 0).
 ParsedReply<PlainReadings> ParseReadingsReply(const QByteArray &reply);

@@ -3,6 +3,8 @@
 #include "common/HexText.h"
 #include "common/NumericText.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr int HexDumpFullLength = 880;
@@ -62,7 +64,8 @@ QString detailField(const QString &reply, int k)
     if (end < 0)
         end = reply.size();
     const auto first = start + 3;
-    return end > first ? reply.mid(first, end - first) : QString();
+    return end > first ? reply.mid(first, std::min<qsizetype>(end - first, MaxDetailsFieldLength))
+                       : QString();
 }
 
 } // namespace
@@ -102,11 +105,12 @@ ParsedReply<UserLineFactors> ParseUserLineCalibration(const QString &reply)
 
 ParsedReply<IndividualReadingReply> ParseIndividualReadingReply(const QString &reply)
 {
-    if (!reply.startsWith(QLatin1Char('S')) || !reply.endsWith(QLatin1Char(')')))
+    const qsizetype echo = reply.lastIndexOf(QLatin1Char('S'));
+    if (echo < 0 || !reply.endsWith(QLatin1Char(')')))
         return ParsedReply<IndividualReadingReply>::refused(QStringLiteral("not \"S\" ... \")\""));
 
     IndividualReadingReply fields;
-    QString rest = reply.mid(1);
+    QString rest = reply.mid(echo + 1);
     fields.total = fieldValue(rest);
     rest = textAfter(rest, QLatin1Char(','));
     fields.diffuse = fieldValue(rest);

@@ -28,11 +28,11 @@ ParsedReply<std::array<qint32, 8>> ParseHexDumpCalibration(const QString &reply)
 using UserLineFactors = std::array<std::optional<qint32>, 8>;
 ParsedReply<UserLineFactors> ParseUserLineCalibration(const QString &reply);
 
-// "S" in test mode: "S" total "," diffuse "," sun "(" eight blank-separated counts ")".
-// Each field is read from after the first separator before it (from the start of what is
-// left when there is none). When the blanks between the counts run out early, the rest is
-// read again for every remaining channel. Refused unless the reply starts with "S" and
-// ends with ")".
+// "S" in test mode: "S" total "," diffuse "," sun "(" eight blank-separated counts ")",
+// read from the last "S" (line noise before it is skipped). Each field is read from after
+// the first separator before it (from the start of what is left when there is none). When
+// the blanks between the counts run out early, the rest is read again for every remaining
+// channel. Refused unless the reply holds an "S" and ends with ")".
 struct IndividualReadingReply
 {
     std::optional<double> total;
@@ -53,10 +53,14 @@ struct TemperatureReply
 };
 ParsedReply<TemperatureReply> ParseTemperatureReply(const QString &reply);
 
+// The longest field of the details reply kept: a longer one is cut to this length.
+constexpr int MaxDetailsFieldLength = 64;
+
 // "X" CR: field k is the line starting with the digit k and ":", without the digit, the
-// colon and the blank after them. The last line has no CR of its own (the link takes the
-// line end before the prompt away), so a field also ends at the end of the reply. A field
-// without its line is empty. Refused when the reply is shorter than 5 characters.
+// colon and the blank after them, cut to MaxDetailsFieldLength characters. The last line
+// has no CR of its own (the link takes the line end before the prompt away), so a field
+// also ends at the end of the reply. A field without its line is empty. Refused when the
+// reply is shorter than 5 characters.
 struct SensorDetails
 {
     QString serialNumber;    // field 0

@@ -9,6 +9,8 @@
 namespace {
 
 constexpr qint64 SecondsPerDay = 86400;
+// More days than lie between day zero and the end of year 65535.
+constexpr double MaxStampDays = 1.0e8;
 
 QDate dayZero()
 {
@@ -35,7 +37,9 @@ LoggerTimeStamp LoggerTimeStamp::decode(const QByteArray &bytes, int offset)
 LoggerTimeStamp LoggerTimeStamp::fromDays(double days)
 {
     LoggerTimeStamp stamp;
-    if (!std::isfinite(days))
+    // Beyond year 65535 on either side no stamp fits, and the seconds would overflow the
+    // 64-bit count they are rounded to.
+    if (!std::isfinite(days) || std::fabs(days) > MaxStampDays)
         return stamp;
     // Whole seconds since day zero, rounded once, then split into date and time of day.
     const auto total = static_cast<qint64>(std::floor(days * SecondsPerDay + 0.5));

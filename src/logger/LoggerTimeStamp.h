@@ -19,6 +19,7 @@ struct LoggerTimeStamp
     static LoggerTimeStamp decode(const QByteArray &bytes, int offset = 0);
     // The stamp of a date-time held as days. The time of day is rounded to the nearest
     // second first, so 23:59:59.6 becomes 00:00:00 of the next day (never second 86400).
+    // A count that is no number or lies outside years 1..65535 gives the zero stamp.
     static LoggerTimeStamp fromDays(double days);
 
     QByteArray encode() const;

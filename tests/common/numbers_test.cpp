@@ -47,6 +47,14 @@ TEST(NumberText, ReadsTheLeadingDecimalNumberInAnyLocaleAndHexadecimalDigits)
         EXPECT_EQ(NumericValue(text, &overflow) + NumericValue(text), 0.0) << text;
         EXPECT_TRUE(overflow) << text;
     }
+    // A whole field: the number and nothing after it but white space; "-" for none.
+    const std::pair<QString, QString> fields[] = {
+        {" 1 2.5\t", "12.5"}, {"-0", "0"},  {"5.", "5"},  {"12x", "-"},   {"", "-"},
+        {"1e", "-"},          {"inf", "-"}, {"nan", "-"}, {"1e999", "-"}, {"12.5\r", "-"}};
+    for (const auto &[text, whole] : fields) {
+        const std::optional<double> value = WholeNumericValue(text);
+        EXPECT_EQ(value ? QString::number(*value) : "-", whole) << text.toStdString();
+    }
 
     // Hexadecimal: the last seven characters or nothing.
     const QList<std::pair<QString, int>> hexadecimal = {

@@ -1,16 +1,23 @@
 // The pure halves of the link, fed bytes directly: the frame assembler (whole, split, byte
 // by byte, damaged), the text reply parsers (well formed, odd, junk, truncated, empty) and
-// the terminal's text. Each result is written as one line of text, so that a row reads
-// reply -> result.
+// the terminal's text; and the trace the link writes of its line. Each result is written as one
+// line of text, so that a row reads reply -> result.
 #include "Bytes.h"
 #include "QtPrinters.h"
 #include "link/Crc.h"
 #include "link/FrameAssembler.h"
+#include "link/LinkTrace.h"
 #include "link/StatusReplies.h"
 #include "link/TerminalText.h"
 #include "link/TestModeReplies.h"
+#include "link/TracingSerialPort.h"
+#include "platform/FakeSerialPort.h"
 
+#include <QFile>
 #include <QStringList>
+#include <QTemporaryDir>
+
+#include <random>
 
 #include <gtest/gtest.h>
 
@@ -118,20 +125,34 @@ TEST(ReplyParsers, EveryReplyFamily)
     const QString unmarked =
         "E\r12310 00 0F F0 00 01 00 02 00 03 00 04 00 05 00 06 " + QString(880, '.');
     const QString seven = "User:     4101  4080 -12.5 4005.5 9e+99 9e999   x\rOffset:   12";
+    const QByteArray clean = "IZQ5 v3.2\rUnits: W.m-2\rBattery 3612mV (ok)\r10342\rLog\r";
+    const QString cleanStatus = "ZQ5 v3.2|Units: W.m-2|Battery 3612mV|10342|Log";
+    const QString outOfRange = "refused: a reading that is no number in range";
     const QString notS = "refused: not \"S\" ... \")\"",
                   noTherm = "refused: no \"Therm temp\" or shorter than 25 characters";
     const std::pair<QString, QString> rows[] = {
-        {status("IZQ5 v3.2\rUnits: W.m-2\rBattery 3612mV (ok)\r10342\rLog\r"),
-         "ZQ5 v3.2|Units: W.m-2|Battery 3612mV|10342|Log"},
-        // No echo, a power without "mV" or with "mV" first, a sixth line ignored.
-        {status("ZQ4\rU\r3.6 V\r7\rS\rmore\r"), "ZQ4|U|3.6 V|7|S"},
-        {status("I\r\rmV 12\r\r\r"), "||mV 12||"},
+        {status(clean), cleanStatus},
+        // Noise before the echo is skipped, even noise holding an "I" or a CR.
+        {status(QByteArray("\x00\xE5I~\x13", 5) + clean), cleanStatus},
+        {status("ab\rI\rxI" + clean), cleanStatus},
+        // A power without "mV" or with "mV" first, a sixth line ignored; lines cut at 64.
+        {status("IZQ4\rU\r3.6 V\r7\rS\rmore\r"), "ZQ4|U|3.6 V|7|S"},
+        {status("I\r\rmV 12\r\r" + QByteArray(70, 'L') + "\r"), "||mV 12||" + QString(64, 'L')},
         {status("IZQ4\rU\rP\r7\r"), "refused: 4 of the 5 lines"},
         {status("\xAF\x01junk\n"), "refused: 0 of the 5 lines"},
+        {status("ZQ4\rU\r3.6 V\r7\rS\r"), "refused: no \"I\" echo"},
+        {status("IZQ4\rU\x01\rP\r7\rL\r"), "refused: a line of no printable text"},
         {readings("S123.4,56.7,1\r"), "123.4000015 56.70000076 sun"},
-        {readings("S 1 2.5 , 3\t4 ,x\r"), "12.5 34"}, // blanks inside numbers; sun only "1"
-        {readings("7\r"), "7 7"}, // no echo, no comma: diffuse read from the start
-        {readings("S1e999,5,1\r"), "0 5 sun"},
+        {readings("\x13S9,\rxS123.4,56.7,1\r"), "123.4000015 56.70000076 sun"}, // noise first
+        {readings("S 1 2.5 , 3\t4 ,0\r"), "12.5 34"}, // blanks inside numbers
+        {readings("7,7,1\r"), "refused: no \"S\" echo"},
+        {readings("S1e999,5,1\r"), outOfRange},
+        {readings("S1e39,-5e38,1\r"), outOfRange}, // beyond a float
+        {readings("Sinf,nan,1\r"), outOfRange},
+        {readings("S12x,5,1\r"), outOfRange},
+        {readings("S1,2\r"), "refused: not total,diffuse,sun"},
+        {readings("S1,2,\r1\r"), "refused: not total,diffuse,sun"},
+        {readings("S1,2,x\r"), "refused: sun neither 0 nor 1"},
         {readings("S1,2,1\rx"), "refused: no CR at the end"},
         {readings(""), "refused: no CR at the end"},
         {dump("E\r0x00: 10 00 0F F0 10 20 0F 00 00 FF 1G 00 FF FF 01 xx \r0x10: FF FF FF"),
@@ -148,8 +169,9 @@ TEST(ReplyParsers, EveryReplyFamily)
         {user("E\r?"), "refused: short reply without \"User:\""},
         {counts("S123.4,56.7,1 (1000 1010 990 1005 1002 998 1001 0)"),
          "123.4 56.7 1|1000 1010 990 1005 1002 998 1001 0"},
-        {counts("S1,2,1(  10   20)"), "1 2 1|10 20 20 20 20 20 20 20"}, // the last repeats
-        {counts("S5(1 2 3 4 5 6 7 8)"), "5 5 5|1 2 3 4 5 6 7 8"},       // fields from the start
+        {counts("S1,2,1(  10   20)"), "1 2 1|10 20 20 20 20 20 20 20"},    // the last repeats
+        {counts("S5(1 2 3 4 5 6 7 8)"), "5 5 5|1 2 3 4 5 6 7 8"},          // fields from the start
+        {counts("x\rS?S1,2,0(1 2 3 4 5 6 7 8)"), "1 2 0|1 2 3 4 5 6 7 8"}, // noise first
         {counts("S1e999,6,1(40000 1 1 1 1 1 1 1)"), "- 6 1|-"},
         {counts("S1,2,0(1 2 3 4 5 6 7 8"), notS},
         {counts(""), notS},
@@ -162,6 +184,7 @@ TEST(ReplyParsers, EveryReplyFamily)
         {details("X\r0: 5523\r1: 2025-03-14"), "5523|2025-03-14"},
         {details("X\r0:\r1: x"), "|x"},
         {details("X?"), "refused: shorter than 5 characters"},
+        {details("X\r0: " + QString(70, '9') + "\r1: d"), QString(64, '9') + "|d"},
         {ratio("T\rSunshine ratio 1.21"), "\" 1.21\""},
         {ratio("T\rratio1.2"), "\"1.2\""},
         {ratio("ratio 1.21\r"), "\" 1.21\""},
@@ -170,6 +193,17 @@ TEST(ReplyParsers, EveryReplyFamily)
     for (const auto &[actual, expected] : rows)
         EXPECT_EQ(actual, expected);
     EXPECT_EQ(StatusInfoText("IZQ5\r") + StatusInfoText("ZQ5\r"), "ZQ5\rZQ5\r");
+    EXPECT_EQ(StatusInfoText("xI\r" + clean), QString(clean.mid(1)));
+    EXPECT_EQ(StatusInfoText(QByteArray(500, 'I')).size(), MaxStatusInfoLength);
+    // A flood of random bytes is never a reading or a status, so never a reading of 0.
+    std::mt19937 random{20261207};
+    for (int round = 0; round < 2000; ++round) {
+        QByteArray flood;
+        while (flood.size() < 300)
+            flood.append(random() % 20 == 0 ? '\r' : static_cast<char>(random() % 256));
+        EXPECT_FALSE(ParseReadingsReply(flood + "\r").ok()) << hex(flood).toStdString();
+        EXPECT_FALSE(ParseStatusReply(flood + "\r").ok()) << hex(flood).toStdString();
+    }
 }
 
 TEST(TerminalText, TurnsEachByteIntoItsCharacterAndKeepsTheLast10000FromALineStart)
@@ -200,6 +234,62 @@ TEST(TerminalText, TurnsEachByteIntoItsCharacterAndKeepsTheLast10000FromALineSta
         EXPECT_EQ(text.displayText(), shown.isEmpty() ? QString(kept).replace("\r\n", "\n") : shown)
             << reads.left(20).toStdString();
     }
+}
+
+TEST(LinkTrace, WritesEveryEventOfTheLineToItsFileOnlyWhileOn)
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath("trace.txt");
+    QString error;
+    EXPECT_FALSE(StartLinkTrace(folder.filePath("none/trace.txt"), error) || error.isEmpty());
+    VirtualClock clock;
+    FakeSerialPort fake(clock);
+    FakeLine &line = fake.addLine(3);
+    fake.addLine(4).openError = SerialPort::ErrorPermission;
+    TracingSerialPort port(fake, clock);
+    qCInfo(lcLink) << "off by default";
+    ASSERT_TRUE(StartLinkTrace(path, error));
+    // (what is done on the port; the lines it writes to the trace)
+    const std::pair<std::function<void()>, QString> rows[] = {
+        {[&] {
+             port.setPortNumber(3);
+             port.open();
+         },
+         "0.000 COM 3 open ok"},
+        {[&] { port.write("I"); }, "0.000 COM 3 >> I | 49"},
+        {[&] {
+             line.deliver("IZ\r\xB5", 0.05);
+             port.waitForReadyRead(100);
+             port.read();
+         },
+         "0.050 COM 3 << IZ.. | 49 5A 0D B5"},
+        {[&] { port.waitForReadyRead(100); }, "0.150 COM 3 wait 100 ms: time-out"},
+        {[&] { port.read(); }, ""}, // nothing came: nothing to say
+        {[&] {
+             port.close();
+             port.close();
+         },
+         "0.150 COM 3 close"},
+        {[&] {
+             port.setPortNumber(4);
+             port.open();
+         },
+         "0.150 COM 4 open failed: 8021 Device cannot be opened"},
+    };
+    for (const auto &[action, expected] : rows) {
+        QFile file(path);
+        const qint64 before = file.size();
+        action();
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(QString(file.readAll().mid(before)), expected.isEmpty() ? "" : expected + "\n");
+    }
+    StopLinkTrace();
+    qCInfo(lcLink) << "off again";
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_FALSE(file.readAll().contains("off"));
+    EXPECT_EQ((LinkCounters{12, 1, 2, 3, 1, 1}.text()),
+              "Exchanges 12, time-outs 1, CRC failures 2, retries 3, port losses 1, reconnects 1");
 }
 
 } // namespace

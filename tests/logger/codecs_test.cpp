@@ -22,6 +22,8 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 
+#include <cmath>
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -55,6 +57,9 @@ TEST(LoggerTimeStampTest, EdgesOfTheDayAndTheChecksOwnBounds)
               "ea073c00c1a80000");
     EXPECT_EQ(LoggerTimeStamp::fromDays(days(2026, 12, 31, 23, 59, 59, 600)).encode().toHex(),
               "eb07010000000000");
+    // Counts no stamp can hold give the zero stamp (1e300 once overflowed a 64-bit cast).
+    for (const double beyond : {1e300, -1e300, 1e8 + 1, std::nan("")})
+        EXPECT_TRUE(LoggerTimeStamp::fromDays(beyond).isZero()) << beyond;
 
     // Year, day, seconds; passes the window's check, passes the download's.
     // clang-format off

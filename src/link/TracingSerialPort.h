@@ -1,0 +1,39 @@
+#pragma once
+
+#include "platform/Clock.h"
+#include "platform/SerialPort.h"
+
+// A serial port that passes every call on to another one and writes what happened on the
+// line to the link's trace (LinkTrace.h): opens and closes with their outcome, every write
+// and every read that brought bytes with the bytes, and every wait that timed out. Each
+// message starts with the monotonic time in seconds. With the trace off it only passes
+// the calls on.
+class TracingSerialPort : public SerialPort
+{
+public:
+    TracingSerialPort(SerialPort &inner, const Clock &clock) : m_inner(inner), m_clock(clock) {}
+
+    bool setPortNumber(int number) override { return m_inner.setPortNumber(number); }
+    int portNumber() const override { return m_inner.portNumber(); }
+    bool open() override;
+    void close() override;
+    bool isOpen() const override { return m_inner.isOpen(); }
+    void setDtr(bool on) override { m_inner.setDtr(on); }
+    bool dtr() const override { return m_inner.dtr(); }
+    void setRts(bool on) override { m_inner.setRts(on); }
+    int bytesWaiting() override { return m_inner.bytesWaiting(); }
+    QByteArray read(int maxBytes = 0) override;
+    bool write(const QByteArray &bytes) override;
+    bool waitForReadyRead(int msecs) override;
+    int errorNumber() const override { return m_inner.errorNumber(); }
+    QString errorDescription() const override { return m_inner.errorDescription(); }
+    void clearError() override { m_inner.clearError(); }
+
+private:
+    // "12.345 COM 3 " and so on: the start of every message.
+    QString prefix() const;
+    QString failure() const;
+
+    SerialPort &m_inner;
+    const Clock &m_clock;
+};
