@@ -85,6 +85,9 @@ QString SensorSnapshot(SensorLink &link, const QDateTime &now)
         QStringLiteral("Version: ") + link.Version() + details + ratio,
         link.units(),
         QStringLiteral("Battery: ") + link.Power(),
+        QString(),
+        // What the line has been like in this run, for field support.
+        link.Counters().text(),
     };
     return lines.join(CrLf);
 }

@@ -36,5 +36,7 @@ QString ReadSunshineRatio(SensorLink &link);
 
 // The instrument snapshot, lines joined by CR LF: date and time, the link's status, an
 // empty line, the firmware version, the sensor details and sunshine ratio when there are
-// any, the units and the battery. Talks to the instrument for the details and the ratio.
+// any, the units and the battery, an empty line and the link's counts of this run
+// (exchanges, time-outs, CRC failures, retries, port losses, reconnects). Talks to the instrument
+// for the details and the ratio.
 QString SensorSnapshot(SensorLink &link, const QDateTime &now);

@@ -7,6 +7,8 @@
 #include "app/frmLoggerFactory.h"
 #include "app/frmPCLogFactory.h"
 #include "app/frmZQ4Factory.h"
+#include "link/LinkTrace.h"
+#include "link/TracingSerialPort.h"
 #include "platform/PortTable.h"
 #include "platform/ProgramArguments.h"
 #include "platform/ProgramTitle.h"
@@ -30,6 +32,7 @@ const char Usage[] =
     "                  (MODEL: ZQ2, ZQ3, ZQ3v2, ZQ4, ZQ5 or VTA1; default ZQ5)\n"
     "  --device PATH   list the serial device PATH before the system's ports\n"
     "                  (may be given several times)\n"
+    "  --trace FILE    write every exchange on the serial line to FILE (for support)\n"
     "  /E              show the Test menu with the terminal\n"
     "  /L              show the built-in-logger menu and the log status\n"
     "  /Pn             search serial ports 1 to n for an instrument (default 16)\n"
@@ -89,10 +92,15 @@ int main(int argc, char **argv)
         table.addDevice(device);
     table.addSystemPorts(PortTable::systemPorts());
 
+    QString traceError;
+    if (!options.traceFile.isEmpty() && !StartLinkTrace(options.traceFile, traceError))
+        return failure(QStringLiteral("cannot write the trace: ") + traceError);
+
     int result = 0;
     {
-        QtSerialPort port(table);
         SystemClock clock;
+        QtSerialPort serialPort(table);
+        TracingSerialPort port(serialPort, clock);
         QtEventPump pump;
         GuiUserPrompts prompts;
         frmDisplay window(port, clock, pump, prompts, &table);
@@ -106,5 +114,6 @@ int main(int argc, char **argv)
     }
     // The window (and with it the port) is gone; now the simulator may stop.
     simulator.reset();
+    StopLinkTrace();
     return result;
 }

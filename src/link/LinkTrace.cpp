@@ -8,6 +8,12 @@
 Q_LOGGING_CATEGORY(lcLink, "quorvel.link", QtWarningMsg)
 
 namespace {
+// The category's name, compared as text: the filter runs while categories are being
+// registered, where creating lcLink itself is not allowed.
+constexpr char LinkCategoryName[] = "quorvel.link";
+} // namespace
+
+namespace {
 
 constexpr char FirstPrintable = 0x20;
 constexpr char LastPrintable = 0x7E;
@@ -21,7 +27,7 @@ void traceFilter(QLoggingCategory *category)
 {
     if (previousFilter)
         previousFilter(category);
-    if (qstrcmp(category->categoryName(), lcLink().categoryName()) == 0) {
+    if (qstrcmp(category->categoryName(), LinkCategoryName) == 0) {
         category->setEnabled(QtDebugMsg, true);
         category->setEnabled(QtInfoMsg, true);
     }
@@ -29,7 +35,7 @@ void traceFilter(QLoggingCategory *category)
 
 void traceHandler(QtMsgType type, const QMessageLogContext &context, const QString &message)
 {
-    if (traceFile && context.category && qstrcmp(context.category, lcLink().categoryName()) == 0) {
+    if (traceFile && context.category && qstrcmp(context.category, LinkCategoryName) == 0) {
         traceFile->write(message.toUtf8() + '\n');
         traceFile->flush();
         return;

@@ -107,7 +107,7 @@ QStringList SensorLink::GetCommPorts(bool bConnect, int MaxPort)
                 if (Connect())
                     m_commDefault = static_cast<int>(ports.size());
             } else {
-                writeBytes(QByteArrayLiteral("R"));
+                writeCommand(QByteArrayLiteral("R"));
             }
             m_port.setDtr(false);
             DelayMs(50);
@@ -219,6 +219,8 @@ void SensorLink::noteLostPort()
 {
     // The port closed itself (the device went away).
     m_lostPort = m_port.portNumber();
+    ++m_counters.portLosses;
+    m_lostSinceConnect = true;
     m_connected = false;
     m_inTestMode = false;
     clearInstrumentFields();
@@ -268,6 +270,12 @@ bool SensorLink::writeBytes(const QByteArray &bytes)
     return m_port.isOpen() && m_port.write(bytes);
 }
 
+bool SensorLink::writeCommand(const QByteArray &bytes)
+{
+    ++m_counters.exchanges;
+    return writeBytes(bytes);
+}
+
 void SensorLink::DelayMs(float ms)
 {
     if (!(ms > 0))
@@ -304,7 +312,7 @@ bool SensorLink::Connect()
 
     const double startedAt = now();
     QByteArray latestChunk(1, '\0');
-    writeBytes(QByteArrayLiteral("R"));
+    writeCommand(QByteArrayLiteral("R"));
     // Each chunk replaces the one before: the prompt byte must end the latest chunk.
     while (latestChunk.back() != PromptByte && now() - startedAt < HandshakeSeconds &&
            m_port.isOpen()) {
@@ -318,11 +326,15 @@ bool SensorLink::Connect()
     if (!m_port.isOpen()) {
         noteLostPort();
     } else if (latestChunk.back() == PromptByte) {
+        if (m_counters.portLosses > 0 && m_lostSinceConnect)
+            ++m_counters.reconnects;
+        m_lostSinceConnect = false;
         m_connected = true;
         const QString status = connectedStatus();
         if (!status.isEmpty())
             m_status = status;
     } else {
+        ++m_counters.timeouts;
         m_connected = false;
         m_status = QStringLiteral("VTA1 not found on COM ") + portDigits();
         clearInstrumentFields();
@@ -347,6 +359,8 @@ void SensorLink::gather(QByteArray &reply, double startedAt, double seconds,
             break;
         waitForBytes(startedAt + seconds);
     } while (!complete(reply) && now() - startedAt < seconds);
+    if (!complete(reply) && m_port.isOpen())
+        ++m_counters.timeouts;
 }
 
 bool SensorLink::GetStatus()
@@ -365,7 +379,7 @@ bool SensorLink::GetStatus()
     int lineEndsCounted = 0;
     {
         const BusyFlagHold busy(m_active);
-        writeBytes(QByteArrayLiteral("I"));
+        writeCommand(QByteArrayLiteral("I"));
         const double startedAt = now();
         qsizetype searchFrom = 0;
         // At most one CR is counted per read: several CRs that came together are counted
@@ -374,7 +388,10 @@ bool SensorLink::GetStatus()
                m_port.isOpen()) {
             const QByteArray chunk = readChunk();
             reply += chunk;
-            const auto cr = reply.indexOf('\r', searchFrom);
+            // Line ends count only after the echo: a CR in noise before it is not a line.
+            const auto echo = reply.indexOf('I');
+            const auto cr =
+                echo < 0 ? qsizetype(-1) : reply.indexOf('\r', std::max(searchFrom, echo + 1));
             if (cr >= 0) {
                 ++lineEndsCounted;
                 searchFrom = cr + 1;
@@ -385,6 +402,8 @@ bool SensorLink::GetStatus()
         }
     }
 
+    if (lineEndsCounted < StatusLineCount && m_port.isOpen())
+        ++m_counters.timeouts;
     m_infoString = StatusInfoText(reply);
     if (!m_port.isOpen()) {
         noteLostPort();
@@ -423,9 +442,10 @@ bool SensorLink::GetReadings()
     QByteArray reply;
     {
         const BusyFlagHold busy(m_active);
-        writeBytes(QByteArrayLiteral("S"));
+        writeCommand(QByteArrayLiteral("S"));
         gather(reply, now(), TextReplySeconds,
-               [](const QByteArray &sofar) { return sofar.endsWith('\r'); });
+               // A CR in noise before the echo does not end the reply.
+               [](const QByteArray &sofar) { return sofar.endsWith('\r') && sofar.contains('S'); });
     }
 
     if (!m_port.isOpen()) {
@@ -446,7 +466,7 @@ bool SensorLink::GetReadings()
 
 bool SensorLink::enterTestMode(double seconds)
 {
-    writeBytes(QByteArrayLiteral("T"));
+    writeCommand(QByteArrayLiteral("T"));
     QByteArray reply;
     gather(reply, now(), seconds, endsWithTestPrompt);
     return endsWithTestPrompt(reply);
@@ -466,19 +486,19 @@ bool SensorLink::SetUnits(int unitsCode)
     {
         const BusyFlagHold busy(m_active);
         if (!enterTestMode(TextReplySeconds)) {
-            writeBytes(QByteArrayLiteral("R"));
+            writeCommand(QByteArrayLiteral("R"));
             if (!notedIfLost())
                 m_status = QStringLiteral("TEST: prompt missing");
             return false;
         }
-        writeBytes(command);
+        writeCommand(command);
         gather(reply, now(), TextReplySeconds, [&expected](const QByteArray &sofar) {
             return sofar.left(expected.size()) == expected;
         });
     }
 
     if (reply.left(expected.size()) != expected) {
-        writeBytes(QByteArrayLiteral("R"));
+        writeCommand(QByteArrayLiteral("R"));
         if (notedIfLost())
             return false;
         m_status = QStringLiteral("SetUnits command failed");
@@ -507,7 +527,7 @@ QString SensorLink::TestCommand(const QString &command, int timeoutMs)
     if (promptSeen) {
         DelayMs(50);
         const QByteArray bytes = command.toLatin1();
-        writeBytes(bytes);
+        writeCommand(bytes);
         QByteArray reply;
         gather(reply, now(), seconds, endsWithTestPrompt);
         if (endsWithTestPrompt(reply) || bytes.startsWith('B')) {
@@ -532,6 +552,7 @@ void SensorLink::writeFrame(quint8 command, quint32 address, quint8 n, const QBy
     // The request goes out one byte per write, as the instrument expects it.
     const QByteArray frame =
         Frame::build(command, static_cast<quint16>(address & 0xFFFFu), n, data);
+    ++m_counters.exchanges;
     for (const char byte : frame)
         writeBytes(QByteArray(1, byte));
 }
@@ -548,6 +569,11 @@ void SensorLink::receivePart(FrameAssembler &reply, double startedAt, double sec
             waitForBytes(startedAt + seconds, true);
         m_pump.processEvents();
     }
+    if (reply.status() == FrameAssembler::Status::NeedMore && m_port.isOpen() &&
+        reply.gatheringHeader() == onHeader)
+        ++m_counters.timeouts;
+    if (reply.status() == FrameAssembler::Status::Invalid)
+        ++m_counters.crcFailures;
 }
 
 bool SensorLink::connectForPacket()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/FrameAssembler.h"
+#include "link/LinkTrace.h"
 #include "platform/Clock.h"
 #include "platform/EventPump.h"
 #include "platform/SerialPort.h"
@@ -58,6 +59,8 @@ public:
     void setCommPort(int Port);
     int CommDefault() const { return m_commDefault; }
     bool Active() const { return m_active; }
+    // What the link did in this run of the program (exchanges, time-outs, losses …).
+    const LinkCounters &Counters() const { return m_counters; }
     QString Status() const { return m_status; }
     bool Connected() const { return m_connected; }
     QString InfoString() const { return m_infoString; }
@@ -137,6 +140,8 @@ private:
     // letEventsRun the wait is cut into short slices and window events run after each.
     void waitForBytes(double deadline, bool letEventsRun = false);
     bool writeBytes(const QByteArray &bytes);
+    // Writes a command (a text command, the handshake) and counts the exchange.
+    bool writeCommand(const QByteArray &bytes);
 
     // Text commands: reads back to back until `complete` holds or `seconds` have passed
     // since startedAt (at least one read is made, so a reply already waiting is taken even
@@ -181,6 +186,9 @@ private:
     bool m_inTestMode = false;
     // The port whose device went away, watched for its return (0: none).
     int m_lostPort = 0;
+    LinkCounters m_counters;
+    // A loss was counted and no handshake has succeeded since: the next one reconnects.
+    bool m_lostSinceConnect = false;
     // At most this many bytes per read (0: all that wait). The packet waits set it for the
     // parts they read whole; a handshake run from a window event inside such a wait reads
     // under the same limit.

@@ -17,6 +17,16 @@ void trace(const QString &message)
 
 } // namespace
 
+TracingSerialPort::TracingSerialPort(SerialPort &inner, const Clock &clock)
+    : m_inner(inner), m_clock(clock)
+{
+    m_inner.setLostHandler([this] {
+        if (tracing())
+            trace(prefix() + QStringLiteral("lost: ") + m_inner.errorDescription());
+        notifyLost();
+    });
+}
+
 QString TracingSerialPort::prefix() const
 {
     return QStringLiteral("%1 COM %2 ")

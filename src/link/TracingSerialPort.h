@@ -11,7 +11,8 @@
 class TracingSerialPort : public SerialPort
 {
 public:
-    TracingSerialPort(SerialPort &inner, const Clock &clock) : m_inner(inner), m_clock(clock) {}
+    // Takes over the inner port's loss notice: traced, then passed on to this port's owner.
+    TracingSerialPort(SerialPort &inner, const Clock &clock);
 
     bool setPortNumber(int number) override { return m_inner.setPortNumber(number); }
     int portNumber() const override { return m_inner.portNumber(); }

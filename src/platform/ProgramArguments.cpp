@@ -4,6 +4,7 @@ namespace {
 
 const QString DeviceOption = QStringLiteral("--device");
 const QString DemoOption = QStringLiteral("--demo");
+const QString TraceOption = QStringLiteral("--trace");
 
 // The text after "name=" when arg has that form.
 bool valueAfterEquals(const QString &arg, const QString &name, QString &value)
@@ -43,6 +44,16 @@ ProgramOptions ParseProgramArguments(const QStringList &args)
             addDevice(options, hasPath ? args.at(++i) : QString());
         } else if (valueAfterEquals(arg, DeviceOption, value)) {
             addDevice(options, value);
+        } else if (arg == TraceOption || valueAfterEquals(arg, TraceOption, value)) {
+            const bool hasFile =
+                arg != TraceOption ||
+                (i + 1 < args.size() && !args.at(i + 1).startsWith(QLatin1String("--")));
+            if (arg == TraceOption && hasFile)
+                value = args.at(++i);
+            if (!hasFile || value.isEmpty())
+                options.errors.append(QStringLiteral("--trace needs a file name"));
+            else
+                options.traceFile = value;
         } else if (arg == DemoOption || valueAfterEquals(arg, DemoOption, value)) {
             if (!options.demo)
                 options.demoPosition = static_cast<int>(options.devices.size());

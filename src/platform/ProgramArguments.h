@@ -12,6 +12,8 @@ struct ProgramOptions
     QStringList devices;
     // --demo: start the built-in simulator and list its device among the ports.
     bool demo = false;
+    // --trace FILE: the link's trace is written to FILE.
+    QString traceFile;
     // The model after --demo=, empty for the default model.
     QString demoModel;
     // How many --device entries came before --demo, so the simulator takes its place

@@ -69,7 +69,9 @@ TEST(About, SnapshotPerModelAndReply)
         EXPECT_EQ(about.box->lblDetails->lines(),
                   "Monday, 1 June 2026  10:00\r\n" + version.left(3) +
                       "  5523 connected on COM 1\r\n\r\nVersion: " + version + instrumentLines +
-                      "\r\nUnits: W.m-2\r\nBattery: Battery 3612mV");
+                      "\r\nUnits: W.m-2\r\nBattery: Battery 3612mV\r\n\r\nExchanges " +
+                      QString::number(written.isEmpty() ? 2 : 6) +
+                      ", time-outs 0, CRC failures 0, retries 0, port losses 0, reconnects 0");
         EXPECT_EQ(about.port.line(1)->written(), written);
     }
 }
@@ -81,9 +83,9 @@ TEST(About, CopiesTheSnapshotWithCrLfAndShowsLineBreaks)
     QTest::mouseClick(about.box->cmdCopytoClip, Qt::LeftButton);
     const QString copied = QApplication::clipboard()->text();
     EXPECT_EQ(copied, about.box->lblDetails->lines());
-    EXPECT_EQ(copied.count("\r\n"), 8);
+    EXPECT_EQ(copied.count("\r\n"), 10);
     EXPECT_FALSE(about.box->lblDetails->text().contains('\r')) << "shown with plain line breaks";
-    EXPECT_EQ(about.box->lblDetails->text().count('\n'), 8);
+    EXPECT_EQ(about.box->lblDetails->text().count('\n'), 10);
     EXPECT_EQ(about.box->windowTitle(), "About Quorvel");
     EXPECT_TRUE(about.box->cmdOK->isDefault());
 }

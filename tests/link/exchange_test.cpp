@@ -219,6 +219,9 @@ TEST_F(ExchangeTest, ADeviceLostInsideAnyExchangeIsSaidLostAndEndsTheConnection)
         EXPECT_EQ(link.Status(), "Lost COM 3: The device has been disconnected");
         EXPECT_FALSE(link.Connected() || link.CommPort());
     }
+    // Each loss is counted once, and each handshake after one as a reconnect.
+    EXPECT_EQ(link.Counters().portLosses, int(std::size(rows)));
+    EXPECT_EQ(link.Counters().reconnects, int(std::size(rows)) - 1);
 }
 
 TEST_F(ExchangeTest, OnlyTheWaitsThatHoldTheBusyFlagTurnAwayAnExchangeStartedInside)

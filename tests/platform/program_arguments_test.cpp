@@ -49,6 +49,16 @@ TEST(ProgramArgumentsTest, SplitsLongOptionsFromTheRest)
         // Where the simulator stands among the devices matters only with --demo.
         EXPECT_EQ(o.demo ? o.demoPosition : 0, position);
     }
+    // --trace takes the next argument or its value as the file; without one it is an error.
+    for (const auto &[args, file, errors] :
+         {std::tuple<QStringList, QString, int>{{"--trace", "/tmp/t.txt", "/E"}, "/tmp/t.txt", 0},
+          {{"--trace=line.log"}, "line.log", 0},
+          {{"--trace", "--demo"}, {}, 1},
+          {{"--trace="}, {}, 1}}) {
+        const ProgramOptions o = ParseProgramArguments(args);
+        EXPECT_EQ(std::tuple(o.traceFile, int(o.errors.size())), std::tuple(file, errors))
+            << args.join(' ').toStdString();
+    }
     // An oversized argument is not echoed whole.
     const QStringList errors = ParseProgramArguments({"--" + QString(5000, 'x')}).errors;
     EXPECT_EQ(errors, QStringList{"unknown option --" + QString(38, 'x') + "..."});

@@ -8,12 +8,15 @@
 #include "LocaleGuard.h"
 #include "PtyServer.h"
 #include "QtPrinters.h"
+#include "SimulatedLine.h"
 #include "SimulatorProcess.h"
 
 #include "common/DateTimeDays.h"
 #include "link/SensorLink.h"
 #include "logger/LoggerDetailsReader.h"
 #include "logger/LoggerPackets.h"
+#include "platform/FakeEventPump.h"
+#include "platform/FakeSerialPort.h"
 #include "platform/PortTable.h"
 #include "platform/QtEventPump.h"
 #include "platform/QtSerialPort.h"
@@ -228,3 +231,40 @@ TEST_F(SimulatorOnAPtyTest, QuorvelSimStartsItsLoggerAsTheOptionsSayAndRefusesBa
 }
 
 } // namespace
+
+TEST(SimulatorTest, NoiseBeforeEachReplyLeavesTheStatusAndReadingsAsTheInstrumentMeantThem)
+{
+    // The same instrument with and without noise before its replies: the link reads the
+    // same fields and the same numbers from both.
+    struct Read
+    {
+        QStringList fields;
+        double total, diffuse;
+        bool sun;
+    };
+    const auto read = [](bool noisy) {
+        VirtualClock clock{QDateTime(QDate(2026, 6, 1), QTime(12, 0))};
+        Instrument instrument(clock, SimModel::ZQ5);
+        SimFaults faults;
+        faults.garbage = noisy;
+        instrument.setFaults(faults);
+        FakeSerialPort port{clock};
+        SimulatedLine simulated{instrument, port.addLine(1)};
+        FakeEventPump pump;
+        SensorLink link{port, clock, pump};
+        link.setCommPort(1);
+        EXPECT_TRUE(link.GetStatus()) << noisy;
+        EXPECT_TRUE(link.GetReadings()) << noisy;
+        return Read{
+            {link.Version(), link.units(), link.Power(), link.SerialNumber(), link.LogStatus()},
+            link.Total(),
+            link.Diffuse(),
+            link.Sun()};
+    };
+    const Read clean = read(false), noisy = read(true);
+    EXPECT_EQ(noisy.fields, clean.fields);
+    EXPECT_EQ(noisy.total, clean.total);
+    EXPECT_EQ(noisy.diffuse, clean.diffuse);
+    EXPECT_EQ(noisy.sun, clean.sun);
+    EXPECT_GT(clean.total, 0);
+}
