@@ -61,6 +61,8 @@ public:
     bool Active() const { return m_active; }
     // What the link did in this run of the program (exchanges, time-outs, losses …).
     const LinkCounters &Counters() const { return m_counters; }
+    // A caller tries an exchange again after a failure (a download's data error).
+    void countRetry() { ++m_counters.retries; }
     QString Status() const { return m_status; }
     bool Connected() const { return m_connected; }
     QString InfoString() const { return m_infoString; }

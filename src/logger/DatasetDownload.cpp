@@ -223,6 +223,7 @@ DownloadOutcome::End DatasetDownload::Transfer::run()
     End end = End::Finished;
     for (;;) {
         if (m_failuresInARow > 0) {
+            m_link.countRetry();
             showRetry();
             m_owner.pauseLettingEventsRun(RetryPauseMs);
             // A request that fails every time still lets the user stop.

@@ -259,6 +259,7 @@ TEST_F(DownloadTest, FailedBlocksCancelRequestsAndAFullDiskEndTheTransfer)
         fault(faults);
         instrument->setFaults(faults);
         onProgress = [this, cancel = cancel] { view.cancel = cancel; };
+        const int retriesBefore = link.Counters().retries;
         const DownloadOutcome outcome = download(true);
         const QStringList asked = sent(22).split(' ');
         const char *const ends[] = {"not created", "finished", "cancelled", "abandoned"};
@@ -271,6 +272,9 @@ TEST_F(DownloadTest, FailedBlocksCancelRequestsAndAFullDiskEndTheTransfer)
                 .arg(sent(21), outcome.statusText()),
             expected);
         EXPECT_EQ(view.texts.filter("Data error, retry 3 at").isEmpty(), asked.count("10") <= 3);
+        // Every retry shown is counted on the link for the About box.
+        EXPECT_EQ(link.Counters().retries - retriesBefore,
+                  view.texts.filter("Data error, retry").size());
     }
 }
 
