@@ -5,6 +5,7 @@
 #include "app/PortMenu.h"
 #include "app/SvgPicture.h"
 
+#include <QFontMetrics>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
@@ -13,6 +14,8 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QStatusBar>
+
+#include <algorithm>
 
 namespace {
 
@@ -125,10 +128,22 @@ DisplayControls::DisplayControls(QMainWindow &window)
     Frame1 = frame(Frame2, QStringLiteral("Units"), QRect(8, 72, 241, 97));
     const char *options[] = {"Molar", "Energy", "Illuminance"};
     const char *units[] = {"umol.m-2.s-1", "W.m-2", "klux"};
+    // The chosen option is shown in bold: each option is wide enough for its bold text,
+    // so that "Illuminance" is not cut, and the units labels follow the widest.
+    int optionWidth = 89;
     for (int i = 0; i < 3; ++i) {
         Option1[i] = new OptionButton(QLatin1String(options[i]), Frame1);
-        Option1[i]->setGeometry(8, 16 + 24 * i, 89, 25);
-        lblOpt[i] = label(Frame1, QLatin1String(units[i]), QRect(104, 21 + 24 * i, 129, 17));
+        QFont bold = Option1[i]->font();
+        bold.setBold(true);
+        const int indicator = Option1[i]->sizeHint().width() -
+                              Option1[i]->fontMetrics().horizontalAdvance(Option1[i]->text());
+        optionWidth = std::max(
+            optionWidth, indicator + QFontMetrics(bold).horizontalAdvance(Option1[i]->text()));
+    }
+    for (int i = 0; i < 3; ++i) {
+        Option1[i]->setGeometry(8, 16 + 24 * i, optionWidth, 25);
+        lblOpt[i] = label(Frame1, QLatin1String(units[i]),
+                          QRect(15 + optionWidth, 21 + 24 * i, 218 - optionWidth, 17));
     }
 
     // Only the resting computer and the blank sky show at start.

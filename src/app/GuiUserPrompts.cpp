@@ -32,5 +32,7 @@ QMessageBox::StandardButton GuiUserPrompts::ask(const QString &title, const QStr
     box.setDefaultButton(defaultButton);
     // The texts come from the instrument and the serial devices: never read them as markup.
     box.setTextFormat(Qt::PlainText);
+    // A short text ("Error: Overflow") would make the box too narrow for its own title.
+    box.setStyleSheet(QStringLiteral("QLabel { min-width: 16em; }"));
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }
