@@ -6,7 +6,7 @@
 // The link's trace for field support: every open, close, read, write and wait of the
 // serial line, with the time, the direction and the bytes as printable text and hex. The
 // category "quorvel.link" is off by default (warnings only); StartLinkTrace turns it on
-// and writes it to a file, and QT_LOGGING_RULES="quorvel.link.debug=true" shows it on the
+// and writes it to a file, and QT_LOGGING_RULES="quorvel.link.info=true" shows it on the
 // console.
 Q_DECLARE_LOGGING_CATEGORY(lcLink)
 
