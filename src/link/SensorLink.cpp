@@ -326,7 +326,7 @@ bool SensorLink::Connect()
     if (!m_port.isOpen()) {
         noteLostPort();
     } else if (latestChunk.back() == PromptByte) {
-        if (m_counters.portLosses > 0 && m_lostSinceConnect)
+        if (m_lostSinceConnect)
             ++m_counters.reconnects;
         m_lostSinceConnect = false;
         m_connected = true;
@@ -636,14 +636,15 @@ bool SensorLink::SendPacket2(quint8 &command, quint32 &address, quint8 &n, QByte
 
 bool SensorLink::receiveCountedFrame(FrameAssembler &reply)
 {
-    const bool onHeader = reply.gatheringHeader();
-    m_readLimit = reply.partSize();
-    receivePart(reply, now(), PacketPartSeconds, reply.partSize());
-    // After a packet's header, its rest once; a part that did not come ends the wait.
-    if (onHeader && awaitingRest(reply)) {
+    const auto receiveNextPart = [&] {
         m_readLimit = reply.partSize();
         receivePart(reply, now(), PacketPartSeconds, reply.partSize());
-    }
+    };
+    const bool onHeader = reply.gatheringHeader();
+    receiveNextPart();
+    // After a packet's header, its rest once; a part that did not come ends the wait.
+    if (onHeader && awaitingRest(reply))
+        receiveNextPart();
     m_readLimit = 0;
     if (reply.status() == FrameAssembler::Status::Frame)
         return true;
