@@ -101,11 +101,15 @@ TEST_F(DisplayWindowTest, ClicksReachThePollAndOtherWindowsBorrowTheInstrument)
     PortTable table(PortTable::Numbering::DeviceList);
     table.addDevice("/dev/quorvel-test-a", "built-in simulator ZQ5");
     table.addDevice("/dev/quorvel-test-b&c");
-    newWindow("5sh", &table);
-    window->startUp("/P3 /L /E");
+    newWindow("5shp", &table);
+    window->startUp("/P4 /L /E");
     PortMenu &menu = *ui().mnuSerialPort;
     EXPECT_EQ(menu.item(1)->text(), "COM 1\t/dev/quorvel-test-a \u2014 built-in simulator ZQ5");
     EXPECT_EQ(menu.item(2)->text(), "COM 2\t/dev/quorvel-test-b&&c");
+    // A port the user may not open is there, greyed, with the reason.
+    const QAction *denied = menu.item(menu.count() - 1);
+    EXPECT_EQ(std::tuple(denied->text(), denied->isEnabled(), denied->toolTip()),
+              std::tuple("COM 4\t(" + Denied + ")", false, "COM 4\n" + Denied));
     // The first tick that follows the start-up, then no more: the events meet no tick.
     QCoreApplication::processEvents();
     window->Timer1.stop();
@@ -118,6 +122,12 @@ TEST_F(DisplayWindowTest, ClicksReachThePollAndOtherWindowsBorrowTheInstrument)
         return text;
     };
     ASSERT_EQ(chosen(), "xb--");
+    // Each option has room for its text in bold, as the chosen one is shown.
+    for (const OptionButton *option : ui().Option1) {
+        QFont bold = option->font();
+        bold.setBold(true);
+        EXPECT_GT(option->width(), QFontMetrics(bold).horizontalAdvance(option->text()));
+    }
     QTest::mouseClick(ui().Option1[2], Qt::LeftButton);
     EXPECT_EQ(std::tuple(written(), chosen(), instruments[0]->state().units()),
               std::tuple("1:RTU2RI", "--xb", SimUnits::Illuminance));
