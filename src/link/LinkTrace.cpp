@@ -49,13 +49,14 @@ void traceHandler(QtMsgType type, const QMessageLogContext &context, const QStri
 QString LinkCounters::text() const
 {
     return QStringLiteral("Exchanges %1, time-outs %2, CRC failures %3, retries %4, "
-                          "port losses %5, reconnects %6")
+                          "port losses %5, reconnects %6, unasked bytes dropped %7")
         .arg(exchanges)
         .arg(timeouts)
         .arg(crcFailures)
         .arg(retries)
         .arg(portLosses)
-        .arg(reconnects);
+        .arg(reconnects)
+        .arg(unaskedBytes);
 }
 
 QString TraceBytes(const QByteArray &bytes)

@@ -19,8 +19,11 @@ struct LinkCounters
     int retries = 0;
     int portLosses = 0;
     int reconnects = 0;
+    // Bytes that came between exchanges, when nothing was asked, and were dropped.
+    int unaskedBytes = 0;
 
-    // "Exchanges 12, time-outs 1, CRC failures 0, retries 0, port losses 1, reconnects 1".
+    // "Exchanges 12, time-outs 1, CRC failures 0, retries 0, port losses 1, reconnects 1,
+    // unasked bytes dropped 0".
     QString text() const;
 };
 

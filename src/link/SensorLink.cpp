@@ -23,6 +23,8 @@ constexpr double BlockSeconds = 1.0;
 constexpr double BlockExtensionSeconds = 0.1;
 // While a packet wait lets window events run, it looks at them at least this often.
 constexpr int EventSliceMs = 20;
+// A byte on the line: 9600 baud, 11 bits with start, two stop bits and no parity.
+constexpr double LineSecondsPerByte = 11.0 / 9600.0;
 constexpr quint8 LargeDataBlockCommand = 0x16;
 constexpr int StatusLineCount = 5;
 
@@ -248,8 +250,12 @@ QByteArray SensorLink::readChunk()
 
 void SensorLink::discardInput()
 {
-    if (m_port.isOpen() && m_port.bytesWaiting() > 0)
-        m_port.read(0);
+    if (!m_port.isOpen() || m_port.bytesWaiting() <= 0)
+        return;
+    // Nothing was asked since the last exchange ended: these bytes answer nothing.
+    const auto dropped = static_cast<int>(m_port.read(0).size());
+    m_counters.unaskedBytes += dropped;
+    qCInfo(lcLink, "dropped %d unasked bytes (%d in this run)", dropped, m_counters.unaskedBytes);
 }
 
 void SensorLink::waitForBytes(double deadline, bool letEventsRun)
@@ -263,6 +269,27 @@ void SensorLink::waitForBytes(double deadline, bool letEventsRun)
     if (letEventsRun)
         ms = std::min(ms, EventSliceMs);
     m_port.waitForReadyRead(std::max(ms, 1));
+}
+
+bool SensorLink::awaitCount(int needed, int &seen, double deadline)
+{
+    const int waiting = m_port.bytesWaiting();
+    if (waiting <= seen) {
+        waitForBytes(deadline, true);
+        return false;
+    }
+    seen = waiting;
+    const double due = std::min(deadline, now() + (needed - waiting) * LineSecondsPerByte);
+    sleepLettingEventsRun(due);
+    return due >= deadline;
+}
+
+void SensorLink::sleepLettingEventsRun(double until)
+{
+    for (double left = until - now(); left > 0 && m_port.isOpen(); left = until - now()) {
+        m_clock.sleepMs(std::min(std::ceil(left * 1000.0), double(EventSliceMs)));
+        m_pump.processEvents();
+    }
 }
 
 bool SensorLink::writeBytes(const QByteArray &bytes)
@@ -561,14 +588,26 @@ void SensorLink::receivePart(FrameAssembler &reply, double startedAt, double sec
                              int readThreshold)
 {
     const bool onHeader = reply.gatheringHeader();
-    while (now() - startedAt < seconds && reply.status() == FrameAssembler::Status::NeedMore &&
-           reply.gatheringHeader() == onHeader && m_port.isOpen()) {
-        if (m_port.bytesWaiting() >= readThreshold)
+    const auto partMissing = [&] {
+        return reply.status() == FrameAssembler::Status::NeedMore &&
+               reply.gatheringHeader() == onHeader && m_port.isOpen();
+    };
+    int seen = -1;
+    bool lastLookDue = false;
+    while (now() - startedAt < seconds && partMissing()) {
+        if (m_port.bytesWaiting() >= readThreshold) {
             reply.feed(m_port.read(m_readLimit));
-        else
+            seen = -1;
+            lastLookDue = false;
+        } else if (readThreshold == 1) {
             waitForBytes(startedAt + seconds, true);
+        } else {
+            lastLookDue = awaitCount(readThreshold, seen, startedAt + seconds);
+        }
         m_pump.processEvents();
     }
+    if (lastLookDue && partMissing() && m_port.bytesWaiting() >= readThreshold)
+        reply.feed(m_port.read(m_readLimit));
     if (reply.status() == FrameAssembler::Status::NeedMore && m_port.isOpen() &&
         reply.gatheringHeader() == onHeader)
         ++m_counters.timeouts;
@@ -687,25 +726,33 @@ bool SensorLink::GetDataBlock(int n, QByteArray &data)
     // Each read moves the start of the 1 s window on by 0.1 s.
     double windowStart = now();
     qsizetype stored = 0;
-    while (stored < blockSize && now() - windowStart < BlockSeconds && m_port.isOpen()) {
-        if (m_port.bytesWaiting() >= blockSize) {
-            const QByteArray chunk = m_port.read(m_readLimit);
-            for (const char byte : chunk) {
-                if (stored > lastIndex)
-                    break;
-                data[stored] = byte;
-                // The byte stored at the array's last place is not counted; the rest
-                // of the read is dropped.
-                if (stored == lastIndex)
-                    break;
-                ++stored;
-            }
-            windowStart += BlockExtensionSeconds;
-        } else {
-            waitForBytes(windowStart + BlockSeconds, true);
+    int seen = -1;
+    bool lastLookDue = false;
+    const auto storeRead = [&] {
+        const QByteArray chunk = m_port.read(m_readLimit);
+        for (const char byte : chunk) {
+            if (stored > lastIndex)
+                break;
+            data[stored] = byte;
+            // The byte stored at the array's last place is not counted; the rest of the
+            // read is dropped.
+            if (stored == lastIndex)
+                break;
+            ++stored;
         }
+        windowStart += BlockExtensionSeconds;
+        seen = -1;
+        lastLookDue = false;
+    };
+    while (stored < blockSize && now() - windowStart < BlockSeconds && m_port.isOpen()) {
+        if (m_port.bytesWaiting() >= blockSize)
+            storeRead();
+        else
+            lastLookDue = awaitCount(blockSize, seen, windowStart + BlockSeconds);
         m_pump.processEvents();
     }
+    if (lastLookDue && stored < blockSize && m_port.isOpen() && m_port.bytesWaiting() >= blockSize)
+        storeRead();
     const quint16 crc = CalcCrc(data.constData(), std::min(stored, data.size()));
     m_readLimit = 0;
     return stored == blockSize && crc == 0;

@@ -137,10 +137,17 @@ private:
 
     // Reads whatever is waiting, at most the read length when one is set.
     QByteArray readChunk();
+    // Drops what came between exchanges, when nothing was asked; counted and traced.
     void discardInput();
     // Blocks until new bytes arrive or `deadline` (monotonic seconds) passes; with
     // letEventsRun the wait is cut into short slices and window events run after each.
     void waitForBytes(double deadline, bool letEventsRun = false);
+    // One wait of a read that needs `needed` bytes whole, letting window events run. When
+    // bytes came since the last look (`seen`, -1 before the first), it does not look again
+    // before the missing ones can have crossed the line at 9600 baud; when none came, it
+    // wakes on the next byte. True when it slept to the deadline: one last look is due.
+    bool awaitCount(int needed, int &seen, double deadline);
+    void sleepLettingEventsRun(double until);
     bool writeBytes(const QByteArray &bytes);
     // Writes a command (a text command, the handshake) and counts the exchange.
     bool writeCommand(const QByteArray &bytes);

@@ -21,12 +21,6 @@ constexpr double PauseSliceMs = 50;
 // A block that starts more than this far from where the data would have gone on starts
 // a new data section.
 constexpr double SectionGapSeconds = 1;
-// A block and its CRC cannot come in faster than the line carries them: 514 bytes of 11
-// bits at 9600 baud. Most of that time is spent in a pause that lets window events run,
-// rather than in the block read, which wakes for every byte that comes in.
-constexpr double BlockLineSeconds = (LoggerBlock::Size + 2) * 11.0 / 9600.0;
-constexpr double BlockPauseShare = 0.9;
-
 } // namespace
 
 QString DownloadOutcome::statusText() const
@@ -66,7 +60,6 @@ private:
     bool acknowledged();
     // Waits, letting window events run, until the block acknowledged last could nearly
     // all be in.
-    void awaitBlockOnTheLine();
     void requestNextAhead();
     // Whether the block just read carries on after the records written: past the
     // logger's top block only a block the logger has begun since is new data; an older
@@ -108,8 +101,6 @@ private:
     // The block asked for ahead and not yet taken off the line.
     std::optional<qint64> m_aheadPending;
     bool m_wrapped = false;
-    // When the acknowledgement of the block being read came in (monotonic seconds).
-    double m_acknowledgedAt = 0;
 
     int m_blocksRead = 0;
     int m_recordsWritten = 0;
@@ -190,18 +181,7 @@ bool DatasetDownload::Transfer::requestAndAcknowledge()
 
 bool DatasetDownload::Transfer::acknowledged()
 {
-    if (!m_link.WaitDataBlock(static_cast<quint32>(m_block)))
-        return false;
-    m_acknowledgedAt = m_owner.m_clock.monotonicSeconds();
-    return true;
-}
-
-void DatasetDownload::Transfer::awaitBlockOnTheLine()
-{
-    const double due = m_acknowledgedAt + BlockLineSeconds * BlockPauseShare;
-    const double left = due - m_owner.m_clock.monotonicSeconds();
-    if (left > 0)
-        m_owner.pauseLettingEventsRun(static_cast<int>(left * 1000.0));
+    return m_link.WaitDataBlock(static_cast<quint32>(m_block));
 }
 
 void DatasetDownload::Transfer::requestNextAhead()
@@ -263,7 +243,6 @@ DatasetDownload::Transfer::InnerEnd DatasetDownload::Transfer::readBlocks()
 {
     using End = DownloadOutcome::End;
     for (;;) {
-        awaitBlockOnTheLine();
         if (!m_link.GetDataBlock(LoggerBlock::Size, m_owner.m_blockBuffer)) {
             ++m_failuresInARow;
             return std::nullopt;

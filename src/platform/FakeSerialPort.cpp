@@ -159,6 +159,7 @@ void FakeSerialPort::setRts(bool on)
 
 int FakeSerialPort::bytesWaiting()
 {
+    ++looks;
     FakeLine *cable = openCable();
     return cable ? cable->bytesArrived() : 0;
 }
@@ -183,6 +184,7 @@ bool FakeSerialPort::write(const QByteArray &bytes)
 
 bool FakeSerialPort::waitForReadyRead(int msecs)
 {
+    ++looks;
     const double deadline = m_clock.monotonicSeconds() + std::max(0, msecs) / 1000.0;
     FakeLine *cable = openCable();
     const double next = cable ? cable->nextArrival() : -1.0;

@@ -96,6 +96,8 @@ public:
     int maxPortNumber = 255;
     // Counts of calls, for tests that check the port was left alone.
     int openAttempts = 0;
+    // Looks at the line: calls of bytesWaiting and waitForReadyRead.
+    int looks = 0;
 
 private:
     void fail(int number, const QString &text);

@@ -71,7 +71,8 @@ TEST(About, SnapshotPerModelAndReply)
                       "  5523 connected on COM 1\r\n\r\nVersion: " + version + instrumentLines +
                       "\r\nUnits: W.m-2\r\nBattery: Battery 3612mV\r\n\r\nExchanges " +
                       QString::number(written.isEmpty() ? 2 : 6) +
-                      ", time-outs 0, CRC failures 0, retries 0, port losses 0, reconnects 0");
+                      ", time-outs 0, CRC failures 0, retries 0, port losses 0, reconnects 0, "
+                      "unasked bytes dropped 0");
         EXPECT_EQ(about.port.line(1)->written(), written);
     }
 }

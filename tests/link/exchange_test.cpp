@@ -2,6 +2,10 @@
 // time limits to the tick, the bytes each wait takes from the line and leaves there, test
 // mode and the busy flag. What a reply means is the parsers' test.
 #include "ExchangeFixture.h"
+#include "link/LinkTrace.h"
+
+#include <QFile>
+#include <QTemporaryDir>
 
 #include <functional>
 #include <limits>
@@ -61,6 +65,7 @@ TEST_F(ExchangeTest, PacketWaitsKeepTheirLimitsToTheTickAndTakeOnlyTheirBytes)
     const QByteArray bad = "\x0E" + reply.mid(1), kept = frame(14, 0, "kept");
     const QByteArray ack = frame(0x16, 0x0102, fromHex("0002"));
     const QByteArray block = dataBlock(512), none;
+    const double byteOnLine = 11 / 9600.0; // 9600 baud, 11 bits a byte
     // (reply, the wait, what it received, seconds it took, connected after, bytes left)
     const std::tuple<Chunks, Wait, QByteArray, double, bool, int> rows[] = {
         // SendPacket: the header within 1 s, all within 2 s; it reads what is waiting.
@@ -90,7 +95,8 @@ TEST_F(ExchangeTest, PacketWaitsKeepTheirLimitsToTheTickAndTakeOnlyTheirBytes)
         {chunks(1.0, block), getBlock(512, 515), none, 1.0, true, 514},
         {chunks(0.05, block), getBlock(512, 514), none, 1.1, true, 0},
         {chunks(0.05, block.left(513)), getBlock(512, 521), none, 1.0, true, 513},
-        {chunks(0.05, "Y" + block.mid(1)), getBlock(512, 521), none, 0.05, true, 0},
+        // A block that is not all waiting is looked at again when all of it can be in.
+        {chunks(0.05, "Y" + block.mid(1)), getBlock(512, 521), none, 514 * byteOnLine, true, 0},
         {chunks(0.05, block), getBlock(512, 0), none, 1.1, true, 0},
         {chunks(0.05, dataBlock(6)), getBlock(6, 9), dataBlock(6), 0.05, true, 0},
     };
@@ -107,6 +113,18 @@ TEST_F(ExchangeTest, PacketWaitsKeepTheirLimitsToTheTickAndTakeOnlyTheirBytes)
         EXPECT_EQ(port.bytesWaiting(), left);
         EXPECT_GT(pump.calls, calls); // window events ran while it waited
     }
+
+    // An acknowledgement and its block at the line's own pace: the counted waits look at
+    // the line a few times, not once a byte, and still end with the last byte.
+    const double start = connectAgain();
+    const QByteArray paced = ack + block;
+    for (qsizetype i = 0; i < paced.size(); ++i)
+        line.deliver(paced.mid(i, 1), double(i + 1) * byteOnLine);
+    const int looks = port.looks;
+    EXPECT_EQ(waitBlock(link), "A");
+    EXPECT_EQ(hex(getBlock(512, 515)(link)), hex(block));
+    EXPECT_LE(port.looks - looks, 8);
+    EXPECT_NEAR(clock.monotonicSeconds() - start, double(paced.size()) * byteOnLine, 0.002);
 }
 
 TEST_F(ExchangeTest, TextRepliesKeepTheirLimitsToTheTickAndSetUnitsItsFirstTenCharacters)
@@ -192,6 +210,35 @@ TEST_F(ExchangeTest, TestModeAndPortChoiceBookkeeping)
     link.setCommPort(5);
     EXPECT_EQ(link.CommPort(), 3);
     EXPECT_EQ(boxes, QStringList({"Error 8022 Device cannot be opened"}));
+}
+
+TEST_F(ExchangeTest, BytesThatCameUnaskedAreDroppedBeforeTheNextExchangeCountedAndTraced)
+{
+    QTemporaryDir folder;
+    QString error;
+    ASSERT_TRUE(StartLinkTrace(folder.filePath("trace.txt"), error));
+    far.on("S", "S123.4,56.7,1\r");
+    const QByteArray noise(70000, 'S');
+    // (what came unasked before the exchange, the exchange, what it must still get right)
+    const std::tuple<QByteArray, std::function<bool()>> rows[] = {
+        {noise, [&] { return link.GetReadings() && link.Total() == 123.4f; }},
+        {"S9,9,0\r", [&] { return link.GetReadings() && link.Diffuse() == 56.7f; }},
+        {frame(14), [&] { return sendPacket2(link) == frame(14, 0, "kept"); }},
+    };
+    int dropped = 0;
+    for (const auto &[unasked, exchange] : rows) {
+        connectAgain();
+        line.deliver(unasked);
+        clock.advanceSeconds(1);
+        EXPECT_TRUE(exchange());
+        dropped += int(unasked.size());
+    }
+    StopLinkTrace();
+    EXPECT_EQ(link.Counters().unaskedBytes, dropped);
+    QFile trace(folder.filePath("trace.txt"));
+    ASSERT_TRUE(trace.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(trace.readAll().contains("dropped 7 unasked bytes (" + QByteArray::number(dropped) +
+                                         " in this run)"));
 }
 
 TEST_F(ExchangeTest, ADeviceLostInsideAnyExchangeIsSaidLostAndEndsTheConnection)

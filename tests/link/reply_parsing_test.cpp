@@ -288,8 +288,9 @@ TEST(LinkTrace, WritesEveryEventOfTheLineToItsFileOnlyWhileOn)
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_FALSE(file.readAll().contains("off"));
-    EXPECT_EQ((LinkCounters{12, 1, 2, 3, 1, 1}.text()),
-              "Exchanges 12, time-outs 1, CRC failures 2, retries 3, port losses 1, reconnects 1");
+    EXPECT_EQ((LinkCounters{12, 1, 2, 3, 1, 1, 7}.text()),
+              "Exchanges 12, time-outs 1, CRC failures 2, retries 3, port losses 1, reconnects 1, "
+              "unasked bytes dropped 7");
 }
 
 } // namespace
