@@ -221,10 +221,10 @@ void frmDownload::showOutcome(const QString &text)
 
 void frmDownload::fitToText()
 {
-    // The label wraps its text: the dialog grows to the height of the lines it needs.
+    // The label wraps its text: the dialog keeps its width and grows to the height of
+    // the lines it needs.
     layout()->activate();
-    if (lblProgress->height() < lblProgress->heightForWidth(lblProgress->width()))
-        adjustSize();
+    resize(width(), std::max(height(), heightForWidth(width())));
 }
 
 void frmDownload::reject()
