@@ -274,7 +274,8 @@ TEST_F(LoggerWindowTest, TheClockAndNextRecordMoveEverySecondAndAFullTopBlockIsR
               QList<qint64>({508, 21, 15, 12}));
 
     // A logger averaging every 20 s (the lists show 30s): the tick moves the next and
-    // last records on by its own period.
+    // last records on by its own period. (Its clock, read a moment late, is a little
+    // behind: the ticks come a second after each record.)
     plant(10, {{At(6, 1, 9, 31).addSecs(-546 * 20), 547, 0x0A, 0x14}}, 0x02, 12, 100);
     ui().cmdRefresh->click();
     for (const int second : {21, 41}) {
