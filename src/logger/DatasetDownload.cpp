@@ -28,6 +28,9 @@ QString DownloadOutcome::statusText() const
     if (writeFailed)
         return QStringLiteral("Download error ") + fileError +
                QStringLiteral(" - the logger's download position was not moved");
+    if (end == End::MemorySizeUnknown)
+        return QStringLiteral("Download refused: the logger's memory size could not be read - "
+                              "refresh the details and try again");
     if (end == End::Abandoned)
         return QStringLiteral("Download abandoned after repeated data errors - the logger's "
                               "download position was not moved");
@@ -65,7 +68,8 @@ private:
     // logger's top block only a block the logger has begun since is new data; an older
     // block from the previous turn of the ring is not.
     bool blockIsNewer() const;
-    void writeBlock(int &count);
+    // False when the write failed.
+    bool writeBlock(int &count);
     void showCount();
     void showRetry();
     float fraction() const;
@@ -250,7 +254,9 @@ DatasetDownload::Transfer::InnerEnd DatasetDownload::Transfer::readBlocks()
         if (m_wrapped && !blockIsNewer())
             return End::Finished;
         int count = 0;
-        writeBlock(count);
+        // A failed write ends the transfer at once: what follows could not be kept.
+        if (!writeBlock(count))
+            return End::WriteFailed;
         m_startOffset = 0;
         m_failuresInARow = 0;
         ++m_blocksRead;
@@ -304,7 +310,7 @@ bool DatasetDownload::Transfer::blockIsNewer() const
     return DaysToSeconds(header->stamp.toDays() - m_owner.m_lastWrittenTime) > 0.5;
 }
 
-void DatasetDownload::Transfer::writeBlock(int &count)
+bool DatasetDownload::Transfer::writeBlock(int &count)
 {
     int written = 0;
     count = m_owner.WriteBlockRecords(m_block, m_startOffset, written);
@@ -313,11 +319,12 @@ void DatasetDownload::Transfer::writeBlock(int &count)
         m_writeFailed = true;
         m_writeError = error;
         m_view.showStatus(QStringLiteral("Download error ") + error);
-        return;
+        return false;
     }
     m_recordsWritten += written;
     if (!m_request.bAll)
         m_fetched += written;
+    return true;
 }
 
 void DatasetDownload::Transfer::drainBlockRequestedAhead()
@@ -367,6 +374,12 @@ DownloadOutcome DatasetDownload::DownloadAll(const LoggerState &state, bool over
                                              const DownloadRequest &request, DownloadView &view)
 {
     DownloadOutcome outcome;
+    // Without the memory size no block can be placed in the ring: a file of headings
+    // alone would pass for a download of an empty memory.
+    if (state.MemoryBlocks <= 0) {
+        outcome.end = DownloadOutcome::End::MemorySizeUnknown;
+        return outcome;
+    }
     QString error;
     if (!m_file.create(request.strFile, m_link.Version(), m_link.SerialNumber(), m_clock.now(),
                        error)) {

@@ -59,7 +59,11 @@ struct DownloadOutcome
         FileNotCreated, // nothing was transferred
         Finished,
         Cancelled,
-        Abandoned, // a block failed four times in a row
+        Abandoned,   // a block failed four times in a row
+        WriteFailed, // a write to the file failed: no block was read after it
+        // Nothing was transferred: the logger's memory size is unknown (its reply was
+        // lost), so no block can be placed in the ring.
+        MemorySizeUnknown,
     };
 
     End end = End::Finished;

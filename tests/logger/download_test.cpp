@@ -34,7 +34,12 @@ public:
             onProgress();
     }
     bool cancelRequested() const override { return cancel; }
-    void showStatus(const QString &text) override { texts.append(text); }
+    void showStatus(const QString &text) override
+    {
+        texts.append(text);
+        if (onProgress)
+            onProgress();
+    }
 
     // The texts shown, each with the fraction done.
     QStringList texts;
@@ -228,7 +233,8 @@ TEST_F(DownloadTest, ALoggerThatKeepsOverwritingIsFollowedOnceRoundTheRingAtMost
 TEST_F(DownloadTest, FailedBlocksCancelRequestsAndAFullDiskEndTheTransfer)
 {
     // The fault, a cancel at the first progress; how the download ends, the records
-    // written, the requests for blocks 10 and 11, the position sent, the status text.
+    // written, the block requests and those for blocks 10 and 11, the position sent, the
+    // status text.
     const auto silent = [](SimFaults &faults) { faults.spoiltFrames[22] = SpoiltFrame::Silent; };
     const auto corrupt = [](SimFaults &faults) {
         faults.corruptBlock = FaultSchedule::everyNth(1);
@@ -244,14 +250,15 @@ TEST_F(DownloadTest, FailedBlocksCancelRequestsAndAFullDiskEndTheTransfer)
         // but the block's CRC is bad: after the fourth failure the block is asked for
         // once more, and the transfer ends when that is acknowledged. From the third
         // retry on the next block is no longer asked for ahead.
-        {silent, false, "abandoned, 0 records, block 10 asked 4 times, 11 0 times, position ; " + abandoned},
-        {corrupt, false, "abandoned, 0 records, block 10 asked 5 times, 11 2 times, position ; " + abandoned},
+        {silent, false, "abandoned, 0 records, 4 requests, block 10 asked 4 times, 11 0 times, position ; " + abandoned},
+        {corrupt, false, "abandoned, 0 records, 8 requests, block 10 asked 5 times, 11 2 times, position ; " + abandoned},
         // Between two blocks everything written so far counts as downloaded; while a
         // request fails the transfer ends at once and the position stays.
-        {[](SimFaults &) {}, true, "cancelled, 125 records, block 10 asked 1 times, 11 1 times, position 10:508; "},
-        {silent, true, "cancelled, 0 records, block 10 asked 1 times, 11 0 times, position ; "},
-        // Once a write has failed, nothing after it counts as downloaded.
-        {full, false, "finished, 0 records, block 10 asked 1 times, 11 1 times, position ; Download error No space left on device - the logger's download position was not moved"},
+        {[](SimFaults &) {}, true, "cancelled, 125 records, 3 requests, block 10 asked 1 times, 11 1 times, position 10:508; "},
+        {silent, true, "cancelled, 0 records, 1 requests, block 10 asked 1 times, 11 0 times, position ; "},
+        // A failed write ends the transfer: no block is asked for after it (11 was asked
+        // for ahead), and nothing counts as downloaded.
+        {full, false, "write failed, 0 records, 2 requests, block 10 asked 1 times, 11 1 times, position ; Download error No space left on device - the logger's download position was not moved"},
     };
     // clang-format on
     for (const auto &[fault, cancel, expected] : cases) {
@@ -262,20 +269,35 @@ TEST_F(DownloadTest, FailedBlocksCancelRequestsAndAFullDiskEndTheTransfer)
         const int retriesBefore = link.Counters().retries;
         const DownloadOutcome outcome = download(true);
         const QStringList asked = sent(22).split(' ');
-        const char *const ends[] = {"not created", "finished", "cancelled", "abandoned"};
-        EXPECT_EQ(
-            QStringLiteral("%1, %2 records, block 10 asked %3 times, 11 %4 times, position %5; %6")
-                .arg(ends[int(outcome.end)])
-                .arg(records().size())
-                .arg(asked.count("10"))
-                .arg(std::min<qsizetype>(asked.count("11"), 2))
-                .arg(sent(21), outcome.statusText()),
-            expected);
+        const char *const ends[] = {"not created", "finished",     "cancelled",
+                                    "abandoned",   "write failed", "refused"};
+        EXPECT_EQ(QStringLiteral("%1, %2 records, %7 requests, block 10 asked %3 times, 11 %4 "
+                                 "times, position %5; %6")
+                      .arg(ends[int(outcome.end)])
+                      .arg(records().size())
+                      .arg(asked.count("10"))
+                      .arg(std::min<qsizetype>(asked.count("11"), 2))
+                      .arg(sent(21), outcome.statusText())
+                      .arg(sent(22).isEmpty() ? 0 : asked.size()),
+                  expected);
         EXPECT_EQ(view.texts.filter("Data error, retry 3 at").isEmpty(), asked.count("10") <= 3);
         // Every retry shown is counted on the link for the About box.
         EXPECT_EQ(link.Counters().retries - retriesBefore,
                   view.texts.filter("Data error, retry").size());
     }
+
+    // Noise before the identification reply stays out of the firmware version in the
+    // file's heading.
+    SimFaults noisy;
+    noisy.garbage = true;
+    open();
+    instrument->setFaults(noisy);
+    ASSERT_TRUE(link.GetStatus());
+    instrument->setFaults({});
+    window->DownloadAll(true, false, true, path, view);
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll().split('\r').value(1), "\nZQ5 v3.2 Ser No: 5523");
 }
 
 // The lines a download of `records` writes after the two headings: a units line and a
@@ -312,7 +334,9 @@ SimFaults Every(int every, FaultSchedule SimFaults::*kind)
 // holds, in order, with their times, values and data sections, and the logger's download
 // position must end on the last record written. With faults on the line the file is still
 // exact (the failed blocks are fetched again), or the transfer is abandoned and the
-// position is left alone.
+// position is left alone. A disk that fills after the headings and three blocks: the file
+// holds those blocks' records, every line whole and once, and no block is asked for after
+// the failed write.
 TEST_F(DownloadTest, TheFileHoldsExactlyTheRecordsOfTheMemory)
 {
     enum Kind { FromStart, New, All };
@@ -339,6 +363,9 @@ TEST_F(DownloadTest, TheFileHoldsExactlyTheRecordsOfTheMemory)
         {Logging, 1024, New, false, Every(2, &SimFaults::lateBlock), End::Abandoned},
         {Logging, 1024, FromStart, false, Every(1, &SimFaults::corruptBlock), End::Abandoned},
         {Wrapped, 64, New, true, Every(1, &SimFaults::lostAcknowledgement), End::Abandoned},
+        {Logging, 1024, FromStart, false, {}, End::WriteFailed},
+        {Wrapped, 64, All, false, {}, End::WriteFailed},
+        {Wrapped, 64, New, true, Every(4, &SimFaults::corruptBlock), End::WriteFailed},
     };
     // clang-format on
     int row = 0;
@@ -356,6 +383,14 @@ TEST_F(DownloadTest, TheFileHoldsExactlyTheRecordsOfTheMemory)
         ASSERT_FALSE(expected.isEmpty());
         open();
         instrument->setFaults(faults);
+        QByteArray onDisk;
+        if (end == End::WriteFailed)
+            window->datasetOpener = [&onDisk](const QString &, QString &) {
+                return std::make_unique<FullDisk>(4, &onDisk);
+            };
+        // The block requests heard when the view last heard of the transfer.
+        qsizetype requestsSeen = 0;
+        view.onProgress = [&] { requestsSeen = sent(22).count(' '); };
         const DownloadOutcome outcome =
             window->DownloadAll(kind == FromStart, kind == All, true, path, view);
 
@@ -364,12 +399,20 @@ TEST_F(DownloadTest, TheFileHoldsExactlyTheRecordsOfTheMemory)
         ASSERT_TRUE(after.logTop == before.logTop && after.topCount == before.topCount);
         EXPECT_EQ(outcome.end, end);
         QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-        EXPECT_TRUE(file.readAll().startsWith("ZQ5 Data file 01/06/2026 11:2"));
+        ASSERT_TRUE(end == End::WriteFailed || file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = end == End::WriteFailed ? onDisk : file.readAll();
+        EXPECT_TRUE(bytes.startsWith("ZQ5 Data file 01/06/2026 11:2") && bytes.endsWith("\r\n"));
         // An abandoned transfer wrote the start of the data, each record once.
-        const QStringList written = lines();
+        const QStringList written =
+            QString::fromLatin1(bytes).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts).mid(2);
         EXPECT_EQ(written,
                   ExpectedLines(expected).mid(0, end == End::Finished ? -1 : written.size()));
+        // After a failed write: three blocks read and written, and no request since.
+        EXPECT_TRUE(end != End::WriteFailed ||
+                    QList<qsizetype>({outcome.blocksRead, outcome.recordsWritten, requestsSeen}) ==
+                        QList<qsizetype>({3, written.filter(QRegularExpression("^\\d")).size(),
+                                          sent(22).count(' ')}))
+            << outcome.blocksRead << " " << outcome.recordsWritten;
 
         const bool moves = kind != All && end == End::Finished;
         const SimLoggedRecord &last = expected.last();
@@ -419,6 +462,20 @@ TEST_F(DownloadTest, TheDialogOffersWhatTheDatasetAllowsAndEndsWithTheViewer)
         return d.lblProgress->text() + (d.mCancel ? " stopped" : "");
     };
     const auto plainDataset = [this] { plant(10, {{Start, 547}}, 0x02, 10, 8); };
+    const QString fresh = dir.filePath(QStringLiteral("fresh.txt"));
+    // The text shown in full (the label wraps it and has the lines it needs), and whether
+    // a file was made.
+    const auto okAndFits = [&](frmDownload &d) {
+        const QString text = ok(d);
+        const QRect room = d.lblProgress->contentsRect();
+        const QRect needed = d.lblProgress->fontMetrics().boundingRect(
+            room, d.lblProgress->wordWrap() ? Qt::TextWordWrap : 0, d.lblProgress->text());
+        return text +
+               (needed.height() <= room.height() && needed.width() <= room.width() ? " whole"
+                                                                                   : " clipped") +
+               (QFile::exists(fresh) ? " file" : "");
+    };
+    const QString notMoved = " - the logger's download position was not moved";
     // The logger, the file chosen, what the user does in the dialog, and then: the
     // dialog's texts, the blocks asked for, the position sent, the viewer started.
     // clang-format off
@@ -441,17 +498,34 @@ TEST_F(DownloadTest, TheDialogOffersWhatTheDatasetAllowsAndEndsWithTheViewer)
         // A close while the transfer runs is refused and stops it after the block in
         // hand: block 10 was written, the position is its last record.
         {[] {}, path, closeDuringTransfer, "Done! stopped; 10 11 12 14; 10:508; " + program + " " + path},
+        // A logger averaging every 20 s: the next record is 20 s after the last one
+        // downloaded (08:28:40), not a listed period's 30 s.
+        {[this] { plant(10, {{At(6, 1, 6, 58), 547, 0x0A, 0x14}}, 0x02, 12, 100); }, "", offered, "SN- 01-Jun-26 06:58:00 01-Jun-26 08:29:00 new; 14; ; -"},
+        // A viewer that cannot start: its long reason is shown whole.
+        {[this] { launcher.failure = "No program is set to open text files such as " + path + " on this desktop"; }, path, okAndFits,
+         "No program is set to open text files such as " + path + " on this desktop1000 whole; 12 13 14 15 14; 14:196; " + program + " " + path},
+        // The memory size was lost at the read: no file, no viewer.
+        {[this] { SimFaults faults; faults.spoiltFrames[15] = SpoiltFrame::Silent; instrument->setFaults(faults); }, fresh, okAndFits,
+         "Download refused: the logger's memory size could not be read - refresh the details and try again-1 whole; ; ; -"},
+        // The disk fills at the first block: the transfer stops there (13 was asked for
+        // ahead), the dialog says why and stays, no "Done!", no viewer.
+        {[this] { opener = [](const QString &, QString &) { return std::make_unique<FullDisk>(1); }; }, path, okAndFits,
+         "Download error No space left on device" + notMoved + "-1 whole; 12 13 14; ; -"},
     };
     // clang-format on
     for (const auto &[setUp, chosen, act, expected] : cases) {
         plantLoggingDataset();
+        launcher.failure.clear();
+        opener = DatasetFile::OpenReplacingFile;
+        instrument->setFaults({});
         setUp();
         dialogs.answers = {chosen};
         launcher.starts.clear();
         QString shown;
         downloadDialog([&, act = act](frmDownload &d) {
             shown = act(d);
-            EXPECT_EQ(d.isVisible(), !d.lblProgress->text().startsWith("Done"));
+            // Closed once the viewer is started; otherwise it shows why and stays.
+            EXPECT_EQ(d.isVisible(), launcher.starts.isEmpty());
         });
         QStringList viewer;
         for (const FakeProgramLauncher::Start &start : launcher.starts)

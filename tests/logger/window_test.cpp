@@ -135,6 +135,10 @@ TEST_F(LoggerWindowTest, WhatTheWindowShowsFollowsTheLogger)
          "Not Logging | 01-Jun-26 09:00:00 | 01-Jun-26 09:09:00 |  | Predicted memory full 29-Aug-26 07:19:59 | Start Logging | 1m 1m | keep | 10 | 0", 6},
         {[this] { plant(10, {{At(6, 1, 9), 10, 0x01, 0xB0}}, 0x00, 10, 8); },
          "Not Logging | 01-Jun-26 09:00:00 | 19-Jun-26 09:00:00 |  | Predicted memory full 27-Apr-27 23:59:59 | Start Logging | 1s  | keep | 10 | 0", 6},
+        // Logging every 20 s, a period the lists lack: they show the nearest entry, but
+        // memory is full 127453 records of 20 s after the last.
+        {[this] { plant(10, {{At(6, 1, 6, 58), 547, 0x0A, 0x14}}, 0x02, 12, 100); },
+         "01-Jun-26 10:00:20 | 01-Jun-26 06:58:00 | 01-Jun-26 10:00:00 | 01-Jun-26 08:28:40 | Memory full at 30-Jun-26 22:04:20 | Stop logging | 10s 30s | keep | 547 | 273", 7},
     };
     // clang-format on
     for (const auto &[setUp, shown, reads] : cases) {
@@ -268,6 +272,18 @@ TEST_F(LoggerWindowTest, TheClockAndNextRecordMoveEverySecondAndAFullTopBlockIsR
     window->Timer1_Timer();
     EXPECT_EQ(QList<qint64>({fullTop, frames().size(), state().LogTop, state().TopFill}),
               QList<qint64>({508, 21, 15, 12}));
+
+    // A logger averaging every 20 s (the lists show 30s): the tick moves the next and
+    // last records on by its own period. (Its clock, read a moment late, is a little
+    // behind: the ticks come a second after each record.)
+    plant(10, {{At(6, 1, 9, 31).addSecs(-546 * 20), 547, 0x0A, 0x14}}, 0x02, 12, 100);
+    ui().cmdRefresh->click();
+    for (const int second : {21, 41}) {
+        clock.setNow(At(6, 1, 10, 31, second));
+        window->Timer1_Timer();
+    }
+    EXPECT_EQ(text(ui().lblNextRdg) + text(ui().lblLastRecord) + ui().cboAvg->currentText(),
+              "01-Jun-26 09:32:0001-Jun-26 09:31:4030s");
 }
 
 TEST_F(LoggerWindowTest, ACloseWaitsForTheReadOrLoadInProgress)

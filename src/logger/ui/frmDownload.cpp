@@ -55,6 +55,9 @@ frmDownload::frmDownload(Clock &clock, FileDialogs &dialogs, ProgramLauncher &la
         named(new QLabel(QStringLiteral("Download all data in memory - this may take some time!")),
               "lblDownloadAll");
     lblProgress = named(new QLabel, "lblProgress");
+    // A failure's text (a path, the system's reason) can be longer than the dialog is
+    // wide.
+    lblProgress->setWordWrap(true);
     ProgressBar1 = named(new QProgressBar, "ProgressBar1");
     ProgressBar1->setRange(0, ProgressMaximum);
     ProgressBar1->setTextVisible(false);
@@ -153,12 +156,17 @@ void frmDownload::OKButton_Click()
     request.strFile = path;
     const DownloadOutcome outcome = m_host.download(request, *this);
 
-    if (outcome.end == DownloadOutcome::End::FileNotCreated) {
-        // Nothing was written: no "Done!" and no viewer, the choices are offered again.
+    using End = DownloadOutcome::End;
+    if (outcome.end == End::FileNotCreated || outcome.end == End::WriteFailed ||
+        outcome.end == End::MemorySizeUnknown) {
+        // Nothing, or not all there was, is in the file: no "Done!" and no viewer; the
+        // dialog says why and offers the choices again (the logger's download position
+        // has not moved).
         m_downloading = false;
         Form_Load();
-        lblProgress->setText(QStringLiteral("The file could not be created: ") + outcome.fileError);
-        lblProgress->show();
+        showOutcome(outcome.end == End::FileNotCreated
+                        ? QStringLiteral("The file could not be created: ") + outcome.fileError
+                        : outcome.statusText());
         return;
     }
     ShowProgress(outcome.end == DownloadOutcome::End::Abandoned
@@ -200,7 +208,23 @@ void frmDownload::ShowDataset(const QString &path)
     if (DatasetViewer::Show(m_launcher, programFolder, path, error))
         return;
     ShowProgress(error, 1);
+    fitToText();
     m_clock.sleepMs(ClosingPauseMs);
+}
+
+void frmDownload::showOutcome(const QString &text)
+{
+    lblProgress->setText(text);
+    lblProgress->show();
+    fitToText();
+}
+
+void frmDownload::fitToText()
+{
+    // The label wraps its text: the dialog keeps its width and grows to the height of
+    // the lines it needs.
+    layout()->activate();
+    resize(width(), std::max(height(), heightForWidth(width())));
 }
 
 void frmDownload::reject()

@@ -79,6 +79,9 @@ protected:
 private:
     bool AskDatasetFileName(QString &path);
     void ShowDataset(const QString &path);
+    // Shows why the download did not end in a file to view.
+    void showOutcome(const QString &text);
+    void fitToText();
 
     Clock &m_clock;
     FileDialogs &m_dialogs;

@@ -271,16 +271,19 @@ void frmLogger::FillAverageList()
     selectAveragePeriod(PeriodLists::firstAtLeast(entries, m_state.AvgPeriod));
 }
 
+// While the logger logs, its own periods date its records and the lists only show the
+// nearest entries (a 20 s period is not in them): the lists' choice is the program of
+// the next start, taken when logging starts.
 void frmLogger::cboRdg_Click()
 {
     FillAverageList();
-    if (m_ui.cboRdg->currentIndex() >= 0)
+    if (m_ui.cboRdg->currentIndex() >= 0 && !m_state.logging())
         m_state.LogPeriod = m_ui.cboRdg->currentData().toInt();
 }
 
 void frmLogger::cboAvg_Click()
 {
-    if (m_ui.cboAvg->currentIndex() >= 0)
+    if (m_ui.cboAvg->currentIndex() >= 0 && !m_state.logging())
         m_state.AvgPeriod = m_ui.cboAvg->currentData().toInt();
     CalculateMemoryFull();
 }
