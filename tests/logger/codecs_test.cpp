@@ -4,6 +4,7 @@
 // record counting and the record tick; and the dataset file's separator, model text,
 // record lines and exact bytes.
 #include "Bytes.h"
+#include "FullDisk.h"
 #include "LocaleGuard.h"
 #include "QtPrinters.h"
 
@@ -323,6 +324,26 @@ TEST(DatasetFileTest, AFileIsHeadingsSectionsAndRecordsWithCrLfFlushedBlockByBlo
     EXPECT_EQ(written.readAll(), "Reading Units: W.m-2\r\nTime,Total,Diffuse,Sun\r\n"
                                  "05/12/2026 10:00:00,284.7,976.6,0.7\r\n");
     file.close();
+
+    // The disk fills during the third block, before any of it is written or part way:
+    // the file ends with the second block, and the message names the cause.
+    for (const qint64 part : {0, 30}) {
+        QByteArray kept;
+        DatasetFile full([&kept, part](const QString &, QString &) {
+            return std::make_unique<FullDisk>(2, &kept, part);
+        });
+        ASSERT_TRUE(full.create(path, "ZQ3 v2.10", "1234", QDateTime(), error));
+        full.writeSection(QStringLiteral("Units: W.m-2"));
+        full.writeRecord(Time, WorkedExample(), QStringLiteral("0.0"));
+        ASSERT_TRUE(full.flush(error));
+        const QByteArray blocks = kept;
+        full.writeRecord(Time, WorkedExample(), QStringLiteral("0.0"));
+        full.writeRecord(Time, WorkedExample(), QStringLiteral("0.0"));
+        EXPECT_FALSE(full.flush(error));
+        EXPECT_EQ(error, "No space left on device");
+        EXPECT_EQ(kept, blocks) << part;
+        EXPECT_TRUE(kept.endsWith("05/12/2026 10:00:00,284.7,976.6,0.7\r\n"));
+    }
 }
 
 } // namespace
