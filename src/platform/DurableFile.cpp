@@ -116,6 +116,9 @@ bool DurableFile::writeAll(const QByteArray &bytes, QString &error)
 
 bool DurableFile::cutBack(qint64 length, QString &error)
 {
+    // A device that only streams (a pipe, /dev/full) keeps nothing to cut.
+    if (m_device->isSequential())
+        return true;
     if (auto *file = qobject_cast<QFileDevice *>(m_device.get())) {
         if (file->size() > length && !file->resize(length)) {
             error = file->errorString();

@@ -441,6 +441,9 @@ TEST_F(DownloadTest, TheDialogOffersWhatTheDatasetAllowsAndEndsWithTheViewer)
         // A close while the transfer runs is refused and stops it after the block in
         // hand: block 10 was written, the position is its last record.
         {[] {}, path, closeDuringTransfer, "Done! stopped; 10 11 12 14; 10:508; " + program + " " + path},
+        // The comma type chosen, a name typed without an extension.
+        {[this] { dialogs.types = {"ZQ3 comma separated file (*.csv)"}; }, dir.filePath("june"), ok,
+         "Done!1000; 12 13 14 15 14; 14:196; " + program + " " + dir.filePath("june.csv")},
     };
     // clang-format on
     for (const auto &[setUp, chosen, act, expected] : cases) {
@@ -460,6 +463,9 @@ TEST_F(DownloadTest, TheDialogOffersWhatTheDatasetAllowsAndEndsWithTheViewer)
             QStringList({shown, sent(22), sent(21), viewer.join(' ').simplified()}).join("; "),
             QString(expected).replace("; -", "; "));
     }
+    QFile june(dir.filePath("june.csv"));
+    ASSERT_TRUE(june.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(june.readAll().contains("\r\nTime,Total,Diffuse,Sun\r\n"));
     const FakeFileDialogs::Request &asked = dialogs.requests.last();
     EXPECT_EQ(
         QStringList({asked.title, asked.filter, asked.defaultSuffix, asked.folder, asked.fileName}),

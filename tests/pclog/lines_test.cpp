@@ -3,6 +3,7 @@
 // their padding, patterns and the sensors' spread, and the date a period's line
 // belongs to; what a period text means in seconds, the output box's 10000 characters
 // and the title with the file name.
+#include "FakeFileDialogs.h"
 #include "FullDisk.h"
 #include "LocaleGuard.h"
 #include "QtPrinters.h"
@@ -70,6 +71,24 @@ TEST(LogFileTest, FormHeaderAndLinesInBothFormsAndNumberSettings)
         EXPECT_EQ(DataFileSeparator(name), Comma) << name;
     for (const char *name : {"run.txt", "RUN.CSV", "run.Csv", "data.csv.txt", ""})
         EXPECT_EQ(DataFileSeparator(name), Tab) << name;
+    // The save dialog adds the chosen type's extension to a new name typed without one
+    // (the first type when none was chosen); a name with a point, or of a file that is
+    // there, is kept; cancelled.
+    const QString csv = "ZQ3 comma separated file (*.csv)";
+    // clang-format off
+    const std::tuple<QString, QString, QString> typed[] = {
+        {"/home/ann/run", csv, "/home/ann/run.csv"}, {"/home/ann/run", "", "/home/ann/run.txt"},
+        {"/home/ann/run.dat", csv, "/home/ann/run.dat"}, {"/home/ann/run", "All (*)", "/home/ann/run.txt"},
+        {"/dev/full", csv, "/dev/full"}, {"", csv, ""},
+    };
+    // clang-format on
+    for (const auto &[name, type, path] : typed) {
+        FakeFileDialogs dialogs;
+        dialogs.answers = {name};
+        dialogs.types = {type.isEmpty() ? DataFileFilter.section(";;", 0, 0) : type};
+        EXPECT_EQ(dialogs.saveFileName("Save", "", "", DataFileFilter, "txt"), path)
+            << name.toStdString();
+    }
 
     // Two readings of 512.3 total, 87.0 diffuse, sunny, 21.4 degrees. In the comma form
     // every comma inside a field (a decimal comma, a comma in a date) becomes a point.

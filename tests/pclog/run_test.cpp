@@ -274,6 +274,17 @@ TEST_F(PCLogTest, TheLogFileIsAskedForKeptOnTheDiskAndItsFailuresReported)
         window->cmdLog->click();
     }
 
+    // The comma type chosen and a name typed without an extension: a ".csv" file in the
+    // comma form.
+    dialogs.types = {"ZQ3 comma separated file (*.csv)"};
+    start(QTime(10, 0, 0, 600), "10s", "10s", dir.filePath("typed"));
+    runTimer(10);
+    window->cmdLog->click();
+    QFile typed(dir.filePath("typed.csv"));
+    ASSERT_TRUE(typed.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(typed.readAll().endsWith("\r\nTime,Total,Diffuse,Sun\r\n"
+                                         "01/06/2026 10:00:10,102.0,50.0,1.0\r\n"));
+
     // A write that fails stops the run and keeps the lines written: the four header lines
     // and two data lines go in, the third data line fails, with nothing of it written or
     // with part of it (cut off again, the cause still named).
