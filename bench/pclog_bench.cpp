@@ -141,10 +141,10 @@ class FixedFileDialog : public FileDialogs
 {
 public:
     explicit FixedFileDialog(QString path) : m_path(std::move(path)) {}
-    QString saveFileName(const QString &, const QString &, const QString &, const QString &,
-                         const QString &) override
+    SaveChoice askSaveFile(const QString &, const QString &, const QString &, const QString &,
+                           const QString &) override
     {
-        return m_path;
+        return {m_path, {}};
     }
 
 private:

@@ -56,7 +56,7 @@ void DatasetFile::writeRecord(double time, const DatasetRecord::Values &values,
 
 void DatasetFile::add(const QString &line)
 {
-    m_pending += line.toLatin1();
+    m_pending += line.toUtf8();
     m_pending += LineEnd;
 }
 

@@ -11,7 +11,8 @@
 // units line and a column line followed by one line per record. Fields are separated by
 // a tab, or by commas when the file's name ends in "csv" (lower case only); in the comma
 // form every comma inside a field (a decimal comma, a comma in a date) becomes a point.
-// Lines end with CR LF and the text is 8-bit.
+// Lines end with CR LF and the text is UTF-8 (plain ASCII for most regional settings; a
+// Japanese or Arabic date or decimal mark is kept as it is shown).
 //
 // Lines are collected and written block by block: flush() writes them and pushes them to
 // the disk, so a crash or a power cut keeps every block flushed before it.

@@ -2,5 +2,5 @@
 
 bool LogFileWriter::writeLine(const QString &line, QString &error)
 {
-    return m_file.write(line.toLocal8Bit() + QByteArrayLiteral("\r\n"), error);
+    return m_file.write(line.toUtf8() + QByteArrayLiteral("\r\n"), error);
 }

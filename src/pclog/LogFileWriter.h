@@ -17,7 +17,8 @@ public:
 
     // Closes any file still open, then creates `path`.
     bool create(const QString &path, QString &error) { return m_file.create(path, error); }
-    // Writes `line` and CR LF in the system's 8-bit code page and pushes it to the disk.
+    // Writes `line` and CR LF in UTF-8 and pushes it to the disk, in one write: a write
+    // that fails leaves none of the line behind.
     bool writeLine(const QString &line, QString &error);
     // Closes the file; nothing happens when none is open.
     void close() { m_file.close(); }

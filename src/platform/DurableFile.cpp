@@ -1,7 +1,9 @@
 #include "platform/DurableFile.h"
 
+#include <QBuffer>
 #include <QFile>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -63,10 +65,19 @@ bool DurableFile::write(const QByteArray &bytes, QString &error)
         error = QStringLiteral("File not open");
         return false;
     }
-    if (!bytes.isEmpty() && m_device->write(bytes) != bytes.size()) {
-        error = m_device->errorString();
+    const qint64 before = m_device->pos();
+    if (putOnDisk(bytes, error))
+        return true;
+    QString cutError;
+    if (!cutBack(before, cutError))
+        error += QStringLiteral("; the file could not be cut back: ") + cutError;
+    return false;
+}
+
+bool DurableFile::putOnDisk(const QByteArray &bytes, QString &error)
+{
+    if (!writeAll(bytes, error))
         return false;
-    }
     auto *file = qobject_cast<QFileDevice *>(m_device.get());
     if (!file)
         return true;
@@ -76,6 +87,48 @@ bool DurableFile::write(const QByteArray &bytes, QString &error)
     }
     if (!SyncToDisk(*file)) {
         error = QString::fromLocal8Bit(std::strerror(errno));
+        return false;
+    }
+    return true;
+}
+
+bool DurableFile::writeAll(const QByteArray &bytes, QString &error)
+{
+    const qint64 taken = m_device->write(bytes);
+    if (taken == bytes.size())
+        return true;
+    if (taken < 0) {
+        error = m_device->errorString();
+        return false;
+    }
+    // A short write says nothing of its cause; the rest written once more either goes in
+    // (the write was only interrupted) or fails with the reason (a full disk).
+    const qint64 rest = m_device->write(bytes.mid(taken));
+    if (rest == bytes.size() - taken)
+        return true;
+    const bool known = rest < 0 && m_device->errorString() != QIODevice::tr("Unknown error");
+    error = known ? m_device->errorString()
+                  : QStringLiteral("the disk took only %1 of %2 bytes")
+                        .arg(taken + std::max<qint64>(rest, 0))
+                        .arg(bytes.size());
+    return false;
+}
+
+bool DurableFile::cutBack(qint64 length, QString &error)
+{
+    // A device that only streams (a pipe, /dev/full) keeps nothing to cut.
+    if (m_device->isSequential())
+        return true;
+    if (auto *file = qobject_cast<QFileDevice *>(m_device.get())) {
+        if (file->size() > length && !file->resize(length)) {
+            error = file->errorString();
+            return false;
+        }
+    } else if (auto *buffer = qobject_cast<QBuffer *>(m_device.get())) {
+        buffer->buffer().truncate(length);
+    }
+    if (!m_device->seek(length)) {
+        error = m_device->errorString();
         return false;
     }
     return true;

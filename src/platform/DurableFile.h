@@ -28,13 +28,21 @@ public:
 
     // Closes any file still open, then creates `path`.
     bool create(const QString &path, QString &error);
-    // Writes `bytes` (none is fine) and pushes everything written to the disk.
+    // Writes `bytes` (none is fine) and pushes everything written to the disk. A write
+    // that fails, wholly or in part, is cut off again: the file ends as it did before
+    // the call, and `error` names the cause ("No space left on device"). Callers write
+    // whole lines (or blocks of them) at a time, so no line is ever left torn.
     bool write(const QByteArray &bytes, QString &error);
     // Closes the file; nothing happens when none is open.
     void close();
     bool isOpen() const { return m_device != nullptr; }
 
 private:
+    bool putOnDisk(const QByteArray &bytes, QString &error);
+    bool writeAll(const QByteArray &bytes, QString &error);
+    // Cuts the file (a real one, or a memory buffer in tests) back to `length` bytes.
+    bool cutBack(qint64 length, QString &error);
+
     Opener m_opener;
     std::unique_ptr<QIODevice> m_device;
 };

@@ -4,6 +4,7 @@
 // record counting and the record tick; and the dataset file's separator, model text,
 // record lines and exact bytes.
 #include "Bytes.h"
+#include "FullDisk.h"
 #include "LocaleGuard.h"
 #include "QtPrinters.h"
 
@@ -276,21 +277,37 @@ TEST(DatasetFileTest, RecordsInEveryUnitsCodeAndRegionalSetting)
                   QStringLiteral("05/12/2026 10:00:00\t%1\t0.7").arg(values));
     }
 
-    // Decimal commas stay in the tab form and become points in the comma form.
+    // Decimal commas stay in the tab form and become points in the comma form. Japanese
+    // times and Arabic digits, date marks (U+200F) and decimal marks are kept in UTF-8.
     const QLocale english(QLocale::English, QLocale::UnitedKingdom);
     const QLocale german(QLocale::German, QLocale::Germany);
+    const QLocale arabic(QLocale::Arabic, QLocale::Egypt);
     // clang-format off
     const std::tuple<QLocale, const char *, const char *> forms[] = {
         {english, "\t", "05/12/2026 10:00:00\t284.7\t976.6\t0.7"},
         {english, ",", "05/12/2026 10:00:00,284.7,976.6,0.7"},
         {german, "\t", "05.12.26 10:00:00\t284,7\t976,6\t0,7"},
         {german, ",", "05.12.26 10:00:00,284.7,976.6,0.7"},
+        {QLocale(QLocale::Japanese, QLocale::Japan), "\t", "2026/12/05 10時00分00秒\t284.7\t976.6\t0.7"},
+        {arabic, "\t", "٥\u200F/١٢\u200F/٢٠٢٦ ١٠:٠٠:٠٠ ص\t284٫7\t976٫6\t0٫7"},
+        {arabic, ",", "٥\u200F/١٢\u200F/٢٠٢٦ ١٠:٠٠:٠٠ ص,284٫7,976٫6,0٫7"},
     };
     // clang-format on
     for (const auto &[locale, separator, line] : forms) {
         const LocaleGuard guard(locale);
         EXPECT_EQ(DatasetFile::RecordLine(QLatin1Char(*separator), Time, WorkedExample(), "0.0"),
                   line);
+        QByteArray bytes;
+        DatasetFile file(
+            [&bytes](const QString &, QString &) { return std::make_unique<FullDisk>(9, &bytes); });
+        QString error;
+        ASSERT_TRUE(file.create(*separator == ',' ? "a.csv" : "a.txt", "ZQ3", "1",
+                                QDateTime(QDate(2026, 12, 5), QTime(17, 14, 8)), error));
+        file.writeRecord(Time, WorkedExample(), QStringLiteral("0.0"));
+        ASSERT_TRUE(file.flush(error));
+        EXPECT_TRUE(QUtf8StringView(bytes).isValidUtf8() && !bytes.contains('?'));
+        EXPECT_TRUE(QString::fromUtf8(bytes).endsWith("1\r\n" + QString(line) + "\r\n"))
+            << bytes.toStdString();
     }
 
     // Readings per record: halved (to even) until they fit a byte; an unknown period
@@ -323,6 +340,26 @@ TEST(DatasetFileTest, AFileIsHeadingsSectionsAndRecordsWithCrLfFlushedBlockByBlo
     EXPECT_EQ(written.readAll(), "Reading Units: W.m-2\r\nTime,Total,Diffuse,Sun\r\n"
                                  "05/12/2026 10:00:00,284.7,976.6,0.7\r\n");
     file.close();
+
+    // The disk fills during the third block, before any of it is written or part way:
+    // the file ends with the second block, and the message names the cause.
+    for (const qint64 part : {0, 30}) {
+        QByteArray kept;
+        DatasetFile full([&kept, part](const QString &, QString &) {
+            return std::make_unique<FullDisk>(2, &kept, part);
+        });
+        ASSERT_TRUE(full.create(path, "ZQ3 v2.10", "1234", QDateTime(), error));
+        full.writeSection(QStringLiteral("Units: W.m-2"));
+        full.writeRecord(Time, WorkedExample(), QStringLiteral("0.0"));
+        ASSERT_TRUE(full.flush(error));
+        const QByteArray blocks = kept;
+        full.writeRecord(Time, WorkedExample(), QStringLiteral("0.0"));
+        full.writeRecord(Time, WorkedExample(), QStringLiteral("0.0"));
+        EXPECT_FALSE(full.flush(error));
+        EXPECT_EQ(error, "No space left on device");
+        EXPECT_EQ(kept, blocks) << part;
+        EXPECT_TRUE(kept.endsWith("05/12/2026 10:00:00,284.7,976.6,0.7\r\n"));
+    }
 }
 
 } // namespace

@@ -511,6 +511,9 @@ TEST_F(DownloadTest, TheDialogOffersWhatTheDatasetAllowsAndEndsWithTheViewer)
         // ahead), the dialog says why and stays, no "Done!", no viewer.
         {[this] { opener = [](const QString &, QString &) { return std::make_unique<FullDisk>(1); }; }, path, okAndFits,
          "Download error No space left on device" + notMoved + "-1 whole; 12 13 14; ; -"},
+        // The comma type chosen, a name typed without an extension.
+        {[this] { dialogs.types = {"ZQ3 comma separated file (*.csv)"}; }, dir.filePath("june"), ok,
+         "Done!1000; 12 13 14 15 14; 14:196; " + program + " " + dir.filePath("june.csv")},
     };
     // clang-format on
     for (const auto &[setUp, chosen, act, expected] : cases) {
@@ -534,6 +537,9 @@ TEST_F(DownloadTest, TheDialogOffersWhatTheDatasetAllowsAndEndsWithTheViewer)
             QStringList({shown, sent(22), sent(21), viewer.join(' ').simplified()}).join("; "),
             QString(expected).replace("; -", "; "));
     }
+    QFile june(dir.filePath("june.csv"));
+    ASSERT_TRUE(june.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(june.readAll().contains("\r\nTime,Total,Diffuse,Sun\r\n"));
     const FakeFileDialogs::Request &asked = dialogs.requests.last();
     EXPECT_EQ(
         QStringList({asked.title, asked.filter, asked.defaultSuffix, asked.folder, asked.fileName}),

@@ -3,11 +3,14 @@
 // their padding, patterns and the sensors' spread, and the date a period's line
 // belongs to; what a period text means in seconds, the output box's 10000 characters
 // and the title with the file name.
+#include "FakeFileDialogs.h"
+#include "FullDisk.h"
 #include "LocaleGuard.h"
 #include "QtPrinters.h"
 #include "common/DataFileText.h"
 
 #include "pclog/LogFileHeader.h"
+#include "pclog/LogFileWriter.h"
 #include "pclog/LogPeriods.h"
 #include "pclog/OutputText.h"
 #include "pclog/PeriodLines.h"
@@ -68,6 +71,24 @@ TEST(LogFileTest, FormHeaderAndLinesInBothFormsAndNumberSettings)
         EXPECT_EQ(DataFileSeparator(name), Comma) << name;
     for (const char *name : {"run.txt", "RUN.CSV", "run.Csv", "data.csv.txt", ""})
         EXPECT_EQ(DataFileSeparator(name), Tab) << name;
+    // The save dialog adds the chosen type's extension to a new name typed without one
+    // (the first type when none was chosen); a name with a point, or of a file that is
+    // there, is kept; cancelled.
+    const QString csv = "ZQ3 comma separated file (*.csv)";
+    // clang-format off
+    const std::tuple<QString, QString, QString> typed[] = {
+        {"/home/ann/run", csv, "/home/ann/run.csv"}, {"/home/ann/run", "", "/home/ann/run.txt"},
+        {"/home/ann/run.dat", csv, "/home/ann/run.dat"}, {"/home/ann/run", "All (*)", "/home/ann/run.txt"},
+        {"/dev/full", csv, "/dev/full"}, {"", csv, ""},
+    };
+    // clang-format on
+    for (const auto &[name, type, path] : typed) {
+        FakeFileDialogs dialogs;
+        dialogs.answers = {name};
+        dialogs.types = {type.isEmpty() ? DataFileFilter.section(";;", 0, 0) : type};
+        EXPECT_EQ(dialogs.saveFileName("Save", "", "", DataFileFilter, "txt"), path)
+            << name.toStdString();
+    }
 
     // Two readings of 512.3 total, 87.0 diffuse, sunny, 21.4 degrees. In the comma form
     // every comma inside a field (a decimal comma, a comma in a date) becomes a point.
@@ -79,15 +100,26 @@ TEST(LogFileTest, FormHeaderAndLinesInBothFormsAndNumberSettings)
         {German, Tab, "ZQ5 Logger Data file 05.12.26 17:45:10|ZQ5 v1.03 Ser No: 1234|Reading Units: W.m-2|Time\tTotal\tDiffuse\tSun\tTemp|05.12.26 17:46:00\t512,3\t87,0\t1,0\t21,4"},
         {German, Comma, "ZQ5 Logger Data file 05.12.26 17:45:10|ZQ5 v1.03 Ser No: 1234|Reading Units: W.m-2|Time,Total,Diffuse,Sun,Temp|05.12.26 17:46:00,512.3,87.0,1.0,21.4"},
         {QLocale(QLocale::English, QLocale::UnitedStates), Comma, "ZQ5 Logger Data file 12/5/26 5:45:10 PM|ZQ5 v1.03 Ser No: 1234|Reading Units: W.m-2|Time,Total,Diffuse,Sun,Temp|12/5/26 5:46:00 PM,512.3,87.0,1.0,21.4"},
+        {QLocale(QLocale::Japanese, QLocale::Japan), Tab, "ZQ5 Logger Data file 2026/12/05 17時45分10秒|ZQ5 v1.03 Ser No: 1234|Reading Units: W.m-2|Time\tTotal\tDiffuse\tSun\tTemp|2026/12/05 17時46分00秒\t512.3\t87.0\t1.0\t21.4"},
+        {QLocale(QLocale::Arabic, QLocale::Egypt), Comma, "ZQ5 Logger Data file ٥\u200F/١٢\u200F/٢٠٢٦ ٥:٤٥:١٠ م|ZQ5 v1.03 Ser No: 1234|Reading Units: W.m-2|Time,Total,Diffuse,Sun,Temp|٥\u200F/١٢\u200F/٢٠٢٦ ٥:٤٦:٠٠ م,512٫3,87٫0,1٫0,21٫4"},
     };
     // clang-format on
     for (const auto &[locale, separator, expected] : forms) {
         const LocaleGuard guard(locale);
-        EXPECT_EQ((LogFileHeader(Info("ZQ5 v1.03"), Made, separator) +
-                   QStringList(FileLine(two, Made.date(), 17 * 3600 + 46 * 60,
-                                        Settings(false, true, false), separator)))
-                      .join('|'),
-                  expected);
+        const QStringList lines = LogFileHeader(Info("ZQ5 v1.03"), Made, separator) +
+                                  QStringList(FileLine(two, Made.date(), 17 * 3600 + 46 * 60,
+                                                       Settings(false, true, false), separator));
+        EXPECT_EQ(lines.join('|'), expected);
+        // Written in UTF-8: plain ASCII stays as it is, nothing becomes "?".
+        QByteArray bytes;
+        LogFileWriter file(
+            [&bytes](const QString &, QString &) { return std::make_unique<FullDisk>(9, &bytes); });
+        QString error;
+        ASSERT_TRUE(file.create("run", error));
+        for (const QString &line : lines)
+            ASSERT_TRUE(file.writeLine(line, error));
+        EXPECT_TRUE(QUtf8StringView(bytes).isValidUtf8() && !bytes.contains('?'));
+        EXPECT_EQ(QString::fromUtf8(bytes), lines.join("\r\n") + "\r\n");
     }
 
     // With individual sensors: the calibration factors, the sensor columns, and on a ZQ3

@@ -274,19 +274,37 @@ TEST_F(PCLogTest, TheLogFileIsAskedForKeptOnTheDiskAndItsFailuresReported)
         window->cmdLog->click();
     }
 
+    // The comma type chosen and a name typed without an extension: a ".csv" file in the
+    // comma form.
+    dialogs.types = {"ZQ3 comma separated file (*.csv)"};
+    start(QTime(10, 0, 0, 600), "10s", "10s", dir.filePath("typed"));
+    runTimer(10);
+    window->cmdLog->click();
+    QFile typed(dir.filePath("typed.csv"));
+    ASSERT_TRUE(typed.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(typed.readAll().endsWith("\r\nTime,Total,Diffuse,Sun\r\n"
+                                         "01/06/2026 10:00:10,102.0,50.0,1.0\r\n"));
+
     // A write that fails stops the run and keeps the lines written: the four header lines
-    // and two data lines go in, the third data line fails.
-    QByteArray kept;
-    open([&kept](const QString &, QString &) { return std::make_unique<FullDisk>(6, &kept); });
-    instrument.readingTimes.clear();
-    start(QTime(10, 0, 0, 600), "10s", "10s", path);
-    runTimer(40);
-    EXPECT_EQ(prompts.texts(), QStringList({"Error: No space left on device"}));
-    EXPECT_EQ(window->cmdLog->text() + window->windowTitle(), "Start LoggingVantlog");
-    EXPECT_EQ(instrument.readingTimes.size(), 3) << "no reading after the failure";
-    EXPECT_EQ(shown().size(), 3) << "the failed period still shows on screen";
-    EXPECT_TRUE(kept.endsWith("01/06/2026 10:00:10\t100.0\t50.0\t1.0\r\n"
-                              "01/06/2026 10:00:20\t101.0\t50.0\t1.0\r\n"));
+    // and two data lines go in, the third data line fails, with nothing of it written or
+    // with part of it (cut off again, the cause still named).
+    for (const qint64 part : {0, 20}) {
+        QByteArray kept;
+        open([&kept, part](const QString &, QString &) {
+            return std::make_unique<FullDisk>(6, &kept, part);
+        });
+        instrument.readingTimes.clear();
+        start(QTime(10, 0, 0, 600), "10s", "10s", path);
+        runTimer(40);
+        EXPECT_EQ(prompts.texts(), QStringList({"Error: No space left on device"}));
+        prompts.clear();
+        EXPECT_EQ(window->cmdLog->text() + window->windowTitle(), "Start LoggingVantlog");
+        EXPECT_EQ(instrument.readingTimes.size(), 3) << "no reading after the failure";
+        EXPECT_EQ(shown().size(), 3) << "the failed period still shows on screen";
+        EXPECT_TRUE(kept.endsWith("01/06/2026 10:00:10\t100.0\t50.0\t1.0\r\n"
+                                  "01/06/2026 10:00:20\t101.0\t50.0\t1.0\r\n"))
+            << kept.right(60).toStdString();
+    }
 }
 
 TEST_F(PCLogTest, AStopDuringATickEndsItAndALostLinkIsConnectedAgainAtItsEnd)

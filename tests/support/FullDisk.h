@@ -2,13 +2,16 @@
 
 #include <QBuffer>
 
-// A file for tests that takes `writes` writes into `data` and then fails every one, as a
-// full disk does.
+#include <utility>
+
+// A file for tests that takes `writes` writes into `data` and then fills up as a disk
+// does: the next write takes only its first `part` bytes (none: it fails outright) and
+// every write after that fails with "No space left on device".
 class FullDisk : public QBuffer
 {
 public:
-    explicit FullDisk(int writes, QByteArray *data = nullptr)
-        : QBuffer(data ? data : &m_data), m_writesLeft(writes)
+    explicit FullDisk(int writes, QByteArray *data = nullptr, qint64 part = 0)
+        : QBuffer(data ? data : &m_data), m_writesLeft(writes), m_part(part)
     {
         open(QIODevice::WriteOnly);
     }
@@ -18,6 +21,9 @@ protected:
     {
         if (m_writesLeft-- > 0)
             return QBuffer::writeData(bytes, length);
+        if (m_part > 0 && m_part < length)
+            return QBuffer::writeData(bytes, std::exchange(m_part, 0));
+        m_part = 0;
         setErrorString(QStringLiteral("No space left on device"));
         return -1;
     }
@@ -25,4 +31,5 @@ protected:
 private:
     QByteArray m_data;
     int m_writesLeft;
+    qint64 m_part;
 };

@@ -4,15 +4,21 @@
 #include <QFileDialog>
 #include <QFileInfo>
 
-QString GuiFileDialogs::saveFileName(const QString &title, const QString &folder,
-                                     const QString &fileName, const QString &filter,
-                                     const QString &defaultSuffix)
+FileDialogs::SaveChoice GuiFileDialogs::askSaveFile(const QString &title, const QString &folder,
+                                                    const QString &fileName, const QString &filter,
+                                                    const QString &defaultSuffix)
 {
     QFileDialog dialog(m_owner, title);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setNameFilters(filter.split(QStringLiteral(";;")));
-    dialog.setDefaultSuffix(defaultSuffix);
+    // The extension added to a name typed without one is the selected type's, so that
+    // the question before replacing a file asks about the file that will be written.
+    const auto followType = [&dialog, defaultSuffix](const QString &type) {
+        const QString suffix = FileTypeSuffix(type);
+        dialog.setDefaultSuffix(suffix.isEmpty() ? defaultSuffix : suffix);
+    };
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, followType);
     if (!folder.isEmpty() && QDir(folder).exists())
         dialog.setDirectory(folder);
     if (!fileName.isEmpty()) {
@@ -27,8 +33,11 @@ QString GuiFileDialogs::saveFileName(const QString &title, const QString &folder
                 dialog.selectNameFilter(nameFilter);
         }
     }
+    followType(dialog.selectedNameFilter());
     if (dialog.exec() != QDialog::Accepted)
-        return QString();
+        return {};
     const QStringList chosen = dialog.selectedFiles();
-    return chosen.isEmpty() ? QString() : QDir::toNativeSeparators(chosen.first());
+    if (chosen.isEmpty())
+        return {};
+    return {QDir::toNativeSeparators(chosen.first()), dialog.selectedNameFilter()};
 }

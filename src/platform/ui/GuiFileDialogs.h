@@ -12,8 +12,9 @@ public:
 
     void setOwner(QWidget *owner) { m_owner = owner; }
 
-    QString saveFileName(const QString &title, const QString &folder, const QString &fileName,
-                         const QString &filter, const QString &defaultSuffix) override;
+protected:
+    SaveChoice askSaveFile(const QString &title, const QString &folder, const QString &fileName,
+                           const QString &filter, const QString &defaultSuffix) override;
 
 private:
     QWidget *m_owner;
