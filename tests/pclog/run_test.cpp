@@ -101,36 +101,54 @@ TEST_F(PCLogTest, AcrossMidnightLinesCarryTheirDayAndBadPeriodsSaySo)
     instrument.units = "Units: klux";
     instrument.plainReading = [](int) { return QByteArray("12.345,3.21,0"); };
     link.GetStatus();
-    start(QTime(10, 0, 0, 600), "10s", "10s");
+    start(QTime(10, 0, 0, 600), "10s", "30s", path);
     runTimer(10);
-    EXPECT_EQ(shown().last(), "10:00:10    12.35    3.21  0.0");
+    // The instrument lost for the next reading (the handshake after it fails and clears
+    // the link's units and version) and back for the period's end: the line keeps the
+    // layout of the start, two decimals and no temperature column on a ZQ3 v2.
+    instrument.silent = true;
+    runTimer(10);
+    instrument.silent = false;
+    runTimer(10);
+    EXPECT_EQ(shown().last(), "10:00:30    12.35    3.21  0.0");
+    EXPECT_EQ(fileLines().last(), "01/06/2026 10:00:30\t12.35\t3.21\t0.0");
 }
 
-// Across the changes of summer time (London: 29 March 2026 and 25 October 2026, at 01:00
-// GMT) the schedule follows the wall clock. In spring the clock jumps an hour ahead just
-// after the reading due at the change: the schedule is far behind and starts again from
-// the next reading; no reading or period is lost, but the line of the minute up to the
-// change carries 01:00:00, a time the clocks of that day never show. In autumn the clock
-// goes back an hour just after the reading due at the change: no reading is due until the
-// wall clock reaches the next one again, so the repeated hour has no readings and no
-// lines: 02:00:00 and 02:01:00 lie an hour and a minute apart.
-TEST_F(PCLogTest, AcrossTheChangesOfSummerTimeTheScheduleFollowsTheWallClock)
+// When the wall clock changes, the schedule follows it: a next reading more than five
+// periods behind the clock or more than one period ahead of it starts the schedule again
+// from the clock, drops the partial period and says so after the link's status. Across
+// the changes of summer time (London: 29 March 2026 and 25 October 2026, at 01:00 GMT)
+// the change comes just after the reading due at it. In spring no reading or period is
+// lost, but the line of the minute up to the change carries 01:00:00, a time the clocks
+// of that day never show; in autumn the readings go on through the repeated hour.
+TEST_F(PCLogTest, WhenTheClockChangesTheScheduleFollowsItAndSaysSo)
 {
-    // The day, how long the run lasts; the readings taken, and the log file's lines.
+    // The start, the run before the clock is set and by how much, the run after; the
+    // readings taken, the log file's lines and when the schedule was realigned.
+    const auto gmt = [](QDate date) {
+        return QDateTime(date, QTime(0, 58, 30, 600), Qt::UTC).toLocalTime();
+    };
+    const QDateTime ten(QDate(2026, 6, 1), QTime(10, 0, 0, 600));
     // clang-format off
-    const std::tuple<QDate, double, int, QStringList> cases[] = {
-        {QDate(2026, 3, 29), 180, 18, {"29/03/2026 00:59:00\t101.0\t50.0\t1.0", "29/03/2026 01:00:00\t105.5\t50.0\t1.0", "29/03/2026 02:01:00\t111.5\t50.0\t1.0"}},
-        {QDate(2026, 10, 25), 3600 + 150, 15, {"25/10/2026 01:59:00\t101.0\t50.0\t1.0", "25/10/2026 02:00:00\t105.5\t50.0\t1.0", "25/10/2026 02:01:00\t111.5\t50.0\t1.0"}},
+    const std::tuple<QDateTime, double, int, double, int, QStringList, const char *> cases[] = {
+        {gmt(QDate(2026, 3, 29)), 180, 0, 0, 18, {"29/03/2026 00:59:00\t101.0\t50.0\t1.0", "29/03/2026 01:00:00\t105.5\t50.0\t1.0", "29/03/2026 02:01:00\t111.5\t50.0\t1.0"}, "02:00:00"},
+        {gmt(QDate(2026, 10, 25)), 150, 0, 0, 15, {"25/10/2026 01:59:00\t101.0\t50.0\t1.0", "25/10/2026 02:00:00\t105.5\t50.0\t1.0", "25/10/2026 01:01:00\t111.5\t50.0\t1.0"}, "01:00:00"},
+        // Set back or forward ten minutes after the reading at 10:00:30.
+        {ten, 30, -600, 30, 6, {"01/06/2026 09:51:00\t104.0\t50.0\t1.0"}, "09:50:31"},
+        {ten, 30, 600, 30, 6, {"01/06/2026 10:11:00\t104.0\t50.0\t1.0"}, "10:10:31"},
     };
     // clang-format on
-    for (const auto &[date, seconds, readings, lines] : cases) {
+    for (const auto &[when, before, jump, after, readings, lines, realigned] : cases) {
         instrument.readingTimes.clear();
-        // From 00:58:30.6 GMT, a minute and a half before the change.
-        start(QDateTime(date, QTime(0, 58, 30, 600), Qt::UTC).toLocalTime(), "10s", "1m", path);
-        runTimer(seconds);
+        start(when, "10s", "1m", path);
+        runTimer(before);
+        clock.setNow(clock.now().addSecs(jump));
+        runTimer(after);
         window->cmdLog->click();
         EXPECT_EQ(instrument.readingTimes.size(), readings);
         EXPECT_EQ(fileLines(), lines);
+        EXPECT_EQ(window->panel1Text(),
+                  link.Status() + " - schedule realigned to the clock at " + realigned);
     }
 }
 
