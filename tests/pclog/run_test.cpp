@@ -47,8 +47,10 @@ TEST_F(PCLogTest, ReadingsFallOnTheClockAndPeriodsCloseAtTheReadingThatEndsThem)
         start(time, logPeriod, avgPeriod);
         runTimer(before);
         pump.hook = [this, nested = nested] {
+            const QByteArray written = line.written();
             if (nested)
                 window->Timer1_Timer();
+            EXPECT_EQ(line.written(), written) << "a tick inside a tick asks nothing";
         };
         if (late > 0)
             lateTick(late);
@@ -103,15 +105,18 @@ TEST_F(PCLogTest, AcrossMidnightLinesCarryTheirDayAndBadPeriodsSaySo)
     link.GetStatus();
     start(QTime(10, 0, 0, 600), "10s", "30s", path);
     runTimer(10);
-    // The instrument lost for the next reading (the handshake after it fails and clears
-    // the link's units and version) and back for the period's end: the line keeps the
-    // layout of the start, two decimals and no temperature column on a ZQ3 v2.
+    // The instrument lost over the period's end (the handshakes fail and clear the
+    // link's units and version), then back: the lines keep the layout of the start, two
+    // decimals and no temperature column on a ZQ3 v2.
     instrument.silent = true;
-    runTimer(10);
+    runTimer(20);
     instrument.silent = false;
-    runTimer(10);
-    EXPECT_EQ(shown().last(), "10:00:30    12.35    3.21  0.0");
-    EXPECT_EQ(fileLines().last(), "01/06/2026 10:00:30\t12.35\t3.21\t0.0");
+    runTimer(30);
+    const QStringList kept{"10:00:30    12.35    3.21  0.0", "10:01:00    12.35    3.21  0.0"};
+    EXPECT_EQ(shown().mid(shown().size() - 2), kept);
+    EXPECT_EQ(fileLines().mid(fileLines().size() - 2),
+              QStringList({"01/06/2026 10:00:30\t12.35\t3.21\t0.0",
+                           "01/06/2026 10:01:00\t12.35\t3.21\t0.0"}));
 }
 
 // When the wall clock changes, the schedule follows it: a next reading more than five
@@ -242,6 +247,13 @@ TEST_F(PCLogTest, IndividualSensorsShowTheFactorsTheSensorsAndWithTheTestMenuThe
     EXPECT_EQ(prompts.texts(), QStringList({"Error: Overflow"}));
     EXPECT_EQ(shown().last(), "10:00:20 bad readings");
     EXPECT_TRUE(window->Timer1.isActive());
+    // The readings answered and the temperatures not: no temperature, not 0.0.
+    instrument.sensorReply = [](int) { return QByteArray("S100.0,50.0,1(1 1 1 1 1 1 1 1)"); };
+    instrument.temperaturesSilent = true;
+    runTimer(10);
+    EXPECT_TRUE(shown().last().endsWith("  0.6" + QString(14, ' ') + "  1.000"))
+        << shown().last().toStdString();
+    instrument.temperaturesSilent = false;
 
     // The output box keeps the last 10000 characters from a whole line, the newest in
     // view.
@@ -274,6 +286,8 @@ TEST_F(PCLogTest, TheLogFileIsAskedForKeptOnTheDiskAndItsFailuresReported)
     EXPECT_EQ(written.readAll().count("\r\n"), 4 + 2);
     window->cmdLog->click();
     EXPECT_EQ(window->windowTitle(), "Vantlog");
+    window->resize(700, 400);
+    EXPECT_EQ(window->windowTitle(), "Vantlog") << "no file in use after the stop";
 
     // Cancelled: logging to the screen only; the last name was offered again. A file that
     // cannot be made is reported and logging goes on to the screen.
@@ -292,19 +306,26 @@ TEST_F(PCLogTest, TheLogFileIsAskedForKeptOnTheDiskAndItsFailuresReported)
         window->cmdLog->click();
     }
 
-    // A write that fails stops the run and keeps the lines written: the four header lines
-    // and two data lines go in, the third data line fails.
+    // The disk fills mid-run: the failure is reported and stops the run. The file keeps
+    // every line before the failed one, each whole (CR LF, every field) and once, in
+    // order: the lines shown but the failed period's.
     QByteArray kept;
-    open([&kept](const QString &, QString &) { return std::make_unique<FullDisk>(6, &kept); });
+    open([&kept](const QString &, QString &) { return std::make_unique<FullDisk>(4 + 20, &kept); });
     instrument.readingTimes.clear();
     start(QTime(10, 0, 0, 600), "10s", "10s", path);
-    runTimer(40);
+    runTimer(400);
     EXPECT_EQ(prompts.texts(), QStringList({"Error: No space left on device"}));
     EXPECT_EQ(window->cmdLog->text() + window->windowTitle(), "Start LoggingVantlog");
-    EXPECT_EQ(instrument.readingTimes.size(), 3) << "no reading after the failure";
-    EXPECT_EQ(shown().size(), 3) << "the failed period still shows on screen";
-    EXPECT_TRUE(kept.endsWith("01/06/2026 10:00:10\t100.0\t50.0\t1.0\r\n"
-                              "01/06/2026 10:00:20\t101.0\t50.0\t1.0\r\n"));
+    EXPECT_EQ(instrument.readingTimes.size(), 21) << "no reading after the failure";
+    EXPECT_TRUE(kept.endsWith("\r\n") && kept.count('\n') == kept.count("\r\n"));
+    const QStringList lines = QString::fromLatin1(kept).split("\r\n", Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 4 + 20);
+    ASSERT_EQ(shown().size(), 21);
+    for (int k = 0; k < 20; ++k) {
+        const QStringList fields = lines[4 + k].split('\t');
+        EXPECT_EQ(fields.size(), lines[3].split('\t').size()) << k;
+        EXPECT_EQ(fields.join(' '), "01/06/2026 " + shown()[k].simplified()) << k;
+    }
 }
 
 TEST_F(PCLogTest, AStopDuringATickEndsItAndALostLinkIsConnectedAgainAtItsEnd)
@@ -337,6 +358,25 @@ TEST_F(PCLogTest, AStopDuringATickEndsItAndALostLinkIsConnectedAgainAtItsEnd)
 
 TEST_F(PCLogTest, ClosingWhileLoggingAsksFirstAndAReopenedWindowIsIdle)
 {
+    // Asked for during a reading (the tick lets events run), the question comes at the
+    // tick's end; while it stays open the readings keep their times, each in its period.
+    start(QTime(10, 0, 0, 600), "10s", "10s");
+    pump.hook = [this, asked = false]() mutable {
+        if (!std::exchange(asked, true))
+            window->close();
+    };
+    prompts.whileOpen = [this] { runTimer(30); };
+    runTimer(50);
+    pump.hook = nullptr;
+    prompts.whileOpen = nullptr;
+    EXPECT_EQ(prompts.texts(), QStringList({"You are still logging, do you really want to stop?"}));
+    prompts.clear();
+    ASSERT_EQ(instrument.readingTimes.size(), 5);
+    for (int k = 0; k < 5; ++k)
+        EXPECT_NEAR(instrument.readingTimes[k], At(10, 0, 10 + 10 * k) + 0.25f, 0.75f) << k;
+    EXPECT_EQ(shown().last(), "10:00:50    104.0    50.0  1.0");
+    window->cmdLog->click();
+
     start(QTime(10, 0, 0, 600), "10s", "10s", path);
     runTimer(10);
     prompts.answers = {false, true};
