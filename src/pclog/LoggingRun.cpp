@@ -216,9 +216,12 @@ void LoggingRun::Tick()
 
 void LoggingRun::realignToClock(float t)
 {
-    // The readings of the partial period belong to no period the new schedule closes.
+    // The partial period's readings belong to the line of its end: kept when the clock
+    // still lies in that period, dropped when it ends no period the schedule now closes.
+    const float periodEnd = m_schedule.NextAvgTime;
     m_schedule.realign(t);
-    m_sums.ClearSums();
+    if (m_schedule.NextAvgTime != periodEnd)
+        m_sums.ClearSums();
     m_realignedNote = QStringLiteral(" - schedule realigned to the clock at ") +
                       LongTimeText(m_clock.now().time());
 }

@@ -62,7 +62,7 @@ private:
     float secondsNow() const;
     LineSettings lineSettings() const;
     // Starts the schedule again from the clock at time of day t, dropping the partial
-    // period, and notes it for the status bar.
+    // period unless the clock still lies in it, and notes it for the status bar.
     void realignToClock(float t);
 
     bool readCalibration();

@@ -121,11 +121,12 @@ TEST_F(PCLogTest, AcrossMidnightLinesCarryTheirDayAndBadPeriodsSaySo)
 
 // When the wall clock changes, the schedule follows it: a next reading more than five
 // periods behind the clock or more than one period ahead of it starts the schedule again
-// from the clock, drops the partial period and says so after the link's status. Across
-// the changes of summer time (London: 29 March 2026 and 25 October 2026, at 01:00 GMT)
-// the change comes just after the reading due at it. In spring no reading or period is
-// lost, but the line of the minute up to the change carries 01:00:00, a time the clocks
-// of that day never show; in autumn the readings go on through the repeated hour.
+// from the clock, drops the partial period (unless the clock still lies in it) and says
+// so after the link's status. Across the changes of summer time (London: 29 March 2026
+// and 25 October 2026, at 01:00 GMT) the change comes just after the reading due at it.
+// In spring no reading or period is lost, but the line of the minute up to the change
+// carries 01:00:00, a time the clocks of that day never show; in autumn the readings go
+// on through the repeated hour.
 TEST_F(PCLogTest, WhenTheClockChangesTheScheduleFollowsItAndSaysSo)
 {
     // The start, the run before the clock is set and by how much, the run after; the
@@ -141,6 +142,9 @@ TEST_F(PCLogTest, WhenTheClockChangesTheScheduleFollowsItAndSaysSo)
         // Set back or forward ten minutes after the reading at 10:00:30.
         {ten, 30, -600, 30, 6, {"01/06/2026 09:51:00\t104.0\t50.0\t1.0"}, "09:50:31"},
         {ten, 30, 600, 30, 6, {"01/06/2026 10:11:00\t104.0\t50.0\t1.0"}, "10:10:31"},
+        // Set back within the period: its readings are kept, and so are those of the
+        // times it repeats.
+        {ten, 30, -20, 50, 8, {"01/06/2026 10:01:00\t103.5\t50.0\t1.0"}, "10:00:11"},
     };
     // clang-format on
     for (const auto &[when, before, jump, after, readings, lines, realigned] : cases) {
