@@ -222,8 +222,7 @@ void LoggingRun::realignToClock(float t)
     m_schedule.realign(t);
     if (m_schedule.NextAvgTime != periodEnd)
         m_sums.ClearSums();
-    m_realignedNote = QStringLiteral(" - schedule realigned to the clock at ") +
-                      LongTimeText(m_clock.now().time());
+    m_realignedNote = QStringLiteral("; realigned to clock ") + LongTimeText(m_clock.now().time());
 }
 
 bool LoggingRun::closePeriod()

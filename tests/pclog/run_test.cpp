@@ -156,8 +156,9 @@ TEST_F(PCLogTest, WhenTheClockChangesTheScheduleFollowsItAndSaysSo)
         window->cmdLog->click();
         EXPECT_EQ(instrument.readingTimes.size(), readings);
         EXPECT_EQ(fileLines(), lines);
-        EXPECT_EQ(window->panel1Text(),
-                  link.Status() + " - schedule realigned to the clock at " + realigned);
+        EXPECT_EQ(window->panel1Text(), link.Status() + "; realigned to clock " + realigned);
+        const QLabel *panel1 = window->StatusBar1->findChildren<QLabel *>().first();
+        EXPECT_LE(panel1->fontMetrics().horizontalAdvance(panel1->text()), panel1->width());
     }
 }
 
