@@ -86,8 +86,10 @@ void LoggingRun::Start()
     view().startTimer(LoggingSchedule::timerIntervalMs(*logInterval));
     m_schedule.start(*logInterval, *avgInterval, timeOfDay);
     m_sums.ClearSums();
+    m_realignedNote.clear();
     m_isLogging = true;
-    view().showHeading(ScreenHeading(lineSettings()));
+    m_lineSettings = lineSettings();
+    view().showHeading(ScreenHeading(m_lineSettings));
     view().layoutWindow();
 }
 
@@ -175,19 +177,17 @@ void LoggingRun::Tick()
     view().showMessage(LongTimeText(m_clock.now().time()));
     for (;;) {
         const float timeOfDay = secondsNow();
-        if (!m_schedule.readingDue(timeOfDay))
-            break;
-        if (m_schedule.farBehind(timeOfDay)) {
-            // Far behind (the clock was set, or the program held up): start again from
-            // the next reading after now and drop the partial period. That reading is
-            // taken at its own time, not now.
-            m_schedule.realign(timeOfDay);
-            m_sums.ClearSums();
+        if (m_schedule.farBehind(timeOfDay) || m_schedule.farAhead(timeOfDay)) {
+            // The clock was set either way, or the program held up: start again from the
+            // next reading after now. That reading is taken at its own time, not now.
+            realignToClock(timeOfDay);
             continue;
         }
+        if (!m_schedule.readingDue(timeOfDay))
+            break;
 
         GetIndividualReadings();
-        if (IsTemperatureModel(m_link.Version())) {
+        if (m_lineSettings.temperatureModel) {
             const ReadingOutcome temperature = m_reader.GetTemp(m_sums);
             if (!temperature.error.isEmpty()) {
                 failTick(temperature.error);
@@ -195,9 +195,8 @@ void LoggingRun::Tick()
             }
         }
 
-        const LineSettings settings = lineSettings();
         while (m_schedule.periodEnded()) {
-            if (!closePeriod(settings))
+            if (!closePeriod())
                 return;
             m_schedule.nextPeriod();
         }
@@ -212,15 +211,26 @@ void LoggingRun::Tick()
         m_link.Connect();
         m_link.GetStatus();
     }
-    view().showLinkStatus(m_link.Status());
+    view().showLinkStatus(m_link.Status() + m_realignedNote);
 }
 
-bool LoggingRun::closePeriod(const LineSettings &settings)
+void LoggingRun::realignToClock(float t)
+{
+    // The partial period's readings belong to the line of its end: kept when the clock
+    // still lies in that period, dropped when it ends no period the schedule now closes.
+    const float periodEnd = m_schedule.NextAvgTime;
+    m_schedule.realign(t);
+    if (m_schedule.NextAvgTime != periodEnd)
+        m_sums.ClearSums();
+    m_realignedNote = QStringLiteral("; realigned to clock ") + LongTimeText(m_clock.now().time());
+}
+
+bool LoggingRun::closePeriod()
 {
     const float periodEnd = m_schedule.NextAvgTime;
-    const QString screenLine = ScreenLine(m_sums, periodEnd, settings);
-    const QString fileLine =
-        FileLine(m_sums, PeriodEndDate(m_clock.now(), periodEnd), periodEnd, settings, m_separator);
+    const QString screenLine = ScreenLine(m_sums, periodEnd, m_lineSettings);
+    const QString fileLine = FileLine(m_sums, PeriodEndDate(m_clock.now(), periodEnd), periodEnd,
+                                      m_lineSettings, m_separator);
     m_sums.ClearSums();
 
     view().appendOutput(screenLine + LineEnd);

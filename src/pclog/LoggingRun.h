@@ -41,6 +41,8 @@ public:
     void Unload();
 
     bool IsLogging() const { return m_isLogging; }
+    // A tick is running (it lets window events run between readings).
+    bool InTick() const { return m_inTick; }
     const QString &LogFileName() const { return m_logFileName; }
     const CalibrationValues &CalValues() const { return m_calValues; }
     const ReadingSums &Sums() const { return m_sums; }
@@ -59,13 +61,16 @@ private:
     LoggingRunView &view() { return *m_view; }
     float secondsNow() const;
     LineSettings lineSettings() const;
+    // Starts the schedule again from the clock at time of day t, dropping the partial
+    // period unless the clock still lies in it, and notes it for the status bar.
+    void realignToClock(float t);
 
     bool readCalibration();
     FileOpening OpenLogFile(QString &error);
     void CloseLogFile();
     // Writes the lines of the period ending at NextAvgTime and clears the sums; false
     // when the log file could not be written (the run has then stopped).
-    bool closePeriod(const LineSettings &settings);
+    bool closePeriod();
     void failTick(const QString &description);
 
     SensorLink &m_link;
@@ -81,6 +86,11 @@ private:
     CalibrationValues m_calValues{};
     ReadingSums m_sums;
     LoggingSchedule m_schedule;
+    // The lines' layout, fixed at the start as the heading is: a link that drops out
+    // clears its units and version, and the lines must keep their columns and decimals.
+    LineSettings m_lineSettings;
+    // Shown after the link's status once the schedule was realigned to the clock.
+    QString m_realignedNote;
     QString m_logFileName;
     QChar m_separator = QLatin1Char('\t');
 };

@@ -7,6 +7,9 @@ namespace {
 
 constexpr float DueEarlySeconds = 0.5f;
 constexpr int PeriodsBehindLimit = 5;
+// A schedule on time has its next reading at most a period and half a second ahead (the
+// start rounds the time of day); a second more leaves room for single precision.
+constexpr float AheadMarginSeconds = 1.0f;
 
 float wrapped(float t)
 {
@@ -45,6 +48,11 @@ bool LoggingSchedule::farBehind(float t) const
 {
     return TimeDiff(t + DueEarlySeconds, NextLogTime) <
            -static_cast<float>(PeriodsBehindLimit * LogInterval);
+}
+
+bool LoggingSchedule::farAhead(float t) const
+{
+    return TimeDiff(t, NextLogTime) > static_cast<float>(LogInterval) + AheadMarginSeconds;
 }
 
 bool LoggingSchedule::periodEnded() const

@@ -20,6 +20,10 @@ public:
     bool readingDue(float t) const;
     // More than five log periods behind at t: the schedule must be realigned.
     bool farBehind(float t) const;
+    // The next reading further ahead of t than one log period (and the second its start
+    // may round by): the clock was set back, and waiting for that time would take no
+    // reading for as long as it was set back. The schedule must be realigned.
+    bool farAhead(float t) const;
     // The averaging period ends at or before the reading just taken.
     bool periodEnded() const;
     void nextPeriod();

@@ -27,6 +27,13 @@ float average(float sum, qint16 count)
     return sum / static_cast<float>(count);
 }
 
+// A temperature average in `pattern`, or an empty text when no temperature was read in
+// the period (a missing value is left empty, never written as a made-up 0.0).
+QString temperature(float sum, qint16 count, const QString &pattern)
+{
+    return count < 1 ? QString() : FormatNumber(average(sum, count), pattern);
+}
+
 float individualSum(const ReadingSums &sums, int channel)
 {
     return sums.IndividualSums[static_cast<size_t>(channel)];
@@ -47,9 +54,9 @@ QStringList FileFields(const ReadingSums &sums, const LineSettings &settings)
             fields << FormatNumber(average(individualSum(sums, i), readings), oneDecimal);
     }
     if (settings.temperatureModel) {
-        fields << FormatNumber(average(sums.ThermSum, readings), oneDecimal);
+        fields << temperature(sums.ThermSum, sums.TempCount, oneDecimal);
         if (settings.testMenu)
-            fields << FormatNumber(average(sums.ChipSum, readings), oneDecimal);
+            fields << temperature(sums.ChipSum, sums.TempCount, oneDecimal);
     }
     return fields;
 }
@@ -96,11 +103,10 @@ QString ScreenLine(const ReadingSums &sums, float periodEnd, const LineSettings 
         }
     }
     if (settings.temperatureModel) {
-        line +=
-            PadLeft(FormatNumber(average(sums.ThermSum, readings), QStringLiteral(" ##0.0")), 7);
+        const QString pattern = QStringLiteral(" ##0.0");
+        line += PadLeft(temperature(sums.ThermSum, sums.TempCount, pattern), 7);
         if (settings.testMenu)
-            line +=
-                PadLeft(FormatNumber(average(sums.ChipSum, readings), QStringLiteral(" ##0.0")), 7);
+            line += PadLeft(temperature(sums.ChipSum, sums.TempCount, pattern), 7);
     }
     if (settings.testMenu && settings.individual && smallest > 0)
         line += PadLeft(FormatNumber(largest / smallest, QStringLiteral("#0.000")), 7);

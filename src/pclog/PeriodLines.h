@@ -9,7 +9,9 @@
 
 // The line written for one averaging period: on screen as a table row aligned under the
 // heading, and in the log file as separated fields. Numbers use the locale's decimal
-// separator; the file's comma form turns every comma inside a field into a point.
+// separator; the file's comma form turns every comma inside a field into a point. The
+// temperatures average the temperatures read; none read leaves their fields empty (blank
+// columns on screen).
 
 // What shapes the lines of a run.
 struct LineSettings

@@ -9,7 +9,8 @@
 using CalibrationValues = std::array<qint32, 9>;
 
 // The running sums of one averaging period: every reading is added until the period
-// ends, then the averages are each sum divided by ReadingCount.
+// ends, then the averages are each sum divided by ReadingCount, the temperatures' by
+// TempCount.
 struct ReadingSums
 {
     // Individual reading of each channel 0..7 in umol.m-2.s-1; element 8 is only cleared.
@@ -22,6 +23,9 @@ struct ReadingSums
     float ChipSum = 0;
     // Readings added since the last clear; temperatures do not count.
     qint16 ReadingCount = 0;
+    // Temperature pairs added since the last clear: an instrument can answer the reading
+    // and not the temperatures.
+    qint16 TempCount = 0;
 
     void ClearSums() { *this = ReadingSums(); }
 };

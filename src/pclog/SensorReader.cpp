@@ -128,7 +128,7 @@ ReadingOutcome SensorReader::GetTemp(ReadingSums &sums)
     const std::optional<double> &chip = parsed.value->chip;
     m_link.Connect();
     if (!thermistor || !chip || !addToSingle(sums.ThermSum, *thermistor) ||
-        !addToSingle(sums.ChipSum, *chip))
+        !addToSingle(sums.ChipSum, *chip) || !addToInt16(sums.TempCount, 1))
         return {false, Overflow};
     m_link.DelayMs(50);
     return {true, {}};

@@ -31,7 +31,7 @@ public:
                                          bool individual);
 
     // Adds the thermistor and chip temperatures of a temperature model ("I" in test mode);
-    // other models are not asked. Does not count as a reading.
+    // other models are not asked. Counted in TempCount, not as a reading.
     ReadingOutcome GetTemp(ReadingSums &sums);
 
 private:

@@ -17,6 +17,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFile>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -50,8 +51,9 @@ public:
     };
     QByteArray temperatures = "I\rTherm temp  21.40\rChip temp  25.10\rVref   2.500";
     QByteArray calibrationDump;
-    // Readings and temperatures go unanswered; nothing is answered at all.
+    // Readings and temperatures go unanswered; temperatures only; nothing at all.
     bool readingsSilent = false;
+    bool temperaturesSilent = false;
     bool silent = false;
     // When each "S" was heard (seconds after midnight).
     QList<float> readingTimes;
@@ -75,7 +77,7 @@ private:
             const int n = static_cast<int>(readingTimes.size()) - 1;
             if (!readingsSilent)
                 reply = m_testMode ? sensorReply(n) + "\rTEST:" : "S" + plainReading(n) + '\r';
-        } else if (bytes == "I" && !readingsSilent) {
+        } else if (bytes == "I" && !readingsSilent && !temperaturesSilent) {
             reply = temperatures + "\rTEST:";
         } else if (bytes == "E") {
             reply = calibrationDump + "\rTEST:";
@@ -136,7 +138,7 @@ protected:
             if (next > end)
                 break;
             clock.advanceTo(next);
-            window->Timer1_Timer();
+            tick();
         }
         clock.advanceTo(end);
     }
@@ -144,7 +146,13 @@ protected:
     void lateTick(double seconds)
     {
         clock.advanceSeconds(seconds);
+        tick();
+    }
+    // One tick, then the calls it left for the event loop.
+    void tick()
+    {
         window->Timer1_Timer();
+        QCoreApplication::sendPostedEvents(window.get(), QEvent::MetaCall);
     }
     // The lines shown, and those in the log file after its header.
     QStringList shown() const { return window->outputText().split("\r\n", Qt::SkipEmptyParts); }

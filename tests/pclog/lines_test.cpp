@@ -31,16 +31,19 @@ const QLocale British(QLocale::English, QLocale::UnitedKingdom);
 const QLocale German(QLocale::German, QLocale::Germany);
 
 // `count` readings (default one) summing to the values given, with the eight channels
-// and the two temperatures.
+// and the two temperatures, read `temps` times (default: at every reading).
 ReadingSums Sums(float total, float diffuse, qint16 sun, qint16 count = 1,
-                 std::array<float, 8> channels = {}, float therm = 21.4f, float chip = 25.1f)
+                 std::array<float, 8> channels = {}, float therm = 21.4f, float chip = 25.1f,
+                 qint16 temps = -1)
 {
     ReadingSums sums;
     std::tie(sums.TotalSum, sums.DiffuseSum, sums.SunCount, sums.ReadingCount) =
         std::tuple(total, diffuse, sun, count);
     for (size_t i = 0; i < 8; ++i)
         sums.IndividualSums[i] = channels[i] * count;
-    std::tie(sums.ThermSum, sums.ChipSum) = std::tuple(therm * count, chip * count);
+    sums.TempCount = temps < 0 ? count : temps;
+    std::tie(sums.ThermSum, sums.ChipSum) =
+        std::tuple(therm * sums.TempCount, chip * sums.TempCount);
     return sums;
 }
 
@@ -139,7 +142,8 @@ TEST(LogFileTest, FormHeaderAndLinesInBothFormsAndNumberSettings)
 
     // The data line's fields: the sensors before the temperature, the chip temperature
     // last without a heading, klux with two decimals, none without a temperature model,
-    // and "bad readings" after a period without a reading.
+    // and "bad readings" after a period without a reading. Temperatures average those
+    // read; none read leaves their fields empty.
     const std::array<float, 8> sensors{1000.05f, 1010.05f, 1020.05f, 1030.05f,
                                        1040.05f, 1050.05f, 1060.05f, 1070.05f};
     // clang-format off
@@ -149,6 +153,8 @@ TEST(LogFileTest, FormHeaderAndLinesInBothFormsAndNumberSettings)
         {Sums(12.345f, 3.2f, 0), Settings(false, false, false, "0.00"), Tab, "12.35\t3.20\t0.0"},
         {Sums(5, 0, 0, 0), Settings(false, true, false), Tab, "bad readings"},
         {Sums(5, 0, 0, 0), Settings(false, true, false), Comma, "bad readings"},
+        {Sums(1024.6f, 174.0f, 2, 2, {}, 21.4f, 25.1f, 1), Settings(false, true, true), Tab, "512.3\t87.0\t1.0\t21.4\t25.1"},
+        {Sums(1024.6f, 174.0f, 2, 2, {}, 21.4f, 25.1f, 0), Settings(false, true, true), Comma, "512.3,87.0,1.0,,"},
     };
     // clang-format on
     for (const auto &[sums, settings, separator, fields] : lines)
@@ -182,6 +188,7 @@ TEST(ScreenLinesTest, HeadingRowsAndTheDateOfAPeriodsLine)
         {Sums(500, 100, 1, 1, dark), Settings(true, true, true), "    500.0   100.0  1.0 2500.0 2520.0 2480.0 2550.0    0.0 2512.0 2475.0 2545.0   21.4   25.1"},
         {Sums(500, 100, 1, 1, spread), Settings(false, true, true), "    500.0   100.0  1.0   21.4   25.1"},
         {Sums(500, 100, 1, 1, spread, -12.5f, -3), Settings(false, true, true), "    500.0   100.0  1.0  -12.5   -3.0"},
+        {Sums(500, 100, 1, 1, spread, 21.4f, 25.1f, 0), Settings(true, true, true), "    500.0   100.0  1.0" + QString(sensors) + QString(14, ' ') + "  1.036"},
     };
     // clang-format on
     for (const auto &[sums, settings, row] : rows)

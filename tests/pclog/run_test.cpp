@@ -47,8 +47,10 @@ TEST_F(PCLogTest, ReadingsFallOnTheClockAndPeriodsCloseAtTheReadingThatEndsThem)
         start(time, logPeriod, avgPeriod);
         runTimer(before);
         pump.hook = [this, nested = nested] {
+            const QByteArray written = line.written();
             if (nested)
                 window->Timer1_Timer();
+            EXPECT_EQ(line.written(), written) << "a tick inside a tick asks nothing";
         };
         if (late > 0)
             lateTick(late);
@@ -101,36 +103,62 @@ TEST_F(PCLogTest, AcrossMidnightLinesCarryTheirDayAndBadPeriodsSaySo)
     instrument.units = "Units: klux";
     instrument.plainReading = [](int) { return QByteArray("12.345,3.21,0"); };
     link.GetStatus();
-    start(QTime(10, 0, 0, 600), "10s", "10s");
+    start(QTime(10, 0, 0, 600), "10s", "30s", path);
     runTimer(10);
-    EXPECT_EQ(shown().last(), "10:00:10    12.35    3.21  0.0");
+    // The instrument lost over the period's end (the handshakes fail and clear the
+    // link's units and version), then back: the lines keep the layout of the start, two
+    // decimals and no temperature column on a ZQ3 v2.
+    instrument.silent = true;
+    runTimer(20);
+    instrument.silent = false;
+    runTimer(30);
+    const QStringList kept{"10:00:30    12.35    3.21  0.0", "10:01:00    12.35    3.21  0.0"};
+    EXPECT_EQ(shown().mid(shown().size() - 2), kept);
+    EXPECT_EQ(fileLines().mid(fileLines().size() - 2),
+              QStringList({"01/06/2026 10:00:30\t12.35\t3.21\t0.0",
+                           "01/06/2026 10:01:00\t12.35\t3.21\t0.0"}));
 }
 
-// Across the changes of summer time (London: 29 March 2026 and 25 October 2026, at 01:00
-// GMT) the schedule follows the wall clock. In spring the clock jumps an hour ahead just
-// after the reading due at the change: the schedule is far behind and starts again from
-// the next reading; no reading or period is lost, but the line of the minute up to the
-// change carries 01:00:00, a time the clocks of that day never show. In autumn the clock
-// goes back an hour just after the reading due at the change: no reading is due until the
-// wall clock reaches the next one again, so the repeated hour has no readings and no
-// lines: 02:00:00 and 02:01:00 lie an hour and a minute apart.
-TEST_F(PCLogTest, AcrossTheChangesOfSummerTimeTheScheduleFollowsTheWallClock)
+// When the wall clock changes, the schedule follows it: a next reading more than five
+// periods behind the clock or more than one period ahead of it starts the schedule again
+// from the clock, drops the partial period (unless the clock still lies in it) and says
+// so after the link's status. Across the changes of summer time (London: 29 March 2026
+// and 25 October 2026, at 01:00 GMT) the change comes just after the reading due at it.
+// In spring no reading or period is lost, but the line of the minute up to the change
+// carries 01:00:00, a time the clocks of that day never show; in autumn the readings go
+// on through the repeated hour.
+TEST_F(PCLogTest, WhenTheClockChangesTheScheduleFollowsItAndSaysSo)
 {
-    // The day, how long the run lasts; the readings taken, and the log file's lines.
+    // The start, the run before the clock is set and by how much, the run after; the
+    // readings taken, the log file's lines and when the schedule was realigned.
+    const auto gmt = [](QDate date) {
+        return QDateTime(date, QTime(0, 58, 30, 600), Qt::UTC).toLocalTime();
+    };
+    const QDateTime ten(QDate(2026, 6, 1), QTime(10, 0, 0, 600));
     // clang-format off
-    const std::tuple<QDate, double, int, QStringList> cases[] = {
-        {QDate(2026, 3, 29), 180, 18, {"29/03/2026 00:59:00\t101.0\t50.0\t1.0", "29/03/2026 01:00:00\t105.5\t50.0\t1.0", "29/03/2026 02:01:00\t111.5\t50.0\t1.0"}},
-        {QDate(2026, 10, 25), 3600 + 150, 15, {"25/10/2026 01:59:00\t101.0\t50.0\t1.0", "25/10/2026 02:00:00\t105.5\t50.0\t1.0", "25/10/2026 02:01:00\t111.5\t50.0\t1.0"}},
+    const std::tuple<QDateTime, double, int, double, int, QStringList, const char *> cases[] = {
+        {gmt(QDate(2026, 3, 29)), 180, 0, 0, 18, {"29/03/2026 00:59:00\t101.0\t50.0\t1.0", "29/03/2026 01:00:00\t105.5\t50.0\t1.0", "29/03/2026 02:01:00\t111.5\t50.0\t1.0"}, "02:00:00"},
+        {gmt(QDate(2026, 10, 25)), 150, 0, 0, 15, {"25/10/2026 01:59:00\t101.0\t50.0\t1.0", "25/10/2026 02:00:00\t105.5\t50.0\t1.0", "25/10/2026 01:01:00\t111.5\t50.0\t1.0"}, "01:00:00"},
+        // Set back or forward ten minutes after the reading at 10:00:30.
+        {ten, 30, -600, 30, 6, {"01/06/2026 09:51:00\t104.0\t50.0\t1.0"}, "09:50:31"},
+        {ten, 30, 600, 30, 6, {"01/06/2026 10:11:00\t104.0\t50.0\t1.0"}, "10:10:31"},
+        // Set back within the period: its readings are kept, and so are those of the
+        // times it repeats.
+        {ten, 30, -20, 50, 8, {"01/06/2026 10:01:00\t103.5\t50.0\t1.0"}, "10:00:11"},
     };
     // clang-format on
-    for (const auto &[date, seconds, readings, lines] : cases) {
+    for (const auto &[when, before, jump, after, readings, lines, realigned] : cases) {
         instrument.readingTimes.clear();
-        // From 00:58:30.6 GMT, a minute and a half before the change.
-        start(QDateTime(date, QTime(0, 58, 30, 600), Qt::UTC).toLocalTime(), "10s", "1m", path);
-        runTimer(seconds);
+        start(when, "10s", "1m", path);
+        runTimer(before);
+        clock.setNow(clock.now().addSecs(jump));
+        runTimer(after);
         window->cmdLog->click();
         EXPECT_EQ(instrument.readingTimes.size(), readings);
         EXPECT_EQ(fileLines(), lines);
+        EXPECT_EQ(window->panel1Text(), link.Status() + "; realigned to clock " + realigned);
+        const QLabel *panel1 = window->StatusBar1->findChildren<QLabel *>().first();
+        EXPECT_LE(panel1->fontMetrics().horizontalAdvance(panel1->text()), panel1->width());
     }
 }
 
@@ -224,6 +252,13 @@ TEST_F(PCLogTest, IndividualSensorsShowTheFactorsTheSensorsAndWithTheTestMenuThe
     EXPECT_EQ(prompts.texts(), QStringList({"Error: Overflow"}));
     EXPECT_EQ(shown().last(), "10:00:20 bad readings");
     EXPECT_TRUE(window->Timer1.isActive());
+    // The readings answered and the temperatures not: no temperature, not 0.0.
+    instrument.sensorReply = [](int) { return QByteArray("S100.0,50.0,1(1 1 1 1 1 1 1 1)"); };
+    instrument.temperaturesSilent = true;
+    runTimer(10);
+    EXPECT_TRUE(shown().last().endsWith("  0.6" + QString(14, ' ') + "  1.000"))
+        << shown().last().toStdString();
+    instrument.temperaturesSilent = false;
 
     // The output box keeps the last 10000 characters from a whole line, the newest in
     // view.
@@ -256,6 +291,8 @@ TEST_F(PCLogTest, TheLogFileIsAskedForKeptOnTheDiskAndItsFailuresReported)
     EXPECT_EQ(written.readAll().count("\r\n"), 4 + 2);
     window->cmdLog->click();
     EXPECT_EQ(window->windowTitle(), "Vantlog");
+    window->resize(700, 400);
+    EXPECT_EQ(window->windowTitle(), "Vantlog") << "no file in use after the stop";
 
     // Cancelled: logging to the screen only; the last name was offered again. A file that
     // cannot be made is reported and logging goes on to the screen.
@@ -285,25 +322,31 @@ TEST_F(PCLogTest, TheLogFileIsAskedForKeptOnTheDiskAndItsFailuresReported)
     EXPECT_TRUE(typed.readAll().endsWith("\r\nTime,Total,Diffuse,Sun\r\n"
                                          "01/06/2026 10:00:10,102.0,50.0,1.0\r\n"));
 
-    // A write that fails stops the run and keeps the lines written: the four header lines
-    // and two data lines go in, the third data line fails, with nothing of it written or
-    // with part of it (cut off again, the cause still named).
+    // The disk fills mid-run, taking nothing of the failed line or part of it (cut off
+    // again): the failure is reported with its cause and stops the run. The file keeps
+    // every line before the failed one, each whole (CR LF, every field) and once, in
+    // order: the lines shown but the failed period's.
     for (const qint64 part : {0, 20}) {
         QByteArray kept;
         open([&kept, part](const QString &, QString &) {
-            return std::make_unique<FullDisk>(6, &kept, part);
+            return std::make_unique<FullDisk>(4 + 20, &kept, part);
         });
         instrument.readingTimes.clear();
         start(QTime(10, 0, 0, 600), "10s", "10s", path);
-        runTimer(40);
+        runTimer(400);
         EXPECT_EQ(prompts.texts(), QStringList({"Error: No space left on device"}));
         prompts.clear();
         EXPECT_EQ(window->cmdLog->text() + window->windowTitle(), "Start LoggingVantlog");
-        EXPECT_EQ(instrument.readingTimes.size(), 3) << "no reading after the failure";
-        EXPECT_EQ(shown().size(), 3) << "the failed period still shows on screen";
-        EXPECT_TRUE(kept.endsWith("01/06/2026 10:00:10\t100.0\t50.0\t1.0\r\n"
-                                  "01/06/2026 10:00:20\t101.0\t50.0\t1.0\r\n"))
-            << kept.right(60).toStdString();
+        EXPECT_EQ(instrument.readingTimes.size(), 21) << "no reading after the failure";
+        EXPECT_TRUE(kept.endsWith("\r\n") && kept.count('\n') == kept.count("\r\n"));
+        const QStringList lines = QString::fromUtf8(kept).split("\r\n", Qt::SkipEmptyParts);
+        ASSERT_EQ(lines.size(), 4 + 20);
+        ASSERT_EQ(shown().size(), 21);
+        for (int k = 0; k < 20; ++k) {
+            const QStringList fields = lines[4 + k].split('\t');
+            EXPECT_EQ(fields.size(), lines[3].split('\t').size()) << k;
+            EXPECT_EQ(fields.join(' '), "01/06/2026 " + shown()[k].simplified()) << k;
+        }
     }
 }
 
@@ -337,6 +380,25 @@ TEST_F(PCLogTest, AStopDuringATickEndsItAndALostLinkIsConnectedAgainAtItsEnd)
 
 TEST_F(PCLogTest, ClosingWhileLoggingAsksFirstAndAReopenedWindowIsIdle)
 {
+    // Asked for during a reading (the tick lets events run), the question comes at the
+    // tick's end; while it stays open the readings keep their times, each in its period.
+    start(QTime(10, 0, 0, 600), "10s", "10s");
+    pump.hook = [this, asked = false]() mutable {
+        if (!std::exchange(asked, true))
+            window->close();
+    };
+    prompts.whileOpen = [this] { runTimer(30); };
+    runTimer(50);
+    pump.hook = nullptr;
+    prompts.whileOpen = nullptr;
+    EXPECT_EQ(prompts.texts(), QStringList({"You are still logging, do you really want to stop?"}));
+    prompts.clear();
+    ASSERT_EQ(instrument.readingTimes.size(), 5);
+    for (int k = 0; k < 5; ++k)
+        EXPECT_NEAR(instrument.readingTimes[k], At(10, 0, 10 + 10 * k) + 0.25f, 0.75f) << k;
+    EXPECT_EQ(shown().last(), "10:00:50    104.0    50.0  1.0");
+    window->cmdLog->click();
+
     start(QTime(10, 0, 0, 600), "10s", "10s", path);
     runTimer(10);
     prompts.answers = {false, true};

@@ -9,6 +9,7 @@
 #include <QStringList>
 
 #include <deque>
+#include <functional>
 
 // Prompts for tests: records every box that would have been shown and answers questions
 // and confirmations from a queue (then with `defaultAnswer` once the queue is empty).
@@ -38,16 +39,16 @@ public:
 
     void message(const QString &title, const QString &text) override
     {
-        m_calls.append({Kind::Message, title, text});
+        show({Kind::Message, title, text});
     }
     bool question(const QString &title, const QString &text) override
     {
-        m_calls.append({Kind::Question, title, text});
+        show({Kind::Question, title, text});
         return nextAnswer();
     }
     bool confirm(const QString &title, const QString &text) override
     {
-        m_calls.append({Kind::Confirm, title, text});
+        show({Kind::Confirm, title, text});
         return nextAnswer();
     }
 
@@ -76,10 +77,20 @@ public:
 
     std::deque<bool> answers;
     bool defaultAnswer = false;
+    // Runs while a box is open, before it is answered: the time a user takes, during
+    // which the window's timers still run (a modal box runs the event loop).
+    std::function<void()> whileOpen;
 
 private:
     QList<Call> m_calls;
     mutable qsizetype m_seen = 0;
+
+    void show(const Call &call)
+    {
+        m_calls.append(call);
+        if (whileOpen)
+            whileOpen();
+    }
 
     bool nextAnswer()
     {

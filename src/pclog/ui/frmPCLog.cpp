@@ -23,6 +23,7 @@
 #include <QStatusBar>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -213,7 +214,8 @@ void frmPCLog::layoutControls()
     }
     txtOut->setGeometry(box);
 
-    if (chkFile->isChecked()) {
+    // The file's name only while a run writes to it: after a stop the box stays ticked.
+    if (chkFile->isChecked() && m_run.IsLogging()) {
         const QFontMetrics metrics(font());
         setWindowTitle(TitleWithFile(
             m_run.LogFileName(), width() - TitleMargin,
@@ -262,10 +264,23 @@ void frmPCLog::cmdLog_Click()
 void frmPCLog::Timer1_Timer()
 {
     m_run.Tick();
+    // A close asked for during the tick is asked once the timer's event is over: a timer
+    // does not come round while its own event runs, so the question would still hold
+    // the readings if asked from here.
+    if (std::exchange(m_closeAfterTick, false))
+        QMetaObject::invokeMethod(
+            this, [this] { close(); }, Qt::QueuedConnection);
 }
 
 void frmPCLog::closeEvent(QCloseEvent *event)
 {
+    // Asked inside a tick, the modal question would stop the schedule until answered;
+    // the close request waits for the tick's end instead.
+    if (m_run.InTick()) {
+        m_closeAfterTick = true;
+        event->ignore();
+        return;
+    }
     if (Timer1.isActive() &&
         !m_prompts.question(QStringLiteral("Close Vantlog"),
                             QStringLiteral("You are still logging, do you really want to stop?"))) {

@@ -117,4 +117,6 @@ private:
     OutputText m_output;
     QLabel *m_panel1;
     QLabel *m_panel2;
+    // The window was asked to close while a tick ran.
+    bool m_closeAfterTick = false;
 };
