@@ -108,7 +108,7 @@ QString DailySummary::toTabSeparatedText() const
                                                    : FormatNumber(day.peak, QStringLiteral("0.00")),
                               day.units,
                               peakTime,
-                              FormatNumber(day.sunshineHours, QStringLiteral("0.00"))};
+                              FormatNumber(day.sunshineHours, QStringLiteral("0.000"))};
         text += row.join(QLatin1Char('\t')) + QLatin1Char('\n');
     }
     return text;

@@ -12,8 +12,8 @@ bool isDigit(char c)
     return c >= '0' && c <= '9';
 }
 
-// Up to `most` digits, at least one.
-bool readNumber(const char *&p, const char *end, int most, int &value)
+// From `fewest` to `most` digits.
+bool readNumber(const char *&p, const char *end, int fewest, int most, int &value)
 {
     value = 0;
     int count = 0;
@@ -22,7 +22,7 @@ bool readNumber(const char *&p, const char *end, int most, int &value)
         ++p;
         ++count;
     }
-    return count > 0;
+    return count >= fewest;
 }
 
 char lower(char c)
@@ -80,7 +80,7 @@ DateTimeField::DateTimeField(const QString &pattern, const QLocale &locale)
             }
             if (j == i + 1)
                 text = QStringLiteral("'");
-            m_steps.append({Kind::Text, text.toUtf8(), {}});
+            m_steps.append({Kind::Text, text.toUtf8(), {}, 1});
             i = j + 1;
             continue;
         }
@@ -92,7 +92,7 @@ DateTimeField::DateTimeField(const QString &pattern, const QLocale &locale)
         if (isAmPm) {
             // "AP", "ap", "A" and "a".
             hasAmPm = true;
-            m_steps.append({Kind::AmPm, {}, {}});
+            m_steps.append({Kind::AmPm, {}, {}, 1});
             const bool pair = i + 1 < pattern.size() && (pattern[i + 1] == QLatin1Char('P') ||
                                                          pattern[i + 1] == QLatin1Char('p'));
             i += pair ? 2 : 1;
@@ -107,7 +107,8 @@ DateTimeField::DateTimeField(const QString &pattern, const QLocale &locale)
                 const auto format = run == 3 ? QLocale::ShortFormat : QLocale::LongFormat;
                 m_steps.append({letter == 'M' ? Kind::MonthName : Kind::DayName,
                                 {},
-                                names(locale, letter == 'M', format)});
+                                names(locale, letter == 'M', format),
+                                1});
                 known = run <= 4;
                 i += run;
                 continue;
@@ -142,13 +143,14 @@ DateTimeField::DateTimeField(const QString &pattern, const QLocale &locale)
             known = false;
             break;
         default:
-            m_steps.append({Kind::Text, pattern.mid(i, run).toUtf8(), {}});
+            m_steps.append({Kind::Text, pattern.mid(i, run).toUtf8(), {}, 1});
             i += run;
             continue;
         }
         if (!known)
             m_valid = false;
-        m_steps.append({kind, {}, {}});
+        m_steps.append(
+            {kind, {}, {}, kind == Kind::Millisecond ? int(run) : std::min(int(run), 4)});
         i += run;
     }
     m_twelveHour = hasAmPm && twelveHourField;
@@ -238,22 +240,22 @@ bool DateTimeField::read(const char *begin, const char *end, double &secondsSinc
             continue;
         }
         case Kind::Year4:
-            if (!readNumber(p, end, 4, year))
+            if (!readNumber(p, end, step.fewestDigits, 4, year))
                 return false;
             continue;
         case Kind::Year2:
-            if (!readNumber(p, end, 2, value))
+            if (!readNumber(p, end, 2, 2, value))
                 return false;
             year = value < 70 ? 2000 + value : 1900 + value;
             continue;
         case Kind::Millisecond:
-            if (!readNumber(p, end, 3, ms))
+            if (!readNumber(p, end, step.fewestDigits, 3, ms))
                 return false;
             continue;
         default:
             break;
         }
-        if (!readNumber(p, end, 2, value))
+        if (!readNumber(p, end, step.fewestDigits, 2, value))
             return false;
         switch (step.kind) {
         case Kind::Day:

@@ -13,7 +13,9 @@
 // seconds since the epoch, through a cached start of the day unless the day has a
 // daylight-saving change.
 //
-// Two-digit years are taken as 1970..2069. In the comma form of the files a comma of the
+// Numbers have the digits their field gives ("dd" two, "d" one or two, "yyyy" four),
+// so that one locale's dates are not taken for another's. Two-digit years are taken as
+// 1970..2069. In the comma form of the files a comma of the
 // text became a point, so a comma of the pattern also matches a point.
 class DateTimeField
 {
@@ -54,6 +56,7 @@ private:
         Kind kind;
         QByteArray text;           // Text only
         QVector<QByteArray> names; // MonthName (January first) and DayName
+        int fewestDigits = 1;      // numbers: "dd" is always two digits, "d" one or two
     };
 
     QString m_pattern;

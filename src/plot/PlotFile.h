@@ -47,8 +47,10 @@ struct PlotFile
     static constexpr int MaxBadLinesKept = 1000;
 
     PlotFileKind kind = PlotFileKind::Dataset;
-    QStringList header; // the lines before the first units line
-    QVector<PlotSection> sections;
+    // The lines before the column heading: the first two of a dataset; of a PC log also its
+    // units line and, with individual sensors, its calibration values.
+    QStringList header;
+    QVector<PlotSection> sections; // those with records, in the file's order
     QVector<BadLine> badLines;
     qint64 badLineCount = 0;
     // Why the file was not read (not one of the two formats, too large, unreadable,

@@ -309,6 +309,8 @@ void Parser::finish()
                            : QStringLiteral("This is not a dataset or log file: it ends "
                                             "before its column heading.");
     }
+    // A units line and its columns without records leave nothing to show.
+    m_file.sections.removeIf([](const PlotSection &section) { return section.time.isEmpty(); });
     for (PlotSection &section : m_file.sections) {
         section.periodSeconds = commonStep(section.time);
         section.time.squeeze();
