@@ -64,6 +64,9 @@ DailySummary::DailySummary(const PlotFile &file)
         const double period = section.periodSeconds;
         Day *day = nullptr;
         for (qsizetype i = 0; i < section.size(); ++i) {
+            // Seconds of a date from year 1 to 9999, nothing else.
+            if (!(std::fabs(section.time[i]) < 3e11))
+                continue;
             const QDate date = finder.dayOf(section.time[i]);
             if (!day || day->date != date) {
                 day = &byDay[{date, section.units}];
