@@ -286,6 +286,12 @@ void Parser::record(qint64 number, const char *begin, const char *end)
             got = columns;
             break;
         }
+        // An empty field is a value that was not measured (no temperature read in the
+        // period): a gap in its series, not a bad line.
+        if (p == stop) {
+            row[got++] = std::numeric_limits<double>::quiet_NaN();
+            continue;
+        }
         if (!readNumber(p, stop, row[got])) {
             bad(number, QStringLiteral("%1 not read").arg(section.columns[got]));
             return;

@@ -77,7 +77,7 @@ void writeLog(const QString &path, const LogFileInfo &info, const LineSettings &
     for (int i = 0; i < 4; ++i, t = t.addSecs(10)) {
         const QVector<double> row = rowValues(i, columns, settings.individual);
         const auto twice = [&row](int c) { return float(row[c]) * 2; };
-        ReadingSums sums{{}, twice(0), twice(1), qint16(row[2] * 2), twice(columns - 1), 0, 2};
+        ReadingSums sums{{}, twice(0), twice(1), qint16(row[2] * 2), twice(columns - 1), 0, 2, 2};
         for (int c = 3; c < 11 && settings.individual; ++c)
             sums.IndividualSums[size_t(c - 3)] = twice(c);
         if (i == 2)
@@ -201,6 +201,8 @@ TEST(PlotFileReaderTest, BadFilesAreRefusedOrTheirBadLinesListed)
           "12 column heading expected"},
          3},
         {"no line end", head + record.chopped(2), "", {}, 1},
+        // An empty field (no temperature read in a period) is a value not measured.
+        {"a value not measured", head + "14/06/2026 10:00:00\t512.3\t\t1.0\r\n", "", {}, 1},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
