@@ -1,0 +1,288 @@
+// The graphing program's reading of data files: files made by the program's own dataset
+// and log file writers come back as written, in four locales and both separators; bad
+// files are refused or their bad lines listed, never crash or hang; gaps split the lines;
+// the daily summary's numbers in each family of units across a local day boundary.
+#include "LocaleGuard.h"
+
+#include "common/DataFileText.h"
+#include "common/DateTimeDays.h"
+#include "common/TimeOfDay.h"
+#include "link/InstrumentModel.h"
+#include "logger/DatasetFile.h"
+#include "pclog/LogFileHeader.h"
+#include "pclog/LogFileWriter.h"
+#include "pclog/PeriodLines.h"
+#include "plot/DailySummary.h"
+#include "plot/GapSplitter.h"
+#include "plot/PlotFileReader.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <tuple>
+
+namespace {
+
+const QDateTime Made(QDate(2026, 6, 14), QTime(17, 14, 8));
+
+double epoch(const QDateTime &t)
+{
+    return double(t.toMSecsSinceEpoch()) / 1000.0;
+}
+
+// Record i of a section as written: Total and Diffuse (two decimals in klux), the sun's
+// fraction, then the sensors and the temperature when there are more columns.
+QVector<double> rowValues(int i, int columns, bool klux)
+{
+    QVector<double> row{klux ? 12.34 + i : 512.3 + i, klux ? 1.05 : 87.5, i % 2 ? 1.0 : 0.5};
+    for (int c = 3; c < columns; ++c)
+        row << (c == columns - 1 ? -5.5 : 10.1 * c + i);
+    return row;
+}
+
+// Sections of five records each, an hour apart.
+void writeDataset(const QString &path, const QVector<std::pair<QString, int>> &sections,
+                  QDateTime t)
+{
+    DatasetFile file;
+    QString error;
+    ASSERT_TRUE(file.create(path, "ZQ5 v1.03", "1234", Made, error));
+    for (const auto &[units, period] : sections) {
+        file.writeSection(QStringLiteral("Units: ") + units);
+        for (int i = 0; i < 5; ++i, t = t.addSecs(period)) {
+            const QVector<double> row = rowValues(i, 3, units == QLatin1String("klux"));
+            const DatasetRecord::Values values{
+                0, 0, 0, float(row[0]), float(row[1]), float(row[2])};
+            file.writeRecord(DateTimeToDays(t), values, AveragePattern(units));
+        }
+        t = t.addSecs(3600);
+    }
+    ASSERT_TRUE(file.flush(error)) << error.toStdString();
+}
+
+// Four lines 10 s apart, the third of "bad readings", each the average of two readings.
+void writeLog(const QString &path, const LogFileInfo &info, const LineSettings &settings,
+              int columns, QDateTime t)
+{
+    LogFileWriter writer;
+    QString error;
+    ASSERT_TRUE(writer.create(path, error));
+    const QChar separator = DataFileSeparator(path);
+    for (const QString &line : LogFileHeader(info, Made, separator))
+        ASSERT_TRUE(writer.writeLine(line, error));
+    for (int i = 0; i < 4; ++i, t = t.addSecs(10)) {
+        const QVector<double> row = rowValues(i, columns, settings.individual);
+        const auto twice = [&row](int c) { return float(row[c]) * 2; };
+        ReadingSums sums{{}, twice(0), twice(1), qint16(row[2] * 2), twice(columns - 1), 0, 2};
+        for (int c = 3; c < 11 && settings.individual; ++c)
+            sums.IndividualSums[size_t(c - 3)] = twice(c);
+        if (i == 2)
+            sums.ReadingCount = 0;
+        const float seconds = SecondsSinceMidnight(t);
+        ASSERT_TRUE(
+            writer.writeLine(FileLine(sums, t.date(), seconds, settings, separator), error));
+    }
+}
+
+// A section read against its records written from `t` on; record `bad` said "bad readings".
+void expectSection(const PlotSection &got, const QString &units, int period, int columns,
+                   int records, QDateTime t, int bad = -1)
+{
+    EXPECT_EQ(got.units, units);
+    EXPECT_EQ(got.periodSeconds, period);
+    ASSERT_EQ(got.columns.size(), columns);
+    EXPECT_EQ(got.columns.mid(0, 3), (QStringList{"Total", "Diffuse", "Sun"}));
+    ASSERT_EQ(got.size(), records);
+    for (int i = 0; i < records; ++i, t = t.addSecs(period)) {
+        EXPECT_EQ(got.time[i], epoch(t)) << i;
+        const QVector<double> row = rowValues(i, columns, units == QLatin1String("klux"));
+        for (int v = 0; v < columns; ++v) {
+            const double value = got.values[v][i];
+            EXPECT_TRUE(i == bad ? std::isnan(value) : std::fabs(value - row[v]) < 1e-6)
+                << i << " " << v << " " << value;
+        }
+    }
+}
+
+} // namespace
+
+TEST(PlotFileReaderTest, WhatTheWritersWroteIsRead)
+{
+    struct Case
+    {
+        QLocale locale;
+        const char *name; // the file's name gives the separator
+        const char *version;
+        bool individual;
+    };
+    const Case cases[] = {
+        {QLocale(QLocale::English, QLocale::UnitedKingdom), "data.txt", "ZQ5 v1.03", false},
+        {QLocale(QLocale::German, QLocale::Germany), "data.csv", "ZQ5 v1.03", true},
+        {QLocale(QLocale::English, QLocale::UnitedStates), "data.txt", "ZQ3 v1.00", true},
+        {QLocale(QLocale::German, QLocale::Germany), "data.txt", "ZQ2 v1.00", false},
+        {QLocale(QLocale::English, QLocale::UnitedKingdom), "data.csv", "ZQ2 v1.00", false},
+        {QLocale::c(), "data.csv", "ZQ5 v1.03", true}, // "29 Mar 2026 00:59:40"
+    };
+    QTemporaryDir dir;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.locale.name().toStdString() + " " + c.name + " " + c.version);
+        const LocaleGuard locale(c.locale);
+        const QString path = dir.filePath(QString::fromLatin1(c.name));
+
+        // A dataset: three sections of other units and periods, across a year's end.
+        const QVector<std::pair<QString, int>> sections{
+            {"W.m-2", 30}, {"klux", 600}, {"umol.m-2.s-1", 60}};
+        QDateTime t(QDate(2026, 12, 31), QTime(23, 58, 30));
+        writeDataset(path, sections, t);
+        PlotFile read = PlotFileReader::read(path);
+        ASSERT_TRUE(read.ok()) << read.error.toStdString();
+        EXPECT_EQ(read.kind, PlotFileKind::Dataset);
+        EXPECT_EQ(read.header.size(), 2);
+        EXPECT_EQ(read.badLineCount, 0);
+        ASSERT_EQ(read.sections.size(), 3);
+        for (int s = 0; s < 3; ++s) {
+            expectSection(read.sections[s], sections[s].first, sections[s].second, 3, 5, t);
+            t = t.addSecs(5 * sections[s].second + 3600);
+        }
+
+        // A log file, with or without the sensors, and the temperature unless a ZQ2's,
+        // across the change to summer time.
+        LogFileInfo info{
+            c.version, "77", c.individual ? "Units: klux" : "Units: W.m-2", c.individual, {}};
+        const LineSettings settings{AveragePattern(info.units), c.individual,
+                                    IsTemperatureModel(info.version), false};
+        const int columns = 3 + (c.individual ? 8 : 0) + (settings.temperatureModel ? 1 : 0);
+        const QDateTime spring(QDate(2026, 3, 29), QTime(0, 59, 40));
+        writeLog(path, info, settings, columns, spring);
+        read = PlotFileReader::read(path);
+        ASSERT_TRUE(read.ok()) << read.error.toStdString();
+        EXPECT_EQ(read.kind, PlotFileKind::PcLog);
+        EXPECT_EQ(read.header.size(), c.individual ? 4 : 3);
+        EXPECT_EQ(read.badLineCount, 0);
+        ASSERT_EQ(read.sections.size(), 1);
+        expectSection(read.sections[0], c.individual ? "klux" : "W.m-2", 10, columns, 4, spring, 2);
+        EXPECT_EQ(read.sections[0].column("Temp"), settings.temperatureModel ? columns - 1 : -1);
+        EXPECT_EQ(read.sections[0].column("P7"), c.individual ? 10 : -1);
+    }
+}
+
+TEST(PlotFileReaderTest, BadFilesAreRefusedOrTheirBadLinesListed)
+{
+    const QByteArray head = "ZQ5 Data file 14/06/2026 17:14:08\r\nZQ5 v1.03 Ser No: 1234\r\n"
+                            "Reading Units: W.m-2\r\nTime\tTotal\tDiffuse\tSun\r\n";
+    const QByteArray record = "14/06/2026 10:00:00\t512.3\t87.5\t1.0\r\n";
+    const QByteArray longLine = QByteArray(10 << 20, 'x') + "\r\n";
+    struct Case
+    {
+        const char *name;
+        QByteArray bytes;
+        const char *error;    // empty when the file is read
+        QStringList badLines; // number and reason
+        int records;
+    };
+    const Case cases[] = {
+        {"not a format", "Hello\r\nworld\r\n", "line 1 could not be read (\"Hello\")", {}, 0},
+        {"no units line", head.left(59) + "Garbage\r\n", "line 3 could not", {}, 0},
+        {"no columns", head.left(81) + "Date\r\n", "line 4 could not", {}, 0},
+        {"header only", head.left(59), "ends before its column heading", {}, 0},
+        {"empty", "", "The file is empty.", {}, 0},
+        {"binary", QByteArray("\x00\xff\x13\x88ZQ\x00\n\x01", 9), "line 1 could not", {}, 0},
+        {"first line 10 MB", longLine + head, "line 1 is too long", {}, 0},
+        {"some bad lines",
+         head + record + "14/06/2026 10:00:30\t1x\t87.5\t1.0\r\n" +
+             "31/02/2026 10:01:00\t5\t6\t0\r\n" + record + "14/06/2026 10:01:30\t512.3\r\n" +
+             longLine + "Reading Units: klux\r\n" + "Temp\r\n" + record,
+         "",
+         {"6 Total not read", "7 time not read", "9 Diffuse missing", "10 line too long",
+          "12 column heading expected"},
+         3},
+        {"no line end", head + record.chopped(2), "", {}, 1},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        QBuffer buffer;
+        buffer.setData(c.bytes);
+        buffer.open(QIODevice::ReadOnly);
+        const PlotFile file = PlotFileReader::read(buffer, c.bytes.size());
+        EXPECT_TRUE(file.error.contains(QLatin1String(c.error))) << file.error.toStdString();
+        EXPECT_EQ(file.ok(), !*c.error);
+        QStringList bad;
+        for (const BadLine &line : file.badLines)
+            bad << QStringLiteral("%1 %2").arg(line.line).arg(line.reason);
+        EXPECT_EQ(bad, c.badLines);
+        EXPECT_EQ(file.badLineCount, c.badLines.size());
+        int records = 0;
+        for (const PlotSection &section : file.sections)
+            records += int(section.size());
+        EXPECT_EQ(records, file.ok() ? c.records : records);
+    }
+
+    // Too large, gone, or cancelled: refused with a reason.
+    QBuffer small;
+    EXPECT_TRUE(PlotFileReader::read(small, qint64(2) << 30).error.contains("too large"));
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("gone.txt"));
+    EXPECT_TRUE(PlotFileReader::read(path).error.contains("could not be opened"));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(head + record.repeated(40000));
+    file.close();
+    qint64 seen = 0;
+    const PlotFile cancelled = PlotFileReader::read(path, [&seen](qint64 done, qint64 total) {
+        seen = done;
+        return done < total / 2;
+    });
+    EXPECT_TRUE(cancelled.cancelled && seen > 0);
+    // Lines across the reader's 1 MiB chunks.
+    const PlotFile whole = PlotFileReader::read(path, [](qint64, qint64) { return true; });
+    EXPECT_EQ(whole.sections.value(0).size(), 40000);
+}
+
+TEST(PlotSummaryTest, GapsAndDailySumsInEachUnitsFamily)
+{
+    // Records a minute or two apart around local midnight (BST, an hour off UTC), then a
+    // gap of nine minutes.
+    const QDateTime t0(QDate(2026, 6, 14), QTime(23, 58));
+    PlotSection section;
+    section.periodSeconds = 60;
+    section.columns = QStringList{"Total", "Diffuse", "Sun"};
+    for (int minute : {0, 1, 3, 4, 13, 14})
+        section.time << epoch(t0.addSecs(60 * minute));
+    section.values = {{100, 200, 300, 400, 500, NAN}, {1, 1, 1, 1, 1, 1}, {1, 0, 1, 1, 0.5, 0}};
+
+    const QVector<IndexRange> runs = ContinuousRuns(section);
+    ASSERT_EQ(runs.size(), 2);
+    EXPECT_EQ(std::make_tuple(runs[0].begin, runs[0].end, runs[1].begin, runs[1].end),
+              std::make_tuple(0, 4, 4, 6));
+    const BrokenSeries broken = WithBreaks(section.time, section.values[0], runs);
+    ASSERT_EQ(broken.time.size(), 7);
+    EXPECT_TRUE(std::isnan(broken.values[4]));
+    EXPECT_EQ(broken.time[4], epoch(t0.addSecs(510)));
+
+    // Energy (100 + 200) x 60 s on the first day, (300 + 400 + 500) x 60 s on the second;
+    // sunshine 60 s, then 2.5 x 60 s; the NaN of "bad readings" adds nothing.
+    const QString heading =
+        "Date\tEnergy\tEnergy units\tPeak total\tUnits\tPeak time\tSunshine (h)\n";
+    const std::tuple<QLocale, const char *, const char *> cases[] = {
+        {QLocale(), "W.m-2",
+         "2026-06-14\t0.018\tMJ.m-2\t200.00\tW.m-2\t23:59:00\t0.017\n"
+         "2026-06-15\t0.072\tMJ.m-2\t500.00\tW.m-2\t00:11:00\t0.042\n"},
+        {QLocale(), "umol.m-2.s-1",
+         "2026-06-14\t0.018\tmol.m-2\t200.00\tumol.m-2.s-1\t23:59:00\t0.017\n"
+         "2026-06-15\t0.072\tmol.m-2\t500.00\tumol.m-2.s-1\t00:11:00\t0.042\n"},
+        {QLocale(QLocale::German, QLocale::Germany), "klux",
+         "2026-06-14\t5,000\tklux.h\t200,00\tklux\t23:59:00\t0,017\n"
+         "2026-06-15\t20,000\tklux.h\t500,00\tklux\t00:11:00\t0,042\n"}};
+    for (const auto &[locale, units, rows] : cases) {
+        const LocaleGuard guard(locale);
+        section.units = QString::fromLatin1(units);
+        const DailySummary summary(PlotFile{PlotFileKind::PcLog, {}, {section}, {}, 0, {}, false});
+        EXPECT_EQ(summary.toTabSeparatedText(), heading + QString::fromLatin1(rows));
+        EXPECT_EQ(summary.days().value(0).peakTime, epoch(t0.addSecs(60)));
+        EXPECT_EQ(summary.days().value(1).records, 4);
+    }
+}
