@@ -55,13 +55,14 @@ QString Text(const std::vector<std::unique_ptr<SeriesSet>> &sets, double key)
                 continue;
             if (std::isnan(nearestKey))
                 nearestKey = nearest->key;
-            values.append(set->columns().at(i) + QLatin1Char(' ') +
-                          QLocale().toString(nearest->value, 'f', 1));
+            const QString &column = set->columns().at(i);
+            values.append(column + QLatin1Char(' ') + QLocale().toString(nearest->value, 'f', 1) +
+                          (column == QLatin1String("Temp") ? QStringLiteral(" °C") : QString()));
         }
         if (!values.isEmpty())
             parts.append(set->name() + QLatin1Char(' ') + TimeText(nearestKey) +
-                         QStringLiteral("  ") + values.join(QStringLiteral("  ")) +
-                         QLatin1Char(' ') + set->units());
+                         QStringLiteral(" (") + set->units() + QStringLiteral(")  ") +
+                         values.join(QStringLiteral("  ")));
     }
     return parts.join(QStringLiteral("   |   "));
 }

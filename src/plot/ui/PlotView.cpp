@@ -80,6 +80,9 @@ void PlotView::toggleLegendItem(QCPAbstractLegendItem *item)
         return;
     if (auto *graph = qobject_cast<QCPGraph *>(plottableItem->plottable())) {
         setGraphShown(graph, !graph->visible());
+        // The temperature axis has no range of its own until a graph on it is shown.
+        if (graph->visible() && graph->valueAxis() == yAxis2)
+            fitValueAxis(yAxis2);
         replot(rpQueuedReplot);
     }
 }
@@ -113,25 +116,30 @@ void PlotView::fitAll()
     if (keys.size() <= 0)
         keys = QCPRange(keys.lower - 60, keys.upper + 60);
     xAxis->setRange(keys);
-    for (QCPAxis *axis : {yAxis, yAxis2}) {
-        bool anyValues = false;
-        QCPRange values;
-        for (int i = 0; i < graphCount(); ++i) {
-            QCPGraph *g = graph(i);
-            if (!g->visible() || g->valueAxis() != axis)
-                continue;
-            bool found = false;
-            const QCPRange range = g->getValueRange(found, QCP::sdBoth, keys);
-            if (!found)
-                continue;
-            values = anyValues ? QCPRange(std::min(values.lower, range.lower),
-                                          std::max(values.upper, range.upper))
-                               : range;
-            anyValues = true;
-        }
-        if (anyValues)
-            axis->setRange(WithMargin(values));
+    fitValueAxis(yAxis);
+    fitValueAxis(yAxis2);
+}
+
+void PlotView::fitValueAxis(QCPAxis *axis)
+{
+    const QCPRange keys = xAxis->range();
+    bool anyValues = false;
+    QCPRange values;
+    for (int i = 0; i < graphCount(); ++i) {
+        QCPGraph *g = graph(i);
+        if (!g->visible() || g->valueAxis() != axis)
+            continue;
+        bool found = false;
+        const QCPRange range = g->getValueRange(found, QCP::sdBoth, keys);
+        if (!found)
+            continue;
+        values = anyValues ? QCPRange(std::min(values.lower, range.lower),
+                                      std::max(values.upper, range.upper))
+                           : range;
+        anyValues = true;
     }
+    if (anyValues)
+        axis->setRange(WithMargin(values));
 }
 
 void PlotView::mousePressEvent(QMouseEvent *event)

@@ -24,6 +24,8 @@ public:
     void setGraphShown(QCPGraph *graph, bool shown);
     // The time axis over all data of the shown graphs, the value axes over their values.
     void fitAll();
+    // A value axis over the values of its shown graphs in the visible time.
+    void fitValueAxis(QCPAxis *axis);
 
 signals:
     // The time under the mouse, as the cursor moves over the plot.
