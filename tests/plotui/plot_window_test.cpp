@@ -93,6 +93,22 @@ TEST(PlotWindowTest, ShowsTheGraphsSummaryAndExportsOfADatasetFile)
     EXPECT_DOUBLE_EQ(plot.xAxis->range().lower, Seconds(Start));
     EXPECT_DOUBLE_EQ(plot.xAxis->range().upper, Seconds(Start.addSecs(12 * 60)));
 
+    // Ctrl+drag zooms into the rectangle drawn; a plain drag pans by as much as it moved.
+    const QRect area = plot.axisRect()->rect();
+    const QPoint from = area.center() - QPoint(area.width() / 4, 0);
+    const QPoint to = area.center() + QPoint(area.width() / 4, area.height() / 4);
+    const double left = plot.xAxis->pixelToCoord(from.x());
+    const double right = plot.xAxis->pixelToCoord(to.x());
+    for (const auto modifier : {Qt::ControlModifier, Qt::NoModifier}) {
+        QTest::mousePress(&plot, Qt::LeftButton, modifier, from);
+        QTest::mouseMove(&plot, to);
+        QTest::mouseRelease(&plot, Qt::LeftButton, modifier, to);
+    }
+    const double pixels = (right - left) / 50; // the zoomed plot's pixels, a few of them
+    EXPECT_NEAR(plot.xAxis->range().lower, left - (right - left) / 2, pixels);
+    EXPECT_NEAR(plot.xAxis->range().upper, right - (right - left) / 2, pixels);
+    window.fitAll();
+
     // A day per row, and the copied text is the daily summary's.
     EXPECT_EQ(window.summary()->rowCount(), 2);
     window.summary()->copy();

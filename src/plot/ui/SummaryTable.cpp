@@ -51,6 +51,8 @@ void SummaryTable::clearSummaries()
 void SummaryTable::addSummary(const QString &fileName, const DailySummary &summary)
 {
     m_summaries.append({fileName, summary.toTabSeparatedText()});
+    // The file column only once there are files to tell apart.
+    setColumnHidden(0, m_summaries.size() < 2);
     for (const DailySummary::Day &day : summary.days()) {
         const int row = rowCount();
         insertRow(row);
