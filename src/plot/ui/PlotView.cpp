@@ -37,6 +37,11 @@ PlotView::PlotView(QWidget *parent) : QCustomPlot(parent)
     // leaves the grid lines seen.
     addLayer(QStringLiteral("sun"), layer(QStringLiteral("grid")), limBelow);
 
+    // Before any file: today, on the scale of radiation in W.m-2.
+    const QDateTime today(QDate::currentDate(), QTime(0, 0));
+    xAxis->setRange(double(today.toSecsSinceEpoch()), double(today.addDays(1).toSecsSinceEpoch()));
+    yAxis->setRange(0, 1000);
+
     setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
     axisRect()->setRangeDragAxes(xAxis, yAxis);
     axisRect()->setRangeZoomAxes(xAxis, yAxis);
@@ -48,6 +53,10 @@ PlotView::PlotView(QWidget *parent) : QCustomPlot(parent)
     plotLayout()->addElement(1, 0, legendRect);
     plotLayout()->setRowStretchFactor(1, 0.001);
     legendRect->addElement(0, 0, legend);
+    // An empty legend would narrow the whole plot to its own width: a spacer beside it
+    // has no such limit.
+    legendRect->addElement(0, 1, new QCPLayoutElement(this));
+    legendRect->setColumnStretchFactors({1.0, 0.001});
     legend->setFillOrder(QCPLayoutGrid::foColumnsFirst);
     legend->setWrap(6);
     legend->setBorderPen(Qt::NoPen);
