@@ -5,6 +5,7 @@
 #include "logger/DatasetFile.h"
 #include "plot/DailySummary.h"
 #include "plot/PlotFileReader.h"
+#include "plot/ui/CursorReadout.h"
 #include "plot/ui/PlotExport.h"
 #include "plot/ui/PlotView.h"
 #include "plot/ui/PlotWindow.h"
@@ -108,6 +109,12 @@ TEST(PlotWindowTest, ShowsTheGraphsSummaryAndExportsOfADatasetFile)
     EXPECT_NEAR(plot.xAxis->range().lower, left - (right - left) / 2, pixels);
     EXPECT_NEAR(plot.xAxis->range().upper, right - (right - left) / 2, pixels);
     window.fitAll();
+
+    // The read-out: the record nearest to the cursor, in a gap the one before or after it.
+    EXPECT_EQ(CursorReadout::Text(window.seriesSets(), Seconds(Start.addSecs(65))),
+              "june.txt 01/06/2026 23:59:00 (W.m-2)  Total 200.0  Diffuse 20.0  Sun 1.0");
+    EXPECT_TRUE(CursorReadout::Text(window.seriesSets(), Seconds(Start.addSecs(600)))
+                    .startsWith("june.txt 02/06/2026 00:10:00 (W.m-2)  Total 500.0"));
 
     // A day per row, and the copied text is the daily summary's.
     EXPECT_EQ(window.summary()->rowCount(), 2);

@@ -19,10 +19,13 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QProgressDialog>
+#include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QUrl>
+
+#include <algorithm>
 
 namespace {
 
@@ -49,7 +52,8 @@ PlotWindow::PlotWindow(UserPrompts &prompts, FileDialogs &dialogs, QWidget *pare
     statusBar()->addPermanentWidget(m_skipped);
     createActions();
     connect(m_plot, &PlotView::cursorMoved, this, &PlotWindow::showCursor);
-    resize(1100, 650);
+    const QSize room = screen()->availableSize() * 0.9;
+    resize(std::min(1100, room.width()), std::min(650, room.height()));
 }
 
 PlotWindow::~PlotWindow() = default;
