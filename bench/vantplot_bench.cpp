@@ -14,6 +14,7 @@
 #include "platform/UserPrompts.h"
 #include "plot/ui/PlotView.h"
 #include "plot/ui/PlotWindow.h"
+#include "plot/ui/SeriesSet.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -188,6 +189,11 @@ int main(int argc, char **argv)
     window.openFiles({path});
     const double openSeconds = double(timer.nsecsElapsed()) / 1e9;
     const double megabytes = PeakResidentMegabytes();
+    if (window.seriesSets().size() != 1 || window.plot()->graphCount() == 0) {
+        std::printf("vantplot_bench: the file was not shown: FAIL\n");
+        return 1;
+    }
+    const qsizetype points = window.plot()->graph(0)->data()->size();
     PlotView &plot = *window.plot();
     const double zoomMs = SlowestReplotMs(plot, [&plot](int) { plot.xAxis->scaleRange(0.7); });
     const double panMs = SlowestReplotMs(plot, [&plot](int i) {
@@ -202,8 +208,9 @@ int main(int argc, char **argv)
     const bool memoryOk = megabytes > 0 && megabytes <= TargetMegabytes;
     const bool zoomOk = zoomMs <= TargetReplotMs;
     const bool panOk = std::max(panMs, fullPanMs) <= TargetReplotMs;
-    std::printf("vantplot_bench: read and first drawing: %.3f s (target <= %.1f s): %s\n",
-                openSeconds, TargetOpenSeconds, Verdict(openOk));
+    std::printf("vantplot_bench: read and first drawing of %lld points a graph: %.3f s (target "
+                "<= %.1f s): %s\n",
+                static_cast<long long>(points), openSeconds, TargetOpenSeconds, Verdict(openOk));
     std::printf("vantplot_bench: peak resident memory (VmHWM): %.0f MB (target <= %.0f MB): %s\n",
                 megabytes, TargetMegabytes, Verdict(memoryOk));
     std::printf("vantplot_bench: slowest zoom redraw: %.1f ms (target <= %.0f ms): %s\n", zoomMs,
