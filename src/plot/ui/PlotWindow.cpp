@@ -158,6 +158,8 @@ void PlotWindow::closeAll()
     m_skippedDetails.clear();
     showSkippedLines();
     m_readout->clear();
+    m_plot->setValueUnits(QString());
+    m_plot->yAxis2->setVisible(false);
     setWindowTitle(Title);
     m_plot->replot();
 }
