@@ -46,7 +46,7 @@ PlotWindow::PlotWindow(UserPrompts &prompts, FileDialogs &dialogs, QWidget *pare
     splitter->addWidget(m_summary);
     splitter->setStretchFactor(0, 1);
     splitter->setStretchFactor(1, 0);
-    splitter->setSizes({760, 440});
+    splitter->setSizes({560, 540});
     setCentralWidget(splitter);
     statusBar()->addWidget(m_readout, 1);
     statusBar()->addPermanentWidget(m_skipped);
