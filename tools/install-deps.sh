@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config git
     qt6-base-dev qt6-base-dev-tools qt6-serialport-dev qt6-svg-dev
+    libqcustomplot-dev
     libgtest-dev libgl-dev
     xvfb xauth fonts-dejavu-core tzdata clang-format
 )

@@ -1,0 +1,222 @@
+// How fast the graphing program opens and redraws a year of data: writes a dataset file
+// of one year of 30 s records (1 051 200 lines, with the project's own DatasetFile), opens
+// it in Vantplot's window (offscreen) and times the read with the first drawing, then
+// zooms and pans the plot and times each redraw.
+//
+//   vantplot_bench [--days N] [--keep FILE] [--write FILE] [--read FILE]
+//
+// --days shortens the year, --keep leaves the file written at FILE, --write only writes
+// it (for a screenshot), --read opens FILE instead of writing one. Targets: read and drawn
+// within 1.5 s, at most 300 MB resident, each zoom and pan redraw within 30 ms.
+#include "common/DateTimeDays.h"
+#include "logger/DatasetFile.h"
+#include "platform/FileDialogs.h"
+#include "platform/UserPrompts.h"
+#include "plot/ui/PlotView.h"
+#include "plot/ui/PlotWindow.h"
+#include "plot/ui/SeriesSet.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+constexpr double TargetOpenSeconds = 1.5;
+constexpr double TargetMegabytes = 300;
+constexpr double TargetReplotMs = 30;
+constexpr int PeriodSeconds = 30;
+
+class PrintedPrompts : public UserPrompts
+{
+public:
+    void message(const QString &title, const QString &text) override
+    {
+        std::fprintf(stderr, "[%s] %s\n", qPrintable(title), qPrintable(text));
+    }
+    bool question(const QString &title, const QString &text) override
+    {
+        message(title, text);
+        return false;
+    }
+    bool confirm(const QString &title, const QString &text) override
+    {
+        message(title, text);
+        return false;
+    }
+};
+
+class NoFileDialogs : public FileDialogs
+{
+protected:
+    SaveChoice askSaveFile(const QString &, const QString &, const QString &, const QString &,
+                           const QString &) override
+    {
+        return {};
+    }
+};
+
+// A sunny day with passing clouds: total and diffuse in W.m-2 and the sun flag.
+DatasetRecord::Values Weather(qint64 second)
+{
+    const double hour = double(second % 86400) / 3600.0;
+    const double day = double(second / 86400);
+    const double height = std::sin(M_PI * (hour - 6.0) / 12.0);
+    DatasetRecord::Values values;
+    if (height <= 0)
+        return values;
+    const double season = 0.6 + 0.4 * std::sin(2 * M_PI * (day - 80) / 365.0);
+    const bool cloud = std::sin(second / 1700.0) + std::sin(day + second / 530.0) > 1.1;
+    const double clear = 1000.0 * season * height;
+    values.total = float(cloud ? clear * 0.35 : clear);
+    values.diffuse = float(cloud ? clear * 0.33 : clear * 0.15);
+    values.sun = cloud ? 0.0f : 1.0f;
+    return values;
+}
+
+bool WriteDataset(const QString &path, int days, QString &error)
+{
+    DatasetFile file;
+    const QDateTime start(QDate(2025, 1, 1), QTime(0, 0));
+    if (!file.create(path, QStringLiteral("ZQ5 v2.10"), QStringLiteral("123456"), start, error))
+        return false;
+    file.writeSection(QStringLiteral("Units: W.m-2"));
+    const double startDays = DateTimeToDays(start);
+    const qint64 records = qint64(days) * 86400 / PeriodSeconds;
+    for (qint64 i = 0; i < records; ++i) {
+        const qint64 second = i * PeriodSeconds;
+        file.writeRecord(startDays + SecondsToDays(double(second)), Weather(second),
+                         QStringLiteral("0.0"));
+        if (i % 20000 == 0 && !file.flush(error))
+            return false;
+    }
+    const bool flushed = file.flush(error);
+    file.close();
+    return flushed;
+}
+
+double PeakResidentMegabytes()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
+    }
+    return -1;
+}
+
+// The slowest of several redraws after `step` changes the visible range.
+template <typename Step> double SlowestReplotMs(PlotView &plot, Step step)
+{
+    double slowest = 0;
+    for (int i = 0; i < 8; ++i) {
+        step(i);
+        QElapsedTimer timer;
+        timer.start();
+        plot.replot();
+        slowest = std::max(slowest, double(timer.nsecsElapsed()) / 1e6);
+    }
+    return slowest;
+}
+
+const char *Verdict(bool pass)
+{
+    return pass ? "PASS" : "FAIL";
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    int days = 365;
+    QString keep;
+    bool writeOnly = false;
+    bool readOnly = false;
+    const QStringList args = QApplication::arguments().mid(1);
+    for (int i = 0; i < args.size(); ++i) {
+        const bool hasValue = i + 1 < args.size();
+        if (args.at(i) == QLatin1String("--days") && hasValue) {
+            days = std::max(1, args.at(++i).toInt());
+        } else if ((args.at(i) == QLatin1String("--keep") ||
+                    args.at(i) == QLatin1String("--write")) &&
+                   hasValue) {
+            writeOnly = args.at(i) == QLatin1String("--write");
+            keep = args.at(++i);
+        } else if (args.at(i) == QLatin1String("--read") && hasValue) {
+            readOnly = true;
+            keep = args.at(++i);
+        } else {
+            std::fprintf(stderr, "usage: vantplot_bench [--days N] [--keep FILE] [--write FILE] "
+                                 "[--read FILE]\n");
+            return 2;
+        }
+    }
+    QTemporaryDir folder;
+    const QString path = keep.isEmpty() ? folder.filePath(QStringLiteral("year.txt")) : keep;
+    QString error;
+    QElapsedTimer timer;
+    timer.start();
+    if (readOnly) {
+        std::printf("vantplot_bench: reading %s\n", qPrintable(path));
+    } else if (!WriteDataset(path, days, error)) {
+        std::fprintf(stderr, "vantplot_bench: %s\n", qPrintable(error));
+        return 1;
+    } else {
+        std::printf("vantplot_bench: wrote %s (%d days of %d s records, %.0f MB) in %.1f s\n",
+                    qPrintable(path), days, PeriodSeconds, double(QFile(path).size()) / 1e6,
+                    double(timer.elapsed()) / 1000.0);
+    }
+    if (writeOnly)
+        return 0;
+
+    PrintedPrompts prompts;
+    NoFileDialogs dialogs;
+    PlotWindow window(prompts, dialogs);
+    window.show();
+    QApplication::processEvents();
+    timer.restart();
+    window.openFiles({path});
+    const double openSeconds = double(timer.nsecsElapsed()) / 1e9;
+    const double megabytes = PeakResidentMegabytes();
+    if (window.seriesSets().size() != 1 || window.plot()->graphCount() == 0) {
+        std::printf("vantplot_bench: the file was not shown: FAIL\n");
+        return 1;
+    }
+    const qsizetype points = window.plot()->graph(0)->data()->size();
+    PlotView &plot = *window.plot();
+    const double zoomMs = SlowestReplotMs(plot, [&plot](int) { plot.xAxis->scaleRange(0.7); });
+    const double panMs = SlowestReplotMs(plot, [&plot](int i) {
+        plot.xAxis->moveRange((i % 2 == 0 ? 0.2 : -0.1) * plot.xAxis->range().size());
+    });
+    window.fitAll();
+    const double fullPanMs = SlowestReplotMs(plot, [&plot](int i) {
+        plot.xAxis->moveRange((i % 2 == 0 ? 0.05 : -0.05) * plot.xAxis->range().size());
+    });
+
+    const bool openOk = openSeconds <= TargetOpenSeconds;
+    const bool memoryOk = megabytes > 0 && megabytes <= TargetMegabytes;
+    const bool zoomOk = zoomMs <= TargetReplotMs;
+    const bool panOk = std::max(panMs, fullPanMs) <= TargetReplotMs;
+    std::printf("vantplot_bench: read and first drawing of %lld points a graph: %.3f s (target "
+                "<= %.1f s): %s\n",
+                static_cast<long long>(points), openSeconds, TargetOpenSeconds, Verdict(openOk));
+    std::printf("vantplot_bench: peak resident memory (VmHWM): %.0f MB (target <= %.0f MB): %s\n",
+                megabytes, TargetMegabytes, Verdict(memoryOk));
+    std::printf("vantplot_bench: slowest zoom redraw: %.1f ms (target <= %.0f ms): %s\n", zoomMs,
+                TargetReplotMs, Verdict(zoomOk));
+    std::printf("vantplot_bench: slowest pan redraw: %.1f ms zoomed in, %.1f ms over the whole "
+                "year (target <= %.0f ms): %s\n",
+                panMs, fullPanMs, TargetReplotMs, Verdict(panOk));
+    return openOk && memoryOk && zoomOk && panOk ? 0 : 1;
+}
