@@ -1,6 +1,15 @@
 #include "app/GuiUserPrompts.h"
 
 #include <QApplication>
+#include <QGridLayout>
+#include <QSpacerItem>
+
+namespace {
+
+// The narrowest message box, in widths of "M".
+constexpr int MinimumEms = 16;
+
+} // namespace
 
 void GuiUserPrompts::message(const QString &title, const QString &text)
 {
@@ -32,7 +41,13 @@ QMessageBox::StandardButton GuiUserPrompts::ask(const QString &title, const QStr
     box.setDefaultButton(defaultButton);
     // The texts come from the instrument and the serial devices: never read them as markup.
     box.setTextFormat(Qt::PlainText);
-    // A short text ("Error: Overflow") would make the box too narrow for its own title.
-    box.setStyleSheet(QStringLiteral("QLabel { min-width: 16em; }"));
+    // A short text ("Error: Overflow") would make the box too narrow for its own title:
+    // a spacer across the bottom of its grid keeps it wide enough, and lets a long text
+    // wrap at the box's width (a minimum width on the labels themselves cut long texts).
+    if (auto *grid = qobject_cast<QGridLayout *>(box.layout())) {
+        const int width = MinimumEms * box.fontMetrics().horizontalAdvance(QLatin1Char('M'));
+        grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
+                      grid->rowCount(), 0, 1, grid->columnCount());
+    }
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }

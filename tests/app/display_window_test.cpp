@@ -4,6 +4,7 @@
 #include "DisplayFixture.h"
 #include "about/ui/frmAbout.h"
 #include "app/ElidedLabel.h"
+#include "app/GuiUserPrompts.h"
 #include "app/OptionButton.h"
 #include "app/PortMenu.h"
 #include "app/StartupOptions.h"
@@ -236,3 +237,32 @@ TEST_F(DisplayWindowTest, ClicksReachThePollAndOtherWindowsBorrowTheInstrument)
 }
 
 } // namespace
+
+// A message box is wide enough for its title with a short text, and shows a long text
+// whole, wrapped: no label is cut.
+TEST(GuiUserPromptsTest, BoxesFitTheirTitleAndTheirWholeText)
+{
+    const QString longText = "/tmp/big.txt could not be shown.\n\nThe file is too large to be "
+                             "shown (2048 MB; the largest is 1024 MB): open a part of it.";
+    for (const QString &text : {QString("Error: Overflow"), longText}) {
+        SCOPED_TRACE(text.toStdString());
+        bool seen = false;
+        QTimer::singleShot(0, [&] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr);
+            seen = true;
+            EXPECT_GE(box->width(), 16 * box->fontMetrics().horizontalAdvance('M'));
+            for (const QLabel *label : box->findChildren<QLabel *>()) {
+                if (!label->isVisible() || label->text().isEmpty())
+                    continue;
+                const int needed = label->wordWrap() ? label->heightForWidth(label->width())
+                                                     : label->sizeHint().height();
+                EXPECT_GE(label->height(), needed) << label->text().toStdString();
+                EXPECT_GE(label->width(), label->minimumSizeHint().width());
+            }
+            box->accept();
+        });
+        GuiUserPrompts().message("Quorvel", text);
+        EXPECT_TRUE(seen);
+    }
+}
