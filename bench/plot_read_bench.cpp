@@ -8,8 +8,7 @@
 // each step and the peak resident memory of the whole program. Targets: reading under
 // 1 s, and the peak under 300 MB. The exit status is 1 when a target is missed. --keep
 // leaves the file behind and prints its path.
-#include "common/DateTimeDays.h"
-#include "logger/DatasetFile.h"
+#include "BenchSupport.h"
 #include "plot/DailySummary.h"
 #include "plot/PlotFileReader.h"
 
@@ -21,56 +20,18 @@
 
 #include <cmath>
 #include <cstdio>
-#include <sys/resource.h>
 
 namespace {
 
 constexpr double TargetReadSeconds = 1.0;
 constexpr double TargetPeakMegabytes = 300.0;
-constexpr int RecordSeconds = 30;
-constexpr int RecordsPerDay = 86400 / RecordSeconds;
-
-double peakResidentMegabytes()
-{
-    rusage usage{};
-    ::getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_maxrss) / 1024.0; // kilobytes on Linux
-}
-
-// A clear-sky day: the sun up from 06:00 to 18:00, a cloud now and then.
-bool writeYear(const QString &path, int days, QString &error)
-{
-    DatasetFile file;
-    const QDateTime start(QDate(2026, 1, 1), QTime(0, 0));
-    if (!file.create(path, QStringLiteral("ZQ5 v1.03"), QStringLiteral("1234"), start, error))
-        return false;
-    file.writeSection(QStringLiteral("Units: W.m-2"));
-    const double firstDay = DateTimeToDays(start);
-    for (int day = 0; day < days; ++day) {
-        for (int i = 0; i < RecordsPerDay; ++i) {
-            const double hour = double(i) * RecordSeconds / 3600.0;
-            const double height = std::max(0.0, std::sin((hour - 6.0) / 12.0 * M_PI));
-            const bool cloud = (i / 40 + day) % 7 == 0;
-            DatasetRecord::Values values;
-            values.total = float(900.0 * height * (cloud ? 0.3 : 1.0));
-            values.diffuse = float(cloud ? values.total : 100.0 * height);
-            values.sun = height > 0.1 && !cloud ? 1.0f : 0.0f;
-            file.writeRecord(firstDay + day + double(i) * RecordSeconds / 86400.0, values,
-                             QStringLiteral("0.0"));
-        }
-        if (!file.flush(error))
-            return false;
-    }
-    file.close();
-    return true;
-}
 
 } // namespace
 
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    // Dates as a British user's program writes them: "01/01/2026 00:00:30".
+    // Dates as a British user's program writes them: "01/01/2025 00:00:30".
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedKingdom));
     const QStringList args = QCoreApplication::arguments().mid(1);
     int days = 365;
@@ -84,15 +45,15 @@ int main(int argc, char **argv)
     QElapsedTimer timer;
     timer.start();
     QString error;
-    if (!writeYear(path, days, error)) {
+    if (!WriteBenchDataset(path, days, error)) {
         std::fprintf(stderr, "writing failed: %s\n", qPrintable(error));
         return 2;
     }
     std::printf("wrote %lld lines (%.1f MB) in %.2f s: %s\n",
-                static_cast<long long>(qint64(days) * RecordsPerDay + 4),
+                static_cast<long long>(qint64(days) * 86400 / BenchRecordSeconds + 4),
                 double(QFileInfo(path).size()) / 1e6, double(timer.elapsed()) / 1000.0,
                 qPrintable(path));
-    const double peakBefore = peakResidentMegabytes();
+    const double peakBefore = PeakResidentMegabytes();
 
     timer.restart();
     const PlotFile file = PlotFileReader::read(path);
@@ -105,7 +66,7 @@ int main(int argc, char **argv)
     timer.restart();
     const DailySummary summary(file);
     const double summarySeconds = double(timer.nsecsElapsed()) / 1e9;
-    const double peak = peakResidentMegabytes();
+    const double peak = PeakResidentMegabytes();
 
     std::printf("read %lld records in %.3f s (target %.1f s)\n",
                 static_cast<long long>(file.sections[0].size()), readSeconds, TargetReadSeconds);

@@ -13,6 +13,7 @@
 //      (default 60); target: under 1 % of a core. The simulator's own thread is shown
 //      beside it, for information.
 // Prints one line per figure; the exit status is 1 when a target is missed.
+#include "BenchSupport.h"
 #include "app/DemoSimulator.h"
 #include "app/frmDisplay.h"
 #include "platform/PortTable.h"
@@ -45,25 +46,6 @@ double cpuSeconds(clockid_t clock)
 }
 
 // Message boxes would stop the measurement: write them out instead.
-class PrintedPrompts : public UserPrompts
-{
-public:
-    void message(const QString &title, const QString &text) override
-    {
-        std::fprintf(stderr, "[%s] %s\n", qPrintable(title), qPrintable(text));
-    }
-    bool question(const QString &title, const QString &text) override
-    {
-        message(title, text);
-        return false;
-    }
-    bool confirm(const QString &title, const QString &text) override
-    {
-        message(title, text);
-        return false;
-    }
-};
-
 // Notes when a widget is first shown.
 class ShowWatch : public QObject
 {

@@ -8,8 +8,7 @@
 // --days shortens the year, --keep leaves the file written at FILE, --write only writes
 // it (for a screenshot), --read opens FILE instead of writing one. Targets: read and drawn
 // within 1.5 s, at most 300 MB resident, each zoom and pan redraw within 30 ms.
-#include "common/DateTimeDays.h"
-#include "logger/DatasetFile.h"
+#include "BenchSupport.h"
 #include "platform/FileDialogs.h"
 #include "platform/UserPrompts.h"
 #include "plot/ui/PlotView.h"
@@ -31,26 +30,6 @@ namespace {
 constexpr double TargetOpenSeconds = 1.5;
 constexpr double TargetMegabytes = 300;
 constexpr double TargetReplotMs = 30;
-constexpr int PeriodSeconds = 30;
-
-class PrintedPrompts : public UserPrompts
-{
-public:
-    void message(const QString &title, const QString &text) override
-    {
-        std::fprintf(stderr, "[%s] %s\n", qPrintable(title), qPrintable(text));
-    }
-    bool question(const QString &title, const QString &text) override
-    {
-        message(title, text);
-        return false;
-    }
-    bool confirm(const QString &title, const QString &text) override
-    {
-        message(title, text);
-        return false;
-    }
-};
 
 class NoFileDialogs : public FileDialogs
 {
@@ -61,57 +40,6 @@ protected:
         return {};
     }
 };
-
-// A sunny day with passing clouds: total and diffuse in W.m-2 and the sun flag.
-DatasetRecord::Values Weather(qint64 second)
-{
-    const double hour = double(second % 86400) / 3600.0;
-    const double day = double(second / 86400);
-    const double height = std::sin(M_PI * (hour - 6.0) / 12.0);
-    DatasetRecord::Values values;
-    if (height <= 0)
-        return values;
-    const double season = 0.6 + 0.4 * std::sin(2 * M_PI * (day - 80) / 365.0);
-    const bool cloud = std::sin(second / 1700.0) + std::sin(day + second / 530.0) > 1.1;
-    const double clear = 1000.0 * season * height;
-    values.total = float(cloud ? clear * 0.35 : clear);
-    values.diffuse = float(cloud ? clear * 0.33 : clear * 0.15);
-    values.sun = cloud ? 0.0f : 1.0f;
-    return values;
-}
-
-bool WriteDataset(const QString &path, int days, QString &error)
-{
-    DatasetFile file;
-    const QDateTime start(QDate(2025, 1, 1), QTime(0, 0));
-    if (!file.create(path, QStringLiteral("ZQ5 v2.10"), QStringLiteral("123456"), start, error))
-        return false;
-    file.writeSection(QStringLiteral("Units: W.m-2"));
-    const double startDays = DateTimeToDays(start);
-    const qint64 records = qint64(days) * 86400 / PeriodSeconds;
-    for (qint64 i = 0; i < records; ++i) {
-        const qint64 second = i * PeriodSeconds;
-        file.writeRecord(startDays + SecondsToDays(double(second)), Weather(second),
-                         QStringLiteral("0.0"));
-        if (i % 20000 == 0 && !file.flush(error))
-            return false;
-    }
-    const bool flushed = file.flush(error);
-    file.close();
-    return flushed;
-}
-
-double PeakResidentMegabytes()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
-    }
-    return -1;
-}
 
 // The slowest of several redraws after `step` changes the visible range.
 template <typename Step> double SlowestReplotMs(PlotView &plot, Step step)
@@ -169,12 +97,12 @@ int main(int argc, char **argv)
     timer.start();
     if (readOnly) {
         std::printf("vantplot_bench: reading %s\n", qPrintable(path));
-    } else if (!WriteDataset(path, days, error)) {
+    } else if (!WriteBenchDataset(path, days, error)) {
         std::fprintf(stderr, "vantplot_bench: %s\n", qPrintable(error));
         return 1;
     } else {
         std::printf("vantplot_bench: wrote %s (%d days of %d s records, %.0f MB) in %.1f s\n",
-                    qPrintable(path), days, PeriodSeconds, double(QFile(path).size()) / 1e6,
+                    qPrintable(path), days, BenchRecordSeconds, double(QFile(path).size()) / 1e6,
                     double(timer.elapsed()) / 1000.0);
     }
     if (writeOnly)
