@@ -16,12 +16,8 @@ program="${1:-build/release/quorvel}"
 wait_seconds="${2:-240}"
 output="screenshots/vantplot.png"
 
-for tool in xvfb-run xdotool import; do
-    if ! command -v "$tool" >/dev/null; then
-        echo "screenshot: $tool is missing (apt-get install xvfb xdotool imagemagick)" >&2
-        exit 1
-    fi
-done
+source tools/lib/screenshot-demo.sh
+require_screenshot_tools
 if [ ! -x "$program" ] || [ ! -x "$(dirname "$program")/vantplot" ]; then
     echo "screenshot: $program or vantplot beside it not found; build them first" >&2
     exit 1
@@ -35,23 +31,8 @@ trap 'rm -rf "$work"' EXIT
 
 xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
     set -u
-    "$1" --demo /L &
-    pid=$!
-    focus() { xdotool search --sync --onlyvisible --name "^$1\$" windowfocus --sync; }
-    key() { xdotool key --clearmodifiers "$@"; sleep 0.8; }
-    sleep 5
-    focus Quorvel
-    key alt+l
-    key b
-    sleep 3
-    focus Logger
-    key alt+d
-    focus "Download logger data"
-    key Return
-    focus "Save Dataset as"
-    xdotool type --delay 20 "$3/demo data.txt"
-    sleep 0.5
-    key Return
+    source tools/lib/screenshot-demo.sh
+    start_demo_download "$1" "$3"
     # The download ends by starting the graphing program with the file.
     plot=""
     for _ in $(seq "$2"); do
@@ -73,8 +54,8 @@ xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
     else
         echo "screenshot: no Vantplot window after the download" >&2
     fi
-    kill "$pid" 2>/dev/null
-    wait "$pid" 2>/dev/null || true
+    kill "$demo_pid" 2>/dev/null
+    wait "$demo_pid" 2>/dev/null || true
     exit "$status"
 ' screenshot "$program" "$wait_seconds" "$work" "$output"
 
