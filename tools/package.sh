@@ -79,7 +79,8 @@ expect() {
 expect "quorvel $version" /usr/bin/quorvel --version
 expect "vantplot $version" /usr/bin/vantplot --version
 expect "quorvel-sim $version" /usr/bin/quorvel-sim --version
-/usr/bin/vantplot --help | head -3
+help=$(/usr/bin/vantplot --help)
+echo "${help%%$'\n'*}"
 manual() { ls /usr/share/man/man1/"$1".1.gz; }
 manual quorvel && manual vantplot && manual quorvel-sim
 if [ "$has_cli" = yes ]; then
