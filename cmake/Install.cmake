@@ -14,6 +14,10 @@ foreach(id IN ITEMS ${QUORVEL_DESKTOP_ID} ${VANTPLOT_DESKTOP_ID})
     install(FILES data/${id}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
     install(FILES data/${id}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 endforeach()
+if(TARGET quorvel-cli)
+    install(FILES data/io.github.quorvel.QuorvelCli.metainfo.xml
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+endif()
 
 # Icons in the hicolor theme: the pictures the windows show, scalable, and rendered to
 # the fixed sizes that menus without an SVG renderer look for.

@@ -32,7 +32,7 @@ cmake --build "$dir" --parallel "$(nproc)"
 deb=$(ls "$dir"/quorvel_*.deb)
 version=$(dpkg-deb -f "$deb" Version)
 echo "$deb"
-dpkg-deb -I "$deb" | sed -n '/Package:/,$p'
+dpkg-deb -f "$deb"
 
 step "Contents"
 contents=$dir/contents
@@ -79,6 +79,13 @@ expect() {
 expect "quorvel $version" /usr/bin/quorvel --version
 expect "vantplot $version" /usr/bin/vantplot --version
 expect "quorvel-sim $version" /usr/bin/quorvel-sim --version
+# The windows open (off screen: no display needed) and stay until they are stopped.
+for program in "quorvel --demo" "vantplot"; do
+    status=0
+    QT_QPA_PLATFORM=offscreen timeout 3 /usr/bin/$program >/dev/null 2>&1 || status=$?
+    echo "$ /usr/bin/$program -> running after 3 s"
+    [ "$status" -eq 124 ] || { echo "/usr/bin/$program ended with status $status" >&2; exit 1; }
+done
 help=$(/usr/bin/vantplot --help)
 echo "${help%%$'\n'*}"
 manual() { ls /usr/share/man/man1/"$1".1.gz; }
