@@ -3,6 +3,7 @@
 // its standard input ends (so a test harness stops it by closing the pipe).
 #include "PtyServer.h"
 #include "SkyModel.h"
+#include "version.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -97,12 +98,14 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("quorvel-sim"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(QUORVEL_VERSION_STRING));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Simulated Quorvel instrument on a pseudo-terminal. Prints the device path, then\n"
         "answers on it until killed or until standard input ends."));
     parser.addHelpOption();
+    parser.addVersionOption();
     const QCommandLineOption model(QStringLiteral("model"),
                                    QStringLiteral("Instrument model: ZQ2, ZQ3, ZQ3v2, ZQ4, ZQ5 "
                                                   "or VTA1 (default ZQ5)."),

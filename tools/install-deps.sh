@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Quorvel needs to build, test and run, skipping those
-# already there. Run as root (or with sudo) on Debian 12.
+# already there. Run as root (or with sudo) on Debian 12. Extra package names given as
+# arguments are installed the same way (tools/package.sh adds its checkers).
 set -euo pipefail
 
 packages=(
@@ -9,6 +10,9 @@ packages=(
     libqcustomplot-dev
     libgtest-dev libgl-dev
     xvfb xauth fonts-dejavu-core tzdata clang-format
+    # renders the PNG sizes of the icons at build time
+    librsvg2-bin
+    "$@"
 )
 
 missing=()

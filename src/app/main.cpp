@@ -16,6 +16,8 @@
 #include "platform/QtSerialPort.h"
 #include "platform/SystemClock.h"
 
+#include "version.h"
+
 #include <QApplication>
 #include <QIcon>
 
@@ -37,6 +39,7 @@ const char Usage[] =
     "  /L              show the built-in-logger menu and the log status\n"
     "  /Pn             search serial ports 1 to n for an instrument (default 16)\n"
     "  --help          show this text\n"
+    "  --version       show the program's version\n"
     "\n"
     "The /E, /L and /P options are matched anywhere on the command line, in any case.\n"
     "Port n of the program (\"COM n\") is the n-th device listed: the simulator, the\n"
@@ -62,6 +65,10 @@ int main(int argc, char **argv)
         std::fputs(Usage, stdout);
         return 0;
     }
+    if (options.version) {
+        std::printf("quorvel %s\n", QUORVEL_VERSION_STRING);
+        return 0;
+    }
     if (!options.errors.isEmpty())
         return failure(options.errors.join(QStringLiteral("; ")));
     std::optional<SimModel> demoModel;
@@ -76,6 +83,9 @@ int main(int argc, char **argv)
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(ProgramTitle);
+    QApplication::setApplicationVersion(QStringLiteral(QUORVEL_VERSION_STRING));
+    // The desktop entry's name, so that the desktop shows the window under its icon.
+    QApplication::setDesktopFileName(QStringLiteral(QUORVEL_DESKTOP_ID));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/pictures/app.svg")));
 
     std::unique_ptr<DemoSimulator> simulator;

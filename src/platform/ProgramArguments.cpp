@@ -61,6 +61,8 @@ ProgramOptions ParseProgramArguments(const QStringList &args)
             options.demoModel = value;
         } else if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
             options.help = true;
+        } else if (arg == QLatin1String("--version")) {
+            options.version = true;
         } else if (arg.startsWith(QLatin1String("--"))) {
             options.errors.append(QStringLiteral("unknown option ") + ArgumentForMessage(arg));
         } else {

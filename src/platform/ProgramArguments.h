@@ -20,6 +20,7 @@ struct ProgramOptions
     // among them in the order given.
     int demoPosition = 0;
     bool help = false;
+    bool version = false;
     // Everything else, in order.
     QStringList rest;
     // Options that could not be understood ("--device" without a path), one text each.

@@ -17,8 +17,11 @@ bool isSerialGroup(const QString &group)
 QString permissionDenied(const OpenFailureFacts &facts)
 {
     QString text = QStringLiteral("Permission denied on %1").arg(facts.path);
+    // The remedy in full: the command, and the new login that the group takes effect at.
     if (isSerialGroup(facts.deviceGroup))
-        return text + QStringLiteral(": add your user to the %1 group").arg(facts.deviceGroup);
+        return text + QStringLiteral(": add your user to the %1 group (sudo usermod -aG %1 "
+                                     "$USER) and log in again")
+                          .arg(facts.deviceGroup);
     return text + QStringLiteral(": your user may not read and write it");
 }
 

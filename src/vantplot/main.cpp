@@ -7,6 +7,7 @@
 #include "version.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QTimer>
 
 #include <cstdio>
@@ -56,6 +57,8 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vantplot"));
     QApplication::setApplicationVersion(QStringLiteral(QUORVEL_VERSION_STRING));
+    QApplication::setDesktopFileName(QStringLiteral(VANTPLOT_DESKTOP_ID));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/pictures/vantplot.svg")));
     GuiUserPrompts prompts;
     GuiFileDialogs dialogs;
     PlotWindow window(prompts, dialogs);

@@ -87,7 +87,8 @@ protected:
 
     // What the port says of a device the user may not open.
     static inline const QString Denied =
-        "Permission denied on /dev/ttyUSB0: add your user to the dialout group";
+        "Permission denied on /dev/ttyUSB0: add your user to the dialout group (sudo usermod -aG "
+        "dialout $USER) and log in again";
     VirtualClock clock;
     FakeSerialPort port{clock};
     FakeEventPump pump;

@@ -59,6 +59,7 @@ TEST(ProgramArgumentsTest, SplitsLongOptionsFromTheRest)
         EXPECT_EQ(std::tuple(o.traceFile, int(o.errors.size())), std::tuple(file, errors))
             << args.join(' ').toStdString();
     }
+    EXPECT_TRUE(ParseProgramArguments({"/E", "--version"}).version);
     // An oversized argument is not echoed whole.
     const QStringList errors = ParseProgramArguments({"--" + QString(5000, 'x')}).errors;
     EXPECT_EQ(errors, QStringList{"unknown option --" + QString(38, 'x') + "..."});

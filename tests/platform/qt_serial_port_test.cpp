@@ -203,7 +203,8 @@ TEST(OpenFailureTest, SaysWhichReasonStoppedTheOpen)
     // Qt's error and text, access denied, the device's group; the number and description.
     const std::tuple<QSerialPort::SerialPortError, QString, bool, QString, int, QString> cases[] = {
         {noRight, denied, true, "dialout", permission,
-         "Permission denied on /dev/ttyS9: add your user to the dialout group"},
+         "Permission denied on /dev/ttyS9: add your user to the dialout group (sudo usermod -aG "
+         "dialout $USER) and log in again"},
         {noRight, denied, true, "root", permission,
          "Permission denied on /dev/ttyS9: your user may not read and write it"},
         {noRight, QSerialPort::tr("Permission error while locking the device"), false, "dialout",
