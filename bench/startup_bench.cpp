@@ -13,7 +13,7 @@
 //      (default 60); target: under 1 % of a core. The simulator's own thread is shown
 //      beside it, for information.
 // Prints one line per figure; the exit status is 1 when a target is missed.
-#include "app/DemoSimulator.h"
+#include "DemoSimulator.h"
 #include "app/frmDisplay.h"
 #include "platform/PortTable.h"
 #include "platform/QtEventPump.h"

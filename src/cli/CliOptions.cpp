@@ -1,0 +1,302 @@
+#include "cli/CliOptions.h"
+
+#include "pclog/LogPeriods.h"
+#include "platform/ProgramArguments.h"
+
+#include "SimModel.h"
+
+#include <QMap>
+
+namespace {
+
+const QStringList Commands = {QStringLiteral("ports"), QStringLiteral("status"),
+                              QStringLiteral("read"), QStringLiteral("units"),
+                              QStringLiteral("log")};
+
+// The options of one command beyond the common ones, and whether each takes a value.
+const QMap<QString, QMap<QString, bool>> &CommandOptions()
+{
+    static const QMap<QString, QMap<QString, bool>> options = {
+        {QStringLiteral("ports"), {{QStringLiteral("--probe"), false}}},
+        {QStringLiteral("status"), {}},
+        {QStringLiteral("read"), {{QStringLiteral("--watch"), false}}},
+        {QStringLiteral("units"), {}},
+        {QStringLiteral("log"),
+         {{QStringLiteral("--log-period"), true},
+          {QStringLiteral("--avg-period"), true},
+          {QStringLiteral("--individual"), false},
+          {QStringLiteral("--output"), true},
+          {QStringLiteral("--duration"), true}}},
+    };
+    return options;
+}
+
+const QMap<QString, bool> CommonOptions = {
+    {QStringLiteral("--device"), true}, {QStringLiteral("--port"), true},
+    {QStringLiteral("--trace"), true},  {QStringLiteral("--json"), false},
+    {QStringLiteral("--quiet"), false}, {QStringLiteral("--verbose"), false},
+    {QStringLiteral("--help"), false},  {QStringLiteral("--version"), false},
+};
+
+const QMap<QString, int> UnitsNames = {{QStringLiteral("molar"), 0},
+                                       {QStringLiteral("energy"), 1},
+                                       {QStringLiteral("illuminance"), 2}};
+
+QString quoted(const QString &text)
+{
+    return QLatin1Char('"') + ArgumentForMessage(text) + QLatin1Char('"');
+}
+
+class Parser
+{
+public:
+    explicit Parser(const QStringList &args) : m_args(args) {}
+
+    CliParseResult run()
+    {
+        for (m_next = 0; m_next < m_args.size() && m_error.isEmpty();) {
+            const QString arg = m_args.at(m_next++);
+            if (arg.startsWith(QLatin1String("-")) && arg.size() > 1)
+                option(arg);
+            else
+                word(arg);
+        }
+        if (m_error.isEmpty())
+            finish();
+        return {m_options, m_error};
+    }
+
+private:
+    void fail(const QString &text)
+    {
+        if (m_error.isEmpty())
+            m_error = text;
+    }
+
+    void word(const QString &arg)
+    {
+        if (m_options.command.isEmpty()) {
+            if (!Commands.contains(arg))
+                return fail(QStringLiteral("unknown command ") + quoted(arg) +
+                            QStringLiteral(" (ports, status, read, units or log)"));
+            m_options.command = arg;
+        } else if (m_options.command == QLatin1String("units") && m_options.unitsIndex < 0) {
+            if (!UnitsNames.contains(arg))
+                return fail(QStringLiteral("bad units ") + quoted(arg) +
+                            QStringLiteral(" (energy, molar or illuminance)"));
+            m_options.unitsIndex = UnitsNames.value(arg);
+        } else {
+            fail(QStringLiteral("unexpected argument ") + quoted(arg));
+        }
+    }
+
+    void option(const QString &arg)
+    {
+        const auto equals = arg.indexOf(QLatin1Char('='));
+        QString name = equals < 0 ? arg : arg.left(equals);
+        std::optional<QString> value;
+        if (equals >= 0)
+            value = arg.mid(equals + 1);
+        if (name == QLatin1String("-q"))
+            name = QStringLiteral("--quiet");
+        else if (name == QLatin1String("-v"))
+            name = QStringLiteral("--verbose");
+        else if (name == QLatin1String("-h"))
+            name = QStringLiteral("--help");
+
+        if (name == QLatin1String("--demo")) {
+            m_options.demo = true;
+            m_options.demoModel = value.value_or(QString());
+            return;
+        }
+        const auto own = CommandOptions().value(m_options.command);
+        const bool known = CommonOptions.contains(name) || own.contains(name);
+        if (!known) {
+            for (const auto &options : CommandOptions()) {
+                if (options.contains(name))
+                    return fail(QStringLiteral("option ") + name +
+                                QStringLiteral(" does not belong to ") +
+                                (m_options.command.isEmpty()
+                                     ? QStringLiteral("this command line")
+                                     : QStringLiteral("the command ") + m_options.command));
+            }
+            return fail(QStringLiteral("unknown option ") + quoted(name));
+        }
+        const bool takesValue = CommonOptions.value(name, own.value(name));
+        if (takesValue && !value) {
+            if (m_next >= m_args.size())
+                return fail(QStringLiteral("option ") + name + QStringLiteral(" needs a value"));
+            value = m_args.at(m_next++);
+        }
+        if (!takesValue && value && name != QLatin1String("--watch"))
+            return fail(QStringLiteral("option ") + name + QStringLiteral(" takes no value"));
+        set(name, value.value_or(QString()));
+    }
+
+    void set(const QString &name, const QString &value)
+    {
+        if (name == QLatin1String("--device")) {
+            m_options.device = value;
+        } else if (name == QLatin1String("--port")) {
+            bool ok = false;
+            m_options.port = value.toInt(&ok);
+            if (!ok || m_options.port < 1)
+                fail(QStringLiteral("bad port number ") + quoted(value) +
+                     QStringLiteral(" (1, 2, ...: see the ports command)"));
+        } else if (name == QLatin1String("--trace")) {
+            m_options.traceFile = value;
+        } else if (name == QLatin1String("--json")) {
+            m_options.json = true;
+        } else if (name == QLatin1String("--quiet")) {
+            m_options.verbosity = 0;
+        } else if (name == QLatin1String("--verbose")) {
+            m_options.verbosity = 2;
+        } else if (name == QLatin1String("--help")) {
+            m_options.help = true;
+        } else if (name == QLatin1String("--version")) {
+            m_options.version = true;
+        } else if (name == QLatin1String("--probe")) {
+            m_options.probe = true;
+        } else if (name == QLatin1String("--watch")) {
+            watch(value);
+        } else if (name == QLatin1String("--log-period")) {
+            m_options.logPeriod = value;
+        } else if (name == QLatin1String("--avg-period")) {
+            m_options.avgPeriod = value;
+        } else if (name == QLatin1String("--individual")) {
+            m_options.individual = true;
+        } else if (name == QLatin1String("--output")) {
+            m_options.output = value;
+        } else if (name == QLatin1String("--duration")) {
+            m_options.durationSeconds = DurationSeconds(value);
+            if (m_options.durationSeconds <= 0)
+                fail(QStringLiteral("bad duration ") + quoted(value) +
+                     QStringLiteral(" (e.g. 90s, 10m, 2h, 1d)"));
+        }
+    }
+
+    // --watch takes an optional number of seconds: "--watch=5", or "--watch 5" when the
+    // next argument is a number.
+    void watch(QString value)
+    {
+        m_options.watch = true;
+        bool isNumber = false;
+        if (value.isEmpty() && m_next < m_args.size()) {
+            m_args.at(m_next).toInt(&isNumber);
+            if (isNumber)
+                value = m_args.at(m_next++);
+        }
+        if (value.isEmpty())
+            return;
+        const qint64 seconds = DurationSeconds(value);
+        if (seconds < 1 || seconds > 86400)
+            return fail(QStringLiteral("bad watch period ") + quoted(value) +
+                        QStringLiteral(" (1 to 86400 seconds)"));
+        m_options.watchSeconds = static_cast<int>(seconds);
+    }
+
+    void finish()
+    {
+        if (m_options.help || m_options.version)
+            return;
+        if (m_options.command.isEmpty())
+            return fail(QStringLiteral("no command given (see --help)"));
+        const int places = (m_options.demo ? 1 : 0) + (m_options.device.isEmpty() ? 0 : 1) +
+                           (m_options.port > 0 ? 1 : 0);
+        if (places > 1)
+            return fail(QStringLiteral("give only one of --device, --port and --demo"));
+        if (m_options.demo && !m_options.demoModel.isEmpty() && !modelFromName(m_options.demoModel))
+            return fail(QStringLiteral("unknown model ") + quoted(m_options.demoModel) +
+                        QStringLiteral(" (ZQ2, ZQ3, ZQ3v2, ZQ4, ZQ5 or VTA1)"));
+        if (m_options.command == QLatin1String("units") && m_options.unitsIndex < 0)
+            return fail(QStringLiteral("units needs energy, molar or illuminance"));
+        if (m_options.command == QLatin1String("log"))
+            checkLogPeriods();
+    }
+
+    void checkLogPeriods()
+    {
+        const QStringList &periods = LogPeriodEntries();
+        const auto logIndex = periods.indexOf(m_options.logPeriod);
+        if (logIndex < 0)
+            return fail(QStringLiteral("bad log period ") + quoted(m_options.logPeriod) +
+                        QStringLiteral(" (") + periods.join(QStringLiteral(", ")) +
+                        QStringLiteral(")"));
+        if (m_options.avgPeriod.isEmpty())
+            m_options.avgPeriod = m_options.logPeriod;
+        const QStringList averages = LogPeriodEntriesFrom(static_cast<int>(logIndex));
+        if (!averages.contains(m_options.avgPeriod))
+            fail(QStringLiteral("bad averaging period ") + quoted(m_options.avgPeriod) +
+                 QStringLiteral(" for a log period of ") + m_options.logPeriod +
+                 QStringLiteral(" (") + averages.join(QStringLiteral(", ")) + QStringLiteral(")"));
+    }
+
+    const QStringList &m_args;
+    qsizetype m_next = 0;
+    CliOptions m_options;
+    QString m_error;
+};
+
+} // namespace
+
+CliParseResult ParseCliArguments(const QStringList &args)
+{
+    return Parser(args).run();
+}
+
+qint64 DurationSeconds(const QString &text)
+{
+    static const QMap<QChar, qint64> Units = {{QLatin1Char('s'), 1},
+                                              {QLatin1Char('m'), 60},
+                                              {QLatin1Char('h'), 3600},
+                                              {QLatin1Char('d'), 86400}};
+    QString digits = text;
+    qint64 unit = 1;
+    if (!text.isEmpty() && Units.contains(text.back())) {
+        unit = Units.value(text.back());
+        digits.chop(1);
+    }
+    bool ok = false;
+    const qint64 count = digits.toLongLong(&ok);
+    if (!ok || count < 0 || digits.startsWith(QLatin1Char('+')) || count > 3650 * 86400 / unit)
+        return -1;
+    return count * unit;
+}
+
+QString CliUsage()
+{
+    return QStringLiteral(
+        "Usage: quorvel-cli COMMAND [options]\n"
+        "\n"
+        "Commands:\n"
+        "  ports [--probe]         the port table: number, device, by-id name; with --probe\n"
+        "                          which port answers and with what model\n"
+        "  status [--json]         model, version, serial number, power, units, log status\n"
+        "                          and the readings\n"
+        "  read [--watch [SECONDS]]  one CSV line: time,total,diffuse,sun,units; --watch\n"
+        "                          repeats it every SECONDS (default 2) until stopped\n"
+        "  units energy|molar|illuminance   set the reading units\n"
+        "  log --log-period P [--avg-period P] [--individual] [--output FILE]\n"
+        "      [--duration D]      log on this computer, as the logging window does\n"
+        "                          (P: 1s 2s 5s 10s 30s 1m 5m 10m 30m 60m; D: 90s, 10m, 2h, 1d)\n"
+        "\n"
+        "Where the instrument is (default: port 1 of the table):\n"
+        "  --device PATH           the serial device PATH\n"
+        "  --port N                number N of the port table (see the ports command)\n"
+        "  --demo[=MODEL]          the built-in simulator (ZQ2, ZQ3, ZQ3v2, ZQ4, ZQ5, VTA1;\n"
+        "                          default ZQ5)\n"
+        "Other options:\n"
+        "  --trace FILE            write every exchange on the serial line to FILE\n"
+        "  --json                  facts as one JSON object\n"
+        "  -q, --quiet             no messages on standard error but failures\n"
+        "  -v, --verbose           the link's status on standard error as it goes\n"
+        "  -h, --help              this text\n"
+        "  --version               the program's version\n"
+        "\n"
+        "Exit codes:\n"
+        "  0  done\n"
+        "  1  the instrument failed or did not answer\n"
+        "  2  usage error (nothing was done)\n"
+        "  3  a file could not be written\n"
+        "  4  interrupted (SIGINT, SIGTERM); files are closed after a whole line\n");
+}
