@@ -26,7 +26,9 @@ const QMap<QString, QMap<QString, bool>> &CommandOptions()
           {QStringLiteral("--avg-period"), true},
           {QStringLiteral("--individual"), false},
           {QStringLiteral("--output"), true},
-          {QStringLiteral("--duration"), true}}},
+          {QStringLiteral("--duration"), true},
+          {QStringLiteral("--append"), false},
+          {QStringLiteral("--wait-for-device"), false}}},
     };
     return options;
 }
@@ -167,6 +169,10 @@ private:
             m_options.individual = true;
         } else if (name == QLatin1String("--output")) {
             m_options.output = value;
+        } else if (name == QLatin1String("--append")) {
+            m_options.append = true;
+        } else if (name == QLatin1String("--wait-for-device")) {
+            m_options.waitForDevice = true;
         } else if (name == QLatin1String("--duration")) {
             m_options.durationSeconds = DurationSeconds(value);
             if (m_options.durationSeconds <= 0)
@@ -212,6 +218,8 @@ private:
             return fail(QStringLiteral("units needs energy, molar or illuminance"));
         if (m_options.command == QLatin1String("log"))
             checkLogPeriods();
+        if (m_options.append && m_options.output.isEmpty())
+            fail(QStringLiteral("--append needs --output FILE"));
     }
 
     void checkLogPeriods()
@@ -263,6 +271,28 @@ qint64 DurationSeconds(const QString &text)
     return count * unit;
 }
 
+QString DatedPath(const QString &pattern, const QDate &date)
+{
+    QString path;
+    for (qsizetype i = 0; i < pattern.size(); ++i) {
+        const QChar next = i + 1 < pattern.size() ? pattern.at(i + 1) : QChar();
+        if (pattern.at(i) != QLatin1Char('%') || !QStringLiteral("Ymd%").contains(next)) {
+            path += pattern.at(i);
+            continue;
+        }
+        ++i;
+        if (next == QLatin1Char('Y'))
+            path += date.toString(QStringLiteral("yyyy"));
+        else if (next == QLatin1Char('m'))
+            path += date.toString(QStringLiteral("MM"));
+        else if (next == QLatin1Char('d'))
+            path += date.toString(QStringLiteral("dd"));
+        else
+            path += QLatin1Char('%');
+    }
+    return path;
+}
+
 QString CliUsage()
 {
     return QStringLiteral(
@@ -277,8 +307,12 @@ QString CliUsage()
         "                          repeats it every SECONDS (default 2) until stopped\n"
         "  units energy|molar|illuminance   set the reading units\n"
         "  log --log-period P [--avg-period P] [--individual] [--output FILE]\n"
-        "      [--duration D]      log on this computer, as the logging window does\n"
-        "                          (P: 1s 2s 5s 10s 30s 1m 5m 10m 30m 60m; D: 90s, 10m, 2h, 1d)\n"
+        "      [--duration D] [--append] [--wait-for-device]\n"
+        "                          log on this computer, as the logging window does\n"
+        "                          (P: 1s 2s 5s 10s 30s 1m 5m 10m 30m 60m; D: 90s, 10m, 2h, 1d);\n"
+        "                          FILE may hold %Y %m %d: a new file, with its header, each\n"
+        "                          day; --append continues a file of the same layout;\n"
+        "                          --wait-for-device waits for the port to appear\n"
         "\n"
         "Where the instrument is (default: port 1 of the table):\n"
         "  --device PATH           the serial device PATH\n"

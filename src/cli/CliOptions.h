@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDate>
 #include <QString>
 #include <QStringList>
 #include <QtGlobal>
@@ -38,6 +39,10 @@ struct CliOptions
     QString output;
     // Seconds to log for, 0 until stopped.
     qint64 durationSeconds = 0;
+    // Continue an existing file of the same layout instead of replacing it.
+    bool append = false;
+    // Wait for the port to appear (and, while logging, to come back after an unplug).
+    bool waitForDevice = false;
 };
 
 struct CliParseResult
@@ -52,6 +57,10 @@ CliParseResult ParseCliArguments(const QStringList &args);
 
 // A duration as "90", "90s", "10m", "2h" or "1d", in seconds; -1 when it is none.
 qint64 DurationSeconds(const QString &text);
+
+// The --output path for `date`: %Y, %m and %d replaced by its year, month and day
+// (%% by %), so that a pattern names one file a day.
+QString DatedPath(const QString &pattern, const QDate &date);
 
 // The text of --help.
 QString CliUsage();

@@ -1,5 +1,6 @@
 #include "cli/InstrumentCommands.h"
 
+#include "cli/AppendingLogFile.h"
 #include "cli/ConsoleLogging.h"
 #include "cli/ConsolePrompts.h"
 #include "cli/ExitCode.h"
@@ -147,15 +148,31 @@ int runLog(const CliOptions &options, InstrumentSession &session, Console &conso
     // The heading and the file's header name the model, its serial number and units.
     if (!link.GetStatus())
         return fail(console, QStringLiteral("the instrument did not answer: ") + link.Status());
-    OutputFileDialogs dialogs(options.output);
+    Clock &clock = session.clock();
+    QString path = DatedPath(options.output, clock.now().date());
+    OutputFileDialogs dialogs(path);
     ConsoleLoggingView view(options, console.out, console.err);
-    LoggingRun run(link, session.clock(), dialogs);
+    LoggingRun run(link, clock, dialogs,
+                   options.append ? LogFileWriter::Opener(AppendingLogFile::Open)
+                                  : LogFileWriter::Opener(LogFileWriter::OpenReplacingFile));
     run.setView(view);
 
     QEventLoop loop;
     QObject::connect(&view.timer(), &QTimer::timeout, &loop, [&] {
+        // An unplugged adapter that is back: its port opens again and the run's next
+        // tick shakes hands, as after any silence.
+        if (link.CommPort() == 0)
+            link.reopenLostPort();
         run.Tick();
-        if (!view.timerEnabled())
+        // A new day under a dated name: the day's last line is in the old file, the new
+        // file starts with its header.
+        const QString today = DatedPath(options.output, clock.now().date());
+        if (run.IsLogging() && today != path) {
+            run.Stop();
+            dialogs.setPath(path = today);
+            run.Start();
+        }
+        if (!view.timerEnabled() || view.fileFailed())
             loop.quit();
     });
     // A signal stops the timer: a tick in progress ends after its reading, with whole
@@ -173,8 +190,7 @@ int runLog(const CliOptions &options, InstrumentSession &session, Console &conso
     run.Start();
     if (view.fileFailed()) {
         run.Stop();
-        return fail(console, QStringLiteral("cannot write ") + options.output,
-                    ExitCode::FileFailed);
+        return fail(console, QStringLiteral("cannot write ") + path, ExitCode::FileFailed);
     }
     if (run.IsLogging() && view.timerEnabled() && !interrupts.interrupted()) {
         if (options.durationSeconds > 0)
@@ -193,6 +209,24 @@ int runLog(const CliOptions &options, InstrumentSession &session, Console &conso
     return ExitCode::Done;
 }
 
+// Connects to the instrument; with --wait-for-device tries again every second until it
+// answers or a signal comes.
+bool connect(const CliOptions &options, InstrumentSession &session, Console &console,
+             InterruptWatch &interrupts, QString &error)
+{
+    bool told = false;
+    while (!session.connect(error)) {
+        if (!options.waitForDevice)
+            return false;
+        if (!told && options.verbosity > 0)
+            console.err << "quorvel-cli: waiting for the instrument (" << error << ")" << Qt::endl;
+        told = true;
+        if (!interrupts.sleep(1.0))
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 int RunCliCommand(const CliOptions &options, Console &console, InterruptWatch &interrupts)
@@ -208,8 +242,8 @@ int RunCliCommand(const CliOptions &options, Console &console, InterruptWatch &i
             result = fail(console, error);
         else if (options.command == QLatin1String("ports"))
             result = runPorts(options, session, console);
-        else if (!session.connect(error))
-            result = fail(console, error);
+        else if (!connect(options, session, console, interrupts, error))
+            result = interrupts.interrupted() ? ExitCode::Interrupted : fail(console, error);
         else if (options.command == QLatin1String("status"))
             result = runStatus(options, session.link(), console);
         else if (options.command == QLatin1String("read"))

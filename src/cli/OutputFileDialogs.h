@@ -8,6 +8,7 @@ class OutputFileDialogs : public FileDialogs
 {
 public:
     explicit OutputFileDialogs(const QString &path) : m_path(path) {}
+    void setPath(const QString &path) { m_path = path; }
 
 protected:
     SaveChoice askSaveFile(const QString &title, const QString &folder, const QString &fileName,

@@ -83,6 +83,7 @@ TEST(CliArguments, EachFaultIsNamedBeforeAnythingIsDone)
         {{"log", "--log-period", "10s", "--avg-period=10m", "--duration", "1h"}, ""},
         {{"log", "--duration", "1x"}, "bad duration \"1x\""},
         {{"log", "--duration", "-5s"}, "bad duration \"-5s\""},
+        {{"log", "--append"}, "--append needs --output FILE"},
     };
     for (const auto &c : cases) {
         const CliParseResult parsed = ParseCliArguments(c.args);
@@ -100,6 +101,7 @@ TEST(CliArguments, EachFaultIsNamedBeforeAnythingIsDone)
     EXPECT_TRUE(log.individual);
     EXPECT_EQ(ParseCliArguments({"read", "--watch", "5"}).options.watchSeconds, 5);
     EXPECT_EQ(ParseCliArguments({"units", "energy"}).options.unitsIndex, 1);
+    EXPECT_EQ(DatedPath("/l/s-%Y-%m-%d%%.txt", QDate(2026, 3, 9)), "/l/s-2026-03-09%.txt");
 }
 
 TEST(CliCommands, AgainstTheSimulatorOnAPseudoTerminal)
@@ -176,6 +178,20 @@ TEST(CliCommands, LogWritesTheWindowsFileAndStopsOnASignalAfterAWholeLine)
                         .match(line)
                         .hasMatch())
             << line.toStdString();
+
+    // --append continues a file of the same layout without a second header, and refuses
+    // one of another layout, leaving it as it was.
+    const CliRun more = runCli({"log", "-q", "--demo=ZQ4", "--log-period", "1s", "--duration", "2s",
+                                "--output", csv, "--append"});
+    EXPECT_EQ(more.code, ExitCode::Done) << more.err.toStdString();
+    const QStringList longer = fileLines(csv);
+    EXPECT_GT(longer.size(), lines.size());
+    EXPECT_EQ(longer.mid(4).filter("Time").size(), 0);
+    const CliRun other = runCli({"log", "--demo=ZQ5", "--log-period", "1s", "--duration", "2s",
+                                 "--output", csv, "--append"});
+    EXPECT_EQ(other.code, ExitCode::FileFailed);
+    EXPECT_TRUE(other.err.contains("the file's header differs")) << other.err.toStdString();
+    EXPECT_EQ(fileLines(csv), longer);
 
     // The program itself, stopped by SIGTERM while logging every second: exit 4 and a file
     // of whole lines.
