@@ -1,5 +1,6 @@
 #include "cli/CliOptions.h"
 
+#include "logger/PeriodLists.h"
 #include "pclog/LogPeriods.h"
 #include "platform/ProgramArguments.h"
 
@@ -10,8 +11,11 @@
 namespace {
 
 const QStringList Commands = {QStringLiteral("ports"), QStringLiteral("status"),
-                              QStringLiteral("read"), QStringLiteral("units"),
-                              QStringLiteral("log")};
+                              QStringLiteral("read"),  QStringLiteral("units"),
+                              QStringLiteral("log"),   QStringLiteral("logger")};
+const QStringList LoggerCommands = {QStringLiteral("info"), QStringLiteral("set-clock"),
+                                    QStringLiteral("start"), QStringLiteral("stop"),
+                                    QStringLiteral("download")};
 
 // The options of one command beyond the common ones, and whether each takes a value.
 const QMap<QString, QMap<QString, bool>> &CommandOptions()
@@ -29,6 +33,14 @@ const QMap<QString, QMap<QString, bool>> &CommandOptions()
           {QStringLiteral("--duration"), true},
           {QStringLiteral("--append"), false},
           {QStringLiteral("--wait-for-device"), false}}},
+        {QStringLiteral("logger"),
+         {{QStringLiteral("--time"), true},
+          {QStringLiteral("--reading-period"), true},
+          {QStringLiteral("--avg-period"), true},
+          {QStringLiteral("--overwrite"), false},
+          {QStringLiteral("--at"), true},
+          {QStringLiteral("--from"), true},
+          {QStringLiteral("--output"), true}}},
     };
     return options;
 }
@@ -80,8 +92,13 @@ private:
         if (m_options.command.isEmpty()) {
             if (!Commands.contains(arg))
                 return fail(QStringLiteral("unknown command ") + quoted(arg) +
-                            QStringLiteral(" (ports, status, read, units or log)"));
+                            QStringLiteral(" (ports, status, read, units, log or logger)"));
             m_options.command = arg;
+        } else if (m_options.command == QLatin1String("logger") && m_options.subcommand.isEmpty()) {
+            if (!LoggerCommands.contains(arg))
+                return fail(QStringLiteral("unknown logger command ") + quoted(arg) +
+                            QStringLiteral(" (info, set-clock, start, stop or download)"));
+            m_options.subcommand = arg;
         } else if (m_options.command == QLatin1String("units") && m_options.unitsIndex < 0) {
             if (!UnitsNames.contains(arg))
                 return fail(QStringLiteral("bad units ") + quoted(arg) +
@@ -173,6 +190,21 @@ private:
             m_options.append = true;
         } else if (name == QLatin1String("--wait-for-device")) {
             m_options.waitForDevice = true;
+        } else if (name == QLatin1String("--time") || name == QLatin1String("--at")) {
+            const QDateTime time = QDateTime::fromString(value, Qt::ISODate);
+            if (!time.isValid())
+                return fail(QStringLiteral("bad time ") + quoted(value) +
+                            QStringLiteral(" (ISO 8601, e.g. 2026-12-07T08:00:00)"));
+            (name == QLatin1String("--at") ? m_options.at : m_options.time) = time;
+        } else if (name == QLatin1String("--reading-period")) {
+            m_options.readingPeriod = value;
+        } else if (name == QLatin1String("--overwrite")) {
+            m_options.overwrite = true;
+        } else if (name == QLatin1String("--from")) {
+            m_options.from = value;
+            if (!QStringList{"new", "start", "all"}.contains(value))
+                fail(QStringLiteral("bad --from ") + quoted(value) +
+                     QStringLiteral(" (new, start or all)"));
         } else if (name == QLatin1String("--duration")) {
             m_options.durationSeconds = DurationSeconds(value);
             if (m_options.durationSeconds <= 0)
@@ -218,6 +250,8 @@ private:
             return fail(QStringLiteral("units needs energy, molar or illuminance"));
         if (m_options.command == QLatin1String("log"))
             checkLogPeriods();
+        if (m_options.command == QLatin1String("logger"))
+            checkLogger();
         if (m_options.append && m_options.output.isEmpty())
             fail(QStringLiteral("--append needs --output FILE"));
     }
@@ -237,6 +271,38 @@ private:
             fail(QStringLiteral("bad averaging period ") + quoted(m_options.avgPeriod) +
                  QStringLiteral(" for a log period of ") + m_options.logPeriod +
                  QStringLiteral(" (") + averages.join(QStringLiteral(", ")) + QStringLiteral(")"));
+    }
+
+    void checkLogger()
+    {
+        if (m_options.subcommand.isEmpty())
+            return fail(QStringLiteral("logger needs info, set-clock, start, stop or download"));
+        if (m_options.subcommand == QLatin1String("download") && m_options.output.isEmpty())
+            return fail(QStringLiteral("logger download needs --output FILE"));
+        const QList<PeriodEntry> &readings = PeriodLists::readingPeriods();
+        int index = -1;
+        for (int i = 0; i < readings.size(); ++i) {
+            if (readings.at(i).text == m_options.readingPeriod)
+                index = i;
+        }
+        QStringList texts;
+        for (const PeriodEntry &entry : readings)
+            texts.append(entry.text);
+        if (!m_options.readingPeriod.isEmpty() && index < 0)
+            return fail(QStringLiteral("bad reading period ") + quoted(m_options.readingPeriod) +
+                        QStringLiteral(" (") + texts.join(QStringLiteral(", ")) +
+                        QStringLiteral(")"));
+        if (m_options.avgPeriod.isEmpty())
+            return;
+        if (index < 0)
+            return fail(QStringLiteral("--avg-period needs --reading-period"));
+        texts.clear();
+        for (const PeriodEntry &entry : PeriodLists::averagePeriodsFrom(index))
+            texts.append(entry.text);
+        if (!texts.contains(m_options.avgPeriod))
+            fail(QStringLiteral("bad averaging period ") + quoted(m_options.avgPeriod) +
+                 QStringLiteral(" for a reading period of ") + m_options.readingPeriod +
+                 QStringLiteral(" (") + texts.join(QStringLiteral(", ")) + QStringLiteral(")"));
     }
 
     const QStringList &m_args;
@@ -313,6 +379,16 @@ QString CliUsage()
         "                          FILE may hold %Y %m %d: a new file, with its header, each\n"
         "                          day; --append continues a file of the same layout;\n"
         "                          --wait-for-device waits for the port to appear\n"
+        "  logger info [--json]    the logger's details, as the logger window shows them\n"
+        "  logger set-clock [--time ISO]   set the logger's clock (default: this computer's)\n"
+        "  logger start [--reading-period P --avg-period P] [--overwrite] [--at ISO]\n"
+        "                          start logging (P: 1s 2s 5s 10s 30s 1m 5m 10m 30m 1h, and\n"
+        "                          3h 6h 12h 24h for averaging; default: the logger's own\n"
+        "                          periods, starting as the window would)\n"
+        "  logger stop             stop logging\n"
+        "  logger download --from new|start|all --output FILE\n"
+        "                          the logger's records into a dataset file, as the window's\n"
+        "                          download; the download position moves once they are on disk\n"
         "\n"
         "Where the instrument is (default: port 1 of the table):\n"
         "  --device PATH           the serial device PATH\n"

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDate>
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 #include <QtGlobal>
@@ -8,8 +9,11 @@
 // What the command line of quorvel-cli asks for, checked before any port is touched.
 struct CliOptions
 {
-    // "ports", "status", "read", "units", "log"; empty with --help or --version alone.
+    // "ports", "status", "read", "units", "log", "logger"; empty with --help or --version
+    // alone.
     QString command;
+    // logger: "info", "set-clock", "start", "stop" or "download".
+    QString subcommand;
 
     // Where the instrument is: a device path, a number of the port table, or the
     // built-in simulator (with its model, empty for the default).
@@ -43,6 +47,15 @@ struct CliOptions
     bool append = false;
     // Wait for the port to appear (and, while logging, to come back after an unplug).
     bool waitForDevice = false;
+
+    // logger set-clock --time, logger start --at (invalid: the window's default).
+    QDateTime time;
+    QDateTime at;
+    // logger start: the logger window's period lists (empty: the logger's own program).
+    QString readingPeriod;
+    bool overwrite = false;
+    // logger download --from: "new", "start" or "all".
+    QString from = QStringLiteral("new");
 };
 
 struct CliParseResult

@@ -6,6 +6,7 @@
 #include "cli/ExitCode.h"
 #include "cli/InstrumentSession.h"
 #include "cli/InterruptWatch.h"
+#include "cli/LoggerCommands.h"
 #include "cli/OutputFileDialogs.h"
 #include "cli/UnitsChoiceView.h"
 #include "common/NumberFormat.h"
@@ -252,6 +253,8 @@ int RunCliCommand(const CliOptions &options, Console &console, InterruptWatch &i
             result = runUnits(options, session.link(), console);
         else if (options.command == QLatin1String("log"))
             result = runLog(options, session, console, interrupts);
+        else if (options.command == QLatin1String("logger"))
+            result = RunLoggerCommand(options, session, console, interrupts);
     }
     if (!options.traceFile.isEmpty())
         StopLinkTrace();

@@ -84,6 +84,15 @@ TEST(CliArguments, EachFaultIsNamedBeforeAnythingIsDone)
         {{"log", "--duration", "1x"}, "bad duration \"1x\""},
         {{"log", "--duration", "-5s"}, "bad duration \"-5s\""},
         {{"log", "--append"}, "--append needs --output FILE"},
+        {{"logger"}, "logger needs info, set-clock, start, stop or download"},
+        {{"logger", "reset"}, "unknown logger command \"reset\""},
+        {{"logger", "set-clock", "--time", "7pm"}, "bad time \"7pm\" (ISO 8601"},
+        {{"logger", "start", "--at", "2026-12-07T08:00:00", "--reading-period", "1h"}, ""},
+        {{"logger", "start", "--reading-period", "1h", "--avg-period", "10m"},
+         "bad averaging period \"10m\" for a reading period of 1h (1h, 3h, 6h, 12h, 24h)"},
+        {{"logger", "start", "--reading-period", "7s"}, "bad reading period \"7s\""},
+        {{"logger", "download", "--from", "new"}, "logger download needs --output FILE"},
+        {{"logger", "download", "--from", "old", "--output", "x"}, "bad --from \"old\""},
     };
     for (const auto &c : cases) {
         const CliParseResult parsed = ParseCliArguments(c.args);
