@@ -4,7 +4,13 @@
 #include "cli/CliOptions.h"
 #include "cli/ExitCode.h"
 #include "cli/InstrumentCommands.h"
+#include "cli/InstrumentSession.h"
 #include "cli/InterruptWatch.h"
+#include "logger/DatasetDownload.h"
+#include "logger/LoggerDetailsReader.h"
+#include "logger/LoggerPackets.h"
+
+#include "DemoSimulator.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -226,4 +232,48 @@ TEST(CliCommands, LogWritesTheWindowsFileAndStopsOnASignalAfterAWholeLine)
     EXPECT_EQ(usage.readAllStandardError(),
               "quorvel-cli: bad units \"kelvin\" (energy, molar or illuminance)\n");
     EXPECT_FALSE(QFile::exists(trace));
+}
+
+TEST(CliCommands, LoggerDownloadWritesTheWindowsFileAndMovesThePointerOnlyOnce)
+{
+    PtyServerOptions memory = DemoSimulator::demoOptions(SimModel::ZQ5);
+    memory.instrument.logger.prefill.records = 300;
+    DemoSimulator simulator(memory);
+    QTemporaryDir folder;
+    const auto download = [&](const QString &from, const QString &name) {
+        return runCli({"logger", "download", "--device", simulator.devicePath(), "--from", from,
+                       "--output", folder.filePath(name)});
+    };
+    const CliRun first = download("new", "new1.txt");
+    EXPECT_EQ(first.code, ExitCode::Done) << first.err.toStdString();
+    EXPECT_TRUE(first.err.contains("300 records written")) << first.err.toStdString();
+    const CliRun second = download("new", "new2.txt");
+    EXPECT_TRUE(second.err.contains("0 records written")) << second.err.toStdString();
+    ASSERT_EQ(download("start", "cli.txt").code, ExitCode::Done);
+
+    // The window's transfer of the same memory: the same file but for the time it was made.
+    CliOptions options;
+    options.device = simulator.devicePath();
+    InstrumentSession session(options);
+    QString error;
+    ASSERT_TRUE(session.prepare(error) && session.connect(error)) << error.toStdString();
+    LoggerPackets packets(session.link());
+    LoggerState state;
+    LoggerDetailsReader(session.link(), session.clock(), packets).read(state);
+    struct : DownloadView
+    {
+        void ShowProgress(const QString &, float) override {}
+        bool cancelRequested() const override { return false; }
+        void showStatus(const QString &) override {}
+    } view;
+    DownloadRequest request;
+    request.bStart = true;
+    request.strFile = folder.filePath("window.txt");
+    DatasetDownload(session.link(), session.clock(), session.pump())
+        .DownloadAll(state, state.overwrite(), request, view);
+    const QStringList cli = fileLines(folder.filePath("cli.txt"));
+    const QStringList window = fileLines(request.strFile);
+    ASSERT_GT(cli.size(), 300);
+    EXPECT_EQ(cli.mid(1), window.mid(1));
+    EXPECT_EQ(cli[0].section(' ', 0, 2), window[0].section(' ', 0, 2));
 }
