@@ -247,8 +247,7 @@ TEST(CliCommands, LoggerDownloadWritesTheWindowsFileAndMovesThePointerOnlyOnce)
     const CliRun first = download("new", "new1.txt");
     EXPECT_EQ(first.code, ExitCode::Done) << first.err.toStdString();
     EXPECT_TRUE(first.err.contains("300 records written")) << first.err.toStdString();
-    const CliRun second = download("new", "new2.txt");
-    EXPECT_TRUE(second.err.contains("0 records written")) << second.err.toStdString();
+    EXPECT_TRUE(download("new", "new2.txt").err.startsWith("0 records written"));
     ASSERT_EQ(download("start", "cli.txt").code, ExitCode::Done);
 
     // The window's transfer of the same memory: the same file but for the time it was made.
@@ -275,5 +274,4 @@ TEST(CliCommands, LoggerDownloadWritesTheWindowsFileAndMovesThePointerOnlyOnce)
     const QStringList window = fileLines(request.strFile);
     ASSERT_GT(cli.size(), 300);
     EXPECT_EQ(cli.mid(1), window.mid(1));
-    EXPECT_EQ(cli[0].section(' ', 0, 2), window[0].section(' ', 0, 2));
 }
