@@ -40,6 +40,7 @@ const QMap<QString, QMap<QString, bool>> &CommandOptions()
           {QStringLiteral("--overwrite"), false},
           {QStringLiteral("--at"), true},
           {QStringLiteral("--from"), true},
+          {QStringLiteral("--retry"), true},
           {QStringLiteral("--output"), true}}},
     };
     return options;
@@ -205,6 +206,12 @@ private:
             if (!QStringList{"new", "start", "all"}.contains(value))
                 fail(QStringLiteral("bad --from ") + quoted(value) +
                      QStringLiteral(" (new, start or all)"));
+        } else if (name == QLatin1String("--retry")) {
+            bool ok = false;
+            m_options.retries = value.toInt(&ok);
+            if (!ok || m_options.retries < 0 || m_options.retries > 1000)
+                fail(QStringLiteral("bad --retry ") + quoted(value) +
+                     QStringLiteral(" (0 to 1000)"));
         } else if (name == QLatin1String("--duration")) {
             m_options.durationSeconds = DurationSeconds(value);
             if (m_options.durationSeconds <= 0)
@@ -386,9 +393,12 @@ QString CliUsage()
         "                          3h 6h 12h 24h for averaging; default: the logger's own\n"
         "                          periods, starting as the window would)\n"
         "  logger stop             stop logging\n"
-        "  logger download --from new|start|all --output FILE\n"
+        "  logger download --from new|start|all --output FILE [--retry N]\n"
         "                          the logger's records into a dataset file, as the window's\n"
-        "                          download; the download position moves once they are on disk\n"
+        "                          download (FILE may hold %Y %m %d); the download position\n"
+        "                          moves once they are on disk;\n"
+        "                          --retry: an abandoned transfer starts again after 10 s, up\n"
+        "                          to N times (the position has not moved: nothing is lost)\n"
         "\n"
         "Where the instrument is (default: port 1 of the table):\n"
         "  --device PATH           the serial device PATH\n"

@@ -56,6 +56,8 @@ struct CliOptions
     bool overwrite = false;
     // logger download --from: "new", "start" or "all".
     QString from = QStringLiteral("new");
+    // logger download --retry: how many times an abandoned transfer starts again.
+    int retries = 0;
 };
 
 struct CliParseResult

@@ -20,6 +20,8 @@
 
 namespace {
 
+constexpr int RetryPauseSeconds = 10;
+
 int fail(Console &console, const QString &text, int code = ExitCode::InstrumentFailed)
 {
     console.err << "quorvel-cli: " << text << Qt::endl;
@@ -125,13 +127,13 @@ int download(const CliOptions &options, InstrumentSession &session, const Logger
     DownloadRequest request;
     request.bAll = options.from == QLatin1String("all");
     request.bStart = options.from == QLatin1String("start");
-    request.strFile = options.output;
+    request.strFile = DatedPath(options.output, session.clock().now().date());
     ConsoleDownloadView view(console, interrupts, options.verbosity > 0);
     const DownloadOutcome outcome = transfer.DownloadAll(state, state.overwrite(), request, view);
     if (!outcome.statusText().isEmpty())
         console.err << "quorvel-cli: " << outcome.statusText() << Qt::endl;
     if (options.verbosity > 0)
-        console.err << outcome.recordsWritten << " records written to " << options.output
+        console.err << outcome.recordsWritten << " records written to " << request.strFile
                     << Qt::endl;
     using End = DownloadOutcome::End;
     switch (outcome.end) {
@@ -141,7 +143,7 @@ int download(const CliOptions &options, InstrumentSession &session, const Logger
         return ExitCode::Interrupted;
     case End::FileNotCreated:
         return fail(console,
-                    QStringLiteral("cannot write ") + options.output + QStringLiteral(": ") +
+                    QStringLiteral("cannot write ") + request.strFile + QStringLiteral(": ") +
                         outcome.fileError,
                     ExitCode::FileFailed);
     case End::WriteFailed:
@@ -168,8 +170,22 @@ int RunLoggerCommand(const CliOptions &options, InstrumentSession &session, Cons
         printDetails(options, details, state, session.clock().now(), console);
         return ExitCode::Done;
     }
-    if (command == QLatin1String("download"))
-        return download(options, session, state, console, interrupts);
+    if (command == QLatin1String("download")) {
+        int result = download(options, session, state, console, interrupts);
+        // The position did not move: the same records are fetched again into a new file.
+        for (int retry = 1; retry <= options.retries && result == ExitCode::InstrumentFailed;
+             ++retry) {
+            if (options.verbosity > 0)
+                console.err << "quorvel-cli: trying again in " << RetryPauseSeconds << " s ("
+                            << retry << " of " << options.retries << ")" << Qt::endl;
+            if (!interrupts.sleep(RetryPauseSeconds))
+                return ExitCode::Interrupted;
+            state = LoggerState();
+            reader.read(state);
+            result = download(options, session, state, console, interrupts);
+        }
+        return result;
+    }
 
     LoggerControl control(link);
     bool done = false;
