@@ -160,6 +160,10 @@ int runLog(const CliOptions &options, InstrumentSession &session, Console &conso
 
     QEventLoop loop;
     QObject::connect(&view.timer(), &QTimer::timeout, &loop, [&] {
+        // The timer comes round again inside a tick that lets events run: that tick has
+        // the run in hand.
+        if (run.InTick())
+            return;
         // An unplugged adapter that is back: its port opens again and the run's next
         // tick shakes hands, as after any silence.
         if (link.CommPort() == 0)

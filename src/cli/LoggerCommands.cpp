@@ -129,12 +129,17 @@ int download(const CliOptions &options, InstrumentSession &session, const Logger
     request.bStart = options.from == QLatin1String("start");
     request.strFile = DatedPath(options.output, session.clock().now().date());
     ConsoleDownloadView view(console, interrupts, options.verbosity > 0);
+    const double startedAt = session.clock().monotonicSeconds();
     const DownloadOutcome outcome = transfer.DownloadAll(state, state.overwrite(), request, view);
+    const double seconds = session.clock().monotonicSeconds() - startedAt;
     if (!outcome.statusText().isEmpty())
         console.err << "quorvel-cli: " << outcome.statusText() << Qt::endl;
     if (options.verbosity > 0)
         console.err << outcome.recordsWritten << " records written to " << request.strFile
                     << Qt::endl;
+    if (options.verbosity > 1)
+        console.err << outcome.blocksRead << " blocks in " << QString::number(seconds, 'f', 2)
+                    << " s" << Qt::endl;
     using End = DownloadOutcome::End;
     switch (outcome.end) {
     case End::Finished:
