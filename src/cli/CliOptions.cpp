@@ -400,7 +400,7 @@ QString CliUsage()
         "                          --retry: an abandoned transfer starts again after 10 s, up\n"
         "                          to N times (the position has not moved: nothing is lost)\n"
         "\n"
-        "Where the instrument is (default: port 1 of the table):\n"
+        "Where the instrument is (default: the first port where one answers):\n"
         "  --device PATH           the serial device PATH\n"
         "  --port N                number N of the port table (see the ports command)\n"
         "  --demo[=MODEL]          the built-in simulator (ZQ2, ZQ3, ZQ3v2, ZQ4, ZQ5, VTA1;\n"
