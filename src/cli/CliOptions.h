@@ -76,6 +76,3 @@ qint64 DurationSeconds(const QString &text);
 // The --output path for `date`: %Y, %m and %d replaced by its year, month and day
 // (%% by %), so that a pattern names one file a day.
 QString DatedPath(const QString &pattern, const QDate &date);
-
-// The text of --help.
-QString CliUsage();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cli/CliOptions.h"
+#include "cli/ExitCode.h"
 
 #include <QTextStream>
 
@@ -16,3 +17,6 @@ struct Console
 // Runs the command the options name (after --help and --version have been handled) and
 // returns its exit code. The trace is written while it runs.
 int RunCliCommand(const CliOptions &options, Console &console, InterruptWatch &interrupts);
+
+// Writes "quorvel-cli: " and `text` as one line on the error stream and returns `code`.
+int Fail(Console &console, const QString &text, int code = ExitCode::InstrumentFailed);

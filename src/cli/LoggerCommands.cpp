@@ -22,12 +22,6 @@ namespace {
 
 constexpr int RetryPauseSeconds = 10;
 
-int fail(Console &console, const QString &text, int code = ExitCode::InstrumentFailed)
-{
-    console.err << "quorvel-cli: " << text << Qt::endl;
-    return code;
-}
-
 qint32 periodSeconds(const QList<PeriodEntry> &entries, const QString &text)
 {
     for (const PeriodEntry &entry : entries) {
@@ -147,7 +141,7 @@ int download(const CliOptions &options, InstrumentSession &session, const Logger
     case End::Cancelled:
         return ExitCode::Interrupted;
     case End::FileNotCreated:
-        return fail(console,
+        return Fail(console,
                     QStringLiteral("cannot write ") + request.strFile + QStringLiteral(": ") +
                         outcome.fileError,
                     ExitCode::FileFailed);
@@ -169,7 +163,7 @@ int RunLoggerCommand(const CliOptions &options, InstrumentSession &session, Cons
     LoggerState state;
     const LoggerDetailsView details = reader.read(state);
     if (!details.clockRead || !link.Connected())
-        return fail(console, QStringLiteral("the logger did not answer: ") + details.statusText);
+        return Fail(console, QStringLiteral("the logger did not answer: ") + details.statusText);
     const QString &command = options.subcommand;
     if (command == QLatin1String("info")) {
         printDetails(options, details, state, session.clock().now(), console);
@@ -216,6 +210,6 @@ int RunLoggerCommand(const CliOptions &options, InstrumentSession &session, Cons
         done = control.StartLogging(state, options.overwrite || state.overwrite(), start);
     }
     return done ? ExitCode::Done
-                : fail(console, QStringLiteral("the logger refused ") + command +
+                : Fail(console, QStringLiteral("the logger refused ") + command +
                                     QStringLiteral(": ") + link.Status());
 }

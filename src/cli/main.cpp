@@ -1,5 +1,6 @@
 // quorvel-cli: the instrument from the command line, for stations without a display.
 #include "cli/CliOptions.h"
+#include "cli/CliUsage.h"
 #include "cli/ExitCode.h"
 #include "cli/InstrumentCommands.h"
 #include "cli/InterruptWatch.h"
