@@ -14,7 +14,7 @@
 //      beside it, for information.
 // Prints one line per figure; the exit status is 1 when a target is missed.
 #include "BenchSupport.h"
-#include "app/DemoSimulator.h"
+#include "DemoSimulator.h"
 #include "app/frmDisplay.h"
 #include "platform/PortTable.h"
 #include "platform/QtEventPump.h"

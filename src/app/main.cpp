@@ -1,6 +1,6 @@
 // Quorvel: reads and configures the ZQ2..ZQ5 sunshine sensors and the VTA1 pyranometer
 // on a serial port.
-#include "app/DemoSimulator.h"
+#include "DemoSimulator.h"
 #include "app/GuiUserPrompts.h"
 #include "app/frmAboutFactory.h"
 #include "app/frmDisplay.h"

@@ -1,4 +1,4 @@
-#include "app/DemoSimulator.h"
+#include "DemoSimulator.h"
 
 #include "SkyModel.h"
 

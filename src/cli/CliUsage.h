@@ -1,0 +1,6 @@
+#pragma once
+
+#include <QString>
+
+// The text of --help: the commands, the options and the exit codes.
+QString CliUsage();

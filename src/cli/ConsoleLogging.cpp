@@ -1,0 +1,64 @@
+#include "cli/ConsoleLogging.h"
+
+#include "cli/CliOptions.h"
+
+#include <QCoreApplication>
+
+ConsoleLoggingView::ConsoleLoggingView(const CliOptions &options, QTextStream &out,
+                                       QTextStream &err)
+    : m_individual(options.individual), m_logToFile(!options.output.isEmpty()),
+      m_logPeriod(options.logPeriod), m_avgPeriod(options.avgPeriod),
+      m_verbosity(options.verbosity), m_out(out), m_err(err)
+{}
+
+void ConsoleLoggingView::clearLogToFile()
+{
+    // The file could not be opened: the window logs on without it, a station must not.
+    m_logToFile = false;
+    m_fileFailed = true;
+}
+
+void ConsoleLoggingView::showLinkStatus(const QString &text)
+{
+    if (m_verbosity > 1 && text != m_lastStatus)
+        m_err << text << Qt::endl;
+    m_lastStatus = text;
+}
+
+void ConsoleLoggingView::showMessage(const QString &text)
+{
+    if (m_verbosity > 1 && !text.trimmed().isEmpty())
+        m_err << text << Qt::endl;
+}
+
+void ConsoleLoggingView::appendOutput(const QString &text)
+{
+    QString lines = text;
+    lines.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    m_out << lines << Qt::flush;
+    m_writingLine = true;
+}
+
+void ConsoleLoggingView::showHeading(const QString &text)
+{
+    if (m_verbosity > 0)
+        m_out << text << Qt::endl;
+}
+
+void ConsoleLoggingView::showRunTimeError(const QString &description)
+{
+    m_err << "quorvel-cli: Error: " << description << Qt::endl;
+    if (m_writingLine && m_logToFile)
+        m_fileFailed = true;
+}
+
+void ConsoleLoggingView::startTimer(int intervalMs)
+{
+    m_timer.start(intervalMs);
+}
+
+void ConsoleLoggingView::letEventsRun()
+{
+    m_writingLine = false;
+    QCoreApplication::processEvents();
+}

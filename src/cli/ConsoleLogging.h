@@ -1,0 +1,58 @@
+#pragma once
+
+#include "pclog/LoggingRunView.h"
+
+#include <QString>
+#include <QTextStream>
+#include <QTimer>
+
+struct CliOptions;
+
+// The logging window's part played on the console: the choices come from the command
+// line, the lines of each period go to standard output, messages and errors to standard
+// error, and a QTimer drives the run's ticks as the window's timer does.
+class ConsoleLoggingView : public LoggingRunView
+{
+public:
+    ConsoleLoggingView(const CliOptions &options, QTextStream &out, QTextStream &err);
+
+    bool individualSensors() const override { return m_individual; }
+    bool logToFile() const override { return m_logToFile; }
+    void clearLogToFile() override;
+    QString logPeriodText() const override { return m_logPeriod; }
+    QString avgPeriodText() const override { return m_avgPeriod; }
+    bool testMenuFlag() const override { return false; }
+
+    void showLinkStatus(const QString &text) override;
+    void showMessage(const QString &text) override;
+    void appendOutput(const QString &text) override;
+    void showHeading(const QString &text) override;
+    void showLogging(bool) override {}
+    void layoutWindow() override {}
+    void showPlainTitle() override {}
+    void showRunTimeError(const QString &description) override;
+
+    void startTimer(int intervalMs) override;
+    void stopTimer() override { m_timer.stop(); }
+    bool timerEnabled() const override { return m_timer.isActive(); }
+    void letEventsRun() override;
+
+    QTimer &timer() { return m_timer; }
+    // The log file could not be opened or written.
+    bool fileFailed() const { return m_fileFailed; }
+
+private:
+    bool m_individual;
+    bool m_logToFile;
+    QString m_logPeriod;
+    QString m_avgPeriod;
+    int m_verbosity;
+    QTextStream &m_out;
+    QTextStream &m_err;
+    QTimer m_timer;
+    QString m_lastStatus;
+    // A period's line has gone to the screen and its file line is being written: an
+    // error now is the file's.
+    bool m_writingLine = false;
+    bool m_fileFailed = false;
+};

@@ -1,0 +1,81 @@
+#include "cli/InstrumentSession.h"
+
+#include "DemoSimulator.h"
+
+InstrumentSession::InstrumentSession(const CliOptions &options) : m_options(options)
+{}
+
+InstrumentSession::~InstrumentSession()
+{
+    // The link closes the port before the simulator at its far end stops.
+    m_link.reset();
+    m_port.reset();
+    m_serialPort.reset();
+    m_simulator.reset();
+}
+
+bool InstrumentSession::prepare(QString &error)
+{
+    if (m_options.demo) {
+        const SimModel model = modelFromName(m_options.demoModel.isEmpty() ? QStringLiteral("ZQ5")
+                                                                           : m_options.demoModel)
+                                   .value_or(SimModel::ZQ5);
+        m_simulator = std::make_unique<DemoSimulator>(DemoSimulator::demoOptions(model));
+        if (m_simulator->devicePath().isEmpty()) {
+            error = QStringLiteral("cannot start the built-in simulator: ") +
+                    m_simulator->errorString();
+            return false;
+        }
+        m_devicePort = m_table.addDevice(m_simulator->devicePath(),
+                                         QStringLiteral("built-in simulator ") + modelName(model));
+    }
+    if (!m_options.device.isEmpty())
+        m_devicePort = m_table.addDevice(m_options.device);
+    m_table.addSystemPorts(PortTable::systemPorts());
+    m_serialPort = std::make_unique<QtSerialPort>(m_table);
+    m_port = std::make_unique<TracingSerialPort>(*m_serialPort, m_clock);
+    m_link = std::make_unique<SensorLink>(*m_port, m_clock, m_pump);
+    return true;
+}
+
+int InstrumentSession::chosenPort() const
+{
+    return m_options.port > 0 ? m_options.port : m_devicePort;
+}
+
+QString InstrumentSession::portName(int number) const
+{
+    const QString path = m_table.devicePath(number);
+    return QStringLiteral("COM ") + QString::number(number) +
+           (path.isEmpty() ? QString() : QStringLiteral(" (") + path + QStringLiteral(")"));
+}
+
+bool InstrumentSession::connect(QString &error)
+{
+    int number = chosenPort();
+    if (number == 0) {
+        m_link->GetCommPorts(true, m_table.count());
+        number = m_link->CommDefault();
+        if (number < 1) {
+            const auto &denied = m_link->deniedPorts();
+            error = denied.isEmpty() ? QStringLiteral("no instrument answered on any serial port")
+                                     : denied.first();
+            return false;
+        }
+    }
+    QString failure;
+    const auto watch = QObject::connect(m_link.get(), &SensorLink::portSelectionFailed,
+                                        [&failure](const QString &text) { failure = text; });
+    m_link->setCommPort(number);
+    QObject::disconnect(watch);
+    if (!failure.isEmpty() || m_link->CommPort() == 0) {
+        error = QStringLiteral("cannot open ") + portName(number) + QStringLiteral(": ") +
+                (failure.isEmpty() ? m_link->Status() : failure);
+        return false;
+    }
+    if (!m_link->Connect()) {
+        error = QStringLiteral("no instrument answered on ") + portName(number);
+        return false;
+    }
+    return true;
+}

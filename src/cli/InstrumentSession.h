@@ -1,0 +1,57 @@
+#pragma once
+
+#include "cli/CliOptions.h"
+#include "link/SensorLink.h"
+#include "link/TracingSerialPort.h"
+#include "platform/PortTable.h"
+#include "platform/QtEventPump.h"
+#include "platform/QtSerialPort.h"
+#include "platform/SystemClock.h"
+
+#include <QString>
+
+#include <memory>
+
+class DemoSimulator;
+
+// The instrument as the command line names it: the port table (the built-in simulator,
+// the --device path, the system's ports), the real serial port with the link's trace,
+// the computer's clock, an event pump for QCoreApplication and the one SensorLink that
+// every command uses, as the windows do.
+class InstrumentSession
+{
+public:
+    explicit InstrumentSession(const CliOptions &options);
+    ~InstrumentSession();
+    InstrumentSession(const InstrumentSession &) = delete;
+    InstrumentSession &operator=(const InstrumentSession &) = delete;
+
+    // Builds the port table, starting the simulator for --demo. False, with the reason,
+    // when the simulator cannot start.
+    bool prepare(QString &error);
+    const PortTable &table() const { return m_table; }
+
+    // Opens the chosen port (--device, --port, --demo; otherwise the first port where an
+    // instrument answers) and shakes hands. False, with the reason, when no port opens or
+    // no instrument answers.
+    bool connect(QString &error);
+
+    SensorLink &link() { return *m_link; }
+    Clock &clock() { return m_clock; }
+    EventPump &pump() { return m_pump; }
+
+private:
+    // The port number the options name, 0 when the instrument is to be searched for.
+    int chosenPort() const;
+    QString portName(int number) const;
+
+    const CliOptions &m_options;
+    std::unique_ptr<DemoSimulator> m_simulator;
+    PortTable m_table;
+    SystemClock m_clock;
+    QtEventPump m_pump;
+    std::unique_ptr<QtSerialPort> m_serialPort;
+    std::unique_ptr<TracingSerialPort> m_port;
+    std::unique_ptr<SensorLink> m_link;
+    int m_devicePort = 0;
+};

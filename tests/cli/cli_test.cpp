@@ -1,0 +1,277 @@
+// quorvel-cli: the command line checked before any port is touched, and the commands run
+// against the simulator on a pseudo-terminal through the real serial port code.
+#include "../platform/PseudoTerminal.h"
+#include "cli/CliOptions.h"
+#include "cli/ExitCode.h"
+#include "cli/InstrumentCommands.h"
+#include "cli/InstrumentSession.h"
+#include "cli/InterruptWatch.h"
+#include "logger/DatasetDownload.h"
+#include "logger/LoggerDetailsReader.h"
+#include "logger/LoggerPackets.h"
+
+#include "DemoSimulator.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+namespace {
+
+struct CliRun
+{
+    int code;
+    QString out;
+    QString err;
+};
+
+CliRun runCli(const QStringList &args)
+{
+    const CliParseResult parsed = ParseCliArguments(args);
+    EXPECT_EQ(parsed.error, QString()) << args.join(' ').toStdString();
+    QString out, err;
+    QTextStream outStream(&out), errStream(&err);
+    Console console{outStream, errStream};
+    InterruptWatch interrupts;
+    const int code = RunCliCommand(parsed.options, console, interrupts);
+    return {code, out, err};
+}
+
+QString cliProgram()
+{
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/../quorvel-cli");
+}
+
+QStringList fileLines(const QString &path)
+{
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
+    const QString text = QString::fromUtf8(file.readAll());
+    EXPECT_TRUE(text.endsWith(QLatin1String("\r\n"))) << "torn last line";
+    return text.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+}
+
+} // namespace
+
+TEST(CliArguments, EachFaultIsNamedBeforeAnythingIsDone)
+{
+    const struct
+    {
+        QStringList args;
+        QString error; // empty: accepted
+    } cases[] = {
+        {{}, "no command given"},
+        {{"--help"}, ""},
+        {{"--version"}, ""},
+        {{"frob"}, "unknown command \"frob\""},
+        {{"status", "--bogus"}, "unknown option \"--bogus\""},
+        {{"status", "--probe"}, "option --probe does not belong to the command status"},
+        {{"status", "--json=1"}, "option --json takes no value"},
+        {{"status", "--device"}, "option --device needs a value"},
+        {{"status", "--port", "0"}, "bad port number \"0\""},
+        {{"status", "--port", "2", "--demo"}, "give only one of --device, --port and --demo"},
+        {{"status", "--demo=ZQ9"}, "unknown model \"ZQ9\""},
+        {{"status", "extra"}, "unexpected argument \"extra\""},
+        {{"units"}, "units needs energy, molar or illuminance"},
+        {{"units", "kelvin"}, "bad units \"kelvin\" (energy, molar or illuminance)"},
+        {{"units", "illuminance", "--demo=VTA1", "-q"}, ""},
+        {{"read", "--watch", "0"}, "bad watch period \"0\""},
+        {{"read", "--watch", "5", "--device", "/dev/ttyUSB0"}, ""},
+        {{"log", "--log-period", "7x"}, "bad log period \"7x\" (1s, 2s, 5s, 10s, 30s, 1m"},
+        {{"log", "--log-period", "10m", "--avg-period", "10s"},
+         "bad averaging period \"10s\" for a log period of 10m (10m, 30m, 60m)"},
+        {{"log", "--log-period", "10s", "--avg-period=10m", "--duration", "1h"}, ""},
+        {{"log", "--duration", "1x"}, "bad duration \"1x\""},
+        {{"log", "--duration", "-5s"}, "bad duration \"-5s\""},
+        {{"log", "--append"}, "--append needs --output FILE"},
+        {{"logger"}, "logger needs info, set-clock, start, stop or download"},
+        {{"logger", "reset"}, "unknown logger command \"reset\""},
+        {{"logger", "set-clock", "--time", "7pm"}, "bad time \"7pm\" (ISO 8601"},
+        {{"logger", "start", "--at", "2026-12-07T08:00:00", "--reading-period", "1h"}, ""},
+        {{"logger", "start", "--reading-period", "1h", "--avg-period", "10m"},
+         "bad averaging period \"10m\" for a reading period of 1h (1h, 3h, 6h, 12h, 24h)"},
+        {{"logger", "start", "--reading-period", "7s"}, "bad reading period \"7s\""},
+        {{"logger", "download", "--from", "new"}, "logger download needs --output FILE"},
+        {{"logger", "download", "--from", "old", "--output", "x"}, "bad --from \"old\""},
+    };
+    for (const auto &c : cases) {
+        const CliParseResult parsed = ParseCliArguments(c.args);
+        if (c.error.isEmpty())
+            EXPECT_EQ(parsed.error, QString()) << c.args.join(' ').toStdString();
+        else
+            EXPECT_TRUE(parsed.error.startsWith(c.error))
+                << c.args.join(' ').toStdString() << " -> " << parsed.error.toStdString();
+    }
+    const CliOptions log = ParseCliArguments({"log", "--log-period", "10s", "--avg-period=10m",
+                                              "--duration", "1h", "--individual"})
+                               .options;
+    EXPECT_EQ(log.avgPeriod, "10m");
+    EXPECT_EQ(log.durationSeconds, 3600);
+    EXPECT_TRUE(log.individual);
+    EXPECT_EQ(ParseCliArguments({"read", "--watch", "5"}).options.watchSeconds, 5);
+    EXPECT_EQ(ParseCliArguments({"units", "energy"}).options.unitsIndex, 1);
+    EXPECT_EQ(DatedPath("/l/s-%Y-%m-%d%%.txt", QDate(2026, 3, 9)), "/l/s-2026-03-09%.txt");
+}
+
+TEST(CliCommands, AgainstTheSimulatorOnAPseudoTerminal)
+{
+    QTemporaryDir folder;
+    PseudoTerminal silent;
+    const QString missing = folder.filePath("no/such/dir/x.txt");
+    const struct
+    {
+        QStringList args;
+        int code;
+        QString out; // a pattern
+        QString err; // contained
+    } cases[] = {
+        {{"status", "--demo"},
+         0,
+         "^Model: ZQ5\nVersion: ZQ5 v\\S+\nSerial: \\d+\nPower: \\d+mV\nUnits: umol.m-2.s-1\n"
+         "Log status: Logging\nTotal: \\d+\\.\\d\nDiffuse: \\d+\\.\\d\nSun: (yes|no)\n$",
+         ""},
+        {{"status", "--demo=ZQ4", "--json"},
+         0,
+         "^\\{\"diffuse\":[0-9.]+,\"logStatus\":\"Logging\",\"model\":\"ZQ4\",\"power\":\"\\d+mV\","
+         "\"serial\":\"\\d+\",\"sun\":(true|false),\"total\":[0-9.]+,\"units\":\"W.m-2\","
+         "\"version\":\"ZQ4 v[^\"]+\"\\}\n$",
+         ""},
+        {{"read", "--demo"},
+         0,
+         "^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d,\\d+\\.\\d,\\d+\\.\\d,[01],umol.m-2.s-1\n$",
+         ""},
+        {{"units", "molar", "--demo=ZQ4"}, 1, "^$", "You cannot change units on a ZQ4!"},
+        {{"units", "illuminance", "--demo"}, 0, "^$", "Units: klux"},
+        {{"ports", "--probe", "--demo"},
+         0,
+         "^1\t/dev/\\S+ — built-in simulator ZQ5\tanswers: ZQ5 v",
+         ""},
+        {{"status", "--device", "/dev/no-such-tty"},
+         1,
+         "^$",
+         "cannot open COM 1 (/dev/no-such-tty): Error 8022"},
+        {{"status", "--device", silent.slavePath}, 1, "^$", "no instrument answered on COM 1"},
+        {{"status", "--demo", "--trace", missing}, 3, "^$", "cannot write the trace"},
+        {{"log", "--demo", "--log-period", "1s", "--output", missing, "--duration", "5s"},
+         3,
+         "",
+         "cannot write " + missing},
+    };
+    for (const auto &c : cases) {
+        const CliRun run = runCli(c.args);
+        const std::string args = c.args.join(' ').toStdString();
+        EXPECT_EQ(run.code, c.code) << args << "\n" << run.err.toStdString();
+        EXPECT_TRUE(QRegularExpression(c.out).match(run.out).hasMatch()) << args << " printed:\n"
+                                                                         << run.out.toStdString();
+        EXPECT_TRUE(run.err.contains(c.err)) << args << ":\n" << run.err.toStdString();
+    }
+}
+
+TEST(CliCommands, LogWritesTheWindowsFileAndStopsOnASignalAfterAWholeLine)
+{
+    QTemporaryDir folder;
+    const QString csv = folder.filePath("log.csv");
+    const CliRun run = runCli({"log", "--demo=ZQ4", "--log-period", "1s", "--avg-period", "2s",
+                               "--duration", "4s", "--output", csv});
+    EXPECT_EQ(run.code, ExitCode::Done) << run.err.toStdString();
+    const QStringList lines = fileLines(csv);
+    ASSERT_GE(lines.size(), 5);
+    EXPECT_TRUE(lines[0].startsWith("ZQ4 Logger Data file "));
+    EXPECT_TRUE(lines[1].startsWith("ZQ4 v"));
+    EXPECT_EQ(lines[2], "Reading Units: W.m-2");
+    EXPECT_EQ(lines[3], "Time,Total,Diffuse,Sun,Temp");
+    // The heading, then one line on the screen for each line in the file.
+    EXPECT_EQ(run.out.count('\n') - 1, lines.size() - 4) << run.out.toStdString();
+    for (const QString &line : lines.mid(4))
+        EXPECT_TRUE(QRegularExpression("^\\S+( \\S+)* \\d\\d:\\d\\d:\\d\\d(,-?\\d+\\.\\d){4}$")
+                        .match(line)
+                        .hasMatch())
+            << line.toStdString();
+
+    // --append continues a file of the same layout without a second header, and refuses
+    // one of another layout, leaving it as it was.
+    const CliRun more = runCli({"log", "-q", "--demo=ZQ4", "--log-period", "1s", "--duration", "2s",
+                                "--output", csv, "--append"});
+    EXPECT_EQ(more.code, ExitCode::Done) << more.err.toStdString();
+    const QStringList longer = fileLines(csv);
+    EXPECT_GT(longer.size(), lines.size());
+    EXPECT_EQ(longer.mid(4).filter("Time").size(), 0);
+    const CliRun other = runCli({"log", "--demo=ZQ5", "--log-period", "1s", "--duration", "2s",
+                                 "--output", csv, "--append"});
+    EXPECT_EQ(other.code, ExitCode::FileFailed);
+    EXPECT_TRUE(other.err.contains("the file's header differs")) << other.err.toStdString();
+    EXPECT_EQ(fileLines(csv), longer);
+
+    // The program itself, stopped by SIGTERM while logging every second: exit 4 and a file
+    // of whole lines.
+    const QString txt = folder.filePath("log.txt");
+    QProcess cli;
+    cli.start(cliProgram(), {"log", "--demo", "--log-period", "1s", "--output", txt});
+    ASSERT_TRUE(cli.waitForStarted());
+    QByteArray screen;
+    while (screen.count('\n') < 2 && cli.waitForReadyRead(10000))
+        screen += cli.readAllStandardOutput();
+    ::kill(static_cast<pid_t>(cli.processId()), SIGTERM);
+    ASSERT_TRUE(cli.waitForFinished(10000));
+    EXPECT_EQ(cli.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(cli.exitCode(), ExitCode::Interrupted);
+    EXPECT_GE(fileLines(txt).size(), 5);
+
+    // A usage error: one line on standard error, exit 2, and nothing touched (no trace).
+    QProcess usage;
+    const QString trace = folder.filePath("trace.txt");
+    usage.start(cliProgram(), {"units", "kelvin", "--demo", "--trace", trace});
+    ASSERT_TRUE(usage.waitForFinished(10000));
+    EXPECT_EQ(usage.exitCode(), ExitCode::Usage);
+    EXPECT_EQ(usage.readAllStandardError(),
+              "quorvel-cli: bad units \"kelvin\" (energy, molar or illuminance)\n");
+    EXPECT_FALSE(QFile::exists(trace));
+}
+
+TEST(CliCommands, LoggerDownloadWritesTheWindowsFileAndMovesThePointerOnlyOnce)
+{
+    PtyServerOptions memory = DemoSimulator::demoOptions(SimModel::ZQ5);
+    memory.instrument.logger.prefill.records = 300;
+    DemoSimulator simulator(memory);
+    QTemporaryDir folder;
+    const auto download = [&](const QString &from, const QString &name) {
+        return runCli({"logger", "download", "--device", simulator.devicePath(), "--from", from,
+                       "--output", folder.filePath(name)});
+    };
+    const CliRun first = download("new", "new1.txt");
+    EXPECT_EQ(first.code, ExitCode::Done) << first.err.toStdString();
+    EXPECT_TRUE(first.err.contains("300 records written")) << first.err.toStdString();
+    EXPECT_TRUE(download("new", "new2.txt").err.startsWith("0 records written"));
+    ASSERT_EQ(download("start", "cli.txt").code, ExitCode::Done);
+
+    // The window's transfer of the same memory: the same file but for the time it was made.
+    CliOptions options;
+    options.device = simulator.devicePath();
+    InstrumentSession session(options);
+    QString error;
+    ASSERT_TRUE(session.prepare(error) && session.connect(error)) << error.toStdString();
+    LoggerPackets packets(session.link());
+    LoggerState state;
+    LoggerDetailsReader(session.link(), session.clock(), packets).read(state);
+    struct : DownloadView
+    {
+        void ShowProgress(const QString &, float) override {}
+        bool cancelRequested() const override { return false; }
+        void showStatus(const QString &) override {}
+    } view;
+    DownloadRequest request;
+    request.bStart = true;
+    request.strFile = folder.filePath("window.txt");
+    DatasetDownload(session.link(), session.clock(), session.pump())
+        .DownloadAll(state, state.overwrite(), request, view);
+    const QStringList cli = fileLines(folder.filePath("cli.txt"));
+    const QStringList window = fileLines(request.strFile);
+    ASSERT_GT(cli.size(), 300);
+    EXPECT_EQ(cli.mid(1), window.mid(1));
+}
