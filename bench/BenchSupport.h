@@ -12,24 +12,30 @@
 #include <cmath>
 #include <cstdio>
 
-// Message boxes as lines on standard error; every question is answered "no".
+// Message boxes as lines on standard error, counted; every question gets `answer`.
 class PrintedPrompts : public UserPrompts
 {
 public:
+    explicit PrintedPrompts(bool answer = false) : m_answer(answer) {}
     void message(const QString &title, const QString &text) override
     {
+        ++shown;
         std::fprintf(stderr, "[%s] %s\n", qPrintable(title), qPrintable(text));
     }
     bool question(const QString &title, const QString &text) override
     {
         message(title, text);
-        return false;
+        return m_answer;
     }
     bool confirm(const QString &title, const QString &text) override
     {
         message(title, text);
-        return false;
+        return m_answer;
     }
+    int shown = 0;
+
+private:
+    bool m_answer;
 };
 
 constexpr int BenchRecordSeconds = 30;

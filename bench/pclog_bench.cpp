@@ -8,6 +8,7 @@
 // SIMULATOR defaults to quorvel-sim next to the build's programs (../quorvel-sim from
 // this program's folder), then to $QUORVEL_SIM. Targets: under 2 % of one core, and
 // every reading taken within one timer interval (0.5 s) after its scheduled time.
+#include "BenchSupport.h"
 #include "common/TimeOfDay.h"
 #include "link/SensorLink.h"
 #include "pclog/ui/frmPCLog.h"
@@ -115,28 +116,6 @@ private:
     std::function<void()> m_onReading;
 };
 
-// Message boxes printed instead of shown; every question answered Yes.
-class PrintedPrompts : public UserPrompts
-{
-public:
-    void message(const QString &title, const QString &text) override
-    {
-        ++shown;
-        std::fprintf(stderr, "pclog_bench: [%s] %s\n", qPrintable(title), qPrintable(text));
-    }
-    bool question(const QString &title, const QString &text) override
-    {
-        message(title, text);
-        return true;
-    }
-    bool confirm(const QString &title, const QString &text) override
-    {
-        message(title, text);
-        return true;
-    }
-    int shown = 0;
-};
-
 class FixedFileDialog : public FileDialogs
 {
 public:
@@ -185,7 +164,7 @@ int main(int argc, char **argv)
     QtSerialPort realPort(table);
     SystemClock clock;
     QtEventPump pump;
-    PrintedPrompts prompts;
+    PrintedPrompts prompts(true); // every question answered yes
     FixedFileDialog dialog(folder.filePath(QStringLiteral("bench.txt")));
 
     // The window is built after the port, so the port asks it for the reading's slot.
