@@ -14,17 +14,13 @@ into_transfer="${2:-0.2}"
 output="screenshots/download.png"
 
 source tools/lib/screenshot-demo.sh
-require_screenshot_tools
 if [ ! -x "$program" ]; then
     echo "screenshot: $program not found; build it first (tools/build.sh release)" >&2
     exit 1
 fi
 
-mkdir -p screenshots
-rm -f "$output"
+prepare_screenshot "$output"
 program="$(realpath "$program")"
-work="$(mktemp -d)"
-trap 'rm -rf "$work"' EXIT
 
 xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
     set -u

@@ -17,17 +17,13 @@ wait_seconds="${2:-240}"
 output="screenshots/vantplot.png"
 
 source tools/lib/screenshot-demo.sh
-require_screenshot_tools
 if [ ! -x "$program" ] || [ ! -x "$(dirname "$program")/vantplot" ]; then
     echo "screenshot: $program or vantplot beside it not found; build them first" >&2
     exit 1
 fi
 
-mkdir -p screenshots
-rm -f "$output"
+prepare_screenshot "$output"
 program="$(realpath "$program")"
-work="$(mktemp -d)"
-trap 'rm -rf "$work"' EXIT
 
 xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
     set -u

@@ -10,6 +10,16 @@ require_screenshot_tools() {
     done
 }
 
+# Checks the tools, makes room for the picture at OUTPUT and a scratch folder in $work
+# (removed on exit).
+prepare_screenshot() {
+    require_screenshot_tools
+    mkdir -p "$(dirname "$1")"
+    rm -f "$1"
+    work="$(mktemp -d)"
+    trap 'rm -rf "$work"' EXIT
+}
+
 # Inside the virtual display: gives the keyboard to the window named (without a window
 # manager nothing takes it by itself), and presses keys with time to react.
 focus() { xdotool search --sync --onlyvisible --name "^$1\$" windowfocus --sync; }
