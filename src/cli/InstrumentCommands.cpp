@@ -158,7 +158,8 @@ int Fail(Console &console, const QString &text, int code)
     return code;
 }
 
-int RunCliCommand(const CliOptions &options, Console &console, InterruptWatch &interrupts)
+int RunCliCommand(const CliOptions &options, Console &console, InterruptWatch &interrupts,
+                  Clock *clock)
 {
     QString error;
     if (!options.traceFile.isEmpty() && !StartLinkTrace(options.traceFile, error))
@@ -166,7 +167,7 @@ int RunCliCommand(const CliOptions &options, Console &console, InterruptWatch &i
                     ExitCode::FileFailed);
     int result = ExitCode::Done;
     {
-        InstrumentSession session(options);
+        InstrumentSession session(options, clock);
         if (!session.prepare(error))
             result = Fail(console, error);
         else if (options.command == QLatin1String("ports"))

@@ -31,7 +31,26 @@ struct CliRun
     QString err;
 };
 
-CliRun runCli(const QStringList &args)
+// The computer's clock but for the date and time: they start at `start` and stand still,
+// or run on with the monotonic seconds.
+class SetClock : public SystemClock
+{
+public:
+    SetClock(const QDateTime &start, bool runs)
+        : m_start(start), m_from(monotonicSeconds()), m_runs(runs)
+    {}
+    QDateTime now() const override
+    {
+        return m_runs ? m_start.addMSecs(qint64((monotonicSeconds() - m_from) * 1000)) : m_start;
+    }
+
+private:
+    QDateTime m_start;
+    double m_from;
+    bool m_runs;
+};
+
+CliRun runCli(const QStringList &args, Clock *clock = nullptr)
 {
     const CliParseResult parsed = ParseCliArguments(args);
     EXPECT_EQ(parsed.error, QString()) << args.join(' ').toStdString();
@@ -39,7 +58,7 @@ CliRun runCli(const QStringList &args)
     QTextStream outStream(&out), errStream(&err);
     Console console{outStream, errStream};
     InterruptWatch interrupts;
-    const int code = RunCliCommand(parsed.options, console, interrupts);
+    const int code = RunCliCommand(parsed.options, console, interrupts, clock);
     return {code, out, err};
 }
 
@@ -55,6 +74,13 @@ QStringList fileLines(const QString &path)
     const QString text = QString::fromUtf8(file.readAll());
     EXPECT_TRUE(text.endsWith(QLatin1String("\r\n"))) << "torn last line";
     return text.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+}
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
+    return file.readAll();
 }
 
 } // namespace
@@ -234,26 +260,34 @@ TEST(CliCommands, LogWritesTheWindowsFileAndStopsOnASignalAfterAWholeLine)
     EXPECT_FALSE(QFile::exists(trace));
 }
 
-TEST(CliCommands, LoggerDownloadWritesTheWindowsFileAndMovesThePointerOnlyOnce)
+TEST(CliCommands, LoggerDownloadWritesTheWindowsFileGoesOnAfterALostLineAndMovesThePointerOnce)
 {
     PtyServerOptions memory = DemoSimulator::demoOptions(SimModel::ZQ5);
     memory.instrument.logger.prefill.records = 300;
+    memory.instrument.logger.prefill.logging = false;
+    // The line goes dead from the third block request on for five requests: the first
+    // transfer is abandoned after two blocks and the retry goes on after them.
+    memory.instrument.faults.lostAcknowledgement = FaultSchedule::onceAt(3, 5);
     DemoSimulator simulator(memory);
+    SetClock clock(QDateTime(QDate(2026, 12, 7), QTime(3, 0)), false);
     QTemporaryDir folder;
-    const auto download = [&](const QString &from, const QString &name) {
-        return runCli({"logger", "download", "--device", simulator.devicePath(), "--from", from,
-                       "--output", folder.filePath(name)});
+    const auto download = [&](const QString &from, const QString &name,
+                              const QStringList &more = {}) {
+        return runCli(QStringList{"logger", "download", "--device", simulator.devicePath(),
+                                  "--from", from, "--output", folder.filePath(name)} +
+                          more,
+                      &clock);
     };
-    const CliRun first = download("new", "new1.txt");
+    const CliRun first = download("new", "new1.txt", {"--retry", "2", "-v"});
     EXPECT_EQ(first.code, ExitCode::Done) << first.err.toStdString();
-    EXPECT_TRUE(first.err.contains("300 records written")) << first.err.toStdString();
+    EXPECT_TRUE(first.err.contains("Download abandoned")) << first.err.toStdString();
     EXPECT_TRUE(download("new", "new2.txt").err.startsWith("0 records written"));
     ASSERT_EQ(download("start", "cli.txt").code, ExitCode::Done);
 
-    // The window's transfer of the same memory: the same file but for the time it was made.
+    // The window's transfer of the same memory, at the same time: the same file.
     CliOptions options;
     options.device = simulator.devicePath();
-    InstrumentSession session(options);
+    InstrumentSession session(options, &clock);
     QString error;
     ASSERT_TRUE(session.prepare(error) && session.connect(error)) << error.toStdString();
     LoggerPackets packets(session.link());
@@ -268,10 +302,16 @@ TEST(CliCommands, LoggerDownloadWritesTheWindowsFileAndMovesThePointerOnlyOnce)
     DownloadRequest request;
     request.bStart = true;
     request.strFile = folder.filePath("window.txt");
-    DatasetDownload(session.link(), session.clock(), session.pump())
-        .DownloadAll(state, state.overwrite(), request, view);
-    const QStringList cli = fileLines(folder.filePath("cli.txt"));
-    const QStringList window = fileLines(request.strFile);
-    ASSERT_GT(cli.size(), 300);
-    EXPECT_EQ(cli.mid(1), window.mid(1));
+    const DownloadOutcome outcome = DatasetDownload(session.link(), session.clock(), session.pump())
+                                        .DownloadAll(state, state.overwrite(), request, view);
+    const QByteArray window = fileBytes(request.strFile);
+    ASSERT_GT(window.count('\n'), 300);
+    EXPECT_EQ(fileBytes(folder.filePath("cli.txt")), window);
+    EXPECT_EQ(fileBytes(folder.filePath("new1.txt")), window);
+    // The retry fetched only the records after the last one in the file.
+    int records = 0;
+    for (const auto &match : QRegularExpression("(\\d+) records written").globalMatch(first.err))
+        records += match.captured(1).toInt();
+    EXPECT_EQ(records, 300) << first.err.toStdString();
+    EXPECT_EQ(outcome.recordsWritten, 300);
 }
