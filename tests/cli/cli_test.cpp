@@ -271,6 +271,26 @@ TEST(CliCommands, LogWritesTheWindowsFileAndStopsOnASignalAfterAWholeLine)
     EXPECT_EQ(usage.readAllStandardError(),
               "quorvel-cli: bad units \"kelvin\" (energy, molar or illuminance)\n");
     EXPECT_FALSE(QFile::exists(trace));
+
+    // Across midnight under a dated name: two files, each with its header, and every
+    // second's line in one of them, once.
+    SetClock lateEvening(QDateTime(QDate(2026, 12, 7), QTime(23, 59, 56)), true);
+    const CliRun night = runCli({"log", "--demo=ZQ4", "--log-period", "1s", "--duration", "8s",
+                                 "--output", folder.filePath("site-%Y-%m-%d.csv")},
+                                &lateEvening);
+    EXPECT_EQ(night.code, ExitCode::Done) << night.err.toStdString();
+    QList<QTime> times;
+    for (const QString day : {"2026-12-07", "2026-12-08"}) {
+        const QStringList dayLines = fileLines(folder.filePath("site-" + day + ".csv"));
+        ASSERT_GE(dayLines.size(), 5) << day.toStdString();
+        EXPECT_TRUE(dayLines[0].startsWith("ZQ4 Logger Data file "));
+        EXPECT_EQ(dayLines[3], "Time,Total,Diffuse,Sun,Temp");
+        for (const QString &line : dayLines.mid(4))
+            times.append(QTime::fromString(
+                QRegularExpression("\\d\\d:\\d\\d:\\d\\d").match(line).captured(), "HH:mm:ss"));
+    }
+    for (int i = 1; i < times.size(); ++i)
+        EXPECT_EQ((times[i - 1].secsTo(times[i]) + 86400) % 86400, 1) << night.out.toStdString();
 }
 
 TEST(CliCommands, LoggerDownloadWritesTheWindowsFileGoesOnAfterALostLineAndMovesThePointerOnce)
