@@ -20,7 +20,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <csignal>
+#include <thread>
 
 namespace {
 
@@ -318,33 +320,59 @@ TEST(CliCommands, LoggerDownloadWritesTheWindowsFileGoesOnAfterALostLineAndMoves
     ASSERT_EQ(download("start", "cli.txt").code, ExitCode::Done);
 
     // The window's transfer of the same memory, at the same time: the same file.
-    CliOptions options;
-    options.device = simulator.devicePath();
-    InstrumentSession session(options, &clock);
-    QString error;
-    ASSERT_TRUE(session.prepare(error) && session.connect(error)) << error.toStdString();
-    LoggerPackets packets(session.link());
-    LoggerState state;
-    LoggerDetailsReader(session.link(), session.clock(), packets).read(state);
-    struct : DownloadView
-    {
-        void ShowProgress(const QString &, float) override {}
-        bool cancelRequested() const override { return false; }
-        void showStatus(const QString &) override {}
-    } view;
+    DownloadOutcome outcome;
     DownloadRequest request;
-    request.bStart = true;
-    request.strFile = folder.filePath("window.txt");
-    const DownloadOutcome outcome = DatasetDownload(session.link(), session.clock(), session.pump())
-                                        .DownloadAll(state, state.overwrite(), request, view);
+    {
+        CliOptions options;
+        options.device = simulator.devicePath();
+        InstrumentSession session(options, &clock);
+        QString error;
+        ASSERT_TRUE(session.prepare(error) && session.connect(error)) << error.toStdString();
+        LoggerPackets packets(session.link());
+        LoggerState state;
+        LoggerDetailsReader(session.link(), session.clock(), packets).read(state);
+        struct : DownloadView
+        {
+            void ShowProgress(const QString &, float) override {}
+            bool cancelRequested() const override { return false; }
+            void showStatus(const QString &) override {}
+        } view;
+        request.bStart = true;
+        request.strFile = folder.filePath("window.txt");
+        outcome = DatasetDownload(session.link(), session.clock(), session.pump())
+                      .DownloadAll(state, state.overwrite(), request, view);
+    }
     const QByteArray window = fileBytes(request.strFile);
     ASSERT_GT(window.count('\n'), 300);
     EXPECT_EQ(fileBytes(folder.filePath("cli.txt")), window);
     EXPECT_EQ(fileBytes(folder.filePath("new1.txt")), window);
     // The retry fetched only the records after the last one in the file.
-    int records = 0;
+    int written = 0;
     for (const auto &match : QRegularExpression("(\\d+) records written").globalMatch(first.err))
-        records += match.captured(1).toInt();
-    EXPECT_EQ(records, 300) << first.err.toStdString();
+        written += match.captured(1).toInt();
+    EXPECT_EQ(written, 300) << first.err.toStdString();
     EXPECT_EQ(outcome.recordsWritten, 300);
+
+    // Logging anew every second: each --from new fetches exactly the records logged since
+    // the one before, and together they are the dataset from its start.
+    const QString at = QDateTime::currentDateTime().addSecs(1).toString(Qt::ISODate);
+    const CliRun started = runCli({"logger", "start", "--device", simulator.devicePath(),
+                                   "--reading-period", "1s", "--at", at});
+    ASSERT_EQ(started.code, ExitCode::Done) << started.err.toStdString();
+    const auto records = [&](const QString &name) {
+        return fileLines(folder.filePath(name))
+            .mid(2)
+            .filter(QRegularExpression("^[^\t]+\t[-0-9]"));
+    };
+    QStringList fetched;
+    for (const QString name : {"a.txt", "b.txt"}) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(3500));
+        const CliRun run = download("new", name);
+        EXPECT_TRUE(run.err.startsWith(QString::number(records(name).size()) + " records"));
+        EXPECT_GE(records(name).size(), 2) << run.err.toStdString();
+        fetched += records(name);
+    }
+    download("start", "whole.txt");
+    EXPECT_EQ(records("whole.txt").mid(0, fetched.size()), fetched);
+    EXPECT_LE(records("whole.txt").size() - fetched.size(), 1);
 }
