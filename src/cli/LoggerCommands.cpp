@@ -216,6 +216,9 @@ int RunLoggerCommand(const CliOptions &options, InstrumentSession &session, Cons
             if (!interrupts.sleep(RetryPauseSeconds))
                 return ExitCode::Interrupted;
             state = LoggerState();
+            // An adapter unplugged and back: its port opens again.
+            if (link.CommPort() == 0)
+                link.reopenLostPort();
             if (!link.Connect() || !transfer.prepareToGoOn() || !reader.read(state).clockRead)
                 continue;
             result = transfer.run(state);
