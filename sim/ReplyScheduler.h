@@ -14,14 +14,16 @@ struct SimReply
 };
 
 // When a countable fault strikes: on every `every`-th event (1: each one), or only on
-// the first of those when `once` is set. every = 0 switches it off.
+// the first of those when `once` is set, and then on the `length` - 1 events after it (a
+// line down for a while). every = 0 switches it off.
 struct FaultSchedule
 {
     int every = 0;
     bool once = false;
+    int length = 1;
 
     static FaultSchedule everyNth(int n) { return {n, false}; }
-    static FaultSchedule onceAt(int n) { return {n, true}; }
+    static FaultSchedule onceAt(int n, int length = 1) { return {n, true, length}; }
 };
 
 // Counts the events a fault may strike and tells when it does.
@@ -33,15 +35,19 @@ public:
         if (schedule.every <= 0)
             return false;
         ++m_events;
-        if (m_events % schedule.every != 0 || (schedule.once && m_struck))
+        if (schedule.once && m_struck)
+            return m_events < m_firstStrike + schedule.length;
+        if (m_events % schedule.every != 0)
             return false;
         m_struck = true;
+        m_firstStrike = m_events;
         return true;
     }
     void reset() { *this = FaultCounter(); }
 
 private:
     long long m_events = 0;
+    long long m_firstStrike = 0;
     bool m_struck = false;
 };
 

@@ -255,6 +255,14 @@ private:
                         QStringLiteral(" (ZQ2, ZQ3, ZQ3v2, ZQ4, ZQ5 or VTA1)"));
         if (m_options.command == QLatin1String("units") && m_options.unitsIndex < 0)
             return fail(QStringLiteral("units needs energy, molar or illuminance"));
+        // Only commands that print facts print them as JSON.
+        const bool facts = m_options.command == QLatin1String("ports") ||
+                           m_options.command == QLatin1String("status") ||
+                           m_options.command == QLatin1String("read") ||
+                           m_options.subcommand == QLatin1String("info");
+        if (m_options.json && !facts)
+            return fail(QStringLiteral("option --json does not belong to the command ") +
+                        (m_options.command + QLatin1Char(' ') + m_options.subcommand).trimmed());
         if (m_options.command == QLatin1String("log"))
             checkLogPeriods();
         if (m_options.command == QLatin1String("logger"))

@@ -11,6 +11,8 @@
 #include "display/DisplayPoll.h"
 #include "link/LinkTrace.h"
 
+#include <QFileInfo>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -41,26 +43,52 @@ QString modelOf(const QString &version)
     return version.section(QLatin1Char(' '), 0, 0);
 }
 
+// One port as a JSON object: its number, the device, the by-id name where the table
+// lists it by that, the description.
+QJsonObject portFacts(const PortTable &table, int number)
+{
+    const QString path = table.devicePath(number);
+    const bool byId = path.startsWith(QLatin1String("/dev/serial/by-id/"));
+    QJsonObject facts;
+    facts.insert(QStringLiteral("number"), number);
+    facts.insert(QStringLiteral("device"), byId ? QFileInfo(path).canonicalFilePath() : path);
+    facts.insert(QStringLiteral("byId"), byId ? QJsonValue(path) : QJsonValue());
+    facts.insert(QStringLiteral("description"), table.description(number));
+    return facts;
+}
+
 int runPorts(const CliOptions &options, InstrumentSession &session, Console &console)
 {
     const PortTable &table = session.table();
     if (table.count() == 0 && options.verbosity > 0)
         console.err << "quorvel-cli: no serial ports" << Qt::endl;
+    QJsonArray ports;
     for (int number = 1; number <= table.count(); ++number) {
         QString line = QString::number(number) + QLatin1Char('\t') + table.describe(number);
+        QJsonObject facts = portFacts(table, number);
         if (options.probe) {
             SensorLink &link = session.link();
             link.setCommPort(number);
-            if (link.CommPort() == 0)
+            const bool opened = link.CommPort() != 0;
+            const bool answered = opened && link.GetStatus();
+            if (!opened)
                 line += QStringLiteral("\tcannot be opened");
-            else if (link.GetStatus())
+            else if (answered)
                 line += QStringLiteral("\tanswers: ") + link.Version();
             else
                 line += QStringLiteral("\tno answer");
+            facts.insert(QStringLiteral("opened"), opened);
+            facts.insert(QStringLiteral("answer"),
+                         answered ? QJsonValue(link.Version()) : QJsonValue());
             link.setCommPort(0);
         }
-        console.out << line << Qt::endl;
+        if (options.json)
+            ports.append(facts);
+        else
+            console.out << line << Qt::endl;
     }
+    if (options.json)
+        console.out << QJsonDocument(ports).toJson(QJsonDocument::Compact) << Qt::endl;
     return ExitCode::Done;
 }
 
@@ -109,9 +137,19 @@ int runRead(const CliOptions &options, InstrumentSession &session, Console &cons
         if (!link.GetReadings())
             return Fail(console, QStringLiteral("no readings: ") + link.Status());
         const QString time = session.clock().now().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss"));
-        console.out << time << ',' << reading(link, link.Total()) << ','
-                    << reading(link, link.Diffuse()) << ',' << (link.Sun() ? 1 : 0) << ','
-                    << unitsText(link) << Qt::endl;
+        if (options.json) {
+            QJsonObject facts;
+            facts.insert(QStringLiteral("time"), time);
+            facts.insert(QStringLiteral("total"), reading(link, link.Total()).toDouble());
+            facts.insert(QStringLiteral("diffuse"), reading(link, link.Diffuse()).toDouble());
+            facts.insert(QStringLiteral("sun"), link.Sun());
+            facts.insert(QStringLiteral("units"), unitsText(link));
+            console.out << QJsonDocument(facts).toJson(QJsonDocument::Compact) << Qt::endl;
+        } else {
+            console.out << time << ',' << reading(link, link.Total()) << ','
+                        << reading(link, link.Diffuse()) << ',' << (link.Sun() ? 1 : 0) << ','
+                        << unitsText(link) << Qt::endl;
+        }
     } while (options.watch && interrupts.sleep(options.watchSeconds));
     return interrupts.interrupted() ? ExitCode::Interrupted : ExitCode::Done;
 }
@@ -158,7 +196,8 @@ int Fail(Console &console, const QString &text, int code)
     return code;
 }
 
-int RunCliCommand(const CliOptions &options, Console &console, InterruptWatch &interrupts)
+int RunCliCommand(const CliOptions &options, Console &console, InterruptWatch &interrupts,
+                  Clock *clock)
 {
     QString error;
     if (!options.traceFile.isEmpty() && !StartLinkTrace(options.traceFile, error))
@@ -166,7 +205,7 @@ int RunCliCommand(const CliOptions &options, Console &console, InterruptWatch &i
                     ExitCode::FileFailed);
     int result = ExitCode::Done;
     {
-        InstrumentSession session(options);
+        InstrumentSession session(options, clock);
         if (!session.prepare(error))
             result = Fail(console, error);
         else if (options.command == QLatin1String("ports"))

@@ -5,6 +5,7 @@
 
 #include <QTextStream>
 
+class Clock;
 class InterruptWatch;
 
 // Where a command writes: its results on `out`, messages and failures on `err`.
@@ -15,8 +16,10 @@ struct Console
 };
 
 // Runs the command the options name (after --help and --version have been handled) and
-// returns its exit code. The trace is written while it runs.
-int RunCliCommand(const CliOptions &options, Console &console, InterruptWatch &interrupts);
+// returns its exit code. The trace is written while it runs. The computer's clock is
+// used unless `clock` is given.
+int RunCliCommand(const CliOptions &options, Console &console, InterruptWatch &interrupts,
+                  Clock *clock = nullptr);
 
 // Writes "quorvel-cli: " and `text` as one line on the error stream and returns `code`.
 int Fail(Console &console, const QString &text, int code = ExitCode::InstrumentFailed);

@@ -2,7 +2,8 @@
 
 #include "DemoSimulator.h"
 
-InstrumentSession::InstrumentSession(const CliOptions &options) : m_options(options)
+InstrumentSession::InstrumentSession(const CliOptions &options, Clock *clock)
+    : m_options(options), m_clock(clock ? *clock : m_systemClock)
 {}
 
 InstrumentSession::~InstrumentSession()

@@ -21,7 +21,9 @@ class DemoSimulator;
 class InstrumentSession
 {
 public:
-    explicit InstrumentSession(const CliOptions &options);
+    // `clock` stands in for the computer's clock when given (tests fix the time files are
+    // made at).
+    explicit InstrumentSession(const CliOptions &options, Clock *clock = nullptr);
     ~InstrumentSession();
     InstrumentSession(const InstrumentSession &) = delete;
     InstrumentSession &operator=(const InstrumentSession &) = delete;
@@ -48,7 +50,8 @@ private:
     const CliOptions &m_options;
     std::unique_ptr<DemoSimulator> m_simulator;
     PortTable m_table;
-    SystemClock m_clock;
+    SystemClock m_systemClock;
+    Clock &m_clock;
     QtEventPump m_pump;
     std::unique_ptr<QtSerialPort> m_serialPort;
     std::unique_ptr<TracingSerialPort> m_port;

@@ -114,36 +114,72 @@ void printDetails(const CliOptions &options, const LoggerDetailsView &view,
     console.out << Qt::flush;
 }
 
-int download(const CliOptions &options, InstrumentSession &session, const LoggerState &state,
-             Console &console, InterruptWatch &interrupts)
+// The download of one run of the command, which may take several transfers: after one
+// abandoned half way the next goes on from the last record in the file.
+class ConsoleDownload
 {
-    DatasetDownload transfer(session.link(), session.clock(), session.pump());
-    DownloadRequest request;
-    request.bAll = options.from == QLatin1String("all");
-    request.bStart = options.from == QLatin1String("start");
-    request.strFile = DatedPath(options.output, session.clock().now().date());
-    ConsoleDownloadView view(console, interrupts, options.verbosity > 0);
-    const double startedAt = session.clock().monotonicSeconds();
-    const DownloadOutcome outcome = transfer.DownloadAll(state, state.overwrite(), request, view);
-    const double seconds = session.clock().monotonicSeconds() - startedAt;
-    if (!outcome.statusText().isEmpty())
-        console.err << "quorvel-cli: " << outcome.statusText() << Qt::endl;
-    if (options.verbosity > 0)
-        console.err << outcome.recordsWritten << " records written to " << request.strFile
-                    << Qt::endl;
-    if (options.verbosity > 1)
-        console.err << outcome.blocksRead << " blocks in " << QString::number(seconds, 'f', 2)
-                    << " s" << Qt::endl;
+public:
+    ConsoleDownload(const CliOptions &options, InstrumentSession &session, Console &console,
+                    InterruptWatch &interrupts)
+        : m_options(options), m_session(session), m_console(console), m_interrupts(interrupts),
+          m_transfer(session.link(), session.clock(), session.pump())
+    {
+        m_request.bAll = options.from == QLatin1String("all");
+        m_request.bStart = options.from == QLatin1String("start");
+        m_request.strFile = DatedPath(options.output, session.clock().now().date());
+    }
+
+    int run(const LoggerState &state);
+    // Gets the logger ready to go on after the last record in the file: its download
+    // position moved there (as a cancel does), so that the records after it are "new".
+    // Without a record to go on from (or for a whole-memory download) the next run starts
+    // afresh. False when the logger does not answer.
+    bool prepareToGoOn();
+
+private:
+    const CliOptions &m_options;
+    InstrumentSession &m_session;
+    Console &m_console;
+    InterruptWatch &m_interrupts;
+    DatasetDownload m_transfer;
+    DownloadRequest m_request;
+    DownloadOutcome m_outcome;
+};
+
+bool ConsoleDownload::prepareToGoOn()
+{
+    if (m_request.bAll || !m_outcome.lastWritten)
+        return true;
+    m_request.bStart = false;
+    m_request.bContinue = true;
+    return LoggerControl(m_session.link())
+        .SetDownloadPointer(m_outcome.lastWritten->block, m_outcome.lastWritten->offset);
+}
+
+int ConsoleDownload::run(const LoggerState &state)
+{
+    ConsoleDownloadView view(m_console, m_interrupts, m_options.verbosity > 0);
+    const double startedAt = m_session.clock().monotonicSeconds();
+    m_outcome = m_transfer.DownloadAll(state, state.overwrite(), m_request, view);
+    const double seconds = m_session.clock().monotonicSeconds() - startedAt;
+    if (!m_outcome.statusText().isEmpty())
+        m_console.err << "quorvel-cli: " << m_outcome.statusText() << Qt::endl;
+    if (m_options.verbosity > 0)
+        m_console.err << m_outcome.recordsWritten << " records written to " << m_request.strFile
+                      << Qt::endl;
+    if (m_options.verbosity > 1)
+        m_console.err << m_outcome.blocksRead << " blocks in " << QString::number(seconds, 'f', 2)
+                      << " s" << Qt::endl;
     using End = DownloadOutcome::End;
-    switch (outcome.end) {
+    switch (m_outcome.end) {
     case End::Finished:
         return ExitCode::Done;
     case End::Cancelled:
         return ExitCode::Interrupted;
     case End::FileNotCreated:
-        return Fail(console,
-                    QStringLiteral("cannot write ") + request.strFile + QStringLiteral(": ") +
-                        outcome.fileError,
+        return Fail(m_console,
+                    QStringLiteral("cannot write ") + m_request.strFile + QStringLiteral(": ") +
+                        m_outcome.fileError,
                     ExitCode::FileFailed);
     case End::WriteFailed:
         return ExitCode::FileFailed;
@@ -170,8 +206,8 @@ int RunLoggerCommand(const CliOptions &options, InstrumentSession &session, Cons
         return ExitCode::Done;
     }
     if (command == QLatin1String("download")) {
-        int result = download(options, session, state, console, interrupts);
-        // The position did not move: the same records are fetched again into a new file.
+        ConsoleDownload transfer(options, session, console, interrupts);
+        int result = transfer.run(state);
         for (int retry = 1; retry <= options.retries && result == ExitCode::InstrumentFailed;
              ++retry) {
             if (options.verbosity > 0)
@@ -180,8 +216,12 @@ int RunLoggerCommand(const CliOptions &options, InstrumentSession &session, Cons
             if (!interrupts.sleep(RetryPauseSeconds))
                 return ExitCode::Interrupted;
             state = LoggerState();
-            reader.read(state);
-            result = download(options, session, state, console, interrupts);
+            // An adapter unplugged and back: its port opens again.
+            if (link.CommPort() == 0)
+                link.reopenLostPort();
+            if (!link.Connect() || !transfer.prepareToGoOn() || !reader.read(state).clockRead)
+                continue;
+            result = transfer.run(state);
         }
         return result;
     }

@@ -381,15 +381,20 @@ DownloadOutcome DatasetDownload::DownloadAll(const LoggerState &state, bool over
         return outcome;
     }
     QString error;
-    if (!m_file.create(request.strFile, m_link.Version(), m_link.SerialNumber(), m_clock.now(),
-                       error)) {
+    const bool opened = request.bContinue
+                            ? m_file.reopen(request.strFile, error)
+                            : m_file.create(request.strFile, m_link.Version(),
+                                            m_link.SerialNumber(), m_clock.now(), error);
+    if (!opened) {
         outcome.end = DownloadOutcome::End::FileNotCreated;
         outcome.fileError = error;
         return outcome;
     }
-    m_lastUnits.reset();
-    m_lastWritten.reset();
-    m_lastWrittenTime = 0;
+    if (!request.bContinue) {
+        m_lastUnits.reset();
+        m_lastWritten.reset();
+        m_lastWrittenTime = 0;
+    }
 
     Transfer transfer(*this, state, overwrite, request, view);
     outcome.end = transfer.run();
@@ -409,6 +414,7 @@ DownloadOutcome DatasetDownload::DownloadAll(const LoggerState &state, bool over
             LoggerControl(m_link).SetDownloadPointer(m_lastWritten->block, m_lastWritten->offset);
         outcome.pointer = m_lastWritten;
     }
+    outcome.lastWritten = m_lastWritten;
     return outcome;
 }
 

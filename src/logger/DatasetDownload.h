@@ -39,6 +39,9 @@ struct DownloadRequest
     // Ask for each next block before the current one has been read.
     bool bRequestAhead = true;
     QString strFile;
+    // Write on at the end of the file this download wrote last rather than make it
+    // afresh: the data sections go on as if the transfer had never stopped.
+    bool bContinue = false;
 };
 
 // A record's place in the logger's memory: its block and the byte offset of its slot.
@@ -76,6 +79,10 @@ struct DownloadOutcome
     std::optional<MemoryPosition> pointer;
     // The logger answered the command that moved it.
     bool pointerConfirmed = false;
+    // The last record in the file (from this download or the one it continues), whether
+    // or not the logger's position was moved there; a transfer abandoned half way can go
+    // on from it.
+    std::optional<MemoryPosition> lastWritten;
 
     // What the logger window's status bar should say once the download is over; empty
     // when nothing went wrong.

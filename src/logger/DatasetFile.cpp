@@ -42,6 +42,13 @@ bool DatasetFile::create(const QString &path, const QString &version, const QStr
     return false;
 }
 
+bool DatasetFile::reopen(const QString &path, QString &error)
+{
+    close();
+    m_separator = DataFileSeparator(path);
+    return m_file.open(DurableFile::OpenAppendingFile, path, error);
+}
+
 void DatasetFile::writeSection(const QString &unitsText)
 {
     add(DataFileUnitsLine(unitsText));

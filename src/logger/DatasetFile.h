@@ -35,6 +35,8 @@ public:
     // stays open and `error` says why.
     bool create(const QString &path, const QString &version, const QString &serialNumber,
                 const QDateTime &now, QString &error);
+    // Opens the file `create` made earlier to write on at its end: no heading lines.
+    bool reopen(const QString &path, QString &error);
     void writeSection(const QString &unitsText);
     void writeRecord(double time, const DatasetRecord::Values &values, const QString &numberFormat);
     // Writes the lines added since the last flush and pushes them to the disk. On failure

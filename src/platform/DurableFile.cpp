@@ -52,6 +52,23 @@ std::unique_ptr<QIODevice> DurableFile::OpenReplacingFile(const QString &path, Q
     return file;
 }
 
+std::unique_ptr<QIODevice> DurableFile::OpenAppendingFile(const QString &path, QString &error)
+{
+    auto file = std::make_unique<QFile>(path);
+    if (!file->open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
+        error = file->errorString();
+        return nullptr;
+    }
+    return file;
+}
+
+bool DurableFile::open(const Opener &opener, const QString &path, QString &error)
+{
+    close();
+    m_device = opener(path, error);
+    return m_device != nullptr;
+}
+
 bool DurableFile::create(const QString &path, QString &error)
 {
     close();

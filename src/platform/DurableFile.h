@@ -26,8 +26,14 @@ public:
     // failed write is seen at once rather than at some later flush).
     static std::unique_ptr<QIODevice> OpenReplacingFile(const QString &path, QString &error);
 
+    // The opener of a file to be continued: an existing file opened (or a new one made)
+    // for writing at its end, without buffering.
+    static std::unique_ptr<QIODevice> OpenAppendingFile(const QString &path, QString &error);
+
     // Closes any file still open, then creates `path`.
     bool create(const QString &path, QString &error);
+    // Closes any file still open, then opens `path` with `opener` (to continue it).
+    bool open(const Opener &opener, const QString &path, QString &error);
     // Writes `bytes` (none is fine) and pushes everything written to the disk. A write
     // that fails, wholly or in part, is cut off again: the file ends as it did before
     // the call, and `error` names the cause ("No space left on device"). Callers write

@@ -175,12 +175,18 @@ QString PortTable::describe(int number) const
     const QString path = devicePath(number);
     if (path.isEmpty())
         return QString();
-    const QString description = m_numbering == Numbering::ComNames
-                                    ? m_comDescriptions.value(number)
-                                    : m_entries.at(number - 1).description;
-    if (description.isEmpty())
+    const QString text = description(number);
+    if (text.isEmpty())
         return path;
-    return path + QStringLiteral(" \u2014 ") + description;
+    return path + QStringLiteral(" \u2014 ") + text;
+}
+
+QString PortTable::description(int number) const
+{
+    if (devicePath(number).isEmpty())
+        return QString();
+    return m_numbering == Numbering::ComNames ? m_comDescriptions.value(number)
+                                              : m_entries.at(number - 1).description;
 }
 
 QString PortTable::identityOf(const QString &path)

@@ -57,6 +57,8 @@ public:
     // "/dev/ttyUSB0 — FTDI USB Serial", or just the path when nothing more is known;
     // empty when no device stands for the number.
     QString describe(int number) const;
+    // The description alone ("FTDI USB Serial"), empty when there is none.
+    QString description(int number) const;
 
     // The highest COM number on Windows.
     static constexpr int MaxComNumber = 255;

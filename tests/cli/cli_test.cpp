@@ -20,7 +20,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <csignal>
+#include <thread>
 
 namespace {
 
@@ -31,7 +33,26 @@ struct CliRun
     QString err;
 };
 
-CliRun runCli(const QStringList &args)
+// The computer's clock but for the date and time: they start at `start` and stand still,
+// or run on with the monotonic seconds.
+class SetClock : public SystemClock
+{
+public:
+    SetClock(const QDateTime &start, bool runs)
+        : m_start(start), m_from(monotonicSeconds()), m_runs(runs)
+    {}
+    QDateTime now() const override
+    {
+        return m_runs ? m_start.addMSecs(qint64((monotonicSeconds() - m_from) * 1000)) : m_start;
+    }
+
+private:
+    QDateTime m_start;
+    double m_from;
+    bool m_runs;
+};
+
+CliRun runCli(const QStringList &args, Clock *clock = nullptr)
 {
     const CliParseResult parsed = ParseCliArguments(args);
     EXPECT_EQ(parsed.error, QString()) << args.join(' ').toStdString();
@@ -39,7 +60,7 @@ CliRun runCli(const QStringList &args)
     QTextStream outStream(&out), errStream(&err);
     Console console{outStream, errStream};
     InterruptWatch interrupts;
-    const int code = RunCliCommand(parsed.options, console, interrupts);
+    const int code = RunCliCommand(parsed.options, console, interrupts, clock);
     return {code, out, err};
 }
 
@@ -55,6 +76,13 @@ QStringList fileLines(const QString &path)
     const QString text = QString::fromUtf8(file.readAll());
     EXPECT_TRUE(text.endsWith(QLatin1String("\r\n"))) << "torn last line";
     return text.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+}
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
+    return file.readAll();
 }
 
 } // namespace
@@ -79,6 +107,9 @@ TEST(CliArguments, EachFaultIsNamedBeforeAnythingIsDone)
         {{"status", "--demo=ZQ9"}, "unknown model \"ZQ9\""},
         {{"status", "extra"}, "unexpected argument \"extra\""},
         {{"units"}, "units needs energy, molar or illuminance"},
+        {{"units", "energy", "--json"}, "option --json does not belong to the command units"},
+        {{"log", "--json"}, "option --json does not belong to the command log"},
+        {{"logger", "stop", "--json"}, "option --json does not belong to the command logger stop"},
         {{"units", "kelvin"}, "bad units \"kelvin\" (energy, molar or illuminance)"},
         {{"units", "illuminance", "--demo=VTA1", "-q"}, ""},
         {{"read", "--watch", "0"}, "bad watch period \"0\""},
@@ -146,11 +177,21 @@ TEST(CliCommands, AgainstTheSimulatorOnAPseudoTerminal)
          0,
          "^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d,\\d+\\.\\d,\\d+\\.\\d,[01],umol.m-2.s-1\n$",
          ""},
+        {{"read", "--demo", "--json"},
+         0,
+         "^\\{\"diffuse\":[0-9.]+,\"sun\":(true|false),\"time\":\"\\d{4}-\\d\\d-\\d\\dT[0-9:]{8}\","
+         "\"total\":[0-9.]+,\"units\":\"umol.m-2.s-1\"\\}\n$",
+         ""},
         {{"units", "molar", "--demo=ZQ4"}, 1, "^$", "You cannot change units on a ZQ4!"},
         {{"units", "illuminance", "--demo"}, 0, "^$", "Units: klux"},
         {{"ports", "--probe", "--demo"},
          0,
          "^1\t/dev/\\S+ — built-in simulator ZQ5\tanswers: ZQ5 v",
+         ""},
+        {{"ports", "--probe", "--demo", "--json"},
+         0,
+         "^\\[\\{\"answer\":\"ZQ5 v[^\"]+\",\"byId\":null,\"description\":\"built-in simulator "
+         "ZQ5\",\"device\":\"/dev/[^\"]+\",\"number\":1,\"opened\":true\\}[],]",
          ""},
         {{"status", "--device", "/dev/no-such-tty"},
          1,
@@ -232,46 +273,106 @@ TEST(CliCommands, LogWritesTheWindowsFileAndStopsOnASignalAfterAWholeLine)
     EXPECT_EQ(usage.readAllStandardError(),
               "quorvel-cli: bad units \"kelvin\" (energy, molar or illuminance)\n");
     EXPECT_FALSE(QFile::exists(trace));
+
+    // Across midnight under a dated name: two files, each with its header, and every
+    // second's line in one of them, once.
+    SetClock lateEvening(QDateTime(QDate(2026, 12, 7), QTime(23, 59, 56)), true);
+    const CliRun night = runCli({"log", "--demo=ZQ4", "--log-period", "1s", "--duration", "8s",
+                                 "--output", folder.filePath("site-%Y-%m-%d.csv")},
+                                &lateEvening);
+    EXPECT_EQ(night.code, ExitCode::Done) << night.err.toStdString();
+    QList<QTime> times;
+    for (const QString day : {"2026-12-07", "2026-12-08"}) {
+        const QStringList dayLines = fileLines(folder.filePath("site-" + day + ".csv"));
+        ASSERT_GE(dayLines.size(), 5) << day.toStdString();
+        EXPECT_TRUE(dayLines[0].startsWith("ZQ4 Logger Data file "));
+        EXPECT_EQ(dayLines[3], "Time,Total,Diffuse,Sun,Temp");
+        for (const QString &line : dayLines.mid(4))
+            times.append(QTime::fromString(
+                QRegularExpression("\\d\\d:\\d\\d:\\d\\d").match(line).captured(), "HH:mm:ss"));
+    }
+    for (int i = 1; i < times.size(); ++i)
+        EXPECT_EQ((times[i - 1].secsTo(times[i]) + 86400) % 86400, 1) << night.out.toStdString();
 }
 
-TEST(CliCommands, LoggerDownloadWritesTheWindowsFileAndMovesThePointerOnlyOnce)
+TEST(CliCommands, LoggerDownloadWritesTheWindowsFileGoesOnAfterALostLineAndMovesThePointerOnce)
 {
     PtyServerOptions memory = DemoSimulator::demoOptions(SimModel::ZQ5);
     memory.instrument.logger.prefill.records = 300;
+    memory.instrument.logger.prefill.logging = false;
+    // The line goes dead from the third block request on for five requests: the first
+    // transfer is abandoned after two blocks and the retry goes on after them.
+    memory.instrument.faults.lostAcknowledgement = FaultSchedule::onceAt(3, 5);
     DemoSimulator simulator(memory);
+    SetClock clock(QDateTime(QDate(2026, 12, 7), QTime(3, 0)), false);
     QTemporaryDir folder;
-    const auto download = [&](const QString &from, const QString &name) {
-        return runCli({"logger", "download", "--device", simulator.devicePath(), "--from", from,
-                       "--output", folder.filePath(name)});
+    const auto download = [&](const QString &from, const QString &name,
+                              const QStringList &more = {}) {
+        return runCli(QStringList{"logger", "download", "--device", simulator.devicePath(),
+                                  "--from", from, "--output", folder.filePath(name)} +
+                          more,
+                      &clock);
     };
-    const CliRun first = download("new", "new1.txt");
+    const CliRun first = download("new", "new1.txt", {"--retry", "2", "-v"});
     EXPECT_EQ(first.code, ExitCode::Done) << first.err.toStdString();
-    EXPECT_TRUE(first.err.contains("300 records written")) << first.err.toStdString();
+    EXPECT_TRUE(first.err.contains("Download abandoned")) << first.err.toStdString();
     EXPECT_TRUE(download("new", "new2.txt").err.startsWith("0 records written"));
     ASSERT_EQ(download("start", "cli.txt").code, ExitCode::Done);
 
-    // The window's transfer of the same memory: the same file but for the time it was made.
-    CliOptions options;
-    options.device = simulator.devicePath();
-    InstrumentSession session(options);
-    QString error;
-    ASSERT_TRUE(session.prepare(error) && session.connect(error)) << error.toStdString();
-    LoggerPackets packets(session.link());
-    LoggerState state;
-    LoggerDetailsReader(session.link(), session.clock(), packets).read(state);
-    struct : DownloadView
-    {
-        void ShowProgress(const QString &, float) override {}
-        bool cancelRequested() const override { return false; }
-        void showStatus(const QString &) override {}
-    } view;
+    // The window's transfer of the same memory, at the same time: the same file.
+    DownloadOutcome outcome;
     DownloadRequest request;
-    request.bStart = true;
-    request.strFile = folder.filePath("window.txt");
-    DatasetDownload(session.link(), session.clock(), session.pump())
-        .DownloadAll(state, state.overwrite(), request, view);
-    const QStringList cli = fileLines(folder.filePath("cli.txt"));
-    const QStringList window = fileLines(request.strFile);
-    ASSERT_GT(cli.size(), 300);
-    EXPECT_EQ(cli.mid(1), window.mid(1));
+    {
+        CliOptions options;
+        options.device = simulator.devicePath();
+        InstrumentSession session(options, &clock);
+        QString error;
+        ASSERT_TRUE(session.prepare(error) && session.connect(error)) << error.toStdString();
+        LoggerPackets packets(session.link());
+        LoggerState state;
+        LoggerDetailsReader(session.link(), session.clock(), packets).read(state);
+        struct : DownloadView
+        {
+            void ShowProgress(const QString &, float) override {}
+            bool cancelRequested() const override { return false; }
+            void showStatus(const QString &) override {}
+        } view;
+        request.bStart = true;
+        request.strFile = folder.filePath("window.txt");
+        outcome = DatasetDownload(session.link(), session.clock(), session.pump())
+                      .DownloadAll(state, state.overwrite(), request, view);
+    }
+    const QByteArray window = fileBytes(request.strFile);
+    ASSERT_GT(window.count('\n'), 300);
+    EXPECT_EQ(fileBytes(folder.filePath("cli.txt")), window);
+    EXPECT_EQ(fileBytes(folder.filePath("new1.txt")), window);
+    // The retry fetched only the records after the last one in the file.
+    int written = 0;
+    for (const auto &match : QRegularExpression("(\\d+) records written").globalMatch(first.err))
+        written += match.captured(1).toInt();
+    EXPECT_EQ(written, 300) << first.err.toStdString();
+    EXPECT_EQ(outcome.recordsWritten, 300);
+
+    // Logging anew every second: each --from new fetches exactly the records logged since
+    // the one before, and together they are the dataset from its start.
+    const QString at = QDateTime::currentDateTime().addSecs(1).toString(Qt::ISODate);
+    const CliRun started = runCli({"logger", "start", "--device", simulator.devicePath(),
+                                   "--reading-period", "1s", "--at", at});
+    ASSERT_EQ(started.code, ExitCode::Done) << started.err.toStdString();
+    const auto records = [&](const QString &name) {
+        return fileLines(folder.filePath(name))
+            .mid(2)
+            .filter(QRegularExpression("^[^\t]+\t[-0-9]"));
+    };
+    QStringList fetched;
+    for (const QString name : {"a.txt", "b.txt"}) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(3500));
+        const CliRun run = download("new", name);
+        EXPECT_TRUE(run.err.startsWith(QString::number(records(name).size()) + " records"));
+        EXPECT_GE(records(name).size(), 2) << run.err.toStdString();
+        fetched += records(name);
+    }
+    download("start", "whole.txt");
+    EXPECT_EQ(records("whole.txt").mid(0, fetched.size()), fetched);
+    EXPECT_LE(records("whole.txt").size() - fetched.size(), 1);
 }
