@@ -41,6 +41,7 @@ const QMap<QString, QMap<QString, bool>> &CommandOptions()
           {QStringLiteral("--at"), true},
           {QStringLiteral("--from"), true},
           {QStringLiteral("--retry"), true},
+          {QStringLiteral("--retry-wait"), true},
           {QStringLiteral("--output"), true}}},
     };
     return options;
@@ -212,6 +213,11 @@ private:
             if (!ok || m_options.retries < 0 || m_options.retries > 1000)
                 fail(QStringLiteral("bad --retry ") + quoted(value) +
                      QStringLiteral(" (0 to 1000)"));
+        } else if (name == QLatin1String("--retry-wait")) {
+            m_options.retryWaitSeconds = DurationSeconds(value);
+            if (m_options.retryWaitSeconds < 0)
+                fail(QStringLiteral("bad --retry-wait ") + quoted(value) +
+                     QStringLiteral(" (e.g. 0s, 10s, 5m)"));
         } else if (name == QLatin1String("--duration")) {
             m_options.durationSeconds = DurationSeconds(value);
             if (m_options.durationSeconds <= 0)

@@ -58,6 +58,8 @@ struct CliOptions
     QString from = QStringLiteral("new");
     // logger download --retry: how many times an abandoned transfer starts again.
     int retries = 0;
+    // The pause before each retry, in seconds.
+    double retryWaitSeconds = 10;
 };
 
 struct CliParseResult

@@ -20,8 +20,6 @@
 
 namespace {
 
-constexpr int RetryPauseSeconds = 10;
-
 qint32 periodSeconds(const QList<PeriodEntry> &entries, const QString &text)
 {
     for (const PeriodEntry &entry : entries) {
@@ -211,9 +209,9 @@ int RunLoggerCommand(const CliOptions &options, InstrumentSession &session, Cons
         for (int retry = 1; retry <= options.retries && result == ExitCode::InstrumentFailed;
              ++retry) {
             if (options.verbosity > 0)
-                console.err << "quorvel-cli: trying again in " << RetryPauseSeconds << " s ("
+                console.err << "quorvel-cli: trying again in " << options.retryWaitSeconds << " s ("
                             << retry << " of " << options.retries << ")" << Qt::endl;
-            if (!interrupts.sleep(RetryPauseSeconds))
+            if (!interrupts.sleep(options.retryWaitSeconds))
                 return ExitCode::Interrupted;
             state = LoggerState();
             // An adapter unplugged and back: its port opens again.

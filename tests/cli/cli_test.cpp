@@ -130,6 +130,8 @@ TEST(CliArguments, EachFaultIsNamedBeforeAnythingIsDone)
         {{"logger", "start", "--reading-period", "7s"}, "bad reading period \"7s\""},
         {{"logger", "download", "--from", "new"}, "logger download needs --output FILE"},
         {{"logger", "download", "--from", "old", "--output", "x"}, "bad --from \"old\""},
+        {{"logger", "download", "--from", "new", "--output", "x", "--retry-wait", "-1s"},
+         "bad --retry-wait \"-1s\""},
     };
     for (const auto &c : cases) {
         const CliParseResult parsed = ParseCliArguments(c.args);
@@ -313,7 +315,7 @@ TEST(CliCommands, LoggerDownloadWritesTheWindowsFileGoesOnAfterALostLineAndMoves
                           more,
                       &clock);
     };
-    const CliRun first = download("new", "new1.txt", {"--retry", "2", "-v"});
+    const CliRun first = download("new", "new1.txt", {"--retry", "2", "--retry-wait", "0s", "-v"});
     EXPECT_EQ(first.code, ExitCode::Done) << first.err.toStdString();
     EXPECT_TRUE(first.err.contains("Download abandoned")) << first.err.toStdString();
     EXPECT_TRUE(download("new", "new2.txt").err.startsWith("0 records written"));
