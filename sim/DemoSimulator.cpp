@@ -1,6 +1,7 @@
 #include "DemoSimulator.h"
 
 #include "SkyModel.h"
+#include "platform/PortTable.h"
 
 #include <QDateTime>
 #include <QMetaObject>
@@ -46,4 +47,17 @@ PtyServerOptions DemoSimulator::demoOptions(SimModel model)
     options.instrument.logger.prefill.records = DemoRecords;
     options.instrument.logger.prefill.logging = true;
     return options;
+}
+
+std::unique_ptr<DemoSimulator> DemoSimulator::startInTable(SimModel model, PortTable &table,
+                                                           int &portNumber, QString &error)
+{
+    auto simulator = std::make_unique<DemoSimulator>(demoOptions(model));
+    if (simulator->devicePath().isEmpty()) {
+        error = QStringLiteral("cannot start the built-in simulator: ") + simulator->errorString();
+        return nullptr;
+    }
+    portNumber = table.addDevice(simulator->devicePath(),
+                                 QStringLiteral("built-in simulator ") + modelName(model));
+    return simulator;
 }

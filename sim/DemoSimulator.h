@@ -5,6 +5,10 @@
 #include <QString>
 #include <QThread>
 
+#include <memory>
+
+class PortTable;
+
 // The built-in simulator of --demo: a simulated instrument on a pseudo-terminal,
 // answering from a thread of its own so that the window's blocking exchanges with it
 // cannot stall it. Started at construction, stopped cleanly at destruction.
@@ -23,6 +27,12 @@ public:
     // The options of a demo instrument of `model`, with the sky at late morning now, so
     // that the readings are lively at any hour.
     static PtyServerOptions demoOptions(SimModel model);
+
+    // Starts the demo instrument of `model` and lists its device in `table` as "built-in
+    // simulator ZQ5", setting `portNumber` to its place there; nothing, with the reason in
+    // `error`, when it could not start.
+    static std::unique_ptr<DemoSimulator> startInTable(SimModel model, PortTable &table,
+                                                       int &portNumber, QString &error);
 
 private:
     QThread m_thread;

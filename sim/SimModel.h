@@ -35,6 +35,8 @@ const ModelTraits &traitsOf(SimModel model);
 // Accepts the names the simulator's users type: ZQ2, ZQ3 (or ZQ3v1), ZQ3v2, ZQ4, ZQ5,
 // VTA1, in any case, with or without a blank before the version.
 std::optional<SimModel> modelFromName(const QString &name);
+// The names modelFromName takes, as a message lists them.
+inline constexpr char KnownModelNames[] = "ZQ2, ZQ3, ZQ3v2, ZQ4, ZQ5 or VTA1";
 QString modelName(SimModel model);
 
 // The particulars of one instrument of a model: its serial number, calibration and

@@ -77,8 +77,8 @@ int main(int argc, char **argv)
             modelFromName(options.demoModel.isEmpty() ? QStringLiteral("ZQ5") : options.demoModel);
         if (!demoModel)
             return failure(QStringLiteral("unknown model ") +
-                           ArgumentForMessage(options.demoModel) +
-                           QStringLiteral(" (ZQ2, ZQ3, ZQ3v2, ZQ4, ZQ5 or VTA1)"));
+                           ArgumentForMessage(options.demoModel) + QStringLiteral(" (") +
+                           QLatin1String(KnownModelNames) + QLatin1Char(')'));
     }
 
     QApplication app(argc, argv);
@@ -91,12 +91,11 @@ int main(int argc, char **argv)
     std::unique_ptr<DemoSimulator> simulator;
     PortTable table;
     if (demoModel) {
-        simulator = std::make_unique<DemoSimulator>(DemoSimulator::demoOptions(*demoModel));
-        if (simulator->devicePath().isEmpty())
-            return failure(QStringLiteral("cannot start the built-in simulator: ") +
-                           simulator->errorString());
-        table.addDevice(simulator->devicePath(),
-                        QStringLiteral("built-in simulator ") + modelName(*demoModel));
+        int demoPort = 0;
+        QString demoError;
+        simulator = DemoSimulator::startInTable(*demoModel, table, demoPort, demoError);
+        if (!simulator)
+            return failure(demoError);
     }
     for (const QString &device : options.devices)
         table.addDevice(device);

@@ -258,7 +258,7 @@ private:
             return fail(QStringLiteral("give only one of --device, --port and --demo"));
         if (m_options.demo && !m_options.demoModel.isEmpty() && !modelFromName(m_options.demoModel))
             return fail(QStringLiteral("unknown model ") + quoted(m_options.demoModel) +
-                        QStringLiteral(" (ZQ2, ZQ3, ZQ3v2, ZQ4, ZQ5 or VTA1)"));
+                        QStringLiteral(" (") + QLatin1String(KnownModelNames) + QLatin1Char(')'));
         if (m_options.command == QLatin1String("units") && m_options.unitsIndex < 0)
             return fail(QStringLiteral("units needs energy, molar or illuminance"));
         // Only commands that print facts print them as JSON.

@@ -21,14 +21,9 @@ bool InstrumentSession::prepare(QString &error)
         const SimModel model = modelFromName(m_options.demoModel.isEmpty() ? QStringLiteral("ZQ5")
                                                                            : m_options.demoModel)
                                    .value_or(SimModel::ZQ5);
-        m_simulator = std::make_unique<DemoSimulator>(DemoSimulator::demoOptions(model));
-        if (m_simulator->devicePath().isEmpty()) {
-            error = QStringLiteral("cannot start the built-in simulator: ") +
-                    m_simulator->errorString();
+        m_simulator = DemoSimulator::startInTable(model, m_table, m_devicePort, error);
+        if (!m_simulator)
             return false;
-        }
-        m_devicePort = m_table.addDevice(m_simulator->devicePath(),
-                                         QStringLiteral("built-in simulator ") + modelName(model));
     }
     if (!m_options.device.isEmpty())
         m_devicePort = m_table.addDevice(m_options.device);
