@@ -15,6 +15,19 @@
 
 namespace {
 
+// A plain file opened for writing without buffering (a failed write is seen at once
+// rather than at some later flush), its old bytes kept or not by `mode`.
+std::unique_ptr<QIODevice> openUnbuffered(const QString &path, QIODevice::OpenMode mode,
+                                          QString &error)
+{
+    auto file = std::make_unique<QFile>(path);
+    if (!file->open(QIODevice::WriteOnly | QIODevice::Unbuffered | mode)) {
+        error = file->errorString();
+        return nullptr;
+    }
+    return file;
+}
+
 // Asks the system to put the file's written bytes on the disk itself. A device that
 // cannot be synchronised at all (a pipe, a terminal) has nothing to keep.
 bool SyncToDisk(QFileDevice &file)
@@ -44,22 +57,12 @@ DurableFile::~DurableFile()
 
 std::unique_ptr<QIODevice> DurableFile::OpenReplacingFile(const QString &path, QString &error)
 {
-    auto file = std::make_unique<QFile>(path);
-    if (!file->open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
-        error = file->errorString();
-        return nullptr;
-    }
-    return file;
+    return openUnbuffered(path, QIODevice::Truncate, error);
 }
 
 std::unique_ptr<QIODevice> DurableFile::OpenAppendingFile(const QString &path, QString &error)
 {
-    auto file = std::make_unique<QFile>(path);
-    if (!file->open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
-        error = file->errorString();
-        return nullptr;
-    }
-    return file;
+    return openUnbuffered(path, QIODevice::Append, error);
 }
 
 bool DurableFile::open(const Opener &opener, const QString &path, QString &error)
@@ -71,9 +74,7 @@ bool DurableFile::open(const Opener &opener, const QString &path, QString &error
 
 bool DurableFile::create(const QString &path, QString &error)
 {
-    close();
-    m_device = m_opener(path, error);
-    return m_device != nullptr;
+    return open(m_opener, path, error);
 }
 
 bool DurableFile::write(const QByteArray &bytes, QString &error)
