@@ -280,16 +280,8 @@ bool SensorLink::awaitCount(int needed, int &seen, double deadline)
     }
     seen = waiting;
     const double due = std::min(deadline, now() + (needed - waiting) * LineSecondsPerByte);
-    sleepLettingEventsRun(due);
+    SleepLettingEventsRun(m_clock, m_pump, due, EventSliceMs, [this] { return m_port.isOpen(); });
     return due >= deadline;
-}
-
-void SensorLink::sleepLettingEventsRun(double until)
-{
-    for (double left = until - now(); left > 0 && m_port.isOpen(); left = until - now()) {
-        m_clock.sleepMs(std::min(std::ceil(left * 1000.0), double(EventSliceMs)));
-        m_pump.processEvents();
-    }
 }
 
 bool SensorLink::writeBytes(const QByteArray &bytes)

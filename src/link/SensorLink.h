@@ -147,7 +147,6 @@ private:
     // before the missing ones can have crossed the line at 9600 baud; when none came, it
     // wakes on the next byte. True when it slept to the deadline: one last look is due.
     bool awaitCount(int needed, int &seen, double deadline);
-    void sleepLettingEventsRun(double until);
     bool writeBytes(const QByteArray &bytes);
     // Writes a command (a text command, the handshake) and counts the exchange.
     bool writeCommand(const QByteArray &bytes);

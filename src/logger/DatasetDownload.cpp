@@ -363,11 +363,7 @@ DatasetDownload::~DatasetDownload() = default;
 
 void DatasetDownload::pauseLettingEventsRun(int ms)
 {
-    const double end = m_clock.monotonicSeconds() + ms / 1000.0;
-    for (double left = ms; left > 0; left = (end - m_clock.monotonicSeconds()) * 1000.0) {
-        m_clock.sleepMs(std::min(left, PauseSliceMs));
-        m_pump.processEvents();
-    }
+    SleepLettingEventsRun(m_clock, m_pump, m_clock.monotonicSeconds() + ms / 1000.0, PauseSliceMs);
 }
 
 DownloadOutcome DatasetDownload::DownloadAll(const LoggerState &state, bool overwrite,
