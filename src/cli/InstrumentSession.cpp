@@ -39,13 +39,6 @@ int InstrumentSession::chosenPort() const
     return m_options.port > 0 ? m_options.port : m_devicePort;
 }
 
-QString InstrumentSession::portName(int number) const
-{
-    const QString path = m_table.devicePath(number);
-    return QStringLiteral("COM ") + QString::number(number) +
-           (path.isEmpty() ? QString() : QStringLiteral(" (") + path + QStringLiteral(")"));
-}
-
 bool InstrumentSession::connect(QString &error)
 {
     int number = chosenPort();
@@ -65,12 +58,12 @@ bool InstrumentSession::connect(QString &error)
     m_link->setCommPort(number);
     QObject::disconnect(watch);
     if (!failure.isEmpty() || m_link->CommPort() == 0) {
-        error = QStringLiteral("cannot open ") + portName(number) + QStringLiteral(": ") +
+        error = QStringLiteral("cannot open ") + m_table.label(number) + QStringLiteral(": ") +
                 (failure.isEmpty() ? m_link->Status() : failure);
         return false;
     }
     if (!m_link->Connect()) {
-        error = QStringLiteral("no instrument answered on ") + portName(number);
+        error = QStringLiteral("no instrument answered on ") + m_table.label(number);
         return false;
     }
     return true;

@@ -45,7 +45,6 @@ public:
 private:
     // The port number the options name, 0 when the instrument is to be searched for.
     int chosenPort() const;
-    QString portName(int number) const;
 
     const CliOptions &m_options;
     std::unique_ptr<DemoSimulator> m_simulator;

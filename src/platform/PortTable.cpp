@@ -189,6 +189,13 @@ QString PortTable::description(int number) const
                                               : m_entries.at(number - 1).description;
 }
 
+QString PortTable::label(int number) const
+{
+    const QString path = devicePath(number);
+    return QStringLiteral("COM ") + QString::number(number) +
+           (path.isEmpty() ? QString() : QStringLiteral(" (") + path + QLatin1Char(')'));
+}
+
 QString PortTable::identityOf(const QString &path)
 {
     const QString canonical = QFileInfo(path).canonicalFilePath();

@@ -59,6 +59,9 @@ public:
     QString describe(int number) const;
     // The description alone ("FTDI USB Serial"), empty when there is none.
     QString description(int number) const;
+    // The port as messages name it: "COM 3 (/dev/ttyUSB0)", or "COM 3" when no device
+    // stands for the number.
+    QString label(int number) const;
 
     // The highest COM number on Windows.
     static constexpr int MaxComNumber = 255;

@@ -241,7 +241,8 @@ bool QtSerialPort::write(const QByteArray &bytes)
                 : m_port.errorString();
         m_port.clear(QSerialPort::Output);
         m_port.clearError();
-        fail(ErrorWriteFailed, QStringLiteral("Cannot write to %1: %2").arg(portLabel(), reason));
+        fail(ErrorWriteFailed,
+             QStringLiteral("Cannot write to %1: %2").arg(m_table.label(m_portNumber), reason));
         return false;
     }
     return true;
@@ -267,11 +268,6 @@ void QtSerialPort::clearError()
 {
     m_error = NoError;
     m_errorText.clear();
-}
-
-QString QtSerialPort::portLabel() const
-{
-    return QStringLiteral("COM %1 (%2)").arg(m_portNumber).arg(m_table.devicePath(m_portNumber));
 }
 
 void QtSerialPort::takeInWaitingBytes()

@@ -40,8 +40,6 @@ public:
 private:
     enum class ModemLine { Dtr, Rts };
 
-    // "COM 3 (/dev/ttyUSB0)", the path as the table names the device.
-    QString portLabel() const;
     bool openDevice(const QString &path);
     // Locks the opened file itself, so that a program holding the same device under
     // another name (a by-id link) is seen too.
