@@ -17,6 +17,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -214,6 +215,21 @@ TEST(CliCommands, AgainstTheSimulatorOnAPseudoTerminal)
                                                                          << run.out.toStdString();
         EXPECT_TRUE(run.err.contains(c.err)) << args << ":\n" << run.err.toStdString();
     }
+
+    // The file taken away while logging (as when its disk is unmounted): the run stops
+    // at the next line with the reason, and exit 3.
+    const QString vanishing = folder.filePath("gone.txt");
+    QTimer remover;
+    QObject::connect(&remover, &QTimer::timeout, [&] {
+        if (QFile::remove(vanishing))
+            remover.stop();
+    });
+    remover.start(100);
+    const CliRun gone =
+        runCli({"log", "--demo", "--log-period", "1s", "--output", vanishing, "--duration", "10s"});
+    EXPECT_EQ(gone.code, ExitCode::FileFailed);
+    EXPECT_TRUE(gone.err.contains(vanishing + " is no longer on the disk"))
+        << gone.err.toStdString();
 }
 
 TEST(CliCommands, LogWritesTheWindowsFileAndStopsOnASignalAfterAWholeLine)

@@ -242,6 +242,9 @@ TEST_F(DownloadTest, FailedBlocksCancelRequestsAndAFullDiskEndTheTransfer)
     const auto full = [this](SimFaults &) {
         opener = [](const QString &, QString &) { return std::make_unique<FullDisk>(1); };
     };
+    const auto gone = [this](SimFaults &) {
+        opener = [](const QString &, QString &) { return std::make_unique<VanishingFile>(1); };
+    };
     const QString abandoned = "Download abandoned after repeated data errors - the logger's "
                               "download position was not moved";
     // clang-format off
@@ -259,6 +262,8 @@ TEST_F(DownloadTest, FailedBlocksCancelRequestsAndAFullDiskEndTheTransfer)
         // A failed write ends the transfer: no block is asked for after it (11 was asked
         // for ahead), and nothing counts as downloaded.
         {full, false, "write failed, 0 records, 2 requests, block 10 asked 1 times, 11 1 times, position ; Download error No space left on device - the logger's download position was not moved"},
+        // So does a file whose disk was taken away (unmounted) under it.
+        {gone, false, "write failed, 0 records, 2 requests, block 10 asked 1 times, 11 1 times, position ; Download error " + path + " is no longer on the disk - the logger's download position was not moved"},
     };
     // clang-format on
     for (const auto &[fault, cancel, expected] : cases) {
