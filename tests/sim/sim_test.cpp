@@ -82,12 +82,6 @@ TEST(SimulatorTest, EachModelAnswersWithItsOwnBytes)
         const QList<QByteArray> lines = Answer(instrument, "T" + command + "RI").split('\r');
         EXPECT_EQ(lines.value(1) + ' ' + lines.value(4), expected);
     }
-    // A version line of the instrument's own goes out byte for byte.
-    InstrumentOptions own(SimModel::ZQ5);
-    own.identity = InstrumentIdentity::defaultFor(SimModel::ZQ5);
-    own.identity->versionLine = "ZQ5 v1.03 Z\xFCrich\t\x07";
-    Instrument zurich(clock, own);
-    EXPECT_EQ(Answer(zurich, "I").split('\r').value(0), "IZQ5 v1.03 Z\xFCrich\t\x07");
 }
 
 TEST(SimulatorTest, TheCalibrationDumpHoldsTheFactorsWhereTheProgramReadsThem)
