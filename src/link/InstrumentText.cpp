@@ -41,5 +41,5 @@ QString CutToWidth(const QString &text, int width)
 {
     if (text.size() <= width)
         return text;
-    return width > 0 ? text.left(width - 1) + Ellipsis : QString();
+    return text.left(width - 1) + Ellipsis;
 }

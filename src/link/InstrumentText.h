@@ -16,6 +16,6 @@ QString InstrumentText(const QString &text);
 // an accent, a stray control byte) but is mostly plain ASCII.
 bool IsLineNoise(const QByteArray &line);
 
-// `text` cut to at most `width` characters; a cut text ends in "…", so that it is seen to
-// be cut.
+// `text` cut to at most `width` (1 or more) characters; a cut text ends in "…", so that it
+// is seen to be cut.
 QString CutToWidth(const QString &text, int width);
