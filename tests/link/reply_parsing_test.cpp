@@ -148,8 +148,8 @@ TEST(ReplyParsers, EveryReplyFamily)
                 "5523\rLog\r"),
          "ZQ5 v1.03 Zürich|Units: W.m-2|3612mV|5523|Log"},
         {status("IZQ5\rU\r3V\r\xFC\xFC"
-                "123456\rLog\r"),
-         "ZQ5|U|3V|üü123456|Log"},
+                "12345~\rLog\r"),
+         "ZQ5|U|3V|üü12345~|Log"},
         {status("IZQ5\rU\r3V\r\xFC\xFC"
                 "12345\rLog\r"),
          "refused: a line of noise"},
