@@ -20,6 +20,11 @@ bool InstrumentState::selectUnits(int code)
     return true;
 }
 
+QByteArray InstrumentState::versionLine() const
+{
+    return m_identity.versionLine.isEmpty() ? m_traits.version : m_identity.versionLine;
+}
+
 QByteArray InstrumentState::unitsLine() const
 {
     switch (m_units) {

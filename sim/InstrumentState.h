@@ -33,6 +33,7 @@ public:
     void setLogging(bool on) { m_logging = on; }
 
     // The lines of the identification reply.
+    QByteArray versionLine() const;
     QByteArray unitsLine() const;
     QByteArray powerLine() const;
     // Empty for a model without a logger (the computer reads a short status as "none").

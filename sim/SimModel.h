@@ -45,6 +45,9 @@ struct InstrumentIdentity
 {
     QByteArray serialNumber;
     QByteArray calibrationDate;
+    // The first line of the identification as sent, byte for byte (a name with a Latin-1
+    // letter, a tab, a control byte); the model's own version when empty.
+    QByteArray versionLine;
     double sunshineRatio = 1.2;
     int powerMillivolts = 3612;
     // Factor of each light sensor channel 0..7; 4096 stands for 1. Models with the

@@ -39,9 +39,8 @@ QByteArray TextReplies::prompt(bool wrongPromptByte) const
 QByteArray TextReplies::identification() const
 {
     QByteArray reply("I");
-    for (const QByteArray &line :
-         {m_state.traits().version, m_state.unitsLine(), m_state.powerLine(),
-          m_state.identity().serialNumber, m_state.logStatusLine()})
+    for (const QByteArray &line : {m_state.versionLine(), m_state.unitsLine(), m_state.powerLine(),
+                                   m_state.identity().serialNumber, m_state.logStatusLine()})
         reply += line + CR;
     return reply;
 }

@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QSocketNotifier>
 
+#include <algorithm>
 #include <climits>
 #include <csignal>
 #include <cstdio>
@@ -90,6 +91,12 @@ std::optional<int> wholeNumber(const QString &text, int low, int high)
     if (!ok || value < low || value > high)
         return std::nullopt;
     return value;
+}
+
+// True when every character of `text` has a Latin-1 byte.
+bool isLatin1(const QString &text)
+{
+    return std::all_of(text.begin(), text.end(), [](QChar ch) { return ch.unicode() <= 0xFF; });
 }
 
 } // namespace
@@ -183,6 +190,11 @@ int main(int argc, char **argv)
         QStringLiteral("clock-offset"),
         QStringLiteral("The logger's clock minus the computer's, in seconds (default 0)."),
         QStringLiteral("SECONDS"), QStringLiteral("0"));
+    const QCommandLineOption versionText(
+        QStringLiteral("version-text"),
+        QStringLiteral("The instrument's version line, in place of the model's own; each "
+                       "character goes out as its Latin-1 byte (\"ZQ5 v1.03 Zürich\")."),
+        QStringLiteral("TEXT"));
     const QCommandLineOption linkPath(
         QStringLiteral("link"),
         QStringLiteral("Also reach the device through a symbolic link at PATH, made anew at "
@@ -190,11 +202,11 @@ int main(int argc, char **argv)
                        "outlives a replug) and printed in place of the device path."),
         QStringLiteral("PATH"));
     parser.addOption(linkPath);
-    parser.addOptions({model,        latency,      pace,           skyHour,    silent,
-                       late,         split,        garbage,        badPrompt,  noStdin,
-                       blockLatency, lostAck,      corruptBlock,   lateBlock,  lateBlockMs,
-                       frameGarbage, memoryBlocks, prefillRecords, downloaded, wrap,
-                       overwrite,    logging,      stopped,        clockOffset});
+    parser.addOptions({model,        latency,      pace,           skyHour,     silent,
+                       late,         split,        garbage,        badPrompt,   noStdin,
+                       blockLatency, lostAck,      corruptBlock,   lateBlock,   lateBlockMs,
+                       frameGarbage, memoryBlocks, prefillRecords, downloaded,  wrap,
+                       overwrite,    logging,      stopped,        clockOffset, versionText});
     parser.process(app);
     if (!parser.positionalArguments().isEmpty())
         return usageError(QStringLiteral("unexpected argument ") +
@@ -204,6 +216,14 @@ int main(int argc, char **argv)
     if (!chosen)
         return usageError(QStringLiteral("unknown model ") + parser.value(model));
     PtyServerOptions options(*chosen);
+    if (parser.isSet(versionText)) {
+        const QString text = parser.value(versionText);
+        if (text.isEmpty() || !isLatin1(text))
+            return usageError(QStringLiteral("--version-text needs a text of Latin-1 characters"));
+        InstrumentIdentity identity = InstrumentIdentity::defaultFor(*chosen);
+        identity.versionLine = text.toLatin1();
+        options.instrument.identity = identity;
+    }
     bool ok = false;
     const double latencyMs = parser.value(latency).toDouble(&ok);
     if (!ok || latencyMs < 0)

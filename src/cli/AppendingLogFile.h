@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QFile>
+#include "platform/DiskFile.h"
+
 #include <QStringList>
 
 #include <memory>
@@ -11,7 +12,7 @@
 // serial number, units, factors and columns; the time the file was made may differ),
 // and refused, with the line that differs, when it is not, so that no file ever holds
 // two layouts.
-class AppendingLogFile : public QFile
+class AppendingLogFile : public DiskFile
 {
 public:
     // The opener of the log file for --append (a DurableFile::Opener).
@@ -21,7 +22,7 @@ protected:
     qint64 writeData(const char *data, qint64 length) override;
 
 private:
-    explicit AppendingLogFile(const QString &path) : QFile(path) {}
+    explicit AppendingLogFile(const QString &path) : DiskFile(path) {}
 
     // The existing header's lines still to be met, first line first.
     QStringList m_header;

@@ -1,6 +1,7 @@
 #include "link/StatusReplies.h"
 
 #include "common/NumericText.h"
+#include "link/InstrumentText.h"
 
 #include <QList>
 
@@ -36,16 +37,6 @@ qsizetype statusEcho(const QByteArray &reply)
     return reply.lastIndexOf('I', cr);
 }
 
-// The instrument writes its status in printable ASCII; anything else is line noise.
-bool isPrintableText(const QByteArray &line)
-{
-    for (const char byte : line) {
-        if (byte < ' ' || byte > '~')
-            return false;
-    }
-    return true;
-}
-
 // A reading field as a float; empty when it is no number or lies outside a float's range.
 std::optional<float> readingField(const QByteArray &field)
 {
@@ -75,7 +66,7 @@ QString StatusInfoText(const QByteArray &reply)
 {
     const qsizetype echo = statusEcho(reply);
     const QByteArray text = echo >= 0 ? reply.mid(echo + 1) : withoutEcho(reply, 'I');
-    return fromBytes(text.left(MaxStatusInfoLength));
+    return CutToWidth(fromBytes(text), MaxStatusInfoLength);
 }
 
 ParsedReply<StatusLines> ParseStatusReply(const QByteArray &reply)
@@ -88,16 +79,20 @@ ParsedReply<StatusLines> ParseStatusReply(const QByteArray &reply)
     if (echo < 0)
         return ParsedReply<StatusLines>::refused(QStringLiteral("no \"I\" echo"));
     QByteArray rest = reply.mid(echo + 1);
-    QByteArray texts[StatusLineCount];
-    for (QByteArray &text : texts) {
-        text = takeLine(rest);
-        if (!isPrintableText(text))
-            return ParsedReply<StatusLines>::refused(QStringLiteral("a line of no printable text"));
+    QString texts[StatusLineCount];
+    for (QString &text : texts) {
+        const QByteArray line = takeLine(rest);
+        if (IsLineNoise(line))
+            return ParsedReply<StatusLines>::refused(QStringLiteral("a line of noise"));
+        text = InstrumentText(line);
     }
-    const auto mv = texts[2].indexOf("mV");
+    // The model is the version's first word, whatever blanks a tab or a stray byte left
+    // before it.
+    texts[0] = texts[0].trimmed();
+    const auto mv = texts[2].indexOf(QLatin1String("mV"));
     if (mv >= 1)
         texts[2] = texts[2].left(mv + 2);
-    const auto line = [&](int i) { return fromBytes(texts[i].left(MaxStatusLineLength)); };
+    const auto line = [&](int i) { return CutToWidth(texts[i], MaxStatusLineLength); };
     return ParsedReply<StatusLines>::read({line(0), line(1), line(2), line(3), line(4)});
 }
 

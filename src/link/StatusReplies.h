@@ -10,17 +10,18 @@
 // CR. Bytes before the echo are line noise and are skipped; a reply without its echo is
 // refused.
 
-// The longest line of the status kept: a longer one is cut to this length, so that noise
-// cannot push the main window's and the logger window's texts off the screen.
+// The longest line of the status kept: a longer one is cut to this length, ending in "…",
+// so that noise cannot push the main window's and the logger window's texts off the
+// screen.
 constexpr int MaxStatusLineLength = 64;
 // The longest status reply kept whole by StatusInfoText.
 constexpr int MaxStatusInfoLength = 400;
 
-// The five lines of the status, each without its CR and at most MaxStatusLineLength
-// characters long.
+// The five lines of the status, each without its CR, as InstrumentText keeps them, and at
+// most MaxStatusLineLength characters long.
 struct StatusLines
 {
-    QString version;
+    QString version; // without blanks at its ends: its first word is the model
     QString units;
     // Cut after the first "mV" when that stands after the line's first character
     // ("Battery 3612mV (ok)" -> "Battery 3612mV"); otherwise the whole line.
@@ -31,13 +32,13 @@ struct StatusLines
 
 // The status reply as the link keeps it whole: what follows the echoed "I" (the echo found
 // as ParseStatusReply finds it; without one, the reply less a leading "I"), cut to
-// MaxStatusInfoLength characters.
+// MaxStatusInfoLength characters (ending in "…" when cut).
 QString StatusInfoText(const QByteArray &reply);
 
 // The five lines after the echoed "I": the echo is the last "I" before the fifth CR from
 // the end, so that noise before it (even noise holding an "I" or a CR) is skipped.
-// Refused when the reply has fewer than five CRs, no echo, or a line holding a byte that
-// is no printable ASCII. Anything after the fifth line is ignored.
+// Refused when the reply has fewer than five CRs, no echo, or a line that is line noise
+// (IsLineNoise). Anything after the fifth line is ignored.
 ParsedReply<StatusLines> ParseStatusReply(const QByteArray &reply);
 
 struct PlainReadings

@@ -2,8 +2,7 @@
 
 #include "common/HexText.h"
 #include "common/NumericText.h"
-
-#include <algorithm>
+#include "link/InstrumentText.h"
 
 namespace {
 
@@ -64,8 +63,9 @@ QString detailField(const QString &reply, int k)
     if (end < 0)
         end = reply.size();
     const auto first = start + 3;
-    return end > first ? reply.mid(first, std::min<qsizetype>(end - first, MaxDetailsFieldLength))
-                       : QString();
+    return end > first
+               ? CutToWidth(InstrumentText(reply.mid(first, end - first)), MaxDetailsFieldLength)
+               : QString();
 }
 
 } // namespace

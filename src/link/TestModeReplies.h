@@ -53,14 +53,16 @@ struct TemperatureReply
 };
 ParsedReply<TemperatureReply> ParseTemperatureReply(const QString &reply);
 
-// The longest field of the details reply kept: a longer one is cut to this length.
+// The longest field of the details reply kept: a longer one is cut to this length, ending
+// in "…".
 constexpr int MaxDetailsFieldLength = 64;
 
 // "X" CR: field k is the line starting with the digit k and ":", without the digit, the
-// colon and the blank after them, cut to MaxDetailsFieldLength characters. The last line
-// has no CR of its own (the link takes the line end before the prompt away), so a field
-// also ends at the end of the reply. A field without its line is empty. Refused when the
-// reply is shorter than 5 characters.
+// colon and the blank after them, as InstrumentText keeps it (a LF of a CR LF dropped),
+// cut to MaxDetailsFieldLength characters. The last line has no CR of its own (the link
+// takes the line end before the prompt away), so a field also ends at the end of the
+// reply. A field without its line is empty. Refused when the reply is shorter than 5
+// characters.
 struct SensorDetails
 {
     QString serialNumber;    // field 0

@@ -1,7 +1,9 @@
 #include "platform/DurableFile.h"
 
+#include "platform/DiskFile.h"
+
 #include <QBuffer>
-#include <QFile>
+#include <QDir>
 
 #include <algorithm>
 #include <cerrno>
@@ -20,7 +22,7 @@ namespace {
 std::unique_ptr<QIODevice> openUnbuffered(const QString &path, QIODevice::OpenMode mode,
                                           QString &error)
 {
-    auto file = std::make_unique<QFile>(path);
+    auto file = std::make_unique<DiskFile>(path);
     if (!file->open(QIODevice::WriteOnly | QIODevice::Unbuffered | mode)) {
         error = file->errorString();
         return nullptr;
@@ -69,6 +71,7 @@ bool DurableFile::open(const Opener &opener, const QString &path, QString &error
 {
     close();
     m_device = opener(path, error);
+    m_path = path;
     return m_device != nullptr;
 }
 
@@ -96,18 +99,28 @@ bool DurableFile::putOnDisk(const QByteArray &bytes, QString &error)
 {
     if (!writeAll(bytes, error))
         return false;
-    auto *file = qobject_cast<QFileDevice *>(m_device.get());
-    if (!file)
+    if (auto *file = qobject_cast<QFileDevice *>(m_device.get())) {
+        if (!file->flush()) {
+            error = file->errorString();
+            return false;
+        }
+        if (!SyncToDisk(*file)) {
+            error = QString::fromLocal8Bit(std::strerror(errno));
+            return false;
+        }
+    }
+    // Checked after the bytes are on the disk: a file taken away before or during the
+    // write is seen here, before the write is reported done.
+    return stillAtPath(error);
+}
+
+bool DurableFile::stillAtPath(QString &error) const
+{
+    const auto *file = dynamic_cast<const FileAtPath *>(m_device.get());
+    if (!file || file->stillAtPath())
         return true;
-    if (!file->flush()) {
-        error = file->errorString();
-        return false;
-    }
-    if (!SyncToDisk(*file)) {
-        error = QString::fromLocal8Bit(std::strerror(errno));
-        return false;
-    }
-    return true;
+    error = QDir::toNativeSeparators(m_path) + QStringLiteral(" is no longer on the disk");
+    return false;
 }
 
 bool DurableFile::writeAll(const QByteArray &bytes, QString &error)

@@ -17,6 +17,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -157,6 +158,12 @@ TEST(CliCommands, AgainstTheSimulatorOnAPseudoTerminal)
     QTemporaryDir folder;
     PseudoTerminal silent;
     const QString missing = folder.filePath("no/such/dir/x.txt");
+    // An instrument whose version line holds a Latin-1 letter, a tab and a control byte.
+    PtyServerOptions own = DemoSimulator::demoOptions(SimModel::ZQ5);
+    own.instrument.identity = InstrumentIdentity::defaultFor(SimModel::ZQ5);
+    own.instrument.identity->versionLine = "ZQ5\tv1.03 Z\xFCrich\x07";
+    DemoSimulator zurich(own);
+    const QString zurichLog = folder.filePath("zurich.txt");
     const struct
     {
         QStringList args;
@@ -200,6 +207,16 @@ TEST(CliCommands, AgainstTheSimulatorOnAPseudoTerminal)
          "^$",
          "cannot open COM 1 (/dev/no-such-tty): Error 8022"},
         {{"status", "--device", silent.slavePath}, 1, "^$", "no instrument answered on COM 1"},
+        {{"status", "--device", zurich.devicePath()},
+         0,
+         "^Model: ZQ5\nVersion: ZQ5 v1.03 Zürich\nSerial: 5523\n",
+         ""},
+        {{"logger", "info", "--device", zurich.devicePath()}, 0, "ZQ5 v1.03 Zürich", ""},
+        {{"log", "-q", "--device", zurich.devicePath(), "--log-period", "1s", "--output", zurichLog,
+          "--duration", "1s"},
+         0,
+         "",
+         ""},
         {{"status", "--demo", "--trace", missing}, 3, "^$", "cannot write the trace"},
         {{"log", "--demo", "--log-period", "1s", "--output", missing, "--duration", "5s"},
          3,
@@ -214,6 +231,26 @@ TEST(CliCommands, AgainstTheSimulatorOnAPseudoTerminal)
                                                                          << run.out.toStdString();
         EXPECT_TRUE(run.err.contains(c.err)) << args << ":\n" << run.err.toStdString();
     }
+    // The log file names the instrument in its own words, in UTF-8.
+    const QStringList heading = fileLines(zurichLog).mid(0, 2);
+    EXPECT_TRUE(heading.value(0).startsWith("ZQ5 Logger Data file "))
+        << heading.value(0).toStdString();
+    EXPECT_EQ(heading.value(1), "ZQ5 v1.03 Zürich Ser No: 5523");
+
+    // The file taken away while logging (as when its disk is unmounted): the run stops
+    // at the next line with the reason, and exit 3.
+    const QString vanishing = folder.filePath("gone.txt");
+    QTimer remover;
+    QObject::connect(&remover, &QTimer::timeout, [&] {
+        if (QFile::remove(vanishing))
+            remover.stop();
+    });
+    remover.start(100);
+    const CliRun gone =
+        runCli({"log", "--demo", "--log-period", "1s", "--output", vanishing, "--duration", "10s"});
+    EXPECT_EQ(gone.code, ExitCode::FileFailed);
+    EXPECT_TRUE(gone.err.contains(vanishing + " is no longer on the disk"))
+        << gone.err.toStdString();
 }
 
 TEST(CliCommands, LogWritesTheWindowsFileAndStopsOnASignalAfterAWholeLine)

@@ -144,6 +144,9 @@ TEST_F(ExchangeTest, TextRepliesKeepTheirLimitsToTheTickAndSetUnitsItsFirstTenCh
         // "I": five lines within 1 s.
         {"I", chunks(0.01, "IZQ", 0.1, "4 v2\rU", 0.2, "\r3V\r7\rS\r"), "", 0.305,
          "ZQ4  7 connected on COM 3", "11"},
+        // The model is the version's first word, whatever bytes the line holds.
+        {"I", chunks(0.01, "I\tZQ5\tv1.03 Z\xFCrich\x07\rU\rP\r7\rS\r"), "", 0.115,
+         "ZQ5  7 connected on COM 3", "11"},
         {"I", chunks(0.01, "IZQ4\rU\r", 1.0, "P\r7\rS\r"), "", 1.105, statusFailed, "11"},
         // "S": a line ending in CR within 1 s.
         {"S", chunks(0.01, "S12", 0.2, "3.4,56", 0.4, ".7,0\r"), "", 0.505, opening, "11"},

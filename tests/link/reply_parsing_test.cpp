@@ -135,13 +135,28 @@ TEST(ReplyParsers, EveryReplyFamily)
         // Noise before the echo is skipped, even noise holding an "I" or a CR.
         {status(QByteArray("\x00\xE5I~\x13", 5) + clean), cleanStatus},
         {status("ab\rI\rxI" + clean), cleanStatus},
-        // A power without "mV" or with "mV" first, a sixth line ignored; lines cut at 64.
+        // A power without "mV" or with "mV" first, a sixth line ignored; lines cut to 64
+        // with "…".
         {status("IZQ4\rU\r3.6 V\r7\rS\rmore\r"), "ZQ4|U|3.6 V|7|S"},
-        {status("I\r\rmV 12\r\r" + QByteArray(70, 'L') + "\r"), "||mV 12||" + QString(64, 'L')},
+        {status("I\r\r\x01mV 12\r\r" + QByteArray(70, 'L') + "\r"),
+         "||mV 12||" + QString(63, 'L') + "…"},
+        {status("I\r\r\r\r" + QByteArray(64, 'L') + "\r"), "||||" + QString(64, 'L')},
+        // Bytes are Latin-1 characters; a tab is a blank and other control bytes go, so the
+        // model stays the version's first word. A line of which more than a quarter of the
+        // bytes are no printable ASCII is noise.
+        {status("I\tZQ5\tv1.03 Z\xFCrich\x85\rUnits:\x02 W.m-2\r3612mV\r\x7F"
+                "5523\rLog\r"),
+         "ZQ5 v1.03 Zürich|Units: W.m-2|3612mV|5523|Log"},
+        {status("IZQ5\rU\r3V\r\xFC\xFC"
+                "12345~\rLog\r"),
+         "ZQ5|U|3V|üü12345~|Log"},
+        {status("IZQ5\rU\r3V\r\xFC\xFC"
+                "12345\rLog\r"),
+         "refused: a line of noise"},
         {status("IZQ4\rU\rP\r7\r"), "refused: 4 of the 5 lines"},
         {status("\xAF\x01junk\n"), "refused: 0 of the 5 lines"},
         {status("ZQ4\rU\r3.6 V\r7\rS\r"), "refused: no \"I\" echo"},
-        {status("IZQ4\rU\x01\rP\r7\rL\r"), "refused: a line of no printable text"},
+        {status("IZQ4\rU\x01\rP\r7\rL\r"), "refused: a line of noise"},
         {readings("S123.4,56.7,1\r"), "123.4000015 56.70000076 sun"},
         {readings("\x13S9,\rxS123.4,56.7,1\r"), "123.4000015 56.70000076 sun"}, // noise first
         {readings("S 1 2.5 , 3\t4 ,0\r"), "12.5 34"}, // blanks inside numbers
@@ -184,7 +199,8 @@ TEST(ReplyParsers, EveryReplyFamily)
         {details("X\r0: 5523\r1: 2025-03-14"), "5523|2025-03-14"},
         {details("X\r0:\r1: x"), "|x"},
         {details("X?"), "refused: shorter than 5 characters"},
-        {details("X\r0: " + QString(70, '9') + "\r1: d"), QString(64, '9') + "|d"},
+        {details("X\r0: " + QString(70, '9') + "\r1: d"), QString(63, '9') + "…|d"},
+        {details("X\r\n0: 55\t23\x07\r\n1: 2025\r\n"), "55 23|2025"},
         {ratio("T\rSunshine ratio 1.21"), "\" 1.21\""},
         {ratio("T\rratio1.2"), "\"1.2\""},
         {ratio("ratio 1.21\r"), "\" 1.21\""},
@@ -194,7 +210,7 @@ TEST(ReplyParsers, EveryReplyFamily)
         EXPECT_EQ(actual, expected);
     EXPECT_EQ(StatusInfoText("IZQ5\r") + StatusInfoText("ZQ5\r"), "ZQ5\rZQ5\r");
     EXPECT_EQ(StatusInfoText("xI\r" + clean), QString(clean.mid(1)));
-    EXPECT_EQ(StatusInfoText(QByteArray(500, 'I')).size(), MaxStatusInfoLength);
+    EXPECT_EQ(StatusInfoText(QByteArray(500, 'I')), QString(399, 'I') + "…");
     // A flood of random bytes is never a reading or a status, so never a reading of 0.
     std::mt19937 random{20261207};
     for (int round = 0; round < 2000; ++round) {

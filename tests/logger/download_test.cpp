@@ -242,6 +242,9 @@ TEST_F(DownloadTest, FailedBlocksCancelRequestsAndAFullDiskEndTheTransfer)
     const auto full = [this](SimFaults &) {
         opener = [](const QString &, QString &) { return std::make_unique<FullDisk>(1); };
     };
+    const auto gone = [this](SimFaults &) {
+        opener = [](const QString &, QString &) { return std::make_unique<VanishingFile>(1); };
+    };
     const QString abandoned = "Download abandoned after repeated data errors - the logger's "
                               "download position was not moved";
     // clang-format off
@@ -259,6 +262,8 @@ TEST_F(DownloadTest, FailedBlocksCancelRequestsAndAFullDiskEndTheTransfer)
         // A failed write ends the transfer: no block is asked for after it (11 was asked
         // for ahead), and nothing counts as downloaded.
         {full, false, "write failed, 0 records, 2 requests, block 10 asked 1 times, 11 1 times, position ; Download error No space left on device - the logger's download position was not moved"},
+        // So does a file whose disk was taken away (unmounted) under it.
+        {gone, false, "write failed, 0 records, 2 requests, block 10 asked 1 times, 11 1 times, position ; Download error " + path + " is no longer on the disk - the logger's download position was not moved"},
     };
     // clang-format on
     for (const auto &[fault, cancel, expected] : cases) {
@@ -287,17 +292,26 @@ TEST_F(DownloadTest, FailedBlocksCancelRequestsAndAFullDiskEndTheTransfer)
     }
 
     // Noise before the identification reply stays out of the firmware version in the
-    // file's heading.
-    SimFaults noisy;
-    noisy.garbage = true;
-    open();
-    instrument->setFaults(noisy);
-    ASSERT_TRUE(link.GetStatus());
-    instrument->setFaults({});
-    window->DownloadAll(true, false, true, path, view);
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.readAll().split('\r').value(1), "\nZQ5 v3.2 Ser No: 5523");
+    // file's heading; a version line with a Latin-1 letter, a tab and a control byte keeps
+    // its model, and its text is written in UTF-8.
+    const std::tuple<bool, QByteArray, QByteArray> headings[] = {
+        {true, "", "ZQ5 Data file |ZQ5 v3.2 Ser No: 5523\r"},
+        {false, "ZQ5\tv1.03 Z\xFCrich\x07", "ZQ5 Data file |ZQ5 v1.03 Zürich Ser No: 5523\r"},
+    };
+    for (const auto &[garbage, versionLine, expected] : headings) {
+        SimFaults noisy;
+        noisy.garbage = garbage;
+        instrument->state().identity().versionLine = versionLine;
+        open();
+        instrument->setFaults(noisy);
+        ASSERT_TRUE(link.GetStatus());
+        instrument->setFaults({});
+        window->DownloadAll(true, false, true, path, view);
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QList<QByteArray> lines = file.readAll().split('\n');
+        EXPECT_EQ(lines.value(0).left(14) + '|' + lines.value(1), expected);
+    }
 }
 
 // The lines a download of `records` writes after the two headings: a units line and a

@@ -323,18 +323,22 @@ TEST_F(PCLogTest, TheLogFileIsAskedForKeptOnTheDiskAndItsFailuresReported)
                                          "01/06/2026 10:00:10,102.0,50.0,1.0\r\n"));
 
     // The disk fills mid-run, taking nothing of the failed line or part of it (cut off
-    // again): the failure is reported with its cause and stops the run. The file keeps
-    // every line before the failed one, each whole (CR LF, every field) and once, in
-    // order: the lines shown but the failed period's.
-    for (const qint64 part : {0, 20}) {
+    // again), or the disk is taken away (unmounted): the failure is reported with its
+    // cause and stops the run. The file keeps every line before the failed one, each whole
+    // (CR LF, every field) and once, in order: the lines shown but the failed period's.
+    for (const qint64 part : {0, 20, -1}) {
         QByteArray kept;
-        open([&kept, part](const QString &, QString &) {
+        open([&kept, part](const QString &, QString &) -> std::unique_ptr<QIODevice> {
+            if (part < 0)
+                return std::make_unique<VanishingFile>(4 + 20, &kept);
             return std::make_unique<FullDisk>(4 + 20, &kept, part);
         });
         instrument.readingTimes.clear();
         start(QTime(10, 0, 0, 600), "10s", "10s", path);
         runTimer(400);
-        EXPECT_EQ(prompts.texts(), QStringList({"Error: No space left on device"}));
+        EXPECT_EQ(prompts.texts(),
+                  QStringList({part < 0 ? "Error: " + path + " is no longer on the disk"
+                                        : "Error: No space left on device"}));
         prompts.clear();
         EXPECT_EQ(window->cmdLog->text() + window->windowTitle(), "Start LoggingVantlog");
         EXPECT_EQ(instrument.readingTimes.size(), 21) << "no reading after the failure";

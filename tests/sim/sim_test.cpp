@@ -198,10 +198,11 @@ TEST_F(SimulatorOnAPtyTest, QuorvelSimStartsItsLoggerAsTheOptionsSayAndRefusesBa
     if (program.isEmpty())
         GTEST_SKIP() << "QUORVEL_SIM does not name the simulator program";
     SimulatorProcess sim;
-    ASSERT_TRUE(connect(sim.start(program, {"--memory-blocks", "1023", "--prefill-records", "300",
-                                            "--downloaded-records", "10", "--logging",
-                                            "--overwrite", "--clock-offset", "3600"})));
-    EXPECT_TRUE(link.Version().startsWith("ZQ5 "));
+    ASSERT_TRUE(connect(
+        sim.start(program, {"--memory-blocks", "1023", "--prefill-records", "300",
+                            "--downloaded-records", "10", "--logging", "--overwrite",
+                            "--clock-offset", "3600", "--version-text", "ZQ5 v1.03 Zürich"})));
+    EXPECT_EQ(link.Version(), "ZQ5 v1.03 Zürich");
     LoggerPackets packets(link);
     LoggerState state;
     LoggerDetailsReader(link, clock, packets).read(state);
@@ -221,7 +222,8 @@ TEST_F(SimulatorOnAPtyTest, QuorvelSimStartsItsLoggerAsTheOptionsSayAndRefusesBa
                                      {"--lost-ack", "never"},
                                      {"--corrupt-block", "once:0"},
                                      {"--logging", "--stopped"},
-                                     {"--clock-offset", "soon"}}) {
+                                     {"--clock-offset", "soon"},
+                                     {"--version-text", "ZQ5 v1 €"}}) {
         QProcess refused;
         refused.start(program, wrong);
         ASSERT_TRUE(refused.waitForFinished(5000));

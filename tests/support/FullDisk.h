@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/DiskFile.h"
+
 #include <QBuffer>
 
 #include <utility>
@@ -32,4 +34,29 @@ private:
     QByteArray m_data;
     int m_writesLeft;
     qint64 m_part;
+};
+
+// A file for tests whose path leads to it for `writes` writes, each kept in `data`; from
+// the next write on the path is gone (its disk taken away, or the name given to another
+// file), as the write finds out once its bytes are in.
+class VanishingFile : public QBuffer, public FileAtPath
+{
+public:
+    explicit VanishingFile(int writes, QByteArray *data = nullptr)
+        : QBuffer(data ? data : &m_data), m_writesLeft(writes)
+    {
+        open(QIODevice::WriteOnly);
+    }
+    bool stillAtPath() const override { return m_writesLeft >= 0; }
+
+protected:
+    qint64 writeData(const char *bytes, qint64 length) override
+    {
+        --m_writesLeft;
+        return QBuffer::writeData(bytes, length);
+    }
+
+private:
+    QByteArray m_data;
+    int m_writesLeft;
 };
