@@ -388,8 +388,8 @@ TEST_F(PCLogTest, AStopDuringATickEndsItAndALostLinkIsConnectedAgainAtItsEnd)
 
 // After a loss the instrument must be known again before a reading is taken or a line
 // written: its identification unanswered holds the lines; the same instrument writes
-// them; another one (serial number or units) stops the run with a message naming both,
-// and nothing of it goes under the old heading.
+// them, as does a stop while it stays unknown; another one (serial number or units)
+// stops the run with a message naming both, and nothing of it goes under the old heading.
 TEST_F(PCLogTest, AfterALossLinesWaitForTheInstrumentAndAnotherOneStopsTheRun)
 {
     const QStringList before{"01/06/2026 10:00:10\t100.0\t50.0\t1.0",
@@ -399,13 +399,14 @@ TEST_F(PCLogTest, AfterALossLinesWaitForTheInstrumentAndAnotherOneStopsTheRun)
                            "01/06/2026 10:00:50\tbad readings"};
     const QString old = "ZQ3 Ser No: 1234 (Units: W.m-2)";
     // clang-format off
-    const std::tuple<QByteArray, QByteArray, QStringList, QString> cases[] = {
-        {"1234", "Units: W.m-2", {"01/06/2026 10:01:00\t102.0\t50.0\t1.0", "01/06/2026 10:01:10\t103.0\t50.0\t1.0"}, ""},
-        {"8585", "Units: W.m-2", {}, "ZQ3 Ser No: 8585 (Units: W.m-2)"},
-        {"1234", "Units: klux", {}, "ZQ3 Ser No: 1234 (Units: klux)"},
+    const std::tuple<bool, QByteArray, QByteArray, QStringList, QString> cases[] = {
+        {true, "1234", "Units: W.m-2", {"01/06/2026 10:01:00\t102.0\t50.0\t1.0", "01/06/2026 10:01:10\t103.0\t50.0\t1.0"}, ""},
+        {false, "1234", "Units: W.m-2", {"01/06/2026 10:01:00\tbad readings", "01/06/2026 10:01:10\tbad readings"}, ""},
+        {true, "8585", "Units: W.m-2", {}, "ZQ3 Ser No: 8585 (Units: W.m-2)"},
+        {true, "1234", "Units: klux", {}, "ZQ3 Ser No: 1234 (Units: klux)"},
     };
     // clang-format on
-    for (const auto &[serial, units, after, other] : cases) {
+    for (const auto &[answers, serial, units, after, other] : cases) {
         instrument.readingTimes.clear();
         start(QTime(10, 0, 0, 600), "10s", "10s", path);
         runTimer(20);
@@ -418,9 +419,9 @@ TEST_F(PCLogTest, AfterALossLinesWaitForTheInstrumentAndAnotherOneStopsTheRun)
         runTimer(12);
         EXPECT_EQ(fileLines(), before) << "nothing written while the instrument is not known";
         EXPECT_EQ(instrument.readingTimes.size(), 2);
-        instrument.statusSilent = false;
+        instrument.statusSilent = !answers;
         runTimer(20);
-        EXPECT_EQ(fileLines(), before + held + after);
+        EXPECT_EQ(fileLines(), answers ? before + held + after : before);
         EXPECT_EQ(window->run().IsLogging(), other.isEmpty());
         EXPECT_EQ(prompts.texts(),
                   other.isEmpty()
@@ -430,6 +431,8 @@ TEST_F(PCLogTest, AfterALossLinesWaitForTheInstrumentAndAnotherOneStopsTheRun)
         prompts.clear();
         if (window->run().IsLogging())
             window->cmdLog->click();
+        EXPECT_EQ(fileLines(), before + held + after);
+        instrument.statusSilent = false;
         instrument.serialNumber = "1234";
         instrument.units = "Units: W.m-2";
         link.GetStatus();
