@@ -1,8 +1,11 @@
 #include "cli/ConsoleLogging.h"
 
 #include "cli/CliOptions.h"
+#include "common/NamedFormats.h"
 
 #include <QCoreApplication>
+
+#include <cstdlib>
 
 ConsoleLoggingView::ConsoleLoggingView(const CliOptions &options, QTextStream &out,
                                        QTextStream &err)
@@ -50,6 +53,14 @@ void ConsoleLoggingView::showRunTimeError(const QString &description)
     m_err << "quorvel-cli: Error: " << description << Qt::endl;
     if (m_writingLine && m_logToFile)
         m_fileFailed = true;
+}
+
+void ConsoleLoggingView::showClockStep(qint64 stepSeconds, const QTime &at)
+{
+    if (m_verbosity > 0)
+        m_err << "quorvel-cli: the clock was set " << (stepSeconds < 0 ? "back " : "forward ")
+              << std::abs(stepSeconds) << " s; the period so far was written, realigned to clock "
+              << LongTimeText(at) << Qt::endl;
 }
 
 void ConsoleLoggingView::startTimer(int intervalMs)

@@ -6,6 +6,8 @@
 #include <QTextStream>
 #include <QTimer>
 
+#include <utility>
+
 struct CliOptions;
 
 // The logging window's part played on the console: the choices come from the command
@@ -31,6 +33,11 @@ public:
     void layoutWindow() override {}
     void showPlainTitle() override {}
     void showRunTimeError(const QString &description) override;
+    // A setting of the clock is told on standard error unless quiet.
+    void showClockStep(qint64 stepSeconds, const QTime &at) override;
+    // Kept for the log command, which goes on in a file of the other instrument's.
+    void showInstrumentChange(const QString &text) override { m_instrumentChange = text; }
+    QString takeInstrumentChange() { return std::exchange(m_instrumentChange, QString()); }
 
     void startTimer(int intervalMs) override;
     void stopTimer() override { m_timer.stop(); }
@@ -55,4 +62,5 @@ private:
     // error now is the file's.
     bool m_writingLine = false;
     bool m_fileFailed = false;
+    QString m_instrumentChange;
 };

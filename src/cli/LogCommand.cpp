@@ -1,17 +1,98 @@
 #include "cli/LogCommand.h"
 
 #include "cli/AppendingLogFile.h"
-#include "cli/ConsoleLogging.h"
 #include "cli/ExitCode.h"
 #include "cli/InstrumentSession.h"
 #include "cli/InterruptWatch.h"
-#include "cli/OutputFileDialogs.h"
 #include "pclog/LoggingRun.h"
 
 #include <QEventLoop>
+#include <QFileInfo>
+#include <QRegularExpression>
 
 #include <algorithm>
 #include <limits>
+
+QString InstrumentPath(const QString &path, const QString &serialNumber)
+{
+    QString serial = serialNumber;
+    serial.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9_.-]")), QStringLiteral("_"));
+    const QFileInfo info(path);
+    const QString suffix = info.suffix();
+    const qsizetype stem = suffix.isEmpty() ? path.size() : path.size() - suffix.size() - 1;
+    return path.left(stem) + QLatin1Char('-') + serial + path.mid(stem);
+}
+
+LogSession::LogSession(const CliOptions &options, SensorLink &link, Clock &clock, Console &console)
+    : m_options(options), m_link(link), m_clock(clock), m_console(console),
+      m_view(options, console.out, console.err), m_dialogs(QString())
+{}
+
+LogSession::~LogSession() = default;
+
+bool LogSession::isLogging() const
+{
+    return m_run && m_run->IsLogging();
+}
+
+bool LogSession::inTick() const
+{
+    return m_run && m_run->InTick();
+}
+
+QString LogSession::pathNow() const
+{
+    const QString dated = DatedPath(m_options.output, m_clock.now().date());
+    return m_serialNumber.isNull() ? dated : InstrumentPath(dated, m_serialNumber);
+}
+
+void LogSession::startRun(LogFileWriter::Opener opener)
+{
+    m_dialogs.setPath(m_path = pathNow());
+    m_run = std::make_unique<LoggingRun>(m_link, m_clock, m_dialogs, std::move(opener));
+    m_run->setView(m_view);
+    m_run->Start();
+}
+
+bool LogSession::start()
+{
+    startRun(m_options.append ? LogFileWriter::Opener(AppendingLogFile::Open)
+                              : LogFileWriter::Opener(LogFileWriter::OpenReplacingFile));
+    return !m_view.fileFailed();
+}
+
+bool LogSession::tick()
+{
+    // An unplugged adapter that is back: its port opens again and the run's next tick
+    // shakes hands, as after any silence.
+    if (m_link.CommPort() == 0)
+        m_link.reopenLostPort();
+    // A new day under a dated name, seen before the day's first reading is due: the last
+    // line of the day before is in the old file, the new file starts with its header.
+    if (m_run->IsLogging() && pathNow() != m_path) {
+        m_run->Stop();
+        startRun(m_serialNumber.isNull() ? LogFileWriter::Opener(LogFileWriter::OpenReplacingFile)
+                                         : LogFileWriter::Opener(AppendingLogFile::Open));
+    }
+    m_run->Tick();
+    const QString change = m_view.takeInstrumentChange();
+    if (!change.isEmpty() && !m_options.output.isEmpty()) {
+        // The old file is ended; the other instrument's lines go to a file of its own,
+        // continued when this run already wrote one for it.
+        m_serialNumber = m_link.SerialNumber();
+        startRun(AppendingLogFile::Open);
+        m_console.err << "quorvel-cli: " << change << "; its lines go to " << m_path << Qt::endl;
+    } else if (!change.isEmpty()) {
+        m_console.err << "quorvel-cli: " << change << "; a new heading follows" << Qt::endl;
+        startRun(LogFileWriter::OpenReplacingFile);
+    }
+    return m_view.timerEnabled() && !m_view.fileFailed();
+}
+
+void LogSession::stop()
+{
+    m_run->Stop();
+}
 
 int RunLogCommand(const CliOptions &options, InstrumentSession &session, Console &console,
                   InterruptWatch &interrupts)
@@ -20,35 +101,16 @@ int RunLogCommand(const CliOptions &options, InstrumentSession &session, Console
     // The heading and the file's header name the model, its serial number and units.
     if (!link.GetStatus())
         return Fail(console, QStringLiteral("the instrument did not answer: ") + link.Status());
-    Clock &clock = session.clock();
-    QString path = DatedPath(options.output, clock.now().date());
-    OutputFileDialogs dialogs(path);
-    ConsoleLoggingView view(options, console.out, console.err);
-    LoggingRun run(link, clock, dialogs,
-                   options.append ? LogFileWriter::Opener(AppendingLogFile::Open)
-                                  : LogFileWriter::Opener(LogFileWriter::OpenReplacingFile));
-    run.setView(view);
+    LogSession log(options, link, session.clock(), console);
+    ConsoleLoggingView &view = log.view();
 
     QEventLoop loop;
     QObject::connect(&view.timer(), &QTimer::timeout, &loop, [&] {
         // The timer comes round again inside a tick that lets events run: that tick has
         // the run in hand.
-        if (run.InTick())
+        if (log.inTick())
             return;
-        // An unplugged adapter that is back: its port opens again and the run's next
-        // tick shakes hands, as after any silence.
-        if (link.CommPort() == 0)
-            link.reopenLostPort();
-        run.Tick();
-        // A new day under a dated name: the day's last line is in the old file, the new
-        // file starts with its header.
-        const QString today = DatedPath(options.output, clock.now().date());
-        if (run.IsLogging() && today != path) {
-            run.Stop();
-            dialogs.setPath(path = today);
-            run.Start();
-        }
-        if (!view.timerEnabled() || view.fileFailed())
+        if (!log.tick())
             loop.quit();
     });
     // A signal stops the timer: a tick in progress ends after its reading, with whole
@@ -63,18 +125,17 @@ int RunLogCommand(const CliOptions &options, InstrumentSession &session, Console
         view.stopTimer();
         loop.quit();
     });
-    run.Start();
-    if (view.fileFailed()) {
-        run.Stop();
-        return Fail(console, QStringLiteral("cannot write ") + path, ExitCode::FileFailed);
+    if (!log.start()) {
+        log.stop();
+        return Fail(console, QStringLiteral("cannot write ") + log.path(), ExitCode::FileFailed);
     }
-    if (run.IsLogging() && view.timerEnabled() && !interrupts.interrupted()) {
+    if (log.isLogging() && view.timerEnabled() && !interrupts.interrupted()) {
         if (options.durationSeconds > 0)
             duration.start(static_cast<int>(
                 std::min<qint64>(options.durationSeconds * 1000, std::numeric_limits<int>::max())));
         loop.exec();
     }
-    run.Stop();
+    log.stop();
     if (view.fileFailed())
         return ExitCode::FileFailed;
     if (interrupts.interrupted())

@@ -1,8 +1,62 @@
 #pragma once
 
+#include "cli/ConsoleLogging.h"
 #include "cli/InstrumentCommands.h"
+#include "cli/OutputFileDialogs.h"
+#include "pclog/LogFileWriter.h"
 
+#include <memory>
+
+class Clock;
 class InstrumentSession;
+class LoggingRun;
+class SensorLink;
+
+// The log file's name for another instrument: its serial number before the extension
+// ("station.txt" and 8585 give "station-8585.txt"); characters a file name cannot carry
+// become "_".
+QString InstrumentPath(const QString &path, const QString &serialNumber);
+
+// The log command's run on a link and a clock: the logging window's LoggingRun on the
+// console, a new file at midnight for a dated --output, and a new file, named with its
+// serial number, when another instrument answers on the port after a loss.
+class LogSession
+{
+public:
+    LogSession(const CliOptions &options, SensorLink &link, Clock &clock, Console &console);
+    ~LogSession();
+    LogSession(const LogSession &) = delete;
+    LogSession &operator=(const LogSession &) = delete;
+
+    // Starts the run; false when its file could not be made.
+    bool start();
+    // One tick of the timer: the port opened again when its device is back, the run's
+    // tick, and the file changed for a new day or another instrument. False once the run
+    // has ended (stopped or its file failed).
+    bool tick();
+    void stop();
+
+    ConsoleLoggingView &view() { return m_view; }
+    bool isLogging() const;
+    bool inTick() const;
+    const QString &path() const { return m_path; }
+
+private:
+    // The path for today, with the serial number of another instrument when one came.
+    QString pathNow() const;
+    void startRun(LogFileWriter::Opener opener);
+
+    const CliOptions &m_options;
+    SensorLink &m_link;
+    Clock &m_clock;
+    Console &m_console;
+    ConsoleLoggingView m_view;
+    OutputFileDialogs m_dialogs;
+    std::unique_ptr<LoggingRun> m_run;
+    QString m_path;
+    // The serial number the file names, once another instrument came.
+    QString m_serialNumber;
+};
 
 // Logging on the computer as the logging window does it (the same LoggingRun, schedule,
 // averaging and file), until --duration, SIGINT or SIGTERM, with a new file at midnight

@@ -7,14 +7,24 @@
 
 #include "common/DataFileText.h"
 #include "common/NamedFormats.h"
-#include "common/TimeOfDay.h"
 #include "link/SensorLink.h"
 #include "platform/Clock.h"
 #include "platform/FileDialogs.h"
 
+#include <cmath>
+#include <utility>
+
 namespace {
 
 const QString LineEnd = QStringLiteral("\r\n");
+// A setting of the clock smaller than this is not followed: the schedule's half second
+// of grace covers it.
+constexpr qint64 ClockStepLimitMs = 1000;
+
+qint64 monotonicMs(const Clock &clock)
+{
+    return static_cast<qint64>(std::floor(clock.monotonicSeconds() * 1000.0));
+}
 
 // Marks a tick in progress for as long as it runs.
 class TickScope
@@ -36,11 +46,6 @@ LoggingRun::LoggingRun(SensorLink &link, Clock &clock, FileDialogs &dialogs,
     : m_link(link), m_clock(clock), m_dialogs(dialogs), m_calibration(link), m_reader(link),
       m_logFile(std::move(opener))
 {}
-
-float LoggingRun::secondsNow() const
-{
-    return SecondsSinceMidnight(m_clock.now());
-}
 
 LineSettings LoggingRun::lineSettings() const
 {
@@ -82,11 +87,14 @@ void LoggingRun::Start()
     }
 
     view().showLogging(true);
-    const float timeOfDay = secondsNow();
+    const QDateTime now = m_clock.now();
     view().startTimer(LoggingSchedule::timerIntervalMs(*logInterval));
-    m_schedule.start(*logInterval, *avgInterval, timeOfDay);
+    m_schedule.start(*logInterval, *avgInterval, now);
+    m_clockOffsetMs = now.toMSecsSinceEpoch() - monotonicMs(m_clock);
     m_sums.ClearSums();
-    m_realignedNote.clear();
+    m_instrument = LoggedInstrument::Of(m_link);
+    m_instrumentKnown = true;
+    m_heldLines.clear();
     m_isLogging = true;
     m_lineSettings = lineSettings();
     view().showHeading(ScreenHeading(m_lineSettings));
@@ -95,6 +103,8 @@ void LoggingRun::Start()
 
 void LoggingRun::Stop()
 {
+    // Lines held for an instrument that never came back hold only its own readings.
+    writeHeldLines();
     m_isLogging = false;
     view().showLogging(false);
     view().stopTimer();
@@ -107,6 +117,8 @@ void LoggingRun::Stop()
 
 void LoggingRun::Unload()
 {
+    if (m_isLogging)
+        writeHeldLines();
     if (view().logToFile())
         CloseLogFile();
     view().stopTimer();
@@ -176,30 +188,35 @@ void LoggingRun::Tick()
 
     view().showMessage(LongTimeText(m_clock.now().time()));
     for (;;) {
-        const float timeOfDay = secondsNow();
-        if (m_schedule.farBehind(timeOfDay) || m_schedule.farAhead(timeOfDay)) {
-            // The clock was set either way, or the program held up: start again from the
-            // next reading after now. That reading is taken at its own time, not now.
-            realignToClock(timeOfDay);
-            continue;
+        const qint64 stepMs = clockStepMs();
+        if (std::abs(stepMs) >= ClockStepLimitMs && !followClockStep(stepMs))
+            return;
+        const qint64 nowMs = m_clock.now().toMSecsSinceEpoch();
+        // Held up: the readings missed are not taken late; the periods that ended
+        // meanwhile are written from the readings they had.
+        if (m_schedule.farBehind(nowMs)) {
+            m_schedule.skipMissedReadings(nowMs);
+            if (!closePeriodsEndedBy(m_schedule.NextLogTime - 1))
+                return;
         }
-        if (!m_schedule.readingDue(timeOfDay))
+        if (!m_schedule.readingDue(nowMs))
             break;
 
-        GetIndividualReadings();
-        if (m_lineSettings.temperatureModel) {
-            const ReadingOutcome temperature = m_reader.GetTemp(m_sums);
-            if (!temperature.error.isEmpty()) {
-                failTick(temperature.error);
-                return;
+        if (instrumentConfirmed()) {
+            GetIndividualReadings();
+            if (m_lineSettings.temperatureModel) {
+                const ReadingOutcome temperature = m_reader.GetTemp(m_sums);
+                if (!temperature.error.isEmpty()) {
+                    failTick(temperature.error);
+                    return;
+                }
             }
+        } else if (!m_isLogging) {
+            return;
         }
 
-        while (m_schedule.periodEnded()) {
-            if (!closePeriod())
-                return;
-            m_schedule.nextPeriod();
-        }
+        if (!closePeriodsEndedBy(m_schedule.NextLogTime))
+            return;
         m_schedule.nextReading();
 
         view().letEventsRun();
@@ -207,39 +224,113 @@ void LoggingRun::Tick()
             return;
     }
 
-    if (!m_link.Connected()) {
-        m_link.Connect();
-        m_link.GetStatus();
+    // A lost link is connected again, and the instrument must be known before the next
+    // reading: its status is read once a tick until it is.
+    if (!m_link.Connected() || !m_instrumentKnown) {
+        m_instrumentKnown = false;
+        if (!m_link.Connected())
+            m_link.Connect();
+        if (m_link.GetStatus() && !checkInstrument())
+            return;
     }
-    view().showLinkStatus(m_link.Status() + m_realignedNote);
+    view().showLinkStatus(m_link.Status());
 }
 
-void LoggingRun::realignToClock(float t)
+qint64 LoggingRun::clockStepMs()
 {
-    // The partial period's readings belong to the line of its end: kept when the clock
-    // still lies in that period, dropped when it ends no period the schedule now closes.
-    const float periodEnd = m_schedule.NextAvgTime;
-    m_schedule.realign(t);
-    if (m_schedule.NextAvgTime != periodEnd)
-        m_sums.ClearSums();
-    m_realignedNote = QStringLiteral("; realigned to clock ") + LongTimeText(m_clock.now().time());
+    const qint64 offset = m_clock.now().toMSecsSinceEpoch() - monotonicMs(m_clock);
+    return offset - std::exchange(m_clockOffsetMs, offset);
 }
 
-bool LoggingRun::closePeriod()
+bool LoggingRun::followClockStep(qint64 stepMs)
 {
-    const float periodEnd = m_schedule.NextAvgTime;
-    const QString screenLine = ScreenLine(m_sums, periodEnd, m_lineSettings);
-    const QString fileLine = FileLine(m_sums, PeriodEndDate(m_clock.now(), periodEnd), periodEnd,
-                                      m_lineSettings, m_separator);
+    const QDateTime now = m_clock.now();
+    if (m_sums.ReadingCount > 0 && !closePeriod(now))
+        return false;
     m_sums.ClearSums();
+    m_schedule.realign(now);
+    view().showClockStep((stepMs + (stepMs < 0 ? -500 : 500)) / 1000, now.time());
+    return true;
+}
 
-    view().appendOutput(screenLine + LineEnd);
+bool LoggingRun::instrumentConfirmed()
+{
+    if (!m_link.Connected())
+        m_instrumentKnown = false;
+    return m_instrumentKnown;
+}
+
+bool LoggingRun::checkInstrument()
+{
+    const LoggedInstrument found = LoggedInstrument::Of(m_link);
+    // A run started while no status was known takes the first instrument that answers.
+    if (m_instrument.isEmpty())
+        m_instrument = found;
+    if (found != m_instrument) {
+        changeOfInstrument(found);
+        return false;
+    }
+    m_instrumentKnown = true;
+    return writeHeldLines();
+}
+
+void LoggingRun::changeOfInstrument(const LoggedInstrument &found)
+{
+    // Every reading summed so far is the noted instrument's: its lines, and the period
+    // the change cut short, are written under its heading before the run stops.
+    if (!writeHeldLines())
+        return;
+    if (m_sums.ReadingCount > 0) {
+        m_instrumentKnown = true;
+        if (!closePeriod(m_clock.now()))
+            return;
+    }
+    view().showInstrumentChange(QStringLiteral("another instrument answers on the port: ") +
+                                found.text() + QStringLiteral(", not ") + m_instrument.text());
+    Stop();
+}
+
+bool LoggingRun::closePeriodsEndedBy(qint64 moment)
+{
+    while (m_schedule.NextAvgTime <= moment) {
+        if (!closePeriod(QDateTime::fromMSecsSinceEpoch(m_schedule.NextAvgTime)))
+            return false;
+        m_schedule.nextPeriod();
+    }
+    return true;
+}
+
+bool LoggingRun::closePeriod(const QDateTime &end)
+{
+    const PeriodLine line{ScreenLine(m_sums, end.time(), m_lineSettings),
+                          FileLine(m_sums, end, m_lineSettings, m_separator)};
+    m_sums.ClearSums();
+    if (!m_instrumentKnown) {
+        m_heldLines.append(line);
+        return true;
+    }
+    return writePeriodLine(line);
+}
+
+bool LoggingRun::writePeriodLine(const PeriodLine &line)
+{
+    view().appendOutput(line.screen + LineEnd);
     if (view().logToFile()) {
         QString error;
-        if (!m_logFile.writeLine(fileLine, error)) {
+        if (!m_logFile.writeLine(line.file, error)) {
             failTick(error);
             return false;
         }
+    }
+    return true;
+}
+
+bool LoggingRun::writeHeldLines()
+{
+    const QList<PeriodLine> held = std::exchange(m_heldLines, {});
+    for (const PeriodLine &line : held) {
+        if (!writePeriodLine(line))
+            return false;
     }
     return true;
 }

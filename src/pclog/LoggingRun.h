@@ -2,12 +2,15 @@
 
 #include "CalibrationReader.h"
 #include "LogFileWriter.h"
+#include "LoggedInstrument.h"
 #include "LoggingSchedule.h"
 #include "PeriodLines.h"
 #include "ReadingSums.h"
 #include "SensorReader.h"
 
 #include <QChar>
+#include <QDateTime>
+#include <QList>
 #include <QString>
 
 class Clock;
@@ -19,6 +22,13 @@ class SensorLink;
 // timer tick, the averaging periods with their lines on screen and in the log file. It
 // belongs to the logging window and outlives its openings: the calibration factors and
 // the last file name are kept from one opening to the next.
+//
+// The schedule runs on real time; each line carries the clock time of its period's end
+// as the time zone gives it. A setting of the clock (seen as the clock moving otherwise
+// than the monotonic time) cuts the period: its line is written from the readings it had,
+// stamped at the step, and the schedule starts again from the clock. The run notes the
+// instrument it starts with; after a loss of the link no reading is taken and no line
+// written until the instrument is known again, and another instrument stops the run.
 class LoggingRun
 {
 public:
@@ -35,7 +45,7 @@ public:
     // The stop button: stops the timer and closes the log file.
     void Stop();
     // The timer: takes every reading that is due, closes every averaging period that has
-    // ended, and reconnects a lost link. A failure stops the run.
+    // ended, and reconnects a lost link. A failure or another instrument stops the run.
     void Tick();
     // The window closes: the log file is closed and the timer stopped.
     void Unload();
@@ -57,20 +67,39 @@ public:
 
 private:
     enum class FileOpening { Opened, Cancelled, Failed };
+    // A period's line on screen and in the file.
+    struct PeriodLine
+    {
+        QString screen;
+        QString file;
+    };
 
     LoggingRunView &view() { return *m_view; }
-    float secondsNow() const;
     LineSettings lineSettings() const;
-    // Starts the schedule again from the clock at time of day t, dropping the partial
-    // period unless the clock still lies in it, and notes it for the status bar.
-    void realignToClock(float t);
+    // The clock's step since the last look (wall clock against monotonic time), in ms.
+    qint64 clockStepMs();
+    // The clock was set by stepMs: the period so far is written, stamped now, and the
+    // schedule starts again from the clock. False when the line could not be written.
+    bool followClockStep(qint64 stepMs);
+    // Whether readings may be taken: the link is connected to the instrument noted at the
+    // start. A lost link makes it unknown until the end of a tick reads its status again.
+    bool instrumentConfirmed();
+    // The status just read names the noted instrument (the held lines are written then),
+    // or another one (the run stops).
+    bool checkInstrument();
+    void changeOfInstrument(const LoggedInstrument &found);
 
     bool readCalibration();
     FileOpening OpenLogFile(QString &error);
     void CloseLogFile();
-    // Writes the lines of the period ending at NextAvgTime and clears the sums; false
-    // when the log file could not be written (the run has then stopped).
-    bool closePeriod();
+    // Writes the lines of the period ending at `end` and clears the sums; held while the
+    // instrument is not known. False when the log file could not be written (the run has
+    // then stopped).
+    bool closePeriod(const QDateTime &end);
+    // Closes every period that ends at or before `moment` (ms since the epoch).
+    bool closePeriodsEndedBy(qint64 moment);
+    bool writePeriodLine(const PeriodLine &line);
+    bool writeHeldLines();
     void failTick(const QString &description);
 
     SensorLink &m_link;
@@ -89,8 +118,13 @@ private:
     // The lines' layout, fixed at the start as the heading is: a link that drops out
     // clears its units and version, and the lines must keep their columns and decimals.
     LineSettings m_lineSettings;
-    // Shown after the link's status once the schedule was realigned to the clock.
-    QString m_realignedNote;
+    // The wall clock less the monotonic time at the last look, in ms.
+    qint64 m_clockOffsetMs = 0;
+    // The instrument the run writes about, and whether the link is known to talk to it.
+    LoggedInstrument m_instrument;
+    bool m_instrumentKnown = false;
+    // Lines of periods that ended while the instrument was not known.
+    QList<PeriodLine> m_heldLines;
     QString m_logFileName;
     QChar m_separator = QLatin1Char('\t');
 };

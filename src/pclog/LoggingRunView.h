@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QTime>
 
 // What a logging run needs from the window it runs in: the user's choices, the places it
 // shows its state, the timer that drives it and the window events it lets run.
@@ -31,6 +32,13 @@ public:
     virtual void showPlainTitle() = 0;
     // A run-time failure: a message box with "Error: " and the description.
     virtual void showRunTimeError(const QString &description) = 0;
+    // The computer's clock was set by stepSeconds (not a change of summer time): the
+    // period it cut was written and the schedule follows the clock from `at` on. Shown
+    // until the next start.
+    virtual void showClockStep(qint64 stepSeconds, const QTime &at) = 0;
+    // Another instrument answers on the port after a loss: the run has written what it
+    // had under the old heading and stops; the text names both instruments.
+    virtual void showInstrumentChange(const QString &text) = 0;
 
     virtual void startTimer(int intervalMs) = 0;
     virtual void stopTimer() = 0;

@@ -1,71 +1,51 @@
 #include "LoggingSchedule.h"
 
 #include "common/NumericText.h"
-#include "common/TimeOfDay.h"
 
 namespace {
 
-constexpr float DueEarlySeconds = 0.5f;
-constexpr int PeriodsBehindLimit = 5;
-// A schedule on time has its next reading at most a period and half a second ahead (the
-// start rounds the time of day); a second more leaves room for single precision.
-constexpr float AheadMarginSeconds = 1.0f;
-
-float wrapped(float t)
-{
-    return t >= SecondsPerDay ? t - SecondsPerDay : t;
-}
+constexpr qint64 DueEarlyMs = 500;
+constexpr qint64 PeriodsBehindLimit = 5;
 
 } // namespace
 
-float NextMultiple(float t, qint16 interval)
+qint64 NextMultiple(const QDateTime &now, qint16 interval)
 {
+    const qint64 nowMs = now.toMSecsSinceEpoch();
     if (interval < 1)
-        return t;
-    const auto whole = static_cast<qint32>(RoundHalfEven(t));
-    return wrapped(static_cast<float>((whole / interval + 1) * interval));
+        return nowMs;
+    const qint64 clockMs = now.time().msecsSinceStartOfDay();
+    const auto whole = static_cast<qint64>(RoundHalfEven(double(clockMs) / 1000.0));
+    const qint64 next = (whole / interval + 1) * interval;
+    return nowMs + next * 1000 - clockMs;
 }
 
-void LoggingSchedule::start(qint16 logInterval, qint16 avgInterval, float t)
+void LoggingSchedule::start(qint16 logInterval, qint16 avgInterval, const QDateTime &now)
 {
     LogInterval = logInterval;
     AvgInterval = avgInterval;
-    realign(t);
+    realign(now);
 }
 
-void LoggingSchedule::realign(float t)
+void LoggingSchedule::realign(const QDateTime &now)
 {
-    NextLogTime = NextMultiple(t, LogInterval);
-    NextAvgTime = NextMultiple(t, AvgInterval);
+    NextLogTime = NextMultiple(now, LogInterval);
+    NextAvgTime = NextMultiple(now, AvgInterval);
 }
 
-bool LoggingSchedule::readingDue(float t) const
+bool LoggingSchedule::readingDue(qint64 nowMs) const
 {
-    return TimeDiff(t + DueEarlySeconds, NextLogTime) < 0;
+    return nowMs + DueEarlyMs > NextLogTime;
 }
 
-bool LoggingSchedule::farBehind(float t) const
+bool LoggingSchedule::farBehind(qint64 nowMs) const
 {
-    return TimeDiff(t + DueEarlySeconds, NextLogTime) <
-           -static_cast<float>(PeriodsBehindLimit * LogInterval);
+    return nowMs + DueEarlyMs - NextLogTime > PeriodsBehindLimit * LogInterval * 1000;
 }
 
-bool LoggingSchedule::farAhead(float t) const
+void LoggingSchedule::skipMissedReadings(qint64 nowMs)
 {
-    return TimeDiff(t, NextLogTime) > static_cast<float>(LogInterval) + AheadMarginSeconds;
-}
-
-bool LoggingSchedule::periodEnded() const
-{
-    return TimeDiff(NextLogTime, NextAvgTime) <= 0;
-}
-
-void LoggingSchedule::nextPeriod()
-{
-    NextAvgTime = wrapped(NextAvgTime + AvgInterval);
-}
-
-void LoggingSchedule::nextReading()
-{
-    NextLogTime = wrapped(NextLogTime + LogInterval);
+    const qint64 periodMs = qint64(LogInterval) * 1000;
+    if (nowMs >= NextLogTime)
+        NextLogTime += ((nowMs - NextLogTime) / periodMs + 1) * periodMs;
 }

@@ -1,43 +1,44 @@
 #pragma once
 
+#include <QDateTime>
 #include <QtGlobal>
 
-// When readings are taken and averaging periods end, as times of day in seconds after
-// midnight (single precision, 0 to under 86400). Readings fall on whole multiples of the
-// log period counted from midnight, averaging periods end on whole multiples of the
-// averaging period, and a reading is due from half a second before its time.
+// When readings are taken and averaging periods end, as moments in milliseconds since
+// the epoch (UTC). The first reading and the end of the first averaging period fall on
+// whole multiples of their periods counted from midnight on the clock; from then on they
+// follow every period of real time, so a change of summer time neither loses nor repeats
+// a reading, and the clock time of a moment is only looked up to write it. A reading is
+// due from half a second before its time.
 class LoggingSchedule
 {
 public:
-    // Aligns the schedule to the clock at time of day t: the first reading and the end of
-    // the first averaging period are the next multiples of their periods after t (rounded
-    // to a whole second). Both periods must be positive.
-    void start(qint16 logInterval, qint16 avgInterval, float t);
-    // Recomputes both times from the time of day t, keeping the periods.
-    void realign(float t);
+    // Aligns the schedule to the clock at `now`: the first reading and the end of the
+    // first averaging period are the next multiples of their periods after the clock
+    // time of `now` (rounded to a whole second). Both periods must be positive.
+    void start(qint16 logInterval, qint16 avgInterval, const QDateTime &now);
+    // Recomputes both times from `now`, keeping the periods.
+    void realign(const QDateTime &now);
 
-    // The next reading is due at t (from half a second before its time on).
-    bool readingDue(float t) const;
-    // More than five log periods behind at t: the schedule must be realigned.
-    bool farBehind(float t) const;
-    // The next reading further ahead of t than one log period (and the second its start
-    // may round by): the clock was set back, and waiting for that time would take no
-    // reading for as long as it was set back. The schedule must be realigned.
-    bool farAhead(float t) const;
-    // The averaging period ends at or before the reading just taken.
-    bool periodEnded() const;
-    void nextPeriod();
-    void nextReading();
+    // The next reading is due at nowMs (from half a second before its time on).
+    bool readingDue(qint64 nowMs) const;
+    // More than five log periods behind at nowMs: the program was held up.
+    bool farBehind(qint64 nowMs) const;
+    // Passes over the readings missed while held up: the next reading is the first one
+    // of the schedule after nowMs. The periods keep their ends.
+    void skipMissedReadings(qint64 nowMs);
+    void nextPeriod() { NextAvgTime += qint64(AvgInterval) * 1000; }
+    void nextReading() { NextLogTime += qint64(LogInterval) * 1000; }
 
     // The timer interval that keeps readings within one interval of their time.
     static int timerIntervalMs(qint16 logInterval) { return logInterval > 1 ? 1000 : 500; }
 
     qint16 LogInterval = 0;
     qint16 AvgInterval = 0;
-    float NextLogTime = 0;
-    float NextAvgTime = 0;
+    qint64 NextLogTime = 0;
+    qint64 NextAvgTime = 0;
 };
 
-// The next whole multiple of `interval` seconds after time of day t (rounded to a whole
-// second), brought back into the day. A period of no seconds has no multiples: t itself.
-float NextMultiple(float t, qint16 interval);
+// The moment (ms since the epoch) of the next whole multiple of `interval` seconds,
+// counted from midnight on the clock, after the clock time of `now` rounded to a whole
+// second. A period of no seconds has no multiples: `now` itself.
+qint64 NextMultiple(const QDateTime &now, qint16 interval);

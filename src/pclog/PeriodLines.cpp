@@ -4,23 +4,16 @@
 #include "common/NamedFormats.h"
 #include "common/NumberFormat.h"
 #include "common/TextPadding.h"
-#include "common/TimeOfDay.h"
 
 #include <QStringList>
 
 #include <algorithm>
-#include <cmath>
 #include <limits>
 
 namespace {
 
 constexpr int FirstSensor = 1;
 constexpr int Sensors = 8;
-
-QString ClockText(float secondsAfterMidnight)
-{
-    return LongTimeText(TimeOfDayFromSeconds(secondsAfterMidnight));
-}
 
 float average(float sum, qint16 count)
 {
@@ -78,9 +71,9 @@ QString ScreenHeading(const LineSettings &settings)
     return heading;
 }
 
-QString ScreenLine(const ReadingSums &sums, float periodEnd, const LineSettings &settings)
+QString ScreenLine(const ReadingSums &sums, const QTime &periodEnd, const LineSettings &settings)
 {
-    QString line = ClockText(periodEnd) + QLatin1Char(' ');
+    QString line = LongTimeText(periodEnd) + QLatin1Char(' ');
     const qint16 readings = sums.ReadingCount;
     if (readings < 1)
         return line + QStringLiteral("bad readings");
@@ -113,22 +106,13 @@ QString ScreenLine(const ReadingSums &sums, float periodEnd, const LineSettings 
     return line;
 }
 
-QString FileLine(const ReadingSums &sums, const QDate &periodDate, float periodEnd,
-                 const LineSettings &settings, QChar separator)
+QString FileLine(const ReadingSums &sums, const QDateTime &periodEnd, const LineSettings &settings,
+                 QChar separator)
 {
-    QString line = DataFileField(
-        ShortDateText(periodDate) + QLatin1Char(' ') + ClockText(periodEnd), separator);
+    QString line = DataFileField(ShortDateText(periodEnd.date()) + QLatin1Char(' ') +
+                                     LongTimeText(periodEnd.time()),
+                                 separator);
     for (const QString &field : FileFields(sums, settings))
         line += separator + DataFileField(field, separator);
     return line;
-}
-
-QDate PeriodEndDate(const QDateTime &now, float periodEnd)
-{
-    // The end lies TimeDiff(now, end) seconds from now, the short way round midnight;
-    // the whole days that step crosses are the days between today and the end's date.
-    const float nowSeconds = SecondsSinceMidnight(now);
-    const double endFromToday = double(nowSeconds) + double(TimeDiff(nowSeconds, periodEnd));
-    const double days = std::round((endFromToday - double(periodEnd)) / double(SecondsPerDay));
-    return now.date().addDays(static_cast<qint64>(days));
 }

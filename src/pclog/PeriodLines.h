@@ -3,7 +3,6 @@
 #include "ReadingSums.h"
 
 #include <QChar>
-#include <QDate>
 #include <QDateTime>
 #include <QString>
 
@@ -30,16 +29,10 @@ QString AveragePattern(const QString &units);
 QString ScreenHeading(const LineSettings &settings);
 
 // "10:01:00   512.3    87.0  1.0 ...", or "10:01:00 bad readings" when no reading
-// succeeded. periodEnd is the period's end as seconds after midnight.
-QString ScreenLine(const ReadingSums &sums, float periodEnd, const LineSettings &settings);
+// succeeded. periodEnd is the clock time at the period's end.
+QString ScreenLine(const ReadingSums &sums, const QTime &periodEnd, const LineSettings &settings);
 
-// The file line: the date the period ended on and its end time, then each field after a
+// The file line: the date and clock time at the period's end, then each field after a
 // separator (tab or comma).
-QString FileLine(const ReadingSums &sums, const QDate &periodDate, float periodEnd,
-                 const LineSettings &settings, QChar separator);
-
-// The date on which a period ending at time of day periodEnd ended (or is about to end),
-// seen at `now`: a line written just after midnight for a period that ended before it
-// carries the day before, and one written just before midnight for the period ending at
-// midnight carries the day after.
-QDate PeriodEndDate(const QDateTime &now, float periodEnd);
+QString FileLine(const ReadingSums &sums, const QDateTime &periodEnd, const LineSettings &settings,
+                 QChar separator);

@@ -6,11 +6,18 @@
 #include "cli/InstrumentCommands.h"
 #include "cli/InstrumentSession.h"
 #include "cli/InterruptWatch.h"
+#include "cli/LogCommand.h"
+#include "link/SensorLink.h"
 #include "logger/DatasetDownload.h"
 #include "logger/LoggerDetailsReader.h"
 #include "logger/LoggerPackets.h"
 
 #include "DemoSimulator.h"
+#include "Instrument.h"
+#include "SimulatedLine.h"
+#include "platform/FakeEventPump.h"
+#include "platform/FakeSerialPort.h"
+#include "platform/VirtualClock.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -332,6 +339,77 @@ TEST(CliCommands, LogWritesTheWindowsFileAndStopsOnASignalAfterAWholeLine)
     }
     for (int i = 1; i < times.size(); ++i)
         EXPECT_EQ((times[i - 1].secsTo(times[i]) + 86400) % 86400, 1) << night.out.toStdString();
+}
+
+// Another instrument answering on the port after a loss: the old file ends with the old
+// instrument's lines, the other one's go to a file named with its serial number, with its
+// own heading, and standard error says so. A setting of the clock is told there too.
+TEST(CliCommands, LogGoesOnInAFileOfItsOwnForAnotherInstrumentAndTellsAClockStep)
+{
+    VirtualClock clock(QDateTime(QDate(2026, 6, 1), QTime(10, 0, 0, 600)));
+    FakeSerialPort port(clock);
+    Instrument instrument(clock, SimModel::ZQ5);
+    SimulatedLine wire(instrument, port.addLine(1));
+    FakeEventPump pump;
+    SensorLink link(port, clock, pump);
+    link.setCommPort(1);
+    ASSERT_TRUE(link.GetStatus());
+    const QString first = link.SerialNumber();
+
+    QTemporaryDir folder;
+    CliOptions options;
+    options.command = "log";
+    options.logPeriod = "1s";
+    options.avgPeriod = "10s";
+    options.output = folder.filePath("station.txt");
+    QString out, err;
+    QTextStream outStream(&out), errStream(&err);
+    Console console{outStream, errStream};
+    LogSession log(options, link, clock, console);
+    ASSERT_TRUE(log.start());
+    const auto run = [&](double seconds) {
+        for (double t = 0; t < seconds; t += 0.5) {
+            clock.advanceSeconds(0.5);
+            ASSERT_TRUE(log.tick());
+        }
+    };
+    run(25);
+    SimFaults silent;
+    silent.silent = true;
+    instrument.setFaults(silent);
+    run(5);
+    instrument.state().identity().serialNumber = "8585";
+    instrument.setFaults({});
+    run(25);
+    clock.setNow(clock.now().addSecs(-30));
+    run(2);
+    log.stop();
+
+    const QString other = folder.filePath("station-8585.txt");
+    EXPECT_EQ(InstrumentPath("/a.b/c.csv", "85/85"), "/a.b/c-85_85.csv");
+    EXPECT_EQ(InstrumentPath("/a.b/c", "8585"), "/a.b/c-8585");
+    const QStringList before = fileLines(options.output);
+    const QStringList after = fileLines(other);
+    ASSERT_GE(before.size(), 6);
+    ASSERT_GE(after.size(), 6);
+    EXPECT_EQ(before[1], "ZQ5 " + link.Version().section(' ', 1) + " Ser No: " + first);
+    EXPECT_EQ(after[1], "ZQ5 " + link.Version().section(' ', 1) + " Ser No: 8585");
+    EXPECT_TRUE(before[4].startsWith("01/06/2026 10:00:10\t") &&
+                before[5].startsWith("01/06/2026 10:00:20\t"));
+    const QTime changed = QTime::fromString(before.last().mid(11, 8), "HH:mm:ss");
+    const QTime next = QTime::fromString(after[4].mid(11, 8), "HH:mm:ss");
+    EXPECT_LT(changed, next);
+    EXPECT_GT(changed, QTime(10, 0, 30));
+    EXPECT_TRUE(
+        err.contains(
+            "quorvel-cli: another instrument answers on the port: ZQ5 Ser No: 8585 (Units: ") &&
+        err.contains(", not ZQ5 Ser No: " + first + " (Units: ") &&
+        err.contains("; its lines go to " + other + "\n"))
+        << err.toStdString();
+    EXPECT_TRUE(err.contains(
+        QRegularExpression("quorvel-cli: the clock was set back 30 s; the period so far was "
+                           "written, realigned to clock \\d\\d:\\d\\d:\\d\\d\n")))
+        << err.toStdString();
 }
 
 TEST(CliCommands, LoggerDownloadWritesTheWindowsFileGoesOnAfterALostLineAndMovesThePointerOnce)

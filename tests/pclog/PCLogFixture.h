@@ -42,6 +42,7 @@ public:
 
     QByteArray version = "ZQ3 v2.1";
     QByteArray units = "Units: W.m-2";
+    QByteArray serialNumber = "1234";
     // The n-th reading (from 0): "total,diffuse,sun" at the prompt, and in test mode.
     std::function<QByteArray(int)> plainReading = [](int n) {
         return QByteArray::number(100 + n) + ",50.0,1";
@@ -51,8 +52,10 @@ public:
     };
     QByteArray temperatures = "I\rTherm temp  21.40\rChip temp  25.10\rVref   2.500";
     QByteArray calibrationDump;
-    // Readings and temperatures go unanswered; temperatures only; nothing at all.
+    // Readings and temperatures go unanswered; temperatures only; the identification;
+    // nothing at all.
     bool readingsSilent = false;
+    bool statusSilent = false;
     bool temperaturesSilent = false;
     bool silent = false;
     // When each "S" was heard (seconds after midnight).
@@ -70,8 +73,9 @@ private:
         } else if (bytes == "T") {
             m_testMode = true;
             reply = "T\rTEST:";
-        } else if (bytes == "I" && !m_testMode) {
-            reply = "I" + version + '\r' + units + "\rBattery 3612mV\r1234\rNot logging\r";
+        } else if (bytes == "I" && !m_testMode && !statusSilent) {
+            reply = "I" + version + '\r' + units + "\rBattery 3612mV\r" + serialNumber +
+                    "\rNot logging\r";
         } else if (bytes == "S") {
             readingTimes.append(SecondsSinceMidnight(m_clock.now()));
             const int n = static_cast<int>(readingTimes.size()) - 1;

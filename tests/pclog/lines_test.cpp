@@ -1,7 +1,7 @@
 // The texts of PC logging: the log file's form chosen by its name, its header and data
 // lines in both forms and both number settings; the on-screen heading and rows with
-// their padding, patterns and the sensors' spread, and the date a period's line
-// belongs to; what a period text means in seconds, the output box's 10000 characters
+// their padding, patterns and the sensors' spread, and where the schedule's first
+// reading falls; what a period text means in seconds, the output box's 10000 characters
 // and the title with the file name.
 #include "FakeFileDialogs.h"
 #include "FullDisk.h"
@@ -12,6 +12,7 @@
 #include "pclog/LogFileHeader.h"
 #include "pclog/LogFileWriter.h"
 #include "pclog/LogPeriods.h"
+#include "pclog/LoggingSchedule.h"
 #include "pclog/OutputText.h"
 #include "pclog/PeriodLines.h"
 #include "pclog/WindowTitle.h"
@@ -26,7 +27,7 @@ namespace {
 const QChar Tab = QLatin1Char('\t');
 const QChar Comma = QLatin1Char(',');
 const QDateTime Made(QDate(2026, 12, 5), QTime(17, 45, 10));
-const float TenOneO = 10 * 3600 + 60; // 10:01:00
+const QTime TenOneO(10, 1, 0);
 const QLocale British(QLocale::English, QLocale::UnitedKingdom);
 const QLocale German(QLocale::German, QLocale::Germany);
 
@@ -110,7 +111,7 @@ TEST(LogFileTest, FormHeaderAndLinesInBothFormsAndNumberSettings)
     for (const auto &[locale, separator, expected] : forms) {
         const LocaleGuard guard(locale);
         const QStringList lines = LogFileHeader(Info("ZQ5 v1.03"), Made, separator) +
-                                  QStringList(FileLine(two, Made.date(), 17 * 3600 + 46 * 60,
+                                  QStringList(FileLine(two, QDateTime(Made.date(), QTime(17, 46)),
                                                        Settings(false, true, false), separator));
         EXPECT_EQ(lines.join('|'), expected);
         // Written in UTF-8: plain ASCII stays as it is, nothing becomes "?".
@@ -158,11 +159,11 @@ TEST(LogFileTest, FormHeaderAndLinesInBothFormsAndNumberSettings)
     };
     // clang-format on
     for (const auto &[sums, settings, separator, fields] : lines)
-        EXPECT_EQ(FileLine(sums, Made.date(), TenOneO, settings, separator),
+        EXPECT_EQ(FileLine(sums, QDateTime(Made.date(), TenOneO), settings, separator),
                   QStringLiteral("05/12/2026 10:01:00") + separator + fields);
 }
 
-TEST(ScreenLinesTest, HeadingRowsAndTheDateOfAPeriodsLine)
+TEST(ScreenLinesTest, HeadingRowsAndTheScheduleFirstReading)
 {
     EXPECT_EQ(ScreenHeading(Settings(false, true, true)), "  Time      Total Diffuse  Sun   Temp");
     EXPECT_EQ(ScreenHeading(Settings(true, true, false)),
@@ -198,19 +199,19 @@ TEST(ScreenLinesTest, HeadingRowsAndTheDateOfAPeriodsLine)
         EXPECT_EQ(ScreenLine(Sums(102.5f, 50, 1), TenOneO, Settings(false, false, false)),
                   "10:01:00    102,5    50,0  1,0");
     }
-    // Written at the period's end; the midnight period read half a second early, or
-    // written after midnight; a period before midnight written after it, even an hour
-    // late; a period a little after a late tick.
+    // The schedule's first reading: the next multiple of the period on the clock after
+    // the time rounded to a second, across midnight; a period of no seconds has none.
     const QDate day(2026, 6, 1);
     // clang-format off
-    const std::tuple<QTime, float, int> dates[] = {
-        {QTime(12, 0, 0, 300), 43200, 0}, {QTime(23, 59, 59, 600), 0, 1}, {QTime(0, 0, 0, 400), 0, 0},
-        {QTime(0, 0, 1), 86390, -1},      {QTime(0, 50, 0), 84600, -1},  {QTime(23, 59, 59), 86399, 0},
+    const std::tuple<QTime, qint16, QDateTime> firsts[] = {
+        {QTime(10, 0, 7, 400), 10, {day, QTime(10, 0, 10)}}, {QTime(10, 0, 7, 500), 60, {day, QTime(10, 1)}},
+        {QTime(10, 0, 9, 600), 10, {day, QTime(10, 0, 20)}}, {QTime(23, 59, 59, 600), 10, {day.addDays(1), QTime(0, 0, 10)}},
+        {QTime(23, 59, 55), 3600, {day.addDays(1), QTime(0, 0)}}, {QTime(10, 0, 7, 400), 0, {day, QTime(10, 0, 7, 400)}},
     };
     // clang-format on
-    for (const auto &[written, periodEnd, days] : dates)
-        EXPECT_EQ(PeriodEndDate(QDateTime(day, written), periodEnd), day.addDays(days))
-            << written.toString().toStdString();
+    for (const auto &[now, interval, first] : firsts)
+        EXPECT_EQ(NextMultiple(QDateTime(day, now), interval), first.toMSecsSinceEpoch())
+            << now.toString().toStdString() << " " << interval;
 }
 
 TEST(WindowTextTest, PeriodSecondsTheOutputBoxAndTheTitle)

@@ -1,7 +1,7 @@
 // Logging on the computer through the "Vantlog" window, on a virtual clock: the
-// clock-aligned schedule, averaging periods, late and very late ticks, midnight and the
-// changes of summer time, the log file and its failures, starting, stopping and closing,
-// and the window's output box, heading and title.
+// clock-aligned schedule, averaging periods, late and very late ticks, midnight, the
+// changes of summer time and settings of the clock, another instrument on the port, the log file
+// and its failures, starting, stopping and closing, and the window's output box, heading and title.
 #include "FullDisk.h"
 #include "Instrument.h"
 #include "PCLogFixture.h"
@@ -34,9 +34,10 @@ TEST_F(PCLogTest, ReadingsFallOnTheClockAndPeriodsCloseAtTheReadingThatEndsThem)
         {QTime(10, 0, 0, 600), "2s", "5s", 16, 0, 0, false, {"10:00:05    101.0    50.0  1.0", "10:00:10    103.5    50.0  1.0", "10:00:15    106.0    50.0  1.0"}},
         // A tick 45 s late takes each missed reading for its own time.
         {QTime(10, 0, 0, 600), "10s", "1m", 10, 54.4, 0, false, {"10:01:00    102.5    50.0  1.0"}},
-        // 51 s behind: the schedule is realigned, the partial period dropped, and no
-        // reading is taken ahead of its time (readings 1 to 5 make 10:02:00).
-        {QTime(10, 0, 0, 600), "10s", "1m", 10, 59.9, 50, false, {"10:02:00    103.0    50.0  1.0"}},
+        // 51 s behind: the readings missed are not taken late, the period that ended
+        // meanwhile is written from the reading it had, and no reading is taken ahead
+        // of its time (readings 1 to 5 make 10:02:00).
+        {QTime(10, 0, 0, 600), "10s", "1m", 10, 59.9, 50, false, {"10:01:00    100.0    50.0  1.0", "10:02:00    103.0    50.0  1.0"}},
         // A timer coming round inside a tick does nothing.
         {QTime(10, 0, 0, 600), "10s", "10s", 0, 25, 0, true, {"10:00:10    100.0    50.0  1.0", "10:00:20    101.0    50.0  1.0"}},
     };
@@ -119,46 +120,53 @@ TEST_F(PCLogTest, AcrossMidnightLinesCarryTheirDayAndBadPeriodsSaySo)
                            "01/06/2026 10:01:00\t12.35\t3.21\t0.0"}));
 }
 
-// When the wall clock changes, the schedule follows it: a next reading more than five
-// periods behind the clock or more than one period ahead of it starts the schedule again
-// from the clock, drops the partial period (unless the clock still lies in it) and says
-// so after the link's status. Across the changes of summer time (London: 29 March 2026
-// and 25 October 2026, at 01:00 GMT) the change comes just after the reading due at it.
-// In spring no reading or period is lost, but the line of the minute up to the change
-// carries 01:00:00, a time the clocks of that day never show; in autumn the readings go
-// on through the repeated hour.
-TEST_F(PCLogTest, WhenTheClockChangesTheScheduleFollowsItAndSaysSo)
+// The schedule runs on real time. A change of summer time (London: 29 March and 25
+// October 2026, at 01:00 GMT) is not a setting of the clock: no reading is lost or taken
+// twice, and each line carries the clock time of its period's end as the zone gives it
+// (02:00:00 in spring, never 01:00:00; the hour from 01:00 twice in autumn). A setting of
+// the clock writes the period it cut from the readings it had, stamped at the step, then
+// the schedule starts again from the clock and the status bar says so.
+TEST_F(PCLogTest, SummerTimeFollowsTheClockAndASettingOfTheClockCutsThePeriod)
 {
-    // The start, the run before the clock is set and by how much, the run after; the
-    // readings taken, the log file's lines and when the schedule was realigned.
-    const auto gmt = [](QDate date) {
-        return QDateTime(date, QTime(0, 58, 30, 600), Qt::UTC).toLocalTime();
+    // The start (GMT for the changes of summer time), the periods, the run before the
+    // clock is set and by how much, the run after; the readings taken, the log file's
+    // lines and the setting noted in the status bar.
+    const auto gmt = [](QDate date, QTime time) {
+        return QDateTime(date, time, Qt::UTC).toLocalTime();
     };
+    const QDate spring(2026, 3, 29), autumn(2026, 10, 25);
     const QDateTime ten(QDate(2026, 6, 1), QTime(10, 0, 0, 600));
     // clang-format off
-    const std::tuple<QDateTime, double, int, double, int, QStringList, const char *> cases[] = {
-        {gmt(QDate(2026, 3, 29)), 180, 0, 0, 18, {"29/03/2026 00:59:00\t101.0\t50.0\t1.0", "29/03/2026 01:00:00\t105.5\t50.0\t1.0", "29/03/2026 02:01:00\t111.5\t50.0\t1.0"}, "02:00:00"},
-        {gmt(QDate(2026, 10, 25)), 150, 0, 0, 15, {"25/10/2026 01:59:00\t101.0\t50.0\t1.0", "25/10/2026 02:00:00\t105.5\t50.0\t1.0", "25/10/2026 01:01:00\t111.5\t50.0\t1.0"}, "01:00:00"},
-        // Set back or forward ten minutes after the reading at 10:00:30.
-        {ten, 30, -600, 30, 6, {"01/06/2026 09:51:00\t104.0\t50.0\t1.0"}, "09:50:31"},
-        {ten, 30, 600, 30, 6, {"01/06/2026 10:11:00\t104.0\t50.0\t1.0"}, "10:10:31"},
-        // Set back within the period: its readings are kept, and so are those of the
-        // times it repeats.
-        {ten, 30, -20, 50, 8, {"01/06/2026 10:01:00\t103.5\t50.0\t1.0"}, "10:00:11"},
+    const std::tuple<QDateTime, const char *, const char *, double, int, double, int, QStringList, QString> cases[] = {
+        {gmt(spring, QTime(0, 59, 57, 400)), "1s", "1s", 5, 0, 0, 5, {"29/03/2026 00:59:58\t100.0\t50.0\t1.0", "29/03/2026 00:59:59\t101.0\t50.0\t1.0", "29/03/2026 02:00:00\t102.0\t50.0\t1.0", "29/03/2026 02:00:01\t103.0\t50.0\t1.0", "29/03/2026 02:00:02\t104.0\t50.0\t1.0"}, ""},
+        {gmt(autumn, QTime(0, 59, 57, 400)), "1s", "1s", 5, 0, 0, 5, {"25/10/2026 01:59:58\t100.0\t50.0\t1.0", "25/10/2026 01:59:59\t101.0\t50.0\t1.0", "25/10/2026 01:00:00\t102.0\t50.0\t1.0", "25/10/2026 01:00:01\t103.0\t50.0\t1.0", "25/10/2026 01:00:02\t104.0\t50.0\t1.0"}, ""},
+        {gmt(spring, QTime(0, 58, 30, 600)), "10s", "1m", 180, 0, 0, 18, {"29/03/2026 00:59:00\t101.0\t50.0\t1.0", "29/03/2026 02:00:00\t105.5\t50.0\t1.0", "29/03/2026 02:01:00\t111.5\t50.0\t1.0"}, ""},
+        {gmt(autumn, QTime(0, 58, 30, 600)), "10s", "1m", 150, 0, 0, 15, {"25/10/2026 01:59:00\t101.0\t50.0\t1.0", "25/10/2026 01:00:00\t105.5\t50.0\t1.0", "25/10/2026 01:01:00\t111.5\t50.0\t1.0"}, ""},
+        {gmt(autumn, QTime(0, 57, 30, 600)), "1m", "1m", 240, 0, 0, 4, {"25/10/2026 01:58:00\t100.0\t50.0\t1.0", "25/10/2026 01:59:00\t101.0\t50.0\t1.0", "25/10/2026 01:00:00\t102.0\t50.0\t1.0", "25/10/2026 01:01:00\t103.0\t50.0\t1.0"}, ""},
+        // Set back or forward ten minutes after the reading at 10:00:30: the period's
+        // three readings are written at the step.
+        {ten, "10s", "1m", 30, -600, 30, 6, {"01/06/2026 09:50:31\t101.0\t50.0\t1.0", "01/06/2026 09:51:00\t104.0\t50.0\t1.0"}, "realigned to clock 09:50:31"},
+        {ten, "10s", "1m", 30, 600, 30, 6, {"01/06/2026 10:10:31\t101.0\t50.0\t1.0", "01/06/2026 10:11:00\t104.0\t50.0\t1.0"}, "realigned to clock 10:10:31"},
+        {ten, "10s", "1m", 30, -20, 50, 8, {"01/06/2026 10:00:11\t101.0\t50.0\t1.0", "01/06/2026 10:01:00\t105.0\t50.0\t1.0"}, "realigned to clock 10:00:11"},
+        // Seven seconds either way in an hour's period of readings every second.
+        {ten, "1s", "60m", 30, 7, 10, 39, {"01/06/2026 10:00:38\t114.5\t50.0\t1.0"}, "realigned to clock 10:00:38"},
+        {ten, "1s", "60m", 30, -7, 10, 39, {"01/06/2026 10:00:24\t114.5\t50.0\t1.0"}, "realigned to clock 10:00:24"},
     };
     // clang-format on
-    for (const auto &[when, before, jump, after, readings, lines, realigned] : cases) {
+    for (const auto &[when, logPeriod, avgPeriod, before, jump, after, readings, lines, note] :
+         cases) {
         instrument.readingTimes.clear();
-        start(when, "10s", "1m", path);
+        start(when, logPeriod, avgPeriod, path);
         runTimer(before);
         clock.setNow(clock.now().addSecs(jump));
         runTimer(after);
-        window->cmdLog->click();
-        EXPECT_EQ(instrument.readingTimes.size(), readings);
-        EXPECT_EQ(fileLines(), lines);
-        EXPECT_EQ(window->panel1Text(), link.Status() + "; realigned to clock " + realigned);
+        EXPECT_EQ(window->panel1Text(),
+                  note.isEmpty() ? link.Status() : link.Status() + "; " + note);
         const QLabel *panel1 = window->StatusBar1->findChildren<QLabel *>().first();
         EXPECT_LE(panel1->fontMetrics().horizontalAdvance(panel1->text()), panel1->width());
+        window->cmdLog->click();
+        EXPECT_EQ(instrument.readingTimes.size(), readings) << when.toString().toStdString();
+        EXPECT_EQ(fileLines(), lines);
     }
 }
 
@@ -380,6 +388,59 @@ TEST_F(PCLogTest, AStopDuringATickEndsItAndALostLinkIsConnectedAgainAtItsEnd)
     EXPECT_EQ(line.written(), "RRI") << "Connect, then GetStatus";
     EXPECT_EQ(window->panel1Text(), link.Status());
     EXPECT_TRUE(window->run().IsLogging());
+}
+
+// After a loss the instrument must be known again before a reading is taken or a line
+// written: its identification unanswered holds the lines; the same instrument writes
+// them, as does a stop while it stays unknown; another one (serial number or units)
+// stops the run with a message naming both, and nothing of it goes under the old heading.
+TEST_F(PCLogTest, AfterALossLinesWaitForTheInstrumentAndAnotherOneStopsTheRun)
+{
+    const QStringList before{"01/06/2026 10:00:10\t100.0\t50.0\t1.0",
+                             "01/06/2026 10:00:20\t101.0\t50.0\t1.0",
+                             "01/06/2026 10:00:30\tbad readings"};
+    const QStringList held{"01/06/2026 10:00:40\tbad readings",
+                           "01/06/2026 10:00:50\tbad readings"};
+    const QString old = "ZQ3 Ser No: 1234 (Units: W.m-2)";
+    // clang-format off
+    const std::tuple<bool, QByteArray, QByteArray, QStringList, QString> cases[] = {
+        {true, "1234", "Units: W.m-2", {"01/06/2026 10:01:00\t102.0\t50.0\t1.0", "01/06/2026 10:01:10\t103.0\t50.0\t1.0"}, ""},
+        {false, "1234", "Units: W.m-2", {"01/06/2026 10:01:00\tbad readings", "01/06/2026 10:01:10\tbad readings"}, ""},
+        {true, "8585", "Units: W.m-2", {}, "ZQ3 Ser No: 8585 (Units: W.m-2)"},
+        {true, "1234", "Units: klux", {}, "ZQ3 Ser No: 1234 (Units: klux)"},
+    };
+    // clang-format on
+    for (const auto &[answers, serial, units, after, other] : cases) {
+        instrument.readingTimes.clear();
+        start(QTime(10, 0, 0, 600), "10s", "10s", path);
+        runTimer(20);
+        instrument.silent = true;
+        runTimer(20);
+        instrument.silent = false;
+        instrument.statusSilent = true;
+        instrument.serialNumber = serial;
+        instrument.units = units;
+        runTimer(12);
+        EXPECT_EQ(fileLines(), before) << "nothing written while the instrument is not known";
+        EXPECT_EQ(instrument.readingTimes.size(), 2);
+        instrument.statusSilent = !answers;
+        runTimer(20);
+        EXPECT_EQ(fileLines(), answers ? before + held + after : before);
+        EXPECT_EQ(window->run().IsLogging(), other.isEmpty());
+        EXPECT_EQ(prompts.texts(),
+                  other.isEmpty()
+                      ? QStringList()
+                      : QStringList("Logging stopped. Another instrument answers on the port: " +
+                                    other + ", not " + old + "."));
+        prompts.clear();
+        if (window->run().IsLogging())
+            window->cmdLog->click();
+        EXPECT_EQ(fileLines(), before + held + after);
+        instrument.statusSilent = false;
+        instrument.serialNumber = "1234";
+        instrument.units = "Units: W.m-2";
+        link.GetStatus();
+    }
 }
 
 TEST_F(PCLogTest, ClosingWhileLoggingAsksFirstAndAReopenedWindowIsIdle)

@@ -6,7 +6,6 @@
 
 #include "common/DataFileText.h"
 #include "common/DateTimeDays.h"
-#include "common/TimeOfDay.h"
 #include "link/InstrumentModel.h"
 #include "logger/DatasetFile.h"
 #include "pclog/LogFileHeader.h"
@@ -82,9 +81,7 @@ void writeLog(const QString &path, const LogFileInfo &info, const LineSettings &
             sums.IndividualSums[size_t(c - 3)] = twice(c);
         if (i == 2)
             sums.ReadingCount = 0;
-        const float seconds = SecondsSinceMidnight(t);
-        ASSERT_TRUE(
-            writer.writeLine(FileLine(sums, t.date(), seconds, settings, separator), error));
+        ASSERT_TRUE(writer.writeLine(FileLine(sums, t, settings, separator), error));
     }
 }
 

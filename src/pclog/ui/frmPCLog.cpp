@@ -5,6 +5,7 @@
 #include "platform/ProgramTitle.h"
 #include "platform/ui/FixedPitchFont.h"
 
+#include "common/NamedFormats.h"
 #include "link/SensorLink.h"
 #include "platform/EventPump.h"
 #include "platform/UserPrompts.h"
@@ -333,7 +334,8 @@ bool frmPCLog::testMenuFlag() const
 
 void frmPCLog::showLinkStatus(const QString &text)
 {
-    m_panel1->setText(text);
+    m_panel1->setText(m_clockStepNote.isEmpty() ? text
+                                                : text + QStringLiteral("; ") + m_clockStepNote);
 }
 
 void frmPCLog::showMessage(const QString &text)
@@ -368,6 +370,8 @@ void frmPCLog::showHeading(const QString &text)
 
 void frmPCLog::showLogging(bool logging)
 {
+    if (logging)
+        m_clockStepNote.clear();
     cmdLog->setText(logging ? QStringLiteral("Stop Logging") : QStringLiteral("Start Logging"));
     for (QWidget *choice : {static_cast<QWidget *>(cboLog), static_cast<QWidget *>(cboAvg),
                             static_cast<QWidget *>(chkFile), static_cast<QWidget *>(chkIndividual)})
@@ -387,6 +391,19 @@ void frmPCLog::showPlainTitle()
 void frmPCLog::showRunTimeError(const QString &description)
 {
     m_prompts.message(ProgramTitle, QStringLiteral("Error: ") + description);
+}
+
+void frmPCLog::showClockStep(qint64, const QTime &at)
+{
+    m_clockStepNote = QStringLiteral("realigned to clock ") + LongTimeText(at);
+}
+
+void frmPCLog::showInstrumentChange(const QString &text)
+{
+    QString sentence = text;
+    sentence[0] = sentence[0].toUpper();
+    m_prompts.message(ProgramTitle,
+                      QStringLiteral("Logging stopped. ") + sentence + QLatin1Char('.'));
 }
 
 void frmPCLog::startTimer(int intervalMs)

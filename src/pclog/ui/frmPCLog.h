@@ -105,6 +105,8 @@ private:
     void layoutWindow() override;
     void showPlainTitle() override;
     void showRunTimeError(const QString &description) override;
+    void showClockStep(qint64 stepSeconds, const QTime &at) override;
+    void showInstrumentChange(const QString &text) override;
     void startTimer(int intervalMs) override;
     void stopTimer() override;
     bool timerEnabled() const override;
@@ -117,6 +119,8 @@ private:
     OutputText m_output;
     QLabel *m_panel1;
     QLabel *m_panel2;
+    // The last setting of the clock during this run, shown after the link's status.
+    QString m_clockStepNote;
     // The window was asked to close while a tick ran.
     bool m_closeAfterTick = false;
 };
