@@ -248,6 +248,10 @@ TEST_F(DownloadTest, FailedBlocksCancelRequestsAndAFullDiskEndTheTransfer)
     const auto full = [this](SimFaults &) {
         opener = [](const QString &, QString &) { return std::make_unique<FullDisk>(1); };
     };
+    const auto lostPosition = [](SimFaults &faults) {
+        faults.spoiltFrames[21] = SpoiltFrame::Silent;
+        faults.spoiltFrames[10] = SpoiltFrame::Silent;
+    };
     const QString abandoned = "Download abandoned after repeated data errors - the logger's "
                               "download position was not moved";
     // clang-format off
@@ -263,7 +267,10 @@ TEST_F(DownloadTest, FailedBlocksCancelRequestsAndAFullDiskEndTheTransfer)
         {[](SimFaults &) {}, true, "cancelled, 125 records, 3 requests, block 10 asked 1 times, 11 1 times, position 10:508; Download cancelled - 125 records written, the logger will send the rest next time"},
         {silent, true, "cancelled, 0 records, 1 requests, block 10 asked 1 times, 11 0 times, position ; Download cancelled - 0 records written, the logger's download position was not moved"},
         // The answer to the new position lost: the program read back shows it taken.
+        // Without that read too the position is asked four times and the user is told.
         {[](SimFaults &f) { f.spoiltFrames[21] = SpoiltFrame::Silent; }, false, "finished, 547 records, 6 requests, block 10 asked 1 times, 11 1 times, position 14:196; "},
+        {lostPosition, false, "finished, 547 records, 6 requests, block 10 asked 1 times, 11 1 times, position 14:196 14:196 14:196 14:196; Download done, but the logger did not confirm its new download position - the next download of new records may fetch these again"},
+        {lostPosition, true, "cancelled, 125 records, 3 requests, block 10 asked 1 times, 11 1 times, position 10:508 10:508 10:508 10:508; Download cancelled - 125 records written, but the logger's download position could not be set: the next download of new records fetches them again"},
         // A failed write ends the transfer: no block is asked for after it (11 was asked
         // for ahead), and nothing counts as downloaded.
         {full, false, "write failed, 0 records, 2 requests, block 10 asked 1 times, 11 1 times, position ; Download error No space left on device - the logger's download position was not moved"},

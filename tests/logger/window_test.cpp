@@ -241,10 +241,15 @@ TEST_F(LoggerWindowTest, ASpoiltReplyFailsItsExchangeAndTheWindowSaysSo)
                 fault(faults);
             instrument->setFaults(faults);
             const double t0 = clock.monotonicSeconds();
+            frames().clear();
             ui().cmdRefresh->click();
             EXPECT_LT(clock.monotonicSeconds() - t0, 12.0);
             EXPECT_TRUE(window->isEnabled() && !link.Active());
             EXPECT_EQ(panel(false), shown);
+            // A spoilt question is asked three times in all.
+            EXPECT_EQ(std::count_if(frames().begin(), frames().end(),
+                                    [&](const SimHeardFrame &f) { return f.command == command; }),
+                      command ? LoggerPackets::ReadAttempts : 0);
             EXPECT_TRUE(ui().StatusBar1->currentMessage().startsWith(status))
                 << ui().StatusBar1->currentMessage().toStdString();
             EXPECT_EQ(text(ui().lblLoggerTime).startsWith("01-Jun-26 10:00:"), command != 12);
