@@ -256,6 +256,7 @@ TEST_F(LoggerWindowTest, ASpoiltReplyFailsItsExchangeAndTheWindowSaysSo)
             EXPECT_EQ(window->Timer1.isActive(), command != 12) << "no clock without a clock read";
             EXPECT_EQ(text(ui().lblSerial).endsWith("\nunknown"), command == 15);
             const bool known = window->details().known();
+            EXPECT_EQ(ui().Picture1->toolTip().endsWith("press Refresh to read it again"), !known);
             EXPECT_TRUE(known ||
                         (ui().Bar2->width() == 0 && text(ui().lblEstimatedFull).isEmpty() &&
                          text(ui().lblMemoryFull).isEmpty()));

@@ -225,6 +225,7 @@ void frmLogger::showProgram(const LoggerState &state)
     selectAveragePeriod(PeriodLists::firstAtLeast(averages, state.AvgPeriod));
     m_ui.chkOverwrite->setChecked(state.overwrite());
     ShowLoggingState(state.logging());
+    m_ui.Picture1->setToolTip(QString());
 }
 
 void frmLogger::showUnknownProgram()
@@ -236,6 +237,8 @@ void frmLogger::showUnknownProgram()
     m_ui.chkOverwrite->setChecked(false);
     m_ui.Bar1->setGeometry(0, 0, 0, 0);
     m_ui.Bar2->setGeometry(0, 0, 0, 0);
+    m_ui.Picture1->setToolTip(QStringLiteral("Memory use unknown: the logger's program could not "
+                                             "be read - press Refresh to read it again"));
 }
 
 void frmLogger::ShowLoggingState(bool logging)
