@@ -142,13 +142,14 @@ int main(int argc, char **argv)
     SensorLink link(port, clock, pump);
     link.setCommPort(1);
     LoggerPackets packets(link);
-    LoggerState state;
-    LoggerDetailsReader(link, clock, packets).read(state);
-    if (state.MemoryBlocks != blocks) {
+    LoggerDetails details;
+    LoggerDetailsReader(link, clock, packets).read(details);
+    if (!details.known() || details.logger.value->MemoryBlocks != blocks) {
         std::fprintf(stderr, "download_bench: the logger on %s did not answer (%s)\n",
                      qPrintable(device), qPrintable(link.Status()));
         return 2;
     }
+    const LoggerState &state = *details.logger.value;
 
     const double limit = BytesPerBlock * BitsPerByte / Baud;
     std::printf("download_bench: %d blocks from %s at 9600 baud, %d ms per block request; "

@@ -44,6 +44,9 @@ SimPacketAnswer spoilt(SimPacketAnswer answer, SpoiltFrame how)
     case SpoiltFrame::TruncatedBlock:
         answer.block = answer.block.left(300);
         break;
+    case SpoiltFrame::NoiseFirst:
+        frame.prepend(ReplyScheduler::noise());
+        break;
     }
     return answer;
 }
@@ -65,7 +68,7 @@ Instrument::Instrument(const Clock &clock, const InstrumentOptions &options)
               options.identity.value_or(InstrumentIdentity::defaultFor(options.model))),
       m_sky(options.skyOffsetSeconds), m_scheduler(options.latencySeconds), m_replies(m_state),
       m_faults(options.faults), m_blockLatency(std::max(0.0, options.blockLatencySeconds)),
-      m_logger(clock, m_sky, m_state, options.logger)
+      m_logger(clock, m_sky, m_state, options.logger), m_randomFaults(options.faults.faultSeed)
 {
     m_state.setLogging(m_logger.logging());
 }
@@ -77,6 +80,7 @@ void Instrument::setFaults(const SimFaults &faults)
     m_corruptBlocks.reset();
     m_lateBlocks.reset();
     m_garbageFrames.reset();
+    m_randomFaults.seed(faults.faultSeed);
 }
 
 SkyReading Instrument::readingNow() const
@@ -132,6 +136,13 @@ QList<SimReply> Instrument::answerPacket(const QByteArray &frame)
         answer.frame = Frame::build(command, Frame::readLe16(answer.frame, 2),
                                     static_cast<quint8>(data->second.size()), data->second);
     answer = spoilt(answer, how);
+    if (m_faults.lostReplyChance > 0 || m_faults.noisyReplyChance > 0) {
+        const double draw = m_randomFaults.generateDouble();
+        if (draw < m_faults.lostReplyChance)
+            return {};
+        if (draw < m_faults.lostReplyChance + m_faults.noisyReplyChance && !answer.frame.isEmpty())
+            answer.frame.prepend(ReplyScheduler::noise());
+    }
     if (!answer.isBlockRequest)
         return m_scheduler.schedule(withTrailingGarbage(answer.frame), m_faults);
 

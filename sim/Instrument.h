@@ -11,6 +11,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QRandomGenerator>
 
 #include <optional>
 
@@ -105,6 +106,7 @@ private:
     FaultCounter m_corruptBlocks;
     FaultCounter m_lateBlocks;
     FaultCounter m_garbageFrames;
+    QRandomGenerator m_randomFaults;
     bool m_noteHeardFrames = false;
     QList<SimHeardFrame> m_heardFrames;
 };

@@ -63,6 +63,7 @@ enum class SpoiltFrame {
     ShortReply,     // a good frame with the first data byte only
     OtherAddress,   // the logger's good answer for the next address (block included)
     TruncatedBlock, // a data-block request: the acknowledgement, then 300 bytes of the block
+    NoiseFirst,     // noise bytes before the good frame
 };
 
 // Faults the simulated instrument can be told to show; they can be changed at any time
@@ -85,6 +86,13 @@ struct SimFaults
     double lateBlockSeconds = 1.5;
     // Frames and blocks sent, counted from 1: noise bytes follow the one struck.
     FaultSchedule garbageBetweenFrames;
+
+    // Each logger reply (a frame; for a data-block request its acknowledgement and block)
+    // lost, or led by noise bytes, at random with these chances; the same seed strikes
+    // the same replies.
+    double lostReplyChance = 0;
+    double noisyReplyChance = 0;
+    quint32 faultSeed = 1;
 
     // Logger replies spoilt on their way, by command code.
     std::map<quint8, SpoiltFrame> spoiltFrames;

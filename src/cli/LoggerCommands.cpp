@@ -65,7 +65,8 @@ private:
 };
 
 void printDetails(const CliOptions &options, const LoggerDetailsView &view,
-                  const LoggerState &state, const QDateTime &now, Console &console)
+                  const LoggerState &state, double clockOffset, const QDateTime &now,
+                  Console &console)
 {
     const QStringList names = view.namesColumn.split(QStringLiteral("\r\n"));
     const QStringList values = view.valuesColumn.split(QStringLiteral("\r\n"));
@@ -79,12 +80,12 @@ void printDetails(const CliOptions &options, const LoggerDetailsView &view,
     }
     facts.append({QStringLiteral("Logger time"), view.loggerTimeText});
     facts.append({QStringLiteral("Clock offset (s)"),
-                  QString::number(qRound64(DaysToSeconds(state.ClockOffset)))});
+                  QString::number(qRound64(DaysToSeconds(clockOffset)))});
     facts.append({QStringLiteral("Logging"),
                   state.logging() ? QStringLiteral("yes") : QStringLiteral("no")});
     facts.append({QStringLiteral("Next record"), view.nextRecordText});
     facts.append({QStringLiteral("First record"), view.firstRecordText});
-    facts.append({QStringLiteral("Last record"), view.lastRecordText.value_or(QString())});
+    facts.append({QStringLiteral("Last record"), view.lastRecordText});
     facts.append({QStringLiteral("Last retrieved"), view.retrievedText});
     facts.append({QStringLiteral("Records logged"), QString::number(state.RecordsLogged)});
     facts.append({QStringLiteral("Records retrieved"), QString::number(state.RecordsRetrieved)});
@@ -94,7 +95,7 @@ void printDetails(const CliOptions &options, const LoggerDetailsView &view,
     if (bar.drawn)
         facts.append({QStringLiteral("Memory used (%)"),
                       QString::number(bar.bar1Width + bar.bar2Width, 'f', 1)});
-    const MemoryFullEstimate full = CalculateMemoryFull(state, now);
+    const MemoryFullEstimate full = CalculateMemoryFull(state, clockOffset, now);
     if (full.kind != MemoryFullEstimate::Kind::None)
         facts.append({full.kind == MemoryFullEstimate::Kind::Logging
                           ? full.caption.trimmed().remove(QLatin1Char(':'))
@@ -117,14 +118,14 @@ void printDetails(const CliOptions &options, const LoggerDetailsView &view,
 class ConsoleDownload
 {
 public:
-    ConsoleDownload(const CliOptions &options, InstrumentSession &session, Console &console,
+    ConsoleDownload(const CliOptions &options, const LoggerLine &session, Console &console,
                     InterruptWatch &interrupts)
         : m_options(options), m_session(session), m_console(console), m_interrupts(interrupts),
-          m_transfer(session.link(), session.clock(), session.pump())
+          m_transfer(session.link, session.clock, session.pump)
     {
         m_request.bAll = options.from == QLatin1String("all");
         m_request.bStart = options.from == QLatin1String("start");
-        m_request.strFile = DatedPath(options.output, session.clock().now().date());
+        m_request.strFile = DatedPath(options.output, session.clock.now().date());
     }
 
     int run(const LoggerState &state);
@@ -136,7 +137,7 @@ public:
 
 private:
     const CliOptions &m_options;
-    InstrumentSession &m_session;
+    LoggerLine m_session;
     Console &m_console;
     InterruptWatch &m_interrupts;
     DatasetDownload m_transfer;
@@ -150,16 +151,16 @@ bool ConsoleDownload::prepareToGoOn()
         return true;
     m_request.bStart = false;
     m_request.bContinue = true;
-    return LoggerControl(m_session.link())
+    return LoggerControl(m_session.link)
         .SetDownloadPointer(m_outcome.lastWritten->block, m_outcome.lastWritten->offset);
 }
 
 int ConsoleDownload::run(const LoggerState &state)
 {
     ConsoleDownloadView view(m_console, m_interrupts, m_options.verbosity > 0);
-    const double startedAt = m_session.clock().monotonicSeconds();
+    const double startedAt = m_session.clock.monotonicSeconds();
     m_outcome = m_transfer.DownloadAll(state, state.overwrite(), m_request, view);
-    const double seconds = m_session.clock().monotonicSeconds() - startedAt;
+    const double seconds = m_session.clock.monotonicSeconds() - startedAt;
     if (!m_outcome.statusText().isEmpty())
         m_console.err << "quorvel-cli: " << m_outcome.statusText() << Qt::endl;
     if (m_options.verbosity > 0)
@@ -171,7 +172,10 @@ int ConsoleDownload::run(const LoggerState &state)
     using End = DownloadOutcome::End;
     switch (m_outcome.end) {
     case End::Finished:
-        return ExitCode::Done;
+        // Every record is in the file, but a logger that did not take its new download
+        // position sends them again next time.
+        return m_outcome.pointer && !m_outcome.pointerConfirmed ? ExitCode::InstrumentFailed
+                                                                : ExitCode::Done;
     case End::Cancelled:
         return ExitCode::Interrupted;
     case End::FileNotCreated:
@@ -191,21 +195,40 @@ int ConsoleDownload::run(const LoggerState &state)
 int RunLoggerCommand(const CliOptions &options, InstrumentSession &session, Console &console,
                      InterruptWatch &interrupts)
 {
-    SensorLink &link = session.link();
+    return RunLoggerCommand(options, LoggerLine{session.link(), session.clock(), session.pump()},
+                            console, interrupts);
+}
+
+int RunLoggerCommand(const CliOptions &options, const LoggerLine &session, Console &console,
+                     InterruptWatch &interrupts)
+{
+    SensorLink &link = session.link;
     LoggerPackets packets(link);
-    LoggerDetailsReader reader(link, session.clock(), packets);
-    LoggerState state;
-    const LoggerDetailsView details = reader.read(state);
-    if (!details.clockRead || !link.Connected())
-        return Fail(console, QStringLiteral("the logger did not answer: ") + details.statusText);
+    LoggerDetailsReader reader(link, session.clock, packets);
+    LoggerDetails details;
+    const LoggerDetailsView view = reader.read(details);
+    const QString unknownProgram = QStringLiteral("could not read the logger's program: ");
     const QString &command = options.subcommand;
+    // Its details, its counts and starting it rest on the program; the download, which
+    // can read it again, goes on below.
+    if (!details.known() && (command == QLatin1String("info") || command == QLatin1String("start")))
+        return Fail(console, unknownProgram + details.logger.failure);
+    if (command != QLatin1String("download") && (!details.clockOffset || !link.Connected()))
+        return Fail(console, QStringLiteral("the logger did not answer: ") + view.statusText);
     if (command == QLatin1String("info")) {
-        printDetails(options, details, state, session.clock().now(), console);
+        printDetails(options, view, *details.logger.value, *details.clockOffset,
+                     session.clock.now(), console);
         return ExitCode::Done;
     }
     if (command == QLatin1String("download")) {
         ConsoleDownload transfer(options, session, console, interrupts);
-        int result = transfer.run(state);
+        // Nothing is written and the logger's position is not moved until its details
+        // have been read whole; a failed read is tried again as a failed transfer is.
+        int result = ExitCode::InstrumentFailed;
+        if (details.known())
+            result = transfer.run(*details.logger.value);
+        else if (options.verbosity > 0 || options.retries == 0)
+            Fail(console, unknownProgram + details.logger.failure);
         for (int retry = 1; retry <= options.retries && result == ExitCode::InstrumentFailed;
              ++retry) {
             if (options.verbosity > 0)
@@ -213,26 +236,33 @@ int RunLoggerCommand(const CliOptions &options, InstrumentSession &session, Cons
                             << retry << " of " << options.retries << ")" << Qt::endl;
             if (!interrupts.sleep(options.retryWaitSeconds))
                 return ExitCode::Interrupted;
-            state = LoggerState();
             // An adapter unplugged and back: its port opens again.
             if (link.CommPort() == 0)
                 link.reopenLostPort();
-            if (!link.Connect() || !transfer.prepareToGoOn() || !reader.read(state).clockRead)
+            details = LoggerDetails();
+            if (!link.Connect() || !transfer.prepareToGoOn())
                 continue;
-            result = transfer.run(state);
+            reader.read(details);
+            if (!details.known()) {
+                if (options.verbosity > 0 || retry == options.retries)
+                    Fail(console, unknownProgram + details.logger.failure);
+                continue;
+            }
+            result = transfer.run(*details.logger.value);
         }
         return result;
     }
 
     LoggerControl control(link);
     bool done = false;
-    const double computerNow = DateTimeToDays(session.clock().now());
+    const double computerNow = DateTimeToDays(session.clock.now());
     if (command == QLatin1String("set-clock")) {
         done = control.SetLoggerTime(options.time.isValid() ? DateTimeToDays(options.time)
                                                             : computerNow);
     } else if (command == QLatin1String("stop")) {
         done = control.StopLogging();
     } else if (command == QLatin1String("start")) {
+        LoggerState &state = *details.logger.value;
         if (!options.readingPeriod.isEmpty()) {
             state.LogPeriod = periodSeconds(PeriodLists::readingPeriods(), options.readingPeriod);
             state.AvgPeriod =
@@ -243,7 +273,7 @@ int RunLoggerCommand(const CliOptions &options, InstrumentSession &session, Cons
         const double start =
             options.at.isValid()
                 ? DateTimeToDays(options.at)
-                : LoggingStart::DefaultStart(computerNow + state.ClockOffset, state.AvgPeriod)
+                : LoggingStart::DefaultStart(computerNow + *details.clockOffset, state.AvgPeriod)
                       .start();
         done = control.StartLogging(state, options.overwrite || state.overwrite(), start);
     }

@@ -2,9 +2,23 @@
 
 #include "cli/InstrumentCommands.h"
 
+class Clock;
+class EventPump;
 class InstrumentSession;
+class SensorLink;
+
+// The link to the logger with the clock and the event pump it runs on: an instrument
+// session's, or a simulator's in a test.
+struct LoggerLine
+{
+    SensorLink &link;
+    Clock &clock;
+    EventPump &pump;
+};
 
 // The logger window's work from the command line: its details, its clock, starting and
 // stopping logging, and the download into a dataset file, with the same classes.
 int RunLoggerCommand(const CliOptions &options, InstrumentSession &session, Console &console,
+                     InterruptWatch &interrupts);
+int RunLoggerCommand(const CliOptions &options, const LoggerLine &line, Console &console,
                      InterruptWatch &interrupts);

@@ -642,16 +642,22 @@ QByteArray SensorLink::SendPacket(quint8 command, quint32 address, quint8 n, con
 
 bool SensorLink::SendPacket2(quint8 &command, quint32 &address, quint8 &n, QByteArray &data)
 {
-    if (m_active)
+    if (m_active) {
+        m_lastPacketFailure = QStringLiteral("the link is busy");
         return false;
+    }
     const BusyFlagHold busy(m_active);
-    if (!connectForPacket())
+    if (!connectForPacket()) {
+        m_lastPacketFailure = QStringLiteral("no answer to the handshake");
         return false;
+    }
     discardInput();
     writeFrame(command, address, n, data);
 
     FrameAssembler reply(FrameAssembler::Layout::Packet);
-    if (!receiveCountedFrame(reply))
+    const bool received = receiveCountedFrame(reply);
+    m_lastPacketFailure = reply.reason();
+    if (!received)
         return false;
     const QByteArray &frame = reply.bytes();
     const int length = Frame::byteAt(frame, 4);
@@ -682,6 +688,12 @@ bool SensorLink::receiveCountedFrame(FrameAssembler &reply)
     m_connected = false;
     notedIfLost();
     return false;
+}
+
+void SensorLink::noteFailedReply(const QString &why)
+{
+    m_status = why;
+    qCInfo(lcLink, "reply refused: %s", qUtf8Printable(why));
 }
 
 bool SensorLink::RequestDataBlock(quint32 address, int length)

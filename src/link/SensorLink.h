@@ -97,6 +97,11 @@ public:
     // Reads a data block of n bytes and its CRC into data, which must be sized by the
     // caller (data.size() - 1 is the upper bound: it needs at least n + 3 elements).
     bool GetDataBlock(int n, QByteArray &data);
+    // Why the last SendPacket2 got no reply frame; empty after one that did.
+    QString lastPacketFailure() const { return m_lastPacketFailure; }
+    // A reply its reader could not use (or that did not come): `why` becomes the status
+    // text and goes into the trace.
+    void noteFailedReply(const QString &why);
 
     bool Connect();
 
@@ -201,4 +206,5 @@ private:
     // parts they read whole; a handshake run from a window event inside such a wait reads
     // under the same limit.
     int m_readLimit = 0;
+    QString m_lastPacketFailure;
 };

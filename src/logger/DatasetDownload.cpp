@@ -7,6 +7,7 @@
 #include "logger/PeriodCode.h"
 
 #include "common/DateTimeDays.h"
+#include "link/Frame.h"
 #include "link/SensorLink.h"
 #include "platform/Clock.h"
 #include "platform/EventPump.h"
@@ -21,6 +22,8 @@ constexpr double PauseSliceMs = 50;
 // A block that starts more than this far from where the data would have gone on starts
 // a new data section.
 constexpr double SectionGapSeconds = 1;
+// The program reply's bytes up to the end of the download position (DwnldAddr).
+constexpr int ProgramPositionEnd = 12;
 } // namespace
 
 QString DownloadOutcome::statusText() const
@@ -28,13 +31,32 @@ QString DownloadOutcome::statusText() const
     if (writeFailed)
         return QStringLiteral("Download error ") + fileError +
                QStringLiteral(" - the logger's download position was not moved");
-    if (end == End::MemorySizeUnknown)
-        return QStringLiteral("Download refused: the logger's memory size could not be read - "
-                              "refresh the details and try again");
+    if (end == End::DetailsUnknown)
+        return QStringLiteral("Download refused: could not read the logger's program - "
+                              "press Refresh and try again");
     if (end == End::Abandoned)
         return QStringLiteral("Download abandoned after repeated data errors - the logger's "
                               "download position was not moved");
+    if (end == End::Cancelled)
+        return cancelText();
+    if (pointer && !pointerConfirmed)
+        return QStringLiteral("Download done, but the logger did not confirm its new download "
+                              "position - the next download of new records may fetch these again");
     return QString();
+}
+
+QString DownloadOutcome::cancelText() const
+{
+    const QString written =
+        QStringLiteral("Download cancelled - %1 records written").arg(recordsWritten);
+    if (wholeMemory)
+        return written;
+    if (pointer && pointerConfirmed)
+        return written + QStringLiteral(", the logger will send the rest next time");
+    if (recordsWritten == 0)
+        return written + QStringLiteral(", the logger's download position was not moved");
+    return written + QStringLiteral(", but the logger's download position could not be set: "
+                                    "the next download of new records fetches them again");
 }
 
 // ---------------------------------------------------------------------------------------
@@ -373,7 +395,7 @@ DownloadOutcome DatasetDownload::DownloadAll(const LoggerState &state, bool over
     // Without the memory size no block can be placed in the ring: a file of headings
     // alone would pass for a download of an empty memory.
     if (state.MemoryBlocks <= 0) {
-        outcome.end = DownloadOutcome::End::MemorySizeUnknown;
+        outcome.end = DownloadOutcome::End::DetailsUnknown;
         return outcome;
     }
     QString error;
@@ -396,6 +418,7 @@ DownloadOutcome DatasetDownload::DownloadAll(const LoggerState &state, bool over
     outcome.end = transfer.run();
     m_file.close();
 
+    outcome.wholeMemory = request.bAll;
     outcome.blocksRead = transfer.blocksRead();
     outcome.recordsWritten = transfer.recordsWritten();
     outcome.writeFailed = transfer.writeFailed();
@@ -406,12 +429,29 @@ DownloadOutcome DatasetDownload::DownloadAll(const LoggerState &state, bool over
     const bool moved = !request.bAll && transfer.failuresInARow() == 0 && !outcome.writeFailed &&
                        outcome.end != DownloadOutcome::End::Abandoned && m_lastWritten;
     if (moved) {
-        outcome.pointerConfirmed =
-            LoggerControl(m_link).SetDownloadPointer(m_lastWritten->block, m_lastWritten->offset);
+        // Setting the position twice does no harm, not setting it sends the records again
+        // next time: a lost answer is asked again, as a failed block would be.
+        outcome.pointerConfirmed = setDownloadPointer(*m_lastWritten);
         outcome.pointer = m_lastWritten;
     }
     outcome.lastWritten = m_lastWritten;
     return outcome;
+}
+
+bool DatasetDownload::setDownloadPointer(const MemoryPosition &position)
+{
+    for (int attempt = 0; attempt < AbandonAtRetry; ++attempt) {
+        if (LoggerControl(m_link).SetDownloadPointer(position.block, position.offset))
+            return true;
+        // The answer may be what was lost: the program read back tells where the logger's
+        // position now is.
+        const auto program =
+            LoggerPackets(m_link).exchange(LoggerPackets::Program, 0, {}, ProgramPositionEnd);
+        if (program.ok() && Frame::readLe16(*program.value, 8) == position.block &&
+            (Frame::readLe16(*program.value, 10) & 0x7FFF) == position.offset)
+            return true;
+    }
+    return false;
 }
 
 int DatasetDownload::WriteBlockRecords(qint64 block, int start, int &written)

@@ -64,9 +64,9 @@ struct DownloadOutcome
         Cancelled,
         Abandoned,   // a block failed four times in a row
         WriteFailed, // a write to the file failed: no block was read after it
-        // Nothing was transferred: the logger's memory size is unknown (its reply was
-        // lost), so no block can be placed in the ring.
-        MemorySizeUnknown,
+        // Nothing was transferred: the logger's details (its memory size, program and
+        // positions) are unknown, so no block can be placed in the ring.
+        DetailsUnknown,
     };
 
     End end = End::Finished;
@@ -75,6 +75,8 @@ struct DownloadOutcome
     bool writeFailed = false;
     int recordsWritten = 0;
     int blocksRead = 0;
+    // A whole-memory download, which never moves the download position.
+    bool wholeMemory = false;
     // Where the logger's download position was moved to; nothing when it was left alone.
     std::optional<MemoryPosition> pointer;
     // The logger answered the command that moved it.
@@ -87,6 +89,9 @@ struct DownloadOutcome
     // What the logger window's status bar should say once the download is over; empty
     // when nothing went wrong.
     QString statusText() const;
+    // What a cancelled download did: the records written, and whether the logger will
+    // send the rest next time.
+    QString cancelText() const;
 };
 
 // The transfer of the logger's memory into a dataset file: reads one 512-byte block at a
@@ -125,6 +130,10 @@ private:
     // record processed in the block, 0 when none; `written` counts the records written.
     int WriteBlockRecords(qint64 block, int start, int &written);
     void pauseLettingEventsRun(int ms);
+    // Moves the logger's download position; a lost answer is asked again, as a failed
+    // block would be (setting it twice does no harm; not setting it has the records sent
+    // again next time). True once the logger has confirmed it.
+    bool setDownloadPointer(const MemoryPosition &position);
 
     SensorLink &m_link;
     Clock &m_clock;

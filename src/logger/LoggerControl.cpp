@@ -45,13 +45,10 @@ QByteArray DownloadPointer(qint64 block, qint64 offset)
 
 bool LoggerControl::send(quint8 command, const QByteArray &data)
 {
-    quint8 replyCommand = command;
-    quint32 address = 0;
-    auto length = static_cast<quint8>(data.size());
-    QByteArray buffer = data;
-    buffer.resize(Frame::MaxDataLength);
-    // A reply counts only when it answers this command, not a frame left on the line.
-    return m_link.SendPacket2(replyCommand, address, length, buffer) && replyCommand == command;
+    // A reply counts only when it answers this command, not a frame left on the line; why
+    // it does not goes to the link's status text and trace.
+    LoggerPackets packets(m_link);
+    return packets.exchange(command, 0, data, 0).ok();
 }
 
 bool LoggerControl::SetLoggerTime(double time)

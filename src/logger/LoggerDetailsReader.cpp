@@ -21,6 +21,8 @@ namespace {
 
 const QString CrLf = QStringLiteral("\r\n");
 const QString ErrorRetrievingTime = QStringLiteral("Error retrieving time");
+const QString ErrorRetrievingProgram = QStringLiteral("Error retrieving program");
+const QString NoValidData = QStringLiteral("No valid data");
 
 // Reply sizes: the data bytes each reply must carry for the fields read from it.
 constexpr int MemorySizeReply = 2;
@@ -70,22 +72,48 @@ double LoggerDetailsReader::computerNow() const
     return DateTimeToDays(m_clock.now());
 }
 
-LoggerDetailsView LoggerDetailsReader::read(LoggerState &state)
+LoggerDetailsView LoggerDetailsReader::read(LoggerDetails &details)
 {
     LoggerDetailsView view;
+    LoggerState state;
     readIdentity(view);
-    readMemorySize(state, view);
-    readClock(state, view);
-    readProgram(state, view);
-    readLoggingStatus(state, view);
-    qint32 interval = 0;
-    if (readFirstRecord(state, view, interval)) {
-        readTopBlock(state, view, interval);
-        readRetrieved(state, view, interval);
-        countRecords(state);
+    QString unknown = readMemorySize(state, view);
+    details.clockOffset = readClock(view);
+    if (unknown.isEmpty())
+        unknown = readProgram(state);
+    view.nextRecordText = ErrorRetrievingProgram;
+    if (unknown.isEmpty())
+        unknown = readLoggingStatus(state, view);
+    if (unknown.isEmpty()) {
+        unknown = readDataset(state, view);
+    } else {
+        view.firstRecordText = ErrorRetrievingProgram;
+        view.lastRecordText = QString();
     }
-    view.statusText = m_link.Status();
+    // A dataset read that failed leaves its counts unknown too: the records not yet
+    // downloaded, which the start of logging warns about, would be miscounted.
+    details.logger = unknown.isEmpty() ? ParsedReply<LoggerState>::read(state)
+                                       : ParsedReply<LoggerState>::refused(unknown);
+    // The status bar tells why the details are unknown, or why the clock is, before the
+    // link's own state (a handshake after the failure has put that there since).
+    view.statusText = !details.known()            ? details.logger.failure
+                      : !m_clockFailure.isEmpty() ? m_clockFailure
+                                                  : m_link.Status();
     return view;
+}
+
+QString LoggerDetailsReader::readDataset(LoggerState &state, LoggerDetailsView &view)
+{
+    std::optional<qint32> interval;
+    QString failure = readFirstRecord(state, view, interval);
+    // An empty dataset (no valid first record) has nothing more to read.
+    if (!failure.isEmpty() || !interval)
+        return failure;
+    failure = readTopBlock(state, view, *interval);
+    if (failure.isEmpty())
+        failure = readRetrieved(state, view, *interval);
+    countRecords(state);
+    return failure;
 }
 
 void LoggerDetailsReader::readIdentity(LoggerDetailsView &view)
@@ -107,40 +135,51 @@ void LoggerDetailsReader::readIdentity(LoggerDetailsView &view)
                        QStringLiteral("Memory size");
 }
 
-void LoggerDetailsReader::readMemorySize(LoggerState &state, LoggerDetailsView &view)
+QString LoggerDetailsReader::readMemorySize(LoggerState &state, LoggerDetailsView &view)
 {
-    const auto reply = m_packets.exchange(LoggerPackets::MemorySize, 0, {}, MemorySizeReply);
-    state.MemoryBlocks = reply ? Frame::readLe16(*reply, 0) : 0;
+    const auto reply = m_packets.read(LoggerPackets::MemorySize, 0, {}, MemorySizeReply);
+    if (!reply.ok()) {
+        view.valuesColumn += QStringLiteral("unknown");
+        return reply.failure;
+    }
+    state.MemoryBlocks = Frame::readLe16(*reply.value, 0);
     view.valuesColumn += MemorySizeText(state.MemoryBlocks);
+    return QString();
 }
 
-void LoggerDetailsReader::readClock(LoggerState &state, LoggerDetailsView &view)
+std::optional<double> LoggerDetailsReader::readClock(LoggerDetailsView &view)
 {
-    const auto reply = m_packets.exchange(LoggerPackets::Clock, 0, {}, LoggerTimeStamp::Size);
-    const LoggerTimeStamp stamp = reply ? LoggerTimeStamp::decode(*reply) : LoggerTimeStamp();
+    const auto reply = m_packets.read(LoggerPackets::Clock, 0, {}, LoggerTimeStamp::Size);
+    const LoggerTimeStamp stamp =
+        reply.ok() ? LoggerTimeStamp::decode(*reply.value) : LoggerTimeStamp();
     // A clock reply that is no date and time is as good as none: showing it, or the
     // computer's clock shifted by it, would look like a real logger time.
-    if (!reply || !stamp.passesDetailsCheck()) {
-        view.loggerTimeText = ErrorRetrievingTime;
-        view.clockRead = false;
-        return;
+    view.loggerTimeText = ErrorRetrievingTime;
+    view.clockRead = false;
+    m_clockFailure = reply.failure;
+    if (!reply.ok())
+        return std::nullopt;
+    if (!stamp.passesDetailsCheck()) {
+        m_clockFailure = m_packets
+                             .refuse(LoggerPackets::Clock,
+                                     QStringLiteral("the logger's clock is no date and time"))
+                             .failure;
+        return std::nullopt;
     }
     const double loggerTime = stamp.toDays();
     view.loggerTimeText = FormatLoggerTime(loggerTime, true);
     view.clockRead = true;
-    state.ClockOffset = loggerTime - computerNow();
-    view.clockAlarm = ClockAlarmFor(state.ClockOffset);
+    const double offset = loggerTime - computerNow();
+    view.clockAlarm = ClockAlarmFor(offset);
+    return offset;
 }
 
-void LoggerDetailsReader::readProgram(LoggerState &state, LoggerDetailsView &view)
+QString LoggerDetailsReader::readProgram(LoggerState &state)
 {
-    const auto reply = m_packets.exchange(LoggerPackets::Program, 0, {}, ProgramReply);
-    if (!reply) {
-        state.useDefaultProgram();
-        view.programShown = false;
-        return;
-    }
-    const QByteArray &program = *reply;
+    const auto reply = m_packets.read(LoggerPackets::Program, 0, {}, ProgramReply);
+    if (!reply.ok())
+        return reply.failure;
+    const QByteArray &program = *reply.value;
     state.LogPeriod = PeriodFromCode(Frame::byteAt(program, 0));
     state.AvgPeriod = std::max(PeriodFromCode(Frame::byteAt(program, 2)), state.LogPeriod);
     state.SunFS = Frame::byteAt(program, 4);
@@ -149,71 +188,94 @@ void LoggerDetailsReader::readProgram(LoggerState &state, LoggerDetailsView &vie
     state.DwnldBlock = Frame::readLe16(program, 8);
     state.DwnldAddr = static_cast<qint16>(Frame::readLe16(program, 10) & 0x7FFF);
     state.LogTop = Frame::readLe16(program, 12);
-    if (state.StartBlock > state.MemoryBlocks || state.DwnldBlock > state.MemoryBlocks ||
-        state.LogTop > state.MemoryBlocks)
-        state.useDefaultProgram();
-    view.programShown = true;
+    // Blocks are numbered from 0 to the memory size less one: a program that names
+    // another is no program of this logger (a garbled reply, another firmware).
+    const std::pair<const char *, qint64> blocks[] = {
+        {"StartBlock", state.StartBlock},
+        {"DwnldBlock", state.DwnldBlock},
+        {"LogTop", state.LogTop},
+    };
+    for (const auto &[name, block] : blocks) {
+        if (block >= state.MemoryBlocks)
+            return m_packets
+                .refuse(LoggerPackets::Program,
+                        QStringLiteral("%1 %2 is beyond the memory of %3 blocks")
+                            .arg(QLatin1String(name))
+                            .arg(block)
+                            .arg(state.MemoryBlocks))
+                .failure;
+    }
+    return QString();
 }
 
-void LoggerDetailsReader::readLoggingStatus(LoggerState &state, LoggerDetailsView &view)
+QString LoggerDetailsReader::readLoggingStatus(LoggerState &state, LoggerDetailsView &view)
 {
-    const auto reply = m_packets.exchange(LoggerPackets::LoggingStatus, 0, {}, LoggingStatusReply);
-    if (!reply) {
+    const auto reply = m_packets.read(LoggerPackets::LoggingStatus, 0, {}, LoggingStatusReply);
+    if (!reply.ok()) {
         view.nextRecordText = ErrorRetrievingTime;
-        return;
+        return reply.failure;
     }
-    const auto first = LoggerTimeStamp::decode(*reply, 0);
-    const auto second = LoggerTimeStamp::decode(*reply, LoggerTimeStamp::Size);
+    const QByteArray &status = *reply.value;
+    const auto first = LoggerTimeStamp::decode(status, 0);
+    const auto second = LoggerTimeStamp::decode(status, LoggerTimeStamp::Size);
     const double firstTime = first.passesDetailsCheck() ? first.toDays() : 0.0;
     const double secondTime = second.passesDetailsCheck() ? second.toDays() : 0.0;
     if (second.year >= 1 && state.logging()) {
         state.NextRecordTime = secondTime > firstTime ? secondTime : firstTime;
         view.nextRecordText = FormatLoggerTime(state.NextRecordTime, true);
-        state.TopFill = Frame::readLe32(*reply, 20);
+        state.TopFill = Frame::readLe32(status, 20);
     } else {
         view.nextRecordText = QStringLiteral("Not Logging");
     }
+    return QString();
 }
 
-void LoggerDetailsReader::forgetDataset(LoggerState &state, LoggerDetailsView &view,
-                                        const QString &first)
+QString LoggerDetailsReader::readFirstRecord(LoggerState &state, LoggerDetailsView &view,
+                                             std::optional<qint32> &interval)
 {
-    view.firstRecordText = first;
     view.lastRecordText = QString();
     view.retrievedText.clear();
-    state.RecordsLogged = 0;
-    state.RecordsRetrieved = 0;
-}
-
-bool LoggerDetailsReader::readFirstRecord(LoggerState &state, LoggerDetailsView &view,
-                                          qint32 &interval)
-{
     const auto reply = m_packets.blockStart(state.StartBlock, BlockHeaderBytes);
-    const auto header = reply ? LoggerBlock::decodeHeader(*reply) : std::nullopt;
-    if (!header) {
-        forgetDataset(state, view, QStringLiteral("Error retrieving data"));
-        return false;
+    if (!reply.ok()) {
+        view.firstRecordText = QStringLiteral("Error retrieving data");
+        return reply.failure;
     }
-    if (!header->stamp.passesDetailsCheck() || header->stamp.isZero()) {
-        forgetDataset(state, view, QStringLiteral("No valid data"));
+    const auto header = LoggerBlock::decodeHeader(*reply.value);
+    if (!header || !header->stamp.passesDetailsCheck() || header->stamp.isZero()) {
+        // An empty dataset: its first record is the next one; the last would have been
+        // one period before it, which is where the memory starts to fill.
+        view.firstRecordText = NoValidData;
         state.FirstRecordTime = state.NextRecordTime;
-        return false;
+        state.LastRecordTime = plusSeconds(state.NextRecordTime, -state.AvgPeriod);
+        return QString();
     }
     state.FirstRecordTime = header->stamp.toDays();
     interval = header->intervalSeconds();
     view.firstRecordText = FormatLoggerTime(state.FirstRecordTime, true);
-    return true;
+    return QString();
 }
 
-void LoggerDetailsReader::readTopBlock(LoggerState &state, LoggerDetailsView &view, qint32 interval)
+QString LoggerDetailsReader::readTopBlock(LoggerState &state, LoggerDetailsView &view,
+                                          qint32 interval)
 {
     state.TopFill = 0;
-    if (!m_packets.DownloadBlock(state.LogTop))
-        return;
+    if (!m_packets.readBlock(state.LogTop))
+        return m_packets
+            .refuse(LoggerPackets::LargeDataBlock,
+                    QStringLiteral("block %1, the logger's top block, did not come whole (%2)")
+                        .arg(state.LogTop)
+                        .arg(m_link.lastPacketFailure().isEmpty()
+                                 ? QStringLiteral("CRC check failed")
+                                 : m_link.lastPacketFailure()))
+            .failure;
     const QByteArray block = m_packets.BlockBuffer().left(LoggerBlock::Size);
     const auto header = LoggerBlock::decodeHeader(block);
     if (!header || !header->stamp.passesDetailsCheck())
-        return;
+        return m_packets
+            .refuse(LoggerPackets::LargeDataBlock,
+                    QStringLiteral("block %1, the logger's top block, has no valid time stamp")
+                        .arg(state.LogTop))
+            .failure;
     const LoggerBlock::SlotScan scan = LoggerBlock::scanSlots(block);
     state.TopFill = scan.lastFilledOffset;
     // The record before the first empty slot; one interval before the block's own time
@@ -224,21 +286,28 @@ void LoggerDetailsReader::readTopBlock(LoggerState &state, LoggerDetailsView &vi
     state.LastRecordTime = plusSeconds(header->stamp.toDays(),
                                        recordsIn * (blockInterval > 0 ? blockInterval : interval));
     view.lastRecordText = FormatLoggerTime(state.LastRecordTime, true);
+    return QString();
 }
 
-void LoggerDetailsReader::readRetrieved(LoggerState &state, LoggerDetailsView &view,
-                                        qint32 interval)
+QString LoggerDetailsReader::readRetrieved(LoggerState &state, LoggerDetailsView &view,
+                                           qint32 interval)
 {
     state.RecordsRetrieved =
         RecordsBetween(state.StartBlock, state.DwnldBlock, state.DwnldAddr, state.MemoryBlocks);
     view.retrievedText.clear();
     if (state.RecordsRetrieved <= 0)
-        return;
+        return QString();
     // The whole header, so that the block's own periods date the record.
     const auto reply = m_packets.blockStart(state.DwnldBlock, BlockHeaderBytes);
-    const auto header = reply ? LoggerBlock::decodeHeader(*reply) : std::nullopt;
+    if (!reply.ok())
+        return reply.failure;
+    const auto header = LoggerBlock::decodeHeader(*reply.value);
     if (!header || !header->stamp.passesDetailsCheck())
-        return;
+        return m_packets
+            .refuse(LoggerPackets::BlockStart,
+                    QStringLiteral("block %1, the last downloaded, has no valid time stamp")
+                        .arg(state.DwnldBlock))
+            .failure;
     const qint32 blockInterval = header->intervalSeconds();
     const double step = blockInterval > 0 ? blockInterval : interval;
     state.RetrievedTime = header->stamp.toDays();
@@ -246,6 +315,7 @@ void LoggerDetailsReader::readRetrieved(LoggerState &state, LoggerDetailsView &v
         state.RetrievedTime = plusSeconds(
             state.RetrievedTime, (state.DwnldAddr - LoggerBlock::FirstSlotOffset) / 4.0 * step);
     view.retrievedText = FormatLoggerTime(state.RetrievedTime, true);
+    return QString();
 }
 
 void LoggerDetailsReader::countRecords(LoggerState &state)

@@ -24,53 +24,59 @@ struct LoggerDetailsView
     bool clockRead = false;
     ClockAlarm clockAlarm = ClockAlarm::Normal;
 
-    // True when a program was read (or replaced by the default after a range check):
-    // the period lists, the overwrite box and the logging state then follow it.
-    bool programShown = false;
-
+    // With the logger's program unknown, the next and first record labels say "Error
+    // retrieving program" (the next record "Error retrieving time" when the status read
+    // failed).
     QString nextRecordText;
     QString firstRecordText;
-    // Empty when the label keeps what it showed.
-    std::optional<QString> lastRecordText;
+    QString lastRecordText;
     QString retrievedText;
 
     // The link's status after the read.
     QString statusText;
 };
 
-// Reads everything the logger window shows, command by command, into the window's
-// LoggerState: identity and power, memory size, clock, program, logging status, the
-// first record, the top block and the download position. A failed exchange is shown in
-// place and the read goes on.
+// Reads everything the logger window shows, command by command: identity and power,
+// memory size, clock, program, logging status, the first record, the top block and the
+// download position. A failed exchange is shown in place. Every figure rests on the
+// memory size, the program and the status, and the counts on the dataset's blocks: when
+// one of these reads fails, or the program names a block beyond the memory, the logger's
+// details are unknown (with the reason) and nothing further is read; no default program
+// stands in for them.
 class LoggerDetailsReader
 {
 public:
     LoggerDetailsReader(SensorLink &link, const Clock &clock, LoggerPackets &packets);
 
-    LoggerDetailsView read(LoggerState &state);
+    LoggerDetailsView read(LoggerDetails &details);
 
     // The power number above which the supply is fine (mV).
     static constexpr double PowerWarningLimit = 1600;
 
 private:
     void readIdentity(LoggerDetailsView &view);
-    void readMemorySize(LoggerState &state, LoggerDetailsView &view);
-    void readClock(LoggerState &state, LoggerDetailsView &view);
-    void readProgram(LoggerState &state, LoggerDetailsView &view);
-    void readLoggingStatus(LoggerState &state, LoggerDetailsView &view);
+    // Each of these three returns why its part is unknown; empty when it was read.
+    QString readMemorySize(LoggerState &state, LoggerDetailsView &view);
+    QString readProgram(LoggerState &state);
+    QString readLoggingStatus(LoggerState &state, LoggerDetailsView &view);
+    std::optional<double> readClock(LoggerDetailsView &view);
     // The dataset: its first record, its last record (from the top block) and the
-    // download position; false when the dataset's start could not be read.
-    bool readFirstRecord(LoggerState &state, LoggerDetailsView &view, qint32 &interval);
-    void readTopBlock(LoggerState &state, LoggerDetailsView &view, qint32 interval);
-    void readRetrieved(LoggerState &state, LoggerDetailsView &view, qint32 interval);
+    // download position; why one of them could not be read, empty when all were.
+    QString readDataset(LoggerState &state, LoggerDetailsView &view);
+    // `interval` is left empty when the dataset holds no valid record.
+    QString readFirstRecord(LoggerState &state, LoggerDetailsView &view,
+                            std::optional<qint32> &interval);
+    QString readTopBlock(LoggerState &state, LoggerDetailsView &view, qint32 interval);
+    QString readRetrieved(LoggerState &state, LoggerDetailsView &view, qint32 interval);
     static void countRecords(LoggerState &state);
-    static void forgetDataset(LoggerState &state, LoggerDetailsView &view, const QString &first);
 
     double computerNow() const;
 
     SensorLink &m_link;
     const Clock &m_clock;
     LoggerPackets &m_packets;
+    // Why the last clock read failed; empty when it did not.
+    QString m_clockFailure;
 };
 
 // Records in whole blocks from block `from` up to (not including) block `to`, going

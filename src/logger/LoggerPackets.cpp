@@ -14,8 +14,15 @@ void LoggerPackets::pause()
         m_link.DelayMs(static_cast<float>(m_packetDelayMs));
 }
 
-std::optional<QByteArray> LoggerPackets::exchange(quint8 command, quint16 address,
-                                                  const QByteArray &data, int replyLength)
+ParsedReply<QByteArray> LoggerPackets::refuse(quint8 command, const QString &why)
+{
+    const QString text = QStringLiteral("Command %1: %2").arg(command).arg(why);
+    m_link.noteFailedReply(text);
+    return ParsedReply<QByteArray>::refused(text);
+}
+
+ParsedReply<QByteArray> LoggerPackets::exchange(quint8 command, quint16 address,
+                                                const QByteArray &data, int replyLength)
 {
     pause();
     quint8 replyCommand = command;
@@ -24,18 +31,41 @@ std::optional<QByteArray> LoggerPackets::exchange(quint8 command, quint16 addres
     QByteArray buffer = data;
     buffer.resize(Frame::MaxDataLength);
     if (!m_link.SendPacket2(replyCommand, replyAddress, length, buffer))
-        return std::nullopt;
-    if (replyCommand != command || length < replyLength)
-        return std::nullopt;
-    return buffer.left(length);
+        return refuse(command, QStringLiteral("no reply frame (") + m_link.lastPacketFailure() +
+                                   QStringLiteral(")"));
+    if (replyCommand != command)
+        return refuse(command, QStringLiteral("the reply is for command %1").arg(replyCommand));
+    if (length < replyLength)
+        return refuse(
+            command,
+            QStringLiteral("the reply has %1 of %2 data bytes").arg(length).arg(replyLength));
+    return ParsedReply<QByteArray>::read(buffer.left(length));
 }
 
-std::optional<QByteArray> LoggerPackets::blockStart(qint64 block, int count)
+ParsedReply<QByteArray> LoggerPackets::read(quint8 command, quint16 address, const QByteArray &data,
+                                            int replyLength)
+{
+    ParsedReply<QByteArray> reply;
+    for (int attempt = 0; attempt < ReadAttempts && !reply.ok(); ++attempt)
+        reply = exchange(command, address, data, replyLength);
+    return reply;
+}
+
+ParsedReply<QByteArray> LoggerPackets::blockStart(qint64 block, int count)
 {
     QByteArray request;
     request.append(static_cast<char>(count));
     request.append('\0');
-    return exchange(BlockStart, static_cast<quint16>(block), request, count);
+    return read(BlockStart, static_cast<quint16>(block), request, count);
+}
+
+bool LoggerPackets::readBlock(qint64 block)
+{
+    for (int attempt = 0; attempt < ReadAttempts; ++attempt) {
+        if (DownloadBlock(block))
+            return true;
+    }
+    return false;
 }
 
 bool LoggerPackets::DownloadBlock(qint64 block)

@@ -1,10 +1,15 @@
 #pragma once
 
+#include "link/ParsedReply.h"
+
 #include <QtGlobal>
 
+#include <optional>
+
 // What the logger window knows about the instrument's logger between two reads: its
-// program, memory positions, clock offset and the times of the dataset. Date-times are
-// counts of days (common/DateTimeDays.h); periods are in seconds.
+// program, memory positions and the times of the dataset. Date-times are counts of days
+// (common/DateTimeDays.h); periods are in seconds. A LoggerState exists only for a logger
+// whose memory size, program and status were read and make sense (LoggerDetails).
 struct LoggerState
 {
     static constexpr int OverwriteFlag = 0x01;
@@ -20,7 +25,6 @@ struct LoggerState
     qint64 LogTop = 0;
     qint64 TopFill = 0;
     qint32 MemoryBlocks = 0;
-    double ClockOffset = 0;
     double NextRecordTime = 0;
     double FirstRecordTime = 0;
     double LastRecordTime = 0;
@@ -30,19 +34,17 @@ struct LoggerState
 
     bool overwrite() const { return (Flags & OverwriteFlag) != 0; }
     bool logging() const { return (Flags & LoggingFlag) != 0; }
+};
 
-    // The program the window falls back to when the logger's own cannot be used:
-    // periods of 1 s, nothing logged, all positions 0.
-    void useDefaultProgram()
-    {
-        LogPeriod = 1;
-        AvgPeriod = 1;
-        SunFS = 0;
-        Flags = 0;
-        StartBlock = 0;
-        DwnldBlock = 0;
-        LogTop = 0;
-        DwnldAddr = 0;
-        TopFill = 0;
-    }
+// What one read of the logger found. Each part is known or not; nothing stands in for a
+// reply that did not come, so no code can take a default for the logger's own values.
+struct LoggerDetails
+{
+    // Logger clock minus computer clock (days); nothing when the clock could not be read.
+    std::optional<double> clockOffset;
+    // The program, status and dataset; refused, with the reason, when the memory size,
+    // the program or the status could not be read or name blocks beyond the memory.
+    ParsedReply<LoggerState> logger;
+
+    bool known() const { return logger.ok(); }
 };

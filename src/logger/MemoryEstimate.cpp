@@ -39,7 +39,9 @@ QString MemoryFullEstimate::text() const
     return kind == Kind::None ? QString() : FormatLoggerTime(time, true);
 }
 
-MemoryFullEstimate CalculateMemoryFull(const LoggerState &state, const QDateTime &computerNow)
+MemoryFullEstimate CalculateMemoryFull(const LoggerState &state,
+                                       const std::optional<double> &clockOffset,
+                                       const QDateTime &computerNow)
 {
     MemoryFullEstimate estimate;
     if (state.AvgPeriod <= 0)
@@ -62,12 +64,14 @@ MemoryFullEstimate CalculateMemoryFull(const LoggerState &state, const QDateTime
     }
 
     // Not logging: from the start of the current averaging period, on the logger's clock.
+    if (!clockOffset)
+        return estimate;
     estimate.kind = MemoryFullEstimate::Kind::NotLogging;
     const double midnight = DateTimeToDays(QDateTime(computerNow.date(), QTime(0, 0)));
     const double secondsToday = computerNow.time().msecsSinceStartOfDay() / 1000.0;
     const double boundary =
         std::floor(secondsToday / state.AvgPeriod) * static_cast<double>(state.AvgPeriod);
-    estimate.time = afterPeriods(midnight + state.ClockOffset + SecondsToDays(boundary), capacity,
-                                 state.AvgPeriod);
+    estimate.time =
+        afterPeriods(midnight + *clockOffset + SecondsToDays(boundary), capacity, state.AvgPeriod);
     return estimate;
 }

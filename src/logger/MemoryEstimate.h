@@ -5,6 +5,8 @@
 #include <QDateTime>
 #include <QString>
 
+#include <optional>
+
 // When the logger's memory will be full. While logging without overwrite: when the last
 // free slot fills. While logging with overwrite: when records not yet downloaded begin
 // to be overwritten. While not logging: when memory would be full if logging started at
@@ -28,5 +30,9 @@ struct MemoryFullEstimate
 };
 
 // All record counts and period products are formed in 64-bit arithmetic, so no memory
-// size and period overflow. `computerNow` is the computer's local date and time.
-MemoryFullEstimate CalculateMemoryFull(const LoggerState &state, const QDateTime &computerNow);
+// size and period overflow. `computerNow` is the computer's local date and time;
+// `clockOffset` the logger's clock minus the computer's (days). Not logging, the estimate
+// counts on the logger's clock: without it there is none.
+MemoryFullEstimate CalculateMemoryFull(const LoggerState &state,
+                                       const std::optional<double> &clockOffset,
+                                       const QDateTime &computerNow);

@@ -7,6 +7,8 @@
 #include "cli/InstrumentSession.h"
 #include "cli/InterruptWatch.h"
 #include "cli/LogCommand.h"
+#include "cli/LoggerCommands.h"
+#include "link/LinkTrace.h"
 #include "link/SensorLink.h"
 #include "logger/DatasetDownload.h"
 #include "logger/LoggerDetailsReader.h"
@@ -23,6 +25,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -446,8 +449,10 @@ TEST(CliCommands, LoggerDownloadWritesTheWindowsFileGoesOnAfterALostLineAndMoves
         QString error;
         ASSERT_TRUE(session.prepare(error) && session.connect(error)) << error.toStdString();
         LoggerPackets packets(session.link());
-        LoggerState state;
-        LoggerDetailsReader(session.link(), session.clock(), packets).read(state);
+        LoggerDetails details;
+        LoggerDetailsReader(session.link(), session.clock(), packets).read(details);
+        ASSERT_TRUE(details.known());
+        const LoggerState &state = *details.logger.value;
         struct : DownloadView
         {
             void ShowProgress(const QString &, float) override {}
@@ -492,4 +497,181 @@ TEST(CliCommands, LoggerDownloadWritesTheWindowsFileGoesOnAfterALostLineAndMoves
     download("start", "whole.txt");
     EXPECT_EQ(records("whole.txt").mid(0, fetched.size()), fetched);
     EXPECT_LE(records("whole.txt").size() - fetched.size(), 1);
+}
+
+namespace {
+
+// quorvel-cli's logger commands in process, against the simulated ZQ5 at the far end of a
+// fake cable, on virtual time: a logger of 1024 blocks logging every minute, 1000
+// records in memory of which 300 are downloaded.
+class CliLoggerTest : public ::testing::Test
+{
+protected:
+    CliLoggerTest()
+    {
+        InstrumentOptions options(SimModel::ZQ5);
+        options.logger.prefill = {1000, false, false, true, 300};
+        instrument = std::make_unique<Instrument>(clock, options);
+        simulated = std::make_unique<SimulatedLine>(*instrument, cable);
+        instrument->noteHeardFrames(true);
+        link.setCommPort(1);
+    }
+
+    CliRun run(const QStringList &args)
+    {
+        const CliParseResult parsed = ParseCliArguments(args);
+        EXPECT_EQ(parsed.error, QString()) << args.join(' ').toStdString();
+        QString out, err;
+        QTextStream outStream(&out), errStream(&err);
+        Console console{outStream, errStream};
+        InterruptWatch interrupts;
+        const int code =
+            RunLoggerCommand(parsed.options, LoggerLine{link, clock, pump}, console, interrupts);
+        return {code, out, err};
+    }
+    CliRun download(const QString &from, const QString &name, const QStringList &more = {})
+    {
+        return run(QStringList{"logger", "download", "--from", from, "--output",
+                               folder.filePath(name), "--retry-wait", "0s"} +
+                   more);
+    }
+    // The record lines of a dataset file.
+    QStringList records(const QString &name) const
+    {
+        QFile file(folder.filePath(name));
+        if (!file.open(QIODevice::ReadOnly))
+            return {};
+        return QString::fromUtf8(file.readAll())
+            .split(QStringLiteral("\r\n"), Qt::SkipEmptyParts)
+            .filter(QRegularExpression("^\\d.*\t"));
+    }
+    QList<int> downloadPosition()
+    {
+        const SimDatasetPointers pointers = instrument->logger().recorder().pointers();
+        return {pointers.downloadBlock, pointers.downloadAddress};
+    }
+    int heard(quint8 command) const
+    {
+        return int(
+            std::count_if(instrument->heardFrames().begin(), instrument->heardFrames().end(),
+                          [&](const SimHeardFrame &frame) { return frame.command == command; }));
+    }
+
+    VirtualClock clock{QDateTime(QDate(2026, 6, 1), QTime(20, 0))};
+    FakeSerialPort port{clock};
+    FakeLine &cable{port.addLine(1)};
+    std::unique_ptr<Instrument> instrument;
+    std::unique_ptr<SimulatedLine> simulated;
+    FakeEventPump pump;
+    SensorLink link{port, clock, pump};
+    QTemporaryDir folder;
+};
+
+} // namespace
+
+// A reply to the details read lost or garbled, or a program that names a block beyond the
+// memory: the download is refused with exit 1, nothing is written and the logger's
+// download position stays; `info` and `start` refuse too. With --retry the details are
+// read again, and a read that succeeds then downloads.
+TEST_F(CliLoggerTest, AFailedDetailsReadIsRefusedAndNothingMoves)
+{
+    const auto spoil = [](quint8 command, SpoiltFrame how) {
+        return [=](SimFaults &faults) { faults.spoiltFrames[command] = how; };
+    };
+    const auto logTopBeyond = [](SimFaults &faults) {
+        faults.replyData[10] = QByteArray::fromHex("0a00410000020000000000000004");
+    };
+    // clang-format off
+    const std::tuple<QString, std::function<void(SimFaults &)>, QString> cases[] = {
+        {"download", spoil(15, SpoiltFrame::Silent), "Command 15: no reply frame (header: 0 of 5 bytes)"},
+        {"download", spoil(10, SpoiltFrame::Silent), "Command 10: no reply frame"},
+        {"download", spoil(10, SpoiltFrame::NoiseFirst), "Command 10: no reply frame (start byte 00, not 0F)"},
+        {"download", spoil(10, SpoiltFrame::ShortReply), "Command 10: the reply has 1 of 14 data bytes"},
+        {"download", logTopBeyond, "Command 10: LogTop 1024 is beyond the memory of 1024 blocks"},
+        {"download", spoil(14, SpoiltFrame::BadCrc), "Command 14: no reply frame (CRC check failed)"},
+        {"download", spoil(18, SpoiltFrame::OtherCommand), "Command 18: the reply is for command 19"},
+        {"download", spoil(22, SpoiltFrame::TruncatedBlock), "Command 22: block 10, the logger's top block, did not come whole (CRC check failed)"},
+        {"info", spoil(10, SpoiltFrame::Silent), "Command 10: no reply frame"},
+        {"start", spoil(14, SpoiltFrame::Silent), "Command 14: no reply frame"},
+    };
+    // clang-format on
+    const QList<int> before = downloadPosition();
+    const QString trace = folder.filePath("trace.txt");
+    QString traceError;
+    ASSERT_TRUE(StartLinkTrace(trace, traceError));
+    for (const auto &[command, fault, reason] : cases) {
+        SCOPED_TRACE(reason.toStdString());
+        SimFaults faults;
+        fault(faults);
+        instrument->setFaults(faults);
+        instrument->heardFrames().clear();
+        const CliRun result =
+            command == "download" ? download("new", "refused.txt") : run({"logger", command});
+        EXPECT_EQ(result.code, ExitCode::InstrumentFailed);
+        EXPECT_TRUE(
+            result.err.startsWith("quorvel-cli: could not read the logger's program: " + reason))
+            << result.err.toStdString();
+        EXPECT_EQ(result.out, "");
+        EXPECT_FALSE(QFile::exists(folder.filePath("refused.txt")));
+        EXPECT_EQ(downloadPosition(), before);
+        EXPECT_EQ(heard(11) + heard(21), 0);
+    }
+    StopLinkTrace();
+    // Each reason is in the trace too.
+    const QByteArray traced = fileBytes(trace);
+    for (const auto &row : cases)
+        EXPECT_TRUE(traced.contains("reply refused: " + std::get<2>(row).toUtf8()))
+            << std::get<2>(row).toStdString();
+
+    // The program lost at the first read and the next (each asks three times), found at
+    // the third.
+    SimFaults faults;
+    faults.spoiltFrames[10] = SpoiltFrame::Silent;
+    instrument->setFaults(faults);
+    pump.hook = [&] {
+        if (heard(10) >= 2 * LoggerPackets::ReadAttempts)
+            instrument->setFaults({});
+    };
+    instrument->heardFrames().clear();
+    const CliRun retried = download("new", "retried.txt", {"--retry", "2", "-v"});
+    pump.hook = nullptr;
+    EXPECT_EQ(retried.code, ExitCode::Done) << retried.err.toStdString();
+    EXPECT_EQ(retried.err.count("could not read the logger's program: Command 10"), 2);
+    EXPECT_EQ(records("retried.txt").size(), 700);
+    EXPECT_NE(downloadPosition(), before);
+}
+
+// Five nights of `--from new` against a logger that goes on logging, on a line where a
+// fifth of the logger's replies are lost or led by noise: every run that reports success
+// wrote only records not downloaded before, and together their files hold every record
+// of the dataset exactly once, in order.
+TEST_F(CliLoggerTest, NightlyDownloadsOnABadLineFetchEveryRecordOnce)
+{
+    QStringList fetched;
+    QSet<QString> seen;
+    for (int night = 1; night <= 5; ++night) {
+        clock.advanceSeconds(86400);
+        SimFaults faults;
+        faults.lostReplyChance = 0.1;
+        faults.noisyReplyChance = 0.1;
+        faults.faultSeed = static_cast<quint32>(night);
+        instrument->setFaults(faults);
+        const QString name = QStringLiteral("night%1.txt").arg(night);
+        const CliRun result = download("new", name, {"--retry", "3"});
+        EXPECT_EQ(result.code, ExitCode::Done) << result.err.toStdString();
+        // Only new records, each once.
+        const QStringList got = records(name);
+        EXPECT_GT(got.size(), 200);
+        for (const QString &record : got) {
+            EXPECT_FALSE(seen.contains(record)) << record.toStdString();
+            seen.insert(record);
+        }
+        fetched += got;
+    }
+    instrument->setFaults({});
+    // The last night's run fetched all there was.
+    ASSERT_EQ(download("new", "after.txt").code, ExitCode::Done);
+    EXPECT_EQ(records("after.txt"), QStringList());
+    ASSERT_EQ(download("start", "whole.txt").code, ExitCode::Done);
+    EXPECT_EQ(records("whole.txt").mid(300), fetched);
 }

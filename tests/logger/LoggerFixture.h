@@ -118,7 +118,8 @@ protected:
         return *window;
     }
     const LoggerControls &ui() const { return window->controls(); }
-    const LoggerState &state() const { return window->state(); }
+    // The logger's state as the window's last read found it (which must have succeeded).
+    const LoggerState &state() const { return window->details().logger.value.value(); }
     SimLogger &logger() { return instrument->logger(); }
     static QString text(const QLabel *label) { return label->text(); }
     // The frames the computer has sent to the logger.

@@ -200,23 +200,24 @@ TEST(MemoryEstimateTest, OverwriteCountsBlocksFromTheDownloadPositionWithoutOver
     for (const auto &[blocks, block, offset, records] : cases) {
         std::tie(state.MemoryBlocks, state.DwnldBlock, state.DwnldAddr) =
             std::tuple(blocks, block, offset);
-        EXPECT_DOUBLE_EQ(CalculateMemoryFull(state, QDateTime()).time,
+        EXPECT_DOUBLE_EQ(CalculateMemoryFull(state, 0.0, QDateTime()).time,
                          Ten + SecondsToDays(records * 60.0))
             << blocks << " " << block << ":" << offset;
     }
     // 65535 blocks of 125 records at 63 h: far beyond 32 bits of seconds.
     std::tie(state.MemoryBlocks, state.DwnldBlock, state.DwnldAddr, state.AvgPeriod) =
         std::tuple(65535, 0, 0, 226800);
-    EXPECT_DOUBLE_EQ(CalculateMemoryFull(state, QDateTime()).time,
+    EXPECT_DOUBLE_EQ(CalculateMemoryFull(state, 0.0, QDateTime()).time,
                      Ten + SecondsToDays(65535.0 * 125 * 226800));
     // Not logging: from the start of the current averaging period (10:10) on the logger's
     // clock (90 s ahead), 250 records of 10 minutes.
     state.Flags = 0;
     state.AvgPeriod = 600;
     state.MemoryBlocks = 2;
-    state.ClockOffset = SecondsToDays(90);
-    EXPECT_EQ(CalculateMemoryFull(state, QDateTime(QDate(2026, 6, 1), QTime(10, 17, 30))).text(),
-              "03-Jun-26 03:51:30");
+    const QDateTime now(QDate(2026, 6, 1), QTime(10, 17, 30));
+    EXPECT_EQ(CalculateMemoryFull(state, SecondsToDays(90), now).text(), "03-Jun-26 03:51:30");
+    // Without the logger's clock there is no estimate.
+    EXPECT_EQ(CalculateMemoryFull(state, std::nullopt, now).kind, MemoryFullEstimate::Kind::None);
 }
 
 TEST(RecordCountTest, WholeBlocksRoundTheRingPlusTheSlotsUpToTheOffset)

@@ -55,7 +55,11 @@ protected:
     // Reads the logger's details in a fresh window, then downloads.
     DownloadOutcome download(bool bStart, bool ahead = true, bool bAll = false)
     {
+        if (transferFaults)
+            instrument->setFaults({});
         open();
+        if (transferFaults)
+            instrument->setFaults(*transferFaults);
         window->datasetOpener = opener;
         frames().clear();
         view = RecordingView();
@@ -122,6 +126,8 @@ protected:
     QString path = dir.filePath(QStringLiteral("my data set.txt"));
     RecordingView view;
     std::function<void()> onProgress;
+    // Faults the line shows once the details have been read.
+    std::optional<SimFaults> transferFaults;
     FakeFileDialogs dialogs;
     FakeProgramLauncher launcher;
     DatasetFile::Opener opener = DatasetFile::OpenReplacingFile;
@@ -245,6 +251,10 @@ TEST_F(DownloadTest, FailedBlocksCancelRequestsAndAFullDiskEndTheTransfer)
     const auto gone = [this](SimFaults &) {
         opener = [](const QString &, QString &) { return std::make_unique<VanishingFile>(1); };
     };
+    const auto lostPosition = [](SimFaults &faults) {
+        faults.spoiltFrames[21] = SpoiltFrame::Silent;
+        faults.spoiltFrames[10] = SpoiltFrame::Silent;
+    };
     const QString abandoned = "Download abandoned after repeated data errors - the logger's "
                               "download position was not moved";
     // clang-format off
@@ -257,8 +267,13 @@ TEST_F(DownloadTest, FailedBlocksCancelRequestsAndAFullDiskEndTheTransfer)
         {corrupt, false, "abandoned, 0 records, 8 requests, block 10 asked 5 times, 11 2 times, position ; " + abandoned},
         // Between two blocks everything written so far counts as downloaded; while a
         // request fails the transfer ends at once and the position stays.
-        {[](SimFaults &) {}, true, "cancelled, 125 records, 3 requests, block 10 asked 1 times, 11 1 times, position 10:508; "},
-        {silent, true, "cancelled, 0 records, 1 requests, block 10 asked 1 times, 11 0 times, position ; "},
+        {[](SimFaults &) {}, true, "cancelled, 125 records, 3 requests, block 10 asked 1 times, 11 1 times, position 10:508; Download cancelled - 125 records written, the logger will send the rest next time"},
+        {silent, true, "cancelled, 0 records, 1 requests, block 10 asked 1 times, 11 0 times, position ; Download cancelled - 0 records written, the logger's download position was not moved"},
+        // The answer to the new position lost: the program read back shows it taken.
+        // Without that read too the position is asked four times and the user is told.
+        {[](SimFaults &f) { f.spoiltFrames[21] = SpoiltFrame::Silent; }, false, "finished, 547 records, 6 requests, block 10 asked 1 times, 11 1 times, position 14:196; "},
+        {lostPosition, false, "finished, 547 records, 6 requests, block 10 asked 1 times, 11 1 times, position 14:196 14:196 14:196 14:196; Download done, but the logger did not confirm its new download position - the next download of new records may fetch these again"},
+        {lostPosition, true, "cancelled, 125 records, 3 requests, block 10 asked 1 times, 11 1 times, position 10:508 10:508 10:508 10:508; Download cancelled - 125 records written, but the logger's download position could not be set: the next download of new records fetches them again"},
         // A failed write ends the transfer: no block is asked for after it (11 was asked
         // for ahead), and nothing counts as downloaded.
         {full, false, "write failed, 0 records, 2 requests, block 10 asked 1 times, 11 1 times, position ; Download error No space left on device - the logger's download position was not moved"},
@@ -269,7 +284,7 @@ TEST_F(DownloadTest, FailedBlocksCancelRequestsAndAFullDiskEndTheTransfer)
     for (const auto &[fault, cancel, expected] : cases) {
         SimFaults faults;
         fault(faults);
-        instrument->setFaults(faults);
+        transferFaults = faults;
         onProgress = [this, cancel = cancel] { view.cancel = cancel; };
         const int retriesBefore = link.Counters().retries;
         const DownloadOutcome outcome = download(true);
@@ -291,6 +306,16 @@ TEST_F(DownloadTest, FailedBlocksCancelRequestsAndAFullDiskEndTheTransfer)
                   view.texts.filter("Data error, retry").size());
     }
 
+    // The program lost at the read: nothing is asked for, written or moved.
+    transferFaults.reset();
+    SimFaults lostProgram;
+    lostProgram.spoiltFrames[10] = SpoiltFrame::Silent;
+    instrument->setFaults(lostProgram);
+    EXPECT_EQ(download(false).statusText(), "Download refused: could not read the logger's "
+                                            "program - press Refresh and try again");
+    EXPECT_EQ(sent(22) + sent(21) + QString::number(records().size()), "0");
+    EXPECT_FALSE(QFile::exists(path));
+
     // Noise before the identification reply stays out of the firmware version in the
     // file's heading; a version line with a Latin-1 letter, a tab and a control byte keeps
     // its model, and its text is written in UTF-8.
@@ -302,6 +327,7 @@ TEST_F(DownloadTest, FailedBlocksCancelRequestsAndAFullDiskEndTheTransfer)
         SimFaults noisy;
         noisy.garbage = garbage;
         instrument->state().identity().versionLine = versionLine;
+        instrument->setFaults({});
         open();
         instrument->setFaults(noisy);
         ASSERT_TRUE(link.GetStatus());
@@ -473,7 +499,8 @@ TEST_F(DownloadTest, TheDialogOffersWhatTheDatasetAllowsAndEndsWithTheViewer)
                 pump.hook = nullptr;
         };
         d.OKButton->click();
-        return d.lblProgress->text() + (d.mCancel ? " stopped" : "");
+        return d.lblProgress->text() + QStringLiteral(" %1").arg(d.ProgressBar1->value()) +
+               (d.mCancel ? " stopped" : "");
     };
     const auto plainDataset = [this] { plant(10, {{Start, 547}}, 0x02, 10, 8); };
     const QString fresh = dir.filePath(QStringLiteral("fresh.txt"));
@@ -510,17 +537,15 @@ TEST_F(DownloadTest, TheDialogOffersWhatTheDatasetAllowsAndEndsWithTheViewer)
         {[] {}, "", okAndOffered, "SN- 01-Jun-26 00:54:00 01-Jun-26 05:27:00 new; 14; ; -"},
         {[] {}, nowhere, okAndOffered, "SN- 01-Jun-26 00:54:00 01-Jun-26 05:27:00 new shown; 14; ; -"},
         // A close while the transfer runs is refused and stops it after the block in
-        // hand: block 10 was written, the position is its last record.
-        {[] {}, path, closeDuringTransfer, "Done! stopped; 10 11 12 14; 10:508; " + program + " " + path},
+        // hand: block 10 was written, the position is its last record. No "Done!", no
+        // full bar, no viewer: the dialog says what was kept and closes.
+        {[] {}, path, closeDuringTransfer, "Download cancelled - 125 records written, the logger will send the rest next time 229 stopped; 10 11 12 14; 10:508; -"},
         // A logger averaging every 20 s: the next record is 20 s after the last one
         // downloaded (08:28:40), not a listed period's 30 s.
         {[this] { plant(10, {{At(6, 1, 6, 58), 547, 0x0A, 0x14}}, 0x02, 12, 100); }, "", offered, "SN- 01-Jun-26 06:58:00 01-Jun-26 08:29:00 new; 14; ; -"},
         // A viewer that cannot start: its long reason is shown whole.
         {[this] { launcher.failure = "No program is set to open text files such as " + path + " on this desktop"; }, path, okAndFits,
          "No program is set to open text files such as " + path + " on this desktop1000 whole; 12 13 14 15 14; 14:196; " + program + " " + path},
-        // The memory size was lost at the read: no file, no viewer.
-        {[this] { SimFaults faults; faults.spoiltFrames[15] = SpoiltFrame::Silent; instrument->setFaults(faults); }, fresh, okAndFits,
-         "Download refused: the logger's memory size could not be read - refresh the details and try again-1 whole; ; ; -"},
         // The disk fills at the first block: the transfer stops there (13 was asked for
         // ahead), the dialog says why and stays, no "Done!", no viewer.
         {[this] { opener = [](const QString &, QString &) { return std::make_unique<FullDisk>(1); }; }, path, okAndFits,
@@ -541,8 +566,9 @@ TEST_F(DownloadTest, TheDialogOffersWhatTheDatasetAllowsAndEndsWithTheViewer)
         QString shown;
         downloadDialog([&, act = act](frmDownload &d) {
             shown = act(d);
-            // Closed once the viewer is started; otherwise it shows why and stays.
-            EXPECT_EQ(d.isVisible(), launcher.starts.isEmpty());
+            // Closed once the viewer is started or the user asked; otherwise it shows why
+            // and stays.
+            EXPECT_EQ(d.isVisible(), launcher.starts.isEmpty() && !d.mCancel);
         });
         QStringList viewer;
         for (const FakeProgramLauncher::Start &start : launcher.starts)

@@ -50,9 +50,10 @@ protected:
                  text(ui().lblRetrieved), withEstimate ? estimate : "estimate",
                  ui().cmdStartLogging->text(), ui().cboRdg->currentText(),
                  ui().cboAvg->currentText(), ui().chkOverwrite->isChecked() ? "overwrite" : "keep")
-            .append(QStringLiteral(" | %1 | %2")
-                        .arg(state().RecordsLogged)
-                        .arg(state().RecordsRetrieved));
+            .append(window->details().known() ? QStringLiteral(" | %1 | %2")
+                                                    .arg(state().RecordsLogged)
+                                                    .arg(state().RecordsRetrieved)
+                                              : QStringLiteral(" | unknown"));
     }
 };
 
@@ -124,9 +125,9 @@ TEST_F(LoggerWindowTest, WhatTheWindowShowsFollowsTheLogger)
         {[this] { plantLoggingDataset(0x00); },
          "Not Logging | 01-Jun-26 00:54:00 | 01-Jun-26 10:00:00 | 01-Jun-26 05:26:00 | Predicted memory full 29-Aug-26 07:19:59 | Start Logging | 10s 1m | keep | 547 | 273", 7},
         // Nothing more is read once the dataset has no start; the estimate then counts from
-        // a last record of day 0.
+        // the record before the next, not from a last record of day 0.
         {[this] { logger().memory().erase(10); },
-         "01-Jun-26 10:01:00 | No valid data |  |  | Memory full at 28-Mar-00 21:20:00 | Stop logging | 10s 1m | keep | 0 | 0", 5},
+         "01-Jun-26 10:01:00 | No valid data |  |  | Memory full at 29-Aug-26 07:20:00 | Stop logging | 10s 1m | keep | 0 | 0", 5},
         // Periods select the first list entry not shorter: 3 s and 7 s; an averaging
         // period read as shorter is raised to the reading period; 48 h are beyond the list.
         {[this] { plant(10, {{At(6, 1, 9), 10, 0x03, 0x07}}, 0x00, 10, 8); },
@@ -192,55 +193,121 @@ TEST_F(LoggerWindowTest, ClockColoursFollowTheOffsetInclusiveOfTheirLimits)
     }
 }
 
-// One spoilt reply: the read goes on and ends in time, and only the part that reply stood
-// for shows its failure; the next read with a good line is whole again.
+// One spoilt reply: the read ends in time and the part that reply stood for shows its
+// failure. Without the memory size, program, status or a block of the dataset the
+// logger's details are unknown: no default program, no estimate, no bar, and Download
+// and Start say that a Refresh is needed. The next read with a good line is whole again.
 TEST_F(LoggerWindowTest, ASpoiltReplyFailsItsExchangeAndTheWindowSaysSo)
 {
-    // The panel after a spoilt reply to each command (the estimate moves with the time
-    // the failures take): without the memory size the block numbers lie beyond it, so the
-    // default program is shown, whose block 0 holds nothing; without the program its
-    // default too, but the lists keep what they showed; without the top block the last
-    // record stays and the top block counts no records.
+    const QString unknown = "Error retrieving program | Error retrieving program |  |  | "
+                            "estimate | Stop logging |   | keep | unknown";
+    const auto program = [](SimFaults &faults, int logTop) {
+        QByteArray data = QByteArray::fromHex("0a004100000200000c006400");
+        Frame::appendLe16(data, static_cast<quint16>(logTop));
+        faults.replyData[10] = data;
+    };
+    // The fault, and the panel after it (the estimate moves with the time the failures
+    // take): a program naming a block beyond the 1024 of the memory is no program.
     // clang-format off
-    const std::pair<quint8, const char *> expected[] = {
-        {15, "Not Logging | No valid data |  |  | estimate | Start Logging | 1s 1s | keep | 0 | 0"},
-        {12, "01-Jun-26 10:01:00 | 01-Jun-26 00:54:00 | 01-Jun-26 10:00:00 | 01-Jun-26 05:26:00 | estimate | Stop logging | 10s 1m | keep | 547 | 273"},
-        {10, "Not Logging | No valid data |  |  | estimate | Stop logging | 10s 1m | keep | 0 | 0"},
-        {14, "Error retrieving time | 01-Jun-26 00:54:00 | 01-Jun-26 10:00:00 | 01-Jun-26 05:26:00 | estimate | Stop logging | 10s 1m | keep | 547 | 273"},
-        {18, "01-Jun-26 10:01:00 | Error retrieving data |  |  | estimate | Stop logging | 10s 1m | keep | 0 | 0"},
-        {22, "01-Jun-26 10:01:00 | 01-Jun-26 00:54:00 | 01-Jun-26 10:00:00 | 01-Jun-26 05:26:00 | estimate | Stop logging | 10s 1m | keep | 500 | 273"},
+    const std::tuple<quint8, std::function<void(SimFaults &)>, QString, QString> cases[] = {
+        {15, {}, unknown, "Command 15: "},
+        {12, {}, "01-Jun-26 10:01:00 | 01-Jun-26 00:54:00 | 01-Jun-26 10:00:00 | 01-Jun-26 05:26:00 | estimate | Stop logging | 10s 1m | keep | 547 | 273", "Command 12: "},
+        {10, {}, unknown, "Command 10: "},
+        {14, {}, "Error retrieving time" + unknown.mid(24), "Command 14: "},
+        {18, {}, "01-Jun-26 10:01:00 | Error retrieving data |  |  | estimate | Stop logging |   | keep | unknown", "Command 18: "},
+        {22, {}, "01-Jun-26 10:01:00 | 01-Jun-26 00:54:00 |  |  | estimate | Stop logging |   | keep | unknown", "Command 22: block 14, "},
+        {0, [&](SimFaults &f) { program(f, 1024); }, unknown, "Command 10: LogTop 1024 is beyond the memory of 1024 blocks"},
+        {0, [&](SimFaults &f) { program(f, 1023); }, "01-Jun-26 10:01:00 | No valid data |  |  | estimate | Stop logging | 10s 1m | keep | 0 | 0", ""},
     };
     // clang-format on
     using S = SpoiltFrame;
     open();
-    const QRect bar2 = ui().Bar2->geometry();
-    for (const auto &[command, shown] : expected) {
+    for (const auto &[command, fault, shown, status] : cases) {
         QList<S> spoilt = {S::Silent, S::LengthTooShort, S::LengthTooLong, S::Length255,
-                           S::BadCrc, S::OtherCommand,   S::ShortReply};
+                           S::BadCrc, S::OtherCommand,   S::ShortReply,    S::NoiseFirst};
         if (command == 22) // and a block whose CRC fails
             spoilt += {S::TruncatedBlock, S::OtherAddress, S::None};
+        if (command == 0)
+            spoilt = {S::None};
         for (const S how : spoilt) {
             SCOPED_TRACE(testing::Message() << int(command) << " spoilt " << int(how));
+            // Each spoilt question is asked three times: the wall clock starts each case
+            // afresh, before the logger's next record.
+            clock.setNow(At(6, 1, 10));
             SimFaults faults;
             faults.spoiltFrames[command] = how;
-            faults.corruptBlock = FaultSchedule::everyNth(how == S::None ? 1 : 0);
+            faults.corruptBlock = FaultSchedule::everyNth(how == S::None && command ? 1 : 0);
+            if (fault)
+                fault(faults);
             instrument->setFaults(faults);
             const double t0 = clock.monotonicSeconds();
+            frames().clear();
             ui().cmdRefresh->click();
             EXPECT_LT(clock.monotonicSeconds() - t0, 12.0);
             EXPECT_TRUE(window->isEnabled() && !link.Active());
             EXPECT_EQ(panel(false), shown);
+            // A spoilt question is asked three times in all.
+            EXPECT_EQ(std::count_if(frames().begin(), frames().end(),
+                                    [&](const SimHeardFrame &f) { return f.command == command; }),
+                      command ? LoggerPackets::ReadAttempts : 0);
+            EXPECT_TRUE(ui().StatusBar1->currentMessage().startsWith(status))
+                << ui().StatusBar1->currentMessage().toStdString();
             EXPECT_EQ(text(ui().lblLoggerTime).startsWith("01-Jun-26 10:00:"), command != 12);
             EXPECT_EQ(window->Timer1.isActive(), command != 12) << "no clock without a clock read";
-            EXPECT_EQ(text(ui().lblSerial).endsWith("\n0kB"), command == 15);
-            EXPECT_TRUE(command != 15 || ui().Bar2->geometry() == bar2) << "the bar stays";
-            EXPECT_TRUE(command != 22 || state().TopFill == 0);
+            EXPECT_EQ(text(ui().lblSerial).endsWith("\nunknown"), command == 15);
+            const bool known = window->details().known();
+            EXPECT_EQ(ui().Picture1->toolTip().endsWith("press Refresh to read it again"), !known);
+            EXPECT_TRUE(known ||
+                        (ui().Bar2->width() == 0 && text(ui().lblEstimatedFull).isEmpty() &&
+                         text(ui().lblMemoryFull).isEmpty()));
             instrument->setFaults({});
             ui().cmdRefresh->click();
             EXPECT_EQ(panel(), Logging);
             EXPECT_TRUE(window->Timer1.isActive());
         }
     }
+
+    // Download and Start with the program unknown: Download reads the details again, as
+    // often as a failed block is asked for again, and opens its dialog once a read
+    // succeeds; otherwise both say a Refresh is needed and send nothing to the logger.
+    int dialogs = 0;
+    window->runDialog = [&](QDialog &) { ++dialogs; };
+    for (const int lostReads : {4 * LoggerPackets::ReadAttempts, 3 * LoggerPackets::ReadAttempts}) {
+        SimFaults faults;
+        faults.spoiltFrames[10] = S::Silent;
+        instrument->setFaults(faults);
+        ui().cmdRefresh->click();
+        pump.hook = [&] {
+            const auto reads =
+                std::count_if(frames().begin(), frames().end(),
+                              [](const SimHeardFrame &f) { return f.command == 10; });
+            if (reads >= lostReads)
+                instrument->setFaults({});
+        };
+        frames().clear();
+        window->cmdDownload_Click();
+        pump.hook = nullptr;
+        EXPECT_EQ(dialogs, lostReads < 4 * LoggerPackets::ReadAttempts ? 1 : 0);
+    }
+    SimFaults faults;
+    faults.spoiltFrames[10] = S::Silent;
+    instrument->setFaults(faults);
+    ui().cmdRefresh->click();
+    frames().clear();
+    window->cmdStartLogging_Click();
+    EXPECT_EQ(dialogs, 1);
+    QStringList sent;
+    for (const SimHeardFrame &frame : frames())
+        sent << QString::number(frame.command);
+    EXPECT_EQ(sent.join(' '), "15 12 10 10 10");
+    ASSERT_EQ(prompts.calls().size(), 2);
+    for (const auto &call : prompts.calls())
+        EXPECT_TRUE(call.text.startsWith("The logger's program could not be read (Command 10: ") &&
+                    call.text.endsWith("Press Refresh to read it again first."))
+            << call.text.toStdString();
+    EXPECT_EQ(QStringList({prompts.calls().at(0).title, prompts.calls().at(1).title}),
+              QStringList({"Download", "Start Logging"}));
+    prompts.clear();
 }
 
 TEST_F(LoggerWindowTest, TheClockAndNextRecordMoveEverySecondAndAFullTopBlockIsReadAgain)
@@ -396,7 +463,9 @@ TEST_F(LoggerButtonsTest, TheClockAndStartButtonsAskFirstAndSendTheChosenTime)
         open();
         ui().cboRdg->setCurrentIndex(ui().cboRdg->findText("30s"));
         ui().cboAvg->setCurrentIndex(ui().cboAvg->findText("10m"));
-        const auto loggerNow = [&] { return DateTimeToDays(clock.now()) + state().ClockOffset; };
+        const auto loggerNow = [&] {
+            return DateTimeToDays(clock.now()) + *window->details().clockOffset;
+        };
         QByteArray stamp = QByteArray(8, '\0');
         int dialogs = 0;
         window->runDialog = [&](QDialog &dialog) {
@@ -520,14 +589,17 @@ TEST_F(LoggerWindowTest, RandomRepliesNeverCrashHangOrShowNonsense)
         ASSERT_LT(clock.monotonicSeconds() - t0, 15.0);
         ASSERT_TRUE(window->isEnabled());
         ASSERT_FALSE(link.Active());
-        EXPECT_TRUE(timeOr(ui().lblLoggerTime, {noTime}) &&
-                    timeOr(ui().lblNextRdg, {noTime, "Not Logging"}) &&
-                    timeOr(ui().lblFirstRecord, {"Error retrieving data", "No valid data"}) &&
-                    timeOr(ui().lblLastRecord, {}) && timeOr(ui().lblRetrieved, {}))
+        const QString noProgram = "Error retrieving program";
+        EXPECT_TRUE(
+            timeOr(ui().lblLoggerTime, {noTime}) &&
+            timeOr(ui().lblNextRdg, {noTime, "Not Logging", noProgram}) &&
+            timeOr(ui().lblFirstRecord, {"Error retrieving data", "No valid data", noProgram}) &&
+            timeOr(ui().lblLastRecord, {}) && timeOr(ui().lblRetrieved, {}))
             << panel().toStdString();
-        EXPECT_GE(std::min(state().RecordsLogged, state().RecordsRetrieved), 0);
-        EXPECT_LE(std::max(state().StartBlock, state().LogTop),
-                  std::max<qint64>(state().MemoryBlocks, 0));
+        // Known details are those of a real logger: blocks within its memory.
+        EXPECT_TRUE(!window->details().known() ||
+                    (std::min(state().RecordsLogged, state().RecordsRetrieved) >= 0 &&
+                     std::max(state().StartBlock, state().LogTop) < state().MemoryBlocks));
         // A few ticks on the way, as the window's timer would run them.
         clock.advanceSeconds(random.bounded(120.0));
         window->Timer1_Timer();

@@ -180,7 +180,8 @@ TEST_F(SimulatorOnAPtyTest, TheDemoServerAnswersFromItsOwnThreadAndTakesFaultsFr
     ASSERT_TRUE(connect(device)) << server->errorString().toStdString();
     EXPECT_EQ(link.Version(), "ZQ4 v2.3");
     LoggerPackets packets(link);
-    EXPECT_EQ(packets.exchange(LoggerPackets::MemorySize, 0, {}, 2), QByteArray("\xFF\x03", 2));
+    EXPECT_EQ(packets.exchange(LoggerPackets::MemorySize, 0, {}, 2).value,
+              QByteArray("\xFF\x03", 2));
     SimFaults faults;
     faults.badPrompt = true;
     server->setFaults(faults);
@@ -204,14 +205,16 @@ TEST_F(SimulatorOnAPtyTest, QuorvelSimStartsItsLoggerAsTheOptionsSayAndRefusesBa
                             "--clock-offset", "3600", "--version-text", "ZQ5 v1.03 Zürich"})));
     EXPECT_EQ(link.Version(), "ZQ5 v1.03 Zürich");
     LoggerPackets packets(link);
-    LoggerState state;
-    LoggerDetailsReader(link, clock, packets).read(state);
+    LoggerDetails details;
+    LoggerDetailsReader(link, clock, packets).read(details);
+    ASSERT_TRUE(details.known()) << details.logger.failure.toStdString();
+    const LoggerState &state = *details.logger.value;
     // Logging and overwriting, the download position on the 10th record (block 0, slot
     // 9), the clock an hour ahead.
     EXPECT_EQ(QList<qint64>({state.MemoryBlocks, state.Flags, state.DwnldBlock, state.DwnldAddr,
                              state.RecordsRetrieved}),
               QList<qint64>({1023, 3, 0, 48, 10}));
-    EXPECT_NEAR(DaysToSeconds(state.ClockOffset), 3600, 5);
+    EXPECT_NEAR(DaysToSeconds(details.clockOffset.value_or(0)), 3600, 5);
     link.setCommPort(0);
     EXPECT_TRUE(sim.stop());
 

@@ -158,7 +158,7 @@ void frmDownload::OKButton_Click()
 
     using End = DownloadOutcome::End;
     if (outcome.end == End::FileNotCreated || outcome.end == End::WriteFailed ||
-        outcome.end == End::MemorySizeUnknown) {
+        outcome.end == End::DetailsUnknown) {
         // Nothing, or not all there was, is in the file: no "Done!" and no viewer; the
         // dialog says why and offers the choices again (the logger's download position
         // has not moved).
@@ -167,6 +167,16 @@ void frmDownload::OKButton_Click()
         showOutcome(outcome.end == End::FileNotCreated
                         ? QStringLiteral("The file could not be created: ") + outcome.fileError
                         : outcome.statusText());
+        return;
+    }
+    if (outcome.end == End::Cancelled) {
+        // The user asked the dialog to close: it says what was kept, with the bar where
+        // the transfer stopped, and closes without a viewer on the partial file (the
+        // logger window's status bar keeps the text).
+        m_downloading = false;
+        showOutcome(outcome.cancelText());
+        m_clock.sleepMs(ClosingPauseMs);
+        reject();
         return;
     }
     ShowProgress(outcome.end == DownloadOutcome::End::Abandoned

@@ -162,7 +162,7 @@ void frmLogger::GetLoggerDetails()
     {
         const BusyPointer busy;
         setEnabled(false);
-        const LoggerDetailsView view = m_reader.read(m_state);
+        const LoggerDetailsView view = m_reader.read(m_details);
         showDetails(view);
         setStatusText(view.statusText);
         setEnabled(true);
@@ -176,12 +176,13 @@ void frmLogger::showDetails(const LoggerDetailsView &view)
     m_ui.Label6->setText(lines(view.namesColumn));
     m_ui.lblSerial->setText(lines(view.valuesColumn));
     showLoggerTime(view);
-    if (view.programShown)
-        showProgram();
+    if (m_details.known())
+        showProgram(*m_details.logger.value);
+    else
+        showUnknownProgram();
     m_ui.lblNextRdg->setText(view.nextRecordText);
     m_ui.lblFirstRecord->setText(view.firstRecordText);
-    if (view.lastRecordText)
-        m_ui.lblLastRecord->setText(*view.lastRecordText);
+    m_ui.lblLastRecord->setText(view.lastRecordText);
     m_ui.lblRetrieved->setText(view.retrievedText);
     DrawMemoryBar();
     CalculateMemoryFull();
@@ -189,7 +190,6 @@ void frmLogger::showDetails(const LoggerDetailsView &view)
 
 void frmLogger::showLoggerTime(const LoggerDetailsView &view)
 {
-    m_clockRead = view.clockRead;
     m_ui.lblLoggerTime->setText(view.loggerTimeText);
     if (!view.clockRead) {
         Timer1.stop();
@@ -216,16 +216,29 @@ void frmLogger::showLoggerTime(const LoggerDetailsView &view)
     Timer1.start();
 }
 
-void frmLogger::showProgram()
+void frmLogger::showProgram(const LoggerState &state)
 {
-    selectReadingPeriod(
-        PeriodLists::firstAtLeast(PeriodLists::readingPeriods(), m_state.LogPeriod));
+    selectReadingPeriod(PeriodLists::firstAtLeast(PeriodLists::readingPeriods(), state.LogPeriod));
     QList<PeriodEntry> averages;
     for (int i = 0; i < m_ui.cboAvg->count(); ++i)
         averages.append({m_ui.cboAvg->itemText(i), m_ui.cboAvg->itemData(i).toInt()});
-    selectAveragePeriod(PeriodLists::firstAtLeast(averages, m_state.AvgPeriod));
-    m_ui.chkOverwrite->setChecked(m_state.overwrite());
-    ShowLoggingState(m_state.logging());
+    selectAveragePeriod(PeriodLists::firstAtLeast(averages, state.AvgPeriod));
+    m_ui.chkOverwrite->setChecked(state.overwrite());
+    ShowLoggingState(state.logging());
+    m_ui.Picture1->setToolTip(QString());
+}
+
+void frmLogger::showUnknownProgram()
+{
+    for (QComboBox *list : {m_ui.cboRdg, m_ui.cboAvg}) {
+        const QSignalBlocker quiet(list);
+        list->setCurrentIndex(-1);
+    }
+    m_ui.chkOverwrite->setChecked(false);
+    m_ui.Bar1->setGeometry(0, 0, 0, 0);
+    m_ui.Bar2->setGeometry(0, 0, 0, 0);
+    m_ui.Picture1->setToolTip(QStringLiteral("Memory use unknown: the logger's program could not "
+                                             "be read - press Refresh to read it again"));
 }
 
 void frmLogger::ShowLoggingState(bool logging)
@@ -268,7 +281,8 @@ void frmLogger::FillAverageList()
     fillList(m_ui.cboAvg, entries);
     // An averaging period beyond the longest entry matches none: the list then shows no
     // choice rather than one the logger does not use.
-    selectAveragePeriod(PeriodLists::firstAtLeast(entries, m_state.AvgPeriod));
+    if (m_details.known())
+        selectAveragePeriod(PeriodLists::firstAtLeast(entries, m_details.logger.value->AvgPeriod));
 }
 
 // While the logger logs, its own periods date its records and the lists only show the
@@ -277,14 +291,16 @@ void frmLogger::FillAverageList()
 void frmLogger::cboRdg_Click()
 {
     FillAverageList();
-    if (m_ui.cboRdg->currentIndex() >= 0 && !m_state.logging())
-        m_state.LogPeriod = m_ui.cboRdg->currentData().toInt();
+    LoggerState *state = m_details.logger.value ? &*m_details.logger.value : nullptr;
+    if (state && m_ui.cboRdg->currentIndex() >= 0 && !state->logging())
+        state->LogPeriod = m_ui.cboRdg->currentData().toInt();
 }
 
 void frmLogger::cboAvg_Click()
 {
-    if (m_ui.cboAvg->currentIndex() >= 0 && !m_state.logging())
-        m_state.AvgPeriod = m_ui.cboAvg->currentData().toInt();
+    LoggerState *state = m_details.logger.value ? &*m_details.logger.value : nullptr;
+    if (state && m_ui.cboAvg->currentIndex() >= 0 && !state->logging())
+        state->AvgPeriod = m_ui.cboAvg->currentData().toInt();
     CalculateMemoryFull();
 }
 
@@ -293,9 +309,13 @@ void frmLogger::cboAvg_Click()
 
 void frmLogger::DrawMemoryBar()
 {
+    // Without the logger's details the bar stays empty.
+    if (!m_details.known())
+        return;
+    const LoggerState &state = *m_details.logger.value;
     const QRect inner = m_ui.Picture1->contentsRect();
-    const auto layout = MemoryBar::compute(m_state.MemoryBlocks, m_state.RecordsRetrieved,
-                                           m_state.RecordsLogged, inner.width());
+    const auto layout = MemoryBar::compute(state.MemoryBlocks, state.RecordsRetrieved,
+                                           state.RecordsLogged, inner.width());
     if (!layout.drawn)
         return;
     const auto pixels = [](double width) { return static_cast<int>(std::lround(width)); };
@@ -320,7 +340,10 @@ void frmLogger::DrawMemoryBar()
 
 void frmLogger::CalculateMemoryFull()
 {
-    const MemoryFullEstimate estimate = ::CalculateMemoryFull(m_state, m_clock.now());
+    const MemoryFullEstimate estimate =
+        m_details.known()
+            ? ::CalculateMemoryFull(*m_details.logger.value, m_details.clockOffset, m_clock.now())
+            : MemoryFullEstimate();
     switch (estimate.kind) {
     case MemoryFullEstimate::Kind::None:
         m_ui.lblMemoryFull->clear();
@@ -350,23 +373,27 @@ void frmLogger::CalculateMemoryFull()
 void frmLogger::Timer1_Timer()
 {
     // A tick that comes while a load or read lets window events run leaves it alone.
-    if (m_loading || m_reading)
+    // Without the logger's clock there is nothing to move on.
+    if (m_loading || m_reading || !m_details.clockOffset)
         return;
-    const double loggerNow = computerNow() + m_state.ClockOffset;
+    const double loggerNow = computerNow() + *m_details.clockOffset;
     const QString now = FormatLoggerTime(loggerNow, true);
     if (now != m_ui.lblLoggerTime->text()) {
         m_ui.lblLoggerTime->setText(now);
         m_ui.txtLoggerTime->setText(now);
     }
-    if (!AdvanceNextRecord(m_state, loggerNow))
+    if (!m_details.known())
         return;
-    m_ui.lblNextRdg->setText(FormatLoggerTime(m_state.NextRecordTime, true));
-    m_ui.lblFirstRecord->setText(FormatLoggerTime(m_state.FirstRecordTime, true));
+    LoggerState &state = *m_details.logger.value;
+    if (!AdvanceNextRecord(state, loggerNow))
+        return;
+    m_ui.lblNextRdg->setText(FormatLoggerTime(state.NextRecordTime, true));
+    m_ui.lblFirstRecord->setText(FormatLoggerTime(state.FirstRecordTime, true));
     m_ui.lblLastRecord->setText(
-        FormatLoggerTime(m_state.NextRecordTime - SecondsToDays(m_state.AvgPeriod), true));
+        FormatLoggerTime(state.NextRecordTime - SecondsToDays(state.AvgPeriod), true));
     // A slot beyond the top block's last means a new block has begun: read everything
     // again.
-    if (m_state.TopFill >= LoggerBlock::Size)
+    if (state.TopFill >= LoggerBlock::Size)
         GetLoggerDetails();
     else
         DrawMemoryBar();
@@ -376,7 +403,7 @@ void frmLogger::resumeTimer1()
 {
     // A window closed while the operation ran has given the instrument back: its clock
     // must not tick (and read the logger) behind the main window's poll.
-    if (m_clockRead && isVisible())
+    if (m_details.clockOffset && isVisible())
         Timer1.start();
 }
 

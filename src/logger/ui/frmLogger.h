@@ -87,13 +87,14 @@ public:
     DatasetFile::Opener datasetOpener = DatasetFile::OpenReplacingFile;
     static void ShowModal(QDialog &dialog);
 
-    const LoggerState &state() const { return m_state; }
-    LoggerState &state() { return m_state; }
+    // What the last read found: the clock offset, and the logger's program, status and
+    // dataset, or why they are unknown.
+    const LoggerDetails &details() const { return m_details; }
     LoggerPackets &packets() { return m_packets; }
     SensorLink &link() { return m_link; }
     UserPrompts &prompts() { return m_prompts; }
     const LoggerControls &controls() const { return m_ui; }
-    bool clockRead() const { return m_clockRead; }
+    bool clockRead() const { return m_details.clockOffset.has_value(); }
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -114,7 +115,12 @@ private:
     void setControlsEnabled(bool enabled);
     void showDetails(const LoggerDetailsView &view);
     void showLoggerTime(const LoggerDetailsView &view);
-    void showProgram();
+    void showProgram(const LoggerState &state);
+    // No program: the lists without a choice, the bar empty.
+    void showUnknownProgram();
+    // The logger's state when the last read knew it; otherwise tells the user, naming
+    // `action`, that a successful read is needed first, and gives nothing.
+    LoggerState *knownStateFor(const QString &action);
     void setStatusText(const QString &text);
     double computerNow() const;
 
@@ -125,14 +131,13 @@ private:
     std::function<void()> m_giveBack;
     LoggerPackets m_packets;
     LoggerDetailsReader m_reader;
-    LoggerState m_state;
+    LoggerDetails m_details;
     LoggerControls m_ui;
 
     bool m_loaded = false;
     bool m_loading = false;
     bool m_reading = false;
     bool m_closePending = false;
-    bool m_clockRead = false;
 
     LoggerControl m_control{m_link};
     GuiFileDialogs m_guiFileDialogs{this};

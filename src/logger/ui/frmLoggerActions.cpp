@@ -47,7 +47,18 @@ void frmLogger::SetLoggerTime(double loggerTime)
 
 void frmLogger::StartLogging(double start)
 {
-    m_control.StartLogging(m_state, m_ui.chkOverwrite->isChecked(), start);
+    if (m_details.known())
+        m_control.StartLogging(*m_details.logger.value, m_ui.chkOverwrite->isChecked(), start);
+}
+
+LoggerState *frmLogger::knownStateFor(const QString &action)
+{
+    if (m_details.known())
+        return &*m_details.logger.value;
+    m_prompts.message(action, QStringLiteral("The logger's program could not be read (") +
+                                  m_details.logger.failure +
+                                  QStringLiteral(").\r\nPress Refresh to read it again first."));
+    return nullptr;
 }
 
 void frmLogger::StopLogging()
@@ -59,7 +70,9 @@ void frmLogger::cmdSetTime_Click()
 {
     setControlsEnabled(false);
     Timer1.stop();
-    if (!m_state.logging() || m_prompts.confirm(SetTimeTitle, SetTimeWhileLogging)) {
+    // A logger whose program is unknown may be logging: the question is asked.
+    const bool mayBeLogging = !m_details.known() || m_details.logger.value->logging();
+    if (!mayBeLogging || m_prompts.confirm(SetTimeTitle, SetTimeWhileLogging)) {
         frmSetTime dialog(
             m_clock, [this](double loggerTime) { SetLoggerTime(loggerTime); }, this);
         runDialog(dialog);
@@ -73,19 +86,29 @@ void frmLogger::cmdStartLogging_Click()
 {
     setControlsEnabled(false);
     Timer1.stop();
-    if (m_state.logging()) {
+    // Whether the logger logs, what is not yet downloaded and the logger's own time all
+    // come from the last read: without them nothing is started or stopped.
+    LoggerState *state = knownStateFor(StartTitle);
+    if (state && !m_details.clockOffset) {
+        m_prompts.message(StartTitle, QStringLiteral("The logger's clock could not be read.\r\n"
+                                                     "Press Refresh to read it again first."));
+        state = nullptr;
+    }
+    if (!state) {
+        // Nothing to do here.
+    } else if (state->logging()) {
         StopLogging();
-    } else if (m_state.RecordsLogged <= m_state.RecordsRetrieved ||
+    } else if (state->RecordsLogged <= state->RecordsRetrieved ||
                m_prompts.confirm(StartTitle, StartBeforeDownload)) {
         // A list without a choice keeps the period the window already has.
         if (m_ui.cboRdg->currentIndex() >= 0)
-            m_state.LogPeriod = m_ui.cboRdg->currentData().toInt();
+            state->LogPeriod = m_ui.cboRdg->currentData().toInt();
         if (m_ui.cboAvg->currentIndex() >= 0)
-            m_state.AvgPeriod = m_ui.cboAvg->currentData().toInt();
+            state->AvgPeriod = m_ui.cboAvg->currentData().toInt();
         frmStartLogging dialog(
             m_clock, [this](double start) { StartLogging(start); }, this);
-        dialog.AvgPeriod = m_state.AvgPeriod;
-        dialog.ClockOffset = m_state.ClockOffset;
+        dialog.AvgPeriod = state->AvgPeriod;
+        dialog.ClockOffset = *m_details.clockOffset;
         runDialog(dialog);
     }
     GetLoggerDetails();
@@ -97,6 +120,17 @@ void frmLogger::cmdDownload_Click()
 {
     setControlsEnabled(false);
     Timer1.stop();
+    // A download starts from the logger's positions: a read that failed is tried again
+    // as often as a failed block would be, before the user is told.
+    for (int retry = 0; !m_details.known() && retry < DatasetDownload::AbandonAtRetry; ++retry)
+        GetLoggerDetails();
+    const LoggerState *state = knownStateFor(QStringLiteral("Download"));
+    if (!state) {
+        setStatusText(QStringLiteral("Download refused: ") + m_details.logger.failure);
+        resumeTimer1();
+        setControlsEnabled(true);
+        return;
+    }
     frmDownload::Host host;
     host.download = [this](const DownloadRequest &request, DownloadView &view) {
         return DownloadAll(request.bStart, request.bAll, request.bRequestAhead, request.strFile,
@@ -106,11 +140,11 @@ void frmLogger::cmdDownload_Click()
     frmDownload dialog(m_clock, *fileDialogs, *launcher, host, this);
     dialog.programFolder =
         programFolder.isNull() ? QCoreApplication::applicationDirPath() : programFolder;
-    dialog.mDownloadAll = m_state.RecordsLogged < 1;
+    dialog.mDownloadAll = state->RecordsLogged < 1;
     if (!dialog.mDownloadAll)
-        dialog.mStartTime = m_state.FirstRecordTime;
+        dialog.mStartTime = state->FirstRecordTime;
     dialog.mNewTime =
-        m_state.RecordsRetrieved < 1 ? 0 : m_state.RetrievedTime + SecondsToDays(m_state.AvgPeriod);
+        state->RecordsRetrieved < 1 ? 0 : state->RetrievedTime + SecondsToDays(state->AvgPeriod);
     m_downloadStatus.clear();
     runDialog(dialog);
 
@@ -126,14 +160,20 @@ void frmLogger::cmdDownload_Click()
 DownloadOutcome frmLogger::DownloadAll(bool bStart, bool bAll, bool bRequestAhead,
                                        const QString &strFile, DownloadView &view)
 {
+    if (!m_details.known()) {
+        DownloadOutcome refused;
+        refused.end = DownloadOutcome::End::DetailsUnknown;
+        m_downloadStatus = refused.statusText();
+        return refused;
+    }
     DatasetDownload download(m_link, m_clock, m_pump, datasetOpener);
     DownloadRequest request;
     request.bStart = bStart;
     request.bAll = bAll;
     request.bRequestAhead = bRequestAhead;
     request.strFile = strFile;
-    const DownloadOutcome outcome =
-        download.DownloadAll(m_state, m_ui.chkOverwrite->isChecked(), request, view);
+    const DownloadOutcome outcome = download.DownloadAll(
+        *m_details.logger.value, m_ui.chkOverwrite->isChecked(), request, view);
     if (outcome.end == DownloadOutcome::End::FileNotCreated)
         m_prompts.message(QStringLiteral("Download"), QStringLiteral("Error opening file ") +
                                                           strFile + QStringLiteral("\r\n") +
