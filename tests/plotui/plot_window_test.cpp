@@ -1,6 +1,8 @@
-// Vantplot's window, offscreen: a dataset written by the download's own DatasetFile is
-// shown as graphs with gaps, a daily summary, a legend that switches graphs, "fit all"
-// and exports; a file of another kind is refused by name and bad lines are counted.
+// Vantplot's window, offscreen: datasets written by the download's own DatasetFile are
+// shown as graphs with gaps, one value axis per unit, a daily summary, a legend that
+// switches graphs, "fit all" and exports; a file of another kind is refused by name and bad
+// lines are counted; followed files add exactly their new lines; tick labels and legend
+// entries stay readable; the command line's headless uses.
 #include "common/DateTimeDays.h"
 #include "logger/DatasetFile.h"
 #include "plot/DailySummary.h"
@@ -11,6 +13,8 @@
 #include "plot/ui/PlotWindow.h"
 #include "plot/ui/SeriesSet.h"
 #include "plot/ui/SummaryTable.h"
+#include "plot/ui/VantplotCommand.h"
+#include "plot/ui/WallClock.h"
 
 #include "FakeFileDialogs.h"
 #include "RecordingPrompts.h"
@@ -23,43 +27,74 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 namespace {
 
-const QDateTime Start(QDate(2026, 6, 1), QTime(23, 58));
+// Winter, so that the computer's own time zone (the tests run in London's) agrees with the
+// wall clock whichever way a time is read.
+const QDateTime Start(QDate(2026, 1, 1), QTime(23, 58));
 
-// Four records a minute apart across midnight, then one after a nine-minute gap; a line
-// that is no record goes before the last one when asked.
-QString WriteDataset(const QTemporaryDir &dir, const QString &name, bool withBadLine)
+struct Record
+{
+    int minute; // after Start
+    float total;
+};
+
+struct Section
+{
+    QString units; // "W.m-2"
+    QVector<Record> records;
+};
+
+// A dataset of sections, as a download writes it: Diffuse is a tenth of Total and the sun
+// shines on odd minutes.
+QString WriteDataset(const QTemporaryDir &dir, const QString &name,
+                     const QVector<Section> &sections, bool append = false)
 {
     const QString path = dir.filePath(name);
     DatasetFile file;
     QString error;
-    EXPECT_TRUE(file.create(path, QStringLiteral("ZQ5 v2.10"), QStringLiteral("77"), Start, error));
-    file.writeSection(QStringLiteral("Units: W.m-2"));
-    const int minutes[] = {0, 1, 2, 3, 12};
-    for (int i = 0; i < 5; ++i) {
-        DatasetRecord::Values values;
-        values.total = float(100 * (i + 1));
-        values.diffuse = float(10 * (i + 1));
-        values.sun = i % 3 == 0 ? 0.0f : 1.0f;
-        file.writeRecord(DateTimeToDays(Start.addSecs(60 * minutes[i])), values, "0.0");
-        EXPECT_TRUE(file.flush(error));
+    EXPECT_TRUE(append ? file.reopen(path, error)
+                       : file.create(path, QStringLiteral("ZQ5 v2.10"), QStringLiteral("77"), Start,
+                                     error));
+    for (const Section &section : sections) {
+        if (!section.units.isEmpty())
+            file.writeSection(QStringLiteral("Units: ") + section.units);
+        for (const Record &record : section.records) {
+            DatasetRecord::Values values;
+            values.total = record.total;
+            values.diffuse = record.total / 10;
+            values.sun = record.minute % 2 ? 1.0f : 0.0f;
+            file.writeRecord(DateTimeToDays(Start.addSecs(60 * record.minute)), values,
+                             section.units == QLatin1String("klux") ? "0.00" : "0.0");
+        }
     }
+    EXPECT_TRUE(file.flush(error));
     file.close();
-    if (withBadLine) {
-        QFile text(path);
-        EXPECT_TRUE(text.open(QIODevice::ReadWrite));
-        QByteArray bytes = text.readAll();
-        bytes.insert(bytes.lastIndexOf("\r\n", bytes.size() - 3) + 2, "not a record\r\n");
-        text.seek(0);
-        text.write(bytes);
-    }
     return path;
 }
 
-double Seconds(const QDateTime &time)
+// Four records a minute apart across midnight, then one after a nine-minute gap.
+const QVector<Section> January{{"W.m-2", {{0, 100}, {1, 200}, {2, 300}, {3, 400}, {12, 500}}}};
+
+double Key(int minute)
 {
-    return double(time.toMSecsSinceEpoch()) / 1000.0;
+    return WallClock::ToKey(Start.addSecs(60 * minute));
+}
+
+QString ReadAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+QStringList StatusTexts(const PlotWindow &window)
+{
+    QStringList texts;
+    for (const QLabel *label : window.statusBar()->findChildren<QLabel *>())
+        texts.append(label->text() + QLatin1Char('|') + label->toolTip());
+    return texts;
 }
 
 } // namespace
@@ -71,28 +106,29 @@ TEST(PlotWindowTest, ShowsTheGraphsSummaryAndExportsOfADatasetFile)
     FakeFileDialogs dialogs;
     PlotWindow window(prompts, dialogs);
     window.show();
-    const QString path = WriteDataset(dir, QStringLiteral("june.txt"), false);
+    EXPECT_FALSE(window.windowIcon().isNull());
+    const QString path = WriteDataset(dir, QStringLiteral("jan.txt"), January);
     window.openFiles({path});
     QApplication::processEvents();
 
-    // One graph per column, named by file and column; the gap is one NaN point.
+    // One graph per column, named by file, column and unit; the gap is one NaN point.
     ASSERT_EQ(window.seriesSets().size(), 1u);
     const SeriesSet &set = *window.seriesSets().front();
     EXPECT_EQ(set.columns(), QStringList({"Total", "Diffuse", "Sun"}));
     PlotView &plot = *window.plot();
     EXPECT_EQ(plot.graphCount(), 3);
     QCPGraph *total = set.graph(QStringLiteral("Total"));
-    EXPECT_EQ(total->name(), "june.txt Total");
+    EXPECT_EQ(total->name(), "jan.txt Total (W.m-2)");
     ASSERT_EQ(total->data()->size(), 6);
     EXPECT_TRUE(std::isnan((total->data()->constBegin() + 4)->value));
     EXPECT_EQ((total->data()->constEnd() - 1)->value, 500);
     EXPECT_EQ(plot.yAxis->label(), "W.m-2");
 
     // Fit all: the whole time of the records, whatever was shown before.
-    plot.xAxis->setRange(0, 1);
+    plot.xAxis->setRange(Key(1), Key(2));
     window.fitAll();
-    EXPECT_DOUBLE_EQ(plot.xAxis->range().lower, Seconds(Start));
-    EXPECT_DOUBLE_EQ(plot.xAxis->range().upper, Seconds(Start.addSecs(12 * 60)));
+    EXPECT_DOUBLE_EQ(plot.xAxis->range().lower, Key(0));
+    EXPECT_DOUBLE_EQ(plot.xAxis->range().upper, Key(12));
 
     // Ctrl+drag zooms into the rectangle drawn; a plain drag pans by as much as it moved.
     const QRect area = plot.axisRect()->rect();
@@ -110,17 +146,22 @@ TEST(PlotWindowTest, ShowsTheGraphsSummaryAndExportsOfADatasetFile)
     EXPECT_NEAR(plot.xAxis->range().upper, right - (right - left) / 2, pixels);
     window.fitAll();
 
-    // The read-out: the record nearest to the cursor, in a gap the one before or after it.
-    EXPECT_EQ(CursorReadout::Text(window.seriesSets(), Seconds(Start.addSecs(65))),
-              "june.txt 01/06/2026 23:59:00 (W.m-2)  Total 200.0  Diffuse 20.0  Sun 1.0");
-    EXPECT_TRUE(CursorReadout::Text(window.seriesSets(), Seconds(Start.addSecs(600)))
-                    .startsWith("june.txt 02/06/2026 00:10:00 (W.m-2)  Total 500.0"));
+    // The read-out: the record nearest to the cursor with its units, in a gap the one before
+    // or after it.
+    EXPECT_EQ(CursorReadout::Text(window.seriesSets(), Key(1) + 5),
+              "jan.txt 01/01/2026 23:59:00  Total 200.0 W.m-2  Diffuse 20.0 W.m-2  Sun 1.0");
+    EXPECT_TRUE(CursorReadout::Text(window.seriesSets(), Key(10))
+                    .startsWith("jan.txt 02/01/2026 00:10:00  Total 500.0 W.m-2"));
 
-    // A day per row, and the copied text is the daily summary's.
+    // A day per row; the copied text has a file column and one heading.
     EXPECT_EQ(window.summary()->rowCount(), 2);
     window.summary()->copy();
-    EXPECT_EQ(QApplication::clipboard()->text(),
-              DailySummary(PlotFileReader::read(path)).toTabSeparatedText());
+    const QStringList copied = QApplication::clipboard()->text().split('\n');
+    const QStringList own =
+        DailySummary(PlotFileReader::read(path)).toTabSeparatedText().split('\n');
+    ASSERT_EQ(copied.size(), own.size());
+    for (int i = 0; i + 1 < own.size(); ++i)
+        EXPECT_EQ(copied.at(i), (i == 0 ? "File\t" : "jan.txt\t") + own.at(i));
 
     // A click on a legend entry hides its graph, a second shows it again.
     for (const bool shown : {false, true}) {
@@ -129,23 +170,19 @@ TEST(PlotWindowTest, ShowsTheGraphsSummaryAndExportsOfADatasetFile)
         EXPECT_EQ(total->visible(), shown);
     }
 
-    // PNG and PDF pictures, and the visible records as comma-separated text.
+    // PNG and PDF pictures at the size asked for, and the visible records as text.
     QString error;
     for (const QString name : {"plot.png", "plot.pdf"}) {
         const QString picture = dir.filePath(name);
-        EXPECT_TRUE(name.endsWith("png") ? PlotExport::SavePng(plot, picture, error)
-                                         : PlotExport::SavePdf(plot, picture, error));
+        EXPECT_TRUE(window.savePicture(picture, 640, 400, 2, error)) << error.toStdString();
         EXPECT_GT(QFileInfo(picture).size(), 1000) << name.toStdString();
     }
-    const QString csv = dir.filePath(QStringLiteral("visible.csv"));
-    ASSERT_TRUE(PlotExport::SaveVisibleCsv(window.seriesSets(), Seconds(Start.addSecs(60)),
-                                           Seconds(Start.addSecs(180)), csv, error));
-    QFile written(csv);
-    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
-    EXPECT_EQ(written.readAll(), "june.txt\r\nTime,Total,Diffuse,Sun\r\n"
-                                 "2026-06-01 23:59:00,200,20,1\r\n"
-                                 "2026-06-02 00:00:00,300,30,1\r\n"
-                                 "2026-06-02 00:01:00,400,40,0\r\n");
+    EXPECT_EQ(QImage(dir.filePath("plot.png")).size(), QSize(1280, 800));
+    EXPECT_EQ(PlotExport::VisibleCsv(window.seriesSets(), Key(1), Key(3)),
+              "jan.txt\r\nTime,Units,Total,Diffuse,Sun\r\n"
+              "2026-01-01 23:59:00,W.m-2,200,20,1\r\n"
+              "2026-01-02 00:00:00,W.m-2,300,30,0\r\n"
+              "2026-01-02 00:01:00,W.m-2,400,40,1\r\n");
 }
 
 TEST(PlotWindowTest, RefusesAnotherKindOfFileByNameAndCountsSkippedLines)
@@ -159,7 +196,12 @@ TEST(PlotWindowTest, RefusesAnotherKindOfFileByNameAndCountsSkippedLines)
     ASSERT_TRUE(notes.open(QIODevice::WriteOnly));
     notes.write("Shopping list\nbread\n");
     notes.close();
-    window.openFiles({other, WriteDataset(dir, QStringLiteral("bad.txt"), true)});
+    const QString bad = WriteDataset(dir, QStringLiteral("bad.txt"), January);
+    QFile text(bad);
+    ASSERT_TRUE(text.open(QIODevice::Append));
+    text.write("not a record\r\n");
+    text.close();
+    EXPECT_FALSE(window.openFiles({other, bad}));
 
     const QString refusal = PlotFileReader::read(other).error;
     ASSERT_FALSE(refusal.isEmpty());
@@ -167,9 +209,242 @@ TEST(PlotWindowTest, RefusesAnotherKindOfFileByNameAndCountsSkippedLines)
     EXPECT_TRUE(prompts.texts().front().contains(refusal)) << prompts.texts().front().toStdString();
     ASSERT_EQ(window.seriesSets().size(), 1u);
     EXPECT_EQ(window.seriesSets().front()->graph(QStringLiteral("Total"))->data()->size(), 6);
-    QStringList status;
-    for (const QLabel *label : window.statusBar()->findChildren<QLabel *>())
-        status.append(label->text());
-    EXPECT_TRUE(status.contains(QStringLiteral("1 line skipped")))
-        << status.join('|').toStdString();
+    EXPECT_TRUE(StatusTexts(window).join('\n').contains("1 line skipped|bad.txt line 10:"))
+        << StatusTexts(window).join('\n').toStdString();
+}
+
+// Each unit its own axis, named in the legend, the read-out and the export; klux keeps its
+// two decimals; a section whose times go back gets graphs of its own and exports its own
+// values.
+TEST(PlotWindowTest, GivesEachUnitItsAxisAndExportsEveryRecord)
+{
+    QTemporaryDir dir;
+    RecordingPrompts prompts;
+    FakeFileDialogs dialogs;
+    PlotWindow window(prompts, dialogs);
+    window.openFiles({WriteDataset(dir, QStringLiteral("mixed.txt"),
+                                   {{"umol.m-2.s-1", {{0, 2188}, {1, 2100}}},
+                                    {"W.m-2", {{2, 995}, {3, 990}}},
+                                    {"klux", {{4, 12.34f}, {5, 12.36f}}},
+                                    {"W.m-2", {{3, 700}, {4, 710}}}})});
+    ASSERT_EQ(window.seriesSets().size(), 1u);
+    const SeriesSet &set = *window.seriesSets().front();
+    PlotView &plot = *window.plot();
+    struct Row
+    {
+        QString units;
+        QString graph;
+        QCPAxis *axis;
+    };
+    const QVector<QCPAxis *> axes = plot.valueAxes();
+    ASSERT_EQ(axes.size(), 3);
+    for (const Row &row : {Row{"umol.m-2.s-1", "mixed.txt Total (umol.m-2.s-1)", plot.yAxis},
+                           Row{"W.m-2", "mixed.txt Total (W.m-2)", axes.at(1)},
+                           Row{"klux", "mixed.txt Total (klux)", axes.at(2)}}) {
+        const QCPGraph *total = set.graph(QStringLiteral("Total"), row.units);
+        ASSERT_TRUE(total) << row.units.toStdString();
+        EXPECT_EQ(total->name(), row.graph);
+        EXPECT_EQ(total->valueAxis(), row.axis);
+        EXPECT_EQ(row.axis->label(), row.units);
+        EXPECT_TRUE(row.axis->visible());
+        EXPECT_GE(row.axis->range().upper, (total->data()->constEnd() - 1)->value);
+    }
+    // The section that went back: graphs of its own, not a zig-zag.
+    ASSERT_EQ(set.series().size(), 10u);
+    EXPECT_EQ(set.series().at(7).graph->name(), "mixed.txt Total (W.m-2) #2");
+
+    EXPECT_TRUE(CursorReadout::Text(window.seriesSets(), Key(5))
+                    .endsWith("Total 12.36 klux  Diffuse 1.24 klux  Sun 1.0"))
+        << CursorReadout::Text(window.seriesSets(), Key(5)).toStdString();
+    const QList<QTableWidgetItem *> peak =
+        window.summary()->findItems(QStringLiteral("12.36 klux"), Qt::MatchExactly);
+    EXPECT_EQ(peak.size(), 1);
+
+    // Records with the same time each export their own values.
+    EXPECT_EQ(PlotExport::VisibleCsv(window.seriesSets(), Key(3), Key(4)),
+              "mixed.txt\r\nTime,Units,Total,Diffuse,Sun\r\n"
+              "2026-01-02 00:01:00,W.m-2,990,99,1\r\n"
+              "2026-01-02 00:02:00,klux,12.34,1.23,0\r\n"
+              "2026-01-02 00:01:00,W.m-2,700,70,1\r\n"
+              "2026-01-02 00:02:00,W.m-2,710,71,0\r\n");
+}
+
+// Following a growing file reads exactly its new complete lines, keeps a view that did
+// not show the end and moves one that did; opening the file again or reloading replaces it.
+TEST(PlotWindowTest, FollowAndReloadAddExactlyTheNewLines)
+{
+    QTemporaryDir dir;
+    RecordingPrompts prompts;
+    FakeFileDialogs dialogs;
+    PlotWindow window(prompts, dialogs);
+    const QString path =
+        WriteDataset(dir, QStringLiteral("log.txt"), {{"W.m-2", {{0, 1}, {1, 2}, {2, 3}}}});
+    window.openFiles({path});
+    window.setFollowing(true);
+    const auto totals = [&window] {
+        return window.seriesSets().front()->graph(QStringLiteral("Total"))->data()->size();
+    };
+    PlotView &plot = *window.plot();
+    struct Step
+    {
+        QVector<Record> added;
+        QByteArray partial; // the start of a line still being written
+        bool showEnd;
+        int points;
+    };
+    for (const Step &step :
+         {Step{{{3, 4}}, "", true, 4}, Step{{{4, 5}, {5, 6}}, "02/01/20", true, 6},
+          Step{{}, "", false, 6}, Step{{{6, 7}, {30, 8}}, "", false, 9}}) {
+        if (step.showEnd)
+            window.fitAll();
+        else
+            window.showRange(Key(0), Key(2));
+        const QCPRange before = plot.xAxis->range();
+        WriteDataset(dir, QStringLiteral("log.txt"), {{"", step.added}}, true);
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::Append));
+        file.write(step.partial);
+        file.flush();
+        window.readNewLines();
+        EXPECT_EQ(totals(), step.points);
+        // The writer then ends the line; here it is taken back instead.
+        file.resize(file.size() - step.partial.size());
+        const double moved = step.showEnd && !step.added.isEmpty()
+                                 ? 60.0 * (step.added.last().minute - step.added.first().minute + 1)
+                                 : 0;
+        EXPECT_DOUBLE_EQ(plot.xAxis->range().lower, before.lower + moved);
+        EXPECT_DOUBLE_EQ(plot.xAxis->range().upper, before.upper + moved);
+    }
+    ASSERT_EQ(window.seriesSets().size(), 1u);
+    EXPECT_EQ(window.summary()->summaries().front().summary.days().size(), 2);
+
+    // The same file again, or F5: read whole once more, in the same place.
+    WriteDataset(dir, QStringLiteral("log.txt"), {{"W.m-2", {{0, 1}, {1, 2}}}});
+    window.openFiles({path});
+    EXPECT_EQ(window.seriesSets().size(), 1u);
+    EXPECT_EQ(totals(), 2);
+    WriteDataset(dir, QStringLiteral("log.txt"), {{"W.m-2", {{0, 1}}}});
+    window.reload();
+    EXPECT_EQ(totals(), 1);
+}
+
+// At 800x600 the time axis's labels never overlap or repeat, from a minute to two years,
+// and no legend entry is cut.
+TEST(PlotWindowTest, KeepsTickLabelsApartAndLegendEntriesWhole)
+{
+    QTemporaryDir dir;
+    RecordingPrompts prompts;
+    FakeFileDialogs dialogs;
+    PlotWindow window(prompts, dialogs);
+    window.resize(800, 600);
+    window.show();
+    window.openFiles({WriteDataset(dir, QStringLiteral("first file with a long name.txt"), January),
+                      WriteDataset(dir, QStringLiteral("second.txt"), January)});
+    PlotView &plot = *window.plot();
+    const double minute = 60;
+    const double day = 86400;
+    // Data over more than two years, so that no zoom-out limit gets in the way.
+    for (const auto &set : window.seriesSets()) {
+        set->graph("Total")->addData(Key(0) - 800 * day, 0);
+        set->graph("Total")->addData(Key(0) + 800 * day, 0);
+    }
+    plot.updateKeyLimits();
+    for (const double span : {minute, 10 * minute, 60 * minute, 6 * 60 * minute, day, 3 * day,
+                              14 * day, 60 * day, 180 * day, 365 * day, 730 * day}) {
+        plot.xAxis->setRange(Key(0) - span / 3, Key(0) + span * 2 / 3);
+        plot.replot();
+        const QVector<double> ticks = plot.xAxis->tickVector();
+        const QVector<QString> labels = plot.xAxis->tickVectorLabels();
+        ASSERT_GE(ticks.size(), 2) << span;
+        const QFontMetrics metrics(plot.xAxis->tickLabelFont());
+        double previousRight = -1e9;
+        for (int i = 0; i < ticks.size(); ++i) {
+            int width = 0;
+            for (const QString &line : labels.at(i).split('\n'))
+                width = std::max(width, metrics.horizontalAdvance(line));
+            const double centre = plot.xAxis->coordToPixel(ticks.at(i));
+            EXPECT_LT(previousRight, centre - width / 2.0)
+                << span << " s: " << labels.at(i).toStdString();
+            previousRight = centre + width / 2.0;
+            EXPECT_EQ(labels.count(labels.at(i)), 1) << labels.at(i).toStdString();
+        }
+    }
+    ASSERT_EQ(plot.legend->itemCount(), 6);
+    for (int i = 0; i < plot.legend->itemCount(); ++i) {
+        const QCPAbstractLegendItem *item = plot.legend->item(i);
+        EXPECT_GE(item->rect().width(), item->minimumOuterSizeHint().width() - 1) << i;
+        EXPECT_TRUE(plot.rect().contains(item->rect())) << i;
+    }
+    // The plot keeps most of the window, the summary under it.
+    EXPECT_GT(plot.height(), window.height() / 2);
+}
+
+TEST(PlotWindowTest, SummarisesAndExportsWithoutAWindow)
+{
+    QTemporaryDir dir;
+    const QString path = WriteDataset(dir, QStringLiteral("jan.txt"), January);
+    const QString missing = dir.filePath(QStringLiteral("missing.txt"));
+    const QString missingError = PlotFileReader::read(missing).error;
+    struct Row
+    {
+        QStringList arguments;
+        int status;
+        QString output; // a file written, or "-" for standard output
+        QString text;   // found in the output, or in standard error when failing
+    };
+    const QString summary =
+        SummaryTable::TabSeparatedText({{"jan.txt", DailySummary(PlotFileReader::read(path))}});
+    const QString png = dir.filePath("out.png");
+    const QString csv = dir.filePath("out.csv");
+    for (const Row &row :
+         {Row{{"--summary", path}, 0, "-", summary},
+          Row{{"--summary", path, missing}, 1, "", missingError},
+          Row{{"--export", png, "--size", "300x200", path}, 0, png, ""},
+          Row{{"--export", csv, "--from", "2026-01-02", "--to", "2026-01-02 00:00:30", path},
+              0,
+              csv,
+              "Time,Units,Total,Diffuse,Sun\r\n2026-01-02 00:00:00,W.m-2,300,30,0\r\n"},
+          Row{{"--export", csv, missing}, 1, "", missingError},
+          Row{{"--export", dir.filePath("out.txt"), path}, 2, "", "--export writes"},
+          Row{{"--export", png, "--size", "300", path}, 2, "", "--size takes"},
+          Row{{"--export", png, "--from", "yesterday", path}, 2, "", "--from takes"},
+          Row{{"--summary"}, 2, "", "no file"},
+          Row{{"--summary", "--frobnicate", path}, 2, "", "unknown option"}}) {
+        const std::string args = row.arguments.join(' ').toStdString();
+        QFile::remove(png);
+        QFile::remove(csv);
+        FILE *out = std::tmpfile();
+        FILE *err = std::tmpfile();
+        const VantplotCommand command = VantplotCommand::Parse(row.arguments);
+        int status = 2;
+        if (command.mode == VantplotCommand::Mode::Summary)
+            status = RunSummary(command, out, err);
+        else if (command.mode == VantplotCommand::Mode::Export)
+            status = RunExport(command, err);
+        else
+            std::fputs(qPrintable(command.error), err);
+        EXPECT_EQ(status, row.status) << args;
+        const auto contents = [](FILE *file) {
+            std::rewind(file);
+            QByteArray bytes;
+            char buffer[4096];
+            for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;)
+                bytes.append(buffer, qsizetype(n));
+            std::fclose(file);
+            return QString::fromUtf8(bytes);
+        };
+        const QString printed = contents(out);
+        const QString errors = contents(err);
+        if (row.status != 0) {
+            EXPECT_TRUE(errors.contains(row.text)) << args << ": " << errors.toStdString();
+        } else if (row.output == "-") {
+            EXPECT_EQ(printed, row.text) << args;
+        } else {
+            EXPECT_TRUE(ReadAll(row.output).contains(row.text) && QFileInfo(row.output).size() > 50)
+                << args;
+        }
+        if (row.output == png) {
+            EXPECT_EQ(QImage(png).size(), QSize(300, 200));
+        }
+    }
 }
