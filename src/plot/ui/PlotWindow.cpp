@@ -76,8 +76,8 @@ PlotWindow::PlotWindow(UserPrompts &prompts, FileDialogs &dialogs, QWidget *pare
     // hidden, or moved beside the plot, to give the plot the whole window.
     auto *tabs = new QTabWidget;
     tabs->setDocumentMode(true);
-    tabs->addTab(m_summary, tr("Daily summary"));
-    tabs->addTab(m_energy, tr("Daily energy"));
+    tabs->addTab(m_summary, tr("Table"));
+    tabs->addTab(m_energy, tr("Energy chart"));
     m_dock = new QDockWidget(tr("Daily summary"), this);
     m_dock->setObjectName(QStringLiteral("summaryDock"));
     m_dock->setWidget(tabs);
