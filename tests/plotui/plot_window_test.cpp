@@ -59,7 +59,7 @@ QString WriteDataset(const QTemporaryDir &dir, const QString &name, bool withBad
 
 double Seconds(const QDateTime &time)
 {
-    return double(time.toMSecsSinceEpoch()) / 1000.0;
+    return double(QDateTime(time.date(), time.time(), Qt::UTC).toMSecsSinceEpoch()) / 1000.0;
 }
 
 } // namespace

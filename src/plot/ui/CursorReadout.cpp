@@ -32,7 +32,8 @@ QCPGraphDataContainer::const_iterator Nearest(const QCPGraph &graph, double key)
 
 QString TimeText(double key)
 {
-    const QDateTime time = QDateTime::fromMSecsSinceEpoch(qint64(std::llround(key * 1000.0)));
+    const QDateTime time =
+        QDateTime::fromMSecsSinceEpoch(qint64(std::llround(key * 1000.0)), Qt::UTC);
     return QLocale().toString(time.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
            time.time().toString(QStringLiteral("HH:mm:ss"));
 }

@@ -44,7 +44,7 @@ QByteArray FileCsv(const SeriesSet &set, double from, double to)
         if (!anyValue) // a gap between runs, or a line of bad readings
             continue;
         const QDateTime time =
-            QDateTime::fromMSecsSinceEpoch(qint64(std::llround(it->key * 1000.0)));
+            QDateTime::fromMSecsSinceEpoch(qint64(std::llround(it->key * 1000.0)), Qt::UTC);
         text += (time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) + QLatin1Char(',') +
                  fields.join(QLatin1Char(',')))
                     .toUtf8() +

@@ -24,7 +24,7 @@ PlotView::PlotView(QWidget *parent) : QCustomPlot(parent)
     setNoAntialiasingOnDrag(true);
 
     QSharedPointer<QCPAxisTickerDateTime> ticker(new QCPAxisTickerDateTime);
-    ticker->setDateTimeSpec(Qt::LocalTime);
+    ticker->setDateTimeSpec(Qt::UTC);
     ticker->setDateTimeFormat(QStringLiteral("dd MMM yyyy\nHH:mm"));
     xAxis->setTicker(ticker);
     xAxis->setLabel(tr("Local time"));
@@ -38,7 +38,7 @@ PlotView::PlotView(QWidget *parent) : QCustomPlot(parent)
     addLayer(QStringLiteral("sun"), layer(QStringLiteral("grid")), limBelow);
 
     // Before any file: today, on the scale of radiation in W.m-2.
-    const QDateTime today(QDate::currentDate(), QTime(0, 0));
+    const QDateTime today(QDate::currentDate(), QTime(0, 0), Qt::UTC);
     xAxis->setRange(double(today.toSecsSinceEpoch()), double(today.addDays(1).toSecsSinceEpoch()));
     yAxis->setRange(0, 1000);
 

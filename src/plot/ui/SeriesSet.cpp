@@ -29,12 +29,11 @@ QVector<QCPGraphData> ColumnData(const PlotFile &file, const QString &column)
     const double nan = std::numeric_limits<double>::quiet_NaN();
     for (const PlotSection &section : file.sections) {
         const int c = section.column(column);
-        if (c < 0 || section.time.isEmpty())
+        if (c < 0 || section.size() == 0)
             continue;
         if (!data.isEmpty())
-            data.append(QCPGraphData((data.last().key + section.time.first()) / 2.0, nan));
-        const BrokenSeries broken =
-            WithBreaks(section.time, section.values.at(c), ContinuousRuns(section));
+            data.append(QCPGraphData((data.last().key + section.timeAt(0)) / 2.0, nan));
+        const BrokenSeries broken = WithBreaks(section, c, ContinuousRuns(section));
         for (qsizetype i = 0; i < broken.time.size(); ++i)
             data.append(QCPGraphData(broken.time.at(i), broken.values.at(i)));
     }

@@ -57,7 +57,7 @@ void SummaryTable::addSummary(const QString &fileName, const DailySummary &summa
         const int row = rowCount();
         insertRow(row);
         const QDateTime peakTime =
-            QDateTime::fromMSecsSinceEpoch(qint64(std::llround(day.peakTime * 1000.0)));
+            QDateTime::fromMSecsSinceEpoch(qint64(std::llround(day.peakTime * 1000.0)), Qt::UTC);
         setItem(row, 0, Cell(fileName, false));
         setItem(row, 1, Cell(QLocale().toString(day.date, QLocale::ShortFormat), false));
         setItem(row, 2, Cell(Number(day.energy, 2) + QLatin1Char(' ') + day.energyUnits, true));
