@@ -13,6 +13,7 @@
 #include "plot/ui/PlotWindow.h"
 #include "plot/ui/SeriesSet.h"
 #include "plot/ui/SummaryTable.h"
+#include "plot/ui/TimeFormatDialog.h"
 #include "plot/ui/VantplotCommand.h"
 #include "plot/ui/WallClock.h"
 
@@ -32,8 +33,10 @@
 namespace {
 
 // Winter, so that the computer's own time zone (the tests run in London's) agrees with the
-// wall clock whichever way a time is read.
-const QDateTime Start(QDate(2026, 1, 1), QTime(23, 58));
+// wall clock where the writer takes a time as local.
+const QDateTime Start(QDate(2026, 1, 1), QTime(23, 58), QTimeZone::utc());
+const int SpringChange =
+    int(Start.secsTo(QDateTime(QDate(2026, 3, 29), QTime(1, 0), QTimeZone::utc())) / 60);
 
 struct Record
 {
@@ -224,9 +227,9 @@ TEST(PlotWindowTest, GivesEachUnitItsAxisAndExportsEveryRecord)
     PlotWindow window(prompts, dialogs);
     window.openFiles({WriteDataset(dir, QStringLiteral("mixed.txt"),
                                    {{"umol.m-2.s-1", {{0, 2188}, {1, 2100}}},
-                                    {"W.m-2", {{2, 995}, {3, 990}}},
                                     {"klux", {{4, 12.34f}, {5, 12.36f}}},
-                                    {"W.m-2", {{3, 700}, {4, 710}}}})});
+                                    {"W.m-2", {{2, 995}, {3, 990}}},
+                                    {"", {{3, 700}, {4, 710}}}})});
     ASSERT_EQ(window.seriesSets().size(), 1u);
     const SeriesSet &set = *window.seriesSets().front();
     PlotView &plot = *window.plot();
@@ -239,8 +242,8 @@ TEST(PlotWindowTest, GivesEachUnitItsAxisAndExportsEveryRecord)
     const QVector<QCPAxis *> axes = plot.valueAxes();
     ASSERT_EQ(axes.size(), 3);
     for (const Row &row : {Row{"umol.m-2.s-1", "mixed.txt Total (umol.m-2.s-1)", plot.yAxis},
-                           Row{"W.m-2", "mixed.txt Total (W.m-2)", axes.at(1)},
-                           Row{"klux", "mixed.txt Total (klux)", axes.at(2)}}) {
+                           Row{"klux", "mixed.txt Total (klux)", axes.at(1)},
+                           Row{"W.m-2", "mixed.txt Total (W.m-2)", axes.at(2)}}) {
         const QCPGraph *total = set.graph(QStringLiteral("Total"), row.units);
         ASSERT_TRUE(total) << row.units.toStdString();
         EXPECT_EQ(total->name(), row.graph);
@@ -249,9 +252,13 @@ TEST(PlotWindowTest, GivesEachUnitItsAxisAndExportsEveryRecord)
         EXPECT_TRUE(row.axis->visible());
         EXPECT_GE(row.axis->range().upper, (total->data()->constEnd() - 1)->value);
     }
-    // The section that went back: graphs of its own, not a zig-zag.
-    ASSERT_EQ(set.series().size(), 10u);
-    EXPECT_EQ(set.series().at(7).graph->name(), "mixed.txt Total (W.m-2) #2");
+    // The records whose time went back: graphs of their own, not a zig-zag, and named in
+    // the status bar.
+    ASSERT_EQ(set.series().size(), 11u);
+    EXPECT_EQ(set.series().at(8).graph->name(), "mixed.txt Total (W.m-2) #2");
+    EXPECT_TRUE(StatusTexts(window).join('\n').contains(
+        "mixed.txt: time goes back at line 15|mixed.txt line 15 \""))
+        << StatusTexts(window).join('\n').toStdString();
 
     EXPECT_TRUE(CursorReadout::Text(window.seriesSets(), Key(5))
                     .endsWith("Total 12.36 klux  Diffuse 1.24 klux  Sun 1.0"))
@@ -263,10 +270,60 @@ TEST(PlotWindowTest, GivesEachUnitItsAxisAndExportsEveryRecord)
     // Records with the same time each export their own values.
     EXPECT_EQ(PlotExport::VisibleCsv(window.seriesSets(), Key(3), Key(4)),
               "mixed.txt\r\nTime,Units,Total,Diffuse,Sun\r\n"
-              "2026-01-02 00:01:00,W.m-2,990,99,1\r\n"
               "2026-01-02 00:02:00,klux,12.34,1.23,0\r\n"
+              "2026-01-02 00:01:00,W.m-2,990,99,1\r\n"
               "2026-01-02 00:01:00,W.m-2,700,70,1\r\n"
               "2026-01-02 00:02:00,W.m-2,710,71,0\r\n");
+}
+
+// Times that read two ways ask once; the dialog shows the lines and what each reading
+// makes of them.
+TEST(PlotWindowTest, AsksHowAmbiguousTimesRead)
+{
+    class ScriptedChooser : public TimeFormatChooser
+    {
+    public:
+        int choose(const TimeFormatQuestion &question) override
+        {
+            questions.append(question);
+            for (int i = 0; i < question.candidates.size(); ++i) {
+                if (question.candidates.at(i).times.value(0).date() == QDate(2026, 1, 2))
+                    return i;
+            }
+            return -1;
+        }
+        QVector<TimeFormatQuestion> questions;
+    } chooser;
+    QTemporaryDir dir;
+    RecordingPrompts prompts;
+    FakeFileDialogs dialogs;
+    PlotWindow window(prompts, dialogs);
+    window.setTimeFormatChooser(&chooser);
+    const QLocale before;
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::Australia));
+    const QString path =
+        WriteDataset(dir, QStringLiteral("au.txt"), {{"W.m-2", {{2, 1}, {3, 2}, {4, 3}}}});
+    QLocale::setDefault(before);
+    window.openFiles({path});
+    ASSERT_EQ(chooser.questions.size(), 1);
+    ASSERT_EQ(window.seriesSets().size(), 1u);
+    const QCPGraph *total = window.seriesSets().front()->graph(QStringLiteral("Total"));
+    EXPECT_EQ(total->data()->constBegin()->key, Key(2));
+    // Read again: the reading chosen holds without asking.
+    window.reload();
+    EXPECT_EQ(chooser.questions.size(), 1);
+
+    const TimeFormatQuestion &question = chooser.questions.front();
+    TimeFormatDialog dialog(QStringLiteral("au.txt"), question);
+    ASSERT_GE(question.candidates.size(), 2);
+    EXPECT_EQ(dialog.preview()->rowCount(), question.lines.size());
+    EXPECT_EQ(dialog.preview()->columnCount(), 2 + question.candidates.size());
+    EXPECT_TRUE(question.lines.front().startsWith(dialog.preview()->item(0, 1)->text().left(8)));
+    EXPECT_EQ(dialog.preview()->item(0, 2)->text(),
+              question.candidates.front().times.front().toString("ddd d MMM yyyy HH:mm:ss"));
+    EXPECT_EQ(dialog.chosen(), -1);
+    dialog.choose(1);
+    EXPECT_EQ(dialog.chosen(), 1);
 }
 
 // Following a growing file reads exactly its new complete lines, keeps a view that did
@@ -383,6 +440,15 @@ TEST(PlotWindowTest, SummarisesAndExportsWithoutAWindow)
 {
     QTemporaryDir dir;
     const QString path = WriteDataset(dir, QStringLiteral("jan.txt"), January);
+    // Written by hand: a record at 01:30 on that day cannot be made from a local time.
+    const QString spring = dir.filePath(QStringLiteral("spring.txt"));
+    QFile springFile(spring);
+    ASSERT_TRUE(springFile.open(QIODevice::WriteOnly));
+    springFile.write("ZQ5 Data file 29/03/2026 03:00:00\r\nZQ5 v2.10 Ser No: 77\r\n"
+                     "Reading Units: W.m-2\r\nTime\tTotal\tDiffuse\tSun\r\n"
+                     "29/03/2026 00:59:00\t1.0\t0.1\t1.0\r\n29/03/2026 01:30:00\t2.0\t0.2\t0.0\r\n"
+                     "29/03/2026 02:01:00\t3.0\t0.3\t1.0\r\n");
+    springFile.close();
     const QString missing = dir.filePath(QStringLiteral("missing.txt"));
     const QString missingError = PlotFileReader::read(missing).error;
     struct Row
@@ -405,6 +471,11 @@ TEST(PlotWindowTest, SummarisesAndExportsWithoutAWindow)
               csv,
               "Time,Units,Total,Diffuse,Sun\r\n2026-01-02 00:00:00,W.m-2,300,30,0\r\n"},
           Row{{"--export", csv, missing}, 1, "", missingError},
+          Row{{"--export", csv, spring},
+              0,
+              csv,
+              "2026-03-29 00:59:00,W.m-2,1,0.1,1\r\n2026-03-29 01:30:00,W.m-2,2,0.2,0\r\n"
+              "2026-03-29 02:01:00,W.m-2,3,0.3,1\r\n"},
           Row{{"--export", dir.filePath("out.txt"), path}, 2, "", "--export writes"},
           Row{{"--export", png, "--size", "300", path}, 2, "", "--size takes"},
           Row{{"--export", png, "--from", "yesterday", path}, 2, "", "--from takes"},

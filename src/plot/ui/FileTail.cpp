@@ -22,6 +22,15 @@ char Separator(const QList<QByteArray> &lines)
 
 } // namespace
 
+int KnownTimeFormatChooser::choose(const TimeFormatQuestion &question)
+{
+    for (int i = 0; i < question.candidates.size(); ++i) {
+        if (question.candidates.at(i).pattern == m_pattern)
+            return i;
+    }
+    return -1;
+}
+
 FileTail::FileTail(const QString &path) : m_path(path)
 {
     QFile file(path);
@@ -93,7 +102,8 @@ FileTail::Result FileTail::read(const PlotFile &known, PlotFile &added, QString 
     QByteArray text = lead + tail;
     QBuffer buffer(&text);
     buffer.open(QIODevice::ReadOnly);
-    added = PlotFileReader::read(buffer, text.size());
+    KnownTimeFormatChooser chooser(known.timePattern);
+    added = PlotFileReader::read(buffer, text.size(), {}, &chooser);
     if (!added.ok()) {
         error = added.error;
         return Result::Failed;
@@ -101,6 +111,8 @@ FileTail::Result FileTail::read(const PlotFile &known, PlotFile &added, QString 
     const qint64 leadLines = lead.count('\n');
     for (BadLine &bad : added.badLines)
         bad.line += m_lines - leadLines;
+    if (!added.firstTimeBack.isNull())
+        added.firstTimeBack.line += m_lines - leadLines;
     m_offset += tail.size();
     m_lines += tail.count('\n');
     return Result::Added;

@@ -1,9 +1,22 @@
 #pragma once
 
 #include "plot/PlotFile.h"
+#include "plot/TimeFormatChooser.h"
 
 #include <QByteArray>
 #include <QString>
+
+// Chooses the reading a file was read with before (its lines read again, or its new ones),
+// so that the user is asked once per file; none when that reading is not offered.
+class KnownTimeFormatChooser : public TimeFormatChooser
+{
+public:
+    explicit KnownTimeFormatChooser(const QString &pattern) : m_pattern(pattern) {}
+    int choose(const TimeFormatQuestion &question) override;
+
+private:
+    QString m_pattern;
+};
 
 // The lines a growing file (a log still being written) has gained since it was read.
 //

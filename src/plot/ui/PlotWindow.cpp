@@ -12,6 +12,7 @@
 #include "plot/ui/PlotView.h"
 #include "plot/ui/SeriesSet.h"
 #include "plot/ui/SummaryTable.h"
+#include "plot/ui/TimeFormatDialog.h"
 #include "plot/ui/WallClock.h"
 
 #include <QApplication>
@@ -62,7 +63,9 @@ constexpr double Day = 86400.0;
 } // namespace
 
 PlotWindow::PlotWindow(UserPrompts &prompts, FileDialogs &dialogs, QWidget *parent)
-    : QMainWindow(parent), m_prompts(prompts), m_dialogs(dialogs), m_plot(new PlotView),
+    : QMainWindow(parent), m_prompts(prompts),
+      m_dialogChooser(std::make_unique<DialogTimeFormatChooser>(this)),
+      m_chooser(m_dialogChooser.get()), m_dialogs(dialogs), m_plot(new PlotView),
       m_summary(new SummaryTable), m_energy(new EnergyChart), m_readout(new QLabel),
       m_timeBack(new QLabel), m_skipped(new QLabel), m_watcher(new QFileSystemWatcher(this))
 {
@@ -263,14 +266,24 @@ bool PlotWindow::openFile(const QString &path)
     progress.setWindowModality(Qt::WindowModal);
     progress.setMinimumDuration(400);
     progress.setAutoReset(false);
-    m_reading = true;
-    PlotFile file = PlotFileReader::read(path, [&progress](qint64 done, qint64 total) {
-        if (total > 0)
-            progress.setValue(int(done * 1000 / total));
-        else
-            QApplication::processEvents();
-        return !progress.wasCanceled();
+    // A file read again keeps the reading of its times chosen before.
+    const QString absolute = info.absoluteFilePath();
+    auto same = std::find_if(m_sets.begin(), m_sets.end(), [&absolute](const auto &set) {
+        return QFileInfo(set->path()).absoluteFilePath() == absolute;
     });
+    KnownTimeFormatChooser known(same != m_sets.end() ? (*same)->file().timePattern : QString());
+    m_dialogChooser->setFileName(info.fileName());
+    m_reading = true;
+    PlotFile file = PlotFileReader::read(
+        path,
+        [&progress](qint64 done, qint64 total) {
+            if (total > 0)
+                progress.setValue(int(done * 1000 / total));
+            else
+                QApplication::processEvents();
+            return !progress.wasCanceled();
+        },
+        same != m_sets.end() ? static_cast<TimeFormatChooser *>(&known) : m_chooser);
     m_reading = false;
     progress.close();
     if (!file.ok()) {
@@ -281,10 +294,6 @@ bool PlotWindow::openFile(const QString &path)
         return false;
     }
     // A file already open is replaced where it was, keeping its colours.
-    const QString absolute = info.absoluteFilePath();
-    auto same = std::find_if(m_sets.begin(), m_sets.end(), [&absolute](const auto &set) {
-        return QFileInfo(set->path()).absoluteFilePath() == absolute;
-    });
     int index = int(m_sets.size());
     if (same != m_sets.end()) {
         index = (*same)->index();
@@ -529,6 +538,11 @@ void PlotWindow::copyPicture()
     QApplication::clipboard()->setPixmap(m_plot->toPixmap());
 }
 
+void PlotWindow::setTimeFormatChooser(TimeFormatChooser *chooser)
+{
+    m_chooser = chooser ? chooser : m_dialogChooser.get();
+}
+
 void PlotWindow::showStatus()
 {
     qint64 skipped = 0;
@@ -543,6 +557,22 @@ void PlotWindow::showStatus()
                        : skipped == 1 ? tr("1 line skipped")
                                       : tr("%1 lines skipped").arg(skipped));
     m_skipped->setToolTip(details.join(QLatin1Char('\n')));
+    // The first record of each file whose time went back or repeated: the records from
+    // there on are a section of their own.
+    QStringList backTips;
+    for (const auto &set : m_sets) {
+        const QuotedLine &back = set->file().firstTimeBack;
+        if (back.isNull())
+            continue;
+        timeBack.append(tr("%1: time goes back at line %2").arg(set->name()).arg(back.line));
+        backTips.append(tr("%1 line %2 \"%3\": its time repeats or goes back, so it and the "
+                           "records after it are drawn and summed as a section of their own.")
+                            .arg(set->name())
+                            .arg(back.line)
+                            .arg(back.text.left(80)));
+    }
+    m_timeBack->setText(timeBack.join(QStringLiteral("; ")));
+    m_timeBack->setToolTip(backTips.join(QLatin1Char('\n')));
     if (!m_followError.isEmpty())
         m_readout->setText(m_followError);
 }

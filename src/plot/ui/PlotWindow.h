@@ -10,7 +10,9 @@
 #include <memory>
 #include <vector>
 
+class DialogTimeFormatChooser;
 class EnergyChart;
+class TimeFormatChooser;
 class FileDialogs;
 class FileTail;
 class PlotView;
@@ -58,6 +60,8 @@ public:
     // The calendar day around the middle of the view, or `days` after it.
     void showDay(int days = 0);
     bool savePicture(const QString &path, int width, int height, double scale, QString &error);
+    // Who is asked when a file's times read more than one way (a dialog by default).
+    void setTimeFormatChooser(TimeFormatChooser *chooser);
 
     PlotView *plot() const { return m_plot; }
     SummaryTable *summary() const { return m_summary; }
@@ -89,6 +93,8 @@ private:
     void watchFiles();
 
     UserPrompts &m_prompts;
+    std::unique_ptr<DialogTimeFormatChooser> m_dialogChooser;
+    TimeFormatChooser *m_chooser;
     FileDialogs &m_dialogs;
     PlotView *m_plot;
     SummaryTable *m_summary;

@@ -119,6 +119,12 @@ void SeriesSet::append(const PlotFile &tail)
         addRecords(int(m_file.sections.size() - 1), from);
     }
     m_file.badLineCount += tail.badLineCount;
+    for (const BadLine &bad : tail.badLines) {
+        if (m_file.badLines.size() < PlotFile::MaxBadLinesKept)
+            m_file.badLines.append(bad);
+    }
+    if (m_file.firstTimeBack.isNull())
+        m_file.firstTimeBack = tail.firstTimeBack;
 }
 
 void SeriesSet::setSunStripe(int stripe, int stripes)

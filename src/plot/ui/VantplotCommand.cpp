@@ -158,7 +158,10 @@ namespace {
 bool ReadAll(const QStringList &paths, std::vector<PlotFile> &files, FILE *err)
 {
     for (const QString &path : paths) {
-        PlotFile file = PlotFileReader::read(path);
+        // Without a window nobody can be asked how ambiguous times read: the reader's
+        // message then lists the readings.
+        RefusingTimeFormatChooser refusing;
+        PlotFile file = PlotFileReader::read(path, {}, &refusing);
         if (!file.ok()) {
             std::fprintf(err, "vantplot: %s: %s\n", qPrintable(QDir::toNativeSeparators(path)),
                          qPrintable(file.error));
