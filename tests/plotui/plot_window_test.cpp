@@ -326,6 +326,59 @@ TEST(PlotWindowTest, AsksHowAmbiguousTimesRead)
     EXPECT_EQ(dialog.chosen(), 1);
 }
 
+// The day view and its keys, zoom, panning and the zoom-out limit at the data's extent.
+TEST(PlotWindowTest, MovesTheViewByDaysKeysAndZoomWithinTheData)
+{
+    QTemporaryDir dir;
+    RecordingPrompts prompts;
+    FakeFileDialogs dialogs;
+    PlotWindow window(prompts, dialogs);
+    window.openFiles({WriteDataset(dir, QStringLiteral("days.txt"),
+                                   {{"W.m-2", {{0, 1}, {1, 2}, {3000, 3}, {4500, 4}}}})});
+    PlotView &plot = *window.plot();
+    const auto action = [&window](const QString &text) {
+        for (QAction *found : window.findChildren<QAction *>()) {
+            if (found->text() == text)
+                return found;
+        }
+        ADD_FAILURE() << text.toStdString();
+        return new QAction(&window);
+    };
+    const double midnight = WallClock::ToKey(QDate(2026, 1, 4));
+    const double day = 86400;
+    struct Step
+    {
+        std::function<void()> act;
+        double lower;
+        double upper;
+    };
+    for (const Step &step :
+         {Step{[&] { window.showRange(Key(1500) + 10, Key(1500) + 20); }, Key(1500) + 10,
+               Key(1500) + 20},
+          Step{[&] { action("&Day")->trigger(); }, midnight - day, midnight},
+          Step{[&] { action("&Next day")->trigger(); }, midnight, midnight + day},
+          Step{[&] { action("&Previous day")->trigger(); }, midnight - day, midnight},
+          Step{[&] { QTest::keyClick(&plot, Qt::Key_Right); }, midnight - 0.9 * day,
+               midnight + 0.1 * day},
+          Step{[&] { action("Zoom &in")->trigger(); }, midnight - 0.65 * day,
+               midnight - 0.15 * day},
+          Step{[&] { action("Zoom &out")->trigger(); }, midnight - 0.9 * day, midnight + 0.1 * day},
+          // No wider than the data.
+          Step{[&] { plot.zoomTime(1e-3); }, Key(0), Key(4500)}}) {
+        step.act();
+        EXPECT_NEAR(plot.xAxis->range().lower, step.lower, 1e-3);
+        EXPECT_NEAR(plot.xAxis->range().upper, step.upper, 1e-3);
+    }
+    // The value axis follows the values in view, unless fixed.
+    for (const bool fixed : {false, true}) {
+        window.showRange(Key(2000), Key(3500));
+        EXPECT_LT(plot.yAxis->range().upper, 3.5);
+        action("Fi&xed value range")->setChecked(fixed);
+        window.showRange(Key(0), Key(4500));
+        EXPECT_EQ(plot.yAxis->range().upper < 3.5, fixed);
+    }
+}
+
 // Following a growing file reads exactly its new complete lines, keeps a view that did
 // not show the end and moves one that did; opening the file again or reloading replaces it.
 TEST(PlotWindowTest, FollowAndReloadAddExactlyTheNewLines)
