@@ -13,9 +13,14 @@ constexpr double Day = 86400.0;
 EnergyChart::EnergyChart(QWidget *parent) : QCustomPlot(parent), m_group(new QCPBarsGroup(this))
 {
     xAxis->setTicker(QSharedPointer<QCPAxisTicker>(new TimeTicker(xAxis)));
+    // The legend beside the bars, never over them.
     legend->setVisible(true);
     legend->setBorderPen(Qt::NoPen);
-    axisRect()->insetLayout()->setInsetAlignment(0, Qt::AlignTop | Qt::AlignRight);
+    auto *side = new QCPLayoutGrid;
+    plotLayout()->addElement(0, 1, side);
+    plotLayout()->setColumnStretchFactor(1, 0.001);
+    side->addElement(0, 0, legend);
+    side->setMargins(QMargins(0, 0, 0, 0));
     setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
     axisRect()->setRangeDrag(Qt::Horizontal);
     axisRect()->setRangeZoom(Qt::Horizontal);
