@@ -494,7 +494,8 @@ void Parser::record(qint64 number, const char *begin, const char *end)
             return;
         }
         if (m_file.firstTimeBack.isNull())
-            m_file.firstTimeBack = {number, excerpt(begin, end)};
+            m_file.firstTimeBack = {
+                number, excerpt(begin, end).replace(QLatin1Char('?'), QLatin1Char(' '))};
         PlotSection next;
         const PlotSection &section = m_file.sections.last();
         next.headingLine = section.headingLine;

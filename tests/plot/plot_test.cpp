@@ -14,6 +14,7 @@
 #include "pclog/PeriodLines.h"
 #include "pclog/ReadingSums.h"
 #include "plot/DailySummary.h"
+#include "plot/DateTimeField.h"
 #include "plot/GapSplitter.h"
 #include "plot/PlotFileReader.h"
 
@@ -348,9 +349,8 @@ private:
     QString m_answer;
 };
 
-// A PC log's text in the default locale: records of Total `values[i]` (klux, sun 1.0) at
-// the times of day after `date`, each a day later when it is not after the one before.
-QByteArray logText(const QDate &date, const QVector<QTime> &times, const QVector<double> &values)
+// A PC log's text in the default locale: records of Total `values[i]` (klux, sun 1.0).
+QByteArray logText(const QVector<QDateTime> &times, const QVector<double> &values = {})
 {
     QStringList lines = LogFileHeader({"ZQ2 v1.00", "77", "Units: klux", false, {}}, Made, '\t');
     const LineSettings settings{QStringLiteral("0.00"), false, false, false};
@@ -359,25 +359,31 @@ QByteArray logText(const QDate &date, const QVector<QTime> &times, const QVector
         sums.TotalSum = float(values.value(i, 1.0));
         sums.SunCount = 1;
         sums.ReadingCount = 1;
-        lines << FileLine(sums, date, SecondsSinceMidnight(QDateTime(date, times[i])), settings,
-                          '\t');
+        lines << FileLine(sums, times[i].date(), SecondsSinceMidnight(times[i]), settings, '\t');
     }
     return lines.join("\r\n").toUtf8() + "\r\n";
 }
 
-// The same as a dataset, as a download writes it.
-QByteArray datasetText(const QDate &date, const QVector<QTime> &times,
-                       const QVector<double> &values)
+// The same as a dataset, as a download writes a logger's record (its clock's date-times).
+QByteArray datasetText(const QVector<QDateTime> &times, const QVector<double> &values)
 {
     QStringList lines{DataFileFirstLine("ZQ5 ", "Data file ", Made),
                       DataFileSecondLine("ZQ5 v1.03", "1234"), DataFileUnitsLine("Units: klux"),
                       DataFileColumns().join('\t')};
     for (int i = 0; i < times.size(); ++i) {
         const DatasetRecord::Values record{0, 0, 0, float(values.value(i, 1.0)), 0, 1};
-        lines << DatasetFile::RecordLine('\t', DateTimeToDays(QDateTime(date, times[i], Qt::UTC)),
-                                         record, "0.00");
+        lines << DatasetFile::RecordLine('\t', DateTimeToDays(times[i]), record, "0.00");
     }
     return lines.join("\r\n").toUtf8() + "\r\n";
+}
+
+// `count` date-times `step` seconds apart from `start`, as a clock shows them.
+QVector<QDateTime> every(const QDateTime &start, int count, int step)
+{
+    QVector<QDateTime> times;
+    for (int i = 0; i < count; ++i)
+        times << QDateTime(start.date(), start.time(), Qt::UTC).addSecs(qint64(i) * step);
+    return times;
 }
 
 PlotFile readText(QByteArray bytes, TimeFormatChooser *chooser = nullptr)
@@ -416,51 +422,36 @@ private:
 TEST(PlotFileReaderTest, AnAmbiguousFileAsksOnce)
 {
     // en_AU writes 1 December as 1/12/26, which en_US reads as 12 January.
-    const QDate december(2026, 12, 1);
+    const QDateTime december(QDate(2026, 12, 1), QTime(10, 0));
     const QString dayFirst = "d/M/yy h:mm:ss AP";
     const QString monthFirst = "M/d/yy h:mm:ss AP";
     struct Case
     {
         const char *name;
-        QVector<QTime> times; // from 1 December on
-        const char *answer;   // the pattern chosen; "" none; nullptr no chooser
+        QVector<QDateTime> times;
+        const char *answer; // the pattern chosen; "" none; nullptr no chooser
         bool asked;
         QDate read;        // the first record's date, or invalid
         const char *error; // when not read
     };
+    const QVector<QDateTime> day = every(december, 3, 6 * 3600);
     const Case cases[] = {
-        {"a day, day first chosen",
-         {QTime(10, 0), QTime(10, 10), QTime(22, 0)},
-         "d/M/yy h:mm:ss AP",
-         true,
-         december,
-         ""},
-        {"a day, month first chosen",
-         {QTime(10, 0), QTime(10, 10), QTime(22, 0)},
-         "M/d/yy h:mm:ss AP",
-         true,
-         QDate(2026, 1, 12),
-         ""},
-        {"a day, none chosen",
-         {QTime(10, 0), QTime(10, 10), QTime(22, 0)},
-         "",
-         true,
-         {},
-         "none was chosen"},
+        {"a day, day first chosen", day, "d/M/yy h:mm:ss AP", true, december.date(), ""},
+        {"a day, month first chosen", day, "M/d/yy h:mm:ss AP", true, QDate(2026, 1, 12), ""},
+        {"a day, none chosen", day, "", true, {}, "none was chosen"},
         {"a day, without a window",
-         {QTime(10, 0), QTime(10, 10), QTime(22, 0)},
+         day,
          nullptr,
          false,
          {},
          "Line 5 \"1/12/26 10:00:00 AM 1.00 0.00 1.0\" reads as 2026-01-12 10:00:00 (M/d/yy "
          "h:mm:ss AP, en_US ceb_PH en_AS) or as 2026-12-01 10:00:00 (d/M/yy h:mm:ss AP, "},
-        // Across midnight month first would jump a month: the data decides.
-        {"across midnight",
-         {QTime(23, 40), QTime(23, 50), QTime(0, 0), QTime(0, 10)},
-         "",
-         false,
-         december,
-         ""},
+        // Across midnight month first would jump a month: the data decides, also when
+        // midnight comes after the first thousand records.
+        {"across midnight", every(december.addSecs(13 * 3600 + 40 * 60), 4, 600), "", false,
+         december.date(), ""},
+        {"a long first day", every(december.addSecs(12 * 3600), 5000, 5), "", false,
+         december.date(), ""},
     };
     const LocaleGuard reading(QLocale(QLocale::English, QLocale::UnitedStates));
     for (const Case &c : cases) {
@@ -468,38 +459,114 @@ TEST(PlotFileReaderTest, AnAmbiguousFileAsksOnce)
         QByteArray text;
         {
             const LocaleGuard written(QLocale(QLocale::English, QLocale::Australia));
-            QStringList lines = QString::fromUtf8(logText(december, c.times, {})).split("\r\n");
-            // Records after midnight are on the next day.
-            for (int i = 4; i < lines.size(); ++i) {
-                if (i - 4 < c.times.size() && c.times[i - 4] < c.times[0])
-                    lines[i] = QString::fromUtf8(logText(december.addDays(1), {c.times[i - 4]}, {}))
-                                   .split("\r\n")[4];
-            }
-            text = lines.join("\r\n").toUtf8();
+            text = logText(c.times);
         }
         ScriptedChooser chooser(QString::fromLatin1(c.answer));
         const PlotFile file = readText(text, c.answer ? &chooser : nullptr);
         EXPECT_EQ(chooser.asked, c.asked ? 1 : 0);
         EXPECT_EQ(file.ok(), c.read.isValid()) << file.error.toStdString();
         EXPECT_TRUE(file.error.contains(QString::fromLatin1(c.error))) << file.error.toStdString();
+        EXPECT_EQ(file.cancelled, !c.read.isValid());
         if (c.read.isValid()) {
             ASSERT_EQ(file.sections.size(), 1);
-            EXPECT_EQ(file.sections[0].size(), c.times.size());
-            EXPECT_EQ(file.sections[0].timeAt(0), epoch(QDateTime(c.read, c.times[0])));
-        } else {
-            EXPECT_EQ(file.cancelled, true);
+            ASSERT_EQ(file.sections[0].size(), c.times.size());
+            EXPECT_EQ(file.sections[0].timeAt(0), epoch(QDateTime(c.read, c.times[0].time())));
+            EXPECT_EQ(file.sections[0].timeAt(c.times.size() - 1) - file.sections[0].timeAt(0),
+                      c.times.first().secsTo(c.times.last()));
         }
         if (c.asked) {
             const TimeFormatQuestion &question = chooser.question;
-            EXPECT_EQ(question.lineNumbers.value(0), 5);
+            EXPECT_EQ(question.lineNumbers, (QVector<qint64>{5, 6, 7}));
             EXPECT_TRUE(question.lines.value(0).startsWith("1/12/26 10:00:00 AM\t1.00"));
             QStringList offered;
             for (const TimeFormatCandidate &candidate : question.candidates)
-                offered << candidate.pattern + " " + candidate.times.value(0).toString(Qt::ISODate);
+                offered << candidate.pattern + " " + candidate.times.value(2).toString(Qt::ISODate);
             offered.sort();
-            EXPECT_EQ(offered, (QStringList{monthFirst + " 2026-01-12T10:00:00Z",
-                                            dayFirst + " 2026-12-01T10:00:00Z"}));
+            EXPECT_EQ(offered, (QStringList{monthFirst + " 2026-01-12T22:00:00Z",
+                                            dayFirst + " 2026-12-01T22:00:00Z"}));
         }
+    }
+}
+
+// Times read by each kind of step of a pattern: native digits and marks, AM and PM texts,
+// month names, two-digit years, ISO 8601 offsets and fractions; and what is no time.
+TEST(PlotFileReaderTest, TimeFieldsReadAsWritten)
+{
+    const QLocale us(QLocale::English, QLocale::UnitedStates);
+    const QLocale egypt(QLocale::Arabic, QLocale::Egypt);
+    const QLocale korea(QLocale::Korean, QLocale::SouthKorea);
+    const QLocale japan(QLocale::Japanese, QLocale::Japan);
+    const QLocale russia(QLocale::Russian, QLocale::Russia);
+    const DateTimeField iso = DateTimeField::Iso8601();
+    struct Case
+    {
+        DateTimeField field;
+        const char *text;
+        const char *read; // ISO, or "" for no time
+    };
+    const Case cases[] = {
+        {iso, "2026-10-25T01:30:00+01:00", "2026-10-25T01:30:00"},
+        {iso, "2026-10-25T01:30:00Z", "2026-10-25T01:30:00"},
+        {iso, "2026-10-25 01:30:00.25-0930", "2026-10-25T01:30:00.250"},
+        {iso, "2026-10-25T01:30:00,1234+01", "2026-10-25T01:30:00.123"},
+        {iso, "2026-10-25T01:30:00+15:00", ""},
+        {iso, "2026-10-25T01:30:00+01:60", ""},
+        {iso, "2026-10-25T01:30:00+1", ""},
+        {iso, "2026-10-25X01:30:00", ""},
+        {iso, "2026-02-29T01:30:00", ""},
+        {iso, "2026-10-25T24:00:00", ""},
+        {iso, "2026-10-25T23:60:00", ""},
+        {iso, "2026-10-25T23:59:60", ""},
+        {iso, "2026-10-25T01:30:00 ", "2026-10-25T01:30:00"},
+        {iso, "2026-10-25T01:30:00 x", ""},
+        {iso, "0001-01-01T00:00:00", "0001-01-01T00:00:00"},
+        {{"M/d/yy", "h:mm:ss AP", us}, "12/5/26 12:00:00 AM", "2026-12-05T00:00:00"},
+        {{"M/d/yy", "h:mm:ss AP", us}, "12/5/26 12:14:08 pm", "2026-12-05T12:14:08"},
+        {{"M/d/yy", "h:mm:ss AP", us}, "12/5/69 1:14:08 PM", "2069-12-05T13:14:08"},
+        {{"M/d/yy", "h:mm:ss AP", us}, "12/5/70 1:14:08 PM", "1970-12-05T13:14:08"},
+        {{"M/d/yy", "h:mm:ss AP", us}, "12/5/26 13:14:08 PM", ""},
+        {{"M/d/yy", "h:mm:ss AP", us}, "12/5/26 0:14:08 AM", ""},
+        {{"M/d/yy", "h:mm:ss AP", us}, "12/5/26 1:14:08", ""},
+        {{"M/d/yy", "h:mm:ss AP", us}, "12/5/2026 1:14:08 PM", ""},
+        {{"d MMM yyyy", "HH:mm:ss", QLocale::c()}, "29 Mar 2026 00:59:40", "2026-03-29T00:59:40"},
+        {{"d MMMM yyyy", "HH:mm:ss", russia}, "5 декабря 2026 17:14:08", "2026-12-05T17:14:08"},
+        {{"ddd d MMM yyyy", "HH:mm:ss", QLocale::c()},
+         "Sat 5 Dec 2026 17:14:08",
+         "2026-12-05T17:14:08"},
+        {{"ddd d MMM yyyy", "HH:mm:ss", QLocale::c()}, "Sat 5 Foo 2026 17:14:08", ""},
+        {{"dd.MM.yyyy", "HH:mm:ss.zzz", QLocale::c()}, "05.12.2026 17:14:08.5", ""},
+        {{"dd.MM.yyyy", "HH:mm:ss.z", QLocale::c()},
+         "05.12.2026 17:14:08.5",
+         "2026-12-05T17:14:08.500"},
+        {{"dd.MM.yyyy", "HH:mm:ss", QLocale::c()}, "5.12.2026 17:14:08", ""},
+        {{"dd.MM.yyyy", "HH:mm:ss tt", QLocale::c()}, "05.12.2026 17:14:08", ""},
+        {{"dd.MM.yyyy", "'h' HH,mm,ss", QLocale::c()},
+         "05.12.2026 h 17.14.08",
+         "2026-12-05T17:14:08"},
+        {{"d/M/yyyy", "h:mm:ss AP", egypt},
+         "\u0665\u200f/\u0661\u0662\u200f/\u0662\u0660\u0662\u0666 "
+         "\u0665:\u0661\u0664:\u0660\u0668 \u0645",
+         "2026-12-05T17:14:08"},
+        {{"d/M/yyyy", "h:mm:ss AP", egypt},
+         "\u0665\u200e/\u0661\u0662\u061c/\u0662\u0660\u0662\u0666\u00a0"
+         "\u0665:\u0661\u0664:\u0660\u0668\u202f\u0635",
+         "2026-12-05T05:14:08"},
+        {{"yy. M. d.", "AP h\uc2dc m\ubd84 s\ucd08", korea},
+         "26. 12. 5. \uc624\ud6c4 5\uc2dc 14\ubd84 8\ucd08",
+         "2026-12-05T17:14:08"},
+        {{"yyyy/MM/dd", "H\u6642mm\u5206ss\u79d2", japan},
+         "2026/12/05 17\u664214\u520608\u79d2",
+         "2026-12-05T17:14:08"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.field.pattern().toStdString() + " " + c.text);
+        const QByteArray text = QString::fromUtf8(c.text).toUtf8();
+        double seconds = -1;
+        const bool read = c.field.read(text.constData(), text.constData() + text.size(), seconds);
+        const QDateTime time =
+            QDateTime::fromMSecsSinceEpoch(qint64(std::llround(seconds * 1000)), Qt::UTC);
+        const QString shown = time.toString(time.time().msec() ? Qt::ISODateWithMs : Qt::ISODate);
+        EXPECT_EQ(read ? shown.chopped(1) : QString(), QString::fromLatin1(c.read));
     }
 }
 
@@ -563,8 +630,11 @@ TEST(PlotFileReaderTest, RepeatedAndBackwardTimesStartASectionAndCountOnce)
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        const PlotFile file = readText(c.log ? logText(c.date, c.times, c.values)
-                                             : datasetText(c.date, c.times, c.values));
+        QVector<QDateTime> written;
+        for (const QTime &time : c.times)
+            written << QDateTime(c.date, time, Qt::UTC);
+        const PlotFile file =
+            readText(c.log ? logText(written, c.values) : datasetText(written, c.values));
         ASSERT_TRUE(file.ok()) << file.error.toStdString();
         QVector<qsizetype> sizes;
         QVector<double> read;
