@@ -23,6 +23,7 @@ constexpr int ProgressEveryLines = 1 << 15;
 constexpr qsizetype FirstLearning = 1024;
 constexpr qsizetype MostLearning = 1 << 18;
 constexpr qsizetype MaxSections = 10000;
+constexpr qsizetype BatchRows = 4096;
 constexpr int PeriodSampleSteps = 10000;
 const QByteArray BadReadings = QByteArrayLiteral("bad readings");
 
@@ -58,8 +59,45 @@ const char *find(const char *begin, const char *end, const char *text)
 
 // A number field: blanks around it allowed, a decimal comma (or U+066B, and the locale's
 // own digits) taken as a point. `decimals` is the count of digits after the point.
+// The common case quickly: blanks, an optional minus, at most 15 digits with a decimal
+// point or comma among them, blanks. False for anything else, which readNumber() then
+// reads the long way.
+bool readPlainNumber(const char *p, const char *end, float &value, int &decimals)
+{
+    static constexpr double Tens[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                      1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    while (p < end && *p == ' ')
+        ++p;
+    while (end > p && end[-1] == ' ')
+        --end;
+    const bool negative = p < end && *p == '-';
+    p += negative ? 1 : 0;
+    qint64 mantissa = 0;
+    int digits = 0;
+    int afterPoint = -1;
+    for (; p < end; ++p) {
+        if (*p >= '0' && *p <= '9') {
+            mantissa = mantissa * 10 + (*p - '0');
+            ++digits;
+            afterPoint += afterPoint >= 0 ? 1 : 0;
+        } else if ((*p == '.' || *p == ',') && afterPoint < 0) {
+            afterPoint = 0;
+        } else {
+            return false;
+        }
+    }
+    if (digits == 0 || digits > 15)
+        return false;
+    decimals = std::max(afterPoint, 0);
+    const double magnitude = double(mantissa) / Tens[decimals];
+    value = float(negative ? -magnitude : magnitude);
+    return true;
+}
+
 bool readNumber(const char *begin, const char *end, float &value, int &decimals)
 {
+    if (readPlainNumber(begin, end, value, decimals))
+        return true;
     constexpr qsizetype Longest = 64;
     char copy[Longest];
     bool copied = false;
@@ -137,6 +175,7 @@ private:
     bool readColumns(const char *begin, const char *end);
     void record(qint64 number, const char *begin, const char *end);
     const char *fieldEnd(const char *from, const char *end) const;
+    void flushRows();
     void hold(qint64 number, const char *begin, const char *end);
     bool learn(bool last);
     void replay();
@@ -155,6 +194,10 @@ private:
     int m_heldSection = 0;
     bool m_heldExpectsColumns = false;
     qsizetype m_nextLearning = FirstLearning;
+    // Values of the last section's latest records, row by row, added to its series a batch
+    // at a time: one append per value costs more than the reading.
+    std::vector<float> m_batch;
+    qsizetype m_rows = 0;
 };
 
 bool Parser::refuse(qint64 number, const char *begin, const char *end)
@@ -201,6 +244,7 @@ void Parser::startSection(qint64 number, const char *begin, const char *end)
     if (units.startsWith(QLatin1String("Units:")))
         units.remove(0, 6);
     section.units = units.trimmed();
+    flushRows();
     m_file.sections.append(section);
 }
 
@@ -219,9 +263,28 @@ bool Parser::readColumns(const char *begin, const char *end)
 
 const char *Parser::fieldEnd(const char *from, const char *end) const
 {
-    const auto *found =
-        static_cast<const char *>(std::memchr(from, m_separator, size_t(end - from)));
-    return found ? found : end;
+    // Fields are short: a plain loop is quicker than memchr's call.
+    while (from < end && *from != m_separator)
+        ++from;
+    return from;
+}
+
+void Parser::flushRows()
+{
+    if (m_rows == 0)
+        return;
+    PlotSection &section = m_file.sections.last();
+    const qsizetype columns = section.values.size();
+    for (qsizetype c = 0; c < columns; ++c) {
+        QVector<float> &series = section.values[c];
+        const qsizetype from = series.size();
+        series.resize(from + m_rows);
+        float *to = series.data() + from;
+        for (qsizetype r = 0; r < m_rows; ++r)
+            to[r] = m_batch[size_t(r * columns + c)];
+    }
+    m_batch.clear();
+    m_rows = 0;
 }
 
 bool Parser::line(qint64 number, const char *begin, const char *end)
@@ -390,7 +453,7 @@ void Parser::record(qint64 number, const char *begin, const char *end)
     // Values into a row first, so that a bad line leaves the series as they were.
     constexpr qsizetype RowMax = 32;
     float row[RowMax];
-    int decimals[RowMax] = {};
+    int decimals[RowMax]; // not cleared in full: a call to memset costs more than a line
     if (columns > RowMax) {
         bad(number, QStringLiteral("too many columns"));
         return;
@@ -402,12 +465,14 @@ void Parser::record(qint64 number, const char *begin, const char *end)
         if (got == 0 && stop - p == BadReadings.size() &&
             std::memcmp(p, BadReadings.constData(), size_t(BadReadings.size())) == 0) {
             std::fill(row, row + columns, std::numeric_limits<float>::quiet_NaN());
+            std::fill(decimals, decimals + columns, 0);
             got = columns;
             break;
         }
         // An empty field is a value that was not measured (no temperature read in the
         // period): a gap in its series, not a bad line.
         if (p == stop) {
+            decimals[got] = 0;
             row[got++] = std::numeric_limits<float>::quiet_NaN();
             continue;
         }
@@ -429,7 +494,8 @@ void Parser::record(qint64 number, const char *begin, const char *end)
             return;
         }
         if (m_file.firstTimeBack.isNull())
-            m_file.firstTimeBack = {number, excerpt(begin, end)};
+            m_file.firstTimeBack = {
+                number, excerpt(begin, end).replace(QLatin1Char('?'), QLatin1Char(' '))};
         PlotSection next;
         const PlotSection &section = m_file.sections.last();
         next.headingLine = section.headingLine;
@@ -438,15 +504,18 @@ void Parser::record(qint64 number, const char *begin, const char *end)
         next.columns = section.columns;
         next.values.resize(columns);
         next.decimals.fill(0, columns);
+        flushRows();
         m_file.sections.append(next);
     }
     PlotSection &section = m_file.sections.last();
     section.time.append(seconds);
     m_lastTime = seconds;
     for (qsizetype i = 0; i < columns; ++i) {
-        section.values[i].append(row[i]);
+        m_batch.push_back(row[i]);
         section.decimals[i] = std::max(section.decimals[i], decimals[i]);
     }
+    if (++m_rows == BatchRows)
+        flushRows();
 }
 
 void Parser::finish()
@@ -466,6 +535,7 @@ void Parser::finish()
             replay();
         }
     }
+    flushRows();
     // A units line and its columns without records leave nothing to show.
     m_file.sections.removeIf([](const PlotSection &section) { return section.time.isEmpty(); });
     for (PlotSection &section : m_file.sections)

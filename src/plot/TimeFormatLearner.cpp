@@ -26,7 +26,7 @@ QDateTime utc(double seconds)
 
 TimeFormatLearner::TimeFormatLearner(const QVector<DateTimeField> &fields,
                                      const QStringList &preferred)
-    : m_fields(fields)
+    : m_fields(fields), m_preferred(preferred)
 {
     for (const QString &name : preferred) {
         for (int i = 0; i < fields.size(); ++i) {
@@ -139,8 +139,13 @@ TimeFormatQuestion TimeFormatLearner::question() const
         question.lines << m_preview[i];
     }
     for (const int field : m_tied) {
-        TimeFormatCandidate candidate{
-            m_fields[field].pattern(), m_fields[field].localeNames().mid(0, 3), {}};
+        // A few of the locales that write it, the preferred first.
+        QStringList names = m_fields[field].localeNames();
+        for (auto name = m_preferred.crbegin(); name != m_preferred.crend(); ++name) {
+            if (names.removeAll(*name) > 0)
+                names.prepend(*name);
+        }
+        TimeFormatCandidate candidate{m_fields[field].pattern(), names.mid(0, 3), {}};
         for (qsizetype i = 0; i < m_preview.size(); ++i) {
             const QByteArray &text = m_samples[i].time;
             double seconds = std::nan("");

@@ -62,6 +62,7 @@ private:
     Score score(const QVector<double> &times) const;
 
     const QVector<DateTimeField> &m_fields;
+    QStringList m_preferred;
     QVector<int> m_order; // indices of m_fields, preferred first
     QVector<Sample> m_samples;
     QStringList m_preview;
