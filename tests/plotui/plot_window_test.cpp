@@ -459,9 +459,16 @@ TEST(PlotWindowTest, KeepsTickLabelsApartAndLegendEntriesWhole)
         set->graph("Total")->addData(Key(0) + 800 * day, 0);
     }
     plot.updateKeyLimits();
-    for (const double span : {minute, 10 * minute, 60 * minute, 6 * 60 * minute, day, 3 * day,
-                              14 * day, 60 * day, 180 * day, 365 * day, 730 * day}) {
-        plot.xAxis->setRange(Key(0) - span / 3, Key(0) + span * 2 / 3);
+    // Spans about the first record, and a day from midnight to midnight.
+    const double midnight = WallClock::ToKey(QDate(2026, 1, 2));
+    for (const QCPRange range :
+         {QCPRange(-minute / 3, minute), QCPRange(-10 * minute, 0), QCPRange(-10, 3590),
+          QCPRange(-2 * 3600, 4 * 3600), QCPRange(-day / 3, day / 2), QCPRange(-day, 2 * day),
+          QCPRange(-7 * day, 7 * day), QCPRange(-20 * day, 40 * day), QCPRange(-90, 90 * day),
+          QCPRange(-100 * day, 265 * day), QCPRange(-365 * day, 365 * day),
+          QCPRange(midnight - Key(0), midnight - Key(0) + day)}) {
+        const double span = range.size();
+        plot.xAxis->setRange(Key(0) + range.lower, Key(0) + range.upper);
         plot.replot();
         const QVector<double> ticks = plot.xAxis->tickVector();
         const QVector<QString> labels = plot.xAxis->tickVectorLabels();

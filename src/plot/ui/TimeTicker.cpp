@@ -72,8 +72,11 @@ QString TimeTicker::formatFor(const Step &step, const QCPRange &range) const
     switch (step.unit) {
     case Unit::Second: {
         const QString time = step.count < 60 ? QStringLiteral("HH:mm:ss") : QStringLiteral("HH:mm");
-        // Over several days a time alone would repeat: the date goes above it.
-        return CrossesMidnight(range) ? QStringLiteral("d MMM\n") + time : time;
+        // Over several days a time alone would repeat: the date goes above it. A day from
+        // midnight to midnight is one day (its closing midnight gets no tick).
+        return CrossesMidnight(QCPRange(range.lower, range.upper - 1e-6))
+                   ? QStringLiteral("d MMM\n") + time
+                   : time;
     }
     case Unit::Day:
         return CrossesYear(range) ? QStringLiteral("d MMM\nyyyy") : QStringLiteral("d MMM");
@@ -142,7 +145,10 @@ QVector<double> TimeTicker::createTickVector(double, const QCPRange &range)
         // Weeks start on Mondays: 1970-01-05 was one.
         const double origin = m_step.unit == Unit::Day && count % 7 == 0 ? 4 * Day : 0;
         const double first = std::floor((range.lower - origin) / step) * step + origin;
-        for (double tick = first; tick <= range.upper + step; tick += step)
+        // Times without a date end before the next midnight, whose "00:00" would repeat.
+        const bool dateless = !m_format.contains(QLatin1Char('d'));
+        const double last = dateless ? range.upper - 1e-6 : range.upper + step;
+        for (double tick = first; tick <= last; tick += step)
             ticks.append(tick);
         return ticks;
     }
