@@ -8,7 +8,6 @@
 #include <QFile>
 #include <QHash>
 
-#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -57,24 +56,39 @@ const char *find(const char *begin, const char *end, const char *text)
     return nullptr;
 }
 
-// A number field: blanks around it allowed, a decimal comma (or U+066B, and the locale's
-// own digits) taken as a point. `decimals` is the count of digits after the point.
-// The common case quickly: blanks, an optional minus, at most 15 digits with a decimal
-// point or comma among them, blanks. False for anything else, which readNumber() then
-// reads the long way.
-bool readPlainNumber(const char *p, const char *end, float &value, int &decimals)
+// A number field as FormatNumber writes it: blanks around it allowed, a minus, digits with
+// at most one decimal point, or comma (or U+066B, with the locale's own digits), "NaN",
+// "Infinity" or "-Infinity". `decimals` is the count of digits after the point.
+bool readNumber(const char *begin, const char *end, float &value, int &decimals)
 {
-    static constexpr double Tens[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                      1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
-    while (p < end && *p == ' ')
-        ++p;
-    while (end > p && end[-1] == ' ')
+    constexpr qsizetype Longest = 64;
+    char copy[Longest];
+    if (!IsAsciiField(begin, end)) {
+        qsizetype length = 0;
+        if (!NormaliseField(begin, end, copy, Longest, length))
+            return false;
+        begin = copy;
+        end = copy + length;
+    }
+    while (begin < end && *begin == ' ')
+        ++begin;
+    while (end > begin && end[-1] == ' ')
         --end;
+    const QLatin1String text(begin, end);
+    decimals = 0;
+    if (text == QLatin1String("NaN") || text.endsWith(QLatin1String("Infinity"))) {
+        const bool negative = text == QLatin1String("-Infinity");
+        value = text == QLatin1String("NaN") ? std::numeric_limits<float>::quiet_NaN()
+                : negative                   ? -std::numeric_limits<float>::infinity()
+                                             : std::numeric_limits<float>::infinity();
+        return negative || text.size() == 8 || text.size() == 3;
+    }
+    const char *p = begin;
     const bool negative = p < end && *p == '-';
     p += negative ? 1 : 0;
-    qint64 mantissa = 0;
+    double mantissa = 0;
     int digits = 0;
-    int afterPoint = -1;
+    int afterPoint = -1; // no point yet
     for (; p < end; ++p) {
         if (*p >= '0' && *p <= '9') {
             mantissa = mantissa * 10 + (*p - '0');
@@ -86,52 +100,11 @@ bool readPlainNumber(const char *p, const char *end, float &value, int &decimals
             return false;
         }
     }
-    if (digits == 0 || digits > 15)
+    if (digits == 0)
         return false;
     decimals = std::max(afterPoint, 0);
-    const double magnitude = double(mantissa) / Tens[decimals];
+    const double magnitude = mantissa / std::pow(10.0, decimals);
     value = float(negative ? -magnitude : magnitude);
-    return true;
-}
-
-bool readNumber(const char *begin, const char *end, float &value, int &decimals)
-{
-    if (readPlainNumber(begin, end, value, decimals))
-        return true;
-    constexpr qsizetype Longest = 64;
-    char copy[Longest];
-    bool copied = false;
-    if (!IsAsciiField(begin, end)) {
-        qsizetype length = 0;
-        if (!NormaliseField(begin, end, copy, Longest, length))
-            return false;
-        begin = copy;
-        end = copy + length;
-        copied = true;
-    }
-    while (begin < end && *begin == ' ')
-        ++begin;
-    while (end > begin && end[-1] == ' ')
-        --end;
-    const qsizetype size = end - begin;
-    if (size == 0 || size > Longest)
-        return false;
-    if (const void *comma = std::memchr(begin, ',', size_t(size))) {
-        const qsizetype at = static_cast<const char *>(comma) - begin;
-        if (!copied)
-            std::memcpy(copy, begin, size_t(size));
-        char *text = copied ? copy + (begin - copy) : copy;
-        text[at] = '.';
-        begin = text;
-        end = text + size;
-    }
-    double read = 0;
-    const auto [ptr, ec] = std::from_chars(begin, end, read);
-    if (ec != std::errc() || ptr != end)
-        return false;
-    const auto *point = static_cast<const char *>(std::memchr(begin, '.', size_t(size)));
-    decimals = point ? int(end - point - 1) : 0;
-    value = float(read);
     return true;
 }
 
