@@ -88,7 +88,7 @@ QVector<QByteArray> names(const QLocale &locale, bool months, QLocale::FormatTyp
 qint64 daysSinceEpoch(int year, int month, int day)
 {
     const int y = year - (month <= 2 ? 1 : 0);
-    const int era = (y >= 0 ? y : y - 399) / 400;
+    const int era = y / 400; // the files' years are from 1 on: y is never negative
     const int yearOfEra = y - era * 400;
     const int dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
     const int dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
@@ -162,8 +162,8 @@ void DateTimeField::compile(const QString &pattern, bool time, const QLocale &lo
             // The AM texts, then the PM texts.
             m_steps.append(
                 {Kind::AmPm, {}, spellings(locale.amText()) + spellings(locale.pmText()), 1});
-            const bool pair = i + 1 < pattern.size() && (pattern[i + 1] == QLatin1Char('P') ||
-                                                         pattern[i + 1] == QLatin1Char('p'));
+            const bool pair =
+                pattern.mid(i + 1, 1).compare(QLatin1String("p"), Qt::CaseInsensitive) == 0;
             i += pair ? 2 : 1;
             continue;
         }
@@ -350,17 +350,22 @@ bool DateTimeField::readNormalised(const char *begin, const char *end, double &s
             }
             continue;
         case Kind::Zone:
-            if (p < end && *p == 'Z') {
+            // Nothing, "Z", or a sign, hours and minutes (with or without a colon) or not.
+            if (p == end)
+                continue;
+            if (*p == 'Z') {
                 ++p;
-            } else if (p < end && (*p == '+' || *p == '-')) {
-                ++p;
-                if (!readNumber(p, end, 2, 2, value) || value > 14)
-                    return false;
-                if (p < end && *p == ':')
-                    ++p;
-                if (p < end && (!readNumber(p, end, 2, 2, value) || value > 59))
-                    return false;
+                continue;
             }
+            if (*p != '+' && *p != '-')
+                continue; // text after the time, refused below
+            ++p;
+            if (!readNumber(p, end, 2, 2, value) || value > 14)
+                return false;
+            if (p != end && *p == ':')
+                ++p;
+            if (p != end && (!readNumber(p, end, 2, 2, value) || value > 59))
+                return false;
             continue;
         default:
             break;

@@ -115,8 +115,8 @@ double commonStep(const RecordTimes &time)
     const qsizetype steps = std::min<qsizetype>(time.size() - 1, PeriodSampleSteps);
     qint64 best = 0;
     int bestCount = 0;
-    for (qsizetype i = 0; i < steps; ++i) {
-        const auto ms = qint64(std::llround((time.at(i + 1) - time.at(i)) * 1000.0));
+    for (qsizetype i = 1; i <= steps; ++i) {
+        const auto ms = qint64(std::llround((time.at(i) - time.at(i - 1)) * 1000.0));
         if (ms <= 0)
             continue;
         const int count = ++counts[ms];
@@ -133,16 +133,16 @@ class Parser
 public:
     Parser(PlotFile &file, TimeFormatChooser &chooser) : m_file(file), m_chooser(chooser) {}
 
-    // False when the file is not one of the two formats (m_file.error says where).
-    bool line(qint64 number, const char *begin, const char *end);
+    // m_file.error says why when the file is not one of the two formats.
+    void line(qint64 number, const char *begin, const char *end);
     void tooLong(qint64 number);
     void finish();
 
 private:
     enum class Expect { FirstLine, SecondLine, Units, CalibrationOrColumns, Columns, Records };
 
-    bool structure(qint64 number, const char *begin, const char *end);
-    bool refuse(qint64 number, const char *begin, const char *end);
+    void structure(qint64 number, const char *begin, const char *end);
+    void refuse(qint64 number, const char *begin, const char *end);
     void bad(qint64 number, const QString &reason);
     void startSection(qint64 number, const char *begin, const char *end);
     bool readColumns(const char *begin, const char *end);
@@ -150,7 +150,7 @@ private:
     const char *fieldEnd(const char *from, const char *end) const;
     void flushRows();
     void hold(qint64 number, const char *begin, const char *end);
-    bool learn(bool last);
+    void learn(bool last);
     void replay();
 
     PlotFile &m_file;
@@ -173,13 +173,12 @@ private:
     qsizetype m_rows = 0;
 };
 
-bool Parser::refuse(qint64 number, const char *begin, const char *end)
+void Parser::refuse(qint64 number, const char *begin, const char *end)
 {
     m_file.error = QStringLiteral("This is not a dataset or log file: line %1 could not be "
                                   "read (\"%2\").")
                        .arg(number)
                        .arg(excerpt(begin, end));
-    return false;
 }
 
 void Parser::bad(qint64 number, const QString &reason)
@@ -260,13 +259,12 @@ void Parser::flushRows()
     m_rows = 0;
 }
 
-bool Parser::line(qint64 number, const char *begin, const char *end)
+void Parser::line(qint64 number, const char *begin, const char *end)
 {
-    if (m_formatKnown && !m_time) {
+    if (m_formatKnown && !m_time)
         hold(number, begin, end);
-        return m_file.ok();
-    }
-    return structure(number, begin, end);
+    else
+        structure(number, begin, end);
 }
 
 // Keeps a line until the time format is known, giving the learner the records' times.
@@ -295,22 +293,22 @@ void Parser::hold(qint64 number, const char *begin, const char *end)
         m_learner = std::make_unique<TimeFormatLearner>(DateTimeField::AllWritten(), preferred);
     }
     m_learner->add(number, m_heldSection, begin, fieldEnd(begin, end), end);
-    if (m_learner->size() >= m_nextLearning)
-        learn(m_learner->size() >= MostLearning);
+    if (m_learner->size() == m_nextLearning)
+        learn(m_nextLearning == MostLearning);
 }
 
 // Learns the time format from the records held; `last` when no more will come. Then reads
 // the held lines with it.
-bool Parser::learn(bool last)
+void Parser::learn(bool last)
 {
     m_nextLearning *= 4;
     switch (m_learner->decide()) {
     case TimeFormatLearner::Outcome::NoFormat:
         m_file.error = m_learner->noFormatMessage();
-        return false;
+        return;
     case TimeFormatLearner::Outcome::Tied: {
         if (!last)
-            return true;
+            return;
         const TimeFormatQuestion question = m_learner->question();
         const int chosen = m_chooser.choose(question);
         if (chosen < 0 || chosen >= question.candidates.size()) {
@@ -318,7 +316,7 @@ bool Parser::learn(bool last)
                                           "way, and none was chosen. ") +
                            question.describe();
             m_file.cancelled = true;
-            return false;
+            return;
         }
         m_learner->choose(chosen);
         break;
@@ -329,7 +327,6 @@ bool Parser::learn(bool last)
     m_time = &m_learner->chosen();
     m_file.timePattern = m_time->pattern();
     replay();
-    return true;
 }
 
 // Reads the lines held while the time format was learnt.
@@ -347,7 +344,7 @@ void Parser::replay()
     }
 }
 
-bool Parser::structure(qint64 number, const char *begin, const char *end)
+void Parser::structure(qint64 number, const char *begin, const char *end)
 {
     switch (m_expect) {
     case Expect::FirstLine: {
@@ -360,14 +357,14 @@ bool Parser::structure(qint64 number, const char *begin, const char *end)
                           : PlotFileKind::Dataset;
         m_file.header << QString::fromUtf8(begin, end - begin);
         m_expect = Expect::SecondLine;
-        return true;
+        return;
     }
     case Expect::SecondLine:
         if (!find(begin, end, " Ser No: "))
             return refuse(number, begin, end);
         m_file.header << QString::fromUtf8(begin, end - begin);
         m_expect = Expect::Units;
-        return true;
+        return;
     case Expect::Units:
         if (!startsWith(begin, end, "Reading "))
             return refuse(number, begin, end);
@@ -376,12 +373,12 @@ bool Parser::structure(qint64 number, const char *begin, const char *end)
             m_file.header << m_file.sections.last().unitsLine;
         m_expect =
             m_file.kind == PlotFileKind::PcLog ? Expect::CalibrationOrColumns : Expect::Columns;
-        return true;
+        return;
     case Expect::CalibrationOrColumns:
         if (startsWith(begin, end, "Calibration values:")) {
             m_file.header << QString::fromUtf8(begin, end - begin);
             m_expect = Expect::Columns;
-            return true;
+            return;
         }
         Q_FALLTHROUGH();
     case Expect::Columns:
@@ -391,26 +388,25 @@ bool Parser::structure(qint64 number, const char *begin, const char *end)
             bad(number, QStringLiteral("column heading expected"));
             m_file.sections.removeLast();
             m_expect = Expect::Records;
-            return true;
+            return;
         }
         m_formatKnown = true;
         m_expect = Expect::Records;
-        return true;
+        return;
     case Expect::Records:
         if (begin == end)
-            return true;
+            return;
         if (m_file.kind == PlotFileKind::Dataset && startsWith(begin, end, "Reading ")) {
             startSection(number, begin, end);
             m_expect = Expect::Columns;
-            return true;
+            return;
         }
         if (m_file.sections.isEmpty())
             bad(number, QStringLiteral("record outside a section"));
         else
             record(number, begin, end);
-        return true;
+        return;
     }
-    return true;
 }
 
 void Parser::record(qint64 number, const char *begin, const char *end)
