@@ -58,30 +58,28 @@ qsizetype longestAt(const char *p, const char *end, const QVector<QByteArray> &n
 
 // A text as the fields are compared, in each case Qt may write it ("AP" writes the upper
 // case of the locale's AM text, "ap" the lower).
+constexpr int Spellings = 3;
+
 QVector<QByteArray> spellings(const QString &text)
 {
     QVector<QByteArray> list;
-    for (const QString &form : {text, text.toUpper(), text.toLower()}) {
-        const QByteArray bytes = NormalisedText(form).trimmed().toUtf8();
-        if (!bytes.isEmpty() && !list.contains(bytes))
-            list << bytes;
-    }
+    // An empty text matches nothing (startsWithNoCase), and a repeated one does no harm.
+    for (const QString &form : {text, text.toUpper(), text.toLower()})
+        list << NormalisedText(form).trimmed().toUtf8();
     return list;
 }
 
-// The names of the months (or days) as the locale writes them, plain and stand-alone, each
-// `perName` times in a row (spellings padded by repeating), so that the index tells which.
+// The names of the months (or days) as the locale writes them, plain and stand-alone, in
+// each spelling: NamesPerMonth in a row for each month, so that the index tells which.
+constexpr int NamesPerMonth = 2 * Spellings;
+
 QVector<QByteArray> names(const QLocale &locale, bool months, QLocale::FormatType format)
 {
     QVector<QByteArray> list;
     for (int i = 1; i <= (months ? 12 : 7); ++i) {
-        QVector<QByteArray> forms;
-        forms << spellings(months ? locale.monthName(i, format) : locale.dayName(i, format));
-        forms << spellings(months ? locale.standaloneMonthName(i, format)
-                                  : locale.standaloneDayName(i, format));
-        constexpr int PerName = 6;
-        forms.resize(PerName, forms.value(0));
-        list << forms;
+        list << spellings(months ? locale.monthName(i, format) : locale.dayName(i, format));
+        list << spellings(months ? locale.standaloneMonthName(i, format)
+                                 : locale.standaloneDayName(i, format));
     }
     return list;
 }
@@ -90,7 +88,7 @@ QVector<QByteArray> names(const QLocale &locale, bool months, QLocale::FormatTyp
 qint64 daysSinceEpoch(int year, int month, int day)
 {
     const int y = year - (month <= 2 ? 1 : 0);
-    const int era = (y >= 0 ? y : y - 399) / 400;
+    const int era = y / 400; // the files' years are from 1 on: y is never negative
     const int yearOfEra = y - era * 400;
     const int dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
     const int dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
@@ -161,14 +159,11 @@ void DateTimeField::compile(const QString &pattern, bool time, const QLocale &lo
         if (time && (letter == 'A' || letter == 'a')) {
             // "AP", "ap", "A" and "a".
             hasAmPm = true;
-            QVector<QByteArray> texts;
-            const QVector<QByteArray> am = spellings(locale.amText());
-            const QVector<QByteArray> pm = spellings(locale.pmText());
-            for (qsizetype n = 0; n < std::max(am.size(), pm.size()); ++n)
-                texts << am.value(n, am.value(0)) << pm.value(n, pm.value(0));
-            m_steps.append({Kind::AmPm, {}, texts, 1});
-            const bool pair = i + 1 < pattern.size() && (pattern[i + 1] == QLatin1Char('P') ||
-                                                         pattern[i + 1] == QLatin1Char('p'));
+            // The AM texts, then the PM texts.
+            m_steps.append(
+                {Kind::AmPm, {}, spellings(locale.amText()) + spellings(locale.pmText()), 1});
+            const bool pair =
+                pattern.mid(i + 1, 1).compare(QLatin1String("p"), Qt::CaseInsensitive) == 0;
             i += pair ? 2 : 1;
             continue;
         }
@@ -298,11 +293,12 @@ bool DateTimeField::readNormalised(const char *begin, const char *end, double &s
         int value = 0;
         switch (step.kind) {
         case Kind::Text:
+            if (end - p < step.text.size())
+                return false;
             for (const char c : step.text) {
-                if (p < end && (*p == c || (c == ',' && *p == '.')))
-                    ++p;
-                else
+                if (*p != c && !(c == ',' && *p == '.'))
                     return false;
+                ++p;
             }
             continue;
         case Kind::AmPm:
@@ -313,9 +309,9 @@ bool DateTimeField::readNormalised(const char *begin, const char *end, double &s
                 return false;
             p += step.names[found].size();
             if (step.kind == Kind::AmPm)
-                amPm = int(found % 2);
+                amPm = int(found / Spellings);
             else if (step.kind == Kind::MonthName)
-                month = int(found / 6) + 1;
+                month = int(found / NamesPerMonth) + 1;
             continue;
         }
         case Kind::Year4:
@@ -354,17 +350,22 @@ bool DateTimeField::readNormalised(const char *begin, const char *end, double &s
             }
             continue;
         case Kind::Zone:
-            if (p < end && *p == 'Z') {
+            // Nothing, "Z", or a sign, hours and minutes (with or without a colon) or not.
+            if (p == end)
+                continue;
+            if (*p == 'Z') {
                 ++p;
-            } else if (p < end && (*p == '+' || *p == '-')) {
-                ++p;
-                if (!readNumber(p, end, 2, 2, value) || value > 14)
-                    return false;
-                if (p < end && *p == ':')
-                    ++p;
-                if (p < end && (!readNumber(p, end, 2, 2, value) || value > 59))
-                    return false;
+                continue;
             }
+            if (*p != '+' && *p != '-')
+                continue; // text after the time, refused below
+            ++p;
+            if (!readNumber(p, end, 2, 2, value) || value > 14)
+                return false;
+            if (p != end && *p == ':')
+                ++p;
+            if (p != end && (!readNumber(p, end, 2, 2, value) || value > 59))
+                return false;
             continue;
         default:
             break;

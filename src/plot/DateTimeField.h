@@ -71,7 +71,7 @@ private:
     {
         Kind kind;
         QByteArray text;           // Text only
-        QVector<QByteArray> names; // MonthName (two per month, January first), DayName, AmPm
+        QVector<QByteArray> names; // MonthName (January first), DayName, AmPm (AM first)
         int fewestDigits = 1;      // numbers: "dd" is always two digits, "d" one or two
     };
 

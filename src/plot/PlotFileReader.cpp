@@ -8,7 +8,6 @@
 #include <QFile>
 #include <QHash>
 
-#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -57,24 +56,39 @@ const char *find(const char *begin, const char *end, const char *text)
     return nullptr;
 }
 
-// A number field: blanks around it allowed, a decimal comma (or U+066B, and the locale's
-// own digits) taken as a point. `decimals` is the count of digits after the point.
-// The common case quickly: blanks, an optional minus, at most 15 digits with a decimal
-// point or comma among them, blanks. False for anything else, which readNumber() then
-// reads the long way.
-bool readPlainNumber(const char *p, const char *end, float &value, int &decimals)
+// A number field as FormatNumber writes it: blanks around it allowed, a minus, digits with
+// at most one decimal point, or comma (or U+066B, with the locale's own digits), "NaN",
+// "Infinity" or "-Infinity". `decimals` is the count of digits after the point.
+bool readNumber(const char *begin, const char *end, float &value, int &decimals)
 {
-    static constexpr double Tens[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                      1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
-    while (p < end && *p == ' ')
-        ++p;
-    while (end > p && end[-1] == ' ')
+    constexpr qsizetype Longest = 64;
+    char copy[Longest];
+    if (!IsAsciiField(begin, end)) {
+        qsizetype length = 0;
+        if (!NormaliseField(begin, end, copy, Longest, length))
+            return false;
+        begin = copy;
+        end = copy + length;
+    }
+    while (begin < end && *begin == ' ')
+        ++begin;
+    while (end > begin && end[-1] == ' ')
         --end;
+    const QLatin1String text(begin, end);
+    decimals = 0;
+    if (text == QLatin1String("NaN") || text.endsWith(QLatin1String("Infinity"))) {
+        const bool negative = text == QLatin1String("-Infinity");
+        value = text == QLatin1String("NaN") ? std::numeric_limits<float>::quiet_NaN()
+                : negative                   ? -std::numeric_limits<float>::infinity()
+                                             : std::numeric_limits<float>::infinity();
+        return negative || text.size() == 8 || text.size() == 3;
+    }
+    const char *p = begin;
     const bool negative = p < end && *p == '-';
     p += negative ? 1 : 0;
-    qint64 mantissa = 0;
+    double mantissa = 0;
     int digits = 0;
-    int afterPoint = -1;
+    int afterPoint = -1; // no point yet
     for (; p < end; ++p) {
         if (*p >= '0' && *p <= '9') {
             mantissa = mantissa * 10 + (*p - '0');
@@ -86,52 +100,11 @@ bool readPlainNumber(const char *p, const char *end, float &value, int &decimals
             return false;
         }
     }
-    if (digits == 0 || digits > 15)
+    if (digits == 0)
         return false;
     decimals = std::max(afterPoint, 0);
-    const double magnitude = double(mantissa) / Tens[decimals];
+    const double magnitude = mantissa / std::pow(10.0, decimals);
     value = float(negative ? -magnitude : magnitude);
-    return true;
-}
-
-bool readNumber(const char *begin, const char *end, float &value, int &decimals)
-{
-    if (readPlainNumber(begin, end, value, decimals))
-        return true;
-    constexpr qsizetype Longest = 64;
-    char copy[Longest];
-    bool copied = false;
-    if (!IsAsciiField(begin, end)) {
-        qsizetype length = 0;
-        if (!NormaliseField(begin, end, copy, Longest, length))
-            return false;
-        begin = copy;
-        end = copy + length;
-        copied = true;
-    }
-    while (begin < end && *begin == ' ')
-        ++begin;
-    while (end > begin && end[-1] == ' ')
-        --end;
-    const qsizetype size = end - begin;
-    if (size == 0 || size > Longest)
-        return false;
-    if (const void *comma = std::memchr(begin, ',', size_t(size))) {
-        const qsizetype at = static_cast<const char *>(comma) - begin;
-        if (!copied)
-            std::memcpy(copy, begin, size_t(size));
-        char *text = copied ? copy + (begin - copy) : copy;
-        text[at] = '.';
-        begin = text;
-        end = text + size;
-    }
-    double read = 0;
-    const auto [ptr, ec] = std::from_chars(begin, end, read);
-    if (ec != std::errc() || ptr != end)
-        return false;
-    const auto *point = static_cast<const char *>(std::memchr(begin, '.', size_t(size)));
-    decimals = point ? int(end - point - 1) : 0;
-    value = float(read);
     return true;
 }
 
@@ -142,8 +115,8 @@ double commonStep(const RecordTimes &time)
     const qsizetype steps = std::min<qsizetype>(time.size() - 1, PeriodSampleSteps);
     qint64 best = 0;
     int bestCount = 0;
-    for (qsizetype i = 0; i < steps; ++i) {
-        const auto ms = qint64(std::llround((time.at(i + 1) - time.at(i)) * 1000.0));
+    for (qsizetype i = 1; i <= steps; ++i) {
+        const auto ms = qint64(std::llround((time.at(i) - time.at(i - 1)) * 1000.0));
         if (ms <= 0)
             continue;
         const int count = ++counts[ms];
@@ -160,16 +133,16 @@ class Parser
 public:
     Parser(PlotFile &file, TimeFormatChooser &chooser) : m_file(file), m_chooser(chooser) {}
 
-    // False when the file is not one of the two formats (m_file.error says where).
-    bool line(qint64 number, const char *begin, const char *end);
+    // m_file.error says why when the file is not one of the two formats.
+    void line(qint64 number, const char *begin, const char *end);
     void tooLong(qint64 number);
     void finish();
 
 private:
     enum class Expect { FirstLine, SecondLine, Units, CalibrationOrColumns, Columns, Records };
 
-    bool structure(qint64 number, const char *begin, const char *end);
-    bool refuse(qint64 number, const char *begin, const char *end);
+    void structure(qint64 number, const char *begin, const char *end);
+    void refuse(qint64 number, const char *begin, const char *end);
     void bad(qint64 number, const QString &reason);
     void startSection(qint64 number, const char *begin, const char *end);
     bool readColumns(const char *begin, const char *end);
@@ -177,7 +150,7 @@ private:
     const char *fieldEnd(const char *from, const char *end) const;
     void flushRows();
     void hold(qint64 number, const char *begin, const char *end);
-    bool learn(bool last);
+    void learn(bool last);
     void replay();
 
     PlotFile &m_file;
@@ -200,13 +173,12 @@ private:
     qsizetype m_rows = 0;
 };
 
-bool Parser::refuse(qint64 number, const char *begin, const char *end)
+void Parser::refuse(qint64 number, const char *begin, const char *end)
 {
     m_file.error = QStringLiteral("This is not a dataset or log file: line %1 could not be "
                                   "read (\"%2\").")
                        .arg(number)
                        .arg(excerpt(begin, end));
-    return false;
 }
 
 void Parser::bad(qint64 number, const QString &reason)
@@ -287,13 +259,12 @@ void Parser::flushRows()
     m_rows = 0;
 }
 
-bool Parser::line(qint64 number, const char *begin, const char *end)
+void Parser::line(qint64 number, const char *begin, const char *end)
 {
-    if (m_formatKnown && !m_time) {
+    if (m_formatKnown && !m_time)
         hold(number, begin, end);
-        return m_file.ok();
-    }
-    return structure(number, begin, end);
+    else
+        structure(number, begin, end);
 }
 
 // Keeps a line until the time format is known, giving the learner the records' times.
@@ -322,22 +293,22 @@ void Parser::hold(qint64 number, const char *begin, const char *end)
         m_learner = std::make_unique<TimeFormatLearner>(DateTimeField::AllWritten(), preferred);
     }
     m_learner->add(number, m_heldSection, begin, fieldEnd(begin, end), end);
-    if (m_learner->size() >= m_nextLearning)
-        learn(m_learner->size() >= MostLearning);
+    if (m_learner->size() == m_nextLearning)
+        learn(m_nextLearning == MostLearning);
 }
 
 // Learns the time format from the records held; `last` when no more will come. Then reads
 // the held lines with it.
-bool Parser::learn(bool last)
+void Parser::learn(bool last)
 {
     m_nextLearning *= 4;
     switch (m_learner->decide()) {
     case TimeFormatLearner::Outcome::NoFormat:
         m_file.error = m_learner->noFormatMessage();
-        return false;
+        return;
     case TimeFormatLearner::Outcome::Tied: {
         if (!last)
-            return true;
+            return;
         const TimeFormatQuestion question = m_learner->question();
         const int chosen = m_chooser.choose(question);
         if (chosen < 0 || chosen >= question.candidates.size()) {
@@ -345,7 +316,7 @@ bool Parser::learn(bool last)
                                           "way, and none was chosen. ") +
                            question.describe();
             m_file.cancelled = true;
-            return false;
+            return;
         }
         m_learner->choose(chosen);
         break;
@@ -356,7 +327,6 @@ bool Parser::learn(bool last)
     m_time = &m_learner->chosen();
     m_file.timePattern = m_time->pattern();
     replay();
-    return true;
 }
 
 // Reads the lines held while the time format was learnt.
@@ -374,7 +344,7 @@ void Parser::replay()
     }
 }
 
-bool Parser::structure(qint64 number, const char *begin, const char *end)
+void Parser::structure(qint64 number, const char *begin, const char *end)
 {
     switch (m_expect) {
     case Expect::FirstLine: {
@@ -387,14 +357,14 @@ bool Parser::structure(qint64 number, const char *begin, const char *end)
                           : PlotFileKind::Dataset;
         m_file.header << QString::fromUtf8(begin, end - begin);
         m_expect = Expect::SecondLine;
-        return true;
+        return;
     }
     case Expect::SecondLine:
         if (!find(begin, end, " Ser No: "))
             return refuse(number, begin, end);
         m_file.header << QString::fromUtf8(begin, end - begin);
         m_expect = Expect::Units;
-        return true;
+        return;
     case Expect::Units:
         if (!startsWith(begin, end, "Reading "))
             return refuse(number, begin, end);
@@ -403,12 +373,12 @@ bool Parser::structure(qint64 number, const char *begin, const char *end)
             m_file.header << m_file.sections.last().unitsLine;
         m_expect =
             m_file.kind == PlotFileKind::PcLog ? Expect::CalibrationOrColumns : Expect::Columns;
-        return true;
+        return;
     case Expect::CalibrationOrColumns:
         if (startsWith(begin, end, "Calibration values:")) {
             m_file.header << QString::fromUtf8(begin, end - begin);
             m_expect = Expect::Columns;
-            return true;
+            return;
         }
         Q_FALLTHROUGH();
     case Expect::Columns:
@@ -418,26 +388,25 @@ bool Parser::structure(qint64 number, const char *begin, const char *end)
             bad(number, QStringLiteral("column heading expected"));
             m_file.sections.removeLast();
             m_expect = Expect::Records;
-            return true;
+            return;
         }
         m_formatKnown = true;
         m_expect = Expect::Records;
-        return true;
+        return;
     case Expect::Records:
         if (begin == end)
-            return true;
+            return;
         if (m_file.kind == PlotFileKind::Dataset && startsWith(begin, end, "Reading ")) {
             startSection(number, begin, end);
             m_expect = Expect::Columns;
-            return true;
+            return;
         }
         if (m_file.sections.isEmpty())
             bad(number, QStringLiteral("record outside a section"));
         else
             record(number, begin, end);
-        return true;
+        return;
     }
-    return true;
 }
 
 void Parser::record(qint64 number, const char *begin, const char *end)

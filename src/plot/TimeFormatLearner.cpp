@@ -2,6 +2,7 @@
 
 #include <QHash>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -43,87 +44,101 @@ TimeFormatLearner::TimeFormatLearner(const QVector<DateTimeField> &fields,
 void TimeFormatLearner::add(qint64 line, int section, const char *timeBegin, const char *timeEnd,
                             const char *lineEnd)
 {
-    m_samples.append({line, section, QByteArray(timeBegin, timeEnd - timeBegin)});
-    if (m_preview.size() < PreviewLines)
-        m_preview << QString::fromUtf8(timeBegin, lineEnd - timeBegin);
+    const QString whole = m_samples.size() < PreviewLines
+                              ? QString::fromUtf8(timeBegin, lineEnd - timeBegin)
+                              : QString();
+    m_samples.append({line, section, QByteArray(timeBegin, timeEnd - timeBegin), whole});
+}
+
+bool TimeFormatLearner::read(int field, const Sample &sample, double &seconds) const
+{
+    return m_fields[field].read(sample.time.constData(),
+                                sample.time.constData() + sample.time.size(), seconds);
 }
 
 QVector<double> TimeFormatLearner::times(int field) const
 {
-    QVector<double> read(m_samples.size(), std::nan(""));
-    for (qsizetype i = 0; i < m_samples.size(); ++i) {
-        const QByteArray &text = m_samples[i].time;
-        m_fields[field].read(text.constData(), text.constData() + text.size(), read[i]);
+    QVector<double> read;
+    read.reserve(m_samples.size());
+    for (const Sample &sample : m_samples) {
+        double seconds = std::nan("");
+        this->read(field, sample, seconds);
+        read << seconds;
     }
     return read;
 }
 
 TimeFormatLearner::Score TimeFormatLearner::score(const QVector<double> &times) const
 {
+    // Each section's steps: the most common is its period, the others are off it.
     Score score;
-    qsizetype first = 0;
-    while (first < m_samples.size()) {
-        // One section's steps: the most common is its period, the others are off it.
-        qsizetype last = first;
-        while (last < m_samples.size() && m_samples[last].section == m_samples[first].section)
-            ++last;
-        QHash<qint64, qsizetype> counts;
-        qsizetype steps = 0;
-        qsizetype mostCommon = 0;
-        double previous = std::nan("");
-        for (qsizetype i = first; i < last; ++i) {
-            if (std::isnan(times[i])) {
-                ++score.unread;
-                continue;
-            }
-            if (!std::isnan(previous)) {
-                ++steps;
-                const qint64 step = std::llround((times[i] - previous) * 1000);
-                // A step back or a repeat is never the period.
-                if (step > 0)
-                    mostCommon = std::max(mostCommon, ++counts[step]);
-            }
-            previous = times[i];
-        }
+    QHash<qint64, qsizetype> counts;
+    qsizetype steps = 0;
+    qsizetype mostCommon = 0;
+    double previous = std::nan("");
+    const auto endSection = [&] {
         score.offPeriod += steps - mostCommon;
-        first = last;
+        counts.clear();
+        steps = 0;
+        mostCommon = 0;
+        previous = std::nan("");
+    };
+    int section = -1;
+    auto time = times.cbegin();
+    for (const Sample &sample : m_samples) {
+        const double seconds = *time++;
+        if (sample.section != section) {
+            endSection();
+            section = sample.section;
+        }
+        if (std::isnan(seconds)) {
+            ++score.unread;
+            continue;
+        }
+        if (!std::isnan(previous)) {
+            ++steps;
+            const qint64 step = std::llround((seconds - previous) * 1000);
+            // A step back or a repeat is never the period.
+            if (step > 0)
+                mostCommon = std::max(mostCommon, ++counts[step]);
+        }
+        previous = seconds;
     }
+    endSection();
     return score;
 }
 
 TimeFormatLearner::Outcome TimeFormatLearner::decide()
 {
     // The readings of the readers that read any of the first records, each once.
-    QVector<int> readers;
-    QVector<QVector<double>> readings;
-    QVector<Score> scores;
-    const qsizetype tried = std::min<qsizetype>(m_samples.size(), FirstRecordsTried);
+    struct Reading
+    {
+        int field;
+        QVector<double> times;
+        Score score;
+    };
+    QVector<Reading> readings;
+    const auto tried =
+        m_samples.cbegin() + std::min<qsizetype>(m_samples.size(), FirstRecordsTried);
     for (const int field : std::as_const(m_order)) {
         double seconds = 0;
-        bool reads = false;
-        for (qsizetype i = 0; i < tried && !reads; ++i) {
-            const QByteArray &text = m_samples[i].time;
-            reads = m_fields[field].read(text.constData(), text.constData() + text.size(), seconds);
-        }
-        if (!reads)
+        if (!std::any_of(m_samples.cbegin(), tried,
+                         [&](const Sample &sample) { return read(field, sample, seconds); }))
             continue;
         const QVector<double> read = times(field);
-        bool known = false;
-        for (const QVector<double> &other : std::as_const(readings))
-            known = known || sameTimes(read, other);
-        if (known)
-            continue;
-        readers << field;
-        readings << read;
-        scores << score(read);
+        if (std::none_of(readings.cbegin(), readings.cend(),
+                         [&read](const Reading &other) { return sameTimes(read, other.times); }))
+            readings.append({field, read, score(read)});
     }
     m_tied.clear();
-    if (readers.isEmpty())
+    if (readings.isEmpty())
         return Outcome::NoFormat;
-    const Score best = *std::min_element(scores.cbegin(), scores.cend());
-    for (qsizetype i = 0; i < readers.size(); ++i) {
-        if (scores[i] == best)
-            m_tied << readers[i];
+    Score best = readings.first().score;
+    for (const Reading &reading : std::as_const(readings))
+        best = std::min(best, reading.score);
+    for (const Reading &reading : std::as_const(readings)) {
+        if (reading.score == best)
+            m_tied << reading.field;
     }
     if (m_tied.size() > 1)
         return Outcome::Tied;
@@ -134,9 +149,10 @@ TimeFormatLearner::Outcome TimeFormatLearner::decide()
 TimeFormatQuestion TimeFormatLearner::question() const
 {
     TimeFormatQuestion question;
-    for (qsizetype i = 0; i < m_preview.size(); ++i) {
-        question.lineNumbers << m_samples[i].line;
-        question.lines << m_preview[i];
+    const QVector<Sample> preview = m_samples.mid(0, PreviewLines);
+    for (const Sample &sample : preview) {
+        question.lineNumbers << sample.line;
+        question.lines << sample.whole;
     }
     for (const int field : m_tied) {
         // A few of the locales that write it, the preferred first.
@@ -146,10 +162,9 @@ TimeFormatQuestion TimeFormatLearner::question() const
                 names.prepend(*name);
         }
         TimeFormatCandidate candidate{m_fields[field].pattern(), names.mid(0, 3), {}};
-        for (qsizetype i = 0; i < m_preview.size(); ++i) {
-            const QByteArray &text = m_samples[i].time;
+        for (const Sample &sample : preview) {
             double seconds = std::nan("");
-            m_fields[field].read(text.constData(), text.constData() + text.size(), seconds);
+            read(field, sample, seconds);
             candidate.times << utc(seconds);
         }
         question.candidates << candidate;

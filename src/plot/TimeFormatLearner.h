@@ -43,6 +43,7 @@ private:
         qint64 line;
         int section;
         QByteArray time;
+        QString whole; // the line, for the first few
     };
     struct Score
     {
@@ -58,6 +59,7 @@ private:
         }
     };
 
+    bool read(int field, const Sample &sample, double &seconds) const;
     QVector<double> times(int field) const; // NaN where unread
     Score score(const QVector<double> &times) const;
 
@@ -65,7 +67,6 @@ private:
     QStringList m_preferred;
     QVector<int> m_order; // indices of m_fields, preferred first
     QVector<Sample> m_samples;
-    QStringList m_preview;
     QVector<int> m_tied;
     int m_chosen = -1;
 };

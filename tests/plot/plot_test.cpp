@@ -15,6 +15,7 @@
 #include "pclog/ReadingSums.h"
 #include "plot/DailySummary.h"
 #include "plot/DateTimeField.h"
+#include "plot/FieldText.h"
 #include "plot/GapSplitter.h"
 #include "plot/PlotFileReader.h"
 
@@ -25,6 +26,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <ctime>
 #include <tuple>
 
@@ -273,6 +275,11 @@ TEST(PlotFileReaderTest, BadFilesAreRefusedOrTheirBadLinesListed)
           "12 column heading expected"},
          3},
         {"no line end", head + record.chopped(2), "", {}, 1},
+        {"a line just short enough",
+         head + QByteArray(64 * 1024, 'x') + "\r\n" + record,
+         "",
+         {"5 time not read"},
+         1},
         {"no known time format",
          head + "yesterday noon\t1\t2\t3\r\ntoday\t1\t2\t3\r\n",
          "line 5 has \"yesterday noon\"",
@@ -280,6 +287,20 @@ TEST(PlotFileReaderTest, BadFilesAreRefusedOrTheirBadLinesListed)
          0},
         // An empty field (no temperature read in a period) is a value not measured.
         {"a value not measured", head + "14/06/2026 10:00:00\t512.3\t\t1.0\r\n", "", {}, 1},
+        {"numbers not as written",
+         head + "14/06/2026 10:00:00\t1.2.3\t1\t1\r\n14/06/2026 10:00:01\t1e3\t1\t1\r\n" +
+             "14/06/2026 10:00:02\t+5\t1\t1\r\n14/06/2026 10:00:03\t-\t1\t1\r\n" +
+             "14/06/2026 10:00:04\tNaNa\t1\t1\r\n14/06/2026 10:00:05\t1\t1\t1\r\n",
+         "",
+         {"5 Total not read", "6 Total not read", "7 Total not read", "8 Total not read",
+          "9 Total not read"},
+         1},
+        // A clock stuck on one time: a section a record, up to ten thousand.
+        {"a stuck clock",
+         head + record.repeated(10002),
+         "",
+         {"10005 time repeated or went back", "10006 time repeated or went back"},
+         10000},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -434,7 +455,7 @@ TEST(PlotFileReaderTest, AnAmbiguousFileAsksOnce)
         QDate read;        // the first record's date, or invalid
         const char *error; // when not read
     };
-    const QVector<QDateTime> day = every(december, 3, 6 * 3600);
+    const QVector<QDateTime> day = every(december, 12, 3600);
     const Case cases[] = {
         {"a day, day first chosen", day, "d/M/yy h:mm:ss AP", true, december.date(), ""},
         {"a day, month first chosen", day, "M/d/yy h:mm:ss AP", true, QDate(2026, 1, 12), ""},
@@ -445,7 +466,7 @@ TEST(PlotFileReaderTest, AnAmbiguousFileAsksOnce)
          false,
          {},
          "Line 5 \"1/12/26 10:00:00 AM 1.00 0.00 1.0\" reads as 2026-01-12 10:00:00 (M/d/yy "
-         "h:mm:ss AP, en_US ceb_PH en_AS) or as 2026-12-01 10:00:00 (d/M/yy h:mm:ss AP, "},
+         "h:mm:ss AP, en_US ceb_PH en_AS) or as 2026-12-01 10:00:00 (d/M/yy h:mm:ss AP, bn_BD"},
         // Across midnight month first would jump a month: the data decides, also when
         // midnight comes after the first thousand records.
         {"across midnight", every(december.addSecs(13 * 3600 + 40 * 60), 4, 600), "", false,
@@ -476,14 +497,14 @@ TEST(PlotFileReaderTest, AnAmbiguousFileAsksOnce)
         }
         if (c.asked) {
             const TimeFormatQuestion &question = chooser.question;
-            EXPECT_EQ(question.lineNumbers, (QVector<qint64>{5, 6, 7}));
+            EXPECT_EQ(question.lineNumbers, (QVector<qint64>{5, 6, 7, 8, 9, 10, 11, 12, 13, 14}));
             EXPECT_TRUE(question.lines.value(0).startsWith("1/12/26 10:00:00 AM\t1.00"));
             QStringList offered;
             for (const TimeFormatCandidate &candidate : question.candidates)
-                offered << candidate.pattern + " " + candidate.times.value(2).toString(Qt::ISODate);
+                offered << candidate.pattern + " " + candidate.times.value(9).toString(Qt::ISODate);
             offered.sort();
-            EXPECT_EQ(offered, (QStringList{monthFirst + " 2026-01-12T22:00:00Z",
-                                            dayFirst + " 2026-12-01T22:00:00Z"}));
+            EXPECT_EQ(offered, (QStringList{monthFirst + " 2026-01-12T19:00:00Z",
+                                            dayFirst + " 2026-12-01T19:00:00Z"}));
         }
     }
 }
@@ -513,6 +534,8 @@ TEST(PlotFileReaderTest, TimeFieldsReadAsWritten)
         {iso, "2026-10-25T01:30:00+01:60", ""},
         {iso, "2026-10-25T01:30:00+1", ""},
         {iso, "2026-10-25X01:30:00", ""},
+        {iso, "2026-10-25T01.30.00", ""},
+        {iso, "2026-12-31T23:59:59", "2026-12-31T23:59:59"},
         {iso, "2026-02-29T01:30:00", ""},
         {iso, "2026-10-25T24:00:00", ""},
         {iso, "2026-10-25T23:60:00", ""},
@@ -539,6 +562,10 @@ TEST(PlotFileReaderTest, TimeFieldsReadAsWritten)
          "05.12.2026 17:14:08.5",
          "2026-12-05T17:14:08.500"},
         {{"dd.MM.yyyy", "HH:mm:ss", QLocale::c()}, "5.12.2026 17:14:08", ""},
+        {{"dd.MM.yyyy", "HH:mm:ss", QLocale::c()}, "05.12.26 17:14:08", ""},
+        {{"d MMM yyyy", "HH:mm:ss", QLocale(QLocale::German)},
+         "5 dEZ 2026 17:14:08",
+         "2026-12-05T17:14:08"},
         {{"dd.MM.yyyy", "HH:mm:ss tt", QLocale::c()}, "05.12.2026 17:14:08", ""},
         {{"dd.MM.yyyy", "'h' HH,mm,ss", QLocale::c()},
          "05.12.2026 h 17.14.08",
@@ -567,6 +594,94 @@ TEST(PlotFileReaderTest, TimeFieldsReadAsWritten)
             QDateTime::fromMSecsSinceEpoch(qint64(std::llround(seconds * 1000)), Qt::UTC);
         const QString shown = time.toString(time.time().msec() ? Qt::ISODateWithMs : Qt::ISODate);
         EXPECT_EQ(read ? shown.chopped(1) : QString(), QString::fromLatin1(c.read));
+    }
+}
+
+// Fields as the files hold them in any locale: digits, decimal marks, direction marks
+// and blanks normalised; broken UTF-8 kept; numbers in each form the writers use.
+TEST(PlotFileReaderTest, FieldsNormalisedAndNumbersRead)
+{
+    const std::pair<const char *, const char *> texts[] = {
+        {"\xd9\xa5\xd9\xab\xd9\xa0", "5.0"},        // Arabic-Indic digits, U+066B
+        {"\xdb\xb9\xe0\xa5\xa8", "92"},             // Persian and Devanagari digits
+        {"\xf0\x91\x84\xb6\xf0\x9e\xa5\x91", "01"}, // Chakma and Adlam digits
+        {"\xe2\x88\x92\x31", "-1"},                 // U+2212 minus
+        {"a\xe2\x80\x8e\xe2\x80\x8f\xd8\x9c\xe2\x80\x8b\xe2\x80\xaa\xe2\x80\xae\xe2\x81\xa6\xe2\x81"
+         "\xa9z",
+         "az"}, // direction marks
+        {"1\xc2\xa0\x32\xe2\x80\xaf\x33\xe2\x80\x87\x34\xe2\x80\x89\x35", "1 2 3 4 5"}, // blanks
+        {"\xc3\xa9\xe2\x80\x8c\xe2\x80\xb0",
+         "\xc3\xa9\xe2\x80\x8c\xe2\x80\xb0"},     // kept as they are
+        {"x\xd9", "x\xd9"},                       // cut short
+        {"\xd9\x41\xe2\x80", "\xd9\x41\xe2\x80"}, // not UTF-8
+        {"\xe2\x80\x8f\xe2\x80\x8f", ""},
+    };
+    for (const auto &[in, out] : texts) {
+        SCOPED_TRACE(in);
+        char buffer[16];
+        qsizetype length = -1;
+        ASSERT_TRUE(NormaliseField(in, in + std::strlen(in), buffer, sizeof buffer, length));
+        EXPECT_EQ(QByteArray(buffer, length), QByteArray(out));
+        EXPECT_FALSE(NormaliseField(in, in + std::strlen(in), buffer, length - 1, length) &&
+                     length > 0);
+    }
+
+    const char ascii[] = "17:14:08 PM\x7f";
+    EXPECT_TRUE(IsAsciiField(ascii, ascii + std::strlen(ascii)));
+    EXPECT_FALSE(IsAsciiField(texts[8].first, texts[8].first + 1));
+
+    const QByteArray head = "ZQ5 Data file 14/06/2026 17:14:08\r\nZQ5 v1.03 Ser No: 1234\r\n"
+                            "Reading Units: klux\r\nTime\tTotal\tDiffuse\tSun\r\n";
+    struct Number
+    {
+        const char *text;
+        float value;
+        int decimals;
+    };
+    const Number numbers[] = {
+        {"12.34", 12.34f, 2},
+        {"-0.50", -0.5f, 2},
+        {"1,25", 1.25f, 2},
+        {" 7 ", 7.0f, 0},
+        {"2188.35", 2188.35f, 2},
+        {"\xd9\xa1\xd9\xa2\xd9\xab\xd9\xa5", 12.5f, 1},
+        {"123456789012345678", 123456789012345678.0f, 0},
+        {".5", 0.5f, 1},
+        {"Infinity", INFINITY, 0},
+        {"-Infinity", -INFINITY, 0},
+    };
+    for (const Number &n : numbers) {
+        SCOPED_TRACE(n.text);
+        const PlotFile file =
+            readText(head + "14/06/2026 10:00:00\t" + n.text + "\t1\t1.0\r\nNaN\r\n");
+        ASSERT_EQ(file.sections.value(0).size(), 1);
+        EXPECT_EQ(float(file.sections[0].valueAt(0, 0)), n.value);
+        EXPECT_EQ(file.sections[0].decimals, (QVector<int>{n.decimals, 0, 1}));
+    }
+    const PlotFile nan = readText(head + "14/06/2026 10:00:00\tNaN\t1\t1.0\r\n");
+    EXPECT_TRUE(std::isnan(nan.sections.value(0).valueAt(0, 0)));
+}
+
+// Times kept as float offsets while each is exact, else as doubles; either way as given.
+TEST(PlotFileReaderTest, RecordTimesKeepEveryTimeExactly)
+{
+    const double start = 1780358280;
+    const std::tuple<double, int, bool> cases[] = {
+        {30, 3000, true}, // a year's 30 s records in blocks of 1024
+        {1, 1500, true},
+        {0.1, 1500, false},           // not exact as a float offset
+        {86400.0 * 400, 1100, false}, // nor are such long steps
+    };
+    for (const auto &[step, count, compact] : cases) {
+        SCOPED_TRACE(step);
+        RecordTimes times;
+        for (int i = 0; i < count; ++i)
+            times.append(start + i * step);
+        ASSERT_EQ(times.size(), count);
+        for (int i = 0; i < count; ++i)
+            ASSERT_EQ(times.at(i), start + i * step) << i;
+        EXPECT_EQ(times.last(), start + (count - 1) * step);
+        EXPECT_EQ(times.bytes() < count * 6, compact) << times.bytes();
     }
 }
 
@@ -627,6 +742,23 @@ TEST(PlotFileReaderTest, RepeatedAndBackwardTimesStartASectionAndCountOnce)
          {5, 2},
          10,
          "2026-06-14\t6.810\tklux.h\t2.50\tklux\t12:00:00\t5.000\n"},
+        // The last time again is covered; the hour before the first is not.
+        {"the last record again",
+         false,
+         QDate(2026, 6, 14),
+         times(10, 0, 5, 60) + times(14, 0, 1, 60),
+         {0.31, 1, 2.5, 2, 1, 9},
+         {5, 1},
+         10,
+         "2026-06-14\t6.810\tklux.h\t2.50\tklux\t12:00:00\t5.000\n"},
+        {"back to the hours before",
+         false,
+         QDate(2026, 6, 14),
+         times(10, 0, 5, 60) + times(8, 0, 2, 60),
+         {0.31, 1, 2.5, 2, 1, 1, 1},
+         {5, 2},
+         10,
+         "2026-06-14\t8.810\tklux.h\t2.50\tklux\t12:00:00\t7.000\n"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
