@@ -23,6 +23,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <ctime>
 #include <vector>
 
 namespace {
@@ -41,16 +42,34 @@ protected:
     }
 };
 
-// The slowest of several redraws after `step` changes the visible range.
-template <typename Step> double SlowestReplotMs(PlotView &plot, Step step)
+// The processor time this process has used, in seconds: on a busy machine the time that
+// passes says more about the other processes than about this one.
+double ProcessorSeconds()
 {
-    double slowest = 0;
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
+}
+
+// The slowest of several redraws after `step` changes the visible range (the range change
+// included: the value axes follow it), in time passed and in processor time.
+struct Slowest
+{
+    double ms = 0;
+    double processorMs = 0;
+};
+template <typename Step> Slowest SlowestReplotMs(PlotView &plot, Step step)
+{
+    Slowest slowest;
     for (int i = 0; i < 8; ++i) {
-        step(i);
         QElapsedTimer timer;
         timer.start();
+        const double processor = ProcessorSeconds();
+        step(i);
         plot.replot();
-        slowest = std::max(slowest, double(timer.nsecsElapsed()) / 1e6);
+        slowest.ms = std::max(slowest.ms, double(timer.nsecsElapsed()) / 1e6);
+        slowest.processorMs =
+            std::max(slowest.processorMs, (ProcessorSeconds() - processor) * 1000.0);
     }
     return slowest;
 }
@@ -114,8 +133,10 @@ int main(int argc, char **argv)
     window.show();
     QApplication::processEvents();
     timer.restart();
+    const double processorBefore = ProcessorSeconds();
     window.openFiles({path});
     const double openSeconds = double(timer.nsecsElapsed()) / 1e9;
+    const double openProcessorSeconds = ProcessorSeconds() - processorBefore;
     const double megabytes = PeakResidentMegabytes();
     if (window.seriesSets().size() != 1 || window.plot()->graphCount() == 0) {
         std::printf("vantplot_bench: the file was not shown: FAIL\n");
@@ -123,28 +144,34 @@ int main(int argc, char **argv)
     }
     const qsizetype points = window.plot()->graph(0)->data()->size();
     PlotView &plot = *window.plot();
-    const double zoomMs = SlowestReplotMs(plot, [&plot](int) { plot.xAxis->scaleRange(0.7); });
-    const double panMs = SlowestReplotMs(plot, [&plot](int i) {
+    const Slowest zoom = SlowestReplotMs(plot, [&plot](int) { plot.xAxis->scaleRange(0.7); });
+    const Slowest pan = SlowestReplotMs(plot, [&plot](int i) {
         plot.xAxis->moveRange((i % 2 == 0 ? 0.2 : -0.1) * plot.xAxis->range().size());
     });
     window.fitAll();
-    const double fullPanMs = SlowestReplotMs(plot, [&plot](int i) {
+    const Slowest fullPan = SlowestReplotMs(plot, [&plot](int i) {
         plot.xAxis->moveRange((i % 2 == 0 ? 0.05 : -0.05) * plot.xAxis->range().size());
     });
 
     const bool openOk = openSeconds <= TargetOpenSeconds;
     const bool memoryOk = megabytes > 0 && megabytes <= TargetMegabytes;
+    const double zoomMs = zoom.ms;
+    const double panMs = pan.ms;
+    const double fullPanMs = fullPan.ms;
     const bool zoomOk = zoomMs <= TargetReplotMs;
     const bool panOk = std::max(panMs, fullPanMs) <= TargetReplotMs;
-    std::printf("vantplot_bench: read and first drawing of %lld points a graph: %.3f s (target "
-                "<= %.1f s): %s\n",
-                static_cast<long long>(points), openSeconds, TargetOpenSeconds, Verdict(openOk));
+    std::printf("vantplot_bench: read and first drawing of %lld points a graph: %.3f s, %.3f s "
+                "of processor time (target <= %.1f s): %s\n",
+                static_cast<long long>(points), openSeconds, openProcessorSeconds,
+                TargetOpenSeconds, Verdict(openOk));
     std::printf("vantplot_bench: peak resident memory (VmHWM): %.0f MB (target <= %.0f MB): %s\n",
                 megabytes, TargetMegabytes, Verdict(memoryOk));
-    std::printf("vantplot_bench: slowest zoom redraw: %.1f ms (target <= %.0f ms): %s\n", zoomMs,
-                TargetReplotMs, Verdict(zoomOk));
+    std::printf("vantplot_bench: slowest zoom redraw: %.1f ms, %.1f ms of processor time (target "
+                "<= %.0f ms): %s\n",
+                zoomMs, zoom.processorMs, TargetReplotMs, Verdict(zoomOk));
     std::printf("vantplot_bench: slowest pan redraw: %.1f ms zoomed in, %.1f ms over the whole "
-                "year (target <= %.0f ms): %s\n",
-                panMs, fullPanMs, TargetReplotMs, Verdict(panOk));
+                "year; %.1f and %.1f ms of processor time (target <= %.0f ms): %s\n",
+                panMs, fullPanMs, pan.processorMs, fullPan.processorMs, TargetReplotMs,
+                Verdict(panOk));
     return openOk && memoryOk && zoomOk && panOk ? 0 : 1;
 }

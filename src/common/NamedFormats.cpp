@@ -99,7 +99,9 @@ QString FormatNamed(const QDateTime &t, NamedFormat format)
 
 QString FormatLoggerTime(const QDateTime &t, bool named)
 {
-    if (!t.isValid())
+    // A logger's clock does not follow daylight saving: its 01:30 on the day the clocks go
+    // forward is a local date-time Qt holds as invalid, yet a time to write as it is.
+    if (!t.date().isValid() || !t.time().isValid())
         return QString();
     const QString date = named ? MediumDateText(t.date()) : ShortDateText(t.date());
     return date + QLatin1Char(' ') + LongTimeText(t.time());

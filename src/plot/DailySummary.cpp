@@ -2,9 +2,13 @@
 
 #include "common/NamedFormats.h"
 #include "common/NumberFormat.h"
+#include "plot/GapSplitter.h"
 
 #include <QDateTime>
+#include <QHash>
 #include <QMap>
+
+#include <algorithm>
 
 #include <cmath>
 #include <limits>
@@ -12,25 +16,51 @@
 
 namespace {
 
-// The local day holding a time, with its bounds, found again only when time leaves it.
-class DayFinder
+constexpr qint64 JulianDayOf1970 = 2440588;
+
+// The day of a wall-clock time (seconds since 1970 taken as UTC, as the files' times are).
+QDate dayOf(double seconds)
+{
+    return QDate::fromJulianDay(JulianDayOf1970 + qint64(std::floor(seconds / 86400.0)));
+}
+
+// The stretches of time the records of earlier sections of the same units stood for, so
+// that records written twice (a download repeated, a clock set back) count once.
+class CoveredTime
 {
 public:
-    QDate dayOf(double seconds)
+    // Starts a section: what the earlier ones covered, in order of time.
+    void begin(const QString &units)
     {
-        if (!m_day.isValid() || seconds < m_start || seconds >= m_end) {
-            const auto ms = qint64(std::floor(seconds * 1000.0));
-            m_day = QDateTime::fromMSecsSinceEpoch(ms).date();
-            m_start = double(m_day.startOfDay().toMSecsSinceEpoch()) / 1000.0;
-            m_end = double(m_day.addDays(1).startOfDay().toMSecsSinceEpoch()) / 1000.0;
+        m_earlier = m_covered.value(units);
+        std::sort(m_earlier.begin(), m_earlier.end());
+        m_next = 0;
+    }
+    // Whether an earlier section covered `seconds`; times must come in increasing order.
+    bool covers(double seconds)
+    {
+        while (m_next < m_earlier.size() && m_earlier[m_next].second < seconds)
+            ++m_next;
+        for (qsizetype i = m_next; i < m_earlier.size() && m_earlier[i].first < seconds; ++i) {
+            if (seconds <= m_earlier[i].second)
+                return true;
         }
-        return m_day;
+        return false;
+    }
+    // Ends a section: its runs of records are covered from now on; each record stands for
+    // the period up to its time.
+    void add(const PlotSection &section)
+    {
+        QVector<std::pair<double, double>> &covered = m_covered[section.units];
+        for (const IndexRange &run : ContinuousRuns(section))
+            covered.append(
+                {section.timeAt(run.begin) - section.periodSeconds, section.timeAt(run.end - 1)});
     }
 
 private:
-    QDate m_day;
-    double m_start = 0;
-    double m_end = 0;
+    QHash<QString, QVector<std::pair<double, double>>> m_covered;
+    QVector<std::pair<double, double>> m_earlier;
+    qsizetype m_next = 0;
 };
 
 } // namespace
@@ -56,18 +86,20 @@ double DailySummary::EnergyFactor(const QString &units)
 DailySummary::DailySummary(const PlotFile &file)
 {
     QMap<std::pair<QDate, QString>, Day> byDay;
-    DayFinder finder;
+    CoveredTime covered;
     for (const PlotSection &section : file.sections) {
         const int total = section.column(QStringLiteral("Total"));
         const int sun = section.column(QStringLiteral("Sun"));
         const double factor = EnergyFactor(section.units);
         const double period = section.periodSeconds;
+        covered.begin(section.units);
         Day *day = nullptr;
         for (qsizetype i = 0; i < section.size(); ++i) {
-            // Seconds of a date from year 1 to 9999, nothing else.
-            if (!(std::fabs(section.time[i]) < 3e11))
+            const double time = section.timeAt(i);
+            // Seconds of a date from year 1 to 9999, nothing else; each time once.
+            if (!(std::fabs(time) < 3e11) || covered.covers(time))
                 continue;
-            const QDate date = finder.dayOf(section.time[i]);
+            const QDate date = dayOf(time);
             if (!day || day->date != date) {
                 day = &byDay[{date, section.units}];
                 if (!day->date.isValid()) {
@@ -78,18 +110,19 @@ DailySummary::DailySummary(const PlotFile &file)
                 }
             }
             ++day->records;
-            const double value = total >= 0 ? section.values[total][i] : NAN;
+            const double value = total >= 0 ? section.valueAt(total, i) : NAN;
             if (!std::isnan(value)) {
                 day->energy += value * period * factor;
                 if (std::isnan(day->peak) || value > day->peak) {
                     day->peak = value;
-                    day->peakTime = section.time[i];
+                    day->peakTime = time;
                 }
             }
-            const double fraction = sun >= 0 ? section.values[sun][i] : NAN;
+            const double fraction = sun >= 0 ? section.valueAt(sun, i) : NAN;
             if (!std::isnan(fraction))
                 day->sunshineHours += fraction * period / 3600.0;
         }
+        covered.add(section);
     }
     m_days = byDay.values().toVector();
 }
@@ -99,11 +132,12 @@ QString DailySummary::toTabSeparatedText() const
     QString text = QStringLiteral("Date\tEnergy\tEnergy units\tPeak total\tUnits\tPeak time\t"
                                   "Sunshine (h)\n");
     for (const Day &day : m_days) {
-        const QString peakTime = std::isnan(day.peak)
-                                     ? QString()
-                                     : LongTimeText(QDateTime::fromMSecsSinceEpoch(
-                                                        qint64(std::llround(day.peakTime * 1000)))
-                                                        .time());
+        const QString peakTime =
+            std::isnan(day.peak)
+                ? QString()
+                : LongTimeText(QDateTime::fromMSecsSinceEpoch(
+                                   qint64(std::llround(day.peakTime * 1000)), Qt::UTC)
+                                   .time());
         const QStringList row{day.date.toString(Qt::ISODate),
                               FormatNumber(day.energy, QStringLiteral("0.000")),
                               day.energyUnits,

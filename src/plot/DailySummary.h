@@ -6,8 +6,10 @@
 #include <QString>
 #include <QVector>
 
-// The daily summary of a file: per calendar day (local time) and units, the energy
-// received, the peak total with its time and the hours of sunshine.
+// The daily summary of a file: per calendar day (of the file's wall-clock times, as
+// written) and units, the energy received, the peak total with its time and the hours of
+// sunshine. A time covered by an earlier section of the same units (records written twice)
+// counts once.
 //
 // Each record stands for one period of its section (the rectangle rule): it adds its
 // Total times the period to the energy and its Sun value (the sun flag, 0 or 1, or the
@@ -27,7 +29,7 @@ public:
         QString energyUnits; // "MJ.m-2"
         double energy = 0;
         double peak = 0;     // the highest Total, NaN when there was none
-        double peakTime = 0; // its time, seconds since the epoch
+        double peakTime = 0; // its wall-clock time, seconds since 1970 taken as UTC
         double sunshineHours = 0;
         qsizetype records = 0;
     };

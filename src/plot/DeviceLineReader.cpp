@@ -1,5 +1,6 @@
 #include "plot/DeviceLineReader.h"
 
+#include <algorithm>
 #include <cstring>
 
 DeviceLineReader::DeviceLineReader(QIODevice &device, qsizetype maxLineLength, qsizetype chunkSize)
@@ -14,7 +15,7 @@ bool DeviceLineReader::fill()
     const qsizetype kept = m_buffer.size();
     m_buffer.resize(kept + m_chunkSize);
     const qint64 got = m_device.read(m_buffer.data() + kept, m_chunkSize);
-    m_buffer.resize(kept + (got > 0 ? qsizetype(got) : 0));
+    m_buffer.resize(kept + qsizetype(std::max<qint64>(got, 0)));
     if (got < 0)
         m_failed = true;
     if (got > 0)
@@ -38,7 +39,7 @@ DeviceLineReader::Status DeviceLineReader::next(const char *&begin, const char *
             begin = data + m_pos;
             end = lf;
             m_pos = lf - data + 1;
-            if (end > begin && end[-1] == '\r')
+            if (end != begin && end[-1] == '\r')
                 --end;
             ++m_lineNumber;
             return end - begin > m_maxLineLength ? Status::TooLong : Status::Line;
@@ -59,7 +60,7 @@ DeviceLineReader::Status DeviceLineReader::next(const char *&begin, const char *
     begin = m_buffer.constData() + m_pos;
     end = m_buffer.constData() + m_buffer.size();
     m_pos = m_buffer.size();
-    if (end > begin && end[-1] == '\r')
+    if (end != begin && end[-1] == '\r')
         --end;
     ++m_lineNumber;
     return Status::Line;

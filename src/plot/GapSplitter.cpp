@@ -5,7 +5,7 @@
 QVector<IndexRange> ContinuousRuns(const PlotSection &section)
 {
     QVector<IndexRange> runs;
-    const QVector<double> &time = section.time;
+    const RecordTimes &time = section.time;
     if (time.isEmpty())
         return runs;
     // Without a period (one record) only a step back in time is a gap.
@@ -13,7 +13,7 @@ QVector<IndexRange> ContinuousRuns(const PlotSection &section)
                                                      : std::numeric_limits<double>::infinity();
     qsizetype begin = 0;
     for (qsizetype i = 1; i < time.size(); ++i) {
-        const double step = time[i] - time[i - 1];
+        const double step = time.at(i) - time.at(i - 1);
         if (step > longest || step < 0) {
             runs.append({begin, i});
             begin = i;
@@ -23,21 +23,21 @@ QVector<IndexRange> ContinuousRuns(const PlotSection &section)
     return runs;
 }
 
-BrokenSeries WithBreaks(const QVector<double> &time, const QVector<double> &values,
-                        const QVector<IndexRange> &runs)
+BrokenSeries WithBreaks(const PlotSection &section, int column, const QVector<IndexRange> &runs)
 {
     BrokenSeries broken;
-    const qsizetype points = time.size() + std::max<qsizetype>(runs.size() - 1, 0);
+    const qsizetype points = section.size() + std::max<qsizetype>(runs.size() - 1, 0);
     broken.time.reserve(points);
     broken.values.reserve(points);
     for (qsizetype r = 0; r < runs.size(); ++r) {
         if (r > 0) {
-            broken.time.append((time[runs[r].begin - 1] + time[runs[r].begin]) / 2.0);
+            broken.time.append((section.timeAt(runs[r].begin - 1) + section.timeAt(runs[r].begin)) /
+                               2.0);
             broken.values.append(std::numeric_limits<double>::quiet_NaN());
         }
         for (qsizetype i = runs[r].begin; i < runs[r].end; ++i) {
-            broken.time.append(time[i]);
-            broken.values.append(values[i]);
+            broken.time.append(section.timeAt(i));
+            broken.values.append(section.valueAt(column, i));
         }
     }
     return broken;

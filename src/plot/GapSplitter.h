@@ -24,5 +24,4 @@ struct BrokenSeries
     QVector<double> values;
 };
 
-BrokenSeries WithBreaks(const QVector<double> &time, const QVector<double> &values,
-                        const QVector<IndexRange> &runs);
+BrokenSeries WithBreaks(const PlotSection &section, int column, const QVector<IndexRange> &runs);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "plot/PlotFile.h"
+#include "plot/TimeFormatChooser.h"
 
 #include <QIODevice>
 #include <QString>
@@ -15,8 +16,15 @@
 // "Total", "Diffuse", "Sun"); a PC log has its units line, the calibration values with
 // individual sensors, and one column line (with "P0".."P7" and "Temp" when present).
 // Fields are separated by tabs or commas (seen in the column line); numbers have a
-// decimal point (a decimal comma in the tab form is read too); the time field is read as
-// the writers write it (plot/DateTimeField.h). Text is UTF-8.
+// decimal point (a decimal comma, or the Arabic U+066B, is read too); the time field is
+// read as the writers write it in any locale (plot/DateTimeField.h), learnt from the first
+// records (plot/TimeFormatLearner.h). When those cannot tell between readings, `chooser`
+// is asked once; without one, or when it chooses none, the read fails naming them. Text is
+// UTF-8.
+//
+// Within a section time goes forward: a record whose time repeats or goes back (a clock
+// set back, records downloaded twice) starts a new section, and the first such line is
+// kept (PlotFile::firstTimeBack).
 //
 // Until the first column line every line must fit, or the file is refused with an error
 // naming the first line that did not. After it, a line that cannot be read is skipped and
@@ -28,12 +36,14 @@
 class PlotFileReader
 {
 public:
-    static constexpr qint64 MaxFileSize = qint64(1) << 30;
+    static constexpr qint64 MaxFileSize = qint64(8) << 30;
     static constexpr qsizetype MaxLineLength = 64 * 1024;
 
     // Called with the bytes read so far and the total (0 when unknown); false cancels.
     using Progress = std::function<bool(qint64 done, qint64 total)>;
 
-    static PlotFile read(const QString &path, const Progress &progress = {});
-    static PlotFile read(QIODevice &device, qint64 totalBytes, const Progress &progress = {});
+    static PlotFile read(const QString &path, const Progress &progress = {},
+                         TimeFormatChooser *chooser = nullptr);
+    static PlotFile read(QIODevice &device, qint64 totalBytes, const Progress &progress = {},
+                         TimeFormatChooser *chooser = nullptr);
 };

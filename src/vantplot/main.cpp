@@ -1,72 +1,65 @@
 // Vantplot: graphs of the dataset files a download writes and of the PC log files of the
-// logging window.
+// logging window; without a window, their daily summary or a picture of them.
 #include "app/GuiUserPrompts.h"
 #include "platform/ui/GuiFileDialogs.h"
 #include "plot/ui/PlotWindow.h"
+#include "plot/ui/VantplotCommand.h"
 
 #include "version.h"
 
 #include <QApplication>
-#include <QIcon>
 #include <QTimer>
 
 #include <cstdio>
 
-namespace {
-
-const char Usage[] =
-    "Usage: vantplot [options] [FILE...]\n"
-    "\n"
-    "Shows the dataset files written by a download and the log files written by the\n"
-    "logging window of Quorvel as graphs against time, with a daily summary. Several\n"
-    "files are shown together, each with its own graphs.\n"
-    "\n"
-    "  --help          show this text\n"
-    "  --version       show the program's version\n"
-    "\n"
-    "In the window: the wheel zooms the time axis, dragging pans, Ctrl+drag zooms into\n"
-    "a rectangle, Home shows all data; a click on a legend entry shows or hides its\n"
-    "graph. Files can also be opened with File > Open or dropped on the window.\n";
-
-} // namespace
-
 int main(int argc, char **argv)
 {
-    // The options are read before the window system is reached, so --help and --version
-    // work without a display.
-    QStringList files;
-    bool onlyFiles = false;
-    for (int i = 1; i < argc; ++i) {
-        const QString arg = QString::fromLocal8Bit(argv[i]);
-        if (onlyFiles || !arg.startsWith(QLatin1Char('-'))) {
-            files.append(arg);
-        } else if (arg == QLatin1String("--")) {
-            onlyFiles = true;
-        } else if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
-            std::fputs(Usage, stdout);
-            return 0;
-        } else if (arg == QLatin1String("--version")) {
-            std::printf("vantplot %s\n", QUORVEL_VERSION_STRING);
-            return 0;
-        } else {
-            std::fprintf(stderr, "vantplot: unknown option %s\n%s", qPrintable(arg), Usage);
-            return 2;
-        }
+    // The options are read before the window system is reached, so that --help,
+    // --version, --summary and --export work without a display.
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    const VantplotCommand command = VantplotCommand::Parse(arguments);
+    switch (command.mode) {
+    case VantplotCommand::Mode::Help:
+        std::fputs(VantplotCommand::Usage(), stdout);
+        return 0;
+    case VantplotCommand::Mode::Version:
+        std::printf("vantplot %s\n", QUORVEL_VERSION_STRING);
+        return 0;
+    case VantplotCommand::Mode::Bad:
+        std::fprintf(stderr, "vantplot: %s\n%s", qPrintable(command.error),
+                     VantplotCommand::Usage());
+        return 2;
+    case VantplotCommand::Mode::Summary: {
+        QCoreApplication app(argc, argv);
+        return RunSummary(command, stdout, stderr);
+    }
+    case VantplotCommand::Mode::Export: {
+        // Drawn off the screen, for scripts and timers without a display.
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        QApplication app(argc, argv);
+        return RunExport(command, stderr);
+    }
+    case VantplotCommand::Mode::Window:
+        break;
     }
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vantplot"));
     QApplication::setApplicationVersion(QStringLiteral(QUORVEL_VERSION_STRING));
     QApplication::setDesktopFileName(QStringLiteral(VANTPLOT_DESKTOP_ID));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/pictures/vantplot.svg")));
     GuiUserPrompts prompts;
     GuiFileDialogs dialogs;
     PlotWindow window(prompts, dialogs);
+    // The window loads its own icon; the application's is the same for the dialogs.
+    QApplication::setWindowIcon(window.windowIcon());
     prompts.setParentWindow(&window);
     dialogs.setOwner(&window);
     window.show();
     // The files are read once the window is on the screen, so that a long read shows its
     // progress over it.
+    const QStringList files = command.files;
     QTimer::singleShot(0, &window, [&window, files] { window.openFiles(files); });
     return QApplication::exec();
 }

@@ -1,8 +1,8 @@
 #include "plot/ui/CursorReadout.h"
 
 #include "plot/ui/SeriesSet.h"
+#include "plot/ui/WallClock.h"
 
-#include <QDateTime>
 #include <QLocale>
 #include <QStringList>
 #include <qcustomplot.h>
@@ -32,38 +32,63 @@ QCPGraphDataContainer::const_iterator Nearest(const QCPGraph &graph, double key)
 
 QString TimeText(double key)
 {
-    const QDateTime time = QDateTime::fromMSecsSinceEpoch(qint64(std::llround(key * 1000.0)));
+    const QDateTime time = WallClock::ToDateTime(key);
     return QLocale().toString(time.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
            time.time().toString(QStringLiteral("HH:mm:ss"));
+}
+
+// One file's part: the time of its record nearest to `key` and the values of its shown
+// graphs there.
+QString FileText(const SeriesSet &set, double key)
+{
+    double nearestKey = std::nan("");
+    for (const SeriesSet::Series &series : set.series()) {
+        if (!series.graph->visible())
+            continue;
+        const auto nearest = Nearest(*series.graph, key);
+        if (nearest != series.graph->data()->constEnd() &&
+            (std::isnan(nearestKey) || std::abs(nearest->key - key) < std::abs(nearestKey - key)))
+            nearestKey = nearest->key;
+    }
+    if (std::isnan(nearestKey))
+        return QString();
+    QStringList values;
+    // In the order of the file's columns.
+    for (const QString &column : set.columns()) {
+        for (const SeriesSet::Series &series : set.series()) {
+            if (series.column != column || !series.graph->visible())
+                continue;
+            const auto nearest = Nearest(*series.graph, nearestKey);
+            if (nearest == series.graph->data()->constEnd() || nearest->key != nearestKey)
+                continue;
+            QString value =
+                series.column + QLatin1Char(' ') +
+                QLocale().toString(nearest->value, 'f', CursorReadout::Decimals(series.units));
+            if (!series.units.isEmpty())
+                value += QLatin1Char(' ') + series.units;
+            values.append(value);
+        }
+    }
+    return set.name() + QLatin1Char(' ') + TimeText(nearestKey) + QStringLiteral("  ") +
+           values.join(QStringLiteral("  "));
 }
 
 } // namespace
 
 namespace CursorReadout {
 
+int Decimals(const QString &units)
+{
+    return units == QLatin1String("klux") ? 2 : 1;
+}
+
 QString Text(const std::vector<std::unique_ptr<SeriesSet>> &sets, double key)
 {
     QStringList parts;
     for (const auto &set : sets) {
-        QStringList values;
-        double nearestKey = std::nan("");
-        for (int i = 0; i < set->columns().size(); ++i) {
-            const QCPGraph *graph = set->graphs().at(i);
-            if (!graph->visible())
-                continue;
-            const auto nearest = Nearest(*graph, key);
-            if (nearest == graph->data()->constEnd())
-                continue;
-            if (std::isnan(nearestKey))
-                nearestKey = nearest->key;
-            const QString &column = set->columns().at(i);
-            values.append(column + QLatin1Char(' ') + QLocale().toString(nearest->value, 'f', 1) +
-                          (column == QLatin1String("Temp") ? QStringLiteral(" °C") : QString()));
-        }
-        if (!values.isEmpty())
-            parts.append(set->name() + QLatin1Char(' ') + TimeText(nearestKey) +
-                         QStringLiteral(" (") + set->units() + QStringLiteral(")  ") +
-                         values.join(QStringLiteral("  ")));
+        const QString text = FileText(*set, key);
+        if (!text.isEmpty())
+            parts.append(text);
     }
     return parts.join(QStringLiteral("   |   "));
 }

@@ -7,11 +7,15 @@
 
 class SeriesSet;
 
-// The read-out under the cursor: for each file, the local date and time of the record
-// nearest to the cursor's time and the values of its shown graphs there.
-//   "log.txt 05/06/2026 12:00:30 (W.m-2)  Total 512.3  Diffuse 120.0  Sun 1.0  Temp 21.5 °C"
+// The read-out under the cursor: for each file, the date and time (as written) of the
+// record nearest to the cursor's time and the values of its shown graphs there, each with
+// its unit:
+//   "log.txt 05/06/2026 12:00:30  Total 512.3 W.m-2  Diffuse 120.0 W.m-2  Sun 1.0  Temp 21.5 °C"
 namespace CursorReadout {
 
 QString Text(const std::vector<std::unique_ptr<SeriesSet>> &sets, double key);
+// The decimals a value in these units is shown with, as the files write them: two in
+// klux, one otherwise.
+int Decimals(const QString &units);
 
 } // namespace CursorReadout

@@ -2,8 +2,8 @@
 
 #include "platform/DurableFile.h"
 #include "plot/ui/SeriesSet.h"
+#include "plot/ui/WallClock.h"
 
-#include <QDateTime>
 #include <QStringList>
 #include <qcustomplot.h>
 
@@ -18,37 +18,33 @@ bool Saved(bool written, const QString &path, QString &error)
     return written;
 }
 
+// Seven significant digits give back the values as the files write them, in single or
+// double precision.
 QString Value(double value)
 {
-    return std::isnan(value) ? QString() : QString::number(value, 'g', 10);
+    return std::isnan(value) ? QString() : QString::number(value, 'g', 7);
 }
 
-// The records of one file between the two times.
+// The records of one file between the two times, from its sections.
 QByteArray FileCsv(const SeriesSet &set, double from, double to)
 {
+    const PlotFile &file = set.file();
     QByteArray text = set.name().toUtf8() + "\r\n";
-    text += "Time," + set.columns().join(QLatin1Char(',')).toUtf8() + "\r\n";
-    if (set.graphs().isEmpty())
-        return text;
-    const QSharedPointer<QCPGraphDataContainer> keys = set.graphs().first()->data();
-    for (auto it = keys->findBegin(from, false); it != keys->findEnd(to, false); ++it) {
-        QStringList fields;
-        bool anyValue = false;
-        for (const QCPGraph *graph : set.graphs()) {
-            const auto at = graph->data()->findBegin(it->key, false);
-            const bool found = at != graph->data()->constEnd() && at->key == it->key;
-            const double value = found ? at->value : std::nan("");
-            anyValue = anyValue || !std::isnan(value);
-            fields.append(Value(value));
+    text += "Time,Units," + set.columns().join(QLatin1Char(',')).toUtf8() + "\r\n";
+    for (const PlotSection &section : file.sections) {
+        QVector<int> columnOf; // the section's column of each of the file's columns
+        for (const QString &column : set.columns())
+            columnOf.append(section.column(column));
+        for (qsizetype i = 0; i < section.size(); ++i) {
+            const double key = section.time.at(i);
+            if (key < from || key > to)
+                continue;
+            QStringList fields{WallClock::Text(key, QStringLiteral("yyyy-MM-dd HH:mm:ss")),
+                               section.units};
+            for (const int c : std::as_const(columnOf))
+                fields.append(c < 0 ? QString() : Value(double(section.values[c][i])));
+            text += fields.join(QLatin1Char(',')).toUtf8() + "\r\n";
         }
-        if (!anyValue) // a gap between runs, or a line of bad readings
-            continue;
-        const QDateTime time =
-            QDateTime::fromMSecsSinceEpoch(qint64(std::llround(it->key * 1000.0)));
-        text += (time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) + QLatin1Char(',') +
-                 fields.join(QLatin1Char(',')))
-                    .toUtf8() +
-                "\r\n";
     }
     return text;
 }
@@ -57,18 +53,29 @@ QByteArray FileCsv(const SeriesSet &set, double from, double to)
 
 namespace PlotExport {
 
-bool SavePng(QCustomPlot &plot, const QString &path, QString &error)
+QString PictureTitle(const std::vector<std::unique_ptr<SeriesSet>> &sets, const QCPRange &range)
 {
-    return Saved(plot.savePng(path), path, error);
+    QStringList names;
+    for (const auto &set : sets)
+        names.append(set->name());
+    const QString format = QStringLiteral("yyyy-MM-dd HH:mm");
+    return QStringLiteral("%1, %2 to %3")
+        .arg(names.join(QStringLiteral(", ")), WallClock::Text(range.lower, format),
+             WallClock::Text(range.upper, format));
 }
 
-bool SavePdf(QCustomPlot &plot, const QString &path, QString &error)
+bool SavePng(QCustomPlot &plot, const QString &path, QString &error, int width, int height,
+             double scale)
 {
-    return Saved(plot.savePdf(path), path, error);
+    return Saved(plot.savePng(path, width, height, scale), path, error);
 }
 
-bool SaveVisibleCsv(const std::vector<std::unique_ptr<SeriesSet>> &sets, double from, double to,
-                    const QString &path, QString &error)
+bool SavePdf(QCustomPlot &plot, const QString &path, QString &error, int width, int height)
+{
+    return Saved(plot.savePdf(path, width, height), path, error);
+}
+
+QByteArray VisibleCsv(const std::vector<std::unique_ptr<SeriesSet>> &sets, double from, double to)
 {
     QByteArray text;
     for (const auto &set : sets) {
@@ -76,10 +83,16 @@ bool SaveVisibleCsv(const std::vector<std::unique_ptr<SeriesSet>> &sets, double 
             text += "\r\n";
         text += FileCsv(*set, from, to);
     }
+    return text;
+}
+
+bool SaveVisibleCsv(const std::vector<std::unique_ptr<SeriesSet>> &sets, double from, double to,
+                    const QString &path, QString &error)
+{
     DurableFile file;
     if (!file.create(path, error))
         return false;
-    const bool written = file.write(text, error);
+    const bool written = file.write(VisibleCsv(sets, from, to), error);
     file.close();
     return written;
 }

@@ -1,5 +1,8 @@
 #include "plot/ui/SummaryTable.h"
 
+#include "plot/ui/CursorReadout.h"
+#include "plot/ui/WallClock.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
@@ -46,37 +49,45 @@ void SummaryTable::clearSummaries()
 {
     setRowCount(0);
     m_summaries.clear();
+    emit summariesChanged();
 }
 
 void SummaryTable::addSummary(const QString &fileName, const DailySummary &summary)
 {
-    m_summaries.append({fileName, summary.toTabSeparatedText()});
+    m_summaries.append({fileName, summary});
     // The file column only once there are files to tell apart.
     setColumnHidden(0, m_summaries.size() < 2);
     for (const DailySummary::Day &day : summary.days()) {
         const int row = rowCount();
         insertRow(row);
-        const QDateTime peakTime =
-            QDateTime::fromMSecsSinceEpoch(qint64(std::llround(day.peakTime * 1000.0)));
+        const QDateTime peakTime = WallClock::ToDateTime(day.peakTime);
         setItem(row, 0, Cell(fileName, false));
         setItem(row, 1, Cell(QLocale().toString(day.date, QLocale::ShortFormat), false));
         setItem(row, 2, Cell(Number(day.energy, 2) + QLatin1Char(' ') + day.energyUnits, true));
-        setItem(row, 3, Cell(Number(day.peak, 1) + QLatin1Char(' ') + day.units, true));
+        setItem(row, 3,
+                Cell(Number(day.peak, CursorReadout::Decimals(day.units)) + QLatin1Char(' ') +
+                         day.units,
+                     true));
         setItem(
             row, 4,
             Cell(std::isnan(day.peak) ? QString() : peakTime.toString(QStringLiteral("HH:mm:ss")),
                  true));
         setItem(row, 5, Cell(Number(day.sunshineHours, 2), true));
     }
+    emit summariesChanged();
 }
 
-QString SummaryTable::tabSeparatedText() const
+QString SummaryTable::TabSeparatedText(const QVector<FileSummary> &summaries)
 {
-    if (m_summaries.size() == 1)
-        return m_summaries.first().text;
-    QString text;
-    for (const FileSummary &summary : m_summaries)
-        text += summary.fileName + QLatin1Char('\n') + summary.text + QLatin1Char('\n');
+    const QString heading = DailySummary(PlotFile()).toTabSeparatedText();
+    QString text = QStringLiteral("File\t") + heading;
+    for (const FileSummary &file : summaries) {
+        const QStringList lines = file.summary.toTabSeparatedText().split(QLatin1Char('\n'));
+        for (const QString &line : lines.mid(1)) {
+            if (!line.isEmpty())
+                text += file.fileName + QLatin1Char('\t') + line + QLatin1Char('\n');
+        }
+    }
     return text;
 }
 

@@ -14,20 +14,26 @@ class SummaryTable : public QTableWidget
     Q_OBJECT
 
 public:
+    struct FileSummary
+    {
+        QString fileName;
+        DailySummary summary;
+    };
+
     explicit SummaryTable(QWidget *parent = nullptr);
 
     void clearSummaries();
     void addSummary(const QString &fileName, const DailySummary &summary);
-    // Each file's summary as tab-separated text; with several files, each after a line
-    // naming its file.
-    QString tabSeparatedText() const;
+    const QVector<FileSummary> &summaries() const { return m_summaries; }
+    // The summaries as tab-separated text: the daily summary's heading once, after a "File"
+    // column, then its rows of every file, each after the file's name.
+    static QString TabSeparatedText(const QVector<FileSummary> &summaries);
+    QString tabSeparatedText() const { return TabSeparatedText(m_summaries); }
     void copy() const;
 
+signals:
+    void summariesChanged();
+
 private:
-    struct FileSummary
-    {
-        QString fileName;
-        QString text;
-    };
     QVector<FileSummary> m_summaries;
 };

@@ -16,14 +16,24 @@ SunBand::SunBand(QCPAxis *keyAxis, QCPAxis *valueAxis) : QCPGraph(keyAxis, value
     setPen(Qt::NoPen);
 }
 
+void SunBand::setStripe(int stripe, int stripes)
+{
+    m_stripes = std::max(stripes, 1);
+    m_stripe = std::clamp(stripe, 0, m_stripes - 1);
+}
+
 void SunBand::updateRunningTotals()
 {
     const qsizetype count = data()->size();
-    m_before.assign(std::size_t(count), 0.0);
-    m_holds.assign(std::size_t(count), 0.0);
-    double total = 0;
-    double previousStep = 0;
-    for (qsizetype i = 0; i < count; ++i) {
+    // Records are only ever added at the end: the totals before the last one known stay,
+    // and that one's hold is measured again now that it has a successor.
+    const qsizetype known = std::min<qsizetype>(qsizetype(m_before.size()), count);
+    const qsizetype start = known > 0 ? known - 1 : 0;
+    double total = start > 0 ? m_before[std::size_t(start)] : 0;
+    double previousStep = start > 0 ? m_holds[std::size_t(start - 1)] : 0;
+    m_before.resize(std::size_t(count), 0.0);
+    m_holds.resize(std::size_t(count), 0.0);
+    for (qsizetype i = start; i < count; ++i) {
         const QCPGraphData &record = *(data()->constBegin() + i);
         const bool last = i + 1 == count;
         const bool beforeGap = !last && std::isnan((data()->constBegin() + i + 1)->value);
@@ -67,6 +77,8 @@ void SunBand::draw(QCPPainter *painter)
         sunshine = next;
         shades[column] = int(std::lround(share * ShadeSteps));
     }
+    const int top = area.top() + area.height() * m_stripe / m_stripes;
+    const int bottom = area.top() + area.height() * (m_stripe + 1) / m_stripes;
     painter->setPen(Qt::NoPen);
     painter->setAntialiasing(false);
     const QColor full = brush().color();
@@ -82,8 +94,8 @@ void SunBand::draw(QCPPainter *painter)
             painter->setBrush(QColor::fromRgbF(float(1 - f * (1 - full.redF())),
                                                float(1 - f * (1 - full.greenF())),
                                                float(1 - f * (1 - full.blueF()))));
-            painter->drawRect(QRect(area.left() + int(runStart), area.top(), int(column - runStart),
-                                    area.height()));
+            painter->drawRect(
+                QRect(area.left() + int(runStart), top, int(column - runStart), bottom - top));
         }
         runStart = column;
     }

@@ -13,13 +13,18 @@
 // A filled step graph would draw a polygon with a corner for every change of the flag,
 // a tenth of a second over a year of records. The band instead keeps the running total
 // of sunshine at each record, so that a column's mean takes two binary searches however
-// many records it spans, and draws a rectangle per run of equally shaded columns.
+// many records it spans, and draws a rectangle per run of equally shaded columns. Records
+// added at the end (a followed file) extend the totals without going over the others.
 class SunBand : public QCPGraph
 {
     Q_OBJECT
 
 public:
     SunBand(QCPAxis *keyAxis, QCPAxis *valueAxis);
+
+    // With several files' bands, each takes a horizontal stripe of the plot (0 the top),
+    // so that overlapping days of different files stay apart.
+    void setStripe(int stripe, int stripes);
 
 protected:
     void draw(QCPPainter *painter) override;
@@ -31,4 +36,6 @@ private:
 
     std::vector<double> m_before; // the sunshine before each record
     std::vector<double> m_holds;  // how long each record's value holds
+    int m_stripe = 0;
+    int m_stripes = 1;
 };
