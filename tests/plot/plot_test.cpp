@@ -276,6 +276,18 @@ TEST(PlotFileReaderTest, BadFilesAreRefusedOrTheirBadLinesListed)
          3},
         {"no line end", head + record.chopped(2), "", {}, 1},
         {"a last line ending in CR", head + record.chopped(1), "", {}, 1},
+        {"thirty-two columns",
+         head.left(59) + "Reading Units: klux\r\nTime" + QByteArray("\tP").repeated(32) +
+             "\r\n14/06/2026 10:00:00" + QByteArray("\t1").repeated(32) + "\r\n",
+         "",
+         {},
+         1},
+        {"thirty-three columns",
+         head.left(59) + "Reading Units: klux\r\nTime" + QByteArray("\tP").repeated(33) +
+             "\r\n14/06/2026 10:00:00" + QByteArray("\t1").repeated(33) + "\r\n",
+         "",
+         {"5 too many columns"},
+         0},
         {"units not named",
          head.left(59) + "Reading \r\nTime\tTotal\r\n14/06/2026 10:00:00\t5\r\n",
          "",
@@ -581,6 +593,8 @@ TEST(PlotFileReaderTest, TimeFieldsReadAsWritten)
         {{"M/d/yy", "h:mm:ss AP", us}, "12/5/2 1:14:08 PM", ""},
         {{"yyyy/MM/dd", "H\u6642mm\u5206ss\u79d2", japan}, "2026/12/05 17\u664214\u520608", ""},
         {iso, "2026-10-25T01:30:00x", ""},
+        {iso, "2026-10-25T01:30:00+14:00", "2026-10-25T01:30:00"},
+        {iso, "2026-10-25T01:30:00.", ""},
         {{"dd.MM.yyyy", "'h' HH,mm,ss", QLocale::c()},
          "05.12.2026 h 17.14.08",
          "2026-12-05T17:14:08"},
@@ -640,6 +654,12 @@ TEST(PlotFileReaderTest, FieldsNormalisedAndNumbersRead)
                      length > 0);
     }
 
+    // A sequence cut short by the field's end, though the bytes after it would complete it.
+    const char cut[] = "\xd9\xa5";
+    char one[4];
+    qsizetype oneLength = 0;
+    ASSERT_TRUE(NormaliseField(cut, cut + 1, one, sizeof one, oneLength));
+    EXPECT_EQ(QByteArray(one, oneLength), QByteArray("\xd9"));
     const char ascii[] = "17:14:08 PM\x7f";
     EXPECT_TRUE(IsAsciiField(ascii, ascii + std::strlen(ascii)));
     EXPECT_FALSE(IsAsciiField(texts[8].first, texts[8].first + 1));
