@@ -34,15 +34,15 @@ public:
     {
         m_earlier = m_covered.value(units);
         std::sort(m_earlier.begin(), m_earlier.end());
-        m_next = 0;
+        m_next = m_earlier.cbegin();
     }
     // Whether an earlier section covered `seconds`; times must come in increasing order.
     bool covers(double seconds)
     {
-        while (m_next < m_earlier.size() && m_earlier[m_next].second < seconds)
+        while (m_next != m_earlier.cend() && m_next->second < seconds)
             ++m_next;
-        for (qsizetype i = m_next; i < m_earlier.size() && m_earlier[i].first < seconds; ++i) {
-            if (seconds <= m_earlier[i].second)
+        for (auto it = m_next; it != m_earlier.cend() && it->first < seconds; ++it) {
+            if (seconds <= it->second)
                 return true;
         }
         return false;
@@ -60,7 +60,7 @@ public:
 private:
     QHash<QString, QVector<std::pair<double, double>>> m_covered;
     QVector<std::pair<double, double>> m_earlier;
-    qsizetype m_next = 0;
+    QVector<std::pair<double, double>>::const_iterator m_next;
 };
 
 } // namespace

@@ -47,7 +47,7 @@ bool IsAsciiField(const char *begin, const char *end)
     unsigned char any = 0;
     for (const char *p = begin; p < end; ++p)
         any |= static_cast<unsigned char>(*p);
-    return any < 0x80;
+    return (any & 0x80) == 0;
 }
 
 bool NormaliseField(const char *begin, const char *end, char *out, qsizetype capacity,

@@ -7,6 +7,7 @@
 
 #include <QFile>
 #include <QHash>
+#include <QRegularExpression>
 
 #include <cmath>
 #include <cstring>
@@ -84,7 +85,7 @@ bool readNumber(const char *begin, const char *end, float &value, int &decimals)
         return negative || text.size() == 8 || text.size() == 3;
     }
     const char *p = begin;
-    const bool negative = p < end && *p == '-';
+    const bool negative = text.startsWith(QLatin1Char('-'));
     p += negative ? 1 : 0;
     double mantissa = 0;
     int digits = 0;
@@ -208,10 +209,7 @@ void Parser::startSection(qint64 number, const char *begin, const char *end)
     section.headingLine = number;
     section.unitsLine = QString::fromUtf8(begin, end - begin);
     // "Reading Units: W.m-2", and with ZQ3 individual sensors a note after a separator.
-    const char *unitsEnd = begin;
-    while (unitsEnd < end && *unitsEnd != '\t' && *unitsEnd != ',')
-        ++unitsEnd;
-    QString units = QString::fromUtf8(begin, unitsEnd - begin);
+    QString units = section.unitsLine.section(QRegularExpression(QStringLiteral("[\t,]")), 0, 0);
     units.remove(0, int(std::strlen("Reading ")));
     if (units.startsWith(QLatin1String("Units:")))
         units.remove(0, 6);

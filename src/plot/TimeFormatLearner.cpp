@@ -44,10 +44,9 @@ TimeFormatLearner::TimeFormatLearner(const QVector<DateTimeField> &fields,
 void TimeFormatLearner::add(qint64 line, int section, const char *timeBegin, const char *timeEnd,
                             const char *lineEnd)
 {
-    const QString whole = m_samples.size() < PreviewLines
-                              ? QString::fromUtf8(timeBegin, lineEnd - timeBegin)
-                              : QString();
-    m_samples.append({line, section, QByteArray(timeBegin, timeEnd - timeBegin), whole});
+    m_samples.append({line, section, QByteArray(timeBegin, timeEnd - timeBegin)});
+    if (m_preview.size() < PreviewLines)
+        m_preview << QString::fromUtf8(timeBegin, lineEnd - timeBegin);
 }
 
 bool TimeFormatLearner::read(int field, const Sample &sample, double &seconds) const
@@ -149,11 +148,10 @@ TimeFormatLearner::Outcome TimeFormatLearner::decide()
 TimeFormatQuestion TimeFormatLearner::question() const
 {
     TimeFormatQuestion question;
-    const QVector<Sample> preview = m_samples.mid(0, PreviewLines);
-    for (const Sample &sample : preview) {
+    const QVector<Sample> preview = m_samples.mid(0, m_preview.size());
+    for (const Sample &sample : preview)
         question.lineNumbers << sample.line;
-        question.lines << sample.whole;
-    }
+    question.lines = m_preview;
     for (const int field : m_tied) {
         // A few of the locales that write it, the preferred first.
         QStringList names = m_fields[field].localeNames();

@@ -43,7 +43,6 @@ private:
         qint64 line;
         int section;
         QByteArray time;
-        QString whole; // the line, for the first few
     };
     struct Score
     {
@@ -67,6 +66,7 @@ private:
     QStringList m_preferred;
     QVector<int> m_order; // indices of m_fields, preferred first
     QVector<Sample> m_samples;
+    QStringList m_preview; // the first lines whole
     QVector<int> m_tied;
     int m_chosen = -1;
 };

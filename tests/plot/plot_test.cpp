@@ -272,6 +272,24 @@ TEST(PlotFileReaderTest, BadFilesAreRefusedOrTheirBadLinesListed)
           "12 column heading expected"},
          3},
         {"no line end", head + record.chopped(2), "", {}, 1},
+        {"a last line ending in CR", head + record.chopped(1), "", {}, 1},
+        {"thirty-two columns",
+         head.left(59) + "Reading Units: klux\r\nTime" + QByteArray("\tP").repeated(32) +
+             "\r\n14/06/2026 10:00:00" + QByteArray("\t1").repeated(32) + "\r\n",
+         "",
+         {},
+         1},
+        {"thirty-three columns",
+         head.left(59) + "Reading Units: klux\r\nTime" + QByteArray("\tP").repeated(33) +
+             "\r\n14/06/2026 10:00:00" + QByteArray("\t1").repeated(33) + "\r\n",
+         "",
+         {"5 too many columns"},
+         0},
+        {"units not named",
+         head.left(59) + "Reading \r\nTime\tTotal\r\n14/06/2026 10:00:00\t5\r\n",
+         "",
+         {},
+         1},
         {"a line just short enough",
          head + QByteArray(64 * 1024, 'x') + "\r\n" + record,
          "",
@@ -321,6 +339,7 @@ TEST(PlotFileReaderTest, BadFilesAreRefusedOrTheirBadLinesListed)
     // Too large, gone, or cancelled: refused with a reason.
     QBuffer small;
     EXPECT_TRUE(PlotFileReader::read(small, (qint64(8) << 30) + 1).error.contains("too large"));
+    EXPECT_TRUE(PlotFileReader::read(small, 10).error.contains("Reading stopped after line 0"));
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("gone.txt"));
     EXPECT_TRUE(PlotFileReader::read(path).error.contains("could not be opened"));
@@ -496,6 +515,7 @@ TEST(PlotFileReaderTest, AnAmbiguousFileAsksOnce)
             const TimeFormatQuestion &question = chooser.question;
             EXPECT_EQ(question.lineNumbers, (QVector<qint64>{5, 6, 7, 8, 9, 10, 11, 12, 13, 14}));
             EXPECT_TRUE(question.lines.value(0).startsWith("1/12/26 10:00:00 AM\t1.00"));
+            EXPECT_EQ(question.lines.size(), 10);
             QStringList offered;
             for (const TimeFormatCandidate &candidate : question.candidates)
                 offered << candidate.pattern + " " + candidate.times.value(9).toString(Qt::ISODate);
@@ -563,7 +583,15 @@ TEST(PlotFileReaderTest, TimeFieldsReadAsWritten)
         {{"d MMM yyyy", "HH:mm:ss", QLocale(QLocale::German)},
          "5 dEZ 2026 17:14:08",
          "2026-12-05T17:14:08"},
-        {{"dd.MM.yyyy", "HH:mm:ss tt", QLocale::c()}, "05.12.2026 17:14:08", ""},
+        {{"dd.MM.yyyy", "HH:mm:ss tt", QLocale::c()}, "05.12.2026 17:14:08 ", ""},
+        {{"dd.MM.yyyy", "HH:mm:ss 'h", QLocale::c()},
+         "05.12.2026 17:14:08 h",
+         "2026-12-05T17:14:08"},
+        {{"M/d/yy", "h:mm:ss AP", us}, "12/5/2 1:14:08 PM", ""},
+        {{"yyyy/MM/dd", "H\u6642mm\u5206ss\u79d2", japan}, "2026/12/05 17\u664214\u520608", ""},
+        {iso, "2026-10-25T01:30:00x", ""},
+        {iso, "2026-10-25T01:30:00+14:00", "2026-10-25T01:30:00"},
+        {iso, "2026-10-25T01:30:00.", ""},
         {{"dd.MM.yyyy", "'h' HH,mm,ss", QLocale::c()},
          "05.12.2026 h 17.14.08",
          "2026-12-05T17:14:08"},
@@ -623,6 +651,12 @@ TEST(PlotFileReaderTest, FieldsNormalisedAndNumbersRead)
                      length > 0);
     }
 
+    // A sequence cut short by the field's end, though the bytes after it would complete it.
+    const char cut[] = "\xd9\xa5";
+    char one[4];
+    qsizetype oneLength = 0;
+    ASSERT_TRUE(NormaliseField(cut, cut + 1, one, sizeof one, oneLength));
+    EXPECT_EQ(QByteArray(one, oneLength), QByteArray("\xd9"));
     const char ascii[] = "17:14:08 PM\x7f";
     EXPECT_TRUE(IsAsciiField(ascii, ascii + std::strlen(ascii)));
     EXPECT_FALSE(IsAsciiField(texts[8].first, texts[8].first + 1));
@@ -748,6 +782,14 @@ TEST(PlotFileReaderTest, RepeatedAndBackwardTimesStartASectionAndCountOnce)
          {5, 1},
          10,
          "2026-06-14\t6.810\tklux.h\t2.50\tklux\t12:00:00\t5.000\n"},
+        {"steps of two lengths",
+         true,
+         QDate(2026, 6, 14),
+         {QTime(10, 0), QTime(10, 1), QTime(10, 3)},
+         {},
+         {3},
+         0,
+         "2026-06-14\t0.050\tklux.h\t1.00\tklux\t10:00:00\t0.050\n"},
         {"back to the hours before",
          false,
          QDate(2026, 6, 14),
@@ -798,6 +840,10 @@ TEST(PlotSummaryTest, GapsAndDailySumsInEachUnitsFamily)
         section.time.append(epoch(t0.addSecs(60 * minute)));
     section.values = {{100, 200, 300, 400, 500, NAN}, {1, 1, 1, 1, 1, 1}, {1, 0, 1, 1, 0.5, 0}};
 
+    // Without a period (not from a file) no step forward is a gap.
+    PlotSection unperiodic = section;
+    unperiodic.periodSeconds = 0;
+    EXPECT_EQ(ContinuousRuns(unperiodic).size(), 1);
     const QVector<IndexRange> runs = ContinuousRuns(section);
     ASSERT_EQ(runs.size(), 2);
     EXPECT_EQ(std::make_tuple(runs[0].begin, runs[0].end, runs[1].begin, runs[1].end),
