@@ -6,12 +6,21 @@
 #include "cli/InstrumentSession.h"
 #include "cli/InterruptWatch.h"
 #include "cli/OutputFileDialogs.h"
+#include "cli/StationPublishing.h"
 #include "pclog/LoggingRun.h"
 
 #include <QEventLoop>
 
 #include <algorithm>
 #include <limits>
+
+namespace {
+
+// At the end of a run, the last lines are given this long to reach the broker; what does
+// not is sent by the next run.
+constexpr int PublishingEndMs = 5000;
+
+} // namespace
 
 int RunLogCommand(const CliOptions &options, InstrumentSession &session, Console &console,
                   InterruptWatch &interrupts)
@@ -20,6 +29,12 @@ int RunLogCommand(const CliOptions &options, InstrumentSession &session, Console
     // The heading and the file's header name the model, its serial number and units.
     if (!link.GetStatus())
         return Fail(console, QStringLiteral("the instrument did not answer: ") + link.Status());
+    // --mqtt: the file is the journal that publishing follows.
+    QString publishError;
+    const auto publishing =
+        StationPublishing::Start(options, link.SerialNumber(), console, publishError);
+    if (!publishing && !publishError.isEmpty())
+        return Fail(console, publishError);
     Clock &clock = session.clock();
     QString path = DatedPath(options.output, clock.now().date());
     OutputFileDialogs dialogs(path);
@@ -40,6 +55,8 @@ int RunLogCommand(const CliOptions &options, InstrumentSession &session, Console
         if (link.CommPort() == 0)
             link.reopenLostPort();
         run.Tick();
+        if (publishing)
+            publishing->poll();
         // A new day under a dated name: the day's last line is in the old file, the new
         // file starts with its header.
         const QString today = DatedPath(options.output, clock.now().date());
@@ -47,6 +64,8 @@ int RunLogCommand(const CliOptions &options, InstrumentSession &session, Console
             run.Stop();
             dialogs.setPath(path = today);
             run.Start();
+            if (publishing && run.IsLogging())
+                publishing->follow(path);
         }
         if (!view.timerEnabled() || view.fileFailed())
             loop.quit();
@@ -68,6 +87,8 @@ int RunLogCommand(const CliOptions &options, InstrumentSession &session, Console
         run.Stop();
         return Fail(console, QStringLiteral("cannot write ") + path, ExitCode::FileFailed);
     }
+    if (publishing && run.IsLogging())
+        publishing->follow(path);
     if (run.IsLogging() && view.timerEnabled() && !interrupts.interrupted()) {
         if (options.durationSeconds > 0)
             duration.start(static_cast<int>(
@@ -75,6 +96,8 @@ int RunLogCommand(const CliOptions &options, InstrumentSession &session, Console
         loop.exec();
     }
     run.Stop();
+    if (publishing)
+        publishing->finish(PublishingEndMs);
     if (view.fileFailed())
         return ExitCode::FileFailed;
     if (interrupts.interrupted())

@@ -171,10 +171,12 @@ public:
         bool retained;
     };
 
-    Subscriber(int port, const char *topic, const char *id = "quorvel-test-subscriber")
+    Subscriber(int port, const char *topic, const char *user = nullptr,
+               const char *password = nullptr)
     {
         mosquitto_lib_init();
-        m_mosq = mosquitto_new(id, false, this);
+        m_mosq = mosquitto_new("quorvel-test-subscriber", false, this);
+        mosquitto_username_pw_set(m_mosq, user, password);
         mosquitto_message_callback_set(
             m_mosq, [](mosquitto *, void *self, const mosquitto_message *m) {
                 auto *me = static_cast<Subscriber *>(self);

@@ -423,3 +423,48 @@ TEST(PublishBroker, PasswordFileTlsAndRefusals)
     EXPECT_FALSE(MqttClient(settings).start(error));
     EXPECT_TRUE(error.endsWith("is empty")) << error.toStdString();
 }
+
+// quorvel-cli as a station runs it: `log --mqtt` publishes the status, the discovery and
+// the readings; killed with SIGKILL, its status turns "offline" through the last will.
+// A wrong password ends it at once with exit code 1 and the broker's reason.
+TEST(PublishBroker, QuorvelCliLogsPublishesAndIsSeenGoing)
+{
+    SKIP_WITHOUT_MOSQUITTO();
+    Broker broker({"station", "s3cret", false});
+    QTemporaryDir folder;
+    append(folder.filePath("password"), "s3cret\n");
+    append(folder.filePath("wrong"), "guess\n");
+    const QString program = QCoreApplication::applicationDirPath() + "/../quorvel-cli";
+    const QStringList args{"log",     "--demo",           "--log-period",
+                           "1s",      "--output",         folder.filePath("log.csv"),
+                           "--mqtt",  broker.url(),       "--mqtt-user",
+                           "station", "--mqtt-discovery", "--mqtt-password-file"};
+
+    QProcess refused;
+    refused.start(program, args + QStringList{folder.filePath("wrong")});
+    ASSERT_TRUE(refused.waitForFinished(20000));
+    EXPECT_EQ(refused.exitCode(), 1);
+    EXPECT_EQ(refused.readAllStandardError().trimmed().toStdString(),
+              "quorvel-cli: the broker refused the connection: Connection Refused: not "
+              "authorised.");
+
+    Subscriber subscriber(broker.port(), "#", "station", "s3cret");
+    QProcess station;
+    station.start(program, args + QStringList{folder.filePath("password")});
+    ASSERT_TRUE(station.waitForStarted());
+    const auto statuses = [&] {
+        QList<QByteArray> list = subscriber.payloads("/status");
+        return list.isEmpty() ? QByteArray() : list.last();
+    };
+    ASSERT_TRUE(waitFor([&] { return subscriber.payloads("/reading").size() >= 2; }, 20000))
+        << station.readAllStandardError().toStdString();
+    EXPECT_EQ(statuses(), "online");
+    EXPECT_EQ(subscriber.payloads("/config").size(), 4);
+    const QJsonObject reading = json(subscriber.payloads("/reading").first());
+    EXPECT_TRUE(reading.value("total").isDouble() && reading.value("temperature").isDouble());
+    EXPECT_EQ(reading.value("period_s"), 1);
+    EXPECT_EQ(reading.value("readings"), 1);
+    station.kill();
+    station.waitForFinished();
+    EXPECT_TRUE(waitFor([&] { return statuses() == "offline"; }, 5000));
+}
