@@ -16,8 +16,10 @@ JournalPublisher::JournalPublisher(MqttClient &client, BrokerUrl url, JournalPub
     connect(&m_client, &MqttClient::acknowledged, this, &JournalPublisher::acknowledged);
     connect(&m_pollTimer, &QTimer::timeout, this, &JournalPublisher::poll);
     m_pollTimer.start(m_settings.pollMs);
-    m_saveTimer.setSingleShot(true);
+    // The state files are written now and then, not at every acknowledgement: a crash
+    // sends again at most what was acknowledged since.
     connect(&m_saveTimer, &QTimer::timeout, this, &JournalPublisher::saveAll);
+    m_saveTimer.start(m_settings.saveMs);
 }
 
 JournalPublisher::~JournalPublisher()
@@ -82,7 +84,8 @@ void JournalPublisher::lost()
 
 void JournalPublisher::rewind(Journal &journal)
 {
-    if (journal.read <= journal.acknowledged)
+    // Every line read past the acknowledged position is in flight until acknowledged.
+    if (journal.inFlight.empty())
         return;
     journal.inFlight.clear();
     journal.reader = journal.acknowledgedReader;
@@ -120,8 +123,6 @@ void JournalPublisher::advance(Journal &journal)
         journal.inFlight.pop_front();
         journal.saved = false;
     }
-    if (!journal.saved && !m_saveTimer.isActive())
-        m_saveTimer.start(m_settings.saveMs);
 }
 
 bool JournalPublisher::nextLine(Journal &journal, QByteArray &line)
@@ -169,7 +170,7 @@ void JournalPublisher::handle(Journal &journal, const QByteArray &line)
                                                                         : QStringLiteral("record")),
                              ReadingJson(journal.reader.record(), facts));
         // Not taken: the connection is gone and the journal has been rewound.
-        if (messageId < 0)
+        if (messageId == -1)
             return;
     } else if (kind == JournalReader::Line::Bad) {
         emit problem(journal.path + QStringLiteral(": a line skipped: ") + journal.reader.error());

@@ -20,11 +20,8 @@ constexpr const char *SystemCertificates = "/etc/ssl/certs";
 
 void initialiseLibrary()
 {
-    static const bool done = [] {
-        mosquitto_lib_init();
-        return true;
-    }();
-    Q_UNUSED(done);
+    static const int initialised = mosquitto_lib_init();
+    Q_UNUSED(initialised);
 }
 
 QString errorText(int rc)
@@ -34,11 +31,11 @@ QString errorText(int rc)
     return QString::fromUtf8(mosquitto_strerror(rc));
 }
 
-// CONNACK codes that no new attempt will change: the protocol, the client id, the user
-// name or password, the authorisation.
+// CONNACK codes that no new attempt will change: all but "server unavailable" (3), that
+// is the protocol version, the client id, the user name or password, the authorisation.
 bool isRefusal(int connack)
 {
-    return connack == 1 || connack == 2 || connack == 4 || connack == 5;
+    return connack != 3;
 }
 
 bool isTlsFailure(int rc)

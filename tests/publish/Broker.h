@@ -172,10 +172,10 @@ public:
     };
 
     Subscriber(int port, const char *topic, const char *user = nullptr,
-               const char *password = nullptr)
+               const char *password = nullptr, const char *id = "quorvel-test-subscriber")
     {
         mosquitto_lib_init();
-        m_mosq = mosquitto_new("quorvel-test-subscriber", false, this);
+        m_mosq = mosquitto_new(id, false, this);
         mosquitto_username_pw_set(m_mosq, user, password);
         mosquitto_message_callback_set(
             m_mosq, [](mosquitto *, void *self, const mosquitto_message *m) {

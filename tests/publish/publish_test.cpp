@@ -142,6 +142,8 @@ TEST(PublishText, UrlsLinesAndMessages)
         {"mqtts://broker:8884/a/b/", "", true, "broker", 8884, "a/b/12_3/reading"},
         {"mqtt://[::1]:99", "", false, "::1", 99, "12_3/reading"},
         {"mqtts://h", "", true, "h", 8883, "12_3/reading"},
+        {"mqtt://h:1", "", false, "h", 1, "12_3/reading"},
+        {"mqtt://h:65535/p", "", false, "h", 65535, "p/12_3/reading"},
         {"http://h/x", "must start with mqtt:// or mqtts://", false, "", 0, ""},
         {"mqtt://h:0/x", "the port must be 1 to 65535", false, "", 0, ""},
         {"mqtt://h:70000", "the port must be 1 to 65535", false, "", 0, ""},
@@ -189,11 +191,15 @@ TEST(PublishText, UrlsLinesAndMessages)
         {header + "01/06/2026 10:00:00\t1.0\t2.0\t0.0\t21.5\t30.1\r\n",
          R"({"time":"2026-06-01T10:00:00+01:00","serial":"1234","total":1,"diffuse":2,"sun":0,)"
          R"("units":"W.m-2","sensors":[],"temperature":21.5,"period_s":null,"readings":null})"},
-        {"ZQ5 Data file 01/12/2026 10:00:00\r\nZQ5 v1.03 Ser No: 7\"x\r\nReading Units: klux\r\n"
+        {"ZQ5 Data file 01/12/2026 10:00:00\r\nZQ5 v1.03 Ser No: 7 \"x\r\nReading Units: klux\r\n"
          "Time,Total,Diffuse,Sun\r\n01/12/2026 09:00:00,1.25,0.50,0.7\r\n"
          "01/12/2026 09:10:00,1.50,0.75,0.0\r\n",
-         R"({"time":"2026-12-01T09:10:00+00:00","serial":"7\"x","total":1.5,"diffuse":0.75,"sun":0,)"
+         R"({"time":"2026-12-01T09:10:00+00:00","serial":"7 \"x","total":1.5,"diffuse":0.75,"sun":0,)"
          R"("units":"klux","sensors":[],"temperature":null,"period_s":600,"readings":null})"},
+        {"ZQ5 Logger Data file x\r\n Ser No: 12\r\nReading Units: "
+         "W.m-2\r\nTime\tTotal\tDiffuse\tSun\r\n"
+         "01/06/2026 10:00:00\t1.0\t2.0\t0.0\r\n",
+         R"({"time":"2026-06-01T10:00:00+01:00","serial":"12","total":1,"diffuse":2,"sun":0,)"},
         {header + "01/06/2026 10:00:00\t1.0\tx\t0.0\t21.5\r\n", "Diffuse not read"},
         {header + "01/06/2026 10:00:00\t1.0\t2.0\r\n", "3 fields where 5 were expected"},
         {header + "31/31/2026 10:00:00\t1.0\t2.0\t0.0\t21.5\r\n", "time not read"},
@@ -303,9 +309,14 @@ TEST(PublishBroker, EveryLineArrivesInOrderThroughAnOutageAndARestart)
     broker.start();
     ASSERT_TRUE(waitFor([&] { return arrivedSeconds(subscriber).size() == 180; }, 20000));
     minute(3);
+    EXPECT_FALSE(publisher->caughtUp());
     ASSERT_TRUE(waitFor([&] { return publisher->caughtUp(); }));
-    EXPECT_TRUE(publisher->finish(2000));
-    client->stop(1000);
+    // Nothing left to wait for: neither end waits.
+    QElapsedTimer ending;
+    ending.start();
+    EXPECT_TRUE(publisher->finish(10000));
+    client->stop(10000);
+    EXPECT_LT(ending.elapsed(), 1800);
     publisher.reset();
     client.reset();
 
@@ -346,6 +357,10 @@ TEST(PublishBroker, AStateFileOfAnotherFileIsNotApplied)
     QString error;
     WriteJournalPosition(JournalStatePath(path), {qint64(logHeader('\t').size()), "ZQ5 other"},
                          error);
+    const QString dataset = folder.filePath("logger.csv");
+    append(dataset, "ZQ5 Data file 01/12/2026 10:00:00\r\nZQ5 v1.03 Ser No: 1234\r\n"
+                    "Reading Units: W.m-2\r\nTime,Total,Diffuse,Sun\r\n"
+                    "01/12/2026 09:00:00,1.0,2.0,0.5\r\n01/12/2026 09:10:00,1.5,2.5,0.0\r\n");
     const QString notJournal = folder.filePath("notes.txt");
     append(notJournal, "shopping list\r\n");
     append(JournalStatePath(notJournal), "{");
@@ -357,15 +372,21 @@ TEST(PublishBroker, AStateFileOfAnotherFileIsNotApplied)
                      [&](const QString &text) { problems << text; });
     ASSERT_TRUE(client.start(error));
     publisher.follow(path);
+    publisher.follow(dataset);
     publisher.follow(notJournal);
-    ASSERT_TRUE(waitFor([&] { return arrivedSeconds(subscriber).size() == 2; }));
+    ASSERT_TRUE(waitFor([&] { return subscriber.payloads("/record").size() == 2; }));
+    EXPECT_EQ(arrivedSeconds(subscriber), range(0, 1));
+    EXPECT_EQ(json(subscriber.payloads("/record")[1]).value("period_s"), 600);
     ASSERT_TRUE(waitFor([&] { return problems.size() == 3; }));
     EXPECT_TRUE(problems[0].endsWith("log.txt.mqtt belongs to another file: publishing " + path +
                                      " from its start"));
     EXPECT_TRUE(problems[1].contains("notes.txt.mqtt (it holds no position)"));
     EXPECT_TRUE(problems[2].endsWith("notes.txt is not published: not a PC log or dataset file: "
                                      "\"shopping list\" where its header was expected"));
-    EXPECT_TRUE(publisher.caughtUp());
+    EXPECT_TRUE(publisher.finish(1000));
+    for (const QString &journal : {path, dataset})
+        EXPECT_EQ(ReadJournalPosition(JournalStatePath(journal), error)->offset,
+                  QFileInfo(journal).size());
 }
 
 // Who may publish: a password file and TLS with the test's own CA work; a wrong password
@@ -459,6 +480,13 @@ TEST(PublishBroker, QuorvelCliLogsPublishesAndIsSeenGoing)
     ASSERT_TRUE(waitFor([&] { return subscriber.payloads("/reading").size() >= 2; }, 20000))
         << station.readAllStandardError().toStdString();
     EXPECT_EQ(statuses(), "online");
+    const auto retainedStatus = [&](const char *id) {
+        Subscriber late(broker.port(), "station/+/status", "station", "s3cret", id);
+        waitFor([&] { return !late.messages().empty(); }, 2000);
+        const auto messages = late.messages();
+        return messages.empty() || !messages[0].retained ? QByteArray() : messages[0].payload;
+    };
+    EXPECT_EQ(retainedStatus("late-1"), "online");
     EXPECT_EQ(subscriber.payloads("/config").size(), 4);
     const QJsonObject reading = json(subscriber.payloads("/reading").first());
     EXPECT_TRUE(reading.value("total").isDouble() && reading.value("temperature").isDouble());
@@ -467,4 +495,5 @@ TEST(PublishBroker, QuorvelCliLogsPublishesAndIsSeenGoing)
     station.kill();
     station.waitForFinished();
     EXPECT_TRUE(waitFor([&] { return statuses() == "offline"; }, 5000));
+    EXPECT_EQ(retainedStatus("late-2"), "offline");
 }
