@@ -67,7 +67,7 @@ BrokerUrlResult ParseBrokerUrl(const QString &text)
     if (url.host.isEmpty())
         return refuse(text, QStringLiteral("no host"));
     if (!portText.isEmpty()) {
-        bool ok = false;
+        bool ok;
         url.port = portText.toInt(&ok);
         if (!ok || url.port < 1 || url.port > 65535 || portText.startsWith(QLatin1Char('+')))
             return refuse(text, QStringLiteral("the port must be 1 to 65535"));

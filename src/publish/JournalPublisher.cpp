@@ -84,8 +84,8 @@ void JournalPublisher::lost()
 
 void JournalPublisher::rewind(Journal &journal)
 {
-    // Every line read past the acknowledged position is in flight until acknowledged.
-    if (journal.inFlight.empty())
+    // Still reading up to the acknowledged position: nothing has been sent.
+    if (journal.read < journal.acknowledged)
         return;
     journal.inFlight.clear();
     journal.reader = journal.acknowledgedReader;
@@ -169,9 +169,11 @@ void JournalPublisher::handle(Journal &journal, const QByteArray &line)
             m_client.publish(m_url.topic(journal.reader.serial(), pcLog ? QStringLiteral("reading")
                                                                         : QStringLiteral("record")),
                              ReadingJson(journal.reader.record(), facts));
-        // Not taken: the connection is gone and the journal has been rewound.
-        if (messageId == -1)
+        // Not taken: the connection is gone; this line is read again after the next connect.
+        if (messageId == -1) {
+            rewind(journal);
             return;
+        }
     } else if (kind == JournalReader::Line::Bad) {
         emit problem(journal.path + QStringLiteral(": a line skipped: ") + journal.reader.error());
     }

@@ -27,7 +27,7 @@ std::optional<double> JournalNumber(const QByteArray &field)
     double value = 0;
     const char *end = text.constData() + text.size();
     const auto [ptr, ec] = std::from_chars(text.constData(), end, value);
-    if (text.isEmpty() || ec != std::errc() || ptr != end || !std::isfinite(value))
+    if (ec != std::errc() || ptr != end || !std::isfinite(value))
         return std::nullopt;
     return value;
 }

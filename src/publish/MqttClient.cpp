@@ -55,9 +55,8 @@ MqttClient::MqttClient(MqttSettings settings, QObject *parent)
     initialiseLibrary();
     m_miscTimer.setInterval(1000);
     connect(&m_miscTimer, &QTimer::timeout, this, &MqttClient::misc);
-    m_retryTimer.setSingleShot(true);
     connect(&m_retryTimer, &QTimer::timeout, this, &MqttClient::attempt);
-    m_connectTimer.setSingleShot(true);
+    // The connect timer is stopped by the answer, or by the drop its time-out brings.
     connect(&m_connectTimer, &QTimer::timeout, this,
             [this] { drop(QStringLiteral("the broker did not answer")); });
 }
@@ -114,7 +113,7 @@ bool MqttClient::configure(QString &error)
     mosquitto_publish_callback_set(m_mosq, &MqttClient::onPublish);
     mosquitto_disconnect_callback_set(m_mosq, &MqttClient::onDisconnect);
     int rc = MOSQ_ERR_SUCCESS;
-    if (!m_settings.user.isEmpty() || !m_password.isEmpty()) {
+    if (!m_settings.user.isEmpty()) {
         const QByteArray user = m_settings.user.toUtf8();
         rc = mosquitto_username_pw_set(m_mosq, user.constData(),
                                        m_password.isEmpty() ? nullptr : m_password.constData());
@@ -139,6 +138,7 @@ bool MqttClient::configure(QString &error)
 
 void MqttClient::attempt()
 {
+    m_retryTimer.stop();
     if (m_stopping)
         return;
     QString error;

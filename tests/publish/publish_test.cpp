@@ -147,6 +147,7 @@ TEST(PublishText, UrlsLinesAndMessages)
         {"http://h/x", "must start with mqtt:// or mqtts://", false, "", 0, ""},
         {"mqtt://h:0/x", "the port must be 1 to 65535", false, "", 0, ""},
         {"mqtt://h:70000", "the port must be 1 to 65535", false, "", 0, ""},
+        {"mqtt://h:+5", "the port must be 1 to 65535", false, "", 0, ""},
         {"mqtt://h:/x", "no port after the colon", false, "", 0, ""},
         {"mqtt://[::1/x", "closing ]", false, "", 0, ""},
         {"mqtt://[::1]x", "unexpected text", false, "", 0, ""},
@@ -242,6 +243,32 @@ TEST(PublishText, UrlsLinesAndMessages)
               R"("sun":null,"units":"klux","sensors":[],"temperature":null,"period_s":60,)"
               R"("readings":6})");
     EXPECT_EQ(JournalNumber(" 1e3 "), 1000.0);
+
+    // The state file: a position only when it holds both its parts, rightly typed.
+    QTemporaryDir folder;
+    const struct
+    {
+        QByteArray text; // empty: no file
+        qint64 offset;   // -1: no position
+        QString error;
+    } states[] = {
+        {"", -1, ""},
+        {"{", -1, "it holds no position"},
+        {R"({"offset":-5,"first_line":"x"})", -1, "it holds no position"},
+        {R"({"offset":5})", -1, "it holds no position"},
+        {R"({"offset":"5","first_line":"x"})", -1, "it holds no position"},
+        {R"({"offset":5,"first_line":"x"})", 5, ""},
+    };
+    for (const auto &c : states) {
+        const QString statePath = folder.filePath("state");
+        QFile::remove(statePath);
+        if (!c.text.isEmpty())
+            append(statePath, c.text);
+        QString error;
+        const auto position = ReadJournalPosition(statePath, error);
+        EXPECT_EQ(position ? position->offset : -1, c.offset) << c.text.toStdString();
+        EXPECT_EQ(error, c.error) << c.text.toStdString();
+    }
     EXPECT_FALSE(JournalNumber("inf") || JournalNumber("1.5x") || JournalNumber(""));
 
     // Home Assistant: the four sensors, W.m-2 as an irradiance, each on the reading topic.
@@ -384,6 +411,9 @@ TEST(PublishBroker, AStateFileOfAnotherFileIsNotApplied)
     EXPECT_TRUE(problems[2].endsWith("notes.txt is not published: not a PC log or dataset file: "
                                      "\"shopping list\" where its header was expected"));
     EXPECT_TRUE(publisher.finish(1000));
+    QFile refusedState(JournalStatePath(notJournal));
+    refusedState.open(QIODevice::ReadOnly);
+    EXPECT_EQ(refusedState.readAll(), "{"); // a refused journal's state is left alone
     for (const QString &journal : {path, dataset})
         EXPECT_EQ(ReadJournalPosition(JournalStatePath(journal), error)->offset,
                   QFileInfo(journal).size());
