@@ -51,13 +51,15 @@ void JournalPublisher::follow(const QString &path)
         const bool atLineEnd =
             position->offset == 0 ||
             (journal->file->seek(position->offset - 1) && journal->file->read(1) == "\n");
-        if (position->offset <= journal->runStart && atLineEnd &&
-            QString::fromUtf8(first) == position->firstLine) {
+        // Another first line is another file (a new one under the same name): it is all
+        // new. The same file shorter than the position, or a position inside a line, is a
+        // file changed behind our back: worth a word.
+        const bool sameFile = QString::fromUtf8(first) == position->firstLine;
+        if (sameFile && position->offset <= journal->runStart && atLineEnd)
             journal->acknowledged = position->offset;
-        } else {
-            emit problem(statePath + QStringLiteral(" belongs to another file: publishing ") +
-                         path + QStringLiteral(" from its start"));
-        }
+        else if (sameFile)
+            emit problem(statePath + QStringLiteral(" does not fit ") + path +
+                         QStringLiteral(" (cut short or changed): publishing it from its start"));
         journal->file->seek(0);
     }
     m_journals.push_back(std::move(journal));

@@ -358,7 +358,10 @@ TEST(PublishBroker, EveryLineArrivesInOrderThroughAnOutageAndARestart)
     EXPECT_TRUE(waitFor([&] { return arrivedSeconds(subscriber).size() == 300; }));
     int repeats = 0;
     EXPECT_EQ(arrivedSeconds(subscriber, &repeats), range(0, 299));
-    EXPECT_EQ(repeats, 0);
+    // At least once: the outage may repeat what it caught in flight (to the broker, or from
+    // the broker to the subscriber), never the minute acknowledged before it; the restart
+    // sent only the new minute (counted above).
+    EXPECT_LT(repeats, 60);
     const QJsonObject first = json(subscriber.payloads("/reading").first());
     EXPECT_EQ(first.value("period_s"), 1);
     EXPECT_EQ(first.value("readings"), 2);
@@ -382,12 +385,17 @@ TEST(PublishBroker, AStateFileOfAnotherFileIsNotApplied)
     const QString path = folder.filePath("log.txt");
     append(path, logHeader('\t') + logLine(0) + logLine(1));
     QString error;
-    WriteJournalPosition(JournalStatePath(path), {qint64(logHeader('\t').size()), "ZQ5 other"},
+    // Inside the first record: the file was changed behind the state's back.
+    WriteJournalPosition(JournalStatePath(path),
+                         {logHeader('\t').size() + 3, "ZQ5 Logger Data file 01/06/2026 10:00:00"},
                          error);
     const QString dataset = folder.filePath("logger.csv");
     append(dataset, "ZQ5 Data file 01/12/2026 10:00:00\r\nZQ5 v1.03 Ser No: 1234\r\n"
                     "Reading Units: W.m-2\r\nTime,Total,Diffuse,Sun\r\n"
                     "01/12/2026 09:00:00,1.0,2.0,0.5\r\n01/12/2026 09:10:00,1.5,2.5,0.0\r\n");
+    // Left by an earlier file of the same name: this one is all new.
+    WriteJournalPosition(JournalStatePath(dataset), {40, "ZQ5 Data file 30/11/2026 10:00:00"},
+                         error);
     const QString notJournal = folder.filePath("notes.txt");
     append(notJournal, "shopping list\r\n");
     append(JournalStatePath(notJournal), "{");
@@ -405,8 +413,9 @@ TEST(PublishBroker, AStateFileOfAnotherFileIsNotApplied)
     EXPECT_EQ(arrivedSeconds(subscriber), range(0, 1));
     EXPECT_EQ(json(subscriber.payloads("/record")[1]).value("period_s"), 600);
     ASSERT_TRUE(waitFor([&] { return problems.size() == 3; }));
-    EXPECT_TRUE(problems[0].endsWith("log.txt.mqtt belongs to another file: publishing " + path +
-                                     " from its start"));
+    EXPECT_TRUE(problems[0].endsWith("log.txt.mqtt does not fit " + path +
+                                     " (cut short or changed): publishing it from its start"))
+        << problems[0].toStdString();
     EXPECT_TRUE(problems[1].contains("notes.txt.mqtt (it holds no position)"));
     EXPECT_TRUE(problems[2].endsWith("notes.txt is not published: not a PC log or dataset file: "
                                      "\"shopping list\" where its header was expected"));
