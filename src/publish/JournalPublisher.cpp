@@ -15,6 +15,8 @@ JournalPublisher::JournalPublisher(MqttClient &client, BrokerUrl url, JournalPub
     connect(&m_client, &MqttClient::connectionLost, this, &JournalPublisher::lost);
     connect(&m_client, &MqttClient::acknowledged, this, &JournalPublisher::acknowledged);
     connect(&m_pollTimer, &QTimer::timeout, this, &JournalPublisher::poll);
+    connect(&m_pumpTimer, &QTimer::timeout, this, &JournalPublisher::pump);
+    m_pumpTimer.setInterval(0);
     m_pollTimer.start(m_settings.pollMs);
     // The state files are written now and then, not at every acknowledgement: a crash
     // sends again at most what was acknowledged since.
@@ -101,17 +103,14 @@ void JournalPublisher::acknowledged(int messageId)
         return;
     Journal &journal = *m_journals.front();
     for (InFlight &entry : journal.inFlight) {
-        if (entry.messageId == messageId && !entry.acknowledged) {
+        if (entry.messageId == messageId) {
             entry.acknowledged = true;
             advance(journal);
             break;
         }
     }
     // The window has room again: the next lines go out after this event.
-    if (!m_pumpQueued) {
-        m_pumpQueued = true;
-        QTimer::singleShot(0, this, &JournalPublisher::pump);
-    }
+    m_pumpTimer.start();
 }
 
 void JournalPublisher::advance(Journal &journal)
@@ -202,7 +201,7 @@ bool JournalPublisher::atEnd(Journal &journal)
 
 void JournalPublisher::pump()
 {
-    m_pumpQueued = false;
+    m_pumpTimer.stop();
     int budget = m_settings.linesPerTurn;
     while (m_client.isConnected() && !m_journals.empty()) {
         Journal &journal = *m_journals.front();
@@ -216,10 +215,7 @@ void JournalPublisher::pump()
         }
         if (budget == 0) {
             // More to read: after the events waiting, so that logging is not held up.
-            if (!m_pumpQueued) {
-                m_pumpQueued = true;
-                QTimer::singleShot(0, this, &JournalPublisher::pump);
-            }
+            m_pumpTimer.start();
             return;
         }
         const bool done = journal.inFlight.empty() && atEnd(journal);
@@ -250,7 +246,7 @@ bool JournalPublisher::finish(int waitMs)
     QTimer check;
     connect(&check, &QTimer::timeout, &loop, [&] {
         pump();
-        if (caughtUp() || elapsed.elapsed() >= waitMs)
+        if (caughtUp() || elapsed.hasExpired(waitMs))
             loop.quit();
     });
     pump();
@@ -264,7 +260,8 @@ bool JournalPublisher::finish(int waitMs)
 
 void JournalPublisher::save(Journal &journal)
 {
-    if (journal.saved || journal.refused || journal.acknowledged == 0)
+    // Only a journal whose position moved is written (never a refused one: it has none).
+    if (journal.saved)
         return;
     QString error;
     const QString statePath = JournalStatePath(journal.path);

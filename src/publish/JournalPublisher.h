@@ -114,7 +114,7 @@ private:
     std::deque<std::unique_ptr<Journal>> m_journals;
     QTimer m_pollTimer;
     QTimer m_saveTimer;
-    bool m_pumpQueued = false;
+    QTimer m_pumpTimer; // the next turn of a backlog, or of a window with room again
     bool m_discoveryDone = false;
     qint64 m_acknowledgedLines = 0;
 };

@@ -184,7 +184,7 @@ JournalReader::Line JournalReader::readRecord(const QByteArray &line)
                 record.sun = value;
             else if (name == QLatin1String("Temp"))
                 record.temperature = value;
-            else if (name.size() == 2 && name.startsWith(QLatin1Char('P')))
+            else if (name.startsWith(QLatin1Char('P')))
                 record.sensors.append(value);
         }
         if (record.sensors.size() != 0 && record.sensors.size() != Sensors) {

@@ -187,25 +187,21 @@ void MqttClient::misc()
 {
     if (!m_mosq)
         return;
-    const int rc = mosquitto_loop_misc(m_mosq);
-    afterCall(rc == MOSQ_ERR_SUCCESS && mosquitto_socket(m_mosq) < 0 ? MOSQ_ERR_CONN_LOST : rc);
+    // Keep-alive: a ping when due, and the end of a connection whose broker stopped
+    // answering (MOSQ_ERR_NO_CONN once its socket is closed).
+    afterCall(mosquitto_loop_misc(m_mosq));
 }
 
 void MqttClient::afterCall(int rc)
 {
-    if (rc != MOSQ_ERR_SUCCESS && m_mosq) {
+    // A refused CONNACK is dropped by dispatch(), with the broker's reason from the
+    // callback; any other failure here ends the connection.
+    if (rc != MOSQ_ERR_SUCCESS && rc != MOSQ_ERR_CONN_REFUSED && m_mosq) {
         const bool tls = isTlsFailure(rc);
-        // A refused CONNACK comes through its callback first, with the broker's reason.
-        const bool refusedFirst = std::any_of(m_events.begin(), m_events.end(), [](const Event &e) {
-            return e.kind == Event::Connack && e.value != 0;
-        });
-        if (!refusedFirst) {
-            m_events.clear();
-            drop(tls ? TlsFailure
-                     : QStringLiteral("connection to the broker lost: ") + errorText(rc),
-                 tls);
-            return;
-        }
+        m_events.clear();
+        drop(tls ? TlsFailure : QStringLiteral("connection to the broker lost: ") + errorText(rc),
+             tls);
+        return;
     }
     if (m_writeNotifier)
         m_writeNotifier->setEnabled(m_mosq && mosquitto_want_write(m_mosq));

@@ -344,6 +344,7 @@ TEST(PublishBroker, EveryLineArrivesInOrderThroughAnOutageAndARestart)
     EXPECT_TRUE(publisher->finish(10000));
     client->stop(10000);
     EXPECT_LT(ending.elapsed(), 1800);
+    EXPECT_FALSE(client->isConnected());
     publisher.reset();
     client.reset();
 
@@ -390,29 +391,37 @@ TEST(PublishBroker, AStateFileOfAnotherFileIsNotApplied)
                          {logHeader('\t').size() + 3, "ZQ5 Logger Data file 01/06/2026 10:00:00"},
                          error);
     const QString dataset = folder.filePath("logger.csv");
-    append(dataset, "ZQ5 Data file 01/12/2026 10:00:00\r\nZQ5 v1.03 Ser No: 1234\r\n"
-                    "Reading Units: W.m-2\r\nTime,Total,Diffuse,Sun\r\n"
-                    "01/12/2026 09:00:00,1.0,2.0,0.5\r\n01/12/2026 09:10:00,1.5,2.5,0.0\r\n");
-    // Left by an earlier file of the same name: this one is all new.
-    WriteJournalPosition(JournalStatePath(dataset), {40, "ZQ5 Data file 30/11/2026 10:00:00"},
+    const QByteArray records = "ZQ5 Data file 01/12/2026 10:00:00\r\nZQ5 v1.03 Ser No: 1234\r\n"
+                               "Reading Units: W.m-2\r\nTime,Total,Diffuse,Sun\r\n"
+                               "01/12/2026 09:00:00,1.0,2.0,0.5\r\n"
+                               "01/12/2026 09:10:00,1.5,2.5,0.0\r\n";
+    append(dataset, records);
+    // Left by an earlier file of the same name, after its first record: this one is all new.
+    WriteJournalPosition(JournalStatePath(dataset),
+                         {records.indexOf("01/12/2026 09:10"), "ZQ5 Data file 30/11/2026 10:00:00"},
                          error);
     const QString notJournal = folder.filePath("notes.txt");
     append(notJournal, "shopping list\r\n");
     append(JournalStatePath(notJournal), "{");
-    const MqttSettings settings = settingsFor(broker);
+    MqttSettings settings = settingsFor(broker);
+    settings.clientId.clear(); // libmosquitto makes one up
     MqttClient client(settings);
     JournalPublisher publisher(client, settings.url, {});
     QStringList problems;
     QObject::connect(&publisher, &JournalPublisher::problem,
                      [&](const QString &text) { problems << text; });
     ASSERT_TRUE(client.start(error));
+    const QString missing = folder.filePath("missing.txt");
+    publisher.follow(missing);
     publisher.follow(path);
     publisher.follow(dataset);
     publisher.follow(notJournal);
     ASSERT_TRUE(waitFor([&] { return subscriber.payloads("/record").size() == 2; }));
     EXPECT_EQ(arrivedSeconds(subscriber), range(0, 1));
     EXPECT_EQ(json(subscriber.payloads("/record")[1]).value("period_s"), 600);
-    ASSERT_TRUE(waitFor([&] { return problems.size() == 3; }));
+    ASSERT_TRUE(waitFor([&] { return problems.size() == 4; }));
+    EXPECT_EQ(problems.takeFirst(),
+              "cannot read " + missing + " to publish it: No such file or directory");
     EXPECT_TRUE(problems[0].endsWith("log.txt.mqtt does not fit " + path +
                                      " (cut short or changed): publishing it from its start"))
         << problems[0].toStdString();
