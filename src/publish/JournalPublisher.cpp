@@ -117,7 +117,7 @@ void JournalPublisher::advance(Journal &journal)
 {
     while (!journal.inFlight.empty() && journal.inFlight.front().acknowledged) {
         InFlight &entry = journal.inFlight.front();
-        if (entry.messageId >= 0)
+        if (entry.messageId != -1)
             ++m_acknowledgedLines;
         journal.acknowledged = entry.end;
         journal.acknowledgedReader = std::move(entry.readerAfter);

@@ -528,13 +528,17 @@ TEST(PublishBroker, QuorvelCliLogsPublishesAndIsSeenGoing)
     ASSERT_TRUE(waitFor([&] { return subscriber.payloads("/reading").size() >= 2; }, 20000))
         << station.readAllStandardError().toStdString();
     EXPECT_EQ(statuses(), "online");
-    const auto retainedStatus = [&](const char *id) {
-        Subscriber late(broker.port(), "station/+/status", "station", "s3cret", id);
-        waitFor([&] { return !late.messages().empty(); }, 2000);
-        const auto messages = late.messages();
-        return messages.empty() || !messages[0].retained ? QByteArray() : messages[0].payload;
+    // What a subscriber that comes later still finds: the status and the discovery.
+    const auto retained = [&](const char *topic, const char *id, int count = 1) {
+        Subscriber late(broker.port(), topic, "station", "s3cret", id);
+        waitFor([&] { return int(late.messages().size()) >= count; }, 2000);
+        QByteArray payloads;
+        for (const auto &message : late.messages())
+            payloads += message.retained ? message.payload.left(7) : QByteArray("live");
+        return payloads;
     };
-    EXPECT_EQ(retainedStatus("late-1"), "online");
+    EXPECT_EQ(retained("station/+/status", "late-1"), "online");
+    EXPECT_EQ(retained("homeassistant/#", "late-2", 4), QByteArray("{\"avail").repeated(4));
     EXPECT_EQ(subscriber.payloads("/config").size(), 4);
     const QJsonObject reading = json(subscriber.payloads("/reading").first());
     EXPECT_TRUE(reading.value("total").isDouble() && reading.value("temperature").isDouble());
@@ -543,5 +547,5 @@ TEST(PublishBroker, QuorvelCliLogsPublishesAndIsSeenGoing)
     station.kill();
     station.waitForFinished();
     EXPECT_TRUE(waitFor([&] { return statuses() == "offline"; }, 5000));
-    EXPECT_EQ(retainedStatus("late-2"), "offline");
+    EXPECT_EQ(retained("station/+/status", "late-3"), "offline");
 }
