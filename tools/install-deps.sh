@@ -12,6 +12,8 @@ packages=(
     xvfb xauth fonts-dejavu-core tzdata clang-format
     # renders the PNG sizes of the icons at build time
     librsvg2-bin
+    # MQTT publishing: the client library, and the broker the tests start
+    libmosquitto-dev mosquitto openssl
     "$@"
 )
 

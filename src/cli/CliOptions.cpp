@@ -20,7 +20,7 @@ const QStringList LoggerCommands = {QStringLiteral("info"), QStringLiteral("set-
 // The options of one command beyond the common ones, and whether each takes a value.
 const QMap<QString, QMap<QString, bool>> &CommandOptions()
 {
-    static const QMap<QString, QMap<QString, bool>> options = {
+    static QMap<QString, QMap<QString, bool>> options = {
         {QStringLiteral("ports"), {{QStringLiteral("--probe"), false}}},
         {QStringLiteral("status"), {}},
         {QStringLiteral("read"), {{QStringLiteral("--watch"), false}}},
@@ -44,6 +44,12 @@ const QMap<QString, QMap<QString, bool>> &CommandOptions()
           {QStringLiteral("--retry-wait"), true},
           {QStringLiteral("--output"), true}}},
     };
+    static const bool publishing = [] {
+        options[QStringLiteral("log")].insert(MqttOptionNames());
+        options[QStringLiteral("logger")].insert(MqttOptionNames());
+        return true;
+    }();
+    Q_UNUSED(publishing);
     return options;
 }
 
@@ -149,7 +155,14 @@ private:
                 return fail(QStringLiteral("option ") + name + QStringLiteral(" needs a value"));
             value = m_args.at(m_next++);
         }
-        if (!takesValue && value && name != QLatin1String("--watch"))
+        // --mqtt-discovery takes an optional prefix: "--mqtt-discovery=ha", or the next
+        // argument when it is no option.
+        if (name == QLatin1String("--mqtt-discovery") && !value && m_next < m_args.size() &&
+            !m_args.at(m_next).startsWith(QLatin1Char('-')) &&
+            !LoggerCommands.contains(m_args.at(m_next)))
+            value = m_args.at(m_next++);
+        if (!takesValue && value && name != QLatin1String("--watch") &&
+            name != QLatin1String("--mqtt-discovery"))
             return fail(QStringLiteral("option ") + name + QStringLiteral(" takes no value"));
         set(name, value.value_or(QString()));
     }
@@ -218,6 +231,10 @@ private:
             if (m_options.retryWaitSeconds < 0)
                 fail(QStringLiteral("bad --retry-wait ") + quoted(value) +
                      QStringLiteral(" (e.g. 0s, 10s, 5m)"));
+        } else if (MqttOptionNames().contains(name)) {
+            const QString error = SetMqttOption(m_options.mqtt, name, value);
+            if (!error.isEmpty())
+                fail(error);
         } else if (name == QLatin1String("--duration")) {
             m_options.durationSeconds = DurationSeconds(value);
             if (m_options.durationSeconds <= 0)
@@ -275,6 +292,10 @@ private:
             checkLogger();
         if (m_options.append && m_options.output.isEmpty())
             fail(QStringLiteral("--append needs --output FILE"));
+        const QString mqtt = CheckMqttOptions(m_options.mqtt, m_options.command,
+                                              m_options.subcommand, !m_options.output.isEmpty());
+        if (!mqtt.isEmpty())
+            fail(mqtt);
     }
 
     void checkLogPeriods()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "cli/MqttOptions.h"
+
 #include <QDate>
 #include <QDateTime>
 #include <QString>
@@ -60,6 +62,9 @@ struct CliOptions
     int retries = 0;
     // The pause before each retry, in seconds.
     double retryWaitSeconds = 10;
+
+    // log and logger download: publishing to an MQTT broker.
+    MqttOptions mqtt;
 };
 
 struct CliParseResult

@@ -4,6 +4,7 @@
 #include "cli/ExitCode.h"
 #include "cli/InstrumentSession.h"
 #include "cli/InterruptWatch.h"
+#include "cli/StationPublishing.h"
 #include "pclog/LoggingRun.h"
 
 #include <QEventLoop>
@@ -94,6 +95,14 @@ void LogSession::stop()
     m_run->Stop();
 }
 
+namespace {
+
+// At the end of a run, the last lines are given this long to reach the broker; what does
+// not is sent by the next run.
+constexpr int PublishingEndMs = 5000;
+
+} // namespace
+
 int RunLogCommand(const CliOptions &options, InstrumentSession &session, Console &console,
                   InterruptWatch &interrupts)
 {
@@ -101,8 +110,21 @@ int RunLogCommand(const CliOptions &options, InstrumentSession &session, Console
     // The heading and the file's header name the model, its serial number and units.
     if (!link.GetStatus())
         return Fail(console, QStringLiteral("the instrument did not answer: ") + link.Status());
+    // --mqtt: the file is the journal that publishing follows.
+    QString publishError;
+    const auto publishing =
+        StationPublishing::Start(options, link.SerialNumber(), console, publishError);
+    if (!publishing && !publishError.isEmpty())
+        return Fail(console, publishError);
     LogSession log(options, link, session.clock(), console);
     ConsoleLoggingView &view = log.view();
+    // The file publishing follows: a new day's file, or another instrument's, is followed
+    // from its start.
+    QString followed;
+    const auto followNewFile = [&] {
+        if (publishing && log.isLogging() && log.path() != followed)
+            publishing->follow(followed = log.path());
+    };
 
     QEventLoop loop;
     QObject::connect(&view.timer(), &QTimer::timeout, &loop, [&] {
@@ -110,7 +132,11 @@ int RunLogCommand(const CliOptions &options, InstrumentSession &session, Console
         // the run in hand.
         if (log.inTick())
             return;
-        if (!log.tick())
+        const bool goOn = log.tick();
+        if (publishing)
+            publishing->poll();
+        followNewFile();
+        if (!goOn)
             loop.quit();
     });
     // A signal stops the timer: a tick in progress ends after its reading, with whole
@@ -129,6 +155,7 @@ int RunLogCommand(const CliOptions &options, InstrumentSession &session, Console
         log.stop();
         return Fail(console, QStringLiteral("cannot write ") + log.path(), ExitCode::FileFailed);
     }
+    followNewFile();
     if (log.isLogging() && view.timerEnabled() && !interrupts.interrupted()) {
         if (options.durationSeconds > 0)
             duration.start(static_cast<int>(
@@ -136,6 +163,8 @@ int RunLogCommand(const CliOptions &options, InstrumentSession &session, Console
         loop.exec();
     }
     log.stop();
+    if (publishing)
+        publishing->finish(PublishingEndMs);
     if (view.fileFailed())
         return ExitCode::FileFailed;
     if (interrupts.interrupted())

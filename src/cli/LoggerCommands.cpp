@@ -3,6 +3,7 @@
 #include "cli/ExitCode.h"
 #include "cli/InstrumentSession.h"
 #include "cli/InterruptWatch.h"
+#include "cli/StationPublishing.h"
 #include "common/DateTimeDays.h"
 #include "logger/DatasetDownload.h"
 #include "logger/LoggerControl.h"
@@ -13,6 +14,7 @@
 #include "logger/MemoryEstimate.h"
 #include "logger/PeriodLists.h"
 
+#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -113,6 +115,9 @@ void printDetails(const CliOptions &options, const LoggerDetailsView &view,
     console.out << Qt::flush;
 }
 
+// After a download, its records are given this long to reach the broker.
+constexpr int DownloadPublishingMs = 30000;
+
 // The download of one run of the command, which may take several transfers: after one
 // abandoned half way the next goes on from the last record in the file.
 class ConsoleDownload
@@ -134,6 +139,7 @@ public:
     // Without a record to go on from (or for a whole-memory download) the next run starts
     // afresh. False when the logger does not answer.
     bool prepareToGoOn();
+    const QString &path() const { return m_request.strFile; }
 
 private:
     const CliOptions &m_options;
@@ -221,6 +227,11 @@ int RunLoggerCommand(const CliOptions &options, const LoggerLine &session, Conso
         return ExitCode::Done;
     }
     if (command == QLatin1String("download")) {
+        QString publishError;
+        const auto publishing =
+            StationPublishing::Start(options, link.SerialNumber(), console, publishError);
+        if (!publishing && !publishError.isEmpty())
+            return Fail(console, publishError);
         ConsoleDownload transfer(options, session, console, interrupts);
         // Nothing is written and the logger's position is not moved until its details
         // have been read whole; a failed read is tried again as a failed transfer is.
@@ -250,7 +261,12 @@ int RunLoggerCommand(const CliOptions &options, const LoggerLine &session, Conso
             }
             result = transfer.run(*details.logger.value);
         }
-        return result;
+        // The records written, whole or in part, go to the broker from the file.
+        if (!publishing || !QFile::exists(transfer.path()))
+            return result;
+        publishing->follow(transfer.path());
+        const bool published = publishing->finish(DownloadPublishingMs);
+        return result != ExitCode::Done || published ? result : ExitCode::InstrumentFailed;
     }
 
     LoggerControl control(link);

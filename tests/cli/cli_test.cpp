@@ -143,6 +143,20 @@ TEST(CliArguments, EachFaultIsNamedBeforeAnythingIsDone)
         {{"logger", "download", "--from", "old", "--output", "x"}, "bad --from \"old\""},
         {{"logger", "download", "--from", "new", "--output", "x", "--retry-wait", "-1s"},
          "bad --retry-wait \"-1s\""},
+        {{"log", "--mqtt", "mqtt://h/x"}, "--mqtt needs --output FILE"},
+        {{"log", "--output", "f", "--mqtt-user", "u"}, "the --mqtt-... options need --mqtt URL"},
+        {{"log", "--output", "f", "--mqtt", "ftp://h"}, "bad broker URL \"ftp://h\""},
+        {{"log", "--output", "f", "--mqtt", "mqtt://h", "--mqtt-ca", "c"},
+         "--mqtt-ca needs an mqtts:// URL"},
+        {{"log", "--output", "f", "--mqtt", "mqtt://h", "--mqtt-password-file", "p"},
+         "--mqtt-password-file needs --mqtt-user"},
+        {{"log", "--output", "f", "--mqtt", "mqtt://h", "--mqtt-user="},
+         "option --mqtt-user needs"},
+        {{"logger", "info", "--mqtt", "mqtt://h"}, "--mqtt belongs to log and logger download"},
+        {{"status", "--mqtt", "mqtt://h"}, "option --mqtt does not belong to the command status"},
+        {{"logger", "download", "--output", "x", "--mqtt", "mqtts://h/x", "--mqtt-ca", "c",
+          "--mqtt-user", "u", "--mqtt-password-file", "p", "--mqtt-client-id", "i"},
+         ""},
     };
     for (const auto &c : cases) {
         const CliParseResult parsed = ParseCliArguments(c.args);
@@ -159,6 +173,16 @@ TEST(CliArguments, EachFaultIsNamedBeforeAnythingIsDone)
     EXPECT_EQ(log.durationSeconds, 3600);
     EXPECT_TRUE(log.individual);
     EXPECT_EQ(ParseCliArguments({"read", "--watch", "5"}).options.watchSeconds, 5);
+    const QStringList mqtt{"--output", "f", "--mqtt", "mqtt://h"};
+    EXPECT_EQ(ParseCliArguments(QStringList{"log", "--mqtt-discovery"} + mqtt)
+                  .options.mqtt.discoveryPrefix,
+              "homeassistant");
+    EXPECT_EQ(ParseCliArguments(QStringList{"log", "--mqtt-discovery", "ha"} + mqtt)
+                  .options.mqtt.discoveryPrefix,
+              "ha");
+    EXPECT_EQ(ParseCliArguments(QStringList{"log", "--mqtt-discovery=h/a"} + mqtt)
+                  .options.mqtt.discoveryPrefix,
+              "h/a");
     EXPECT_EQ(ParseCliArguments({"units", "energy"}).options.unitsIndex, 1);
     EXPECT_EQ(DatedPath("/l/s-%Y-%m-%d%%.txt", QDate(2026, 3, 9)), "/l/s-2026-03-09%.txt");
 }
