@@ -128,7 +128,7 @@ JournalReader::Line JournalReader::read(QByteArray line)
 bool JournalReader::readTime(const QByteArray &field, QDateTime &time)
 {
     if (m_candidates.isEmpty())
-        m_candidates = DateTimeField::Candidates();
+        m_candidates = DateTimeField::AllWritten();
     double seconds = 0;
     const char *begin = field.constData();
     const char *end = begin + field.size();
@@ -141,7 +141,11 @@ bool JournalReader::readTime(const QByteArray &field, QDateTime &time)
     }
     if (!ok)
         return false;
-    const QDateTime local = QDateTime::fromMSecsSinceEpoch(qint64(std::llround(seconds * 1000)));
+    // The field is the wall-clock time as written (read as if it were UTC); this computer's
+    // time zone gives it its offset, as it gave the writer.
+    const QDateTime written =
+        QDateTime::fromMSecsSinceEpoch(qint64(std::llround(seconds * 1000)), Qt::UTC);
+    const QDateTime local(written.date(), written.time(), Qt::LocalTime);
     time = local.toOffsetFromUtc(local.offsetFromUtc());
     return true;
 }

@@ -218,7 +218,7 @@ TEST(PlotFileReaderTest, EveryLocalesLinesAreReadBack)
             for (int i = 0; i < 40; ++i) {
                 const QDateTime t = start.addSecs(3600 * i);
                 dataset << DatasetFile::RecordLine('\t', DateTimeToDays(t), values, "0.00");
-                log << FileLine(sums, t.date(), SecondsSinceMidnight(t), settings, ',');
+                log << FileLine(sums, t, settings, ',');
             }
         }
         const LocaleGuard reading(QLocale(QLocale::English, QLocale::UnitedStates));
@@ -396,7 +396,7 @@ QByteArray logText(const QVector<QDateTime> &times, const QVector<double> &value
         sums.TotalSum = float(values.value(i, 1.0));
         sums.SunCount = 1;
         sums.ReadingCount = 1;
-        lines << FileLine(sums, times[i].date(), SecondsSinceMidnight(times[i]), settings, '\t');
+        lines << FileLine(sums, times[i], settings, '\t');
     }
     return lines.join("\r\n").toUtf8() + "\r\n";
 }

@@ -55,10 +55,7 @@ QByteArray logLine(int seconds, QChar separator = QLatin1Char('\t'), bool indivi
     settings.individual = individual;
     settings.temperatureModel = true;
     const QDateTime end = Start.addSecs(seconds);
-    return FileLine(sums, end.date(), float(end.time().msecsSinceStartOfDay() / 1000), settings,
-                    separator)
-               .toUtf8() +
-           "\r\n";
+    return FileLine(sums, end, settings, separator).toUtf8() + "\r\n";
 }
 
 void append(const QString &path, const QByteArray &bytes)
