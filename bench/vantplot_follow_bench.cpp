@@ -11,6 +11,7 @@
 #include "platform/FileDialogs.h"
 #include "plot/ui/PlotView.h"
 #include "plot/ui/PlotWindow.h"
+#include "plot/ui/SeriesGraph.h"
 #include "plot/ui/SeriesSet.h"
 
 #include <QApplication>
@@ -77,8 +78,11 @@ int main(int argc, char **argv)
     window.show();
     window.openFiles({path});
     window.setFollowing(true);
-    QCPGraph *total = window.seriesSets().front()->graph(QStringLiteral("Total"));
-    const qsizetype pointsBefore = total->data()->size();
+    const auto *total =
+        qobject_cast<SeriesGraph *>(window.seriesSets().front()->graph(QStringLiteral("Total")));
+    if (!total)
+        return 1;
+    const qsizetype pointsBefore = total->recordCount();
 
     // A record a second after the last one, written as the download's file does.
     const QDateTime start(QDate(2025, 1, 1), QTime(0, 0));
@@ -111,7 +115,7 @@ int main(int argc, char **argv)
         return 1;
     const double percent =
         100.0 * (ProcessorSeconds() - processorBefore) / (double(wall.elapsed()) / 1000.0);
-    const qsizetype added = total->data()->size() - pointsBefore;
+    const qsizetype added = total->recordCount() - pointsBefore;
     const bool allRead = added == written;
     const bool cheap = percent < TargetCorePercent;
     std::printf("vantplot_follow_bench: %d lines written a second apart, %lld read: %s\n", written,

@@ -11,6 +11,7 @@
 #include "plot/ui/PlotExport.h"
 #include "plot/ui/PlotView.h"
 #include "plot/ui/PlotWindow.h"
+#include "plot/ui/SeriesGraph.h"
 #include "plot/ui/SeriesSet.h"
 #include "plot/ui/SummaryTable.h"
 #include "plot/ui/TimeFormatDialog.h"
@@ -436,6 +437,54 @@ TEST(PlotWindowTest, FollowAndReloadAddExactlyTheNewLines)
     WriteDataset(dir, QStringLiteral("log.txt"), {{"W.m-2", {{0, 1}}}});
     window.reload();
     EXPECT_EQ(totals(), 1);
+}
+
+// A large graph draws a view at a time from the reader's records: each pixel column's least
+// and greatest values, or the records themselves when few are in view; the value axis and
+// the read-out still see every record.
+TEST(PlotWindowTest, DrawsALargeFileAViewAtATime)
+{
+    SeriesGraph::setWholeDataLimit(0);
+    QTemporaryDir dir;
+    RecordingPrompts prompts;
+    FakeFileDialogs dialogs;
+    PlotWindow window(prompts, dialogs);
+    window.resize(800, 600);
+    window.show();
+    QVector<Record> records;
+    for (int minute = 0; minute < 3000; ++minute) {
+        if (minute < 1500 || minute >= 1600) // a gap
+            records.append({minute, minute == 777 ? 900.0f : float(minute % 97)});
+    }
+    window.openFiles({WriteDataset(dir, QStringLiteral("big.txt"), {{"W.m-2", records}})});
+    PlotView &plot = *window.plot();
+    const QCPGraph *total = window.seriesSets().front()->graph(QStringLiteral("Total"));
+    const auto points = [&] {
+        plot.replot();
+        QVector<double> values;
+        for (const QCPGraphData &point : *total->data())
+            values.append(point.value);
+        return values;
+    };
+    window.fitAll();
+    QVector<double> drawn = points();
+    EXPECT_LE(drawn.size(), 4 * plot.axisRect()->width() + 8);
+    EXPECT_EQ(std::count_if(drawn.cbegin(), drawn.cend(), [](double v) { return std::isnan(v); }),
+              1);
+    EXPECT_EQ(*std::max_element(drawn.cbegin(), drawn.cend(),
+                                [](double a, double b) { return std::isnan(a) || a < b; }),
+              900);
+    EXPECT_GE(plot.yAxis->range().upper, 900);
+    EXPECT_TRUE(
+        CursorReadout::Text(window.seriesSets(), Key(777) + 5).contains("Total 900.0 W.m-2"));
+    EXPECT_TRUE(CursorReadout::Text(window.seriesSets(), Key(1520)).contains("Total 44.0 W.m-2"));
+    // Zoomed in: the records in view and one beyond each side, the axis over their values.
+    window.showRange(Key(800), Key(850));
+    drawn = points();
+    EXPECT_EQ(drawn.size(), 53);
+    EXPECT_EQ(drawn.front(), 799 % 97);
+    EXPECT_LT(plot.yAxis->range().upper, 100);
+    SeriesGraph::setWholeDataLimit(100000);
 }
 
 // At 800x600 the time axis's labels never overlap or repeat, from a minute to two years,

@@ -1,5 +1,6 @@
 #include "plot/ui/CursorReadout.h"
 
+#include "plot/ui/SeriesGraph.h"
 #include "plot/ui/SeriesSet.h"
 #include "plot/ui/WallClock.h"
 
@@ -10,25 +11,6 @@
 #include <cmath>
 
 namespace {
-
-// The record of a graph nearest to `key`, skipping the gap points; end() when none.
-QCPGraphDataContainer::const_iterator Nearest(const QCPGraph &graph, double key)
-{
-    const QSharedPointer<QCPGraphDataContainer> data = graph.data();
-    const auto start = data->findBegin(key, false);
-    auto after = start;
-    while (after != data->constEnd() && std::isnan(after->value))
-        ++after;
-    for (auto before = start; before != data->constBegin();) {
-        --before;
-        if (std::isnan(before->value))
-            continue;
-        if (after == data->constEnd() || key - before->key <= after->key - key)
-            return before;
-        break;
-    }
-    return after;
-}
 
 QString TimeText(double key)
 {
@@ -45,10 +27,11 @@ QString FileText(const SeriesSet &set, double key)
     for (const SeriesSet::Series &series : set.series()) {
         if (!series.graph->visible())
             continue;
-        const auto nearest = Nearest(*series.graph, key);
-        if (nearest != series.graph->data()->constEnd() &&
-            (std::isnan(nearestKey) || std::abs(nearest->key - key) < std::abs(nearestKey - key)))
-            nearestKey = nearest->key;
+        double recordKey = 0;
+        double value = 0;
+        if (series.graph->nearest(key, recordKey, value) &&
+            (std::isnan(nearestKey) || std::abs(recordKey - key) < std::abs(nearestKey - key)))
+            nearestKey = recordKey;
     }
     if (std::isnan(nearestKey))
         return QString();
@@ -58,12 +41,12 @@ QString FileText(const SeriesSet &set, double key)
         for (const SeriesSet::Series &series : set.series()) {
             if (series.column != column || !series.graph->visible())
                 continue;
-            const auto nearest = Nearest(*series.graph, nearestKey);
-            if (nearest == series.graph->data()->constEnd() || nearest->key != nearestKey)
+            double recordKey = 0;
+            double number = 0;
+            if (!series.graph->nearest(nearestKey, recordKey, number) || recordKey != nearestKey)
                 continue;
-            QString value =
-                series.column + QLatin1Char(' ') +
-                QLocale().toString(nearest->value, 'f', CursorReadout::Decimals(series.units));
+            QString value = series.column + QLatin1Char(' ') +
+                            QLocale().toString(number, 'f', CursorReadout::Decimals(series.units));
             if (!series.units.isEmpty())
                 value += QLatin1Char(' ') + series.units;
             values.append(value);

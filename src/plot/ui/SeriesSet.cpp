@@ -1,6 +1,7 @@
 #include "plot/ui/SeriesSet.h"
 
 #include "plot/ui/PlotView.h"
+#include "plot/ui/SeriesGraph.h"
 #include "plot/ui/SunBand.h"
 
 #include <QFileInfo>
@@ -144,26 +145,14 @@ void SeriesSet::addRecords(int sectionIndex, qsizetype from)
         return;
     const double longest = section.periodSeconds > 0 ? 2.0 * section.periodSeconds
                                                      : std::numeric_limits<double>::infinity();
-    const double nan = std::numeric_limits<double>::quiet_NaN();
     for (int c = 0; c < section.columns.size(); ++c) {
         const QString &column = section.columns.at(c);
         if (!m_columns.contains(column))
             m_columns.append(column);
-        const QString units = ColumnUnits(column, section.units);
-        Series &series = seriesFor(column, units, section.time.at(from));
-        QVector<QCPGraphData> points;
-        points.reserve(section.size() - from + 8);
-        double previous = series.graph->data()->isEmpty() ? nan : series.lastKey;
-        for (qsizetype i = from; i < section.size(); ++i) {
-            const double key = section.time.at(i);
-            // A new section, or a jump, breaks the line.
-            if (!std::isnan(previous) && (i == 0 || key - previous > longest))
-                points.append(QCPGraphData((previous + key) / 2.0, nan));
-            points.append(QCPGraphData(key, double(section.values[c][i])));
-            previous = key;
-        }
-        series.lastKey = previous;
-        series.graph->data()->add(points, true);
+        Series &series =
+            seriesFor(column, ColumnUnits(column, section.units), section.time.at(from));
+        series.graph->addRecords(sectionIndex, c, from, section.size(), longest);
+        series.lastKey = section.time.last();
     }
 }
 
@@ -181,17 +170,17 @@ SeriesSet::Series &SeriesSet::seriesFor(const QString &column, const QString &un
     return m_series.last();
 }
 
-QCPGraph *SeriesSet::addGraph(const QString &column, const QString &units)
+SeriesGraph *SeriesSet::addGraph(const QString &column, const QString &units)
 {
     const QColor base = FileColour(m_index);
-    QCPGraph *graph = nullptr;
+    SeriesGraph *graph = nullptr;
     if (column == Sun) {
-        auto *band = new SunBand(m_plot.xAxis, m_plot.sunAxis());
+        auto *band = new SunBand(m_plot.xAxis, m_plot.sunAxis(), m_file.sections);
         band->setLayer(m_plot.sunLayer());
         band->setBrush(SunColours[m_index % int(std::size(SunColours))]);
         graph = band;
     } else {
-        graph = m_plot.addGraph(m_plot.xAxis, m_plot.valueAxis(units));
+        graph = new SeriesGraph(m_plot.xAxis, m_plot.valueAxis(units), m_file.sections);
         QColor colour = base;
         if (column == QLatin1String("Diffuse"))
             colour = base.lighter(160);

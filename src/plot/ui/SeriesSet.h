@@ -9,7 +9,7 @@
 
 class PlotView;
 class QCPGraph;
-class SunBand;
+class SeriesGraph;
 
 // The graphs of one file in the plot, and the file's records themselves.
 //
@@ -24,6 +24,7 @@ class SunBand;
 // umol.m-2.s-1 and Temp in °C; the sun flag (or the sunshine fraction of an averaged line)
 // is a shaded band in the file's own colour. The sensors and the temperature start hidden.
 //
+// The graphs draw from the file's records as the reader keeps them, without a copy.
 // Records can be added at the end (a file that grows while it is followed).
 class SeriesSet
 {
@@ -32,7 +33,7 @@ public:
     {
         QString column; // "Total"
         QString units;  // "W.m-2", "°C"; empty for Sun
-        QCPGraph *graph = nullptr;
+        SeriesGraph *graph = nullptr;
         double lastKey = 0; // the time of its last record
     };
 
@@ -69,7 +70,7 @@ public:
 private:
     void addRecords(int sectionIndex, qsizetype from);
     Series &seriesFor(const QString &column, const QString &units, double firstKey);
-    QCPGraph *addGraph(const QString &column, const QString &units);
+    SeriesGraph *addGraph(const QString &column, const QString &units);
 
     PlotView &m_plot;
     QString m_path;

@@ -9,7 +9,8 @@ constexpr int ShadeSteps = 16;
 
 } // namespace
 
-SunBand::SunBand(QCPAxis *keyAxis, QCPAxis *valueAxis) : QCPGraph(keyAxis, valueAxis)
+SunBand::SunBand(QCPAxis *keyAxis, QCPAxis *valueAxis, const QVector<PlotSection> &sections)
+    : SeriesGraph(keyAxis, valueAxis, sections)
 {
     setSelectable(QCP::stNone);
     setLineStyle(lsNone);
@@ -22,48 +23,62 @@ void SunBand::setStripe(int stripe, int stripes)
     m_stripe = std::clamp(stripe, 0, m_stripes - 1);
 }
 
-void SunBand::updateRunningTotals()
+double SunBand::sunshineOf(const Run &run, qsizetype i) const
 {
-    const qsizetype count = data()->size();
-    // Records are only ever added at the end: the totals before the last one known stay,
-    // and that one's hold is measured again now that it has a successor.
-    const qsizetype known = std::min<qsizetype>(qsizetype(m_before.size()), count);
-    const qsizetype start = known > 0 ? known - 1 : 0;
-    double total = start > 0 ? m_before[std::size_t(start)] : 0;
-    double previousStep = start > 0 ? m_holds[std::size_t(start - 1)] : 0;
-    m_before.resize(std::size_t(count), 0.0);
-    m_holds.resize(std::size_t(count), 0.0);
-    for (qsizetype i = start; i < count; ++i) {
-        const QCPGraphData &record = *(data()->constBegin() + i);
-        const bool last = i + 1 == count;
-        const bool beforeGap = !last && std::isnan((data()->constBegin() + i + 1)->value);
-        double step = previousStep;
-        if (!last && !beforeGap)
-            step = (data()->constBegin() + i + 1)->key - record.key;
-        previousStep = step;
-        m_before[std::size_t(i)] = total;
-        m_holds[std::size_t(i)] = std::max(step, 0.0);
-        if (!std::isnan(record.value) && record.value > 0)
-            total += std::min(record.value, 1.0) * m_holds[std::size_t(i)];
-    }
+    const float value = valueAt(run, i);
+    return std::isnan(value) || value <= 0 ? 0 : std::min(double(value), 1.0) * holdAt(run, i);
 }
 
-double SunBand::sunshineUntil(double key)
+void SunBand::updateRunningTotals()
 {
+    // Records are only ever added at the end: the totals of the runs before the last one
+    // known stay, and of that one the blocks before its last record's (whose hold is
+    // measured again now that it may have a successor).
+    std::size_t r = m_totals.empty() ? 0 : m_totals.size() - 1;
+    m_totals.resize(runs().size());
+    for (; r < runs().size(); ++r) {
+        const Run &run = runs()[r];
+        RunTotals &totals = m_totals[r];
+        const qsizetype first = totals.records > 0 ? (totals.records - 1) / BlockSize : 0;
+        double total =
+            first > 0 ? totals.before[std::size_t(first)] : (r > 0 ? m_totals[r - 1].end : 0.0);
+        const qsizetype count = run.to - run.from;
+        totals.before.resize(std::size_t((count + BlockSize - 1) / BlockSize));
+        for (qsizetype b = first; b < qsizetype(totals.before.size()); ++b) {
+            totals.before[std::size_t(b)] = total;
+            const qsizetype start = run.from + b * BlockSize;
+            for (qsizetype i = start; i < std::min(start + BlockSize, run.to); ++i)
+                total += sunshineOf(run, i);
+        }
+        totals.end = total;
+        totals.records = count;
+    }
+    m_totalled = recordCount();
+}
+
+double SunBand::sunshineUntil(double key) const
+{
+    // The last run starting at or before the key, and its last record at or before it.
     const auto after =
-        std::upper_bound(data()->constBegin(), data()->constEnd(), key,
-                         [](double k, const QCPGraphData &record) { return k < record.key; });
-    if (after == data()->constBegin())
+        std::partition_point(runs().cbegin(), runs().cend(),
+                             [this, key](const Run &run) { return keyAt(run, run.from) <= key; });
+    if (after == runs().cbegin())
         return 0;
-    const auto i = std::size_t(after - data()->constBegin() - 1);
-    const double value = (after - 1)->value;
-    const double held = std::min(key - (after - 1)->key, m_holds[i]);
-    return m_before[i] + (std::isnan(value) || value <= 0 ? 0 : std::min(value, 1.0) * held);
+    const Run &run = *(after - 1);
+    const RunTotals &totals = m_totals[std::size_t(after - 1 - runs().cbegin())];
+    const qsizetype last = upperIndex(run, key) - 1;
+    const qsizetype block = (last - run.from) / BlockSize;
+    double total = totals.before[std::size_t(block)];
+    for (qsizetype i = run.from + block * BlockSize; i < last; ++i)
+        total += sunshineOf(run, i);
+    const float value = valueAt(run, last);
+    const double held = std::clamp(key - keyAt(run, last), 0.0, holdAt(run, last));
+    return total + (std::isnan(value) || value <= 0 ? 0 : std::min(double(value), 1.0) * held);
 }
 
 void SunBand::draw(QCPPainter *painter)
 {
-    if (m_before.size() != std::size_t(data()->size()))
+    if (m_totalled != recordCount())
         updateRunningTotals();
     const QRect area = keyAxis()->axisRect()->rect();
     // The shade of each column: the share of sunshine in steps of 1/16.

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <qcustomplot.h>
+#include "plot/ui/SeriesGraph.h"
 
 #include <vector>
 
@@ -12,15 +12,16 @@
 //
 // A filled step graph would draw a polygon with a corner for every change of the flag,
 // a tenth of a second over a year of records. The band instead keeps the running total
-// of sunshine at each record, so that a column's mean takes two binary searches however
-// many records it spans, and draws a rectangle per run of equally shaded columns. Records
-// added at the end (a followed file) extend the totals without going over the others.
-class SunBand : public QCPGraph
+// of sunshine at the start of each block of records, so that a column's mean takes a
+// binary search and at most a block's records however many it spans, and draws a
+// rectangle per run of equally shaded columns. Records added at the end (a followed file)
+// extend the totals without going over the others.
+class SunBand : public SeriesGraph
 {
     Q_OBJECT
 
 public:
-    SunBand(QCPAxis *keyAxis, QCPAxis *valueAxis);
+    SunBand(QCPAxis *keyAxis, QCPAxis *valueAxis, const QVector<PlotSection> &sections);
 
     // With several files' bands, each takes a horizontal stripe of the plot (0 the top),
     // so that overlapping days of different files stay apart.
@@ -31,11 +32,18 @@ protected:
 
 private:
     // The sunshine from the first record to `key`, in value times seconds.
-    double sunshineUntil(double key);
+    double sunshineUntil(double key) const;
+    double sunshineOf(const Run &run, qsizetype i) const;
     void updateRunningTotals();
 
-    std::vector<double> m_before; // the sunshine before each record
-    std::vector<double> m_holds;  // how long each record's value holds
+    struct RunTotals
+    {
+        std::vector<double> before; // the sunshine before each block of the run
+        double end = 0;             // and after its last record
+        qsizetype records = 0;      // the records counted
+    };
+    std::vector<RunTotals> m_totals; // one for each run
+    qsizetype m_totalled = 0;        // the records counted in all
     int m_stripe = 0;
     int m_stripes = 1;
 };
