@@ -10,7 +10,7 @@ namespace WallClock {
 
 // The date and time a key stands for (a UTC date-time).
 QDateTime ToDateTime(double key);
-// The key of a date and time as shown, whatever its time spec says.
+// The key of a date and time as shown, whether it is held as local time, UTC or an offset.
 double ToKey(const QDateTime &time);
 double ToKey(const QDate &date);
 // The key as text in a date-time format ("yyyy-MM-dd HH:mm:ss").
