@@ -1,16 +1,19 @@
 #pragma once
 
 // What several benchmarks share: message boxes printed on the console, a year of dataset
-// records written with the program's own DatasetFile, and the peak resident memory.
+// records written with the program's own DatasetFile, the peak resident memory, the
+// processor time used, and save dialogs that choose nothing.
 
 #include "common/DateTimeDays.h"
 #include "logger/DatasetFile.h"
+#include "platform/FileDialogs.h"
 #include "platform/UserPrompts.h"
 
 #include <QFile>
 
 #include <cmath>
 #include <cstdio>
+#include <ctime>
 
 // Message boxes as lines on standard error, counted; every question gets `answer`.
 class PrintedPrompts : public UserPrompts
@@ -95,3 +98,23 @@ inline double PeakResidentMegabytes()
     }
     return -1;
 }
+
+// The processor time this process has used, in seconds: on a busy machine the time that
+// passes says more about the other processes than about this one.
+inline double ProcessorSeconds()
+{
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
+}
+
+// Save dialogs that the user always cancels.
+class NoFileDialogs : public FileDialogs
+{
+protected:
+    SaveChoice askSaveFile(const QString &, const QString &, const QString &, const QString &,
+                           const QString &) override
+    {
+        return {};
+    }
+};

@@ -21,8 +21,6 @@
 #include <QLocale>
 #include <QTemporaryDir>
 
-#include <sys/resource.h>
-
 #include <cmath>
 #include <cstdio>
 
@@ -30,14 +28,6 @@ namespace {
 
 constexpr double TargetReadSeconds = 1.0;
 constexpr double TargetPeakMegabytes = 300.0;
-
-double ProcessorSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
 
 // The number after an option, or `otherwise`.
 double Option(const QStringList &args, const QString &name, double otherwise)

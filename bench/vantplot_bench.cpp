@@ -33,25 +33,6 @@ constexpr double TargetOpenSeconds = 1.5;
 constexpr double TargetMegabytes = 300;
 constexpr double TargetReplotMs = 30;
 
-class NoFileDialogs : public FileDialogs
-{
-protected:
-    SaveChoice askSaveFile(const QString &, const QString &, const QString &, const QString &,
-                           const QString &) override
-    {
-        return {};
-    }
-};
-
-// The processor time this process has used, in seconds: on a busy machine the time that
-// passes says more about the other processes than about this one.
-double ProcessorSeconds()
-{
-    timespec now{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
-}
-
 // The slowest of several redraws after `step` changes the visible range (the range change
 // included: the value axes follow it), in time passed and in processor time.
 struct Slowest

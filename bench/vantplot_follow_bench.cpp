@@ -19,31 +19,11 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
-#include <sys/resource.h>
-
 #include <cstdio>
 
 namespace {
 
 constexpr double TargetCorePercent = 1.0;
-
-class NoFileDialogs : public FileDialogs
-{
-protected:
-    SaveChoice askSaveFile(const QString &, const QString &, const QString &, const QString &,
-                           const QString &) override
-    {
-        return {};
-    }
-};
-
-double ProcessorSeconds()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
 
 } // namespace
 
