@@ -5,6 +5,7 @@
 #include "cli/ExitCode.h"
 #include "cli/InstrumentSession.h"
 #include "cli/InterruptWatch.h"
+#include "cli/Journal.h"
 #include "cli/OutputFileDialogs.h"
 #include "pclog/LoggingRun.h"
 
@@ -28,6 +29,8 @@ int RunLogCommand(const CliOptions &options, InstrumentSession &session, Console
                    options.append ? LogFileWriter::Opener(AppendingLogFile::Open)
                                   : LogFileWriter::Opener(LogFileWriter::OpenReplacingFile));
     run.setView(view);
+    Journal journal(console.err, clock, options.verbosity);
+    bool lost = false;
 
     QEventLoop loop;
     QObject::connect(&view.timer(), &QTimer::timeout, &loop, [&] {
@@ -37,8 +40,11 @@ int RunLogCommand(const CliOptions &options, InstrumentSession &session, Console
             return;
         // An unplugged adapter that is back: its port opens again and the run's next
         // tick shakes hands, as after any silence.
-        if (link.CommPort() == 0)
-            link.reopenLostPort();
+        if (link.CommPort() == 0 && !lost)
+            journal.event(QStringLiteral("device lost: ") + session.forMessage(link.Status()));
+        lost = link.CommPort() == 0;
+        if (lost && link.reopenLostPort())
+            journal.event(QStringLiteral("device back: ") + session.forMessage(link.Status()));
         run.Tick();
         // A new day under a dated name: the day's last line is in the old file, the new
         // file starts with its header.
@@ -47,6 +53,7 @@ int RunLogCommand(const CliOptions &options, InstrumentSession &session, Console
             run.Stop();
             dialogs.setPath(path = today);
             run.Start();
+            journal.event(QStringLiteral("new day's file ") + path);
         }
         if (!view.timerEnabled() || view.fileFailed())
             loop.quit();

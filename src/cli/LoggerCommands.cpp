@@ -1,9 +1,14 @@
 #include "cli/LoggerCommands.h"
 
+#include "cli/DownloadTarget.h"
 #include "cli/ExitCode.h"
 #include "cli/InstrumentSession.h"
 #include "cli/InterruptWatch.h"
+#include "cli/Journal.h"
+#include "cli/JsonContract.h"
+#include "common/DataFileText.h"
 #include "common/DateTimeDays.h"
+#include "link/InstrumentModel.h"
 #include "logger/DatasetDownload.h"
 #include "logger/LoggerControl.h"
 #include "logger/LoggerDetailsReader.h"
@@ -16,9 +21,19 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <cmath>
+
 #include <unistd.h>
 
 namespace {
+
+// The logger window's questions, as the refusals' messages (one line each).
+const QString ChangeTimeWhileLogging =
+    QStringLiteral("If you adjust the time while logging, your dataset may show gaps or repeat "
+                   "readings. Are you sure you want to change the time? (--force sets it)");
+const QString StartWithDataNotDownloaded =
+    QStringLiteral("You have not downloaded all your data. This may be deleted if you start "
+                   "logging now. Are you sure you want to continue? (--force starts it)");
 
 qint32 periodSeconds(const QList<PeriodEntry> &entries, const QString &text)
 {
@@ -64,9 +79,16 @@ private:
     QString m_status;
 };
 
-void printDetails(const CliOptions &options, const LoggerDetailsView &view,
+void printDetails(const CliOptions &options, const SensorLink &link, const LoggerDetailsView &view,
                   const LoggerState &state, const QDateTime &now, Console &console)
 {
+    if (options.json) {
+        console.out << QJsonDocument(JsonContract::LoggerFacts(link, view, state, now))
+                           .toJson(QJsonDocument::Compact)
+                    << Qt::endl;
+        return;
+    }
+    const LoggerDetailsView &details = view;
     const QStringList names = view.namesColumn.split(QStringLiteral("\r\n"));
     const QStringList values = view.valuesColumn.split(QStringLiteral("\r\n"));
     QList<QPair<QString, QString>> facts;
@@ -79,7 +101,9 @@ void printDetails(const CliOptions &options, const LoggerDetailsView &view,
     }
     facts.append({QStringLiteral("Logger time"), view.loggerTimeText});
     facts.append({QStringLiteral("Clock offset (s)"),
-                  QString::number(qRound64(DaysToSeconds(state.ClockOffset)))});
+                  details.clockRead
+                      ? QString::number(JsonContract::ClockOffsetSeconds(state.ClockOffset), 'f', 1)
+                      : QString()});
     facts.append({QStringLiteral("Logging"),
                   state.logging() ? QStringLiteral("yes") : QStringLiteral("no")});
     facts.append({QStringLiteral("Next record"), view.nextRecordText});
@@ -100,13 +124,6 @@ void printDetails(const CliOptions &options, const LoggerDetailsView &view,
                           ? full.caption.trimmed().remove(QLatin1Char(':'))
                           : QStringLiteral("Estimated memory full"),
                       full.text()});
-    if (options.json) {
-        QJsonObject object;
-        for (const auto &fact : facts)
-            object.insert(fact.first, fact.second);
-        console.out << QJsonDocument(object).toJson(QJsonDocument::Compact) << Qt::endl;
-        return;
-    }
     for (const auto &fact : facts)
         console.out << fact.first << ": " << fact.second << '\n';
     console.out << Qt::flush;
@@ -120,14 +137,21 @@ public:
     ConsoleDownload(const CliOptions &options, InstrumentSession &session, Console &console,
                     InterruptWatch &interrupts)
         : m_options(options), m_session(session), m_console(console), m_interrupts(interrupts),
-          m_transfer(session.link(), session.clock(), session.pump())
+          m_transfer(session.link(), session.clock(), session.pump()),
+          m_target(DatedPath(options.output, session.clock().now().date()))
     {
         m_request.bAll = options.from == QLatin1String("all");
         m_request.bStart = options.from == QLatin1String("start");
-        m_request.strFile = DatedPath(options.output, session.clock().now().date());
+        m_request.layoutName = m_target.path();
+        m_request.isoTimes = options.isoTimes;
     }
 
+    // An existing FILE or FILE.part that is another instrument's is left alone.
+    bool checkTarget(QString &error);
     int run(const LoggerState &state);
+    // After the last transfer: the records into FILE when `result` says it ended well,
+    // kept in FILE.part otherwise.
+    int conclude(int result);
     // Gets the logger ready to go on after the last record in the file: its download
     // position moved there (as a cancel does), so that the records after it are "new".
     // Without a record to go on from (or for a whole-memory download) the next run starts
@@ -140,9 +164,42 @@ private:
     Console &m_console;
     InterruptWatch &m_interrupts;
     DatasetDownload m_transfer;
+    DownloadTarget m_target;
     DownloadRequest m_request;
     DownloadOutcome m_outcome;
+    int m_written = 0;
 };
+
+bool ConsoleDownload::checkTarget(QString &error)
+{
+    const SensorLink &link = m_session.link();
+    const bool ok =
+        m_target.check(DataFileFirstLine(LogFileModelWord(link.Version()),
+                                         QStringLiteral("Data file "), m_session.clock().now()),
+                       DataFileSecondLine(link.Version(), link.SerialNumber()), error);
+    m_request.strFile = m_target.transferPath();
+    if (ok && m_target.continuesPart() && m_options.verbosity > 0)
+        Journal(m_console.err, m_session.clock(), m_options.verbosity)
+            .event(QStringLiteral("continuing ") + m_target.partPath() +
+                   QStringLiteral(", which an earlier run left unfinished"));
+    return ok;
+}
+
+int ConsoleDownload::conclude(int result)
+{
+    int skipped = 0;
+    QString error;
+    const bool ended = result == ExitCode::Done;
+    if (!(ended ? m_target.finish(skipped, error) : m_target.keep(skipped, error)))
+        return Fail(m_console, error, ExitCode::FileFailed);
+    if (m_options.verbosity > 0) {
+        m_console.err << (m_written - skipped) << " records written to "
+                      << (ended ? m_target.path() : m_target.partPath()) << Qt::endl;
+        if (skipped > 0)
+            m_console.err << skipped << " records already there were not written again" << Qt::endl;
+    }
+    return result;
+}
 
 bool ConsoleDownload::prepareToGoOn()
 {
@@ -160,14 +217,19 @@ int ConsoleDownload::run(const LoggerState &state)
     const double startedAt = m_session.clock().monotonicSeconds();
     m_outcome = m_transfer.DownloadAll(state, state.overwrite(), m_request, view);
     const double seconds = m_session.clock().monotonicSeconds() - startedAt;
-    if (!m_outcome.statusText().isEmpty())
+    m_written += m_outcome.recordsWritten;
+    SensorLink &link = m_session.link();
+    // A device that went away is named as such, not as a run of data errors.
+    if (m_outcome.end == DownloadOutcome::End::Abandoned && link.CommPort() == 0)
+        Journal(m_console.err, m_session.clock(), m_options.verbosity)
+            .error(QStringLiteral("the device vanished during the download (") +
+                   m_session.forMessage(link.Status()) +
+                   QStringLiteral(") - the logger's download position was not moved"));
+    else if (!m_outcome.statusText().isEmpty())
         m_console.err << "quorvel-cli: " << m_outcome.statusText() << Qt::endl;
-    if (m_options.verbosity > 0)
-        m_console.err << m_outcome.recordsWritten << " records written to " << m_request.strFile
-                      << Qt::endl;
     if (m_options.verbosity > 1)
-        m_console.err << m_outcome.blocksRead << " blocks in " << QString::number(seconds, 'f', 2)
-                      << " s" << Qt::endl;
+        m_console.err << m_outcome.recordsWritten << " records, " << m_outcome.blocksRead
+                      << " blocks in " << QString::number(seconds, 'f', 2) << " s" << Qt::endl;
     using End = DownloadOutcome::End;
     switch (m_outcome.end) {
     case End::Finished:
@@ -188,51 +250,115 @@ int ConsoleDownload::run(const LoggerState &state)
 
 } // namespace
 
-int RunLoggerCommand(const CliOptions &options, InstrumentSession &session, Console &console,
-                     InterruptWatch &interrupts)
+namespace {
+
+// Reads the logger's details; for a download tries again, up to --retry times, when the
+// read failed. False, with the failure told, when it never succeeded.
+bool readDetails(const CliOptions &options, InstrumentSession &session, Console &console,
+                 InterruptWatch &interrupts, LoggerDetailsView &details, LoggerState &state)
 {
     SensorLink &link = session.link();
     LoggerPackets packets(link);
     LoggerDetailsReader reader(link, session.clock(), packets);
+    Journal journal(console.err, session.clock(), options.verbosity);
+    const int retries = options.subcommand == QLatin1String("download") ? options.retries : 0;
+    for (int attempt = 0;; ++attempt) {
+        state = LoggerState();
+        details = reader.read(state);
+        if (details.clockRead && link.Connected())
+            return true;
+        if (attempt >= retries)
+            break;
+        journal.event(QStringLiteral("the logger did not answer (") +
+                      session.forMessage(details.statusText) +
+                      QStringLiteral("): retry %1 of %2").arg(attempt + 1).arg(retries));
+        if (!interrupts.sleep(options.retryWaitSeconds))
+            return false;
+        if (link.CommPort() == 0)
+            link.reopenLostPort();
+        link.Connect();
+    }
+    Fail(console,
+         QStringLiteral("the logger did not answer: ") + session.forMessage(details.statusText));
+    return false;
+}
+
+int runDownload(const CliOptions &options, InstrumentSession &session, Console &console,
+                InterruptWatch &interrupts, LoggerState &state)
+{
+    SensorLink &link = session.link();
+    LoggerPackets packets(link);
+    LoggerDetailsReader reader(link, session.clock(), packets);
+    Journal journal(console.err, session.clock(), options.verbosity);
+    ConsoleDownload transfer(options, session, console, interrupts);
+    QString error;
+    if (!transfer.checkTarget(error))
+        return Fail(console, error, ExitCode::FileFailed);
+    int result = transfer.run(state);
+    for (int retry = 1; retry <= options.retries && result == ExitCode::InstrumentFailed; ++retry) {
+        journal.event(QStringLiteral("trying again in %1 s (%2 of %3)")
+                          .arg(options.retryWaitSeconds)
+                          .arg(retry)
+                          .arg(options.retries));
+        if (!interrupts.sleep(options.retryWaitSeconds))
+            return transfer.conclude(ExitCode::Interrupted);
+        state = LoggerState();
+        // An adapter unplugged and back: its port opens again.
+        if (link.CommPort() == 0)
+            link.reopenLostPort();
+        if (!link.Connect() || !transfer.prepareToGoOn() || !reader.read(state).clockRead)
+            continue;
+        result = transfer.run(state);
+    }
+    return transfer.conclude(result);
+}
+
+} // namespace
+
+int RunLoggerCommand(const CliOptions &options, InstrumentSession &session, Console &console,
+                     InterruptWatch &interrupts)
+{
+    SensorLink &link = session.link();
+    // An instrument without a logger reports no log status: say so at once rather than
+    // wait for packets it never answers.
+    if (link.GetStatus() && !JsonContract::HasLogger(link))
+        return Fail(console, QStringLiteral("this instrument has no data logger"));
     LoggerState state;
-    const LoggerDetailsView details = reader.read(state);
-    if (!details.clockRead || !link.Connected())
-        return Fail(console, QStringLiteral("the logger did not answer: ") + details.statusText);
+    LoggerDetailsView details;
+    if (!readDetails(options, session, console, interrupts, details, state))
+        return interrupts.interrupted() ? ExitCode::Interrupted : ExitCode::InstrumentFailed;
     const QString &command = options.subcommand;
     if (command == QLatin1String("info")) {
-        printDetails(options, details, state, session.clock().now(), console);
+        printDetails(options, link, details, state, session.clock().now(), console);
         return ExitCode::Done;
     }
-    if (command == QLatin1String("download")) {
-        ConsoleDownload transfer(options, session, console, interrupts);
-        int result = transfer.run(state);
-        for (int retry = 1; retry <= options.retries && result == ExitCode::InstrumentFailed;
-             ++retry) {
-            if (options.verbosity > 0)
-                console.err << "quorvel-cli: trying again in " << options.retryWaitSeconds << " s ("
-                            << retry << " of " << options.retries << ")" << Qt::endl;
-            if (!interrupts.sleep(options.retryWaitSeconds))
-                return ExitCode::Interrupted;
-            state = LoggerState();
-            // An adapter unplugged and back: its port opens again.
-            if (link.CommPort() == 0)
-                link.reopenLostPort();
-            if (!link.Connect() || !transfer.prepareToGoOn() || !reader.read(state).clockRead)
-                continue;
-            result = transfer.run(state);
-        }
-        return result;
-    }
+    if (command == QLatin1String("download"))
+        return runDownload(options, session, console, interrupts, state);
 
     LoggerControl control(link);
     bool done = false;
     const double computerNow = DateTimeToDays(session.clock().now());
     if (command == QLatin1String("set-clock")) {
+        const double offset = JsonContract::ClockOffsetSeconds(state.ClockOffset);
+        if (options.ifDriftSeconds >= 0 && std::fabs(offset) <= double(options.ifDriftSeconds)) {
+            if (options.verbosity > 0)
+                console.err << "quorvel-cli: the logger's clock is off by "
+                            << QString::number(offset, 'f', 1) << " s, not more than "
+                            << options.ifDriftSeconds << " s: not set" << Qt::endl;
+            return ExitCode::Done;
+        }
+        if (!options.force && (!details.programShown || state.logging()))
+            return Fail(console, details.programShown
+                                     ? ChangeTimeWhileLogging
+                                     : QStringLiteral("whether the logger is logging could not be "
+                                                      "read (--force sets the clock)"));
         done = control.SetLoggerTime(options.time.isValid() ? DateTimeToDays(options.time)
                                                             : computerNow);
     } else if (command == QLatin1String("stop")) {
         done = control.StopLogging();
     } else if (command == QLatin1String("start")) {
+        if (!options.force && state.RecordsLogged > state.RecordsRetrieved)
+            return Fail(console, StartWithDataNotDownloaded);
         if (!options.readingPeriod.isEmpty()) {
             state.LogPeriod = periodSeconds(PeriodLists::readingPeriods(), options.readingPeriod);
             state.AvgPeriod =
@@ -249,5 +375,5 @@ int RunLoggerCommand(const CliOptions &options, InstrumentSession &session, Cons
     }
     return done ? ExitCode::Done
                 : Fail(console, QStringLiteral("the logger refused ") + command +
-                                    QStringLiteral(": ") + link.Status());
+                                    QStringLiteral(": ") + session.forMessage(link.Status()));
 }

@@ -116,8 +116,10 @@ QString ScreenLine(const ReadingSums &sums, float periodEnd, const LineSettings 
 QString FileLine(const ReadingSums &sums, const QDate &periodDate, float periodEnd,
                  const LineSettings &settings, QChar separator)
 {
-    QString line = DataFileField(
-        ShortDateText(periodDate) + QLatin1Char(' ') + ClockText(periodEnd), separator);
+    const QString stamp =
+        settings.isoTimes ? IsoLocalTimeText(QDateTime(periodDate, TimeOfDayFromSeconds(periodEnd)))
+                          : ShortDateText(periodDate) + QLatin1Char(' ') + ClockText(periodEnd);
+    QString line = DataFileField(stamp, separator);
     for (const QString &field : FileFields(sums, settings))
         line += separator + DataFileField(field, separator);
     return line;
