@@ -132,7 +132,6 @@ int runStatus(const CliOptions &options, InstrumentSession &session, Console &co
 bool waitForDeviceBack(InstrumentSession &session, Journal &journal, InterruptWatch &interrupts)
 {
     SensorLink &link = session.link();
-    const QString device = session.table().devicePath(session.link().CommPort());
     journal.event(QStringLiteral("device lost: ") + session.forMessage(link.Status()));
     while (interrupts.sleep(1.0)) {
         if (link.CommPort() == 0)
@@ -158,8 +157,10 @@ int runRead(const CliOptions &options, InstrumentSession &session, Console &cons
     // The readings keep to a schedule from the start, so that slow replies do not make
     // them drift; a period missed altogether is skipped.
     const double start = clock.monotonicSeconds();
+    bool failing = false;
     for (qint64 period = 1;; ++period) {
-        if (link.GetReadings()) {
+        const bool read = link.GetReadings();
+        if (read) {
             const QDateTime now = clock.now();
             if (options.json)
                 printJson(console, ReadingFacts(link, now));
@@ -173,9 +174,11 @@ int runRead(const CliOptions &options, InstrumentSession &session, Console &cons
         } else if (link.CommPort() == 0 || !link.GetStatus()) {
             if (!waitForDeviceBack(session, journal, interrupts))
                 break;
-        } else {
+        } else if (!failing) {
+            // Once for a run of failed readings, not every period.
             journal.event(QStringLiteral("no readings: ") + session.forMessage(link.Status()));
         }
+        failing = !read;
         if (!options.watch)
             break;
         const double now = clock.monotonicSeconds();

@@ -173,6 +173,10 @@ TEST(CliArguments, EachFaultIsNamedBeforeAnythingIsDone)
           "1s", "--wait-for-device", "5m"},
          ""},
         {{"log", "--log-period", "3600s", "--iso-times"}, ""},
+        {{"status", "--check", "--max-memory", "100", "--max-drift", "0"}, ""},
+        {{"logger", "download", "--output", "x", "--retry", "1000"}, ""},
+        {{"logger", "download", "--output", "x", "--retry", "1001"}, "bad --retry \"1001\""},
+        {{"logger", "start", "--reading-period", "1s", "--avg-period", "10s"}, ""},
         {{"log", "--log-period", "1h", "--avg-period", "7200"}, "bad averaging period \"7200\""},
     };
     for (const auto &c : cases) {
@@ -255,6 +259,10 @@ TEST(CliCommands, AgainstTheSimulatorOnAPseudoTerminal)
          1,
          "^$",
          "no instrument answered on " + silent.slavePath},
+        {{"status", "--device", "/dev/no-such-tty", "--wait-for-device", "1"},
+         1,
+         "^$",
+         "waiting for the instrument: cannot open /dev/no-such-tty"},
         {{"logger", "info", "--demo=ZQ2"}, 1, "^$", "this instrument has no data logger"},
         {{"units", "molar", "--demo"}, 0, "^$", "the units are already umol.m-2.s-1"},
         {{"units", "energy", "--demo=ZQ4"}, 0, "^$", "the units are already W.m-2"},
@@ -281,6 +289,8 @@ TEST(CliCommands, LogWritesTheWindowsFileAndStopsOnASignalAfterAWholeLine)
     const CliRun run = runCli({"log", "--demo=ZQ4", "--log-period", "1s", "--avg-period", "2s",
                                "--duration", "4s", "--output", csv});
     EXPECT_EQ(run.code, ExitCode::Done) << run.err.toStdString();
+    // Nothing each second on the journal at the default level.
+    EXPECT_EQ(run.err, "");
     const QStringList lines = fileLines(csv);
     ASSERT_GE(lines.size(), 5);
     EXPECT_TRUE(lines[0].startsWith("ZQ4 Logger Data file "));
@@ -580,6 +590,7 @@ TEST(CliCommands, StatusCheckNamesEachProblem)
         {[](PtyServerOptions &o) { o.instrument.logger.clockOffsetSeconds = 12; },
          {},
          {"clock_drift"}},
+        {[](PtyServerOptions &o) { o.instrument.logger.clockOffsetSeconds = 10; }, {}, {}},
         {[](PtyServerOptions &o) { o.instrument.logger.clockOffsetSeconds = -12; },
          {"--max-drift", "15"},
          {}},
