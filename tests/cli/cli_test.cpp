@@ -23,6 +23,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -753,4 +754,27 @@ TEST(CliCommands, LockFilesOfLiveAndDeadProcesses)
     EXPECT_TRUE(waited.err.contains("stale lock " + lock)) << waited.err.toStdString();
     holder.waitForFinished();
     EXPECT_FALSE(QFile::exists(lock));
+}
+
+// read --watch keeps to its schedule and waits for a device that went away, telling the
+// journal when it went and came back; a signal ends it.
+TEST(CliCommands, ReadWatchWaitsForTheDeviceToComeBack)
+{
+    QTemporaryDir folder;
+    const QString device = folder.filePath("tty");
+    auto first = std::make_unique<DemoSimulator>(DemoSimulator::demoOptions(SimModel::ZQ5));
+    std::unique_ptr<DemoSimulator> second;
+    ASSERT_TRUE(QFile::link(first->devicePath(), device));
+    QTimer::singleShot(2500, [&] {
+        first.reset();
+        second = std::make_unique<DemoSimulator>(DemoSimulator::demoOptions(SimModel::ZQ5));
+        QFile::remove(device);
+        QFile::link(second->devicePath(), device);
+    });
+    QTimer::singleShot(7500, [] { ::raise(SIGTERM); });
+    const CliRun run = runCli({"read", "--watch", "1", "--device", device});
+    EXPECT_EQ(run.code, ExitCode::Interrupted) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains("device lost")) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains("device back")) << run.err.toStdString();
+    EXPECT_GE(run.out.count('\n'), 4) << run.out.toStdString();
 }
