@@ -22,7 +22,12 @@ const QMap<QString, QMap<QString, bool>> &CommandOptions()
 {
     static QMap<QString, QMap<QString, bool>> options = {
         {QStringLiteral("ports"), {{QStringLiteral("--probe"), false}}},
-        {QStringLiteral("status"), {}},
+        {QStringLiteral("status"),
+         {{QStringLiteral("--check"), false},
+          {QStringLiteral("--battery-min"), true},
+          {QStringLiteral("--max-drift"), true},
+          {QStringLiteral("--max-memory"), true},
+          {QStringLiteral("--expect-logging"), false}}},
         {QStringLiteral("read"), {{QStringLiteral("--watch"), false}}},
         {QStringLiteral("units"), {}},
         {QStringLiteral("log"),
@@ -32,7 +37,7 @@ const QMap<QString, QMap<QString, bool>> &CommandOptions()
           {QStringLiteral("--output"), true},
           {QStringLiteral("--duration"), true},
           {QStringLiteral("--append"), false},
-          {QStringLiteral("--wait-for-device"), false}}},
+          {QStringLiteral("--iso-times"), false}}},
         {QStringLiteral("logger"),
          {{QStringLiteral("--time"), true},
           {QStringLiteral("--reading-period"), true},
@@ -42,7 +47,10 @@ const QMap<QString, QMap<QString, bool>> &CommandOptions()
           {QStringLiteral("--from"), true},
           {QStringLiteral("--retry"), true},
           {QStringLiteral("--retry-wait"), true},
-          {QStringLiteral("--output"), true}}},
+          {QStringLiteral("--output"), true},
+          {QStringLiteral("--force"), false},
+          {QStringLiteral("--if-drift"), true},
+          {QStringLiteral("--iso-times"), false}}},
     };
     static const bool publishing = [] {
         options[QStringLiteral("log")].insert(MqttOptionNames());
@@ -53,11 +61,48 @@ const QMap<QString, QMap<QString, bool>> &CommandOptions()
     return options;
 }
 
+// The options each logger command uses (beyond the common ones).
+const QMap<QString, QStringList> &LoggerCommandOptions()
+{
+    static const QMap<QString, QStringList> options = {
+        {QStringLiteral("info"), {QStringLiteral("--json")}},
+        {QStringLiteral("set-clock"),
+         {QStringLiteral("--time"), QStringLiteral("--force"), QStringLiteral("--if-drift")}},
+        {QStringLiteral("start"),
+         {QStringLiteral("--reading-period"), QStringLiteral("--avg-period"),
+          QStringLiteral("--overwrite"), QStringLiteral("--at"), QStringLiteral("--force")}},
+        {QStringLiteral("stop"), {}},
+        {QStringLiteral("download"),
+         {QStringLiteral("--from"), QStringLiteral("--output"), QStringLiteral("--retry"),
+          QStringLiteral("--retry-wait"), QStringLiteral("--iso-times")}},
+    };
+    return options;
+}
+
+// Options that only make sense with another one.
+const QMap<QString, QString> NeededOptions = {
+    {QStringLiteral("--battery-min"), QStringLiteral("--check")},
+    {QStringLiteral("--max-drift"), QStringLiteral("--check")},
+    {QStringLiteral("--max-memory"), QStringLiteral("--check")},
+    {QStringLiteral("--expect-logging"), QStringLiteral("--check")},
+    {QStringLiteral("--retry-wait"), QStringLiteral("--retry")},
+};
+
+// Options that take a value only when one follows ("--watch 5", "--wait-for-device").
+const QStringList OptionalValues = {QStringLiteral("--watch"), QStringLiteral("--wait-for-device"),
+                                    QStringLiteral("--mqtt-discovery")};
+
 const QMap<QString, bool> CommonOptions = {
-    {QStringLiteral("--device"), true}, {QStringLiteral("--port"), true},
-    {QStringLiteral("--trace"), true},  {QStringLiteral("--json"), false},
-    {QStringLiteral("--quiet"), false}, {QStringLiteral("--verbose"), false},
-    {QStringLiteral("--help"), false},  {QStringLiteral("--version"), false},
+    {QStringLiteral("--device"), true},
+    {QStringLiteral("--port"), true},
+    {QStringLiteral("--trace"), true},
+    {QStringLiteral("--json"), false},
+    {QStringLiteral("--quiet"), false},
+    {QStringLiteral("--verbose"), false},
+    {QStringLiteral("--help"), false},
+    {QStringLiteral("--version"), false},
+    {QStringLiteral("--wait-for-device"), false},
+    {QStringLiteral("--wait-busy"), true},
 };
 
 const QMap<QString, int> UnitsNames = {{QStringLiteral("molar"), 0},
@@ -155,15 +200,21 @@ private:
                 return fail(QStringLiteral("option ") + name + QStringLiteral(" needs a value"));
             value = m_args.at(m_next++);
         }
-        // --mqtt-discovery takes an optional prefix: "--mqtt-discovery=ha", or the next
-        // argument when it is no option.
-        if (name == QLatin1String("--mqtt-discovery") && !value && m_next < m_args.size() &&
-            !m_args.at(m_next).startsWith(QLatin1Char('-')) &&
-            !LoggerCommands.contains(m_args.at(m_next)))
-            value = m_args.at(m_next++);
-        if (!takesValue && value && name != QLatin1String("--watch") &&
-            name != QLatin1String("--mqtt-discovery"))
+        const bool optional = OptionalValues.contains(name);
+        if (!takesValue && value && !optional)
             return fail(QStringLiteral("option ") + name + QStringLiteral(" takes no value"));
+        // "--watch 5": the next argument is the value when it is a duration.
+        // "--mqtt-discovery ha": the next argument is the prefix when it is no option or command.
+        if (optional && !value && m_next < m_args.size()) {
+            const QString &next = m_args.at(m_next);
+            const bool taken =
+                name == QLatin1String("--mqtt-discovery")
+                    ? !next.startsWith(QLatin1Char('-')) && !LoggerCommands.contains(next)
+                    : DurationSeconds(next) >= 0;
+            if (taken)
+                value = m_args.at(m_next++);
+        }
+        m_given.append(name);
         set(name, value.value_or(QString()));
     }
 
@@ -205,6 +256,33 @@ private:
             m_options.append = true;
         } else if (name == QLatin1String("--wait-for-device")) {
             m_options.waitForDevice = true;
+            seconds(name, value, m_options.waitForDeviceSeconds, value.isEmpty() ? 0 : 1);
+        } else if (name == QLatin1String("--wait-busy")) {
+            seconds(name, value, m_options.waitBusySeconds, 1);
+        } else if (name == QLatin1String("--iso-times")) {
+            m_options.isoTimes = true;
+        } else if (name == QLatin1String("--check")) {
+            m_options.check = true;
+        } else if (name == QLatin1String("--expect-logging")) {
+            m_options.expectLogging = true;
+        } else if (name == QLatin1String("--force")) {
+            m_options.force = true;
+        } else if (name == QLatin1String("--max-drift")) {
+            seconds(name, value, m_options.maxDriftSeconds, 0);
+        } else if (name == QLatin1String("--if-drift")) {
+            seconds(name, value, m_options.ifDriftSeconds, 0);
+        } else if (name == QLatin1String("--battery-min")) {
+            bool ok = false;
+            m_options.batteryMinMv = value.toInt(&ok);
+            if (!ok || m_options.batteryMinMv < 0 || m_options.batteryMinMv > 100000)
+                fail(QStringLiteral("bad --battery-min ") + quoted(value) +
+                     QStringLiteral(" (millivolts, e.g. 1600)"));
+        } else if (name == QLatin1String("--max-memory")) {
+            bool ok = false;
+            m_options.maxMemoryPercent = value.toDouble(&ok);
+            if (!ok || !(m_options.maxMemoryPercent >= 0 && m_options.maxMemoryPercent <= 100))
+                fail(QStringLiteral("bad --max-memory ") + quoted(value) +
+                     QStringLiteral(" (a percentage, 0 to 100)"));
         } else if (name == QLatin1String("--time") || name == QLatin1String("--at")) {
             const QDateTime time = QDateTime::fromString(value, Qt::ISODate);
             if (!time.isValid())
@@ -243,17 +321,22 @@ private:
         }
     }
 
+    // A duration option: `value` in seconds, no less than `least`, into `target`.
+    void seconds(const QString &name, const QString &value, qint64 &target, qint64 least)
+    {
+        if (value.isEmpty() && least == 0)
+            return;
+        target = DurationSeconds(value);
+        if (target < least)
+            fail(QStringLiteral("bad ") + name + QLatin1Char(' ') + quoted(value) +
+                 QStringLiteral(" (e.g. 30, 30s, 10m, 2h)"));
+    }
+
     // --watch takes an optional number of seconds: "--watch=5", or "--watch 5" when the
     // next argument is a number.
-    void watch(QString value)
+    void watch(const QString &value)
     {
         m_options.watch = true;
-        bool isNumber = false;
-        if (value.isEmpty() && m_next < m_args.size()) {
-            m_args.at(m_next).toInt(&isNumber);
-            if (isNumber)
-                value = m_args.at(m_next++);
-        }
         if (value.isEmpty())
             return;
         const qint64 seconds = DurationSeconds(value);
@@ -278,14 +361,16 @@ private:
                         QStringLiteral(" (") + QLatin1String(KnownModelNames) + QLatin1Char(')'));
         if (m_options.command == QLatin1String("units") && m_options.unitsIndex < 0)
             return fail(QStringLiteral("units needs energy, molar or illuminance"));
+        const QString whole =
+            (m_options.command + QLatin1Char(' ') + m_options.subcommand).trimmed();
         // Only commands that print facts print them as JSON.
         const bool facts = m_options.command == QLatin1String("ports") ||
                            m_options.command == QLatin1String("status") ||
-                           m_options.command == QLatin1String("read") ||
-                           m_options.subcommand == QLatin1String("info");
-        if (m_options.json && !facts)
-            return fail(QStringLiteral("option --json does not belong to the command ") +
-                        (m_options.command + QLatin1Char(' ') + m_options.subcommand).trimmed());
+                           m_options.command == QLatin1String("read");
+        if (m_options.json && !facts && m_options.command != QLatin1String("logger"))
+            return fail(QStringLiteral("option --json does not belong to the command ") + whole);
+        if (!checkUnusedOptions(whole))
+            return;
         if (m_options.command == QLatin1String("log"))
             checkLogPeriods();
         if (m_options.command == QLatin1String("logger"))
@@ -298,9 +383,41 @@ private:
             fail(mqtt);
     }
 
+    // Options the command names but does not use are refused rather than ignored.
+    bool checkUnusedOptions(const QString &whole)
+    {
+        for (const QString &name : std::as_const(m_given)) {
+            const bool waits =
+                name == QLatin1String("--wait-for-device") || name == QLatin1String("--wait-busy");
+            // The publishing options have their own check, with its own message.
+            const bool own = m_options.command == QLatin1String("logger") &&
+                             CommandOptions().value(m_options.command).contains(name) &&
+                             !MqttOptionNames().contains(name);
+            const bool unused =
+                (waits && m_options.command == QLatin1String("ports")) ||
+                ((own || name == QLatin1String("--json")) &&
+                 m_options.command == QLatin1String("logger") &&
+                 !LoggerCommandOptions().value(m_options.subcommand).contains(name));
+            if (unused) {
+                fail(QStringLiteral("option ") + name +
+                     QStringLiteral(" does not belong to the command ") + whole);
+                return false;
+            }
+            const QString needed = NeededOptions.value(name);
+            if (!needed.isEmpty() && !m_given.contains(needed)) {
+                fail(QStringLiteral("option ") + name + QStringLiteral(" needs ") + needed);
+                return false;
+            }
+        }
+        return true;
+    }
+
     void checkLogPeriods()
     {
         const QStringList &periods = LogPeriodEntries();
+        m_options.logPeriod = canonical(m_options.logPeriod, periods, m_options.logPeriod);
+        if (!m_options.avgPeriod.isEmpty())
+            m_options.avgPeriod = canonical(m_options.avgPeriod, periods, m_options.avgPeriod);
         const auto logIndex = periods.indexOf(m_options.logPeriod);
         if (logIndex < 0)
             return fail(QStringLiteral("bad log period ") + quoted(m_options.logPeriod) +
@@ -322,6 +439,11 @@ private:
         if (m_options.subcommand == QLatin1String("download") && m_options.output.isEmpty())
             return fail(QStringLiteral("logger download needs --output FILE"));
         const QList<PeriodEntry> &readings = PeriodLists::readingPeriods();
+        m_options.readingPeriod =
+            canonical(m_options.readingPeriod, periodTexts(readings), m_options.readingPeriod);
+        m_options.avgPeriod =
+            canonical(m_options.avgPeriod, periodTexts(PeriodLists::averagePeriodsFrom(0)),
+                      m_options.avgPeriod);
         int index = -1;
         for (int i = 0; i < readings.size(); ++i) {
             if (readings.at(i).text == m_options.readingPeriod)
@@ -347,7 +469,25 @@ private:
                  QStringLiteral(" (") + texts.join(QStringLiteral(", ")) + QStringLiteral(")"));
     }
 
+    static QStringList periodTexts(const QList<PeriodEntry> &entries)
+    {
+        QStringList list;
+        for (const PeriodEntry &entry : entries)
+            list.append(entry.text);
+        return list;
+    }
+
+    // `text` in the spelling of `entries`; `otherwise` when it names none of them.
+    static QString canonical(const QString &text, const QStringList &entries,
+                             const QString &otherwise)
+    {
+        const QString found = ::CanonicalPeriod(text, entries);
+        return found.isEmpty() ? otherwise : found;
+    }
+
     const QStringList &m_args;
+    // The option names given, in their long form.
+    QStringList m_given;
     qsizetype m_next = 0;
     CliOptions m_options;
     QString m_error;
@@ -377,6 +517,18 @@ qint64 DurationSeconds(const QString &text)
     if (!ok || count < 0 || digits.startsWith(QLatin1Char('+')) || count > 3650 * 86400 / unit)
         return -1;
     return count * unit;
+}
+
+QString CanonicalPeriod(const QString &text, const QStringList &entries)
+{
+    if (entries.contains(text))
+        return text;
+    const qint64 seconds = DurationSeconds(text);
+    for (const QString &entry : entries) {
+        if (seconds > 0 && DurationSeconds(entry) == seconds)
+            return entry;
+    }
+    return QString();
 }
 
 QString DatedPath(const QString &pattern, const QDate &date)

@@ -10,7 +10,7 @@
 ConsoleLoggingView::ConsoleLoggingView(const CliOptions &options, QTextStream &out,
                                        QTextStream &err)
     : m_individual(options.individual), m_logToFile(!options.output.isEmpty()),
-      m_logPeriod(options.logPeriod), m_avgPeriod(options.avgPeriod),
+      m_logPeriod(options.logPeriod), m_avgPeriod(options.avgPeriod), m_isoTimes(options.isoTimes),
       m_verbosity(options.verbosity), m_out(out), m_err(err)
 {}
 

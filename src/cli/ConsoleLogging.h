@@ -24,6 +24,7 @@ public:
     QString logPeriodText() const override { return m_logPeriod; }
     QString avgPeriodText() const override { return m_avgPeriod; }
     bool testMenuFlag() const override { return false; }
+    bool isoTimes() const override { return m_isoTimes; }
 
     void showLinkStatus(const QString &text) override;
     void showMessage(const QString &text) override;
@@ -53,6 +54,7 @@ private:
     bool m_logToFile;
     QString m_logPeriod;
     QString m_avgPeriod;
+    bool m_isoTimes;
     int m_verbosity;
     QTextStream &m_out;
     QTextStream &m_err;

@@ -2,59 +2,38 @@
 
 #include "cli/ConsolePrompts.h"
 #include "cli/ExitCode.h"
+#include "cli/HealthCheck.h"
 #include "cli/InstrumentSession.h"
 #include "cli/InterruptWatch.h"
+#include "cli/Journal.h"
+#include "cli/JsonContract.h"
 #include "cli/LogCommand.h"
 #include "cli/LoggerCommands.h"
 #include "cli/UnitsChoiceView.h"
-#include "common/NumberFormat.h"
 #include "display/DisplayPoll.h"
 #include "link/LinkTrace.h"
+#include "logger/LoggerDetailsReader.h"
+#include "logger/LoggerPackets.h"
 
-#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <cmath>
+
 namespace {
 
-constexpr int IlluminanceIndex = 2;
+using namespace JsonContract;
 
-// "W.m-2" from the instrument's "Units: W.m-2".
-QString unitsText(const SensorLink &link)
-{
-    QString units = link.units();
-    if (units.startsWith(QLatin1String("Units:")))
-        units = units.mid(6);
-    return units.trimmed();
-}
+// The units the instrument reports, in the order of the units names.
+const QString UnitsTexts[] = {QStringLiteral("umol.m-2.s-1"), QStringLiteral("W.m-2"),
+                              QStringLiteral("klux")};
 
-// The readings as the main window shows them: one decimal, two in klux.
-QString reading(const SensorLink &link, float value)
+void printJson(Console &console, const QJsonValue &value)
 {
-    if (!link.hasReadings())
-        return QString();
-    const bool klux = unitsText(link) == QLatin1String("klux");
-    return FormatNumber(value, klux ? QStringLiteral("##0.00") : QStringLiteral("###0.0"));
-}
-
-QString modelOf(const QString &version)
-{
-    return version.section(QLatin1Char(' '), 0, 0);
-}
-
-// One port as a JSON object: its number, the device, the by-id name where the table
-// lists it by that, the description.
-QJsonObject portFacts(const PortTable &table, int number)
-{
-    const QString path = table.devicePath(number);
-    const bool byId = path.startsWith(QLatin1String("/dev/serial/by-id/"));
-    QJsonObject facts;
-    facts.insert(QStringLiteral("number"), number);
-    facts.insert(QStringLiteral("device"), byId ? QFileInfo(path).canonicalFilePath() : path);
-    facts.insert(QStringLiteral("byId"), byId ? QJsonValue(path) : QJsonValue());
-    facts.insert(QStringLiteral("description"), table.description(number));
-    return facts;
+    const QJsonDocument document =
+        value.isArray() ? QJsonDocument(value.toArray()) : QJsonDocument(value.toObject());
+    console.out << document.toJson(QJsonDocument::Compact) << Qt::endl;
 }
 
 int runPorts(const CliOptions &options, InstrumentSession &session, Console &console)
@@ -65,127 +44,208 @@ int runPorts(const CliOptions &options, InstrumentSession &session, Console &con
     QJsonArray ports;
     for (int number = 1; number <= table.count(); ++number) {
         QString line = QString::number(number) + QLatin1Char('\t') + table.describe(number);
-        QJsonObject facts = portFacts(table, number);
+        QJsonObject facts = PortFacts(table, number);
+        QJsonValue opened, answer;
         if (options.probe) {
             SensorLink &link = session.link();
             link.setCommPort(number);
-            const bool opened = link.CommPort() != 0;
-            const bool answered = opened && link.GetStatus();
-            if (!opened)
+            opened = link.CommPort() != 0;
+            const bool answered = opened.toBool() && link.GetStatus();
+            if (!opened.toBool())
                 line += QStringLiteral("\tcannot be opened");
             else if (answered)
                 line += QStringLiteral("\tanswers: ") + link.Version();
             else
                 line += QStringLiteral("\tno answer");
-            facts.insert(QStringLiteral("opened"), opened);
-            facts.insert(QStringLiteral("answer"),
-                         answered ? QJsonValue(link.Version()) : QJsonValue());
+            if (answered)
+                answer = link.Version();
             link.setCommPort(0);
         }
+        facts.insert(QLatin1String(Key::Opened), opened);
+        facts.insert(QLatin1String(Key::Answer), answer);
         if (options.json)
             ports.append(facts);
         else
             console.out << line << Qt::endl;
     }
     if (options.json)
-        console.out << QJsonDocument(ports).toJson(QJsonDocument::Compact) << Qt::endl;
+        printJson(console, ports);
     return ExitCode::Done;
 }
 
-int runStatus(const CliOptions &options, SensorLink &link, Console &console)
+// status --check: the status facts with the logger's where it has one.
+int runCheck(const CliOptions &options, InstrumentSession &session, QJsonObject facts,
+             Console &console)
 {
+    SensorLink &link = session.link();
+    if (HasLogger(link)) {
+        LoggerPackets packets(link);
+        LoggerDetails details;
+        LoggerDetailsReader(link, session.clock(), packets).read(details);
+        const QJsonObject logger = LoggerFacts(link, details, session.clock().now());
+        for (const char *key : {Key::ClockOffsetS, Key::MemoryUsedPercent, Key::Logging})
+            facts.insert(QLatin1String(key), logger.value(QLatin1String(key)));
+    }
+    const QJsonArray problems = HealthCheck(options).problems(facts);
+    if (options.json)
+        printJson(console, problems);
+    else
+        for (const QString &line : HealthCheck::lines(problems))
+            console.out << line << '\n';
+    console.out << Qt::flush;
+    return problems.isEmpty() ? ExitCode::Done : ExitCode::Unhealthy;
+}
+
+int runStatus(const CliOptions &options, InstrumentSession &session, Console &console)
+{
+    SensorLink &link = session.link();
     if (!link.GetStatus())
-        return Fail(console,
-                    QStringLiteral("the instrument did not report its status: ") + link.Status());
+        return Fail(console, QStringLiteral("the instrument did not report its status: ") +
+                                 session.forMessage(link.Status()));
     link.GetReadings();
-    const QString version = link.Version();
+    const QJsonObject facts = StatusFacts(link, session.clock().now());
+    if (options.check)
+        return runCheck(options, session, facts, console);
+    const QString units = UnitsOf(link);
+    const auto reading = [&](float value) {
+        return link.hasReadings() ? ReadingText(value, units) : QString();
+    };
     if (options.json) {
-        QJsonObject facts;
-        facts.insert(QStringLiteral("model"), modelOf(version));
-        facts.insert(QStringLiteral("version"), version);
-        facts.insert(QStringLiteral("serial"), link.SerialNumber());
-        facts.insert(QStringLiteral("power"), link.Power());
-        facts.insert(QStringLiteral("units"), unitsText(link));
-        facts.insert(QStringLiteral("logStatus"), link.LogStatus());
-        if (link.hasReadings()) {
-            facts.insert(QStringLiteral("total"), reading(link, link.Total()).toDouble());
-            facts.insert(QStringLiteral("diffuse"), reading(link, link.Diffuse()).toDouble());
-            facts.insert(QStringLiteral("sun"), link.Sun());
-        }
-        console.out << QJsonDocument(facts).toJson(QJsonDocument::Compact) << Qt::endl;
+        printJson(console, facts);
     } else {
-        console.out << "Model: " << modelOf(version) << "\nVersion: " << version
+        console.out << "Model: " << ModelOf(link.Version()) << "\nVersion: " << link.Version()
                     << "\nSerial: " << link.SerialNumber() << "\nPower: " << link.Power()
-                    << "\nUnits: " << unitsText(link) << "\nLog status: " << link.LogStatus()
-                    << "\nTotal: " << reading(link, link.Total())
-                    << "\nDiffuse: " << reading(link, link.Diffuse())
+                    << "\nUnits: " << units << "\nLog status: " << link.LogStatus()
+                    << "\nTotal: " << reading(link.Total())
+                    << "\nDiffuse: " << reading(link.Diffuse())
                     << "\nSun: " << (link.hasReadings() ? (link.Sun() ? "yes" : "no") : "")
                     << Qt::endl;
     }
-    return link.hasReadings() ? ExitCode::Done
-                              : Fail(console, QStringLiteral("no readings: ") + link.Status());
+    return link.hasReadings()
+               ? ExitCode::Done
+               : Fail(console, QStringLiteral("no readings: ") + session.forMessage(link.Status()));
+}
+
+// After a device vanished: tries every second to open it again until it answers. False
+// when a signal came first.
+bool waitForDeviceBack(InstrumentSession &session, Journal &journal, InterruptWatch &interrupts)
+{
+    SensorLink &link = session.link();
+    journal.event(QStringLiteral("device lost: ") + session.forMessage(link.Status()));
+    while (interrupts.sleep(1.0)) {
+        if (link.CommPort() == 0)
+            link.reopenLostPort();
+        if (link.CommPort() != 0 && link.GetStatus()) {
+            journal.event(QStringLiteral("device back: ") + session.forMessage(link.Status()));
+            return true;
+        }
+    }
+    return false;
 }
 
 int runRead(const CliOptions &options, InstrumentSession &session, Console &console,
             InterruptWatch &interrupts)
 {
     SensorLink &link = session.link();
+    Clock &clock = session.clock();
+    Journal journal(console.err, clock, options.verbosity);
     // The units come with the status.
     if (!link.GetStatus())
-        return Fail(console, QStringLiteral("the instrument did not answer: ") + link.Status());
-    do {
-        if (!link.GetReadings())
-            return Fail(console, QStringLiteral("no readings: ") + link.Status());
-        const QString time = session.clock().now().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss"));
-        if (options.json) {
-            QJsonObject facts;
-            facts.insert(QStringLiteral("time"), time);
-            facts.insert(QStringLiteral("total"), reading(link, link.Total()).toDouble());
-            facts.insert(QStringLiteral("diffuse"), reading(link, link.Diffuse()).toDouble());
-            facts.insert(QStringLiteral("sun"), link.Sun());
-            facts.insert(QStringLiteral("units"), unitsText(link));
-            console.out << QJsonDocument(facts).toJson(QJsonDocument::Compact) << Qt::endl;
-        } else {
-            console.out << time << ',' << reading(link, link.Total()) << ','
-                        << reading(link, link.Diffuse()) << ',' << (link.Sun() ? 1 : 0) << ','
-                        << unitsText(link) << Qt::endl;
+        return Fail(console, QStringLiteral("the instrument did not answer: ") +
+                                 session.forMessage(link.Status()));
+    // The readings keep to a schedule from the start, so that slow replies do not make
+    // them drift; a period missed altogether is skipped.
+    const double start = clock.monotonicSeconds();
+    bool failing = false;
+    for (qint64 period = 1;; ++period) {
+        const bool read = link.GetReadings();
+        if (read) {
+            const QDateTime now = clock.now();
+            if (options.json)
+                printJson(console, ReadingFacts(link, now));
+            else
+                console.out << IsoTime(now) << ',' << ReadingText(link.Total(), UnitsOf(link))
+                            << ',' << ReadingText(link.Diffuse(), UnitsOf(link)) << ','
+                            << (link.Sun() ? 1 : 0) << ',' << UnitsOf(link) << Qt::endl;
+        } else if (!options.watch) {
+            return Fail(console,
+                        QStringLiteral("no readings: ") + session.forMessage(link.Status()));
+        } else if (link.CommPort() == 0 || !link.GetStatus()) {
+            if (!waitForDeviceBack(session, journal, interrupts))
+                break;
+        } else if (!failing) {
+            // Once for a run of failed readings, not every period.
+            journal.event(QStringLiteral("no readings: ") + session.forMessage(link.Status()));
         }
-    } while (options.watch && interrupts.sleep(options.watchSeconds));
+        failing = !read;
+        if (!options.watch)
+            break;
+        const double now = clock.monotonicSeconds();
+        period =
+            std::max(period, static_cast<qint64>(std::ceil((now - start) / options.watchSeconds)));
+        if (!interrupts.sleep(start + static_cast<double>(period) * options.watchSeconds - now))
+            break;
+    }
     return interrupts.interrupted() ? ExitCode::Interrupted : ExitCode::Done;
 }
 
-int runUnits(const CliOptions &options, SensorLink &link, Console &console)
+int runUnits(const CliOptions &options, InstrumentSession &session, Console &console)
 {
+    SensorLink &link = session.link();
     if (!link.GetStatus())
-        return Fail(console, QStringLiteral("the instrument did not answer: ") + link.Status());
+        return Fail(console, QStringLiteral("the instrument did not answer: ") +
+                                 session.forMessage(link.Status()));
+    if (UnitsOf(link) == UnitsTexts[options.unitsIndex]) {
+        if (options.verbosity > 0)
+            console.err << "quorvel-cli: the units are already " << UnitsOf(link) << Qt::endl;
+        return ExitCode::Done;
+    }
     ConsolePrompts prompts(console.err);
     UnitsChoiceView view;
     DisplayPoll poll(link, prompts);
     poll.setView(view);
     poll.chooseUnits(options.unitsIndex);
     if (view.selected != options.unitsIndex || !view.bold)
-        return Fail(console, view.status);
+        return Fail(console, session.forMessage(view.status));
     if (options.verbosity > 0)
         console.err << view.caption.mid(QStringLiteral("Reading ").size()) << Qt::endl;
     return ExitCode::Done;
 }
 
-// Connects to the instrument; with --wait-for-device tries again every second until it
-// answers or a signal comes.
-bool connect(const CliOptions &options, InstrumentSession &session, Console &console,
-             InterruptWatch &interrupts, QString &error)
+// Connects to the instrument. With --wait-for-device tries again every second until it
+// answers (or the time is up), with --wait-busy while another program holds the port.
+int connect(const CliOptions &options, InstrumentSession &session, Console &console,
+            InterruptWatch &interrupts)
 {
+    Journal journal(console.err, session.clock(), options.verbosity);
+    const double start = session.clock().monotonicSeconds();
+    const auto within = [&](qint64 seconds) {
+        return seconds == 0 || session.clock().monotonicSeconds() - start < double(seconds);
+    };
     bool told = false;
-    while (!session.connect(error)) {
-        if (!options.waitForDevice)
-            return false;
-        if (!told && options.verbosity > 0)
-            console.err << "quorvel-cli: waiting for the instrument (" << error << ")" << Qt::endl;
+    QString error;
+    for (int attempt = 0;; ++attempt) {
+        const bool connected = session.connect(error);
+        const QString notice = session.takeNotice();
+        if (!notice.isEmpty())
+            journal.event(notice);
+        if (connected)
+            return ExitCode::Done;
+        const bool busy = session.busy();
+        const bool wait = busy ? options.waitBusySeconds > 0 && within(options.waitBusySeconds)
+                               : (options.waitForDevice && within(options.waitForDeviceSeconds)) ||
+                                     attempt < options.retries;
+        if (!wait)
+            return Fail(console, error, busy ? ExitCode::Busy : ExitCode::InstrumentFailed);
+        if (!told)
+            journal.event((busy ? QStringLiteral("waiting for the port: ")
+                                : QStringLiteral("waiting for the instrument: ")) +
+                          error);
         told = true;
-        if (!interrupts.sleep(1.0))
-            return false;
+        const double pause = !busy && !options.waitForDevice ? options.retryWaitSeconds : 1.0;
+        if (!interrupts.sleep(pause))
+            return ExitCode::Interrupted;
     }
-    return true;
 }
 
 } // namespace
@@ -210,14 +270,14 @@ int RunCliCommand(const CliOptions &options, Console &console, InterruptWatch &i
             result = Fail(console, error);
         else if (options.command == QLatin1String("ports"))
             result = runPorts(options, session, console);
-        else if (!connect(options, session, console, interrupts, error))
-            result = interrupts.interrupted() ? ExitCode::Interrupted : Fail(console, error);
+        else if ((result = connect(options, session, console, interrupts)) != ExitCode::Done)
+            ;
         else if (options.command == QLatin1String("status"))
-            result = runStatus(options, session.link(), console);
+            result = runStatus(options, session, console);
         else if (options.command == QLatin1String("read"))
             result = runRead(options, session, console, interrupts);
         else if (options.command == QLatin1String("units"))
-            result = runUnits(options, session.link(), console);
+            result = runUnits(options, session, console);
         else if (options.command == QLatin1String("log"))
             result = RunLogCommand(options, session, console, interrupts);
         else if (options.command == QLatin1String("logger"))

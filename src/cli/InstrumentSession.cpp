@@ -2,6 +2,20 @@
 
 #include "DemoSimulator.h"
 
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+QString DevicePath(const QString &given)
+{
+    if (QDir::isAbsolutePath(given))
+        return given;
+    const QString here = QDir::current().absoluteFilePath(given);
+    const QString underDev = QStringLiteral("/dev/") + given;
+    return !QFileInfo::exists(here) && QFileInfo::exists(underDev) ? underDev
+                                                                   : QDir::cleanPath(here);
+}
+
 InstrumentSession::InstrumentSession(const CliOptions &options, Clock *clock)
     : m_options(options), m_clock(clock ? *clock : m_systemClock)
 {}
@@ -26,7 +40,7 @@ bool InstrumentSession::prepare(QString &error)
             return false;
     }
     if (!m_options.device.isEmpty())
-        m_devicePort = m_table.addDevice(m_options.device);
+        m_devicePort = m_table.addDevice(DevicePath(m_options.device));
     m_table.addSystemPorts(PortTable::systemPorts());
     m_serialPort = std::make_unique<QtSerialPort>(m_table);
     m_port = std::make_unique<TracingSerialPort>(*m_serialPort, m_clock);
@@ -39,8 +53,23 @@ int InstrumentSession::chosenPort() const
     return m_options.port > 0 ? m_options.port : m_devicePort;
 }
 
+QString InstrumentSession::forMessage(const QString &text) const
+{
+    static const QRegularExpression port(QStringLiteral("\\bCOM +(\\d+)"));
+    QString result;
+    qsizetype from = 0;
+    for (const QRegularExpressionMatch &match : port.globalMatch(text)) {
+        const QString path = m_table.devicePath(match.captured(1).toInt());
+        result += text.mid(from, match.capturedStart() - from) +
+                  (path.isEmpty() ? match.captured() : path);
+        from = match.capturedEnd();
+    }
+    return result + text.mid(from);
+}
+
 bool InstrumentSession::connect(QString &error)
 {
+    m_busy = false;
     int number = chosenPort();
     if (number == 0) {
         m_link->GetCommPorts(true, m_table.count());
@@ -58,12 +87,15 @@ bool InstrumentSession::connect(QString &error)
     m_link->setCommPort(number);
     QObject::disconnect(watch);
     if (!failure.isEmpty() || m_link->CommPort() == 0) {
-        error = QStringLiteral("cannot open ") + m_table.label(number) + QStringLiteral(": ") +
-                (failure.isEmpty() ? m_link->Status() : failure);
+        m_busy = m_serialPort->errorNumber() == SerialPort::ErrorPortAlreadyOpen;
+        const QString path = m_table.devicePath(number);
+        error = m_busy ? m_serialPort->errorDescription()
+                       : QStringLiteral("cannot open ") + path + QStringLiteral(": ") +
+                             forMessage(failure.isEmpty() ? m_link->Status() : failure);
         return false;
     }
     if (!m_link->Connect()) {
-        error = QStringLiteral("no instrument answered on ") + m_table.label(number);
+        error = QStringLiteral("no instrument answered on ") + m_table.devicePath(number);
         return false;
     }
     return true;

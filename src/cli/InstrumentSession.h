@@ -38,6 +38,14 @@ public:
     // no instrument answers.
     bool connect(QString &error);
 
+    // The last connect failed because another program holds the port.
+    bool busy() const { return m_busy; }
+    // What the serial port found worth telling at the last open (a stale lock), once.
+    QString takeNotice() { return m_serialPort ? m_serialPort->takeNotice() : QString(); }
+
+    // A text of the link for a message: "COM 1" as the device path it stands for.
+    QString forMessage(const QString &text) const;
+
     SensorLink &link() { return *m_link; }
     Clock &clock() { return m_clock; }
     EventPump &pump() { return m_pump; }
@@ -56,4 +64,9 @@ private:
     std::unique_ptr<TracingSerialPort> m_port;
     std::unique_ptr<SensorLink> m_link;
     int m_devicePort = 0;
+    bool m_busy = false;
 };
+
+// The --device path as given, taken relative to the working folder; a bare name that is
+// no file there ("ttyUSB0") is looked for under /dev.
+QString DevicePath(const QString &given);

@@ -24,9 +24,12 @@ QString InstrumentPath(const QString &path, const QString &serialNumber)
     return path.left(stem) + QLatin1Char('-') + serial + path.mid(stem);
 }
 
-LogSession::LogSession(const CliOptions &options, SensorLink &link, Clock &clock, Console &console)
+LogSession::LogSession(const CliOptions &options, SensorLink &link, Clock &clock, Console &console,
+                       std::function<QString(const QString &)> describe)
     : m_options(options), m_link(link), m_clock(clock), m_console(console),
-      m_view(options, console.out, console.err), m_dialogs(QString())
+      m_describe(describe ? std::move(describe) : [](const QString &text) { return text; }),
+      m_journal(console.err, clock, options.verbosity), m_view(options, console.out, console.err),
+      m_dialogs(QString())
 {}
 
 LogSession::~LogSession() = default;
@@ -66,14 +69,18 @@ bool LogSession::tick()
 {
     // An unplugged adapter that is back: its port opens again and the run's next tick
     // shakes hands, as after any silence.
-    if (m_link.CommPort() == 0)
-        m_link.reopenLostPort();
+    if (m_link.CommPort() == 0 && !m_lost)
+        m_journal.event(QStringLiteral("device lost: ") + m_describe(m_link.Status()));
+    m_lost = m_link.CommPort() == 0;
+    if (m_lost && m_link.reopenLostPort())
+        m_journal.event(QStringLiteral("device back: ") + m_describe(m_link.Status()));
     // A new day under a dated name, seen before the day's first reading is due: the last
     // line of the day before is in the old file, the new file starts with its header.
     if (m_run->IsLogging() && pathNow() != m_path) {
         m_run->Stop();
         startRun(m_serialNumber.isNull() ? LogFileWriter::Opener(LogFileWriter::OpenReplacingFile)
                                          : LogFileWriter::Opener(AppendingLogFile::Open));
+        m_journal.event(QStringLiteral("new day's file ") + m_path);
     }
     m_run->Tick();
     const QString change = m_view.takeInstrumentChange();
@@ -116,7 +123,8 @@ int RunLogCommand(const CliOptions &options, InstrumentSession &session, Console
         StationPublishing::Start(options, link.SerialNumber(), console, publishError);
     if (!publishing && !publishError.isEmpty())
         return Fail(console, publishError);
-    LogSession log(options, link, session.clock(), console);
+    LogSession log(options, link, session.clock(), console,
+                   [&session](const QString &text) { return session.forMessage(text); });
     ConsoleLoggingView &view = log.view();
     // The file publishing follows: a new day's file, or another instrument's, is followed
     // from its start.

@@ -2,9 +2,11 @@
 
 #include "cli/ConsoleLogging.h"
 #include "cli/InstrumentCommands.h"
+#include "cli/Journal.h"
 #include "cli/OutputFileDialogs.h"
 #include "pclog/LogFileWriter.h"
 
+#include <functional>
 #include <memory>
 
 class Clock;
@@ -23,7 +25,9 @@ QString InstrumentPath(const QString &path, const QString &serialNumber);
 class LogSession
 {
 public:
-    LogSession(const CliOptions &options, SensorLink &link, Clock &clock, Console &console);
+    // `describe` turns the link's texts into the words of a message ("COM 1" as its device).
+    LogSession(const CliOptions &options, SensorLink &link, Clock &clock, Console &console,
+               std::function<QString(const QString &)> describe = {});
     ~LogSession();
     LogSession(const LogSession &) = delete;
     LogSession &operator=(const LogSession &) = delete;
@@ -50,12 +54,16 @@ private:
     SensorLink &m_link;
     Clock &m_clock;
     Console &m_console;
+    std::function<QString(const QString &)> m_describe;
+    Journal m_journal;
     ConsoleLoggingView m_view;
     OutputFileDialogs m_dialogs;
     std::unique_ptr<LoggingRun> m_run;
     QString m_path;
     // The serial number the file names, once another instrument came.
     QString m_serialNumber;
+    // The device was gone at the last tick.
+    bool m_lost = false;
 };
 
 // Logging on the computer as the logging window does it (the same LoggingRun, schedule,

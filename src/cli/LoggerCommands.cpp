@@ -1,10 +1,15 @@
 #include "cli/LoggerCommands.h"
 
+#include "cli/DownloadTarget.h"
 #include "cli/ExitCode.h"
 #include "cli/InstrumentSession.h"
 #include "cli/InterruptWatch.h"
+#include "cli/Journal.h"
+#include "cli/JsonContract.h"
 #include "cli/StationPublishing.h"
+#include "common/DataFileText.h"
 #include "common/DateTimeDays.h"
+#include "link/InstrumentModel.h"
 #include "logger/DatasetDownload.h"
 #include "logger/LoggerControl.h"
 #include "logger/LoggerDetailsReader.h"
@@ -18,9 +23,19 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <cmath>
+
 #include <unistd.h>
 
 namespace {
+
+// The logger window's questions, as the refusals' messages (one line each).
+const QString ChangeTimeWhileLogging =
+    QStringLiteral("If you adjust the time while logging, your dataset may show gaps or repeat "
+                   "readings. Are you sure you want to change the time? (--force sets it)");
+const QString StartWithDataNotDownloaded =
+    QStringLiteral("You have not downloaded all your data. This may be deleted if you start "
+                   "logging now. Are you sure you want to continue? (--force starts it)");
 
 qint32 periodSeconds(const QList<PeriodEntry> &entries, const QString &text)
 {
@@ -66,10 +81,16 @@ private:
     QString m_status;
 };
 
-void printDetails(const CliOptions &options, const LoggerDetailsView &view,
-                  const LoggerState &state, double clockOffset, const QDateTime &now,
-                  Console &console)
+void printDetails(const CliOptions &options, const SensorLink &link, const LoggerDetailsView &view,
+                  const LoggerDetails &details, const QDateTime &now, Console &console)
 {
+    if (options.json) {
+        console.out << QJsonDocument(JsonContract::LoggerFacts(link, details, now))
+                           .toJson(QJsonDocument::Compact)
+                    << Qt::endl;
+        return;
+    }
+    const LoggerState &state = *details.logger.value;
     const QStringList names = view.namesColumn.split(QStringLiteral("\r\n"));
     const QStringList values = view.valuesColumn.split(QStringLiteral("\r\n"));
     QList<QPair<QString, QString>> facts;
@@ -81,8 +102,11 @@ void printDetails(const CliOptions &options, const LoggerDetailsView &view,
             facts.append({name, values.value(i).trimmed()});
     }
     facts.append({QStringLiteral("Logger time"), view.loggerTimeText});
-    facts.append({QStringLiteral("Clock offset (s)"),
-                  QString::number(qRound64(DaysToSeconds(clockOffset)))});
+    facts.append(
+        {QStringLiteral("Clock offset (s)"),
+         details.clockOffset
+             ? QString::number(JsonContract::ClockOffsetSeconds(*details.clockOffset), 'f', 1)
+             : QString()});
     facts.append({QStringLiteral("Logging"),
                   state.logging() ? QStringLiteral("yes") : QStringLiteral("no")});
     facts.append({QStringLiteral("Next record"), view.nextRecordText});
@@ -97,26 +121,16 @@ void printDetails(const CliOptions &options, const LoggerDetailsView &view,
     if (bar.drawn)
         facts.append({QStringLiteral("Memory used (%)"),
                       QString::number(bar.bar1Width + bar.bar2Width, 'f', 1)});
-    const MemoryFullEstimate full = CalculateMemoryFull(state, clockOffset, now);
+    const MemoryFullEstimate full = CalculateMemoryFull(state, details.clockOffset, now);
     if (full.kind != MemoryFullEstimate::Kind::None)
         facts.append({full.kind == MemoryFullEstimate::Kind::Logging
                           ? full.caption.trimmed().remove(QLatin1Char(':'))
                           : QStringLiteral("Estimated memory full"),
                       full.text()});
-    if (options.json) {
-        QJsonObject object;
-        for (const auto &fact : facts)
-            object.insert(fact.first, fact.second);
-        console.out << QJsonDocument(object).toJson(QJsonDocument::Compact) << Qt::endl;
-        return;
-    }
     for (const auto &fact : facts)
         console.out << fact.first << ": " << fact.second << '\n';
     console.out << Qt::flush;
 }
-
-// After a download, its records are given this long to reach the broker.
-constexpr int DownloadPublishingMs = 30000;
 
 // The download of one run of the command, which may take several transfers: after one
 // abandoned half way the next goes on from the last record in the file.
@@ -126,20 +140,29 @@ public:
     ConsoleDownload(const CliOptions &options, const LoggerLine &session, Console &console,
                     InterruptWatch &interrupts)
         : m_options(options), m_session(session), m_console(console), m_interrupts(interrupts),
-          m_transfer(session.link, session.clock, session.pump)
+          m_transfer(session.link, session.clock, session.pump),
+          m_target(DatedPath(options.output, session.clock.now().date()))
     {
         m_request.bAll = options.from == QLatin1String("all");
         m_request.bStart = options.from == QLatin1String("start");
-        m_request.strFile = DatedPath(options.output, session.clock.now().date());
+        m_request.layoutName = m_target.path();
+        m_request.isoTimes = options.isoTimes;
     }
 
+    // An existing FILE or FILE.part that is another instrument's is left alone.
+    bool checkTarget(QString &error);
     int run(const LoggerState &state);
+    // After the last transfer: the records into FILE when `result` says it ended well,
+    // kept in FILE.part otherwise.
+    int conclude(int result);
     // Gets the logger ready to go on after the last record in the file: its download
     // position moved there (as a cancel does), so that the records after it are "new".
     // Without a record to go on from (or for a whole-memory download) the next run starts
     // afresh. False when the logger does not answer.
     bool prepareToGoOn();
-    const QString &path() const { return m_request.strFile; }
+    // The file the records are in after conclude(): FILE when it ended well, FILE.part
+    // otherwise.
+    QString path() const { return m_concluded ? m_target.path() : m_target.partPath(); }
 
 private:
     const CliOptions &m_options;
@@ -147,9 +170,44 @@ private:
     Console &m_console;
     InterruptWatch &m_interrupts;
     DatasetDownload m_transfer;
+    DownloadTarget m_target;
     DownloadRequest m_request;
     DownloadOutcome m_outcome;
+    int m_written = 0;
+    bool m_concluded = false;
 };
+
+bool ConsoleDownload::checkTarget(QString &error)
+{
+    const SensorLink &link = m_session.link;
+    const bool ok =
+        m_target.check(DataFileFirstLine(LogFileModelWord(link.Version()),
+                                         QStringLiteral("Data file "), m_session.clock.now()),
+                       DataFileSecondLine(link.Version(), link.SerialNumber()), error);
+    m_request.strFile = m_target.transferPath();
+    if (ok && m_target.continuesPart() && m_options.verbosity > 0)
+        Journal(m_console.err, m_session.clock, m_options.verbosity)
+            .event(QStringLiteral("continuing ") + m_target.partPath() +
+                   QStringLiteral(", which an earlier run left unfinished"));
+    return ok;
+}
+
+int ConsoleDownload::conclude(int result)
+{
+    int skipped = 0;
+    QString error;
+    const bool ended = result == ExitCode::Done;
+    if (!(ended ? m_target.finish(skipped, error) : m_target.keep(skipped, error)))
+        return Fail(m_console, error, ExitCode::FileFailed);
+    m_concluded = ended;
+    if (m_options.verbosity > 0) {
+        m_console.err << (m_written - skipped) << " records written to "
+                      << (ended ? m_target.path() : m_target.partPath()) << Qt::endl;
+        if (skipped > 0)
+            m_console.err << skipped << " records already there were not written again" << Qt::endl;
+    }
+    return result;
+}
 
 bool ConsoleDownload::prepareToGoOn()
 {
@@ -167,14 +225,19 @@ int ConsoleDownload::run(const LoggerState &state)
     const double startedAt = m_session.clock.monotonicSeconds();
     m_outcome = m_transfer.DownloadAll(state, state.overwrite(), m_request, view);
     const double seconds = m_session.clock.monotonicSeconds() - startedAt;
-    if (!m_outcome.statusText().isEmpty())
+    m_written += m_outcome.recordsWritten;
+    SensorLink &link = m_session.link;
+    // A device that went away is named as such, not as a run of data errors.
+    if (m_outcome.end == DownloadOutcome::End::Abandoned && link.CommPort() == 0)
+        Journal(m_console.err, m_session.clock, m_options.verbosity)
+            .error(QStringLiteral("the device vanished during the download (") +
+                   m_session.describe(link.Status()) +
+                   QStringLiteral(") - the logger's download position was not moved"));
+    else if (!m_outcome.statusText().isEmpty())
         m_console.err << "quorvel-cli: " << m_outcome.statusText() << Qt::endl;
-    if (m_options.verbosity > 0)
-        m_console.err << m_outcome.recordsWritten << " records written to " << m_request.strFile
-                      << Qt::endl;
     if (m_options.verbosity > 1)
-        m_console.err << m_outcome.blocksRead << " blocks in " << QString::number(seconds, 'f', 2)
-                      << " s" << Qt::endl;
+        m_console.err << m_outcome.recordsWritten << " records, " << m_outcome.blocksRead
+                      << " blocks in " << QString::number(seconds, 'f', 2) << " s" << Qt::endl;
     using End = DownloadOutcome::End;
     switch (m_outcome.end) {
     case End::Finished:
@@ -198,87 +261,127 @@ int ConsoleDownload::run(const LoggerState &state)
 
 } // namespace
 
+namespace {
+
+// After a download, its records are given this long to reach the broker.
+constexpr int DownloadPublishingMs = 30000;
+
+const QString UnknownProgram = QStringLiteral("could not read the logger's program: ");
+
+// The download, after a first read of the logger's details. Nothing is written and the
+// logger's position is not moved until its details have been read whole; a failed read
+// is tried again, up to --retry times, as an abandoned transfer is.
+int runDownload(const CliOptions &options, const LoggerLine &session, Console &console,
+                InterruptWatch &interrupts, LoggerDetailsReader &reader, LoggerDetails &details)
+{
+    SensorLink &link = session.link;
+    QString error;
+    const auto publishing = StationPublishing::Start(options, link.SerialNumber(), console, error);
+    if (!publishing && !error.isEmpty())
+        return Fail(console, error);
+    ConsoleDownload transfer(options, session, console, interrupts);
+    if (!transfer.checkTarget(error))
+        return Fail(console, error, ExitCode::FileFailed);
+    Journal journal(console.err, session.clock, options.verbosity);
+    int result = ExitCode::InstrumentFailed;
+    if (details.known() && link.Connected())
+        result = transfer.run(*details.logger.value);
+    else if (options.verbosity > 0 || options.retries == 0)
+        Fail(console, UnknownProgram + session.describe(details.logger.failure));
+    for (int retry = 1; retry <= options.retries && result == ExitCode::InstrumentFailed; ++retry) {
+        journal.event(QStringLiteral("trying again in %1 s (%2 of %3)")
+                          .arg(options.retryWaitSeconds)
+                          .arg(retry)
+                          .arg(options.retries));
+        if (!interrupts.sleep(options.retryWaitSeconds))
+            return transfer.conclude(ExitCode::Interrupted);
+        // An adapter unplugged and back: its port opens again.
+        if (link.CommPort() == 0)
+            link.reopenLostPort();
+        details = LoggerDetails();
+        if (!link.Connect() || !transfer.prepareToGoOn())
+            continue;
+        reader.read(details);
+        if (!details.known()) {
+            if (options.verbosity > 0 || retry == options.retries)
+                Fail(console, UnknownProgram + session.describe(details.logger.failure));
+            continue;
+        }
+        result = transfer.run(*details.logger.value);
+    }
+    result = transfer.conclude(result);
+    // The records written, whole or in part, go to the broker from the file.
+    if (!publishing || !QFile::exists(transfer.path()))
+        return result;
+    publishing->follow(transfer.path());
+    const bool published = publishing->finish(DownloadPublishingMs);
+    return result != ExitCode::Done || published ? result : ExitCode::InstrumentFailed;
+}
+
+} // namespace
+
 int RunLoggerCommand(const CliOptions &options, InstrumentSession &session, Console &console,
                      InterruptWatch &interrupts)
 {
-    return RunLoggerCommand(options, LoggerLine{session.link(), session.clock(), session.pump()},
-                            console, interrupts);
+    return RunLoggerCommand(
+        options,
+        LoggerLine{session.link(), session.clock(), session.pump(),
+                   [&session](const QString &text) { return session.forMessage(text); }},
+        console, interrupts);
 }
 
 int RunLoggerCommand(const CliOptions &options, const LoggerLine &session, Console &console,
                      InterruptWatch &interrupts)
 {
     SensorLink &link = session.link;
+    // An instrument without a logger reports no log status: say so at once rather than
+    // wait for packets it never answers.
+    if (link.GetStatus() && !JsonContract::HasLogger(link))
+        return Fail(console, QStringLiteral("this instrument has no data logger"));
     LoggerPackets packets(link);
     LoggerDetailsReader reader(link, session.clock, packets);
     LoggerDetails details;
     const LoggerDetailsView view = reader.read(details);
-    const QString unknownProgram = QStringLiteral("could not read the logger's program: ");
     const QString &command = options.subcommand;
-    // Its details, its counts and starting it rest on the program; the download, which
-    // can read it again, goes on below.
+    if (command == QLatin1String("download"))
+        return runDownload(options, session, console, interrupts, reader, details);
+    // Its details, its counts and starting it rest on the program.
     if (!details.known() && (command == QLatin1String("info") || command == QLatin1String("start")))
-        return Fail(console, unknownProgram + details.logger.failure);
-    if (command != QLatin1String("download") && (!details.clockOffset || !link.Connected()))
-        return Fail(console, QStringLiteral("the logger did not answer: ") + view.statusText);
+        return Fail(console, UnknownProgram + session.describe(details.logger.failure));
+    if (!details.clockOffset || !link.Connected())
+        return Fail(console, QStringLiteral("the logger did not answer: ") +
+                                 session.describe(view.statusText));
     if (command == QLatin1String("info")) {
-        printDetails(options, view, *details.logger.value, *details.clockOffset,
-                     session.clock.now(), console);
+        printDetails(options, link, view, details, session.clock.now(), console);
         return ExitCode::Done;
-    }
-    if (command == QLatin1String("download")) {
-        QString publishError;
-        const auto publishing =
-            StationPublishing::Start(options, link.SerialNumber(), console, publishError);
-        if (!publishing && !publishError.isEmpty())
-            return Fail(console, publishError);
-        ConsoleDownload transfer(options, session, console, interrupts);
-        // Nothing is written and the logger's position is not moved until its details
-        // have been read whole; a failed read is tried again as a failed transfer is.
-        int result = ExitCode::InstrumentFailed;
-        if (details.known())
-            result = transfer.run(*details.logger.value);
-        else if (options.verbosity > 0 || options.retries == 0)
-            Fail(console, unknownProgram + details.logger.failure);
-        for (int retry = 1; retry <= options.retries && result == ExitCode::InstrumentFailed;
-             ++retry) {
-            if (options.verbosity > 0)
-                console.err << "quorvel-cli: trying again in " << options.retryWaitSeconds << " s ("
-                            << retry << " of " << options.retries << ")" << Qt::endl;
-            if (!interrupts.sleep(options.retryWaitSeconds))
-                return ExitCode::Interrupted;
-            // An adapter unplugged and back: its port opens again.
-            if (link.CommPort() == 0)
-                link.reopenLostPort();
-            details = LoggerDetails();
-            if (!link.Connect() || !transfer.prepareToGoOn())
-                continue;
-            reader.read(details);
-            if (!details.known()) {
-                if (options.verbosity > 0 || retry == options.retries)
-                    Fail(console, unknownProgram + details.logger.failure);
-                continue;
-            }
-            result = transfer.run(*details.logger.value);
-        }
-        // The records written, whole or in part, go to the broker from the file.
-        if (!publishing || !QFile::exists(transfer.path()))
-            return result;
-        publishing->follow(transfer.path());
-        const bool published = publishing->finish(DownloadPublishingMs);
-        return result != ExitCode::Done || published ? result : ExitCode::InstrumentFailed;
     }
 
     LoggerControl control(link);
     bool done = false;
     const double computerNow = DateTimeToDays(session.clock.now());
+    const double clockOffset = *details.clockOffset;
     if (command == QLatin1String("set-clock")) {
+        const double offset = JsonContract::ClockOffsetSeconds(clockOffset);
+        if (options.ifDriftSeconds >= 0 && std::fabs(offset) <= double(options.ifDriftSeconds)) {
+            if (options.verbosity > 0)
+                console.err << "quorvel-cli: the logger's clock is off by "
+                            << QString::number(offset, 'f', 1) << " s, not more than "
+                            << options.ifDriftSeconds << " s: not set" << Qt::endl;
+            return ExitCode::Done;
+        }
+        if (!options.force && (!details.known() || details.logger.value->logging()))
+            return Fail(console, details.known()
+                                     ? ChangeTimeWhileLogging
+                                     : QStringLiteral("whether the logger is logging could not be "
+                                                      "read (--force sets the clock)"));
         done = control.SetLoggerTime(options.time.isValid() ? DateTimeToDays(options.time)
                                                             : computerNow);
     } else if (command == QLatin1String("stop")) {
         done = control.StopLogging();
     } else if (command == QLatin1String("start")) {
         LoggerState &state = *details.logger.value;
+        if (!options.force && state.RecordsLogged > state.RecordsRetrieved)
+            return Fail(console, StartWithDataNotDownloaded);
         if (!options.readingPeriod.isEmpty()) {
             state.LogPeriod = periodSeconds(PeriodLists::readingPeriods(), options.readingPeriod);
             state.AvgPeriod =
@@ -289,11 +392,10 @@ int RunLoggerCommand(const CliOptions &options, const LoggerLine &session, Conso
         const double start =
             options.at.isValid()
                 ? DateTimeToDays(options.at)
-                : LoggingStart::DefaultStart(computerNow + *details.clockOffset, state.AvgPeriod)
-                      .start();
+                : LoggingStart::DefaultStart(computerNow + clockOffset, state.AvgPeriod).start();
         done = control.StartLogging(state, options.overwrite || state.overwrite(), start);
     }
     return done ? ExitCode::Done
                 : Fail(console, QStringLiteral("the logger refused ") + command +
-                                    QStringLiteral(": ") + link.Status());
+                                    QStringLiteral(": ") + session.describe(link.Status()));
 }

@@ -2,6 +2,8 @@
 
 #include "cli/InstrumentCommands.h"
 
+#include <functional>
+
 class Clock;
 class EventPump;
 class InstrumentSession;
@@ -14,6 +16,11 @@ struct LoggerLine
     SensorLink &link;
     Clock &clock;
     EventPump &pump;
+    // The link's texts in the words of a message ("COM 1" as its device); as they are
+    // when empty.
+    std::function<QString(const QString &)> describeText;
+
+    QString describe(const QString &text) const { return describeText ? describeText(text) : text; }
 };
 
 // The logger window's work from the command line: its details, its clock, starting and

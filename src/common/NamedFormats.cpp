@@ -58,6 +58,19 @@ QString LongTimeText(const QTime &time)
     return locale.toString(time, LongTimePattern(locale));
 }
 
+QString IsoLocalTimeText(const QDateTime &t)
+{
+    if (!t.isValid())
+        return QString();
+    const int offset = t.offsetFromUtc();
+    const int minutes = std::abs(offset) / 60;
+    return t.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")) +
+           (offset < 0 ? QLatin1Char('-') : QLatin1Char('+')) +
+           QStringLiteral("%1:%2")
+               .arg(minutes / 60, 2, 10, QLatin1Char('0'))
+               .arg(minutes % 60, 2, 10, QLatin1Char('0'));
+}
+
 QString LongDateText(const QDate &date)
 {
     return QLocale().toString(date, QLocale::LongFormat);

@@ -28,6 +28,11 @@ QString MediumDateText(const QDate &date);
 // time-zone name that Qt's long format adds ("HH:mm:ss" for en_GB, "h:mm:ss AP" for en_US).
 QString LongTimePattern(const QLocale &locale);
 
+// A local date-time as ISO 8601 with its offset from UTC, "2026-10-25T01:30:00+01:00",
+// whatever the locale: the same text at every station, and the repeated autumn hour told
+// apart. Empty for an invalid date-time.
+QString IsoLocalTimeText(const QDateTime &t);
+
 // A logger date-time as text: named, the "Medium Date", a blank and the "Long Time"
 // (05-Dec-26 17:14:08); not named, the "Short Date", a blank and the "Long Time"
 // (05/12/2026 17:14:08). Seconds are shown as the clock shows them, fractions dropped.

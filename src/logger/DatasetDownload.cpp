@@ -399,6 +399,7 @@ DownloadOutcome DatasetDownload::DownloadAll(const LoggerState &state, bool over
         return outcome;
     }
     QString error;
+    m_file.setLayout(request.layoutName, request.isoTimes);
     const bool opened = request.bContinue
                             ? m_file.reopen(request.strFile, error)
                             : m_file.create(request.strFile, m_link.Version(),

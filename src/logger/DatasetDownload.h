@@ -42,6 +42,11 @@ struct DownloadRequest
     // Write on at the end of the file this download wrote last rather than make it
     // afresh: the data sections go on as if the transfer had never stopped.
     bool bContinue = false;
+    // The file is laid out as one named `layoutName` (a "FILE.part" as FILE); empty: as
+    // strFile.
+    QString layoutName;
+    // Record times as ISO 8601 with the UTC offset.
+    bool isoTimes = false;
 };
 
 // A record's place in the logger's memory: its block and the byte offset of its slot.

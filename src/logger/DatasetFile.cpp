@@ -15,12 +15,12 @@ const QByteArray LineEnd = QByteArrayLiteral("\r\n");
 } // namespace
 
 QString DatasetFile::RecordLine(QChar separator, double time, const DatasetRecord::Values &values,
-                                const QString &numberFormat)
+                                const QString &numberFormat, bool isoTimes)
 {
-    const QStringList fields{FormatLoggerTime(time, false),
-                             FormatNumber(values.total, numberFormat),
-                             FormatNumber(values.diffuse, numberFormat),
-                             FormatNumber(values.sun, QStringLiteral("0.0"))};
+    const QStringList fields{
+        isoTimes ? IsoLocalTimeText(DaysToDateTime(time)) : FormatLoggerTime(time, false),
+        FormatNumber(values.total, numberFormat), FormatNumber(values.diffuse, numberFormat),
+        FormatNumber(values.sun, QStringLiteral("0.0"))};
     QStringList written;
     for (const QString &field : fields)
         written.append(DataFileField(field, separator));
@@ -31,7 +31,7 @@ bool DatasetFile::create(const QString &path, const QString &version, const QStr
                          const QDateTime &now, QString &error)
 {
     close();
-    m_separator = DataFileSeparator(path);
+    m_separator = DataFileSeparator(m_layoutName.isEmpty() ? path : m_layoutName);
     if (!m_file.create(path, error))
         return false;
     add(DataFileFirstLine(LogFileModelWord(version), QStringLiteral("Data file "), now));
@@ -45,7 +45,7 @@ bool DatasetFile::create(const QString &path, const QString &version, const QStr
 bool DatasetFile::reopen(const QString &path, QString &error)
 {
     close();
-    m_separator = DataFileSeparator(path);
+    m_separator = DataFileSeparator(m_layoutName.isEmpty() ? path : m_layoutName);
     return m_file.open(DurableFile::OpenAppendingFile, path, error);
 }
 
@@ -58,7 +58,7 @@ void DatasetFile::writeSection(const QString &unitsText)
 void DatasetFile::writeRecord(double time, const DatasetRecord::Values &values,
                               const QString &numberFormat)
 {
-    add(RecordLine(m_separator, time, values, numberFormat));
+    add(RecordLine(m_separator, time, values, numberFormat, m_isoTimes));
 }
 
 void DatasetFile::add(const QString &line)

@@ -28,8 +28,17 @@ public:
     // (common/DataFileText.h).
     // Time (the system's short date and long time), Total and Diffuse in the units'
     // number format, and the sunshine fraction with one decimal.
+    // With `isoTimes` the time is ISO 8601 with the UTC offset (2026-10-25T01:30:00+01:00).
     static QString RecordLine(QChar separator, double time, const DatasetRecord::Values &values,
-                              const QString &numberFormat);
+                              const QString &numberFormat, bool isoTimes = false);
+
+    // How the next file is laid out: its separator as for a file named `layoutName` (empty:
+    // its own name), and the record times as ISO 8601 when `isoTimes`.
+    void setLayout(const QString &layoutName, bool isoTimes)
+    {
+        m_layoutName = layoutName;
+        m_isoTimes = isoTimes;
+    }
 
     // Creates the file and writes the two heading lines to the disk; on failure nothing
     // stays open and `error` says why.
@@ -50,5 +59,7 @@ private:
 
     DurableFile m_file;
     QChar m_separator = QLatin1Char('\t');
+    QString m_layoutName;
+    bool m_isoTimes = false;
     QByteArray m_pending;
 };

@@ -54,6 +54,7 @@ LineSettings LoggingRun::lineSettings() const
     settings.individual = m_view->individualSensors();
     settings.temperatureModel = IsTemperatureModel(m_link.Version());
     settings.testMenu = m_view->testMenuFlag();
+    settings.isoTimes = m_view->isoTimes();
     return settings;
 }
 

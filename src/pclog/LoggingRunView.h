@@ -17,6 +17,8 @@ public:
     virtual QString avgPeriodText() const = 0;
     // The main window's test-menu flag: chip temperature and sensor spread shown.
     virtual bool testMenuFlag() const = 0;
+    // The file's lines carry ISO 8601 times with the UTC offset instead of the locale's.
+    virtual bool isoTimes() const { return false; }
 
     // The status bar: the link's status, and the clock and messages.
     virtual void showLinkStatus(const QString &text) = 0;

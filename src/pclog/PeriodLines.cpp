@@ -109,9 +109,10 @@ QString ScreenLine(const ReadingSums &sums, const QTime &periodEnd, const LineSe
 QString FileLine(const ReadingSums &sums, const QDateTime &periodEnd, const LineSettings &settings,
                  QChar separator)
 {
-    QString line = DataFileField(ShortDateText(periodEnd.date()) + QLatin1Char(' ') +
-                                     LongTimeText(periodEnd.time()),
-                                 separator);
+    const QString stamp = settings.isoTimes ? IsoLocalTimeText(periodEnd)
+                                            : ShortDateText(periodEnd.date()) + QLatin1Char(' ') +
+                                                  LongTimeText(periodEnd.time());
+    QString line = DataFileField(stamp, separator);
     for (const QString &field : FileFields(sums, settings))
         line += separator + DataFileField(field, separator);
     return line;

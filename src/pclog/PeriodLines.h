@@ -20,6 +20,7 @@ struct LineSettings
     bool individual = false;       // the eight sensor columns
     bool temperatureModel = false; // the temperature column
     bool testMenu = false;         // the chip temperature and the spread ratio
+    bool isoTimes = false;         // file lines stamped "2026-10-25T01:30:00+01:00"
 };
 
 // The averages' pattern for a units line such as "Units: klux".

@@ -1,6 +1,9 @@
 #include "platform/QtSerialPort.h"
 
+#include "platform/PortLock.h"
 #include "platform/SerialOpenFailure.h"
+
+#include <QCoreApplication>
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -91,7 +94,8 @@ bool QtSerialPort::open()
              QStringLiteral("Invalid port number: no device stands for COM %1").arg(m_portNumber));
         return false;
     }
-    if (!openDevice(path))
+    const QString openPath = pathPastLocks(path);
+    if (openPath.isEmpty() || !openDevice(openPath))
         return false;
     if (!lockDevice(path) || !applyLineSettings(path)) {
         closeDevice();
@@ -102,6 +106,33 @@ bool QtSerialPort::open()
     applyModemLine(ModemLine::Dtr, m_dtr);
     applyModemLine(ModemLine::Rts, m_rts);
     return !closeIfHungUp();
+}
+
+QString QtSerialPort::pathPastLocks(const QString &path)
+{
+    const PortLock locks;
+    const qint64 owner = PortLock::lockOwner(locks.lockFilePath(path));
+    if (owner != 0 && owner != QCoreApplication::applicationPid() &&
+        PortLock::processAlive(owner)) {
+        fail(ErrorPortAlreadyOpen, busyText(path));
+        return QString();
+    }
+    if (locks.clearStale(path, m_notice) != PortLock::Stale::Stuck)
+        return path;
+    // Qt's serial port names its lock file after the name the device is opened by.
+    if (!m_aliasFolder)
+        m_aliasFolder = std::make_unique<QTemporaryDir>();
+    const QString alias = m_aliasFolder->filePath(QFileInfo(path).fileName());
+    QFile::remove(alias);
+    return m_aliasFolder->isValid() && QFile::link(path, alias) ? alias : path;
+}
+
+QString QtSerialPort::busyText(const QString &path)
+{
+    const QStringList holders = PortLock().holders(path);
+    return QStringLiteral("%1 is in use by %2")
+        .arg(path, holders.isEmpty() ? QStringLiteral("another program")
+                                     : holders.join(QStringLiteral(", ")));
 }
 
 bool QtSerialPort::openDevice(const QString &path)
@@ -117,7 +148,9 @@ bool QtSerialPort::openDevice(const QString &path)
     facts.accessDenied = facts.error == QSerialPort::PermissionError && accessDenied(path);
     facts.deviceGroup = QFileInfo(path).group();
     const SerialFailure failure = DescribeOpenFailure(facts);
-    fail(failure.number, failure.description);
+    // Busy: name who holds it.
+    fail(failure.number,
+         failure.number == ErrorPortAlreadyOpen ? busyText(path) : failure.description);
     return false;
 }
 
@@ -126,7 +159,7 @@ bool QtSerialPort::lockDevice(const QString &path)
 #ifdef Q_OS_UNIX
     if (::flock(static_cast<int>(m_port.handle()), LOCK_EX | LOCK_NB) != 0 &&
         errno == EWOULDBLOCK) {
-        fail(ErrorPortAlreadyOpen, QStringLiteral("%1 is in use by another program").arg(path));
+        fail(ErrorPortAlreadyOpen, busyText(path));
         return false;
     }
     // Other failures (a file system without locks) leave the device usable unlocked.

@@ -4,6 +4,10 @@
 #include "platform/SerialPort.h"
 
 #include <QSerialPort>
+#include <QTemporaryDir>
+
+#include <memory>
+#include <utility>
 
 // The serial port on a real device (a serial adapter, a pseudo-terminal of the
 // simulator), chosen by its number in the port table.
@@ -37,9 +41,18 @@ public:
     QString errorDescription() const override { return m_errorText; }
     void clearError() override;
 
+    // What the last open found worth telling (a stale lock it stepped round), once.
+    QString takeNotice() { return std::exchange(m_notice, QString()); }
+
 private:
     enum class ModemLine { Dtr, Rts };
 
+    // The stale lock of a dead process and another program's live lock: the path to open
+    // the device by (the device's own, or a name that steps round a stale lock that may
+    // not be removed), empty when a live lock holds it.
+    QString pathPastLocks(const QString &path);
+    // "/dev/ttyUSB0 is in use by minicom (PID 812)".
+    static QString busyText(const QString &path);
     bool openDevice(const QString &path);
     // Locks the opened file itself, so that a program holding the same device under
     // another name (a by-id link) is seen too.
@@ -66,4 +79,7 @@ private:
     bool m_closing = false;
     int m_error = NoError;
     QString m_errorText;
+    QString m_notice;
+    // The folder of the other name a device is opened by past a stale lock.
+    std::unique_ptr<QTemporaryDir> m_aliasFolder;
 };
