@@ -1,5 +1,7 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # What `cmake --install` puts where: the programs, their desktop entries, icons, AppStream
-# files and manual pages, and the documents of the Debian package.
+# files, the data files' MIME type, manual pages, and quorvel-cli's systemd units. The
+# Debian packages (debian/) split this tree by the *.install files there.
 include(GNUInstallDirs)
 
 # The programs side by side in bin/: a download starts vantplot from quorvel's own folder.
@@ -8,6 +10,10 @@ if(TARGET quorvel-cli)
     list(APPEND QUORVEL_PROGRAMS quorvel-cli)
 endif()
 install(TARGETS ${QUORVEL_PROGRAMS} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+
+# The type of the files the programs write, which vantplot's desktop entry claims.
+install(FILES data/quorvel.mime.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages
+    RENAME quorvel.xml)
 
 # Desktop entries and AppStream files, named after the desktop ids.
 foreach(id IN ITEMS ${QUORVEL_DESKTOP_ID} ${VANTPLOT_DESKTOP_ID})
@@ -52,34 +58,27 @@ if(icon_pngs)
     add_custom_target(icons ALL DEPENDS ${icon_pngs})
 endif()
 
-# Manual pages, with the project's version, compressed as Debian's tools expect.
-find_program(GZIP_PROGRAM gzip REQUIRED)
+# Manual pages, with the project's version (the packaging compresses them).
 set(QUORVEL_MAN_PAGES quorvel vantplot quorvel-sim)
 if(TARGET quorvel-cli)
     list(APPEND QUORVEL_MAN_PAGES quorvel-cli)
 endif()
-set(man_pages "")
 foreach(page IN LISTS QUORVEL_MAN_PAGES)
-    set(man ${CMAKE_BINARY_DIR}/man/${page}.1)
-    configure_file(docs/man/${page}.1 ${man} @ONLY)
-    # -n leaves the time and name out, so the same page compresses to the same bytes.
-    add_custom_command(OUTPUT ${man}.gz
-        COMMAND ${GZIP_PROGRAM} -9nkf ${man}
-        DEPENDS ${man}
-        VERBATIM)
-    list(APPEND man_pages ${man}.gz)
+    configure_file(docs/man/${page}.1 ${CMAKE_BINARY_DIR}/man/${page}.1 @ONLY)
+    install(FILES ${CMAKE_BINARY_DIR}/man/${page}.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endforeach()
-add_custom_target(man_pages ALL DEPENDS ${man_pages})
-install(FILES ${man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
-# The package's documents: the copyright in Debian's format, how to reach the serial port,
-# and the changelog (in Debian's format; named as in a package made from its own source).
-set(changelog ${CMAKE_BINARY_DIR}/packaging/changelog)
-configure_file(packaging/debian/changelog ${changelog} COPYONLY)
-add_custom_command(OUTPUT ${changelog}.gz
-    COMMAND ${GZIP_PROGRAM} -9nkf ${changelog}
-    DEPENDS ${changelog}
-    VERBATIM)
-add_custom_target(changelog ALL DEPENDS ${changelog}.gz)
-install(FILES packaging/debian/copyright packaging/debian/README.Debian ${changelog}.gz
-    DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# quorvel-cli's systemd units (templates on the device name, not enabled by installing)
+# and the system user they run as. They sit under the prefix's lib/, where systemd looks
+# for both /usr and /usr/local, and start the quorvel-cli installed beside them.
+if(TARGET quorvel-cli)
+    set(QUORVEL_CLI ${CMAKE_INSTALL_FULL_BINDIR}/quorvel-cli)
+    set(units ${CMAKE_BINARY_DIR}/systemd)
+    foreach(unit IN ITEMS quorvel-log@.service quorvel-download@.service)
+        configure_file(docs/systemd/${unit}.in ${units}/${unit} @ONLY)
+        install(FILES ${units}/${unit} DESTINATION lib/systemd/system)
+    endforeach()
+    install(FILES docs/systemd/quorvel-download@.timer DESTINATION lib/systemd/system)
+    install(FILES docs/systemd/quorvel-cli.sysusers DESTINATION lib/sysusers.d
+        RENAME quorvel-cli.conf)
+endif()

@@ -4,10 +4,10 @@
 #include "link/InstrumentModel.h"
 #include "link/SensorLink.h"
 #include "link/TestModeReplies.h"
+#include "source_date.h"
 #include "version.h"
 
-#include <QCoreApplication>
-#include <QFileInfo>
+#include <QDateTime>
 #include <QStringList>
 
 namespace {
@@ -30,7 +30,8 @@ ProgramFacts ProgramFacts::current()
     facts.major = QUORVEL_VERSION_MAJOR;
     facts.minor = QUORVEL_VERSION_MINOR;
     facts.revision = QUORVEL_VERSION_PATCH;
-    facts.filePath = QCoreApplication::applicationFilePath();
+    if (QUORVEL_SOURCE_EPOCH >= 0)
+        facts.sourceDate = QDateTime::fromSecsSinceEpoch(QUORVEL_SOURCE_EPOCH, Qt::UTC).date();
     return facts;
 }
 
@@ -38,12 +39,8 @@ QString VersionLine(const ProgramFacts &facts)
 {
     QString line =
         QStringLiteral("Version %1.%2.%3  ").arg(facts.major).arg(facts.minor).arg(facts.revision);
-    if (facts.filePath.isEmpty())
-        return line;
-    const QFileInfo file(facts.filePath);
-    const QDateTime modified = file.exists() ? file.lastModified() : QDateTime();
-    if (modified.isValid())
-        line += LongDateText(modified.date());
+    if (facts.sourceDate.isValid())
+        line += LongDateText(facts.sourceDate);
     return line;
 }
 

@@ -12,16 +12,19 @@ struct ProgramFacts
     int major = 0;
     int minor = 0;
     int revision = 0;
-    // The program's own file, whose last-modified date follows the version.
-    QString filePath;
+    // The date of the source the program was built from, which follows the version;
+    // invalid when it is not known.
+    QDate sourceDate;
 
-    // This program: title and version from the build, and the file it was started from
-    // (wherever that is, whatever the working directory).
+    // This program: title, version and source date from the build. The date is the
+    // source's (SOURCE_DATE_EPOCH, or the last commit's time, when it was configured), not
+    // the program file's: two builds of the same source are the same bytes, and a copied
+    // or reinstalled file does not change it.
     static ProgramFacts current();
 };
 
-// "Version 1.0.0", two blanks and the program file's last-modified date in the long date
-// format; without the date when the file cannot be read.
+// "Version 1.0.0", two blanks and the source date in the long date format; without the
+// date when it is not known.
 QString VersionLine(const ProgramFacts &facts);
 
 // The instrument's serial number and calibration date, read in test mode with "X" CR:

@@ -9,6 +9,7 @@
 #include "app/frmZQ4Factory.h"
 #include "link/LinkTrace.h"
 #include "link/TracingSerialPort.h"
+#include "platform/DisplayCheck.h"
 #include "platform/PortTable.h"
 #include "platform/ProgramArguments.h"
 #include "platform/ProgramTitle.h"
@@ -81,6 +82,9 @@ int main(int argc, char **argv)
                            QLatin1String(KnownModelNames) + QLatin1Char(')'));
     }
 
+    // Without a display Qt would abort with a hint to reinstall: say what is missing.
+    if (!CheckDisplay())
+        return 1;
     QApplication app(argc, argv);
     QApplication::setApplicationName(ProgramTitle);
     QApplication::setApplicationVersion(QStringLiteral(QUORVEL_VERSION_STRING));

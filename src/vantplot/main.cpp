@@ -1,6 +1,7 @@
 // Vantplot: graphs of the dataset files a download writes and of the PC log files of the
 // logging window; without a window, their daily summary or a picture of them.
 #include "app/GuiUserPrompts.h"
+#include "platform/DisplayCheck.h"
 #include "platform/ui/GuiFileDialogs.h"
 #include "plot/ui/PlotWindow.h"
 #include "plot/ui/VantplotCommand.h"
@@ -45,7 +46,11 @@ int main(int argc, char **argv)
         break;
     }
 
+    if (!CheckDisplay())
+        return 1;
     QApplication app(argc, argv);
+    // The pictures live in the window library: its resources are registered by name.
+    Q_INIT_RESOURCE(quorvel);
     QApplication::setApplicationName(QStringLiteral("Vantplot"));
     QApplication::setApplicationVersion(QStringLiteral(QUORVEL_VERSION_STRING));
     QApplication::setDesktopFileName(QStringLiteral(VANTPLOT_DESKTOP_ID));

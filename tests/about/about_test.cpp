@@ -1,4 +1,4 @@
-// The about box: the program's version line with the date of its own file, and the
+// The about box: the program's version line with the date of its source, its licence, and the
 // instrument snapshot with what goes on the wire for each model and what it shows when
 // the instrument's replies are refused. What the replies mean is the link's parser test.
 #include "Bytes.h"
@@ -12,16 +12,14 @@
 
 #include <QApplication>
 #include <QClipboard>
-#include <QDir>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QtTest/QTest>
 
 #include <gtest/gtest.h>
 
 namespace {
 
-const ProgramFacts Facts{QStringLiteral("Quorvel"), 1, 0, 0, QString()};
+const ProgramFacts Facts{QStringLiteral("Quorvel"), 1, 0, 0, QDate()};
 
 // An instrument on virtual time that calls itself `version` (serial 5523) and answers the
 // test-mode commands "X" CR and "T" CR LF as given; the box made for it; what went out.
@@ -88,34 +86,24 @@ TEST(About, CopiesTheSnapshotWithCrLfAndShowsLineBreaks)
     EXPECT_FALSE(about.box->lblDetails->text().contains('\r')) << "shown with plain line breaks";
     EXPECT_EQ(about.box->lblDetails->text().count('\n'), 10);
     EXPECT_EQ(about.box->windowTitle(), "About Quorvel");
+    EXPECT_EQ(about.box->lblLicence->text(),
+              "Quorvel is free software under the GNU GPL, version 3 or later");
     EXPECT_TRUE(about.box->cmdOK->isDefault());
 }
 
-// The version line shows the date of the program's own file, wherever the program was
-// started from; nothing when that file cannot be read.
+// The version line shows the date of the source the program was built from, not of its
+// file (a build from git has one); nothing when it is unknown.
 TEST(About, VersionLineDate)
 {
     const LocaleGuard locale(QLocale(QLocale::English, QLocale::UnitedKingdom));
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const QString program = dir.filePath("quorvel");
-    QFile file(program);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    ASSERT_TRUE(file.setFileTime(QDateTime(QDate(2025, 11, 3), QTime(9, 30)),
-                                 QFileDevice::FileModificationTime));
-    file.close();
+    EXPECT_EQ(VersionLine({"Quorvel", 1, 5, 0, QDate(2025, 11, 3)}),
+              "Version 1.5.0  Monday, 3 November 2025");
+    EXPECT_EQ(VersionLine({"Quorvel", 1, 0, 12, QDate()}), "Version 1.0.12  ");
 
-    EXPECT_EQ(VersionLine({"Quorvel", 1, 5, 0, program}), "Version 1.5.0  Monday, 3 November 2025");
-    EXPECT_EQ(VersionLine({"Quorvel", 1, 0, 12, dir.filePath("gone")}), "Version 1.0.12  ");
-    EXPECT_EQ(VersionLine({"Quorvel", 1, 0, 0, QString()}), "Version 1.0.0  ");
-
-    // This program's own file, looked up from another working directory.
-    const QString saved = QDir::currentPath();
-    QDir::setCurrent(dir.path());
-    const QString line = VersionLine(ProgramFacts::current());
-    QDir::setCurrent(saved);
-    const QDate built = QFileInfo(QCoreApplication::applicationFilePath()).lastModified().date();
-    EXPECT_EQ(line, "Version 1.0.0  " + QLocale().toString(built, QLocale::LongFormat));
+    const QDate source = ProgramFacts::current().sourceDate;
+    ASSERT_TRUE(source.isValid());
+    EXPECT_EQ(VersionLine(ProgramFacts::current()),
+              "Version 1.0.0  " + QLocale().toString(source, QLocale::LongFormat));
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "QtPrinters.h"
+#include "platform/DisplayCheck.h"
 #include "platform/ProgramArguments.h"
 
 #include <gtest/gtest.h>
@@ -63,6 +64,26 @@ TEST(ProgramArgumentsTest, SplitsLongOptionsFromTheRest)
     // An oversized argument is not echoed whole.
     const QStringList errors = ParseProgramArguments({"--" + QString(5000, 'x')}).errors;
     EXPECT_EQ(errors, QStringList{"unknown option --" + QString(38, 'x') + "..."});
+}
+
+// The window programs start only where a window can open: a display named, or Qt told
+// which platform to use; an empty variable is as good as none.
+TEST(ProgramArgumentsTest, DisplayAvailableFromTheEnvironment)
+{
+    const std::pair<QStringList, bool> cases[] = {
+        {{}, false},
+        {{"DISPLAY=:0"}, true},
+        {{"WAYLAND_DISPLAY=wayland-0"}, true},
+        {{"QT_QPA_PLATFORM=offscreen"}, true},
+        {{"DISPLAY=", "WAYLAND_DISPLAY="}, false},
+        {{"QT_QPA_PLATFORM=", "HOME=/root", "XDG_SESSION_TYPE=x11"}, false},
+    };
+    for (const auto &[variables, available] : cases) {
+        QProcessEnvironment environment;
+        for (const QString &variable : variables)
+            environment.insert(variable.section('=', 0, 0), variable.section('=', 1));
+        EXPECT_EQ(DisplayAvailable(environment), available) << variables.join(' ').toStdString();
+    }
 }
 
 } // namespace

@@ -35,6 +35,9 @@ const QLatin1String MakerLines("Quorvel Sensor Works Ltd\r"
 const QLatin1String TitleLines("Configuration software for Sunshine Sensor type ZQ3, ZQ5\n"
                                "and Sunshine Pyranometer type VTA1");
 
+// Follows the program's title.
+const QLatin1String LicenceText(" is free software under the GNU GPL, version 3 or later");
+
 constexpr int PictureSize = 48;
 
 QSvgWidget *sensorPicture(QWidget *parent)
@@ -50,7 +53,7 @@ QSvgWidget *sensorPicture(QWidget *parent)
 frmAbout::frmAbout(SensorLink &link, const Clock &clock, const ProgramFacts &facts, QWidget *parent)
     : QDialog(parent), Image1(sensorPicture(this)), lblTitle(new QLabel(this)),
       lblVersion(new QLabel(QStringLiteral("Version 0.0"), this)),
-      lblDescription(new LineBreakLabel(QString(), this)),
+      lblDescription(new LineBreakLabel(QString(), this)), lblLicence(new QLabel(this)),
       Frame1(new QGroupBox(QStringLiteral("Sensor status"), this)),
       lblDetails(new LineBreakLabel(QStringLiteral("No sensor"), Frame1)),
       cmdCopytoClip(new QPushButton(QStringLiteral("Copy to clipboard"), Frame1)),
@@ -60,6 +63,7 @@ frmAbout::frmAbout(SensorLink &link, const Clock &clock, const ProgramFacts &fac
     lblVersion->setText(VersionLine(facts));
     lblTitle->setText(TitleLines);
     lblDescription->setLines(MakerLines);
+    lblLicence->setText(facts.title + LicenceText);
     lblDetails->setLines(SensorSnapshot(link, clock.now()));
 
     // OK is both the default button (Enter) and the cancel button (Escape closes a
@@ -75,7 +79,7 @@ frmAbout::frmAbout(SensorLink &link, const Clock &clock, const ProgramFacts &fac
 
 void frmAbout::layOut()
 {
-    for (QLabel *label : {lblTitle, lblVersion, static_cast<QLabel *>(lblDescription)})
+    for (QLabel *label : {lblTitle, lblVersion, static_cast<QLabel *>(lblDescription), lblLicence})
         label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     QFont titleFont = lblTitle->font();
     titleFont.setBold(true);
@@ -88,6 +92,7 @@ void frmAbout::layOut()
     texts->addWidget(lblTitle);
     texts->addWidget(lblVersion);
     texts->addWidget(lblDescription);
+    texts->addWidget(lblLicence);
 
     auto *top = new QHBoxLayout;
     top->setSpacing(12);

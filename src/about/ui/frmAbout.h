@@ -12,7 +12,7 @@ class QPushButton;
 class QSvgWidget;
 class SensorLink;
 
-// The about box, "About Quorvel": the program's version and maker, and a snapshot of the
+// The about box, "About Quorvel": the program's version, maker and licence, and a snapshot of the
 // instrument (status, firmware, serial number, calibration date, sunshine ratio, units,
 // battery) that can be copied to the clipboard. It reads the instrument once, while it is
 // built; the snapshot is not refreshed while the box is open. Shown modal.
@@ -32,6 +32,8 @@ public:
     QLabel *const lblTitle;
     QLabel *const lblVersion;
     LineBreakLabel *const lblDescription;
+    // The program's licence, in one line.
+    QLabel *const lblLicence;
     QGroupBox *const Frame1;
     LineBreakLabel *const lblDetails;
     QPushButton *const cmdCopytoClip;
