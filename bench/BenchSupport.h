@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // What several benchmarks share: message boxes printed on the console, a year of dataset

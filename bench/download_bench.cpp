@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How fast the dataset download moves blocks over a 9600-baud line, and what processor
 // time it costs. The instrument is quorvel-sim on a pseudo-terminal, pacing bytes at
 // 9600 baud with 11 bits each in both directions and taking 30 ms to answer each block

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How much processor time the sensor link costs while it polls an instrument the way the
 // main window does: readings every 2 s, the full status every tenth time, with the
 // event loop running in between. The instrument is quorvel-sim on a pseudo-terminal,

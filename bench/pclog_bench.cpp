@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How much processor time PC logging costs, and how close to its time each reading is
 // taken: the Vantlog window (offscreen) logs every second with individual sensors and
 // a log file, against quorvel-sim on a pseudo-terminal at 9600-baud pace, through the

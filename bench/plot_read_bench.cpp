@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How fast the graphing program reads a year of data, and in how much memory.
 //
 //   plot_read_bench [--days N] [--keep]

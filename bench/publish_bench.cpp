@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What publishing to an MQTT broker costs, against a mosquitto started here on a free
 // loopback port:
 //   1. steady logging: one line a second appended to a PC log file, published as it comes;

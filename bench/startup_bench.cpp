@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How quickly the main window shows its first readings on the built-in simulator, and
 // how much processor time the idle window then spends polling it.
 //

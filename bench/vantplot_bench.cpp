@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How fast the graphing program opens and redraws a year of data: writes a dataset file
 // of one year of 30 s records (1 051 200 lines, with the project's own DatasetFile), opens
 // it in Vantplot's window (offscreen) and times the read with the first drawing, then

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What following a growing file costs: writes a day of 30 s records (with the project's
 // own DatasetFile), opens it in Vantplot's window (offscreen) with Follow on, then adds a
 // record a second for a while, as a running log does, and measures the processor time the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The logger's pure codecs on any bytes: time stamps (both ways), block headers and slot
 // scans, and dataset records in every units code.
 #include "logger/DatasetRecord.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The frame assembler fed any bytes in reads of any size: it never keeps more than a
 // frame's buffer, and what it calls a frame passes its CRC.
 #include "link/Crc.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The numeric text on any characters: a number read is finite, and the integer
 // conversions never give a value out of their range.
 #include "common/NumericText.h"

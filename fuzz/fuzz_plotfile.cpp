@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The graphing program's file reader on any bytes, alone and after a valid header and
 // column line so that the records are reached; then the gaps and the daily summary of
 // whatever was read. Every series must be as long as its times.

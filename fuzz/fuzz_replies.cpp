@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The text reply parsers on any bytes: none may crash, and what they accept keeps the
 // limits the windows rely on.
 #include "link/StatusReplies.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The time bytes take on a serial line: 9600 baud with a start bit, 8 data bits and 2 stop

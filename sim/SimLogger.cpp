@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "SimLogger.h"
 
 SimLogger::SimLogger(const Clock &clock, const SkyModel &sky, const InstrumentState &state,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "SimulatedLine.h"
 
 SimulatedLine::SimulatedLine(Instrument &instrument, FakeLine &line, bool paced)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // quorvel-sim: a simulated instrument on a pseudo-terminal. Prints the device path on
 // the first line of its output, then answers on it until it is killed, interrupted or
 // its standard input ends (so a test harness stops it by closing the pipe).

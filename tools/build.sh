@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Configures and builds one flavour of Quorvel.
 #   tools/build.sh [release|debug|asan] [extra cmake arguments...]
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Fails when a C++ file differs from what clang-format makes of it with the project's
 # .clang-format. `tools/check-format.sh --fix` rewrites the files instead.
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # quorvel-cli against quorvel-sim on a pseudo-terminal, as a station runs it:
 #  - logger download of a 256-block memory at 9600 baud with 30 ms per block request:
 #    the transfer's share of the line's limit (523 bytes of 11 bits per block);

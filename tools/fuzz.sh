@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the libFuzzer targets of fuzz/ with clang (address and undefined-behaviour
 # sanitizers) in build/fuzz and runs each for SECONDS (default 60), printing the
 # executions per target. A crashing input is left in build/fuzz/findings/<target>/.

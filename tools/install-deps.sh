@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the Debian packages Quorvel needs to build, test and run, skipping those
 # already there. Run as root (or with sudo) on Debian 12. Extra package names given as
 # arguments are installed the same way (tools/package.sh adds its checkers).

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Takes a screenshot of the download dialog during a transfer, for a human look: runs
 # "quorvel --demo /L" in a virtual X display, opens Logging > Built-in Logger, clicks
 # Download, accepts the choice, names a file and grabs the screen while the blocks come

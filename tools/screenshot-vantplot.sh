@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Takes screenshots of Vantplot for a human look, at 800x600 and 1920x1080 and at 800x600
 # with QT_SCALE_FACTOR=2: writes two week-long datasets (the second in umol.m-2.s-1, so
 # that two value axes and two sun bands show) with vantplot_bench, opens them in a virtual

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Takes a screenshot of the main window on the built-in simulator, for a human look:
 # runs "quorvel --demo /E /L" in a virtual X display, waits until the readings show and
 # grabs the screen into screenshots/main.png. Builds nothing: give the program as the

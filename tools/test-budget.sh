@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Prints the share of test code: non-blank, non-comment lines of C++ in tests/ against
 # those in every other tracked folder. Fails when the share is above the budget.
 #   tools/test-budget.sh [MAX_PERCENT]   (default 35)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/frmZQ4Factory.h"
 
 #include "link/ui/frmZQ4.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Quorvel: reads and configures the ZQ2..ZQ5 sunshine sensors and the VTA1 pyranometer
 // on a serial port.
 #include "DemoSimulator.h"

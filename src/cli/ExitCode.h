@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // How quorvel-cli ends, as scripts and services read it. The same numbers stand in

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/LoggerCommands.h"
 
 #include "cli/DownloadTarget.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // quorvel-cli: the instrument from the command line, for stations without a display.
 #include "cli/CliOptions.h"
 #include "cli/CliUsage.h"

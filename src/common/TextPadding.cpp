@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "TextPadding.h"
 
 QString PadLeft(const QString &text, int n)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Holds the link's busy flag for as long as it lives: raises the flag when made and gives

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "LogFileWriter.h"
 
 bool LogFileWriter::writeLine(const QString &line, QString &error)

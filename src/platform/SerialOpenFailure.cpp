@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/SerialOpenFailure.h"
 
 #include "platform/SerialPort.h"

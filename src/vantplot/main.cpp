@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Vantplot: graphs of the dataset files a download writes and of the PC log files of the
 // logging window; without a window, their daily summary or a picture of them.
 #include "app/GuiUserPrompts.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The about box: the program's version line with the date of its source, its licence, and the
 // instrument snapshot with what goes on the wire for each model and what it shows when
 // the instrument's replies are refused. What the replies mean is the link's parser test.

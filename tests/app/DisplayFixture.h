@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The main window and its poll on fake serial ports and a virtual clock: simulated

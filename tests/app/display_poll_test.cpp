@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's poll without a window: what it shows through a recording view and
 // what it writes to the instrument, step by step on the virtual clock.
 #include "DisplayFixture.h"

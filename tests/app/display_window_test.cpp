@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's wiring: the start-up options, the port menu, the labels the poll
 // shows its readings on, the units options, and the hand-over of the instrument to the
 // terminal, the logger window and the about box.

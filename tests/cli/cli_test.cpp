@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // quorvel-cli: the command line checked before any port is touched, and the commands run
 // against the simulator on a pseudo-terminal through the real serial port code.
 #include "../platform/PseudoTerminal.h"

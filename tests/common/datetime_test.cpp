@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Times of day in seconds, date-times as counts of days, and the named date and time
 // formats of the locale.
 #include "common/DateTimeDays.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Numbers read from reply texts (decimal and hexadecimal), rounded to whole numbers, and
 // written through digit patterns in two locales; random texts and patterns never fail.
 #include "common/HexText.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // What the exchange tests and the fuzz test share: the link on a fake port on virtual

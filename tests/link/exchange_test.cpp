@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The link's exchanges on the fake port and the virtual clock: the bytes that go out, the
 // time limits to the tick, the bytes each wait takes from the line and leaves there, test
 // mode and the busy flag. What a reply means is the parsers' test.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Seeded random replies, shaped like the real ones and damaged, thrown at every exchange:
 // nothing may crash or hang (each exchange ends within its limits on the virtual clock,
 // even against an instrument that never stops talking), a success must be one the reply

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The pure halves of the link, fed bytes directly: the frame assembler (whole, split, byte
 // by byte, damaged), the text reply parsers (well formed, odd, junk, truncated, empty) and
 // the terminal's text; and the trace the link writes of its line. Each result is written as one

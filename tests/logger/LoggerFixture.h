@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The logger window's tests run against the simulated ZQ5 at the far end of a fake cable,

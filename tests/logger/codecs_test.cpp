@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The logger's codecs, arithmetic and file layout at the edges the window and download
 // tests do not reach: time stamps and their validity checks, period codes, block slots and
 // random blocks thrown at the block decoder; the memory bar, the memory-full estimate,

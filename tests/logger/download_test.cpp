@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The dataset download against the simulated logger: where it starts, how it dates
 // records and splits them into data sections, when it ends, what it tells the logger
 // afterwards, how it copes with failed blocks, a cancel request and a full disk; that the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The logger window against the simulated logger: what it reads, in which order, and what
 // it shows for loggers that log, have stopped, hold nothing, or answer badly or at random;
 // its clock tick, its period lists, its memory bar, closing it, and its hand-over with the

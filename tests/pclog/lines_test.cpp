@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The texts of PC logging: the log file's form chosen by its name, its header and data
 // lines in both forms and both number settings; the on-screen heading and rows with
 // their padding, patterns and the sensors' spread, and where the schedule's first

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Logging on the computer through the "Vantlog" window, on a virtual clock: the
 // clock-aligned schedule, averaging periods, late and very late ticks, midnight, the
 // changes of summer time and settings of the clock, another instrument on the port, the log file

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // A pseudo-terminal for tests of the real serial port: the port opens the slave device

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The durable file on the real disk: a write counts as done only while the path still
 // names the file it went into.
 #include "platform/DurableFile.h"

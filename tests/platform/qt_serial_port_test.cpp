@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real serial port on pseudo-terminals, in real time but briefly: the port opens the
 // slave device as it would a serial adapter and the test plays the far end on the
 // master; last, the sensor link on the real port against the simulator program.

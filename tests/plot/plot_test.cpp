@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The graphing program's reading of data files: files made by the program's own dataset
 // and log file writers come back as written, in four locales and both separators; bad
 // files are refused or their bad lines listed, never crash or hang; gaps split the lines;

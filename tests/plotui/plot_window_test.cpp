@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Vantplot's window, offscreen: datasets written by the download's own DatasetFile are
 // shown as graphs with gaps, one value axis per unit, a daily summary, a legend that
 // switches graphs, "fit all" and exports; a file of another kind is refused by name and bad

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // A real mosquitto broker for the tests, on a free loopback port with a generated

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Publishing: the journal lines read back as the writers write them, the messages built
 // from them, and delivery to a real mosquitto broker through outages and restarts.
 #include "Broker.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulator's own contract, as far as the program's tests do not reach it: the exact
 // replies of each model (the link and logger tests read them through the program), the
 // calibration dump where the program finds its factors, commands however their bytes

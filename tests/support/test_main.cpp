@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Test entry point: the offscreen platform, Qt's own dialogs so that tests can close
 // them, a fixed time zone and a fixed locale unless a test sets others. Window tests get
 // a QApplication, the others a QCoreApplication.

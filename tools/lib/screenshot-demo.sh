@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Shared by the screenshot scripts: source it, then call the functions below.
 
 # Stops with a message when one of the tools the screenshots need is missing.

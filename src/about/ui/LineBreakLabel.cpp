@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "about/ui/LineBreakLabel.h"
 
 LineBreakLabel::LineBreakLabel(const QString &lines, QWidget *parent) : QLabel(parent)

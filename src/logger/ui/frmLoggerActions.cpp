@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The logger window's actions that change the logger: setting its clock, starting and
 // stopping logging, and downloading its data into a file.
 #include "logger/ui/frmLogger.h"
