@@ -337,6 +337,20 @@ TEST(PlotFileReaderTest, BadFilesAreRefusedOrTheirBadLinesListed)
         EXPECT_EQ(records, file.ok() ? c.records : records);
     }
 
+    // Lines ended by LF alone (a file passed through a tool that drops CR) read as those
+    // ended by CR LF, to the last character of the last column.
+    const auto readBytes = [](QByteArray bytes) {
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::ReadOnly);
+        return PlotFileReader::read(buffer, bytes.size());
+    };
+    const PlotFile crlf = readBytes(head + record);
+    const PlotFile lf = readBytes(QByteArray(head + record).replace("\r\n", "\n"));
+    ASSERT_TRUE(lf.ok() && crlf.ok()) << lf.error.toStdString();
+    EXPECT_EQ(lf.sections[0].units + lf.sections[0].columns.join(','), "W.m-2Total,Diffuse,Sun");
+    EXPECT_EQ(lf.sections[0].decimals, crlf.sections[0].decimals);
+    EXPECT_EQ(lf.sections[0].values, crlf.sections[0].values);
+
     // Too large, gone, or cancelled: refused with a reason.
     QBuffer small;
     EXPECT_TRUE(PlotFileReader::read(small, (qint64(8) << 30) + 1).error.contains("too large"));
