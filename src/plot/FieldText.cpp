@@ -8,11 +8,12 @@
 namespace {
 
 // The code point at p (advancing p) and its byte count; a byte that starts no valid UTF-8
-// sequence is taken alone.
+// sequence is taken alone. C0 and C1 start only overlong forms of ASCII ("\xC0\xB1" for
+// "1"), which are not UTF-8: taken alone, they never become a digit or a mark.
 char32_t decode(const char *&p, const char *end)
 {
     const auto lead = static_cast<unsigned char>(*p);
-    int extra = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : 0;
+    int extra = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC2 ? 1 : 0;
     char32_t code = extra == 3 ? (lead & 0x07) : extra == 2 ? (lead & 0x0F) : (lead & 0x1F);
     if (extra == 0 || end - p <= extra) {
         ++p;

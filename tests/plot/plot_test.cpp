@@ -303,6 +303,11 @@ TEST(PlotFileReaderTest, BadFilesAreRefusedOrTheirBadLinesListed)
          0},
         // An empty field (no temperature read in a period) is a value not measured.
         {"a value not measured", head + "14/06/2026 10:00:00\t512.3\t\t1.0\r\n", "", {}, 1},
+        {"a field after the last column",
+         head + "14/06/2026 10:00:00\t512.3\t87.5\t1.0\tnote\r\n",
+         "",
+         {},
+         1},
         {"numbers not as written",
          head + "14/06/2026 10:00:00\t1.2.3\t1\t1\r\n14/06/2026 10:00:01\t1e3\t1\t1\r\n" +
              "14/06/2026 10:00:02\t+5\t1\t1\r\n14/06/2026 10:00:03\t-\t1\t1\r\n" +
@@ -655,6 +660,7 @@ TEST(PlotFileReaderTest, FieldsNormalisedAndNumbersRead)
         {"x\xd9", "x\xd9"},                       // cut short
         {"\xd9\x41\xe2\x80", "\xd9\x41\xe2\x80"}, // not UTF-8
         {"\xe2\x80\x8f\xe2\x80\x8f", ""},
+        {"\xc0\xb1\xc1\xb2", "\xc0\xb1\xc1\xb2"}, // overlong forms of 1 and 2: no digits
     };
     for (const auto &[in, out] : texts) {
         SCOPED_TRACE(in);
