@@ -345,9 +345,14 @@ TEST_F(PCLogTest, TheLogFileIsAskedForKeptOnTheDiskAndItsFailuresReported)
         instrument.readingTimes.clear();
         start(QTime(10, 0, 0, 600), "10s", "10s", path);
         runTimer(400);
+        // The message and, once it is closed, the status bar say that logging stopped and
+        // which period the file lacks.
         EXPECT_EQ(prompts.texts(),
-                  QStringList({part < 0 ? "Error: " + path + " is no longer on the disk"
-                                        : "Error: No space left on device"}));
+                  QStringList({(part < 0 ? "Error: " + path + " is no longer on the disk"
+                                         : QString("Error: No space left on device")) +
+                               "\r\nLogging has stopped: the period from 10:03:20 to 10:03:30 "
+                               "was not written to the file."}));
+        EXPECT_EQ(window->panel2Text(), "Logging stopped - 10:03:20 to 10:03:30 not written");
         prompts.clear();
         EXPECT_EQ(window->cmdLog->text() + window->windowTitle(), "Start LoggingVantlog");
         EXPECT_EQ(instrument.readingTimes.size(), 21) << "no reading after the failure";
