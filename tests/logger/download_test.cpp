@@ -222,18 +222,30 @@ TEST_F(DownloadTest, WhereItStartsHowItSplitsAndWhereItEnds)
     // A block broken off by a break in logging holds fewer records than the details count
     // (every block but the top one as full), in a full ring too: the total is an
     // estimate until the last block is in, and the bar ends full at the records written.
-    const std::tuple<int, quint8, QString> broken[] = {
-        {1024, 0x00, "100 / about 3,130 records; 3128 / 3128 records at 1"},
-        {4, 0x01, "125 / about 500 records; 425 / 425 records at 1"},
+    // New records are counted from the slot after the last downloaded; nothing new still
+    // heads the file, in the units of the block read. Memory blocks, overwrite, download
+    // position, the download (from the start, new records, whole memory); the first and
+    // last progress and the file's first line.
+    const QList<Stretch> twoRuns = {{Start, 300}, {Start.addDays(1), 300}};
+    // clang-format off
+    const std::tuple<int, quint8, QList<Stretch>, int, int, int, QString> broken[] = {
+        {1024, 0x00, {{Start, 100}, {Start.addDays(1), 3028}}, 2, 8, 0, "100 / about 3,130 records; 3128 / 3128 records at 1; Reading Units: W.m-2"},
+        {4, 0x01, twoRuns, 0, 8, 0, "125 / about 500 records; 425 / 425 records at 1; Reading Units: W.m-2"},
+        {1024, 0x02, {{Start, 547}}, 4, 100, 1, "102 / about 274 records; 274 / 274 records at 1; Reading Units: W.m-2"},
+        {1024, 0x00, {{Start, 10, 0x0A, 0x41, 0}}, 2, 48, 1, "0 / 0 records; 0 / 0 records at 1; Reading Units: umol.m-2.s-1"},
+        {4, 0x01, twoRuns, 0, 8, 2, "1 / 4 blocks; 4 / 4 blocks at 1; Reading Units: W.m-2"},
     };
-    for (const auto &[blocks, flags, expected] : broken) {
+    // clang-format on
+    for (const auto &[blocks, flags, stretches, block, address, kind, expected] : broken) {
         useLogger(blocks);
-        plant(2, {{Start, blocks == 4 ? 300 : 100}, {Start.addDays(1), blocks == 4 ? 300 : 3028}},
-              flags, blocks == 4 ? 0 : 2, 8);
-        download(true);
+        plant(2, stretches, flags, block, address);
+        download(kind == 0, true, kind == 2);
         ASSERT_FALSE(view.texts.isEmpty());
-        EXPECT_EQ(view.texts.first().section(" at ", 0, 0) + "; " + view.texts.last(), expected);
-        EXPECT_EQ(QString::number(records().size()), view.texts.last().section(' ', 0, 0));
+        EXPECT_EQ(view.texts.first().section(" at ", 0, 0) + "; " + view.texts.last() + "; " +
+                      lines().value(0),
+                  expected);
+        EXPECT_TRUE(kind == 2 ||
+                    QString::number(records().size()) == view.texts.last().section(' ', 0, 0));
     }
 }
 

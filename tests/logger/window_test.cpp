@@ -188,7 +188,7 @@ TEST_F(LoggerWindowTest, WhatTheWindowShowsFollowsTheLogger)
 // The logger's own slot and block rules (records up to an offset, the last record before
 // the first empty slot, the records before overwrite, the schedule when not logging)
 // against what the simulated logger's memory holds and does. Not logging, the computer's
-// clock stands 700 ms into a second and the logger's 90 s ahead.
+// clock stands 700 ms into a second and the logger's 60 s ahead.
 TEST_F(LoggerWindowTest, TheLoggersSlotAndBlockRulesCountWhatItsMemoryHolds)
 {
     // Memory blocks, records of one minute planted from block 1 (0 with 1024 blocks, the
@@ -207,10 +207,17 @@ TEST_F(LoggerWindowTest, TheLoggersSlotAndBlockRulesCountWhatItsMemoryHolds)
               downloadBlock, downloadAddress);
         const bool logging = flags != 0;
         if (!logging) {
-            logger().clock().setTo(LoggerSeconds(clock.now()) + 90);
+            logger().clock().setTo(LoggerSeconds(clock.now()) + 60);
             clock.setNow(At(6, 1, 10).addMSecs(700));
         }
         open();
+        // The logger's clock as the window runs it on: its seconds turn with the logger's.
+        clock.advanceSeconds(0.3);
+        window->Timer1_Timer();
+        EXPECT_EQ(
+            text(ui().lblLoggerTime),
+            FormatLoggerTime(
+                DateTimeToDays(SimLocalTime::dateTimeOf(logger().clock().nowSeconds())), true));
         const QList<SimLoggedRecord> dataset = logger().datasetRecords();
         const auto shown = [](const QDateTime &time) {
             return FormatLoggerTime(DateTimeToDays(time), true);
