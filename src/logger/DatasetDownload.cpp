@@ -264,7 +264,6 @@ DownloadOutcome::End DatasetDownload::Transfer::run()
 {
     using End = DownloadOutcome::End;
     if (m_nothingToFetch) {
-        m_unreadEstimate = 0;
         showCount(true);
         return End::Finished;
     }
