@@ -131,12 +131,13 @@ TEST_F(LoggerWindowTest, WhatTheWindowShowsFollowsTheLogger)
          "01-Jun-26 10:01:00 | No valid data |  |  | Memory full at 29-Aug-26 07:20:00 | Stop logging | 10s 1m | keep | 0 | 0", 5},
         // Logging, but neither a record nor the next one's time: nothing to count from.
         {[this] {
+             plantLoggingDataset(0x03);
              logger().memory().erase(10);
              SimFaults faults;
              faults.replyData[14] = QByteArray(24, '\0');
              instrument->setFaults(faults);
          },
-         "Not Logging | No valid data |  |  | Memory full at No records yet | Stop logging | 10s 1m | keep | 0 | 0", 5},
+         "Not Logging | No valid data |  |  | New data overwritten No records yet | Stop logging | 10s 1m | overwrite | 0 | 0", 5},
         // A memory of no blocks is no memory size: nothing is counted or estimated.
         {[this] {
              SimFaults faults;
