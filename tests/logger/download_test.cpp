@@ -586,6 +586,9 @@ TEST_F(DownloadTest, TheDialogOffersWhatTheDatasetAllowsAndEndsWithTheViewer)
         // Nothing new since the last download: a file headed as one with records, and the
         // dialog says so.
         {[this] { plant(10, {{Start, 547}}, 0x02, 14, 196); }, path, ok, "No new records1000; 14 15 14; ; " + program + " " + path},
+        // Nothing new, and the disk full after the headings: the dialog says why and stays.
+        {[this] { plant(10, {{Start, 547}}, 0x02, 14, 196); opener = [](const QString &, QString &) { return std::make_unique<FullDisk>(1); }; }, path, okAndFits,
+         "Download error No space left on device" + notMoved + "-1 whole; 14 15 14; ; -"},
         // From the start, a block the download rejects (second 86400): "Done!" all the same.
         {[this] { plant(10, {{Start, 10}}, 0x00, 10, 8); logger().memory().write(10, 0, SimTimeStamp{2026, 152, 86400}.bytes()); }, path, ok, "Done!1000; 10 11 10; ; " + program + " " + path},
         // The heading cannot be written: the file made for it goes again, one that was
