@@ -63,13 +63,14 @@ QJsonObject memoryFull(const LoggerState &state, const std::optional<double> &cl
     QString kind = QStringLiteral("none");
     if (!known)
         kind = QStringLiteral("unknown");
+    else if (estimate.kind == MemoryFullEstimate::Kind::Unknown)
+        kind = QStringLiteral("unknown");
     else if (estimate.kind == MemoryFullEstimate::Kind::NotLogging)
         kind = QStringLiteral("estimated");
     else if (estimate.kind == MemoryFullEstimate::Kind::Logging)
         kind = state.overwrite() ? QStringLiteral("overwrite") : QStringLiteral("full");
     full.insert(QLatin1String(Key::Kind), kind);
-    full.insert(QLatin1String(Key::Time),
-                timeOrNull(estimate.time, estimate.kind != MemoryFullEstimate::Kind::None));
+    full.insert(QLatin1String(Key::Time), timeOrNull(estimate.time, estimate.hasTime()));
     return full;
 }
 

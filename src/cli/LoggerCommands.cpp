@@ -124,9 +124,8 @@ void printDetails(const CliOptions &options, const SensorLink &link, const Logge
                       QString::number(bar.bar1Width + bar.bar2Width, 'f', 1)});
     const MemoryFullEstimate full = CalculateMemoryFull(state, details.clockOffset, now);
     if (full.kind != MemoryFullEstimate::Kind::None)
-        facts.append({full.kind == MemoryFullEstimate::Kind::Logging
-                          ? full.caption.trimmed().remove(QLatin1Char(':'))
-                          : QStringLiteral("Estimated memory full"),
+        facts.append({!full.caption.isEmpty() ? full.caption.trimmed().remove(QLatin1Char(':'))
+                                              : QStringLiteral("Estimated memory full"),
                       full.text()});
     for (const auto &fact : facts)
         console.out << fact.first << ": " << fact.second << '\n';

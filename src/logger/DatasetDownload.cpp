@@ -13,6 +13,8 @@
 #include "platform/Clock.h"
 #include "platform/EventPump.h"
 
+#include <QLocale>
+
 #include <algorithm>
 #include <cmath>
 
@@ -25,6 +27,18 @@ constexpr double PauseSliceMs = 50;
 constexpr double SectionGapSeconds = 1;
 // The program reply's bytes up to the end of the download position (DwnldAddr).
 constexpr int ProgramPositionEnd = 12;
+
+// A record total not yet known for certain, as the progress shows it: to three
+// significant figures with the locale's digit grouping ("about 3,250"), never less than
+// the records already fetched.
+QString AboutRecords(qint64 estimate, qint64 fetched)
+{
+    qint64 step = 1;
+    while (estimate / step >= 1000)
+        step *= 10;
+    const qint64 rounded = std::max((estimate + step / 2) / step * step, fetched);
+    return QStringLiteral("about ") + QLocale().toString(rounded);
+}
 } // namespace
 
 QString DownloadOutcome::statusText() const
@@ -93,9 +107,14 @@ private:
     bool blockIsNewer() const;
     // False when the write failed.
     bool writeBlock(int &count);
-    void showCount();
+    // `exact`: the total is known, the transfer having read its last block.
+    void showCount(bool exact);
     void showRetry();
+    // Records (or blocks) to fetch: those fetched and the estimate of those still unread.
+    qint64 total() const { return m_fetched + m_unreadEstimate; }
     float fraction() const;
+    // Takes the block just read out of the estimate of the records unread.
+    void countBlockRead();
     void finish(DownloadOutcome::End end);
     void drainBlockRequestedAhead();
 
@@ -116,9 +135,12 @@ private:
     qint64 m_nextBlock = 0;
     // The slot offset the first block's records start from (0: its first slot).
     int m_startOffset = 0;
-    // Progress: records (blocks in a whole-memory download) to fetch and fetched so far.
-    qint64 m_toFetch = 0;
+    // Progress: records (blocks in a whole-memory download) fetched so far, and an
+    // estimate of those in the blocks not yet read. The logger's details count every
+    // block but the top one as full, which a block ended by a break in logging is not:
+    // each block read replaces its share of the estimate by what it held.
     qint64 m_fetched = 0;
+    qint64 m_unreadEstimate = 0;
     QString m_countUnit;
     bool m_nothingToFetch = false;
 
@@ -157,10 +179,10 @@ void DatasetDownload::Transfer::chooseStart(const LoggerState &state)
     m_logTop = inRing(state.LogTop);
     if (m_request.bAll) {
         m_block = m_startBlock;
-        m_toFetch = m_blocks;
+        m_unreadEstimate = m_blocks;
     } else if (m_request.bStart) {
         m_block = m_startBlock;
-        m_toFetch = state.RecordsLogged;
+        m_unreadEstimate = state.RecordsLogged;
     } else {
         m_block = inRing(state.DwnldBlock);
         m_startOffset = state.DwnldAddr + LoggerBlock::SlotSize;
@@ -173,24 +195,42 @@ void DatasetDownload::Transfer::chooseStart(const LoggerState &state)
             m_block = inRing(m_block + 1);
             m_startOffset = 0;
         }
-        m_toFetch = static_cast<qint64>(state.RecordsLogged) - state.RecordsRetrieved;
+        m_unreadEstimate = static_cast<qint64>(state.RecordsLogged) - state.RecordsRetrieved;
     }
-    m_toFetch = std::max<qint64>(0, m_toFetch);
+    m_unreadEstimate = std::max<qint64>(0, m_unreadEstimate);
     m_firstBlock = m_block;
+}
+
+void DatasetDownload::Transfer::countBlockRead()
+{
+    if (m_request.bAll) {
+        ++m_fetched;
+        --m_unreadEstimate;
+        return;
+    }
+    // The first block of a download of new records is counted from its start slot on.
+    const int skipped =
+        m_startOffset > LoggerBlock::FirstSlotOffset ? LoggerBlock::SlotIndex(m_startOffset) : 0;
+    m_unreadEstimate -= std::min<qint64>(m_unreadEstimate, LoggerBlock::SlotsPerBlock - skipped);
 }
 
 float DatasetDownload::Transfer::fraction() const
 {
     // Nothing to download counts as all of it done.
-    if (m_toFetch <= 0)
+    if (total() <= 0)
         return 1.0f;
-    return static_cast<float>(static_cast<double>(m_fetched) / static_cast<double>(m_toFetch));
+    return static_cast<float>(static_cast<double>(m_fetched) / static_cast<double>(total()));
 }
 
-void DatasetDownload::Transfer::showCount()
+void DatasetDownload::Transfer::showCount(bool exact)
 {
+    // Blocks are counted exactly from the start; records only once the last block is in.
+    if (exact && !m_request.bAll)
+        m_unreadEstimate = 0;
+    const bool known = exact || m_request.bAll;
     m_view.ShowProgress(QString::number(m_fetched) + QStringLiteral(" / ") +
-                            QString::number(m_toFetch) + m_countUnit,
+                            (known ? QString::number(total()) : AboutRecords(total(), m_fetched)) +
+                            m_countUnit,
                         fraction());
 }
 
@@ -224,7 +264,7 @@ DownloadOutcome::End DatasetDownload::Transfer::run()
 {
     using End = DownloadOutcome::End;
     if (m_nothingToFetch) {
-        showCount();
+        showCount(true);
         return End::Finished;
     }
     End end = End::Finished;
@@ -274,37 +314,38 @@ DatasetDownload::Transfer::InnerEnd DatasetDownload::Transfer::readBlocks()
             ++m_failuresInARow;
             return std::nullopt;
         }
-        if (m_wrapped && !blockIsNewer())
+        if (m_wrapped && !blockIsNewer()) {
+            showCount(true);
             return End::Finished;
+        }
         int count = 0;
         // A failed write ends the transfer at once: what follows could not be kept.
         if (!writeBlock(count))
             return End::WriteFailed;
+        countBlockRead();
         m_startOffset = 0;
         m_failuresInARow = 0;
         ++m_blocksRead;
 
         if (m_request.bAll) {
-            ++m_fetched;
-            showCount();
+            showCount(true);
             if (m_nextBlock == m_startBlock)
                 return End::Finished;
             if (count < LoggerBlock::SlotsPerBlock)
                 m_owner.m_lastUnits.reset();
         } else {
-            showCount();
             // With overwriting the logger may have filled its top block and gone on into
             // the next one while the download ran: follow it.
             if (m_overwrite && m_block == m_logTop) {
                 m_logTop = (m_logTop + 1) % m_blocks;
                 m_wrapped = true;
             }
-            if (m_block == m_logTop)
-                return End::Finished;
-            if (m_wrapped && count < LoggerBlock::SlotsPerBlock)
-                return End::Finished;
             // Never a second turn of the ring: every block is read once at most.
-            if (m_nextBlock == m_firstBlock)
+            const bool last = m_block == m_logTop ||
+                              (m_wrapped && count < LoggerBlock::SlotsPerBlock) ||
+                              m_nextBlock == m_firstBlock;
+            showCount(last);
+            if (last)
                 return End::Finished;
         }
 
@@ -415,16 +456,26 @@ DownloadOutcome DatasetDownload::DownloadAll(const LoggerState &state, bool over
         m_lastWritten.reset();
         m_lastWrittenTime = 0;
     }
+    m_blockUnits.reset();
+    m_sectionWritten = request.bContinue;
 
     Transfer transfer(*this, state, overwrite, request, view);
     outcome.end = transfer.run();
+    outcome.writeFailed = transfer.writeFailed();
+    outcome.fileError = transfer.writeError();
+    // A download that ended with nothing to write is still a dataset file, headed as one
+    // with records is (one cut short keeps what it had: the next may go on from there).
+    if (outcome.end == DownloadOutcome::End::Finished && !m_sectionWritten &&
+        !writeEmptySection(outcome.fileError)) {
+        outcome.writeFailed = true;
+        outcome.end = DownloadOutcome::End::WriteFailed;
+        view.showStatus(QStringLiteral("Download error ") + outcome.fileError);
+    }
     m_file.close();
 
     outcome.wholeMemory = request.bAll;
     outcome.blocksRead = transfer.blocksRead();
     outcome.recordsWritten = transfer.recordsWritten();
-    outcome.writeFailed = transfer.writeFailed();
-    outcome.fileError = transfer.writeError();
     // The logger learns how far the data has been downloaded only when every record
     // up to there is in the file: not after a whole-memory download, not after a failed
     // block or a failed write, and not when no record was written.
@@ -438,6 +489,12 @@ DownloadOutcome DatasetDownload::DownloadAll(const LoggerState &state, bool over
     }
     outcome.lastWritten = m_lastWritten;
     return outcome;
+}
+
+bool DatasetDownload::writeEmptySection(QString &error)
+{
+    m_file.writeSection(m_blockUnits.value_or(m_link.units()));
+    return m_file.flush(error);
 }
 
 bool DatasetDownload::setDownloadPointer(const MemoryPosition &position)
@@ -466,6 +523,7 @@ int DatasetDownload::WriteBlockRecords(qint64 block, int start, int &written)
     const qint32 readingPeriod = PeriodFromCode(header->readingCode);
     const qint32 interval = header->intervalSeconds();
     const DatasetRecord::Units units = DatasetRecord::UnitsFor(header->unitsCode);
+    m_blockUnits = units.text;
 
     // A new data section starts with the block's first record written, so a block that
     // has nothing after the start offset leaves no empty section behind.
@@ -491,6 +549,7 @@ int DatasetDownload::WriteBlockRecords(qint64 block, int start, int &written)
             m_lastUnits = units.text;
             m_file.writeSection(units.text);
             newSection = false;
+            m_sectionWritten = true;
         }
         m_file.writeRecord(time, DatasetRecord::Decode(m_blockBuffer, offset, units, readings),
                            units.numberFormat);

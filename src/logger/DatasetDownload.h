@@ -136,6 +136,9 @@ private:
     // record processed in the block, 0 when none; `written` counts the records written.
     int WriteBlockRecords(qint64 block, int start, int &written);
     void pauseLettingEventsRun(int ms);
+    // Gives a file without records the heading of a data section, as one with records
+    // has: in the units of the last block read, else those the instrument reports.
+    bool writeEmptySection(QString &error);
     // Moves the logger's download position; a lost answer is asked again, as a failed
     // block would be (setting it twice does no harm; not setting it has the records sent
     // again next time). True once the logger has confirmed it.
@@ -149,6 +152,10 @@ private:
     // The units text of the data section being written; nothing when the next block
     // must start a new section (an empty text is the section of an unknown units code).
     std::optional<QString> m_lastUnits;
+    // The units text of the last block decoded by this download, whether or not it had
+    // records to write; and whether the file has a data section yet.
+    std::optional<QString> m_blockUnits;
+    bool m_sectionWritten = false;
     double m_expectedTime = 0;
     // The last record written by this download.
     std::optional<MemoryPosition> m_lastWritten;

@@ -7,6 +7,8 @@
 #include "common/NumberFormat.h"
 #include "link/InstrumentModel.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QStringList>
 
 namespace {
@@ -33,6 +35,7 @@ bool DatasetFile::create(const QString &path, const QString &version, const QStr
 {
     close();
     m_separator = DataFileSeparator(m_layoutName.isEmpty() ? path : m_layoutName);
+    const bool existed = QFileInfo::exists(path);
     if (!m_file.create(path, error))
         return false;
     add(DataFileFirstLine(LogFileModelWord(version), QStringLiteral("Data file "), now));
@@ -40,6 +43,10 @@ bool DatasetFile::create(const QString &path, const QString &version, const QStr
     if (flush(error))
         return true;
     close();
+    // A file without its heading is no dataset file: the one made here goes again. One
+    // that was there before is the user's and stays.
+    if (!existed)
+        QFile::remove(path);
     return false;
 }
 

@@ -21,6 +21,33 @@ constexpr int FirstSlotOffset = HeaderSize;
 constexpr int LastSlotOffset = Size - SlotSize;
 constexpr int SlotsPerBlock = (Size - HeaderSize) / SlotSize;
 
+// The place (from 0) of the slot at byte offset `offset` of its block.
+constexpr int SlotIndex(int offset)
+{
+    return (offset - FirstSlotOffset) / SlotSize;
+}
+
+// The logger names a place in its memory by the byte offset of a record's slot: its
+// download position (the last record downloaded), the top block's fill (the last record
+// logged). The records of the block up to and including that slot are (offset - 8) / 4:
+// the slot at 12 is the first record, so 8 is the offset one slot before it. An offset
+// below 12 names no slot (8 is the logger's "none of this block yet") and counts none.
+// Division, not whole-number division: an offset inside a slot counts as far as it goes.
+constexpr double RecordsThrough(qint64 offset)
+{
+    return offset >= FirstSlotOffset
+               ? static_cast<double>(offset - (FirstSlotOffset - SlotSize)) / SlotSize
+               : 0.0;
+}
+
+// The place of a block's last record from the offset of its first empty slot (Size when
+// it has none): (offset - 16) / 4, the slot before the empty one; -1 for a block whose
+// first slot is empty, whose last record would be one interval before the block's time.
+constexpr int LastRecordSlot(int firstEmptyOffset)
+{
+    return SlotIndex(firstEmptyOffset - SlotSize);
+}
+
 struct Header
 {
     LoggerTimeStamp stamp;

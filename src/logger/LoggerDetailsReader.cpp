@@ -48,8 +48,7 @@ qint32 RecordsBetween(qint64 from, qint64 to, qint64 offset, qint32 memoryBlocks
         const qint64 blocks = (((to - from) % memoryBlocks) + memoryBlocks) % memoryBlocks;
         records = static_cast<double>(blocks * LoggerBlock::SlotsPerBlock);
     }
-    if (offset >= LoggerBlock::FirstSlotOffset)
-        records += static_cast<double>(offset - 8) / LoggerBlock::SlotSize;
+    records += LoggerBlock::RecordsThrough(offset);
     const double rounded = RoundHalfEven(records);
     return static_cast<qint32>(
         std::clamp(rounded, 0.0, static_cast<double>(std::numeric_limits<qint32>::max())));
@@ -68,9 +67,10 @@ LoggerDetailsReader::LoggerDetailsReader(SensorLink &link, const Clock &clock,
     : m_link(link), m_clock(clock), m_packets(packets)
 {}
 
-double LoggerDetailsReader::computerNow() const
+double LoggerDetailsReader::computerSecond() const
 {
-    return DateTimeToDays(m_clock.now());
+    const QDateTime now = m_clock.now();
+    return DateTimeToDays(now.addMSecs(-now.time().msec()));
 }
 
 LoggerDetailsView LoggerDetailsReader::read(LoggerDetails &details)
@@ -144,6 +144,13 @@ QString LoggerDetailsReader::readMemorySize(LoggerState &state, LoggerDetailsVie
         return reply.failure;
     }
     state.MemoryBlocks = Frame::readLe16(*reply.value, 0);
+    // A memory of no blocks holds nothing to count: its size is as good as unread.
+    if (state.MemoryBlocks <= 0) {
+        view.valuesColumn += QStringLiteral("unknown");
+        return m_packets
+            .refuse(LoggerPackets::MemorySize, QStringLiteral("the logger reports no memory"))
+            .failure;
+    }
     view.valuesColumn += MemorySizeText(state.MemoryBlocks);
     return QString();
 }
@@ -170,7 +177,9 @@ std::optional<double> LoggerDetailsReader::readClock(LoggerDetailsView &view)
     const double loggerTime = stamp.toDays();
     view.loggerTimeText = FormatLoggerTime(loggerTime, true);
     view.clockRead = true;
-    const double offset = loggerTime - computerNow();
+    // The logger's clock counts whole seconds: it is set against the computer's whole
+    // second, so that the read's milliseconds do not put the logger's schedule early.
+    const double offset = loggerTime - computerSecond();
     view.clockAlarm = ClockAlarmFor(offset);
     return offset;
 }
@@ -283,9 +292,9 @@ QString LoggerDetailsReader::readTopBlock(LoggerState &state, LoggerDetailsView 
     // when the block is still empty. The block's own periods date its records (a block
     // holds records of one program), the dataset's first block's when they are unusable.
     const qint32 blockInterval = header->intervalSeconds();
-    const double recordsIn = (scan.firstEmptyOffset - 16) / 4.0;
+    const int lastSlot = LoggerBlock::LastRecordSlot(scan.firstEmptyOffset);
     state.LastRecordTime = plusSeconds(header->stamp.toDays(),
-                                       recordsIn * (blockInterval > 0 ? blockInterval : interval));
+                                       lastSlot * (blockInterval > 0 ? blockInterval : interval));
     view.lastRecordText = FormatLoggerTime(state.LastRecordTime, true);
     return QString();
 }

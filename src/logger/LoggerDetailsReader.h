@@ -71,7 +71,8 @@ private:
     QString readRetrieved(LoggerState &state, LoggerDetailsView &view, qint32 interval);
     static void countRecords(LoggerState &state);
 
-    double computerNow() const;
+    // The computer's date and time, to the whole second.
+    double computerSecond() const;
 
     SensorLink &m_link;
     const Clock &m_clock;

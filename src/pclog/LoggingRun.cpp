@@ -105,8 +105,10 @@ void LoggingRun::Start()
 
 void LoggingRun::Stop()
 {
-    // Lines held for an instrument that never came back hold only its own readings.
-    writeHeldLines();
+    // Lines held for an instrument that never came back hold only its own readings. A
+    // failed write has stopped the run itself, saying what was lost.
+    if (!writeHeldLines())
+        return;
     m_isLogging = false;
     view().showLogging(false);
     view().stopTimer();
@@ -305,7 +307,7 @@ bool LoggingRun::closePeriodsEndedBy(qint64 moment)
 bool LoggingRun::closePeriod(const QDateTime &end)
 {
     const PeriodLine line{ScreenLine(m_sums, end.time(), m_lineSettings),
-                          FileLine(m_sums, end, m_lineSettings, m_separator)};
+                          FileLine(m_sums, end, m_lineSettings, m_separator), end};
     m_sums.ClearSums();
     if (!m_instrumentKnown) {
         m_heldLines.append(line);
@@ -320,7 +322,7 @@ bool LoggingRun::writePeriodLine(const PeriodLine &line)
     if (view().logToFile()) {
         QString error;
         if (!m_logFile.writeLine(line.file, error)) {
-            failTick(error);
+            failWrite(error, line.end);
             return false;
         }
     }
@@ -335,6 +337,20 @@ bool LoggingRun::writeHeldLines()
             return false;
     }
     return true;
+}
+
+void LoggingRun::failWrite(const QString &description, const QDateTime &periodEnd)
+{
+    // The run stops with the file: the user learns so, and which period the file lacks,
+    // from the message, and from the status bar once the message is closed.
+    const QString period = LongTimeText(periodEnd.addSecs(-m_schedule.AvgInterval).time()) +
+                           QStringLiteral(" to ") + LongTimeText(periodEnd.time());
+    view().showRunTimeError(description +
+                            QStringLiteral("\r\nLogging has stopped: the period from ") + period +
+                            QStringLiteral(" was not written to the file."));
+    Stop();
+    view().showMessage(QStringLiteral("Logging stopped - ") + period +
+                       QStringLiteral(" not written"));
 }
 
 void LoggingRun::failTick(const QString &description)

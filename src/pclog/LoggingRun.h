@@ -73,6 +73,8 @@ private:
     {
         QString screen;
         QString file;
+        // When its averaging period ended.
+        QDateTime end;
     };
 
     LoggingRunView &view() { return *m_view; }
@@ -102,6 +104,8 @@ private:
     bool writePeriodLine(const PeriodLine &line);
     bool writeHeldLines();
     void failTick(const QString &description);
+    // A period's line could not be written: the run stops, saying which period is lost.
+    void failWrite(const QString &description, const QDateTime &periodEnd);
 
     SensorLink &m_link;
     Clock &m_clock;

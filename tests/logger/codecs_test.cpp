@@ -183,15 +183,15 @@ TEST(MemoryBarTest, PartsAndColoursFollowTheCounts)
 
 TEST(MemoryEstimateTest, OverwriteCountsBlocksFromTheDownloadPositionWithoutOverflow)
 {
-    // Memory blocks, download block and offset: records until the first record not yet
-    // downloaded is overwritten. 128000 - 3.5 - 3 = 127993.5 and 128000 - 4.5 - 3 =
-    // 127992.5 halve to even.
+    // Memory blocks, download block and offset: records from the last one downloaded
+    // until the first not yet downloaded is overwritten, less the downloaded slot's place:
+    // 128000 - 0.5 and 128000 - 1.5 halve to even.
     // clang-format off
     const std::tuple<qint32, qint64, qint16, qint64> cases[] = {
         {1024, 130, 0, 1022 * 125}, {1024, 0, 0, 128000},       {1024, 128, 0, 128000},
         {1000, 5, 0, 125000},       {1000, 1000, 0, 125000},    {1100, 300, 0, 1004 * 125},
-        {1024, 0, 11, 128000},      {1024, 0, 12, 128000 - 6},  {1024, 0, 14, 127994},
-        {1024, 0, 18, 127992},      {1024, 0, 508, 128000 - 130},
+        {1024, 0, 11, 128000},      {1024, 0, 12, 128000},      {1024, 0, 14, 128000},
+        {1024, 0, 18, 127998},      {1024, 0, 508, 128000 - 124}, {1100, 75, 16, 137499},
     };
     // clang-format on
     LoggerState state;
@@ -210,15 +210,15 @@ TEST(MemoryEstimateTest, OverwriteCountsBlocksFromTheDownloadPositionWithoutOver
         std::tuple(65535, 0, 0, 226800);
     EXPECT_DOUBLE_EQ(CalculateMemoryFull(state, 0.0, QDateTime()).time,
                      Ten + SecondsToDays(65535.0 * 125 * 226800));
-    // Not logging: from the start of the current averaging period (10:10) on the logger's
-    // clock (90 s ahead), 250 records of 10 minutes.
+    // Not logging: from the start of the current averaging period on the logger's clock
+    // (10:19, 90 s ahead: 10:10), 250 records of 10 minutes.
     state.Flags = 0;
     state.AvgPeriod = 600;
     state.MemoryBlocks = 2;
     const QDateTime now(QDate(2026, 6, 1), QTime(10, 17, 30));
-    EXPECT_EQ(CalculateMemoryFull(state, SecondsToDays(90), now).text(), "03-Jun-26 03:51:30");
-    // Without the logger's clock there is no estimate.
-    EXPECT_EQ(CalculateMemoryFull(state, std::nullopt, now).kind, MemoryFullEstimate::Kind::None);
+    EXPECT_EQ(CalculateMemoryFull(state, SecondsToDays(90), now).text(), "03-Jun-26 03:50:00");
+    // Without the logger's clock the time is unknown, and said so.
+    EXPECT_EQ(CalculateMemoryFull(state, std::nullopt, now).text(), "unknown");
 }
 
 TEST(RecordCountTest, WholeBlocksRoundTheRingPlusTheSlotsUpToTheOffset)

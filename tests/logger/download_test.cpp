@@ -173,11 +173,11 @@ TEST_F(DownloadTest, WhereItStartsHowItSplitsAndWhereItEnds)
         // The last record of a partly filled top block was downloaded: its block is read
         // again. A full top block, all downloaded: nothing after it is the dataset's. The
         // bar is full either way.
-        {dataset(547, 14, 196), false, true, "0 records; blocks 14 15; position ; 0 / 0 records at 1"},
-        {dataset(625, 14, 508), false, true, "0 records; blocks ; position ; 0 / 0 records at 1"},
+        {dataset(547, 14, 196), false, true, "0 records in 1; blocks 14 15; position ; 0 / 0 records at 1"},
+        {dataset(625, 14, 508), false, true, "0 records in 1; blocks ; position ; 0 / 0 records at 1"},
         // 31 December of a leap year is day 366: accepted. Second 86400 is accepted by
         // the window's check but not by the download's.
-        {leapDayAndSecond86400, true, true, "3 records 31/12/2024 01:00:00 to 31/12/2024 01:02:00 in 1; blocks 10 11 12; position 10:20; 3 / 250 records at 0.012"},
+        {leapDayAndSecond86400, true, true, "3 records 31/12/2024 01:00:00 to 31/12/2024 01:02:00 in 1; blocks 10 11 12; position 10:20; 3 / 3 records at 1"},
         // Sections start at units changes and time gaps. (Whether a block a whole second
         // late opens one depends on the rounding of times as fractions of days: one at
         // 22:05:01 does not.) An unknown units code opens its section too.
@@ -185,7 +185,7 @@ TEST_F(DownloadTest, WhereItStartsHowItSplitsAndWhereItEnds)
         {second(2, 1), true, true, "135 records 31/05/2026 20:00:00 to 31/05/2026 22:14:02 in 2; blocks 10 11 12; position 11:48; 135 / 135 records at 1"},
         // With overwriting the logger may have gone on past its full top block since the
         // details were read: the download follows it, but not into older data.
-        {afterTop(0x03, Start.addSecs(625 * 60), 3), true, true, "628 records 01/06/2026 00:54:00 to 01/06/2026 11:21:00 in 1; blocks 10 11 12 13 14 15 16; position 15:20; 628 / 625 records at 1.0048"},
+        {afterTop(0x03, Start.addSecs(625 * 60), 3), true, true, "628 records 01/06/2026 00:54:00 to 01/06/2026 11:21:00 in 1; blocks 10 11 12 13 14 15 16; position 15:20; 628 / 628 records at 1"},
         {afterTop(0x03, Start.addDays(-3), 125), true, true, "625 records 01/06/2026 00:54:00 to 01/06/2026 11:18:00 in 1; blocks 10 11 12 13 14 15 16; position 14:508; 625 / 625 records at 1"},
         {afterTop(0x03, {}, 0), true, true, "625 records 01/06/2026 00:54:00 to 01/06/2026 11:18:00 in 1; blocks 10 11 12 13 14 15 16; position 14:508; 625 / 625 records at 1"},
         {afterTop(0x02, Start.addSecs(625 * 60), 3), true, true, "625 records 01/06/2026 00:54:00 to 01/06/2026 11:18:00 in 1; blocks 10 11 12 13 14 15; position 14:508; 625 / 625 records at 1"},
@@ -198,14 +198,16 @@ TEST_F(DownloadTest, WhereItStartsHowItSplitsAndWhereItEnds)
         EXPECT_EQ(download(fromStart, ahead).end, DownloadOutcome::End::Finished);
         const QStringList found = records();
         const auto time = [](const QString &line) { return line.section('\t', 0, 0); };
-        EXPECT_EQ(QStringLiteral("%1 records%2; blocks %3; position %4; %5")
-                      .arg(found.size())
-                      .arg(found.isEmpty() ? QString()
-                                           : QStringLiteral(" %1 to %2 in %3")
-                                                 .arg(time(found.first()), time(found.last()))
-                                                 .arg(lines().filter("Reading ").size()))
-                      .arg(sent(22), sent(21), view.texts.last()),
-                  expected);
+        // A download with no record is headed as one with records.
+        EXPECT_EQ(
+            QStringLiteral("%1 records%2 in %3; blocks %4; position %5; %6")
+                .arg(found.size())
+                .arg(found.isEmpty()
+                         ? QString()
+                         : QStringLiteral(" %1 to %2").arg(time(found.first()), time(found.last())))
+                .arg(lines().filter(QRegularExpression("^Time\t")).size())
+                .arg(sent(22), sent(21), view.texts.last()),
+            expected);
     }
     EXPECT_TRUE(lines().contains("Reading ")) << "an unknown units code has no units text";
 
@@ -215,6 +217,36 @@ TEST_F(DownloadTest, WhereItStartsHowItSplitsAndWhereItEnds)
     plantLoggingDataset();
     download(true);
     EXPECT_EQ(onDisk, QList<int>({125, 250, 375, 500, 547}));
+    onProgress = nullptr;
+
+    // A block broken off by a break in logging holds fewer records than the details count
+    // (every block but the top one as full), in a full ring too: the total is an
+    // estimate until the last block is in, and the bar ends full at the records written.
+    // New records are counted from the slot after the last downloaded; nothing new still
+    // heads the file, in the units of the block read. Memory blocks, overwrite, download
+    // position, the download (from the start, new records, whole memory); the first and
+    // last progress and the file's first line.
+    const QList<Stretch> twoRuns = {{Start, 300}, {Start.addDays(1), 300}};
+    // clang-format off
+    const std::tuple<int, quint8, QList<Stretch>, int, int, int, QString> broken[] = {
+        {1024, 0x00, {{Start, 100}, {Start.addDays(1), 3028}}, 2, 8, 0, "100 / about 3,130 records; 3128 / 3128 records at 1; Reading Units: W.m-2"},
+        {4, 0x01, twoRuns, 0, 8, 0, "125 / about 500 records; 425 / 425 records at 1; Reading Units: W.m-2"},
+        {1024, 0x02, {{Start, 547}}, 4, 100, 1, "102 / about 274 records; 274 / 274 records at 1; Reading Units: W.m-2"},
+        {1024, 0x00, {{Start, 10, 0x0A, 0x41, 0}}, 2, 48, 1, "0 / 0 records; 0 / 0 records at 1; Reading Units: umol.m-2.s-1"},
+        {4, 0x01, twoRuns, 0, 8, 2, "1 / 4 blocks; 4 / 4 blocks at 1; Reading Units: W.m-2"},
+    };
+    // clang-format on
+    for (const auto &[blocks, flags, stretches, block, address, kind, expected] : broken) {
+        useLogger(blocks);
+        plant(2, stretches, flags, block, address);
+        download(kind == 0, true, kind == 2);
+        ASSERT_FALSE(view.texts.isEmpty());
+        EXPECT_EQ(view.texts.first().section(" at ", 0, 0) + "; " + view.texts.last() + "; " +
+                      lines().value(0),
+                  expected);
+        EXPECT_TRUE(kind == 2 ||
+                    QString::number(records().size()) == view.texts.last().section(' ', 0, 0));
+    }
 }
 
 TEST_F(DownloadTest, ALoggerThatKeepsOverwritingIsFollowedOnceRoundTheRingAtMost)
@@ -551,6 +583,20 @@ TEST_F(DownloadTest, TheDialogOffersWhatTheDatasetAllowsAndEndsWithTheViewer)
         // ahead), the dialog says why and stays, no "Done!", no viewer.
         {[this] { opener = [](const QString &, QString &) { return std::make_unique<FullDisk>(1); }; }, path, okAndFits,
          "Download error No space left on device" + notMoved + "-1 whole; 12 13 14; ; -"},
+        // Nothing new since the last download: a file headed as one with records, and the
+        // dialog says so.
+        {[this] { plant(10, {{Start, 547}}, 0x02, 14, 196); }, path, ok, "No new records1000; 14 15 14; ; " + program + " " + path},
+        // Nothing new, and the disk full after the headings: the dialog says why and stays.
+        {[this] { plant(10, {{Start, 547}}, 0x02, 14, 196); opener = [](const QString &, QString &) { return std::make_unique<FullDisk>(1); }; }, path, okAndFits,
+         "Download error No space left on device" + notMoved + "-1 whole; 14 15 14; ; -"},
+        // From the start, a block the download rejects (second 86400): "Done!" all the same.
+        {[this] { plant(10, {{Start, 10}}, 0x00, 10, 8); logger().memory().write(10, 0, SimTimeStamp{2026, 152, 86400}.bytes()); }, path, ok, "Done!1000; 10 11 10; ; " + program + " " + path},
+        // The heading cannot be written: the file made for it goes again, one that was
+        // there before stays.
+        {[this] { opener = [](const QString &name, QString &) { QFile(name).open(QIODevice::Append); return std::make_unique<FullDisk>(0); }; }, fresh, okAndFits,
+         "The file could not be created: No space left on device-1 whole; 14; ; -"},
+        {[&] { QFile(fresh).open(QIODevice::WriteOnly); opener = [](const QString &, QString &) { return std::make_unique<FullDisk>(0); }; }, fresh, okAndFits,
+         "The file could not be created: No space left on device-1 whole file; 14; ; -"},
         // The comma type chosen, a name typed without an extension.
         {[this] { dialogs.types = {"ZQ3 comma separated file (*.csv)"}; }, dir.filePath("june"), ok,
          "Done!1000; 12 13 14 15 14; 14:196; " + program + " " + dir.filePath("june.csv")},
@@ -587,8 +633,8 @@ TEST_F(DownloadTest, TheDialogOffersWhatTheDatasetAllowsAndEndsWithTheViewer)
         QStringList({"Save Dataset as",
                      "ZQ3 tab separated file (*.txt);;ZQ3 comma separated file (*.csv)", "txt", "",
                      ""}));
-    ASSERT_EQ(prompts.calls().size(), 1);
-    EXPECT_EQ(prompts.calls().at(0).title, "Download");
+    ASSERT_EQ(prompts.calls().size(), 3);
+    EXPECT_EQ(prompts.calls().at(2).title, "Download");
     EXPECT_TRUE(prompts.calls().at(0).text.startsWith("Error opening file " + nowhere + "\r\n"));
     EXPECT_GT(prompts.calls().at(0).text.size(), nowhere.size() + 21) << "with the reason";
 

@@ -118,25 +118,41 @@ TEST_F(LoggerWindowTest, WhatTheWindowShowsFollowsTheLogger)
         // Later blocks of five-minute records are dated with their own periods.
         {fiveMinuteBlocks,
          "02-Jun-26 05:55:00 | 01-Jun-26 00:54:00 | 02-Jun-26 05:50:00 | 01-Jun-26 07:00:00 | Memory full at 18-Aug-27 18:55:00 | Stop logging | 5s 5m | keep | 547 | 273", 7},
-        // 1012 blocks from the download position, less its 25 + 3 records, after 05:26.
+        // From the last record downloaded (05:26, slot 22 of block 12) to the start of its
+        // erase sector (block 0): 1012 blocks less its 22 records.
         {[this] { plantLoggingDataset(0x03); },
-         "01-Jun-26 10:01:00 | 01-Jun-26 00:54:00 | 01-Jun-26 10:00:00 | 01-Jun-26 05:26:00 | New data overwritten 28-Aug-26 01:18:00 | Stop logging | 10s 1m | overwrite | 547 | 273", 7},
-        // From the start of the current minute on the logger's clock (a few milliseconds
-        // behind the computer's after the read), 128000 minutes on.
+         "01-Jun-26 10:01:00 | 01-Jun-26 00:54:00 | 01-Jun-26 10:00:00 | 01-Jun-26 05:26:00 | New data overwritten 28-Aug-26 01:24:00 | Stop logging | 10s 1m | overwrite | 547 | 273", 7},
+        // From the start of the current minute on the logger's clock, 128000 minutes on.
         {[this] { plantLoggingDataset(0x00); },
-         "Not Logging | 01-Jun-26 00:54:00 | 01-Jun-26 10:00:00 | 01-Jun-26 05:26:00 | Predicted memory full 29-Aug-26 07:19:59 | Start Logging | 10s 1m | keep | 547 | 273", 7},
+         "Not Logging | 01-Jun-26 00:54:00 | 01-Jun-26 10:00:00 | 01-Jun-26 05:26:00 | Predicted memory full 29-Aug-26 07:20:00 | Start Logging | 10s 1m | keep | 547 | 273", 7},
         // Nothing more is read once the dataset has no start; the estimate then counts from
         // the record before the next, not from a last record of day 0.
         {[this] { logger().memory().erase(10); },
          "01-Jun-26 10:01:00 | No valid data |  |  | Memory full at 29-Aug-26 07:20:00 | Stop logging | 10s 1m | keep | 0 | 0", 5},
+        // Logging, but neither a record nor the next one's time: nothing to count from.
+        {[this] {
+             plantLoggingDataset(0x03);
+             logger().memory().erase(10);
+             SimFaults faults;
+             faults.replyData[14] = QByteArray(24, '\0');
+             instrument->setFaults(faults);
+         },
+         "Not Logging | No valid data |  |  | New data overwritten No records yet | Stop logging | 10s 1m | overwrite | 0 | 0", 5},
+        // A memory of no blocks is no memory size: nothing is counted or estimated.
+        {[this] {
+             SimFaults faults;
+             faults.replyData[15] = QByteArray(2, '\0');
+             instrument->setFaults(faults);
+         },
+         "Error retrieving program | Error retrieving program |  |  | Memory full at unknown | Start &Logging |   | keep | unknown", 2},
         // Periods select the first list entry not shorter: 3 s and 7 s; an averaging
         // period read as shorter is raised to the reading period; 48 h are beyond the list.
         {[this] { plant(10, {{At(6, 1, 9), 10, 0x03, 0x07}}, 0x00, 10, 8); },
-         "Not Logging | 01-Jun-26 09:00:00 | 01-Jun-26 09:01:03 |  | Predicted memory full 16-Jun-26 05:33:19 | Start Logging | 5s 10s | keep | 10 | 0", 6},
+         "Not Logging | 01-Jun-26 09:00:00 | 01-Jun-26 09:01:03 |  | Predicted memory full 16-Jun-26 05:33:20 | Start Logging | 5s 10s | keep | 10 | 0", 6},
         {[this] { plant(10, {{At(6, 1, 9), 10, 0x41, 0x05}}, 0x00, 10, 8); },
-         "Not Logging | 01-Jun-26 09:00:00 | 01-Jun-26 09:09:00 |  | Predicted memory full 29-Aug-26 07:19:59 | Start Logging | 1m 1m | keep | 10 | 0", 6},
+         "Not Logging | 01-Jun-26 09:00:00 | 01-Jun-26 09:09:00 |  | Predicted memory full 29-Aug-26 07:20:00 | Start Logging | 1m 1m | keep | 10 | 0", 6},
         {[this] { plant(10, {{At(6, 1, 9), 10, 0x01, 0xB0}}, 0x00, 10, 8); },
-         "Not Logging | 01-Jun-26 09:00:00 | 19-Jun-26 09:00:00 |  | Predicted memory full 27-Apr-27 23:59:59 | Start Logging | 1s  | keep | 10 | 0", 6},
+         "Not Logging | 01-Jun-26 09:00:00 | 19-Jun-26 09:00:00 |  | Predicted memory full 28-Apr-27 00:00:00 | Start Logging | 1s  | keep | 10 | 0", 6},
         // Logging every 20 s, a period the lists lack: they show the nearest entry, but
         // memory is full 127453 records of 20 s after the last.
         {[this] { plant(10, {{At(6, 1, 6, 58), 547, 0x0A, 0x14}}, 0x02, 12, 100); },
@@ -149,6 +165,7 @@ TEST_F(LoggerWindowTest, WhatTheWindowShowsFollowsTheLogger)
         open();
         EXPECT_EQ(panel(), shown);
         EXPECT_EQ(frames().size(), reads);
+        EXPECT_EQ(text(ui().lblSerial).endsWith("\nunknown"), !window->details().known());
         EXPECT_TRUE(Items(ui().cboAvg).startsWith(ui().cboRdg->currentText()));
         plantLoggingDataset();
         instrument->setFaults({});
@@ -167,6 +184,88 @@ TEST_F(LoggerWindowTest, WhatTheWindowShowsFollowsTheLogger)
         QStringLiteral("%1 %2").arg(ui().cboAvg->count()).arg(ui().cboAvg->currentText());
     ui().cboAvg->setCurrentIndex(ui().cboAvg->findText("6h"));
     EXPECT_EQ(back + QStringLiteral(" %1").arg(state().AvgPeriod), "14 10m 21600");
+}
+
+// The logger's own slot and block rules (records up to an offset, the last record before
+// the first empty slot, the records before overwrite, the schedule when not logging)
+// against what the simulated logger's memory holds and does. Not logging, the computer's
+// clock stands 700 ms into a second and the logger's 60 s ahead.
+TEST_F(LoggerWindowTest, TheLoggersSlotAndBlockRulesCountWhatItsMemoryHolds)
+{
+    // Memory blocks, records of one minute planted from block 1 (0 with 1024 blocks, the
+    // start of an erase sector), the program's flags, the download position.
+    // clang-format off
+    const std::tuple<int, int, quint8, int, int> cases[] = {
+        {1024, 126, 0x02, 1, 12},  {1024, 250, 0x02, 1, 508}, {1024, 547, 0x03, 0, 100},
+        {4, 300, 0x03, 2, 100},    {4, 300, 0x03, 1, 8},      {4, 130, 0x00, 1, 16},
+    };
+    // clang-format on
+    for (const auto &[blocks, records, flags, downloadBlock, downloadAddress] : cases) {
+        SCOPED_TRACE(records);
+        clock.setNow(At(6, 1, 10));
+        useLogger(blocks);
+        plant(blocks == 1024 ? 0 : 1, {{At(6, 1, 10).addSecs(-60 * records), records}}, flags,
+              downloadBlock, downloadAddress);
+        const bool logging = flags != 0;
+        if (!logging) {
+            logger().clock().setTo(LoggerSeconds(clock.now()) + 60);
+            clock.setNow(At(6, 1, 10).addMSecs(700));
+        }
+        open();
+        // The logger's clock as the window runs it on: its seconds turn with the logger's.
+        clock.advanceSeconds(0.3);
+        window->Timer1_Timer();
+        EXPECT_EQ(
+            text(ui().lblLoggerTime),
+            FormatLoggerTime(
+                DateTimeToDays(SimLocalTime::dateTimeOf(logger().clock().nowSeconds())), true));
+        const QList<SimLoggedRecord> dataset = logger().datasetRecords();
+        const auto shown = [](const QDateTime &time) {
+            return FormatLoggerTime(DateTimeToDays(time), true);
+        };
+        qsizetype downloaded = 0;
+        while (downloadAddress >= 12 && downloaded < dataset.size() &&
+               !(dataset[downloaded].block == downloadBlock &&
+                 SimBlock::slotOffset(dataset[downloaded].slot) == downloadAddress))
+            ++downloaded;
+        const QString retrieved =
+            downloadAddress >= 12 ? shown(dataset[downloaded++].time) : QString();
+        EXPECT_EQ(QStringLiteral("%1 %2 %3 %4")
+                      .arg(state().RecordsLogged)
+                      .arg(state().RecordsRetrieved)
+                      .arg(text(ui().lblLastRecord), text(ui().lblRetrieved)),
+                  QStringLiteral("%1 %2 %3 %4")
+                      .arg(dataset.size())
+                      .arg(downloaded)
+                      .arg(shown(dataset.last().time), retrieved));
+
+        // The memory-full time: the last record stored (started, when not logging, at the
+        // start of the logger's current minute), or the record that overwrites the first
+        // one not yet downloaded.
+        const QString estimate = text(logging ? ui().lblMemoryFull : ui().lblEstimatedFull);
+        SimRecorder &recorder = logger().recorder();
+        if (!logging) {
+            SimProgram program = recorder.program();
+            program.flags = SimProgram::LoggingFlag;
+            program.start = logger().clock().nowSeconds() / 60 * 60;
+            recorder.start(program);
+        }
+        if ((flags & 0x01) == 0)
+            clock.advanceSeconds(400 * 86400.0);
+        while ((flags & 0x01) != 0 && recorder.pointers().downloadBlock == downloadBlock &&
+               recorder.pointers().downloadAddress == downloadAddress) {
+            clock.advanceSeconds(60);
+            logger().update();
+        }
+        const QDateTime full =
+            (flags & 0x01) == 0
+                ? logger().datasetRecords().last().time
+                : SimLocalTime::dateTimeOf(
+                      SimBlock::Header::read(logger().memory().block(recorder.pointers().logTop))
+                          .stamp.toSeconds()
+                          .value_or(0));
+        EXPECT_EQ(estimate, shown(full));
+    }
 }
 
 TEST_F(LoggerWindowTest, ClockColoursFollowTheOffsetInclusiveOfTheirLimits)
@@ -259,8 +358,8 @@ TEST_F(LoggerWindowTest, ASpoiltReplyFailsItsExchangeAndTheWindowSaysSo)
             const bool known = window->details().known();
             EXPECT_EQ(ui().Picture1->toolTip().endsWith("press Refresh to read it again"), !known);
             EXPECT_TRUE(known ||
-                        (ui().Bar2->width() == 0 && text(ui().lblEstimatedFull).isEmpty() &&
-                         text(ui().lblMemoryFull).isEmpty()));
+                        (ui().Bar2->width() == 0 && text(ui().lblEstimatedFull) == "unknown" &&
+                         text(ui().lblMemoryFull) == "unknown"));
             instrument->setFaults({});
             ui().cmdRefresh->click();
             EXPECT_EQ(panel(), Logging);

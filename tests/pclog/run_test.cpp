@@ -345,9 +345,14 @@ TEST_F(PCLogTest, TheLogFileIsAskedForKeptOnTheDiskAndItsFailuresReported)
         instrument.readingTimes.clear();
         start(QTime(10, 0, 0, 600), "10s", "10s", path);
         runTimer(400);
+        // The message and, once it is closed, the status bar say that logging stopped and
+        // which period the file lacks.
         EXPECT_EQ(prompts.texts(),
-                  QStringList({part < 0 ? "Error: " + path + " is no longer on the disk"
-                                        : "Error: No space left on device"}));
+                  QStringList({(part < 0 ? "Error: " + path + " is no longer on the disk"
+                                         : QString("Error: No space left on device")) +
+                               "\r\nLogging has stopped: the period from 10:03:20 to 10:03:30 "
+                               "was not written to the file."}));
+        EXPECT_EQ(window->panel2Text(), "Logging stopped - 10:03:20 to 10:03:30 not written");
         prompts.clear();
         EXPECT_EQ(window->cmdLog->text() + window->windowTitle(), "Start LoggingVantlog");
         EXPECT_EQ(instrument.readingTimes.size(), 21) << "no reading after the failure";
@@ -442,6 +447,22 @@ TEST_F(PCLogTest, AfterALossLinesWaitForTheInstrumentAndAnotherOneStopsTheRun)
         instrument.units = "Units: W.m-2";
         link.GetStatus();
     }
+
+    // A stop whose held lines find the disk full says what it lost, and keeps saying so.
+    open([](const QString &, QString &) -> std::unique_ptr<QIODevice> {
+        return std::make_unique<FullDisk>(4 + 3);
+    });
+    start(QTime(10, 0, 0, 600), "10s", "10s", path);
+    runTimer(20);
+    instrument.silent = true;
+    runTimer(20);
+    instrument.silent = false;
+    instrument.statusSilent = true;
+    runTimer(12);
+    window->cmdLog->click();
+    EXPECT_EQ(prompts.texts().size(), 1);
+    EXPECT_EQ(window->panel2Text(), "Logging stopped - 10:00:30 to 10:00:40 not written");
+    instrument.statusSilent = false;
 }
 
 TEST_F(PCLogTest, ClosingWhileLoggingAsksFirstAndAReopenedWindowIsIdle)

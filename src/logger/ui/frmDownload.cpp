@@ -180,9 +180,12 @@ void frmDownload::OKButton_Click()
         reject();
         return;
     }
+    // A download of the new records that found none says so rather than "Done!".
+    const bool nothingNew = !request.bAll && !request.bStart && outcome.recordsWritten == 0;
     ShowProgress(outcome.end == DownloadOutcome::End::Abandoned
                      ? QStringLiteral("Download abandoned after repeated data errors")
-                     : QStringLiteral("Done!"),
+                 : nothingNew ? QStringLiteral("No new records")
+                              : QStringLiteral("Done!"),
                  1);
     m_clock.sleepMs(ClosingPauseMs);
     m_downloading = false;

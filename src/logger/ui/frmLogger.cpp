@@ -344,11 +344,19 @@ void frmLogger::CalculateMemoryFull()
     const MemoryFullEstimate estimate =
         m_details.known()
             ? ::CalculateMemoryFull(*m_details.logger.value, m_details.clockOffset, m_clock.now())
-            : MemoryFullEstimate();
+            : MemoryFullEstimate::unknown();
     switch (estimate.kind) {
     case MemoryFullEstimate::Kind::None:
         m_ui.lblMemoryFull->clear();
         m_ui.lblEstimatedFull->clear();
+        return;
+    case MemoryFullEstimate::Kind::Unknown:
+        // Whichever label shows says why there is no time; a logging logger's caption
+        // stays with it.
+        m_ui.lblMemoryFull->setText(estimate.text());
+        m_ui.lblEstimatedFull->setText(estimate.text());
+        if (!estimate.caption.isEmpty())
+            m_ui.lblMemoryFullAt->setText(estimate.caption);
         return;
     case MemoryFullEstimate::Kind::Logging:
         m_ui.lblMemoryFullAt->setText(estimate.caption);
