@@ -880,7 +880,10 @@ TEST(CliCommands, JsonAndCsvAreTheSameInEveryLocale)
         const CliRun info = runCli({"logger", "info", "--demo", "--json"});
         const QJsonObject details = parsedJson(info.out).toObject();
         expectShape(details, logger, where + " logger info");
-        EXPECT_EQ(details.value("clock_offset_s"), 0) << info.out.toStdString();
+        // The simulator's clock is this computer's: a whole second, 0 unless the read on
+        // the real line crossed into the next second.
+        const double offset = details.value("clock_offset_s").toDouble(99);
+        EXPECT_TRUE(offset == 0 || offset == -1) << info.out.toStdString();
         EXPECT_EQ(details.value("records_not_downloaded"), details.value("records_logged"));
         EXPECT_GT(details.value("records_logged").toInt(), 0);
         EXPECT_EQ(details.value("memory_full").toObject().value("kind"), "full");
