@@ -416,14 +416,18 @@ TEST_F(PCLogTest, AfterALossLinesWaitForTheInstrumentAndAnotherOneStopsTheRun)
         {true, "1234", "Units: klux", {}, "ZQ3 Ser No: 1234 (Units: klux)"},
     };
     // clang-format on
-    for (const auto &[answers, serial, units, after, other] : cases) {
-        instrument.readingTimes.clear();
+    // Logging, then the instrument silent for a while and back without telling who it is.
+    const auto backUnknown = [&] {
         start(QTime(10, 0, 0, 600), "10s", "10s", path);
         runTimer(20);
         instrument.silent = true;
         runTimer(20);
         instrument.silent = false;
         instrument.statusSilent = true;
+    };
+    for (const auto &[answers, serial, units, after, other] : cases) {
+        instrument.readingTimes.clear();
+        backUnknown();
         instrument.serialNumber = serial;
         instrument.units = units;
         runTimer(12);
@@ -452,12 +456,7 @@ TEST_F(PCLogTest, AfterALossLinesWaitForTheInstrumentAndAnotherOneStopsTheRun)
     open([](const QString &, QString &) -> std::unique_ptr<QIODevice> {
         return std::make_unique<FullDisk>(4 + 3);
     });
-    start(QTime(10, 0, 0, 600), "10s", "10s", path);
-    runTimer(20);
-    instrument.silent = true;
-    runTimer(20);
-    instrument.silent = false;
-    instrument.statusSilent = true;
+    backUnknown();
     runTimer(12);
     window->cmdLog->click();
     EXPECT_EQ(prompts.texts().size(), 1);
