@@ -11,6 +11,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 class DemoSimulator;
@@ -46,6 +47,11 @@ public:
 
     // A text of the link for a message: "COM 1" as the device path it stands for.
     QString forMessage(const QString &text) const;
+    // forMessage() as a function, for the classes that word messages without the session.
+    std::function<QString(const QString &)> messageWords() const
+    {
+        return [this](const QString &text) { return forMessage(text); };
+    }
 
     SensorLink &link() { return *m_link; }
     Clock &clock() { return m_clock; }

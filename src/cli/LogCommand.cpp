@@ -124,8 +124,7 @@ int RunLogCommand(const CliOptions &options, InstrumentSession &session, Console
         StationPublishing::Start(options, link.SerialNumber(), console, publishError);
     if (!publishing && !publishError.isEmpty())
         return Fail(console, publishError);
-    LogSession log(options, link, session.clock(), console,
-                   [&session](const QString &text) { return session.forMessage(text); });
+    LogSession log(options, link, session.clock(), console, session.messageWords());
     ConsoleLoggingView &view = log.view();
     // The file publishing follows: a new day's file, or another instrument's, is followed
     // from its start.

@@ -325,8 +325,7 @@ int RunLoggerCommand(const CliOptions &options, InstrumentSession &session, Cons
 {
     return RunLoggerCommand(
         options,
-        LoggerLine{session.link(), session.clock(), session.pump(),
-                   [&session](const QString &text) { return session.forMessage(text); }},
+        LoggerLine{session.link(), session.clock(), session.pump(), session.messageWords()},
         console, interrupts);
 }
 
