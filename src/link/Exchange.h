@@ -12,9 +12,10 @@ struct ExchangeStep
     // Why an exchange failed, for the link's counters.
     enum class Failure {
         None,
-        TimedOut, // the reply did not come whole within its time
-        BadCheck, // a frame or data block whose CRC does not check
-        Refused,  // a reply that came whole but cannot be used (wrong echo, wrong shape)
+        TimedOut,   // the reply did not come whole within its time
+        BadCheck,   // a frame or data block whose CRC does not check
+        Refused,    // a reply that came whole but cannot be used (wrong echo, wrong shape)
+        PortClosed, // the port closed (its device went away) before the reply was in
     };
 
     State state = State::NeedMore;
@@ -31,8 +32,8 @@ struct ExchangeStep
     // hands them to the next exchange when that one asked for them ahead (a data block
     // requested while the one before was still coming), and drops them otherwise.
     QByteArray surplus;
-    // Bytes the exchange dropped because they came before it had asked for anything (while
-    // it let the line settle): the link counts them as unasked.
+    // Bytes the exchange dropped in this step because they came before it had asked for
+    // anything (while it let the line settle): the link counts them as unasked.
     int unaskedBytes = 0;
 
     bool finished() const { return state != State::NeedMore; }
@@ -53,4 +54,8 @@ public:
     // A chunk of bytes that arrived (empty: only time passed) at monotonic time `now`.
     // Called only while the last step said NeedMore.
     virtual ExchangeStep feed(const QByteArray &bytes, double now) = 0;
+    // Whether bytes that wait on the line when the exchange begins are its own (a data
+    // block asked for ahead, while the one before it was coming). Otherwise the link drops
+    // them as unasked before it starts the exchange.
+    virtual bool takesWaitingBytes() const { return false; }
 };

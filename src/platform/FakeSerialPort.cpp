@@ -197,6 +197,21 @@ bool FakeSerialPort::waitForReadyRead(int msecs)
     return false;
 }
 
+bool FakeSerialPort::announceArrivals()
+{
+    FakeLine *cable = openCable();
+    if (!cable || cable->bytesArrived() == 0)
+        return false;
+    notifyReadyRead();
+    return true;
+}
+
+double FakeSerialPort::nextArrival()
+{
+    FakeLine *cable = openCable();
+    return cable ? cable->nextArrival() : -1.0;
+}
+
 void FakeSerialPort::clearError()
 {
     m_error = NoError;

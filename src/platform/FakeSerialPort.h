@@ -89,6 +89,12 @@ public:
     QByteArray read(int maxBytes = 0) override;
     bool write(const QByteArray &bytes) override;
     bool waitForReadyRead(int msecs) override;
+    // What the event loop does when bytes come: tells the owner when bytes have arrived on
+    // the open port by now. True when it told.
+    bool announceArrivals();
+    // Monotonic time of the next bytes still on their way to the open port, or a negative
+    // value.
+    double nextArrival();
     int errorNumber() const override { return m_error; }
     QString errorDescription() const override { return m_errorText; }
     void clearError() override;

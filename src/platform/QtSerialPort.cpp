@@ -57,6 +57,11 @@ QtSerialPort::QtSerialPort(const PortTable &table) : m_table(table)
     m_port.setReadBufferSize(ReadBufferBytes);
     QObject::connect(&m_port, &QSerialPort::errorOccurred, &m_port,
                      [this](QSerialPort::SerialPortError error) { noticeError(error); });
+    // Queued: the port also signals inside the reads that take in what the system holds,
+    // and a handler that reads must never run inside a read.
+    QObject::connect(
+        &m_port, &QSerialPort::readyRead, &m_port, [this] { notifyReadyRead(); },
+        Qt::QueuedConnection);
 }
 
 QtSerialPort::~QtSerialPort()

@@ -15,9 +15,9 @@
 //
 // QSerialPort moves bytes only inside its waits or the event loop, and the link reads
 // without an event loop; so counting and reading first take in what the system already
-// holds, writing waits until the bytes have left, and waiting blocks in the port. Only a
-// hang-up watch is connected to the port's signals: nothing here reads in a slot, so
-// the bytes stay where the link looks for them.
+// holds, writing waits until the bytes have left, and waiting blocks in the port. The
+// port's signals only note a hang-up and tell the link driver, from the event loop, that
+// bytes have come: nothing here reads in a slot, so the bytes stay where the link looks.
 class QtSerialPort : public SerialPort
 {
 public:

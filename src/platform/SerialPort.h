@@ -62,6 +62,12 @@ public:
     // the far end closed) and the port closed itself: most losses happen between two
     // exchanges, when no call of the owner would see them.
     void setLostHandler(std::function<void()> handler) { m_lostHandler = std::move(handler); }
+    // Called from the event loop when new bytes have arrived: the link driver reads in it
+    // instead of waiting for them.
+    void setReadyReadHandler(std::function<void()> handler)
+    {
+        m_readyReadHandler = std::move(handler);
+    }
 
 protected:
     void notifyLost()
@@ -69,7 +75,13 @@ protected:
         if (m_lostHandler)
             m_lostHandler();
     }
+    void notifyReadyRead()
+    {
+        if (m_readyReadHandler)
+            m_readyReadHandler();
+    }
 
 private:
     std::function<void()> m_lostHandler;
+    std::function<void()> m_readyReadHandler;
 };

@@ -1,0 +1,180 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "link/LinkDriver.h"
+
+#include "platform/Alarm.h"
+#include "platform/Clock.h"
+#include "platform/SerialPort.h"
+
+namespace {
+
+ExchangeStep portClosedStep()
+{
+    ExchangeStep step;
+    step.state = ExchangeStep::State::Failed;
+    step.failure = ExchangeStep::Failure::PortClosed;
+    step.reason = QStringLiteral("the serial port is closed");
+    return step;
+}
+
+} // namespace
+
+LinkDriver::LinkDriver(SerialPort &port, Clock &clock, Alarm &alarm, LinkCounters &counters)
+    : m_port(port), m_clock(clock), m_alarm(alarm), m_counters(counters)
+{
+    m_port.setReadyReadHandler([this] { bytesArrived(); });
+    m_alarm.setHandler([this] { alarmRang(); });
+}
+
+LinkDriver::~LinkDriver()
+{
+    m_port.setReadyReadHandler({});
+    m_alarm.setHandler({});
+    m_alarm.cancel();
+}
+
+int LinkDriver::pending() const
+{
+    return static_cast<int>(m_queue.size()) + (m_current ? 1 : 0);
+}
+
+double LinkDriver::now() const
+{
+    return m_clock.monotonicSeconds();
+}
+
+void LinkDriver::enqueueJob(std::unique_ptr<Exchange> exchange,
+                            std::function<void(const ExchangeStep &)> done)
+{
+    m_queue.push_back({std::move(exchange), std::move(done)});
+    // A job queued from a callback starts when that callback's job has been cleared.
+    if (!m_current && !m_finishing)
+        startNext({});
+}
+
+void LinkDriver::startNext(QByteArray carried)
+{
+    if (m_current)
+        return;
+    if (m_queue.empty()) {
+        // Bytes that followed the last reply and no exchange asked for.
+        m_counters.unaskedBytes += static_cast<int>(carried.size());
+        return;
+    }
+    m_current = std::make_unique<Job>(std::move(m_queue.front()));
+    m_queue.pop_front();
+    ++m_counters.exchanges;
+    if (!m_port.isOpen()) {
+        // Told from the event loop, so a caller never hears of the end inside its own
+        // request.
+        m_endDue = std::make_unique<ExchangeStep>(portClosedStep());
+        m_alarm.setAt(now());
+        return;
+    }
+    Exchange &exchange = *m_current->exchange;
+    if (!exchange.takesWaitingBytes()) {
+        // Nothing asked these bytes: they answer no exchange of this run.
+        const int dropped =
+            static_cast<int>(carried.size()) +
+            (m_port.bytesWaiting() > 0 ? static_cast<int>(m_port.read(0).size()) : 0);
+        carried.clear();
+        if (dropped > 0) {
+            m_counters.unaskedBytes += dropped;
+            qCInfo(lcLink, "dropped %d unasked bytes", dropped);
+        }
+    }
+    if (!follow(exchange.start(now())))
+        return;
+    if (!carried.isEmpty() && !follow(exchange.feed(carried, now())))
+        return;
+    // Bytes already waiting for an exchange that takes them (asked for ahead).
+    if (exchange.takesWaitingBytes() && m_port.bytesWaiting() > 0)
+        bytesArrived();
+}
+
+void LinkDriver::bytesArrived()
+{
+    // Between exchanges the bytes stay where they are: the next exchange drops them, or
+    // takes them when it asked for them ahead.
+    if (!m_current || m_endDue)
+        return;
+    if (!m_port.isOpen()) {
+        finish(portClosedStep());
+        return;
+    }
+    const QByteArray bytes = m_port.read(0);
+    if (!bytes.isEmpty())
+        follow(m_current->exchange->feed(bytes, now()));
+}
+
+void LinkDriver::alarmRang()
+{
+    if (!m_current)
+        return;
+    if (m_endDue) {
+        const ExchangeStep end = *m_endDue;
+        m_endDue.reset();
+        finish(end);
+        return;
+    }
+    if (!m_port.isOpen()) {
+        finish(portClosedStep());
+        return;
+    }
+    // Bytes that came with the time limit are looked at before the limit is applied.
+    const QByteArray bytes = m_port.read(0);
+    follow(m_current->exchange->feed(bytes, now()));
+}
+
+void LinkDriver::portClosed()
+{
+    if (m_current && !m_endDue)
+        finish(portClosedStep());
+}
+
+bool LinkDriver::follow(const ExchangeStep &step)
+{
+    if (!write(step.send)) {
+        finish(portClosedStep());
+        return false;
+    }
+    if (step.state == ExchangeStep::State::NeedMore) {
+        m_counters.unaskedBytes += step.unaskedBytes;
+        m_alarm.setAt(step.deadline);
+        return true;
+    }
+    finish(step);
+    return false;
+}
+
+bool LinkDriver::write(const QList<QByteArray> &chunks)
+{
+    for (const QByteArray &chunk : chunks) {
+        if (!m_port.isOpen() || !m_port.write(chunk))
+            return false;
+    }
+    return true;
+}
+
+void LinkDriver::count(const ExchangeStep &step)
+{
+    m_counters.unaskedBytes += step.unaskedBytes;
+    if (step.failure == ExchangeStep::Failure::TimedOut)
+        ++m_counters.timeouts;
+    else if (step.failure == ExchangeStep::Failure::BadCheck)
+        ++m_counters.crcFailures;
+}
+
+void LinkDriver::finish(const ExchangeStep &end)
+{
+    m_alarm.cancel();
+    count(end);
+    if (end.state == ExchangeStep::State::Failed)
+        qCInfo(lcLink, "exchange failed: %s", qUtf8Printable(end.reason));
+    const std::unique_ptr<Job> job = std::move(m_current);
+    m_finishing = true;
+    job->done(end);
+    m_finishing = false;
+    // The bytes that followed the reply go to the next exchange when it asked for them
+    // ahead.
+    startNext(end.surplus);
+}

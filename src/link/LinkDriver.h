@@ -1,0 +1,85 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "link/Exchange.h"
+#include "link/LinkTrace.h"
+
+#include <QString>
+
+#include <deque>
+#include <functional>
+#include <memory>
+
+class Alarm;
+class Clock;
+class SerialPort;
+
+// Runs the link's exchanges one after the other from the event loop: bytes are fed to the
+// exchange in progress when the port says they have come, and its time limit is an alarm,
+// so nothing waits, sleeps or runs a nested event loop. Requests queue in the order they
+// are made; each caller hears of its own exchange's end through its callback.
+class LinkDriver
+{
+public:
+    template <typename E> using Done = std::function<void(E &exchange, const ExchangeStep &end)>;
+
+    // The driver takes over the port's ready-read notice and the alarm's handler.
+    LinkDriver(SerialPort &port, Clock &clock, Alarm &alarm, LinkCounters &counters);
+    ~LinkDriver();
+    LinkDriver(const LinkDriver &) = delete;
+    LinkDriver &operator=(const LinkDriver &) = delete;
+
+    // Queues `exchange`: it starts when those before it have ended, and `done` is called
+    // with it and its last step when it ends. A callback may queue further exchanges.
+    template <typename E> void enqueue(std::unique_ptr<E> exchange, Done<E> done)
+    {
+        E &typed = *exchange;
+        enqueueJob(std::move(exchange), [&typed, done = std::move(done)](const ExchangeStep &end) {
+            if (done)
+                done(typed, end);
+        });
+    }
+
+    // No exchange in progress or waiting.
+    bool idle() const { return !m_current && m_queue.empty(); }
+    // Exchanges in progress or waiting.
+    int pending() const;
+
+    // The event loop's entry points (the port's and the alarm's handlers call them).
+    void bytesArrived();
+    void alarmRang();
+    // The port closed under the exchange in progress (its device went away): it fails now,
+    // and each one waiting fails in turn.
+    void portClosed();
+
+private:
+    struct Job
+    {
+        std::unique_ptr<Exchange> exchange;
+        std::function<void(const ExchangeStep &)> done;
+    };
+
+    void enqueueJob(std::unique_ptr<Exchange> exchange,
+                    std::function<void(const ExchangeStep &)> done);
+    // Starts the next job when none runs; `carried` are bytes that followed the last reply.
+    void startNext(QByteArray carried);
+    // Writes what the step asks for and either arms the alarm (true: the job goes on) or
+    // ends the job.
+    bool follow(const ExchangeStep &step);
+    void finish(const ExchangeStep &end);
+    void count(const ExchangeStep &step);
+    bool write(const QList<QByteArray> &chunks);
+    double now() const;
+
+    SerialPort &m_port;
+    Clock &m_clock;
+    Alarm &m_alarm;
+    LinkCounters &m_counters;
+    std::deque<Job> m_queue;
+    std::unique_ptr<Job> m_current;
+    // An end that came at once (the port closed before anything was written): delivered
+    // from the event loop, never inside enqueue.
+    std::unique_ptr<ExchangeStep> m_endDue;
+    // A job's callback runs: a job it queues waits until the callback has returned.
+    bool m_finishing = false;
+};
