@@ -1,0 +1,130 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// How long the window's thread stops answering while the main window polls a slow
+// instrument: the poll runs as the window runs it (DisplayPoll every 2 s), and a 10 ms
+// heartbeat timer on the same thread notes the longest gap between its ticks. The
+// instrument is quorvel-sim on a pseudo-terminal that answers every command after
+// --latency-ms (900 ms by default: slow, but within the link's 1 s limit).
+//
+//   poll_stall_bench [SIMULATOR] [--cycles N] [--latency-ms MS]
+//
+// The target: no stall longer than 50 ms, and a reading shown on every tick.
+#include "BenchSupport.h"
+#include "display/DisplayPoll.h"
+#include "link/SensorLink.h"
+#include "platform/PortTable.h"
+#include "platform/QtEventPump.h"
+#include "platform/QtSerialPort.h"
+#include "platform/SystemClock.h"
+
+#include "SimulatorProcess.h"
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+constexpr qint64 TargetStallMs = 50;
+constexpr int HeartbeatMs = 10;
+constexpr int PollIntervalMs = 2000;
+
+// The window, reduced to what the benchmark counts: the readings shown.
+class CountingView : public DisplayView
+{
+public:
+    bool loggerFlag() const override { return false; }
+    void showFields(const InstrumentFields &) override {}
+    void setLoggerMenuVisible(bool) override {}
+    void showReadingCaption(const QString &) override {}
+    void showReadings(const QString &total, const QString &, bool) override
+    {
+        if (!total.isEmpty())
+            ++readingsShown;
+    }
+    void clearReadings() override {}
+    void showUnitsChoice(int, bool) override {}
+    void showActivity(bool, bool) override {}
+    void paintNow() override {}
+    void setStatusText(const QString &text) override { status = text; }
+    void checkPort(int) override {}
+
+    int readingsShown = 0;
+    QString status;
+};
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QStringList args = app.arguments().mid(1);
+    int cycles = 10;
+    int latencyMs = 900;
+    QString given;
+    for (int i = 0; i < args.size(); ++i) {
+        if (args.at(i) == QLatin1String("--cycles") && i + 1 < args.size())
+            cycles = std::max(2, args.at(++i).toInt());
+        else if (args.at(i) == QLatin1String("--latency-ms") && i + 1 < args.size())
+            latencyMs = std::max(0, args.at(++i).toInt());
+        else
+            given = args.at(i);
+    }
+    const QString program = SimulatorProcess::find(given);
+    if (!QFileInfo(program).isExecutable()) {
+        std::fprintf(stderr, "poll_stall_bench: no simulator program found (give its path, or "
+                             "set QUORVEL_SIM)\n");
+        return 2;
+    }
+    SimulatorProcess simulator;
+    const QString device = simulator.start(
+        program, {"--model", "ZQ5", "--pace", "--latency-ms", QString::number(latencyMs)});
+    if (device.isEmpty()) {
+        std::fprintf(stderr, "poll_stall_bench: %s did not start\n", qPrintable(program));
+        return 2;
+    }
+    PortTable table(PortTable::Numbering::DeviceList);
+    table.addDevice(device);
+    QtSerialPort port(table);
+    SystemClock clock;
+    QtEventPump pump;
+    SensorLink link(port, clock, pump);
+    PrintedPrompts prompts;
+    CountingView view;
+    DisplayPoll poll(link, prompts);
+    poll.setView(view);
+    poll.choosePort(QStringLiteral("COM 1"));
+
+    QElapsedTimer sinceBeat;
+    qint64 longestGap = 0;
+    QTimer heartbeat;
+    heartbeat.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&heartbeat, &QTimer::timeout,
+                     [&] { longestGap = std::max(longestGap, sinceBeat.restart()); });
+    QTimer ticks;
+    int ticksRun = 0;
+    QObject::connect(&ticks, &QTimer::timeout, [&] {
+        poll.tick();
+        if (++ticksRun == cycles)
+            QTimer::singleShot(PollIntervalMs, &app, &QCoreApplication::quit);
+    });
+    std::printf("poll_stall_bench: %d ticks every %d ms, instrument answering after %d ms on %s\n",
+                cycles, PollIntervalMs, latencyMs, qPrintable(device));
+    // The first gap is measured once the loop runs.
+    QTimer::singleShot(0, [&] {
+        sinceBeat.start();
+        heartbeat.start(HeartbeatMs);
+        ticks.start(PollIntervalMs);
+    });
+    app.exec();
+
+    const qint64 stall = std::max<qint64>(0, longestGap - HeartbeatMs);
+    const bool pass = stall <= TargetStallMs && view.readingsShown >= cycles - 1;
+    std::printf("poll_stall_bench: longest stall %lld ms (target <= %lld ms); readings shown "
+                "%d of %d ticks; last status \"%s\": %s\n",
+                static_cast<long long>(stall), static_cast<long long>(TargetStallMs),
+                view.readingsShown, cycles, qPrintable(view.status), pass ? "PASS" : "FAIL");
+    return pass ? 0 : 1;
+}
