@@ -22,6 +22,16 @@ void QtAlarm::setAt(double at)
     m_timer.start(static_cast<int>(std::clamp(ms, 0.0, 24.0 * 3600 * 1000)));
 }
 
+VirtualAlarm::VirtualAlarm(VirtualClock &clock) : m_clock(clock)
+{
+    m_clock.addAlarm(this);
+}
+
+VirtualAlarm::~VirtualAlarm()
+{
+    m_clock.removeAlarm(this);
+}
+
 bool VirtualAlarm::ringIfDue()
 {
     if (m_due < 0 || m_clock.monotonicSeconds() < m_due)

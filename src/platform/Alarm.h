@@ -51,7 +51,10 @@ private:
 class VirtualAlarm : public Alarm
 {
 public:
-    explicit VirtualAlarm(VirtualClock &clock) : m_clock(clock) {}
+    explicit VirtualAlarm(VirtualClock &clock);
+    ~VirtualAlarm() override;
+    VirtualAlarm(const VirtualAlarm &) = delete;
+    VirtualAlarm &operator=(const VirtualAlarm &) = delete;
     void setAt(double at) override { m_due = at; }
     void cancel() override { m_due = -1.0; }
     // When the alarm is set for, or a negative value.

@@ -4,6 +4,10 @@
 #include <QDateTime>
 #include <QtGlobal>
 
+#include <memory>
+
+class Alarm;
+
 // Time as the program sees it. Time-outs use the monotonic seconds (a wait that spans
 // midnight or a clock change still ends on time); the millisecond counter wraps like a
 // 32-bit system counter; now() is the local date and time. A virtual clock lets tests
@@ -18,4 +22,6 @@ public:
     virtual QDateTime now() const = 0;
     // Blocks the calling thread for ms milliseconds without processing window events.
     virtual void sleepMs(double ms) = 0;
+    // A single-shot alarm on this clock's monotonic time, for waits that must not block.
+    virtual std::unique_ptr<Alarm> makeAlarm() = 0;
 };

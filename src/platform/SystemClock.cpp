@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/SystemClock.h"
 
+#include "platform/Alarm.h"
+
 #include <QThread>
 
 SystemClock::SystemClock()
@@ -33,4 +35,9 @@ void SystemClock::sleepMs(double ms)
 {
     if (ms > 0)
         QThread::usleep(static_cast<unsigned long>(ms * 1000.0));
+}
+
+std::unique_ptr<Alarm> SystemClock::makeAlarm()
+{
+    return std::make_unique<QtAlarm>(*this);
 }

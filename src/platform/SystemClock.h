@@ -15,6 +15,7 @@ public:
     qint32 msCounter() const override;
     QDateTime now() const override;
     void sleepMs(double ms) override;
+    std::unique_ptr<Alarm> makeAlarm() override;
 
 private:
     QElapsedTimer m_sinceStart;

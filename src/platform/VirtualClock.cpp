@@ -1,6 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/VirtualClock.h"
 
+#include "platform/Alarm.h"
+
+#include <algorithm>
+
 #include <cmath>
 
 VirtualClock::VirtualClock(const QDateTime &start, qint32 msCounterStart)
@@ -43,4 +47,35 @@ void VirtualClock::advanceTo(double monotonicSeconds)
 void VirtualClock::setNow(const QDateTime &now)
 {
     m_wallAtZero = now.addMSecs(-static_cast<qint64>(std::floor(m_monotonicSeconds * 1000.0)));
+}
+
+std::unique_ptr<Alarm> VirtualClock::makeAlarm()
+{
+    return std::make_unique<VirtualAlarm>(*this);
+}
+
+double VirtualClock::nextAlarm() const
+{
+    double next = -1.0;
+    for (const VirtualAlarm *alarm : m_alarms) {
+        if (alarm->due() >= 0 && (next < 0 || alarm->due() < next))
+            next = alarm->due();
+    }
+    return next;
+}
+
+bool VirtualClock::ringDueAlarm()
+{
+    // A copy: a ringing alarm may make or drop alarms.
+    const std::vector<VirtualAlarm *> alarms = m_alarms;
+    for (VirtualAlarm *alarm : alarms) {
+        if (alarm->ringIfDue())
+            return true;
+    }
+    return false;
+}
+
+void VirtualClock::removeAlarm(VirtualAlarm *alarm)
+{
+    m_alarms.erase(std::remove(m_alarms.begin(), m_alarms.end(), alarm), m_alarms.end());
 }

@@ -4,6 +4,9 @@
 #include "platform/Clock.h"
 
 #include <functional>
+#include <vector>
+
+class VirtualAlarm;
 
 // A clock that moves only when told to: sleeping advances it at once. Tests and the
 // in-process simulator share one, so a one-second time-out costs no real second.
@@ -17,6 +20,7 @@ public:
     qint32 msCounter() const override;
     QDateTime now() const override;
     void sleepMs(double ms) override;
+    std::unique_ptr<Alarm> makeAlarm() override;
 
     void advanceSeconds(double seconds);
     void advanceTo(double monotonicSeconds);
@@ -28,7 +32,17 @@ public:
     // run the instrument's own time-driven work).
     std::function<void(double)> onAdvance;
 
+    // The alarms set on this clock: whoever moves the clock rings them when due.
+    // When the earliest set alarm is due, or a negative value when none is set.
+    double nextAlarm() const;
+    // Rings one alarm that is due. True when it rang one.
+    bool ringDueAlarm();
+    // Used by VirtualAlarm.
+    void addAlarm(VirtualAlarm *alarm) { m_alarms.push_back(alarm); }
+    void removeAlarm(VirtualAlarm *alarm);
+
 private:
+    std::vector<VirtualAlarm *> m_alarms;
     double m_monotonicSeconds = 0;
     QDateTime m_wallAtZero;
     qint32 m_msCounterStart;

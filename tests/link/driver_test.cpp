@@ -7,6 +7,7 @@
 #include "QtPrinters.h"
 #include "VirtualLinkEvents.h"
 #include "link/LinkDriver.h"
+#include "platform/Alarm.h"
 
 #include <gtest/gtest.h>
 
@@ -87,7 +88,7 @@ protected:
     }
     void run()
     {
-        runLinkEvents(clock, port, alarm, [this] { return driver.idle(); });
+        runLinkEvents(clock, port, [this] { return driver.idle(); });
     }
 
     VirtualClock clock;
