@@ -114,7 +114,9 @@ void printDetails(const CliOptions &options, const SensorLink &link, const Logge
     facts.append({QStringLiteral("First record"), view.firstRecordText});
     facts.append({QStringLiteral("Last record"), view.lastRecordText});
     facts.append({QStringLiteral("Last retrieved"), view.retrievedText});
-    facts.append({QStringLiteral("Records logged"), QString::number(state.RecordsLogged)});
+    facts.append({QStringLiteral("Records logged"),
+                  (state.recordsLoggedAtMost() ? QStringLiteral("at most ") : QString()) +
+                      QString::number(state.RecordsLogged)});
     facts.append({QStringLiteral("Records retrieved"), QString::number(state.RecordsRetrieved)});
     // The memory bar's two parts, downloaded and not, on a scale of 100.
     const MemoryBar::Layout bar =

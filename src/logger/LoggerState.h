@@ -33,6 +33,12 @@ struct LoggerState
     qint32 RecordsRetrieved = 0;
     qint32 RecordsLogged = 0;
 
+    // RecordsLogged counts every block of the dataset below the top one as full. A break in
+    // logging (logging stopped and started again) leaves the rest of its block empty, so
+    // beyond the top block the count is the most the dataset can hold, not what it holds:
+    // only a download, which reads each block's header, knows the true count.
+    bool recordsLoggedAtMost() const { return MemoryBlocks > 0 && StartBlock != LogTop; }
+
     bool overwrite() const { return (Flags & OverwriteFlag) != 0; }
     bool logging() const { return (Flags & LoggingFlag) != 0; }
 };
