@@ -5,6 +5,8 @@
 #include "platform/Clock.h"
 #include "platform/SerialPort.h"
 
+#include <utility>
+
 namespace {
 
 ExchangeStep portClosedStep()
@@ -62,7 +64,6 @@ void LinkDriver::startNext(QByteArray carried)
     }
     m_current = std::make_unique<Job>(std::move(m_queue.front()));
     m_queue.pop_front();
-    ++m_counters.exchanges;
     if (!m_port.isOpen()) {
         // Told from the event loop, so a caller never hears of the end inside its own
         // request.
@@ -138,7 +139,7 @@ bool LinkDriver::follow(const ExchangeStep &step)
         return false;
     }
     if (step.state == ExchangeStep::State::NeedMore) {
-        m_counters.unaskedBytes += step.unaskedBytes;
+        m_droppedInExchange += step.unaskedBytes;
         m_alarm.setAt(step.deadline);
         return true;
     }
@@ -148,6 +149,8 @@ bool LinkDriver::follow(const ExchangeStep &step)
 
 bool LinkDriver::write(const QList<QByteArray> &chunks)
 {
+    if (!chunks.isEmpty())
+        ++m_counters.exchanges;
     for (const QByteArray &chunk : chunks) {
         if (!m_port.isOpen() || !m_port.write(chunk))
             return false;
@@ -155,24 +158,15 @@ bool LinkDriver::write(const QList<QByteArray> &chunks)
     return true;
 }
 
-void LinkDriver::count(const ExchangeStep &step)
-{
-    m_counters.unaskedBytes += step.unaskedBytes;
-    if (step.failure == ExchangeStep::Failure::TimedOut)
-        ++m_counters.timeouts;
-    else if (step.failure == ExchangeStep::Failure::BadCheck)
-        ++m_counters.crcFailures;
-}
-
 void LinkDriver::finish(const ExchangeStep &end)
 {
     m_alarm.cancel();
-    count(end);
-    if (end.state == ExchangeStep::State::Failed)
-        qCInfo(lcLink, "exchange failed: %s", qUtf8Printable(end.reason));
+    // The caller hears of every byte the exchange dropped, in all its steps.
+    ExchangeStep last = end;
+    last.unaskedBytes += std::exchange(m_droppedInExchange, 0);
     const std::unique_ptr<Job> job = std::move(m_current);
     m_finishing = true;
-    job->done(end);
+    job->done(last);
     m_finishing = false;
     // The bytes that followed the reply go to the next exchange when it asked for them
     // ahead.

@@ -17,7 +17,10 @@ class SerialPort;
 // Runs the link's exchanges one after the other from the event loop: bytes are fed to the
 // exchange in progress when the port says they have come, and its time limit is an alarm,
 // so nothing waits, sleeps or runs a nested event loop. Requests queue in the order they
-// are made; each caller hears of its own exchange's end through its callback.
+// are made; each caller hears of its own exchange's end through its callback, and applies
+// what it means (failures, time-outs and the bytes it dropped are counted there). The
+// driver counts what it sees itself: the exchanges that wrote, and the bytes that waited
+// with nothing asked.
 class LinkDriver
 {
 public:
@@ -67,7 +70,6 @@ private:
     // ends the job.
     bool follow(const ExchangeStep &step);
     void finish(const ExchangeStep &end);
-    void count(const ExchangeStep &step);
     bool write(const QList<QByteArray> &chunks);
     double now() const;
 
@@ -82,4 +84,6 @@ private:
     std::unique_ptr<ExchangeStep> m_endDue;
     // A job's callback runs: a job it queues waits until the callback has returned.
     bool m_finishing = false;
+    // Bytes the exchange in progress dropped in the steps before its last.
+    int m_droppedInExchange = 0;
 };
