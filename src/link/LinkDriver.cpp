@@ -45,9 +45,12 @@ double LinkDriver::now() const
 }
 
 void LinkDriver::enqueueJob(std::unique_ptr<Exchange> exchange,
-                            std::function<void(const ExchangeStep &)> done)
+                            std::function<void(const ExchangeStep &)> done, bool first)
 {
-    m_queue.push_back({std::move(exchange), std::move(done)});
+    if (first)
+        m_queue.push_front({std::move(exchange), std::move(done)});
+    else
+        m_queue.push_back({std::move(exchange), std::move(done)});
     // A job queued from a callback starts when that callback's job has been cleared.
     if (!m_current && !m_finishing)
         startNext({});

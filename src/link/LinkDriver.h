@@ -37,10 +37,15 @@ public:
     template <typename E> void enqueue(std::unique_ptr<E> exchange, Done<E> done)
     {
         E &typed = *exchange;
-        enqueueJob(std::move(exchange), [&typed, done = std::move(done)](const ExchangeStep &end) {
-            if (done)
-                done(typed, end);
-        });
+        enqueueJob(std::move(exchange), typedDone(typed, std::move(done)), false);
+    }
+    // Called from an exchange's callback: queues `exchange` to run right after it, before
+    // everything else that waits, as the next step of the same request (the status read
+    // that must follow its handshake with nothing in between).
+    template <typename E> void enqueueNext(std::unique_ptr<E> exchange, Done<E> done)
+    {
+        E &typed = *exchange;
+        enqueueJob(std::move(exchange), typedDone(typed, std::move(done)), true);
     }
 
     // No exchange in progress or waiting.
@@ -62,8 +67,16 @@ private:
         std::function<void(const ExchangeStep &)> done;
     };
 
+    template <typename E>
+    static std::function<void(const ExchangeStep &)> typedDone(E &typed, Done<E> done)
+    {
+        return [&typed, done = std::move(done)](const ExchangeStep &end) {
+            if (done)
+                done(typed, end);
+        };
+    }
     void enqueueJob(std::unique_ptr<Exchange> exchange,
-                    std::function<void(const ExchangeStep &)> done);
+                    std::function<void(const ExchangeStep &)> done, bool first);
     // Starts the next job when none runs; `carried` are bytes that followed the last reply.
     void startNext(QByteArray carried);
     // Writes what the step asks for and either arms the alarm (true: the job goes on) or

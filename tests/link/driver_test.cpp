@@ -192,6 +192,18 @@ TEST_F(DriverTest, ACallbackQueuesTheNextStepAfterItsOwnEnd)
     run();
     // The request made in A's callback queues behind B, which was asked first.
     EXPECT_EQ(log, "w:A end:A w:B end:B=bb w:C end:C=cc ");
+
+    // The next step of the same request goes before B.
+    log.clear();
+    driver.enqueue<CountedReply>(std::make_unique<CountedReply>("A", 2),
+                                 [this](CountedReply &, const ExchangeStep &) {
+                                     log += "end:A ";
+                                     driver.enqueueNext(std::make_unique<CountedReply>("C", 2),
+                                                        LinkDriver::Done<CountedReply>());
+                                 });
+    queue("B", 2);
+    run();
+    EXPECT_EQ(log, "w:A end:A w:C w:B end:B=bb ");
 }
 
 TEST_F(DriverTest, AClosedPortFailsEveryExchangeOnceFromTheEventLoop)
