@@ -29,6 +29,7 @@ public:
     int errorNumber() const override { return m_inner.errorNumber(); }
     QString errorDescription() const override { return m_inner.errorDescription(); }
     void clearError() override { m_inner.clearError(); }
+    QMap<int, OpenFailure> openFailures() const override { return m_inner.openFailures(); }
 
 private:
     // "COM 3 ": the start of every message.
