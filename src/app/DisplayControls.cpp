@@ -163,6 +163,12 @@ DisplayControls::DisplayControls(QMainWindow &window)
     // whole text is its tool tip.
     statusText->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     StatusBar1->addWidget(statusText, 1);
+    // Shown while the status says why no port could be used: the whole reason and its
+    // remedy do not fit the bar.
+    lblHowToFix = new QLabel(QStringLiteral("<a href=\"fix\">How to fix</a>"), StatusBar1);
+    lblHowToFix->setTextFormat(Qt::RichText);
+    lblHowToFix->setVisible(false);
+    StatusBar1->addPermanentWidget(lblHowToFix);
 
     window.layout()->setSizeConstraint(QLayout::SetFixedSize);
 }

@@ -62,4 +62,7 @@ struct DisplayControls
     QStatusBar *StatusBar1;
     // The status bar's one text area.
     ElidedLabel *statusText;
+    // A link beside it, "How to fix", shown when no port could be used for a reason the
+    // user can remedy.
+    QLabel *lblHowToFix;
 };

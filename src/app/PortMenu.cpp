@@ -4,6 +4,7 @@
 #include "common/NumericText.h"
 
 #include <QAction>
+#include <QFontMetrics>
 #include <QMenu>
 
 namespace {
@@ -28,20 +29,26 @@ PortMenu::PortMenu(QMenu &menu, QObject *parent) : QObject(parent), m_menu(menu)
     checkItem(0);
 }
 
-void PortMenu::addPort(const QString &caption, const QString &device, const QString &unusable)
+void PortMenu::addPort(const QString &caption, const QString &device, const QString &why,
+                       bool choosable)
 {
+    // A long device name (a by-id link) is cut in its middle, where its two ends, the
+    // maker and the serial number, stay readable; the reason stays whole.
+    const QFontMetrics metrics(m_menu.font());
+    const QString shownDevice =
+        metrics.elidedText(device, Qt::ElideMiddle, metrics.averageCharWidth() * DeviceChars);
     QString text = literalMenuText(caption);
     if (!device.isEmpty())
-        text += QLatin1Char('\t') + literalMenuText(device);
+        text += QLatin1Char('\t') + literalMenuText(shownDevice);
     QString tip = device.isEmpty() ? caption : caption + QLatin1String(": ") + device;
-    if (!unusable.isEmpty()) {
+    if (!why.isEmpty()) {
         text += (device.isEmpty() ? QLatin1String("\t(") : QLatin1String(" (")) +
-                literalMenuText(unusable) + QLatin1Char(')');
-        tip += QLatin1Char('\n') + unusable;
+                literalMenuText(why) + QLatin1Char(')');
+        tip += QLatin1Char('\n') + why;
     }
     QAction *action = addItem(caption, text);
     action->setToolTip(tip);
-    action->setEnabled(unusable.isEmpty());
+    action->setEnabled(choosable);
 }
 
 QString PortMenu::caption(int index) const

@@ -21,10 +21,14 @@ public:
 
     explicit PortMenu(QMenu &menu, QObject *parent = nullptr);
 
-    // Adds an item for port `caption` ("COM n"), showing `device` beside it when known;
-    // a port that cannot be opened (`unusable` says why) is shown greyed with the reason.
-    void addPort(const QString &caption, const QString &device,
-                 const QString &unusable = QString());
+    // Room for the device name in an item, in average characters.
+    static constexpr int DeviceChars = 60;
+
+    // Adds an item for port `caption` ("COM n"), showing `device` beside it when known
+    // (a long one cut in its middle) and, in brackets, why it could not be opened when it
+    // could not; an item that is not `choosable` is greyed.
+    void addPort(const QString &caption, const QString &device, const QString &why = QString(),
+                 bool choosable = true);
 
     int count() const { return static_cast<int>(m_items.size()); }
     QAction *item(int index) const { return m_items.value(index); }

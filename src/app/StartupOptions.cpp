@@ -2,10 +2,12 @@
 #include "app/StartupOptions.h"
 
 #include "common/NumericText.h"
+#include "platform/ProgramArguments.h"
 
 #include <QStringList>
 
 #include <algorithm>
+#include <limits>
 
 namespace {
 
@@ -24,6 +26,13 @@ bool isPath(const QString &word)
 
 } // namespace
 
+QString StartupOptions::overflowDescription() const
+{
+    return QStringLiteral("Overflow: %1 is beyond the port numbers (at most %2)")
+        .arg(maxPortOption)
+        .arg(std::numeric_limits<qint16>::max());
+}
+
 StartupOptions StartupOptions::parse(const QString &commandLine)
 {
     QStringList words = commandLine.split(QLatin1Char(' '));
@@ -38,9 +47,14 @@ StartupOptions StartupOptions::parse(const QString &commandLine)
         bool tooLarge = false;
         const double value = NumericValue(upper.mid(portOption + 2), &tooLarge);
         const auto rounded = ToInt16(value);
-        if (tooLarge || !rounded)
+        if (tooLarge || !rounded) {
             options.maxPortOverflow = true;
-        else
+            // "/P99999", as far as the next option, for the message.
+            options.maxPortOption =
+                QStringLiteral("/P") +
+                ArgumentForMessage(
+                    upper.mid(portOption + 2).section(QLatin1Char('/'), 0, 0).trimmed());
+        } else
             options.maxPort = *rounded;
     }
     return options;

@@ -17,6 +17,12 @@ struct StartupOptions
     qint16 maxPort = DefaultMaxPort;
     // The number after "/P" does not fit in 16 bits; maxPort keeps its default.
     bool maxPortOverflow = false;
+    // The "/P" option that overflowed, as written ("/P99999"), for the message.
+    QString maxPortOption;
+
+    // "Overflow: /P99999 is beyond the port numbers (at most 32767)": the start-up
+    // error's description when the number after "/P" does not fit.
+    QString overflowDescription() const;
 
     // The number after "/P" is the numeric value of all the text after the first "/P"
     // (blanks skipped, 0 when no digits follow), rounded to a 16-bit integer.

@@ -60,6 +60,7 @@ frmDisplay::frmDisplay(SerialPort &port, Clock &clock, EventPump &pump, UserProm
     connect(m_controls.mnuPCLog, &QAction::triggered, this, &frmDisplay::mnuPCLog_Click);
     connect(m_controls.mnuLogger, &QAction::triggered, this, &frmDisplay::mnuLogger_Click);
     connect(m_controls.mnuAbout, &QAction::triggered, this, &frmDisplay::mnuAbout_Click);
+    connect(m_controls.lblHowToFix, &QLabel::linkActivated, this, &frmDisplay::lblHowToFix_Click);
     for (OptionButton *option : m_controls.Option1)
         option->installEventFilter(this);
 }
@@ -94,7 +95,7 @@ void frmDisplay::startUp(const QString &commandLine)
     m_controls.mnuTest->menuAction()->setVisible(TestMenuFlag);
     LoggerFlag = options.logger;
     if (options.maxPortOverflow)
-        showError(QStringLiteral("Overflow"));
+        showError(options.overflowDescription());
     else
         m_maxPort = options.maxPort;
 
@@ -136,12 +137,33 @@ void frmDisplay::placePictures()
 
 void frmDisplay::listPorts(const QStringList &ports)
 {
+    const QMap<int, SerialPort::OpenFailure> failures = m_link->Comm().openFailures();
     for (const QString &port : ports) {
         const int number = ToInt16(NumericValue(port.mid(3))).value_or(0);
-        m_controls.mnuSerialPort->addPort(port, deviceOf(port),
-                                          m_link->deniedPorts().value(number));
+        // A port refused for lack of rights is greyed; one another program holds may be
+        // free when chosen.
+        const QString denied = m_link->deniedPorts().value(number);
+        m_controls.mnuSerialPort->addPort(
+            port, deviceOf(port), denied.isEmpty() ? failures.value(number).description : denied,
+            denied.isEmpty());
     }
     m_controls.mnuSerialPort->checkItem(0);
+}
+
+QMap<int, QString> frmDisplay::portProblems() const
+{
+    QMap<int, QString> problems;
+    if (!m_link || m_link->CommPort() != 0)
+        return problems;
+    const QMap<int, SerialPort::OpenFailure> failures = m_link->Comm().openFailures();
+    for (auto failure = failures.cbegin(); failure != failures.cend(); ++failure) {
+        const int error = failure->number;
+        if (error != SerialPort::ErrorPermission && error != SerialPort::ErrorPortAlreadyOpen &&
+            error != SerialPort::ErrorNotSerialDevice)
+            continue;
+        problems.insert(failure.key(), failure->description);
+    }
+    return problems;
 }
 
 QString frmDisplay::deviceOf(const QString &portCaption) const
@@ -344,7 +366,27 @@ void frmDisplay::showActivity(bool sensorFound, bool exchanging)
 
 void frmDisplay::setStatusText(const QString &text)
 {
-    m_controls.statusText->setFullText(text);
+    // The search found no instrument: where a port failed for a reason the user can
+    // remedy, the status says that reason rather than only that none was selected.
+    static const QString NotFound = QStringLiteral("VTA1 not found - ");
+    const QMap<int, QString> problems = portProblems();
+    const bool explained = !problems.isEmpty() && text.startsWith(NotFound);
+    const bool generic = text == NotFound + QStringLiteral("no serial port selected");
+    m_controls.statusText->setFullText(explained && generic ? NotFound + problems.first() : text);
+    m_controls.lblHowToFix->setVisible(explained);
+}
+
+void frmDisplay::lblHowToFix_Click()
+{
+    const QMap<int, QString> problems = portProblems();
+    QStringList lines;
+    for (auto problem = problems.cbegin(); problem != problems.cend(); ++problem) {
+        const QString port = m_portTable ? m_portTable->label(problem.key())
+                                         : QStringLiteral("COM %1").arg(problem.key());
+        lines.append(port + QStringLiteral(": ") + *problem);
+    }
+    if (!lines.isEmpty())
+        m_prompts.message(ProgramTitle, lines.join(QStringLiteral("\n\n")));
 }
 
 void frmDisplay::checkPort(int number)

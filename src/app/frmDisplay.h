@@ -5,6 +5,7 @@
 #include "display/DisplayView.h"
 
 #include <QMainWindow>
+#include <QMap>
 #include <QTimer>
 
 #include <functional>
@@ -89,6 +90,8 @@ public:
     void mnuLogger_Click();
     void mnuAbout_Click();
     void mZQ4_StatusMsg(const QString &strStatus);
+    // Shows why each port could not be used and what to do about it.
+    void lblHowToFix_Click();
     void mZQ4_HideTerminal();
 
     WindowFactories windows;
@@ -103,6 +106,10 @@ protected:
 private:
     void placePictures();
     void listPorts(const QStringList &ports);
+    // Why the ports tried could not be used, by port number, for the failures the user
+    // can remedy (rights, another program, a path that is no serial device); empty while
+    // a port is open.
+    QMap<int, QString> portProblems() const;
     QString deviceOf(const QString &portCaption) const;
     void showError(const QString &description);
     void runFirstTick();

@@ -109,12 +109,13 @@ int main(int argc, char **argv)
     QString traceError;
     if (!options.traceFile.isEmpty() && !StartLinkTrace(options.traceFile, traceError))
         return failure(QStringLiteral("cannot write the trace: ") + traceError);
+    TracePorts(table.mapLines());
 
     int result = 0;
     {
         SystemClock clock;
         QtSerialPort serialPort(table);
-        TracingSerialPort port(serialPort, clock);
+        TracingSerialPort port(serialPort);
         QtEventPump pump;
         GuiUserPrompts prompts;
         frmDisplay window(port, clock, pump, prompts, &table);

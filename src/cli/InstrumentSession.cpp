@@ -2,6 +2,7 @@
 #include "cli/InstrumentSession.h"
 
 #include "DemoSimulator.h"
+#include "link/LinkTrace.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -43,8 +44,9 @@ bool InstrumentSession::prepare(QString &error)
     if (!m_options.device.isEmpty())
         m_devicePort = m_table.addDevice(DevicePath(m_options.device));
     m_table.addSystemPorts(PortTable::systemPorts());
+    TracePorts(m_table.mapLines());
     m_serialPort = std::make_unique<QtSerialPort>(m_table);
-    m_port = std::make_unique<TracingSerialPort>(*m_serialPort, m_clock);
+    m_port = std::make_unique<TracingSerialPort>(*m_serialPort);
     m_link = std::make_unique<SensorLink>(*m_port, m_clock, m_pump);
     return true;
 }

@@ -36,6 +36,8 @@ int main(int argc, char **argv)
 
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("quorvel-cli"));
+    // The trace's header names the program and its version.
+    QCoreApplication::setApplicationVersion(QStringLiteral(QUORVEL_VERSION_STRING));
     InterruptWatch interrupts;
     Console console{out, err};
     return RunCliCommand(parsed.options, console, interrupts);

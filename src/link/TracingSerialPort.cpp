@@ -18,8 +18,7 @@ void trace(const QString &message)
 
 } // namespace
 
-TracingSerialPort::TracingSerialPort(SerialPort &inner, const Clock &clock)
-    : m_inner(inner), m_clock(clock)
+TracingSerialPort::TracingSerialPort(SerialPort &inner) : m_inner(inner)
 {
     m_inner.setLostHandler([this] {
         if (tracing())
@@ -30,9 +29,7 @@ TracingSerialPort::TracingSerialPort(SerialPort &inner, const Clock &clock)
 
 QString TracingSerialPort::prefix() const
 {
-    return QStringLiteral("%1 COM %2 ")
-        .arg(m_clock.monotonicSeconds(), 0, 'f', 3)
-        .arg(m_inner.portNumber());
+    return QStringLiteral("COM %1 ").arg(m_inner.portNumber());
 }
 
 QString TracingSerialPort::failure() const
@@ -82,8 +79,10 @@ bool TracingSerialPort::write(const QByteArray &bytes)
 bool TracingSerialPort::waitForReadyRead(int msecs)
 {
     const bool arrived = m_inner.waitForReadyRead(msecs);
-    if (!arrived && tracing())
-        trace(prefix() + QStringLiteral("wait %1 ms: ").arg(msecs) +
-              (m_inner.errorNumber() != NoError ? failure() : QStringLiteral("time-out")));
+    // A wait that timed out is the link's ordinary way of looking (dozens a second), and
+    // one that brought bytes shows in the read that takes them: only a failed one tells
+    // something.
+    if (!arrived && m_inner.errorNumber() != NoError && tracing())
+        trace(prefix() + QStringLiteral("wait %1 ms ").arg(msecs) + failure());
     return arrived;
 }

@@ -1,19 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "platform/Clock.h"
 #include "platform/SerialPort.h"
 
 // A serial port that passes every call on to another one and writes what happened on the
 // line to the link's trace (LinkTrace.h): opens and closes with their outcome, every write
-// and every read that brought bytes with the bytes, and every wait that timed out. Each
-// message starts with the monotonic time in seconds. With the trace off it only passes
-// the calls on.
+// and every read that brought bytes with the bytes, and every wait that failed. Each
+// message starts with the port ("COM 3 "); the trace adds the time of day. With the trace
+// off it only passes the calls on.
 class TracingSerialPort : public SerialPort
 {
 public:
     // Takes over the inner port's loss notice: traced, then passed on to this port's owner.
-    TracingSerialPort(SerialPort &inner, const Clock &clock);
+    explicit TracingSerialPort(SerialPort &inner);
 
     bool setPortNumber(int number) override { return m_inner.setPortNumber(number); }
     int portNumber() const override { return m_inner.portNumber(); }
@@ -30,12 +29,12 @@ public:
     int errorNumber() const override { return m_inner.errorNumber(); }
     QString errorDescription() const override { return m_inner.errorDescription(); }
     void clearError() override { m_inner.clearError(); }
+    QMap<int, OpenFailure> openFailures() const override { return m_inner.openFailures(); }
 
 private:
-    // "12.345 COM 3 " and so on: the start of every message.
+    // "COM 3 ": the start of every message.
     QString prefix() const;
     QString failure() const;
 
     SerialPort &m_inner;
-    const Clock &m_clock;
 };

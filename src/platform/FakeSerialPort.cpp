@@ -126,18 +126,17 @@ bool FakeSerialPort::open()
     FakeLine *cable = line(m_portNumber);
     if (!cable || cable->unplugged) {
         fail(ErrorOpenFailed, QStringLiteral("No such device"));
-        return false;
-    }
-    if (cable->openError != NoError) {
+    } else if (cable->openError != NoError) {
         fail(cable->openError, !cable->openErrorText.isEmpty() ? cable->openErrorText
                                : cable->openError == ErrorPortAlreadyOpen
                                    ? QStringLiteral("Port already open")
                                    : QStringLiteral("Device cannot be opened"));
-        return false;
+    } else {
+        ++cable->openCount;
+        m_isOpen = true;
     }
-    ++cable->openCount;
-    m_isOpen = true;
-    return true;
+    noteOpenOutcome(m_portNumber, m_isOpen);
+    return m_isOpen;
 }
 
 void FakeSerialPort::close()

@@ -197,6 +197,23 @@ QString PortTable::label(int number) const
            (path.isEmpty() ? QString() : QStringLiteral(" (") + path + QLatin1Char(')'));
 }
 
+QStringList PortTable::mapLines() const
+{
+    // On Windows every COM number stands for a device; the ones the system reported are
+    // those worth listing.
+    const QList<int> numbers =
+        m_numbering == Numbering::ComNames ? m_comDescriptions.keys() : [this] {
+            QList<int> all;
+            for (int number = 1; number <= count(); ++number)
+                all.append(number);
+            return all;
+        }();
+    QStringList lines;
+    for (const int number : numbers)
+        lines.append(QStringLiteral("COM %1 = %2").arg(number).arg(describe(number)));
+    return lines;
+}
+
 QString PortTable::identityOf(const QString &path)
 {
     const QString canonical = QFileInfo(path).canonicalFilePath();

@@ -4,6 +4,7 @@
 #include <QList>
 #include <QMap>
 #include <QString>
+#include <QStringList>
 
 // Which device each port number ("COM n", counted from 1) stands for.
 //
@@ -63,6 +64,9 @@ public:
     // The port as messages name it: "COM 3 (/dev/ttyUSB0)", or "COM 3" when no device
     // stands for the number.
     QString label(int number) const;
+    // The map of numbers to devices for the record, one "COM 3 = /dev/ttyUSB0 — FTDI USB
+    // Serial" per number that stands for a device.
+    QStringList mapLines() const;
 
     // The highest COM number on Windows.
     static constexpr int MaxComNumber = 255;

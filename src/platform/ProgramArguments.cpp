@@ -16,6 +16,28 @@ bool valueAfterEquals(const QString &arg, const QString &name, QString &value)
     return true;
 }
 
+// The toolkit's own options, which the window system reads from the same command line:
+// those followed by a value, then those that stand alone.
+const QStringList ToolkitOptionsWithValue = {
+    QStringLiteral("-platform"),        QStringLiteral("-platformpluginpath"),
+    QStringLiteral("-platformtheme"),   QStringLiteral("-plugin"),
+    QStringLiteral("-qwindowgeometry"), QStringLiteral("-qwindowicon"),
+    QStringLiteral("-qwindowtitle"),    QStringLiteral("-style"),
+    QStringLiteral("-stylesheet"),      QStringLiteral("-session"),
+    QStringLiteral("-display"),         QStringLiteral("-geometry"),
+};
+const QStringList ToolkitFlags = {QStringLiteral("-reverse"), QStringLiteral("-widgetcount"),
+                                  QStringLiteral("-nograb"), QStringLiteral("-dograb"),
+                                  QStringLiteral("-sync")};
+
+// "-x" is an option word; "-3" and "-.5" are numbers (the value after "/P"), and "-"
+// alone is nothing.
+bool isDashOption(const QString &arg)
+{
+    return arg.size() > 1 && arg.at(0) == QLatin1Char('-') && !arg.at(1).isDigit() &&
+           arg.at(1) != QLatin1Char('.');
+}
+
 void addDevice(ProgramOptions &options, const QString &path)
 {
     if (path.isEmpty())
@@ -64,7 +86,11 @@ ProgramOptions ParseProgramArguments(const QStringList &args)
             options.help = true;
         } else if (arg == QLatin1String("--version")) {
             options.version = true;
-        } else if (arg.startsWith(QLatin1String("--"))) {
+        } else if (ToolkitOptionsWithValue.contains(arg)) {
+            ++i; // the window system's, with its value
+        } else if (ToolkitFlags.contains(arg)) {
+            continue;
+        } else if (isDashOption(arg)) {
             options.errors.append(QStringLiteral("unknown option ") + ArgumentForMessage(arg));
         } else {
             options.rest.append(arg);

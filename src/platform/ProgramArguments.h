@@ -29,7 +29,9 @@ struct ProgramOptions
 };
 
 // Splits the argument list (without the program name) into the long options and the rest.
-// An unknown "--" option is an error.
+// An unknown option ("--bogus", "-x") is an error; the window system's own options
+// ("-platform offscreen", "-reverse") are left to it, and a word such as "-3" is a
+// number, for "/P -3".
 ProgramOptions ParseProgramArguments(const QStringList &args);
 
 // An argument as an error message quotes it: a long one is cut, so that the message

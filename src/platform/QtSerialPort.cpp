@@ -94,6 +94,13 @@ bool QtSerialPort::open()
         fail(ErrorPortAlreadyOpen, QStringLiteral("Port already open"));
         return false;
     }
+    const bool opened = openChosenDevice();
+    noteOpenOutcome(m_portNumber, opened);
+    return opened;
+}
+
+bool QtSerialPort::openChosenDevice()
+{
     const QString path = m_table.devicePath(m_portNumber);
     if (path.isEmpty()) {
         fail(ErrorInvalidPortNumber,
@@ -153,6 +160,7 @@ bool QtSerialPort::openDevice(const QString &path)
     facts.path = path;
     facts.accessDenied = facts.error == QSerialPort::PermissionError && accessDenied(path);
     facts.deviceGroup = QFileInfo(path).group();
+    facts.pathKind = PathKindOf(path);
     const SerialFailure failure = DescribeOpenFailure(facts);
     // Busy: name who holds it.
     fail(failure.number,

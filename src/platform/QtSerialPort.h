@@ -52,6 +52,8 @@ private:
     // the device by (the device's own, or a name that steps round a stale lock that may
     // not be removed), empty when a live lock holds it.
     QString pathPastLocks(const QString &path);
+    // open() once no port is open: the device of the chosen number.
+    bool openChosenDevice();
     // "/dev/ttyUSB0 is in use by minicom (PID 812)".
     static QString busyText(const QString &path);
     bool openDevice(const QString &path);

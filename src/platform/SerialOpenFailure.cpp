@@ -3,6 +3,8 @@
 
 #include "platform/SerialPort.h"
 
+#include <QFileInfo>
+
 #include <cerrno>
 #include <cstring>
 
@@ -26,7 +28,22 @@ QString permissionDenied(const OpenFailureFacts &facts)
     return text + QStringLiteral(": your user may not read and write it");
 }
 
+QString notSerial(const QString &path, const QString &what)
+{
+    return QStringLiteral("%1 is %2, not a serial device: name the instrument's device with "
+                          "--device, such as /dev/ttyUSB0")
+        .arg(path, what);
+}
+
 } // namespace
+
+PathKind PathKindOf(const QString &path)
+{
+    const QFileInfo info(path);
+    if (info.isDir())
+        return PathKind::Folder;
+    return info.isFile() ? PathKind::PlainFile : PathKind::Other;
+}
 
 int SerialErrorNumber(QSerialPort::SerialPortError error)
 {
@@ -60,6 +77,17 @@ SerialFailure DescribeOpenFailure(const OpenFailureFacts &facts)
 {
     const QString detail =
         facts.errorText.isEmpty() ? QStringLiteral("unknown error") : facts.errorText;
+    // The system's reasons for these read like a fault of the program ("Inappropriate
+    // ioctl for device"); the path is simply not a serial line.
+    if (facts.pathKind == PathKind::Folder)
+        return {SerialPort::ErrorNotSerialDevice,
+                notSerial(facts.path, QStringLiteral("a folder"))};
+    if (facts.pathKind == PathKind::PlainFile)
+        return {SerialPort::ErrorNotSerialDevice,
+                notSerial(facts.path, QStringLiteral("a plain file"))};
+    if (facts.errorText == QString::fromLocal8Bit(std::strerror(ENOTTY)))
+        return {SerialPort::ErrorNotSerialDevice,
+                notSerial(facts.path, QStringLiteral("a device of another kind"))};
     if (facts.error == QSerialPort::PermissionError) {
         if (facts.accessDenied)
             return {SerialPort::ErrorPermission, permissionDenied(facts)};

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QMap>
 #include <QString>
 
 #include <functional>
@@ -24,6 +25,15 @@ public:
     static constexpr int ErrorPermission = 8021;
     static constexpr int ErrorOpenFailed = 8022;
     static constexpr int ErrorWriteFailed = 8023;
+    // The path names a folder, a plain file or a device that is no serial line.
+    static constexpr int ErrorNotSerialDevice = 8027;
+
+    // Why a port could not be opened.
+    struct OpenFailure
+    {
+        int number = NoError;
+        QString description;
+    };
 
     virtual ~SerialPort() = default;
 
@@ -58,6 +68,10 @@ public:
     virtual QString errorDescription() const = 0;
     virtual void clearError() = 0;
 
+    // Why each port number failed to open the last time it was tried; a port that has
+    // opened since is not in it. The owner's window says why no port could be used.
+    virtual QMap<int, OpenFailure> openFailures() const { return m_openFailures; }
+
     // Called from the event loop when the open port's device went away (unplugged, or
     // the far end closed) and the port closed itself: most losses happen between two
     // exchanges, when no call of the owner would see them.
@@ -70,6 +84,16 @@ public:
     }
 
 protected:
+    // Records the outcome of opening port `portNumber`, the failure from errorNumber()
+    // and errorDescription().
+    void noteOpenOutcome(int portNumber, bool opened)
+    {
+        if (opened)
+            m_openFailures.remove(portNumber);
+        else
+            m_openFailures.insert(portNumber, {errorNumber(), errorDescription()});
+    }
+
     void notifyLost()
     {
         if (m_lostHandler)
@@ -84,4 +108,5 @@ protected:
 private:
     std::function<void()> m_lostHandler;
     std::function<void()> m_readyReadHandler;
+    QMap<int, OpenFailure> m_openFailures;
 };

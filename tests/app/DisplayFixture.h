@@ -23,8 +23,9 @@ protected:
     DisplayFixture() { window = std::make_unique<frmDisplay>(port, clock, pump, prompts); }
 
     // Far ends on ports 1 to 16, one letter per port from port 1: s silent, h held by
-    // another program, p not to be opened for lack of permission, - failing to open (so
-    // is every port after the last letter), 5 a simulated ZQ5, S a scripted ZQ5.
+    // another program, p not to be opened for lack of permission, f no serial device, -
+    // failing to open (so is every port after the last letter), 5 a simulated ZQ5, S a
+    // scripted ZQ5.
     void setFarEnds(const char *ports)
     {
         simulated.clear(), instruments.clear(), scripted.reset();
@@ -38,6 +39,7 @@ protected:
                 FakeLine &line = port.addLine(number);
                 line.openError = code == 'h'   ? SerialPort::ErrorPortAlreadyOpen
                                  : code == 'p' ? SerialPort::ErrorPermission
+                                 : code == 'f' ? SerialPort::ErrorNotSerialDevice
                                  : code == '-' ? SerialPort::ErrorOpenFailed
                                                : 0;
                 line.openErrorText = code == 'p' ? Denied : QString();

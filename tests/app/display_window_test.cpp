@@ -62,7 +62,8 @@ TEST_F(DisplayWindowTest, StartUpOptionsAndTheFirstReadings)
             unseen += window->statusBarText() != text || pump.callsExceptInput != ++texts;
         });
         window->startUp(commandLine);
-        EXPECT_EQ(prompts.texts(), overflow ? QStringList{"Error: Overflow"} : QStringList{});
+        EXPECT_EQ(prompts.texts(),
+                  overflow ? QStringList{"Error: " + o.overflowDescription()} : QStringList{});
         // Painted once before the search; then the poll runs and the pointer is not busy.
         const bool found = maxPort >= 4;
         EXPECT_EQ(std::tuple(window->TestMenuFlag, ui().mnuTest->menuAction()->isVisible(),
@@ -92,6 +93,55 @@ TEST_F(DisplayWindowTest, StartUpOptionsAndTheFirstReadings)
     }
     for (const SvgPicture *picture : ui().client->findChildren<SvgPicture *>())
         EXPECT_TRUE(picture->isValid()) << picture->fileName().toStdString();
+    // The message of an overflow names the option as written, up to the next one.
+    for (const auto &[commandLine, option] :
+         {std::pair{"/L /P99999 /E", "/P99999"}, {"/p 1e999", "/P1E999"}, {"/P-40000", "/P-40000"}})
+        EXPECT_EQ(StartupOptions::parse(commandLine).overflowDescription(),
+                  QString("Overflow: %1 is beyond the port numbers (at most 32767)").arg(option));
+}
+
+// No port could be used: the status bar says why, where the user can do something about
+// it, and "How to fix" shows every such reason whole; a port found hides it again.
+TEST_F(DisplayWindowTest, NoUsablePortSaysWhyAndHowToFix)
+{
+    PortTable table(PortTable::Numbering::DeviceList);
+    table.addDevice("/dev/ttyUSB0");
+    const QString held = "/dev/ttyUSB0 is in use by minicom (PID 812)";
+    const QString folder = "/tmp is a folder, not a serial device";
+    // Far ends (h held, p refused, f no serial device, - failing, 5 an instrument), the
+    // status after a tick, the "How to fix" message ("" when the link is hidden).
+    const std::tuple<const char *, QString, QString> rows[] = {
+        {"-s", "VTA1 not found - no serial port selected", ""},
+        {"sh", "VTA1 not found - " + held, "COM 2: " + held},
+        // (the poll itself names a port refused for lack of rights first)
+        {"fhp", "VTA1 not found - " + Denied,
+         "COM 1 (/dev/ttyUSB0): " + folder + "\n\nCOM 2: " + held + "\n\nCOM 3: " + Denied},
+        {"-p", "VTA1 not found - " + Denied, "COM 2: " + Denied},
+        {"f", "VTA1 not found - " + folder, "COM 1 (/dev/ttyUSB0): " + folder},
+        {"h5", "", ""},
+    };
+    for (const auto &[ports, status, fix] : rows) {
+        SCOPED_TRACE(ports);
+        newWindow(ports, &table);
+        for (int number = 1; number <= 3; ++number) {
+            FakeLine &line = *port.line(number);
+            if (line.openError == SerialPort::ErrorPortAlreadyOpen)
+                line.openErrorText = held;
+            if (ports[number - 1] == 'f')
+                line.openError = SerialPort::ErrorNotSerialDevice, line.openErrorText = folder;
+        }
+        prompts.clear();
+        start("/P4");
+        tick();
+        EXPECT_EQ(window->statusBarText(), status.isEmpty() ? window->ZQ4().Status() : status);
+        EXPECT_EQ(ui().lblHowToFix->isVisibleTo(window.get()), !fix.isEmpty());
+        window->lblHowToFix_Click();
+        EXPECT_EQ(prompts.texts(), fix.isEmpty() ? QStringList() : QStringList{fix});
+    }
+    // Choosing None after an instrument was found: no reason to give.
+    window->mnuSerialPort_Click(0);
+    tick();
+    EXPECT_FALSE(ui().lblHowToFix->isVisibleTo(window.get()));
 }
 
 // The port menu shows the device of each port number (as --device and --demo name them)
@@ -103,6 +153,9 @@ TEST_F(DisplayWindowTest, ClicksReachThePollAndOtherWindowsBorrowTheInstrument)
     PortTable table(PortTable::Numbering::DeviceList);
     table.addDevice("/dev/quorvel-test-a", "built-in simulator ZQ5");
     table.addDevice("/dev/quorvel-test-b&c");
+    const QString longName =
+        "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_" + QString(60, 'x') + "-if00-port0";
+    table.addDevice(longName);
     newWindow("5shp", &table);
     window->startUp("/P4 /L /E");
     PortMenu &menu = *ui().mnuSerialPort;
@@ -112,6 +165,15 @@ TEST_F(DisplayWindowTest, ClicksReachThePollAndOtherWindowsBorrowTheInstrument)
     const QAction *denied = menu.item(menu.count() - 1);
     EXPECT_EQ(std::tuple(denied->text(), denied->isEnabled(), denied->toolTip()),
               std::tuple("COM 4\t(" + Denied + ")", false, "COM 4\n" + Denied));
+    // One another program holds may be chosen; its long name is cut in the middle, its
+    // reason and the name's two ends stay.
+    const QAction *busy = menu.item(3);
+    EXPECT_TRUE(busy->isEnabled());
+    EXPECT_TRUE(busy->text().startsWith("COM 3\t/dev/serial/by-id/usb-"));
+    EXPECT_TRUE(busy->text().contains("\u2026")) << busy->text().toStdString();
+    EXPECT_TRUE(busy->text().endsWith("port0 (Port already open)")) << busy->text().toStdString();
+    EXPECT_LT(busy->text().size(), longName.size());
+    EXPECT_EQ(busy->toolTip(), "COM 3: " + longName + "\nPort already open");
     // The first tick that follows the start-up, then no more: the events meet no tick.
     QCoreApplication::processEvents();
     window->Timer1.stop();

@@ -15,8 +15,10 @@
 #include "platform/FakeSerialPort.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QTimeZone>
 
 #include <random>
 
@@ -263,48 +265,83 @@ TEST(LinkTrace, WritesEveryEventOfTheLineToItsFileOnlyWhileOn)
     FakeSerialPort fake(clock);
     FakeLine &line = fake.addLine(3);
     fake.addLine(4).openError = SerialPort::ErrorPermission;
-    TracingSerialPort port(fake, clock);
+    TracingSerialPort port(fake);
     qCInfo(lcLink) << "off by default";
-    ASSERT_TRUE(StartLinkTrace(path, error));
+    TraceNote("status", "off by default");
+    const auto readFrom = [&path](qint64 from) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? QString(file.readAll().mid(from)) : QString();
+    };
+    // Two runs appended to one file: the second is set apart by a blank line and a rule.
+    for (const QString &separator : {QString(), "\n" + QString(72, '-') + "\n"}) {
+        const qint64 start = QFileInfo(path).size();
+        ASSERT_TRUE(StartLinkTrace(path, error, &clock));
+        const QStringList header = readFrom(start).split('\n');
+        ASSERT_EQ(header.size(), separator.count('\n') + 4) << header.join('|').toStdString();
+        EXPECT_EQ(separator.isEmpty() ? QString() : header.mid(0, 2).join('\n') + "\n", separator);
+        EXPECT_TRUE(header.at(header.size() - 4).startsWith("10:00:00.000 trace of "));
+        EXPECT_TRUE(header.at(header.size() - 3).startsWith("10:00:00.000 command line: "));
+        EXPECT_TRUE(header.at(header.size() - 2).startsWith("10:00:00.000 started: 2026-06-01 "));
+        StopLinkTrace();
+    }
+    ASSERT_TRUE(StartLinkTrace(path, error, &clock));
     // (what is done on the port; the lines it writes to the trace)
     const std::pair<std::function<void()>, QString> rows[] = {
+        {[&] {
+             TracePorts({"COM 1 = /dev/pts/3", "COM 2 = /dev/ttyS0"});
+         },
+         "10:00:00.000 port: COM 1 = /dev/pts/3\n10:00:00.000 port: COM 2 = /dev/ttyS0"},
+        {[&] { TracePorts({}); }, "10:00:00.000 ports: none"},
         {[&] {
              port.setPortNumber(3);
              port.open();
          },
-         "0.000 COM 3 open ok"},
-        {[&] { port.write("I"); }, "0.000 COM 3 >> I | 49"},
+         "10:00:00.000 COM 3 open ok"},
+        {[&] { port.write("I"); }, "10:00:00.000 COM 3 >> I | 49"},
         {[&] {
              line.deliver("IZ\r\xB5", 0.05);
              port.waitForReadyRead(100);
              port.read();
          },
-         "0.050 COM 3 << IZ.. | 49 5A 0D B5"},
-        {[&] { port.waitForReadyRead(100); }, "0.150 COM 3 wait 100 ms: time-out"},
+         "10:00:00.050 COM 3 << IZ.. | 49 5A 0D B5"},
+        // The link's ordinary looks that found nothing are not worth a line each.
+        {[&] { port.waitForReadyRead(100); }, ""},
         {[&] { port.read(); }, ""}, // nothing came: nothing to say
+        {[&] { TraceNote("status", "Lost COM 3:\r\ngone"); },
+         "10:00:00.150 status: Lost COM 3:\\r\\ngone"},
+        {[&] { qCInfo(lcLink, "two\nlines"); }, "10:00:00.150 two\n10:00:00.150 lines"},
         {[&] {
              port.close();
              port.close();
          },
-         "0.150 COM 3 close"},
+         "10:00:00.150 COM 3 close"},
         {[&] {
              port.setPortNumber(4);
              port.open();
          },
-         "0.150 COM 4 open failed: 8021 Device cannot be opened"},
+         "10:00:00.150 COM 4 open failed: 8021 Device cannot be opened"},
+        {[&] { port.waitForReadyRead(20); },
+         "10:00:00.170 COM 4 wait 20 ms failed: 8021 Device cannot be opened"},
     };
     for (const auto &[action, expected] : rows) {
-        QFile file(path);
-        const qint64 before = file.size();
+        const qint64 before = QFileInfo(path).size();
         action();
-        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-        EXPECT_EQ(QString(file.readAll().mid(before)), expected.isEmpty() ? "" : expected + "\n");
+        EXPECT_EQ(readFrom(before), expected.isEmpty() ? "" : expected + "\n");
     }
     StopLinkTrace();
+    // The header: arguments with blanks (or none) quoted, the offset of the start time.
+    const QDateTime winter(QDate(2026, 1, 15), QTime(8, 5, 3));
+    const QDateTime india(QDate(2026, 1, 15), QTime(8, 5, 3), QTimeZone(-19800));
+    EXPECT_EQ(TraceHeader({"quorvel 1.0.0", {"quorvel", "--trace", "my trace.txt", ""}, winter}),
+              QStringList({"trace of quorvel 1.0.0",
+                           "command line: quorvel --trace \"my trace.txt\" \"\"",
+                           "started: 2026-01-15 08:05:03, time zone " +
+                               QTimeZone::systemTimeZoneId() + " (UTC+00:00)"}));
+    EXPECT_TRUE(TraceHeader({"q", {}, india}).at(2).endsWith(" (UTC-05:30)"));
+    EXPECT_TRUE(TraceHeader({"q", {}, winter.addDays(180)}).at(2).endsWith(" (UTC+01:00)"));
     qCInfo(lcLink) << "off again";
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_FALSE(file.readAll().contains("off"));
+    TraceNote("status", "off again");
+    EXPECT_FALSE(readFrom(0).contains("off"));
     EXPECT_EQ((LinkCounters{12, 1, 2, 3, 1, 1, 7}.text()),
               "Exchanges 12, time-outs 1, CRC failures 2, retries 3, port losses 1, reconnects 1, "
               "unasked bytes dropped 7");

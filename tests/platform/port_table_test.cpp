@@ -67,6 +67,10 @@ TEST(PortTableTest, LooksUpBothWaysThroughLinksAndDescribesEachNumber)
                          "/dev/ttyUSB1 \u2014 FTDI USB Serial"));
     for (int outside : {-1, 0, 4})
         EXPECT_EQ(table.devicePath(outside) + table.describe(outside), "") << outside;
+    // The map the trace records.
+    EXPECT_EQ(table.mapLines(),
+              QStringList({"COM 1 = " + link + " \u2014 FTDI FT232R", "COM 2 = /dev/ttyS0",
+                           "COM 3 = /dev/ttyUSB1 \u2014 FTDI USB Serial"}));
     // Naming a device again keeps its number.
     EXPECT_EQ(table.addDevice("/dev/ttyS0"), 2);
     // A system port with a link in the by-id folder goes by the link's name.
@@ -84,6 +88,7 @@ TEST(PortTableTest, ComNamesNeedNoListing)
                    table.describe(3), table.describe(4)),
         std::tuple(PortTable::MaxComNumber, "COM3", "", "", "COM3", "COM4 \u2014 USB Serial Port"));
     EXPECT_EQ(table.addDevice("COM9"), 9);
+    EXPECT_EQ(table.mapLines(), QStringList{"COM 4 = COM4 \u2014 USB Serial Port"});
     // The number is the COM number, whatever the spelling; anything else is none.
     const std::pair<QString, int> names[] = {
         {"COM1", 1},   {"com12", 12}, {"\\\\.\\COM7", 7}, {"COM255", 255},

@@ -42,6 +42,11 @@ TEST(ProgramArgumentsTest, SplitsLongOptionsFromTheRest)
             // Long options are written in lower case; any other is an error.
             {{"--Device", P3}, {}, false, {}, 0, false, {P3}, 1},
             {{"--devcie", P3, "/E"}, {}, false, {}, 0, false, {P3, "/E"}, 1},
+            // So is an unknown word with one dash; a negative number is the value of /P,
+            // and the window system's own options are left to it.
+            {{"-x", "/E"}, {}, false, {}, 0, false, {"/E"}, 1},
+            {{"/P", "-3", "-.5", "-"}, {}, false, {}, 0, false, {"/P", "-3", "-.5", "-"}, 0},
+            {{"-platform", "offscreen", "-reverse", "/L"}, {}, false, {}, 0, false, {"/L"}, 0},
         };
     for (const auto &[args, devices, demo, model, position, help, rest, errors] : cases) {
         SCOPED_TRACE(args.join(' ').toStdString());
@@ -65,6 +70,7 @@ TEST(ProgramArgumentsTest, SplitsLongOptionsFromTheRest)
     // An oversized argument is not echoed whole.
     const QStringList errors = ParseProgramArguments({"--" + QString(5000, 'x')}).errors;
     EXPECT_EQ(errors, QStringList{"unknown option --" + QString(38, 'x') + "..."});
+    EXPECT_EQ(ParseProgramArguments({"-x"}).errors, QStringList{"unknown option -x"});
 }
 
 // The window programs start only where a window can open: a display named, or Qt told

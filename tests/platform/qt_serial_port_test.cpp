@@ -216,14 +216,53 @@ TEST(OpenFailureTest, SaysWhichReasonStoppedTheOpen)
          permission, "Cannot lock /dev/ttyS9: no lock folder (/var/lock, /tmp) may be written"},
         {QSerialPort::DeviceNotFoundError, "No such file or directory", false, "",
          SerialPort::ErrorOpenFailed, "No device at /dev/ttyS9: No such file or directory"},
-        {QSerialPort::UnsupportedOperationError, "Inappropriate ioctl for device", false, "root",
+        {QSerialPort::UnsupportedOperationError, "Operation not supported", false, "root",
          SerialErrorNumbers::UnsupportedOperation,
-         "Cannot open /dev/ttyS9: Inappropriate ioctl for device"},
+         "Cannot open /dev/ttyS9: Operation not supported"},
+        // A device that is no terminal (/dev/null).
+        {QSerialPort::WriteError, QString::fromLocal8Bit(std::strerror(ENOTTY)), false, "root",
+         SerialPort::ErrorNotSerialDevice,
+         "/dev/ttyS9 is a device of another kind, not a serial device: name the instrument's "
+         "device with --device, such as /dev/ttyUSB0"},
     };
     for (const auto &[error, text, accessDenied, group, number, description] : cases) {
         const SerialFailure failure =
             DescribeOpenFailure({error, text, "/dev/ttyS9", accessDenied, group});
         EXPECT_EQ(std::tuple(failure.number, failure.description), std::tuple(number, description));
+    }
+}
+
+// A --device that names no serial line says what it names; the port records why each
+// number failed to open until it opens.
+TEST(QtSerialPortTest, PathThatIsNoSerialDeviceSaysWhatItIs)
+{
+    QTemporaryDir dir;
+    QFile plain(dir.filePath("plain.txt"));
+    ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+    // (path, what the description says it is)
+    const std::pair<QString, QString> rows[] = {
+        {dir.path(), "a folder"},
+        {plain.fileName(), "a plain file"},
+        {"/dev/null", "a device of another kind"},
+    };
+    for (const auto &[path, what] : rows) {
+        PtyPort p(path);
+        EXPECT_FALSE(p.port.open());
+        const QString description = path + " is " + what +
+                                    ", not a serial device: name the "
+                                    "instrument's device with --device, such as /dev/ttyUSB0";
+        EXPECT_EQ(std::tuple(p.port.errorNumber(), p.port.errorDescription()),
+                  std::tuple(SerialPort::ErrorNotSerialDevice, description));
+        EXPECT_EQ(p.port.openFailures().value(1).description, description);
+        EXPECT_EQ(p.port.openFailures().size(), 1);
+        // The number stands for a pseudo-terminal now: it opens, and the failure is gone.
+        p.table.addDevice(p.pty.slavePath);
+        ASSERT_TRUE(p.port.setPortNumber(2) && p.port.open());
+        p.port.close();
+        ASSERT_TRUE(p.port.setPortNumber(1));
+        EXPECT_FALSE(p.port.open());
+        EXPECT_TRUE(p.port.setPortNumber(2) && p.port.open() && !p.port.open());
+        EXPECT_EQ(p.port.openFailures().keys(), QList<int>{1}) << "an open port opened again";
     }
 }
 
