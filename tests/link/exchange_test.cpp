@@ -115,7 +115,7 @@ TEST_F(ExchangeTest, PacketWaitsKeepTheirLimitsConnectionAndCounters)
     EXPECT_NEAR(clock.monotonicSeconds() - start, double(paced.size()) * byteOnLine, 0.002);
 }
 
-TEST_F(ExchangeTest, TextRepliesKeepTheirLimitsToTheTickAndSetUnitsItsFirstTenCharacters)
+TEST_F(ExchangeTest, TextRepliesKeepTheirLimitsToTheTickAndSayWhatFailed)
 {
     const QString opening = "Opening COM 3", notFound = "VTA1 not found on COM 3";
     const QString unitsFailed = "SetUnits command failed",
@@ -126,7 +126,6 @@ TEST_F(ExchangeTest, TextRepliesKeepTheirLimitsToTheTickAndSetUnitsItsFirstTenCh
         // The handshake: 50 ms, a last chunk ending in 0xAF within 1 s, 50 ms.
         {"R", chunks(0.01, Prompt), "", 0.11, opening, "1"},
         {"R", chunks(0.01, "\r\n", 0.3, "\xAF"), "", 0.4, opening, "1"},
-        {"R", chunks(0.01, "\r\n", 0.3, "\xAFx"), "", 1.1, notFound, "1"},
         {"R", chunks(1.2, Prompt), "", 1.1, notFound, "1"},
         {"R", chunks(), "\xAF", 1.1, notFound, "1"}, // stale input is thrown away
         // "I": five lines within 1 s.
@@ -135,12 +134,16 @@ TEST_F(ExchangeTest, TextRepliesKeepTheirLimitsToTheTickAndSetUnitsItsFirstTenCh
         // The model is the version's first word, whatever bytes the line holds.
         {"I", chunks(0.01, "I\tZQ5\tv1.03 Z\xFCrich\x07\rU\rP\r7\rS\r"), "", 0.115,
          "ZQ5  7 connected on COM 3", "11"},
+        // Noise holding "I" and CR before the reply shifts none of its lines.
+        {"I", chunks(0.01, "xI\rIZQ4 v2\rU\rP\r7\r", 0.1, "S\r"), "", 0.205,
+         "ZQ4  7 connected on COM 3", "11"},
         {"I", chunks(0.01, "IZQ4\rU\r", 1.0, "P\r7\rS\r"), "", 1.105, statusFailed, "11"},
         // "S": a line ending in CR within 1 s.
         {"S", chunks(0.01, "S12", 0.2, "3.4,56", 0.4, ".7,0\r"), "", 0.505, opening, "11"},
         {"S", chunks(0.01, "S1,2,1", 1.0, "\r"), "", 1.105, "GetReadings command failed", "11"},
-        // "U1" after "T": the first ten characters of the reply count; a refusal sends "R".
+        // "U1" after "T": its answer, noise before it passing; a refusal sends "R".
         {"U1", chunks(0.01, "U1OK\rTEST:more"), "", 0.12, opening, "111"},
+        {"U1", chunks(0.01, "\x05U1OK\rTEST:"), "", 0.12, opening, "111"},
         {"U1", chunks(0.01, "U1NO\rTEST:"), "", 1.11, unitsFailed, "1111"},
         {"U1", chunks(0.01, "U1OK\rTEST", 1.0, ":"), "", 1.11, unitsFailed, "1111"},
     };
