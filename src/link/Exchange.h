@@ -5,6 +5,8 @@
 #include <QList>
 #include <QString>
 
+#include <utility>
+
 // What an exchange makes of the bytes and the time so far, and what the link must do next.
 struct ExchangeStep
 {
@@ -35,8 +37,36 @@ struct ExchangeStep
     // Bytes the exchange dropped in this step because they came before it had asked for
     // anything (while it let the line settle): the link counts them as unasked.
     int unaskedBytes = 0;
+    // NeedMore: how many more bytes the reply needs at least before the exchange can move
+    // on (0: unknown). A link that lets window events run while it waits may sleep until
+    // they can have crossed the line instead of waking on every byte.
+    int awaiting = 0;
 
     bool finished() const { return state != State::NeedMore; }
+
+    static ExchangeStep needMore(double deadline, int awaiting = 0)
+    {
+        ExchangeStep step;
+        step.deadline = deadline;
+        step.awaiting = awaiting;
+        return step;
+    }
+    static ExchangeStep done(QByteArray surplus = {})
+    {
+        ExchangeStep step;
+        step.state = State::Done;
+        step.surplus = std::move(surplus);
+        return step;
+    }
+    static ExchangeStep failed(Failure failure, const QString &reason, QByteArray surplus = {})
+    {
+        ExchangeStep step;
+        step.state = State::Failed;
+        step.failure = failure;
+        step.reason = reason;
+        step.surplus = std::move(surplus);
+        return step;
+    }
 };
 
 // One exchange with the instrument as a state machine without any I/O: the link writes

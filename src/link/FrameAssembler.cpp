@@ -21,6 +21,24 @@ FrameAssembler::Status FrameAssembler::feed(const QByteArray &bytes)
     return m_status;
 }
 
+QByteArray FrameAssembler::feedUpToEnd(const QByteArray &bytes)
+{
+    qsizetype used = 0;
+    while (used < bytes.size() && m_status == Status::NeedMore) {
+        // At least one byte a round: a frame too long to be kept takes all that come.
+        const qsizetype take = std::max(1, missing());
+        feed(bytes.mid(used, take));
+        used += take;
+    }
+    return bytes.mid(used);
+}
+
+int FrameAssembler::missing() const
+{
+    const int end = gatheringHeader() ? Frame::HeaderSize : frameSize();
+    return end - static_cast<int>(m_bytes.size());
+}
+
 bool FrameAssembler::gatheringHeader() const
 {
     return m_layout == Layout::Packet && m_bytes.size() < Frame::HeaderSize;

@@ -31,6 +31,11 @@ public:
     // outcome is settled (a frame or an invalid reply) are ignored.
     Status feed(const QByteArray &bytes);
     Status status() const { return m_status; }
+    // Feeds the bytes up to the end of the frame and gives back those after it (all that
+    // follow once the outcome is settled), which belong to whatever comes next.
+    QByteArray feedUpToEnd(const QByteArray &bytes);
+    // The bytes still missing from the part being gathered.
+    int missing() const;
 
     // True while a packet's header is still being gathered; never for an acknowledgement,
     // which has no header to wait for first.

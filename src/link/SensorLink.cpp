@@ -4,7 +4,9 @@
 #include "link/BusyFlagHold.h"
 #include "link/Crc.h"
 #include "link/Frame.h"
-#include "link/StatusReplies.h"
+#include "link/HandshakeExchange.h"
+#include "link/PacketExchange.h"
+#include "link/UnitsExchange.h"
 
 #include <algorithm>
 #include <cmath>
@@ -13,36 +15,14 @@
 
 namespace {
 
-constexpr double HandshakeSeconds = 1.0;
-constexpr double TextReplySeconds = 1.0;
-// SendPacket: the header within 1 s of the request, the whole frame within 2 s.
-constexpr double PacketHeaderSeconds = 1.0;
-constexpr double PacketWholeSeconds = 2.0;
-// SendPacket2 and WaitDataBlock: each part within 1 s of the one before.
-constexpr double PacketPartSeconds = 1.0;
-constexpr double BlockSeconds = 1.0;
-constexpr double BlockExtensionSeconds = 0.1;
-// While a packet wait lets window events run, it looks at them at least this often.
+// While a packet or block wait lets window events run, it looks at them at least this often.
 constexpr int EventSliceMs = 20;
 // A byte on the line: 9600 baud, 11 bits with start, two stop bits and no parity.
 constexpr double LineSecondsPerByte = 11.0 / 9600.0;
-constexpr quint8 LargeDataBlockCommand = 0x16;
-constexpr int StatusLineCount = 5;
 
-QString fromBytes(const QByteArray &bytes)
+bool failed(const ExchangeStep &step)
 {
-    return QString::fromLatin1(bytes);
-}
-
-// True when a packet's header is in and checked and the rest of it is still to come.
-bool awaitingRest(const FrameAssembler &reply)
-{
-    return reply.status() == FrameAssembler::Status::NeedMore && !reply.gatheringHeader();
-}
-
-bool endsWithTestPrompt(const QByteArray &reply)
-{
-    return reply.endsWith("TEST:");
+    return step.state != ExchangeStep::State::Done;
 }
 
 } // namespace
@@ -220,7 +200,10 @@ QString SensorLink::connectedStatus() const
 
 void SensorLink::noteLostPort()
 {
-    // The port closed itself (the device went away).
+    // The port closed itself (the device went away); a loss already noted is not
+    // counted again when the exchange that met it ends.
+    if (m_lostPort != 0 && !m_port.isOpen())
+        return;
     m_lostPort = m_port.portNumber();
     ++m_counters.portLosses;
     m_lostSinceConnect = true;
@@ -246,15 +229,26 @@ QByteArray SensorLink::readChunk()
 {
     if (!m_port.isOpen() || m_port.bytesWaiting() <= 0)
         return {};
-    return m_port.read(m_readLimit);
+    return m_port.read(0);
 }
 
 void SensorLink::discardInput()
 {
-    if (!m_port.isOpen() || m_port.bytesWaiting() <= 0)
+    const QByteArray carried = std::exchange(m_carried, {});
+    const QByteArray waiting = readChunk();
+    countUnasked(static_cast<int>(carried.size() + waiting.size()));
+}
+
+void SensorLink::countUnasked(int dropped)
+{
+    if (dropped <= 0)
         return;
-    // Nothing was asked since the last exchange ended: these bytes answer nothing.
-    const auto dropped = static_cast<int>(m_port.read(0).size());
+    // Bytes that came while a requested block was outstanding are its bytes, dropped
+    // because the link starts afresh: the request is forgotten, the bytes not unasked.
+    if (m_blocksAsked > 0) {
+        m_blocksAsked = 0;
+        return;
+    }
     m_counters.unaskedBytes += dropped;
     qCInfo(lcLink, "dropped %d unasked bytes (%d in this run)", dropped, m_counters.unaskedBytes);
 }
@@ -266,23 +260,23 @@ void SensorLink::waitForBytes(double deadline, bool letEventsRun)
     // At least a millisecond: a deadline met to the last rounding error must still move
     // time on, or the caller's "time left" test could loop for ever.
     const double remaining = std::max(deadline - now(), 0.001);
-    int ms = static_cast<int>(std::ceil(remaining * 1000.0));
+    // Whole milliseconds, not one more for the rounding error of a difference of times.
+    int ms = static_cast<int>(std::ceil(remaining * 1000.0 - 1e-6));
     if (letEventsRun)
         ms = std::min(ms, EventSliceMs);
     m_port.waitForReadyRead(std::max(ms, 1));
 }
 
-bool SensorLink::awaitCount(int needed, int &seen, double deadline)
+bool SensorLink::sleptForMissingBytes(const ExchangeStep &step, bool letEventsRun,
+                                      bool bytesCameLast)
 {
-    const int waiting = m_port.bytesWaiting();
-    if (waiting <= seen) {
-        waitForBytes(deadline, true);
+    if (!letEventsRun || !bytesCameLast || step.awaiting <= 1)
         return false;
-    }
-    seen = waiting;
-    const double due = std::min(deadline, now() + (needed - waiting) * LineSecondsPerByte);
+    const double due = now() + step.awaiting * LineSecondsPerByte;
+    if (due >= step.deadline)
+        return false;
     SleepLettingEventsRun(m_clock, m_pump, due, EventSliceMs, [this] { return m_port.isOpen(); });
-    return due >= deadline;
+    return true;
 }
 
 bool SensorLink::writeBytes(const QByteArray &bytes)
@@ -294,6 +288,59 @@ bool SensorLink::writeCommand(const QByteArray &bytes)
 {
     ++m_counters.exchanges;
     return writeBytes(bytes);
+}
+
+void SensorLink::writeSteps(const QList<QByteArray> &writes)
+{
+    if (writes.isEmpty())
+        return;
+    ++m_counters.exchanges;
+    for (const QByteArray &bytes : writes)
+        writeBytes(bytes);
+}
+
+ExchangeStep SensorLink::run(Exchange &exchange, bool letEventsRun)
+{
+    int unasked = 0;
+    QByteArray input = std::exchange(m_carried, {});
+    bool bytesCameLast = !input.isEmpty();
+    ExchangeStep step = exchange.start(now());
+    for (;;) {
+        unasked += step.unaskedBytes;
+        writeSteps(step.send);
+        if (step.finished())
+            break;
+        if (!m_port.isOpen()) {
+            step = ExchangeStep::failed(ExchangeStep::Failure::None,
+                                        QStringLiteral("the port closed"));
+            break;
+        }
+        if (input.isEmpty() && !sleptForMissingBytes(step, letEventsRun, bytesCameLast)) {
+            input = readChunk();
+            if (input.isEmpty())
+                waitForBytes(step.deadline, letEventsRun);
+        }
+        if (input.isEmpty())
+            input = readChunk();
+        bytesCameLast = !input.isEmpty();
+        step = exchange.feed(std::exchange(input, {}), now());
+        if (letEventsRun)
+            m_pump.processEvents();
+    }
+    step.unaskedBytes = unasked;
+    return step;
+}
+
+void SensorLink::applyFailure(const ExchangeStep &step)
+{
+    if (!m_port.isOpen())
+        return;
+    if (step.failure == ExchangeStep::Failure::TimedOut)
+        ++m_counters.timeouts;
+    else if (step.failure == ExchangeStep::Failure::BadCheck)
+        ++m_counters.crcFailures;
+    if (failed(step))
+        qCInfo(lcLink, "exchange failed: %s", qUtf8Printable(step.reason));
 }
 
 void SensorLink::DelayMs(float ms)
@@ -327,25 +374,20 @@ bool SensorLink::Connect()
         return false;
     }
     const BusyFlagHold busy(m_active);
-    DelayMs(50);
-    discardInput();
+    HandshakeExchange handshake;
+    applyHandshake(run(handshake));
+    return m_connected;
+}
 
-    const double startedAt = now();
-    QByteArray latestChunk(1, '\0');
-    writeCommand(QByteArrayLiteral("R"));
-    // Each chunk replaces the one before: the prompt byte must end the latest chunk.
-    while (latestChunk.back() != PromptByte && now() - startedAt < HandshakeSeconds &&
-           m_port.isOpen()) {
-        QByteArray chunk = readChunk();
-        if (!chunk.isEmpty())
-            latestChunk = chunk;
-        else
-            waitForBytes(startedAt + HandshakeSeconds);
-    }
-
+void SensorLink::applyHandshake(const ExchangeStep &step)
+{
+    // What came while the line settled answers nothing; what came after the prompt stays
+    // for the command that follows, as it would on the line.
+    countUnasked(step.unaskedBytes);
+    m_carried = step.surplus;
     if (!m_port.isOpen()) {
         noteLostPort();
-    } else if (latestChunk.back() == PromptByte) {
+    } else if (!failed(step)) {
         if (m_lostSinceConnect)
             ++m_counters.reconnects;
         m_lostSinceConnect = false;
@@ -354,34 +396,15 @@ bool SensorLink::Connect()
         if (!status.isEmpty())
             m_status = status;
     } else {
-        ++m_counters.timeouts;
+        applyFailure(step);
         m_connected = false;
         m_status = QStringLiteral("VTA1 not found on COM ") + portDigits();
         clearInstrumentFields();
     }
-    DelayMs(50);
-    return m_connected;
 }
 
 // ---------------------------------------------------------------------------------------
 // Text commands
-
-void SensorLink::gather(QByteArray &reply, double startedAt, double seconds,
-                        const ReplyComplete &complete)
-{
-    do {
-        const QByteArray chunk = readChunk();
-        if (!chunk.isEmpty()) {
-            reply += chunk;
-            continue;
-        }
-        if (complete(reply) || now() - startedAt >= seconds || !m_port.isOpen())
-            break;
-        waitForBytes(startedAt + seconds);
-    } while (!complete(reply) && now() - startedAt < seconds);
-    if (!complete(reply) && m_port.isOpen())
-        ++m_counters.timeouts;
-}
 
 bool SensorLink::GetStatus()
 {
@@ -395,43 +418,23 @@ bool SensorLink::GetStatus()
     if (!Connect())
         return false;
 
-    QByteArray reply;
-    int lineEndsCounted = 0;
+    StatusExchange exchange;
+    ExchangeStep step;
     {
         const BusyFlagHold busy(m_active);
-        writeCommand(QByteArrayLiteral("I"));
-        const double startedAt = now();
-        qsizetype searchFrom = 0;
-        // At most one CR is counted per read: several CRs that came together are counted
-        // over the following (possibly empty) reads.
-        while (now() - startedAt < TextReplySeconds && lineEndsCounted < StatusLineCount &&
-               m_port.isOpen()) {
-            const QByteArray chunk = readChunk();
-            reply += chunk;
-            // Line ends count only after the echo: a CR in noise before it is not a line.
-            const auto echo = reply.indexOf('I');
-            const auto cr =
-                echo < 0 ? qsizetype(-1) : reply.indexOf('\r', std::max(searchFrom, echo + 1));
-            if (cr >= 0) {
-                ++lineEndsCounted;
-                searchFrom = cr + 1;
-                continue;
-            }
-            if (chunk.isEmpty())
-                waitForBytes(startedAt + TextReplySeconds);
-        }
+        step = run(exchange);
     }
+    return applyStatus(exchange, step);
+}
 
-    if (lineEndsCounted < StatusLineCount && m_port.isOpen())
-        ++m_counters.timeouts;
-    m_infoString = StatusInfoText(reply);
-    if (!m_port.isOpen()) {
-        noteLostPort();
+bool SensorLink::applyStatus(const StatusExchange &exchange, const ExchangeStep &step)
+{
+    m_infoString = StatusInfoText(exchange.statusReply());
+    if (notedIfLost())
         return false;
-    }
-    // The reply counts only when its five lines were counted before the time ran out.
-    const ParsedReply<StatusLines> parsed = ParseStatusReply(reply);
-    if (lineEndsCounted < StatusLineCount || !parsed.ok()) {
+    applyFailure(step);
+    const ParsedReply<StatusLines> parsed = exchange.status();
+    if (failed(step) || !parsed.ok()) {
         m_status = QStringLiteral("GetStatus command failed");
         return false;
     }
@@ -459,21 +462,22 @@ bool SensorLink::GetReadings()
     if (!Connect())
         return false;
 
-    QByteArray reply;
+    ReadingsExchange exchange;
+    ExchangeStep step;
     {
         const BusyFlagHold busy(m_active);
-        writeCommand(QByteArrayLiteral("S"));
-        gather(reply, now(), TextReplySeconds,
-               // A CR in noise before the echo does not end the reply.
-               [](const QByteArray &sofar) { return sofar.endsWith('\r') && sofar.contains('S'); });
+        step = run(exchange);
     }
+    return applyReadings(exchange, step);
+}
 
-    if (!m_port.isOpen()) {
-        noteLostPort();
+bool SensorLink::applyReadings(const ReadingsExchange &exchange, const ExchangeStep &step)
+{
+    if (notedIfLost())
         return false;
-    }
-    const ParsedReply<PlainReadings> parsed = ParseReadingsReply(reply);
-    if (!parsed.ok()) {
+    applyFailure(step);
+    const ParsedReply<PlainReadings> parsed = exchange.readings();
+    if (failed(step) || !parsed.ok()) {
         m_status = QStringLiteral("GetReadings command failed");
         return false;
     }
@@ -484,14 +488,6 @@ bool SensorLink::GetReadings()
     return true;
 }
 
-bool SensorLink::enterTestMode(double seconds)
-{
-    writeCommand(QByteArrayLiteral("T"));
-    QByteArray reply;
-    gather(reply, now(), seconds, endsWithTestPrompt);
-    return endsWithTestPrompt(reply);
-}
-
 bool SensorLink::SetUnits(int unitsCode)
 {
     if (m_active)
@@ -499,32 +495,25 @@ bool SensorLink::SetUnits(int unitsCode)
     if (!Connect())
         return false;
 
-    QByteArray command("U");
-    command.append(static_cast<char>('0' + unitsCode));
-    const QByteArray expected = command + QByteArrayLiteral("OK\rTEST:");
-    QByteArray reply;
+    UnitsExchange exchange(unitsCode);
+    ExchangeStep step;
     {
         const BusyFlagHold busy(m_active);
-        if (!enterTestMode(TextReplySeconds)) {
-            writeCommand(QByteArrayLiteral("R"));
-            if (!notedIfLost())
-                m_status = QStringLiteral("TEST: prompt missing");
-            return false;
-        }
-        writeCommand(command);
-        gather(reply, now(), TextReplySeconds, [&expected](const QByteArray &sofar) {
-            return sofar.left(expected.size()) == expected;
-        });
+        step = run(exchange);
     }
+    return applyUnits(step);
+}
 
-    if (reply.left(expected.size()) != expected) {
-        writeCommand(QByteArrayLiteral("R"));
-        if (notedIfLost())
-            return false;
-        m_status = QStringLiteral("SetUnits command failed");
+bool SensorLink::applyUnits(const ExchangeStep &step)
+{
+    if (notedIfLost())
         return false;
-    }
-    return true;
+    applyFailure(step);
+    if (!failed(step))
+        return true;
+    // "TEST: prompt missing" or "SetUnits command failed"; "R" has gone out.
+    m_status = step.reason;
+    return false;
 }
 
 QString SensorLink::TestCommand(const QString &command, int timeoutMs)
@@ -536,77 +525,34 @@ QString SensorLink::TestCommand(const QString &command, int timeoutMs)
     // The flag is held only by a command that enters test mode itself; one sent while the
     // instrument already sits in test mode runs without it.
     std::optional<BusyFlagHold> busy;
-    bool promptSeen = true;
-    if (!m_inTestMode) {
+    const bool entersTestMode = !m_inTestMode;
+    if (entersTestMode) {
         if (!Connect())
             return {};
         busy.emplace(m_active);
-        promptSeen = enterTestMode(seconds);
     }
+    TestCommandExchange exchange(command.toLatin1(), seconds, entersTestMode);
+    const ExchangeStep step = run(exchange);
+    busy.reset();
+    return applyTestCommand(exchange, step);
+}
 
-    if (promptSeen) {
-        DelayMs(50);
-        const QByteArray bytes = command.toLatin1();
-        writeCommand(bytes);
-        QByteArray reply;
-        gather(reply, now(), seconds, endsWithTestPrompt);
-        if (endsWithTestPrompt(reply) || bytes.startsWith('B')) {
-            m_inTestMode = true;
-            // The reply without its line end and "TEST:" prompt; a shorter reply (only
-            // possible for a "B" command) gives empty text.
-            return reply.size() >= 6 ? fromBytes(reply.chopped(6)) : QString();
-        }
+QString SensorLink::applyTestCommand(const TestCommandExchange &exchange, const ExchangeStep &step)
+{
+    if (!failed(step) && m_port.isOpen()) {
+        m_inTestMode = true;
+        return exchange.text();
     }
-
-    if (!notedIfLost())
+    if (!notedIfLost()) {
+        applyFailure(step);
         m_status = QStringLiteral("TEST: prompt missing");
+    }
     m_inTestMode = false;
     return {};
 }
 
 // ---------------------------------------------------------------------------------------
 // Packets and data blocks
-
-void SensorLink::writeFrame(quint8 command, quint32 address, quint8 n, const QByteArray &data)
-{
-    // The request goes out one byte per write, as the instrument expects it.
-    const QByteArray frame =
-        Frame::build(command, static_cast<quint16>(address & 0xFFFFu), n, data);
-    ++m_counters.exchanges;
-    for (const char byte : frame)
-        writeBytes(QByteArray(1, byte));
-}
-
-void SensorLink::receivePart(FrameAssembler &reply, double startedAt, double seconds,
-                             int readThreshold)
-{
-    const bool onHeader = reply.gatheringHeader();
-    const auto partMissing = [&] {
-        return reply.status() == FrameAssembler::Status::NeedMore &&
-               reply.gatheringHeader() == onHeader && m_port.isOpen();
-    };
-    int seen = -1;
-    bool lastLookDue = false;
-    while (now() - startedAt < seconds && partMissing()) {
-        if (m_port.bytesWaiting() >= readThreshold) {
-            reply.feed(m_port.read(m_readLimit));
-            seen = -1;
-            lastLookDue = false;
-        } else if (readThreshold == 1) {
-            waitForBytes(startedAt + seconds, true);
-        } else {
-            lastLookDue = awaitCount(readThreshold, seen, startedAt + seconds);
-        }
-        m_pump.processEvents();
-    }
-    if (lastLookDue && partMissing() && m_port.bytesWaiting() >= readThreshold)
-        reply.feed(m_port.read(m_readLimit));
-    if (reply.status() == FrameAssembler::Status::NeedMore && m_port.isOpen() &&
-        reply.gatheringHeader() == onHeader)
-        ++m_counters.timeouts;
-    if (reply.status() == FrameAssembler::Status::Invalid)
-        ++m_counters.crcFailures;
-}
 
 bool SensorLink::connectForPacket()
 {
@@ -618,6 +564,17 @@ bool SensorLink::connectForPacket()
     return true;
 }
 
+bool SensorLink::applyPacket(const ExchangeStep &step)
+{
+    m_carried = step.surplus;
+    if (!failed(step) && m_port.isOpen())
+        return true;
+    applyFailure(step);
+    m_connected = false;
+    notedIfLost();
+    return false;
+}
+
 QByteArray SensorLink::SendPacket(quint8 command, quint32 address, quint8 n, const QByteArray &data)
 {
     if (m_active)
@@ -625,20 +582,13 @@ QByteArray SensorLink::SendPacket(quint8 command, quint32 address, quint8 n, con
     if (!connectForPacket())
         return {};
     discardInput();
-    writeFrame(command, address, n, data);
-
     // Whatever is waiting is read as soon as a byte is there; the whole frame must be in
     // within 2 s of the request, its header within 1 s.
-    FrameAssembler reply(FrameAssembler::Layout::Packet);
-    const double startedAt = now();
-    receivePart(reply, startedAt, PacketHeaderSeconds, 1);
-    if (awaitingRest(reply))
-        receivePart(reply, startedAt, PacketWholeSeconds, 1);
-    if (reply.status() == FrameAssembler::Status::Frame)
-        return reply.bytes();
-    m_connected = false;
-    notedIfLost();
-    return {};
+    PacketExchange exchange(command, address, n, data,
+                            PacketExchange::Timing::WholeWithinTwoSeconds);
+    if (!applyPacket(run(exchange, true)))
+        return {};
+    return exchange.frame();
 }
 
 bool SensorLink::SendPacket2(quint8 &command, quint32 &address, quint8 &n, QByteArray &data)
@@ -653,14 +603,16 @@ bool SensorLink::SendPacket2(quint8 &command, quint32 &address, quint8 &n, QByte
         return false;
     }
     discardInput();
-    writeFrame(command, address, n, data);
-
-    FrameAssembler reply(FrameAssembler::Layout::Packet);
-    const bool received = receiveCountedFrame(reply);
-    m_lastPacketFailure = reply.reason();
-    if (!received)
+    PacketExchange exchange(command, address, n, data,
+                            PacketExchange::Timing::EachPartWithinASecond);
+    // A block request answered this way is followed by its block.
+    if (command == DataBlockExchange::Command)
+        ++m_blocksAsked;
+    const ExchangeStep step = run(exchange, true);
+    m_lastPacketFailure = step.reason;
+    if (!applyPacket(step))
         return false;
-    const QByteArray &frame = reply.bytes();
+    const QByteArray &frame = exchange.frame();
     const int length = Frame::byteAt(frame, 4);
     command = Frame::byteAt(frame, 1);
     address = Frame::readLe16(frame, 2);
@@ -670,25 +622,6 @@ bool SensorLink::SendPacket2(quint8 &command, quint32 &address, quint8 &n, QByte
     for (int i = 0; i < length; ++i)
         data[i] = frame.at(Frame::HeaderSize + i);
     return true;
-}
-
-bool SensorLink::receiveCountedFrame(FrameAssembler &reply)
-{
-    const auto receiveNextPart = [&] {
-        m_readLimit = reply.partSize();
-        receivePart(reply, now(), PacketPartSeconds, reply.partSize());
-    };
-    const bool onHeader = reply.gatheringHeader();
-    receiveNextPart();
-    // After a packet's header, its rest once; a part that did not come ends the wait.
-    if (onHeader && awaitingRest(reply))
-        receiveNextPart();
-    m_readLimit = 0;
-    if (reply.status() == FrameAssembler::Status::Frame)
-        return true;
-    m_connected = false;
-    notedIfLost();
-    return false;
 }
 
 void SensorLink::noteFailedReply(const QString &why)
@@ -704,10 +637,8 @@ bool SensorLink::RequestDataBlock(quint32 address, int length)
     const BusyFlagHold busy(m_active);
     if (!connectForPacket())
         return false;
-    QByteArray data;
-    data.append(static_cast<char>(length & 0xFF));
-    data.append(static_cast<char>((length >> 8) & 0xFF));
-    writeFrame(LargeDataBlockCommand, address, 2, data);
+    writeSteps(DataBlockExchange::requestWrites(address, length));
+    ++m_blocksAsked;
     return true;
 }
 
@@ -716,49 +647,43 @@ bool SensorLink::WaitDataBlock(quint32 address)
     if (m_active || !m_connected)
         return false;
     const BusyFlagHold busy(m_active);
-    FrameAssembler reply(FrameAssembler::Layout::Acknowledgement);
-    if (!receiveCountedFrame(reply))
+    using Stage = DataBlockExchange::Stage;
+    DataBlockExchange exchange(address, 0, {Stage::Acknowledgement, Stage::Acknowledgement, {}});
+    return applyAcknowledgement(run(exchange, true));
+}
+
+bool SensorLink::applyAcknowledgement(const ExchangeStep &step)
+{
+    m_carried = step.surplus;
+    if (notedIfLost()) {
+        m_connected = false;
         return false;
-    return Frame::byteAt(reply.bytes(), 1) == LargeDataBlockCommand &&
-           Frame::readLe16(reply.bytes(), 2) == (address & 0xFFFFu);
+    }
+    applyFailure(step);
+    // An acknowledgement of another block is a whole frame: the link stays connected.
+    if (failed(step) && step.failure != ExchangeStep::Failure::Refused)
+        m_connected = false;
+    return !failed(step);
 }
 
 bool SensorLink::GetDataBlock(int n, QByteArray &data)
 {
-    const int blockSize = n + 2; // data and CRC
-    const auto lastIndex = data.size() - 1;
-    m_readLimit = blockSize;
-    // Each read moves the start of the 1 s window on by 0.1 s.
-    double windowStart = now();
-    qsizetype stored = 0;
-    int seen = -1;
-    bool lastLookDue = false;
-    const auto storeRead = [&] {
-        const QByteArray chunk = m_port.read(m_readLimit);
-        for (const char byte : chunk) {
-            if (stored > lastIndex)
-                break;
-            data[stored] = byte;
-            // The byte stored at the array's last place is not counted; the rest of the
-            // read is dropped.
-            if (stored == lastIndex)
-                break;
-            ++stored;
-        }
-        windowStart += BlockExtensionSeconds;
-        seen = -1;
-        lastLookDue = false;
-    };
-    while (stored < blockSize && now() - windowStart < BlockSeconds && m_port.isOpen()) {
-        if (m_port.bytesWaiting() >= blockSize)
-            storeRead();
-        else
-            lastLookDue = awaitCount(blockSize, seen, windowStart + BlockSeconds);
-        m_pump.processEvents();
-    }
-    if (lastLookDue && stored < blockSize && m_port.isOpen() && m_port.bytesWaiting() >= blockSize)
-        storeRead();
-    const quint16 crc = CalcCrc(data.constData(), std::min(stored, data.size()));
-    m_readLimit = 0;
-    return stored == blockSize && crc == 0;
+    using Stage = DataBlockExchange::Stage;
+    DataBlockExchange exchange(0, n, {Stage::Block, Stage::Block, {}});
+    return applyBlock(exchange, run(exchange, true), n, data);
+}
+
+bool SensorLink::applyBlock(const DataBlockExchange &exchange, const ExchangeStep &step, int n,
+                            QByteArray &data)
+{
+    m_carried = step.surplus;
+    m_blocksAsked = std::max(0, m_blocksAsked - 1);
+    if (notedIfLost())
+        return false;
+    applyFailure(step);
+    // The caller's array holds the block and its CRC with one element to spare.
+    if (failed(step) || data.size() < n + 3)
+        return false;
+    std::copy(exchange.block().cbegin(), exchange.block().cend(), data.begin());
+    return true;
 }

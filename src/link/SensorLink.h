@@ -1,8 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "link/DataBlockExchange.h"
 #include "link/FrameAssembler.h"
 #include "link/LinkTrace.h"
+#include "link/ReadingsExchange.h"
+#include "link/StatusExchange.h"
+#include "link/TestCommandExchange.h"
 #include "platform/Clock.h"
 #include "platform/EventPump.h"
 #include "platform/SerialPort.h"
@@ -13,13 +17,16 @@
 #include <QString>
 #include <QStringList>
 
-#include <functional>
 #include <optional>
 
 // The one link to the instrument. It owns the serial port, knows whether an instrument
 // answers on it, keeps the instrument's last reported state and performs every exchange:
 // the port search and "R" handshake, the text commands ("I", "S", "T", "U", test-mode
 // commands) and the framed packets and data blocks of the built-in logger.
+//
+// Each exchange is a machine without I/O (HandshakeExchange, StatusExchange, ...) that
+// one runner drives on the port; small apply functions turn its outcome into the fields,
+// the status text and the counters.
 //
 // Exchanges return a success flag (or empty text) and leave a Status text; they never
 // throw and never show a message. The busy flag Active() turns away an exchange that
@@ -29,7 +36,7 @@
 //   Connect            the handshake, giving back the state it found
 //   GetStatus          from "I" until the reply is in (its handshake holds it too)
 //   GetReadings        from "S" until the reply is in
-//   SetUnits           from "T" until the reply to "U" is in
+//   SetUnits           from "T" until the reply to "U" is in (and its "R" after a failure)
 //   TestCommand        from "T" to the end, only when it enters test mode itself
 //   SendPacket2, RequestDataBlock, WaitDataBlock   throughout, handshake included
 // SendPacket and GetDataBlock never hold it: a poll may run inside their waits.
@@ -130,7 +137,9 @@ signals:
     void portLost();
 
 private:
-    using ReplyComplete = std::function<bool(const QByteArray &)>;
+    // The lead's event-driven driver runs the same exchanges and applies their outcome
+    // with the same functions.
+    friend class LinkDriver;
 
     void clearInstrumentFields();
     QString portDigits() const;
@@ -141,38 +150,47 @@ private:
     void openChosenPort();
     double now() const { return m_clock.monotonicSeconds(); }
 
-    // Reads whatever is waiting, at most the read length when one is set.
+    // Reads whatever is waiting.
     QByteArray readChunk();
     // Drops what came between exchanges, when nothing was asked; counted and traced.
     void discardInput();
+    // Counts and traces bytes dropped because nothing asked for them; bytes that answer a
+    // data block the link asked for are not such bytes.
+    void countUnasked(int dropped);
     // Blocks until new bytes arrive or `deadline` (monotonic seconds) passes; with
     // letEventsRun the wait is cut into short slices and window events run after each.
     void waitForBytes(double deadline, bool letEventsRun = false);
-    // One wait of a read that needs `needed` bytes whole, letting window events run. When
-    // bytes came since the last look (`seen`, -1 before the first), it does not look again
-    // before the missing ones can have crossed the line at 9600 baud; when none came, it
-    // wakes on the next byte. True when it slept to the deadline: one last look is due.
-    bool awaitCount(int needed, int &seen, double deadline);
+    // Letting window events run for a reply that still misses `step.awaiting` bytes after
+    // some came, the runner does not look again before they can have crossed the line at
+    // 9600 baud: sleeps that long unless it lies at or past the deadline. True when it slept.
+    bool sleptForMissingBytes(const ExchangeStep &step, bool letEventsRun, bool bytesCameLast);
     bool writeBytes(const QByteArray &bytes);
     // Writes a command (a text command, the handshake) and counts the exchange.
     bool writeCommand(const QByteArray &bytes);
+    // Writes what a step says, each element one write; a non-empty list counts one
+    // exchange.
+    void writeSteps(const QList<QByteArray> &writes);
 
-    // Text commands: reads back to back until `complete` holds or `seconds` have passed
-    // since startedAt (at least one read is made, so a reply already waiting is taken even
-    // with no time at all).
-    void gather(QByteArray &reply, double startedAt, double seconds, const ReplyComplete &complete);
-    bool enterTestMode(double seconds);
+    // Runs an exchange to its end: writes what each step says, feeds it the bytes carried
+    // over from the exchange before and then every chunk read, or nothing when its
+    // deadline passes. Window events run between the reads with letEventsRun. The step
+    // returned is the last one, with the unasked bytes of all steps; a port that closed
+    // ends the exchange as failed.
+    ExchangeStep run(Exchange &exchange, bool letEventsRun = false);
+    // The counters for a failed exchange: time-outs and bad checks.
+    void applyFailure(const ExchangeStep &step);
+    void applyHandshake(const ExchangeStep &step);
+    bool applyStatus(const StatusExchange &exchange, const ExchangeStep &step);
+    bool applyReadings(const ReadingsExchange &exchange, const ExchangeStep &step);
+    bool applyUnits(const ExchangeStep &step);
+    QString applyTestCommand(const TestCommandExchange &exchange, const ExchangeStep &step);
+    // A packet exchange that ended: a reply that is not a whole, valid frame clears
+    // Connected. Bytes after the reply are kept for the exchange that follows.
+    bool applyPacket(const ExchangeStep &step);
+    bool applyAcknowledgement(const ExchangeStep &step);
+    bool applyBlock(const DataBlockExchange &exchange, const ExchangeStep &step, int n,
+                    QByteArray &data);
 
-    void writeFrame(quint8 command, quint32 address, quint8 n, const QByteArray &data);
-    // Feeds reads to `reply` until the part it is gathering (header or rest) is in, the
-    // reply proves invalid, `seconds` have passed since startedAt or the port closes. Reads only
-    // when `readThreshold` bytes are waiting; lets window events run after every read and
-    // every wait.
-    void receivePart(FrameAssembler &reply, double startedAt, double seconds, int readThreshold);
-    // A reply of known size: each part (a packet's header, then its rest; the whole
-    // acknowledgement) read in one piece once all of it is waiting, each given 1 s. A
-    // reply that is not a whole, valid frame clears Connected.
-    bool receiveCountedFrame(FrameAssembler &reply);
     bool connectForPacket();
 
     SerialPort &m_port;
@@ -203,9 +221,11 @@ private:
     LinkCounters m_counters;
     // A loss was counted and no handshake has succeeded since: the next one reconnects.
     bool m_lostSinceConnect = false;
-    // At most this many bytes per read (0: all that wait). The packet waits set it for the
-    // parts they read whole; a handshake run from a window event inside such a wait reads
-    // under the same limit.
-    int m_readLimit = 0;
+    // Bytes read after an exchange's reply ended: the start of what the link asked for
+    // next (a data block behind its acknowledgement, the next acknowledgement behind a
+    // block requested ahead). The next exchange gets them first; discardInput drops them.
+    QByteArray m_carried;
+    // Data blocks requested and not yet read: bytes dropped meanwhile answer them.
+    int m_blocksAsked = 0;
     QString m_lastPacketFailure;
 };
