@@ -22,6 +22,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
+#include <QPointer>
 
 #include <utility>
 
@@ -232,8 +233,10 @@ void frmDisplay::mnuSerialPort_Click(int index)
 
 void frmDisplay::handOver(QWidget *window)
 {
-    if (!window)
+    if (!window) {
+        takeBack();
         return;
+    }
     Timer1.stop();
     window->move(pos());
     hide();
@@ -248,27 +251,45 @@ void frmDisplay::takeBack()
     Timer1.start(PollIntervalMs);
 }
 
+void frmDisplay::afterPoll(const std::function<void()> &action)
+{
+    if (!m_link)
+        return;
+    // No tick starts meanwhile; the exchanges of one that runs end first.
+    Timer1.stop();
+    m_link->whenRequestsIdle([window = QPointer<frmDisplay>(this), action] {
+        if (window)
+            action();
+    });
+}
+
 void frmDisplay::mnuTestTerminal_Click()
 {
-    if (windows.terminal)
-        handOver(windows.terminal(*this));
+    if (!windows.terminal)
+        return;
+    afterPoll([this] { handOver(windows.terminal ? windows.terminal(*this) : nullptr); });
 }
 
 void frmDisplay::mnuPCLog_Click()
 {
-    if (windows.pcLog)
-        handOver(windows.pcLog(*this));
+    if (!windows.pcLog)
+        return;
+    afterPoll([this] { handOver(windows.pcLog ? windows.pcLog(*this) : nullptr); });
 }
 
 void frmDisplay::mnuLogger_Click()
 {
     if (!windows.logger)
         return;
-    QWidget *window = windows.logger(*this);
-    if (!window)
-        return;
-    handOver(window);
-    m_poll->readStatusNextTick();
+    afterPoll([this] {
+        QWidget *window = windows.logger ? windows.logger(*this) : nullptr;
+        if (!window) {
+            takeBack();
+            return;
+        }
+        handOver(window);
+        m_poll->readStatusNextTick();
+    });
 }
 
 void frmDisplay::mnuAbout_Click()
@@ -276,10 +297,7 @@ void frmDisplay::mnuAbout_Click()
     QWidget *box = windows.about ? windows.about(*this) : nullptr;
     if (!box)
         return;
-    if (auto *dialog = qobject_cast<QDialog *>(box)) {
-        dialog->exec();
-        return;
-    }
+    // Modal over the program, without an event loop of its own: the poll goes on.
     box->setWindowModality(Qt::ApplicationModal);
     box->show();
 }

@@ -81,6 +81,9 @@ public:
     // Gives the instrument to `window`: stops the poll, puts `window` at the main
     // window's top-left corner, hides the main window and shows `window` modeless.
     void handOver(QWidget *window);
+    // Runs `action` (a window taking the instrument over) once the poll's exchanges have
+    // ended; no tick starts meanwhile.
+    void afterPoll(const std::function<void()> &action);
     // Takes the instrument back: shows the main window and starts the poll again.
     void takeBack();
 

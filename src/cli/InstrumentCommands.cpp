@@ -206,6 +206,7 @@ int runUnits(const CliOptions &options, InstrumentSession &session, Console &con
     DisplayPoll poll(link, prompts);
     poll.setView(view);
     poll.chooseUnits(options.unitsIndex);
+    session.waitForRequests();
     if (view.selected != options.unitsIndex || !view.bold)
         return Fail(console, session.forMessage(view.status));
     if (options.verbosity > 0)

@@ -5,6 +5,7 @@
 #include "link/LinkTrace.h"
 
 #include <QDir>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QRegularExpression>
 
@@ -102,4 +103,13 @@ bool InstrumentSession::connect(QString &error)
         return false;
     }
     return true;
+}
+
+void InstrumentSession::waitForRequests()
+{
+    if (!m_link || m_link->requestsIdle())
+        return;
+    QEventLoop loop;
+    m_link->whenRequestsIdle([&loop] { loop.quit(); });
+    loop.exec();
 }

@@ -53,6 +53,9 @@ public:
         return [this](const QString &text) { return forMessage(text); };
     }
 
+    // Runs the event loop until the link's queued requests have ended: the command line's
+    // one place to wait for them.
+    void waitForRequests();
     SensorLink &link() { return *m_link; }
     Clock &clock() { return m_clock; }
     EventPump &pump() { return m_pump; }

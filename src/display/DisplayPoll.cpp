@@ -9,6 +9,7 @@
 #include "platform/UserPrompts.h"
 
 #include <limits>
+#include <utility>
 
 namespace {
 
@@ -88,7 +89,7 @@ void DisplayPoll::choosePort(const QString &caption)
         showFields({});
         clearUnits();
         // The next tick sees the empty version and reads the status again.
-        m_link.GetStatus();
+        m_link.requestStatus({});
     }
 }
 
@@ -97,18 +98,37 @@ void DisplayPoll::choosePort(const QString &caption)
 
 void DisplayPoll::tick()
 {
+    // A tick that falls due while exchanges still run (the last tick's, a units change,
+    // the status read of a port just chosen) is not queued behind them: ticks that pile up
+    // make one, run as soon as the link is free.
+    if (m_pollRunning || !m_link.requestsIdle()) {
+        if (!std::exchange(m_tickDue, true)) {
+            m_link.whenRequestsIdle(guarded([this] {
+                if (std::exchange(m_tickDue, false))
+                    tick();
+            }));
+        }
+        return;
+    }
     if (m_link.CommPort() == 0 && m_link.reopenLostPort())
         view().checkPort(m_link.CommPort());
     if (m_link.CommPort() != 0)
         m_searchStatus.clear();
     const int port = m_link.CommPort();
-    if (port != 0 && m_link.Connected())
+    m_pollRunning = true;
+    if (port != 0 && m_link.Connected()) {
         pollConnected();
-    else if (port != 0)
+    } else if (port != 0) {
         pollReconnecting();
-    else
+    } else {
         pollWithoutPort();
+        endTick();
+    }
+}
 
+void DisplayPoll::endTick()
+{
+    m_pollRunning = false;
     m_connectedLastTick = m_link.Connected();
     if (m_ticksSinceStatus < std::numeric_limits<qint16>::max())
         ++m_ticksSinceStatus;
@@ -123,16 +143,23 @@ void DisplayPoll::pollConnected()
     if (m_fields.version.isEmpty() || m_ticksSinceStatus >= StatusEveryTicks ||
         !m_connectedLastTick) {
         m_ticksSinceStatus = 0;
-        if (m_link.GetStatus()) {
-            showReportedUnits();
-            view().setStatusText(m_link.Status());
-            showInstrumentLines();
-        }
-    } else if (m_link.GetReadings()) {
-        showReadings();
+        m_link.requestStatus(guarded([this](bool read) {
+            if (read) {
+                showReportedUnits();
+                view().setStatusText(m_link.Status());
+                showInstrumentLines();
+            }
+            showActivity(true, false);
+            endTick();
+        }));
+        return;
     }
-
-    showActivity(true, false);
+    m_link.requestReadings(guarded([this](bool read) {
+        if (read)
+            showReadings();
+        showActivity(true, false);
+        endTick();
+    }));
 }
 
 void DisplayPoll::pollReconnecting()
@@ -140,14 +167,15 @@ void DisplayPoll::pollReconnecting()
     showActivity(false, true);
     view().paintNow();
 
-    m_link.Connect();
-    showActivity(m_link.Connected(), true);
-    clearUnits();
-    showInstrumentLines();
-    showCaption(m_link.units());
-    showReadings();
-
-    showActivity(m_sensorShown, false);
+    m_link.requestConnect(guarded([this](bool) {
+        showActivity(m_link.Connected(), true);
+        clearUnits();
+        showInstrumentLines();
+        showCaption(m_link.units());
+        showReadings();
+        showActivity(m_sensorShown, false);
+        endTick();
+    }));
 }
 
 void DisplayPoll::pollWithoutPort()
@@ -261,12 +289,24 @@ void DisplayPoll::chooseUnits(int index)
         return;
     }
 
-    const bool accepted = m_link.SetUnits(index);
-    if (m_link.CommPort() >= 1 && accepted && m_link.GetStatus()) {
-        showCaption(m_link.units());
-        showUnitsChoice(index, true);
-        return;
-    }
-    showReportedUnits();
-    view().setStatusText(m_link.Status());
+    // Queued behind a poll that runs: the click is carried out right after it.
+    m_link.requestUnits(index,
+                        guarded([this, index](bool accepted) { unitsSent(index, accepted); }));
+}
+
+void DisplayPoll::unitsSent(int index, bool accepted)
+{
+    // The units are read back in any case, so that a change the instrument did not
+    // confirm never shows readings under units they are not in; why the change failed
+    // is shown over the status the read-back leaves.
+    const QString failure = accepted ? QString() : m_link.Status();
+    m_link.requestStatus(guarded([this, index, accepted, failure](bool read) {
+        if (m_link.CommPort() >= 1 && accepted && read) {
+            showCaption(m_link.units());
+            showUnitsChoice(index, true);
+            return;
+        }
+        showReportedUnits();
+        view().setStatusText(failure.isEmpty() ? m_link.Status() : failure);
+    }));
 }

@@ -8,6 +8,8 @@
 #include <QStringList>
 #include <QtGlobal>
 
+#include <memory>
+
 class SensorLink;
 class UserPrompts;
 
@@ -39,8 +41,10 @@ public:
     // instrument lines and reads the full status.
     void choosePort(const QString &caption);
 
-    // One tick of the poll.
+    // One tick of the poll: queues its exchanges; what they read is shown when they end.
     void tick();
+    // Whether a tick's exchanges still run.
+    bool polling() const { return m_pollRunning; }
 
     // The user chose units option `index` (0 umol.m-2.s-1, 1 W.m-2, 2 klux).
     void chooseUnits(int index);
@@ -51,10 +55,23 @@ public:
 
 private:
     DisplayView &view() { return *m_view; }
+    // `call` made safe to run after the poll has gone: the link may end an exchange the
+    // poll queued after the window closed.
+    template <typename F> auto guarded(F call)
+    {
+        return [alive = std::weak_ptr<int>(m_lifetime), call](auto... args) {
+            if (alive.lock())
+                call(args...);
+        };
+    }
 
     void pollConnected();
     void pollReconnecting();
     void pollWithoutPort();
+    // The instrument's answer to a units change came (or did not): the units are read back.
+    void unitsSent(int index, bool accepted);
+    // What every tick does when its exchanges have ended.
+    void endTick();
     // The port's device went away between two ticks: shown at once, as a tick would.
     void showLostPort();
 
@@ -81,8 +98,12 @@ private:
     // Ticks since the last full status request; stops at its maximum.
     qint16 m_ticksSinceStatus = 0;
     bool m_connectedLastTick = false;
+    bool m_pollRunning = false;
+    // A tick fell due while the last one ran.
+    bool m_tickDue = false;
     // What the search found, shown until a port is opened or chosen.
     QString m_searchStatus;
     bool m_searchedNoPort = false;
     QMetaObject::Connection m_lostWatch;
+    const std::shared_ptr<int> m_lifetime = std::make_shared<int>(0);
 };

@@ -34,6 +34,14 @@ LinkDriver::~LinkDriver()
     m_alarm.cancel();
 }
 
+void LinkDriver::whenIdle(std::function<void()> call)
+{
+    if (idle())
+        call();
+    else
+        m_idleCalls.push_back(std::move(call));
+}
+
 int LinkDriver::pending() const
 {
     return static_cast<int>(m_queue.size()) + (m_current ? 1 : 0);
@@ -174,4 +182,9 @@ void LinkDriver::finish(const ExchangeStep &end)
     // The bytes that followed the reply go to the next exchange when it asked for them
     // ahead.
     startNext(end.surplus);
+    if (idle()) {
+        // A call may queue exchanges again: those it finds are run at the next idle time.
+        for (const auto &call : std::exchange(m_idleCalls, {}))
+            call();
+    }
 }

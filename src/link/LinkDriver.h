@@ -9,6 +9,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <vector>
 
 class Alarm;
 class Clock;
@@ -23,6 +24,12 @@ class SerialPort;
 // with nothing asked.
 class LinkDriver
 {
+    // Keeps a callback's parameter out of template deduction, so a lambda converts to it.
+    template <typename T> struct NotDeduced
+    {
+        using type = T;
+    };
+
 public:
     template <typename E> using Done = std::function<void(E &exchange, const ExchangeStep &end)>;
 
@@ -34,7 +41,8 @@ public:
 
     // Queues `exchange`: it starts when those before it have ended, and `done` is called
     // with it and its last step when it ends. A callback may queue further exchanges.
-    template <typename E> void enqueue(std::unique_ptr<E> exchange, Done<E> done)
+    template <typename E>
+    void enqueue(std::unique_ptr<E> exchange, typename NotDeduced<Done<E>>::type done)
     {
         E &typed = *exchange;
         enqueueJob(std::move(exchange), typedDone(typed, std::move(done)), false);
@@ -42,11 +50,16 @@ public:
     // Called from an exchange's callback: queues `exchange` to run right after it, before
     // everything else that waits, as the next step of the same request (the status read
     // that must follow its handshake with nothing in between).
-    template <typename E> void enqueueNext(std::unique_ptr<E> exchange, Done<E> done)
+    template <typename E>
+    void enqueueNext(std::unique_ptr<E> exchange, typename NotDeduced<Done<E>>::type done)
     {
         E &typed = *exchange;
         enqueueJob(std::move(exchange), typedDone(typed, std::move(done)), true);
     }
+
+    // Runs `call` once no exchange is in progress or waiting: at once when none is, else
+    // after the last one's callback.
+    void whenIdle(std::function<void()> call);
 
     // No exchange in progress or waiting.
     bool idle() const { return !m_current && m_queue.empty(); }
@@ -92,6 +105,7 @@ private:
     LinkCounters &m_counters;
     std::deque<Job> m_queue;
     std::unique_ptr<Job> m_current;
+    std::vector<std::function<void()>> m_idleCalls;
     // An end that came at once (the port closed before anything was written): delivered
     // from the event loop, never inside enqueue.
     std::unique_ptr<ExchangeStep> m_endDue;

@@ -5,8 +5,10 @@
 #include "link/Crc.h"
 #include "link/Frame.h"
 #include "link/HandshakeExchange.h"
+#include "link/LinkDriver.h"
 #include "link/PacketExchange.h"
 #include "link/UnitsExchange.h"
+#include "platform/Alarm.h"
 
 #include <algorithm>
 #include <cmath>
@@ -28,7 +30,8 @@ bool failed(const ExchangeStep &step)
 } // namespace
 
 SensorLink::SensorLink(SerialPort &port, Clock &clock, EventPump &pump, QObject *parent)
-    : QObject(parent), m_port(port), m_clock(clock), m_pump(pump)
+    : QObject(parent), m_port(port), m_clock(clock), m_pump(pump), m_alarm(clock.makeAlarm()),
+      m_driver(std::make_unique<LinkDriver>(port, clock, *m_alarm, m_counters))
 {
     // The line settings are fixed (9600 baud, 8 data bits, no parity, 2 stop bits, no
     // handshaking) and applied by the port on open; the modem lines start asserted.
@@ -38,12 +41,16 @@ SensorLink::SensorLink(SerialPort &port, Clock &clock, EventPump &pump, QObject 
     InitCrcTable();
     m_port.setLostHandler([this] {
         noteLostPort();
+        // A queued request that was waiting for a reply ends now, not at its time limit.
+        m_driver->portClosed();
         emit portLost();
     });
 }
 
 SensorLink::~SensorLink()
 {
+    // The driver goes first: it gives back the port's and the alarm's handlers.
+    m_driver.reset();
     m_port.setLostHandler({});
     if (m_port.isOpen()) {
         m_port.setRts(false);
@@ -406,15 +413,33 @@ void SensorLink::applyHandshake(const ExchangeStep &step)
 // ---------------------------------------------------------------------------------------
 // Text commands
 
-bool SensorLink::GetStatus()
+bool SensorLink::busy() const
 {
-    if (m_active)
-        return false;
+    return m_active || !m_driver->idle();
+}
+
+void SensorLink::clearStatusFields()
+{
     m_version.clear();
     m_units.clear();
     m_serialNumber.clear();
     m_logStatus.clear();
     m_power.clear();
+}
+
+void SensorLink::clearReadings()
+{
+    m_total = 0;
+    m_diffuse = 0;
+    m_sun = false;
+    m_hasReadings = false;
+}
+
+bool SensorLink::GetStatus()
+{
+    if (busy())
+        return false;
+    clearStatusFields();
     if (!Connect())
         return false;
 
@@ -453,12 +478,9 @@ bool SensorLink::applyStatus(const StatusExchange &exchange, const ExchangeStep 
 
 bool SensorLink::GetReadings()
 {
-    if (m_active)
+    if (busy())
         return false;
-    m_total = 0;
-    m_diffuse = 0;
-    m_sun = false;
-    m_hasReadings = false;
+    clearReadings();
     if (!Connect())
         return false;
 
@@ -490,7 +512,7 @@ bool SensorLink::applyReadings(const ReadingsExchange &exchange, const ExchangeS
 
 bool SensorLink::SetUnits(int unitsCode)
 {
-    if (m_active)
+    if (busy())
         return false;
     if (!Connect())
         return false;
@@ -518,7 +540,7 @@ bool SensorLink::applyUnits(const ExchangeStep &step)
 
 QString SensorLink::TestCommand(const QString &command, int timeoutMs)
 {
-    if (m_active)
+    if (busy())
         return {};
     const double seconds = timeoutMs / 1000.0;
 
@@ -577,7 +599,7 @@ bool SensorLink::applyPacket(const ExchangeStep &step)
 
 QByteArray SensorLink::SendPacket(quint8 command, quint32 address, quint8 n, const QByteArray &data)
 {
-    if (m_active)
+    if (busy())
         return {};
     if (!connectForPacket())
         return {};
@@ -593,7 +615,7 @@ QByteArray SensorLink::SendPacket(quint8 command, quint32 address, quint8 n, con
 
 bool SensorLink::SendPacket2(quint8 &command, quint32 &address, quint8 &n, QByteArray &data)
 {
-    if (m_active) {
+    if (busy()) {
         m_lastPacketFailure = QStringLiteral("the link is busy");
         return false;
     }
@@ -632,7 +654,7 @@ void SensorLink::noteFailedReply(const QString &why)
 
 bool SensorLink::RequestDataBlock(quint32 address, int length)
 {
-    if (m_active)
+    if (busy())
         return false;
     const BusyFlagHold busy(m_active);
     if (!connectForPacket())
@@ -644,7 +666,7 @@ bool SensorLink::RequestDataBlock(quint32 address, int length)
 
 bool SensorLink::WaitDataBlock(quint32 address)
 {
-    if (m_active || !m_connected)
+    if (busy() || !m_connected)
         return false;
     const BusyFlagHold busy(m_active);
     using Stage = DataBlockExchange::Stage;

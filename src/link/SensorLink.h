@@ -17,6 +17,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+#include <memory>
 #include <optional>
 
 // The one link to the instrument. It owns the serial port, knows whether an instrument
@@ -40,6 +42,9 @@
 //   TestCommand        from "T" to the end, only when it enters test mode itself
 //   SendPacket2, RequestDataBlock, WaitDataBlock   throughout, handshake included
 // SendPacket and GetDataBlock never hold it: a poll may run inside their waits.
+class Alarm;
+class LinkDriver;
+
 class SensorLink : public QObject
 {
     Q_OBJECT
@@ -124,6 +129,22 @@ public:
     // True while the instrument is known to sit in its test mode.
     bool inTestMode() const { return m_inTestMode; }
 
+    // Queued requests: the exchanges of Connect, GetStatus, GetReadings and SetUnits, run in
+    // turn from the event loop, so that none blocks the window and one made while another
+    // runs waits for it instead of failing. `done` hears whether the request succeeded,
+    // once the link's state is updated as the blocking call updates it; it is never
+    // called inside the request itself.
+    using Reply = std::function<void(bool ok)>;
+    void requestConnect(Reply done);
+    void requestStatus(Reply done);
+    void requestReadings(Reply done);
+    void requestUnits(int unitsCode, Reply done);
+    // No queued request runs or waits: the blocking calls may use the port.
+    bool requestsIdle() const;
+    // Runs `call` when no queued request runs or waits (at once when none does): a window
+    // that takes the instrument over waits so for the poll it interrupts.
+    void whenRequestsIdle(std::function<void()> call);
+
 signals:
     // Status texts raised during the port search, for the owner's status bar.
     void StatusMsg(const QString &strStatus);
@@ -140,6 +161,16 @@ private:
     // The lead's event-driven driver runs the same exchanges and applies their outcome
     // with the same functions.
     friend class LinkDriver;
+
+    // Queues the handshake; `next` runs when it has been applied (Connected() tells how
+    // it went), and may queue the request's next step with the driver's enqueueNext.
+    void handshakeThen(std::function<void()> next);
+    // A queued exchange found the port closed.
+    void noteClosedPort();
+    void clearStatusFields();
+    void clearReadings();
+    // The blocking calls refuse to run while a queued request uses the port.
+    bool busy() const;
 
     void clearInstrumentFields();
     QString portDigits() const;
@@ -196,6 +227,8 @@ private:
     SerialPort &m_port;
     Clock &m_clock;
     EventPump &m_pump;
+    std::unique_ptr<Alarm> m_alarm;
+    std::unique_ptr<LinkDriver> m_driver;
 
     QString m_status;
     bool m_connected = false;

@@ -25,6 +25,7 @@ TracingSerialPort::TracingSerialPort(SerialPort &inner) : m_inner(inner)
             trace(prefix() + QStringLiteral("lost: ") + m_inner.errorDescription());
         notifyLost();
     });
+    m_inner.setReadyReadHandler([this] { notifyReadyRead(); });
 }
 
 QString TracingSerialPort::prefix() const

@@ -7,6 +7,7 @@
 #include "RecordingPrompts.h"
 #include "ScriptedLine.h"
 #include "SimulatedLine.h"
+#include "VirtualLinkEvents.h"
 #include "app/frmDisplay.h"
 #include "link/SensorLink.h"
 #include "platform/FakeEventPump.h"
@@ -84,8 +85,14 @@ protected:
         window = std::make_unique<frmDisplay>(port, clock, pump, prompts, table);
     }
     void start(const QString &commandLine = QString()) { window->startUp(commandLine); }
-    // One tick of the main window's poll, 2 s after the one before.
-    void tick() { clock.advanceSeconds(2.0), window->Timer1_Timer(); }
+    // One tick of the main window's poll, 2 s after the one before, and the exchanges it
+    // queued run to their end.
+    void tick() { clock.advanceSeconds(2.0), window->Timer1_Timer(), runLink(window->ZQ4()); }
+    // What the event loop does for the link: its queued exchanges run to their end.
+    void runLink(SensorLink &link)
+    {
+        runLinkEvents(clock, port, [&link] { return link.requestsIdle(); });
+    }
     const DisplayControls &ui() const { return window->controls(); }
 
     // What the port says of a device the user may not open.

@@ -78,13 +78,17 @@ protected:
             if (verb == "search") {
                 view.set("menu", poll->searchPorts(rest.toInt()).join(' '));
                 poll->openFoundPort();
+                runLink(*link);
             }
             for (int n = 0; verb == "tick" && n < std::max(1, rest.toInt()); ++n)
+                clock.advanceSeconds(2.0), poll->tick(), runLink(*link);
+            // A tick whose exchanges are left waiting, for a click that comes meanwhile.
+            if (verb == "tick-start")
                 clock.advanceSeconds(2.0), poll->tick();
             if (verb == "port")
-                poll->choosePort(QString::fromLatin1(rest));
+                poll->choosePort(QString::fromLatin1(rest)), runLink(*link);
             if (verb == "units")
-                poll->chooseUnits(rest.toInt());
+                poll->chooseUnits(rest.toInt()), runLink(*link);
             if (verb == "answer")
                 scripted->on(rest.split(' ').first(), rest.mid(rest.indexOf(' ') + 1));
             if (verb == "silence")
@@ -216,9 +220,14 @@ TEST_F(PollTest, UnitsChoiceAndUnitsShownByTheModel)
         {"tick", "1:RS", "readings=123,40 56,70 sun"},
         {"answer U0 U0OK\rTEST:|units 0", "1:RTU0RI", "units=0 bold"},
         {"tick", "1:RS", "readings=123,4 56,7 sun"},
-        // Refused or unanswered: the units the instrument reports.
-        {"answer U2 U2NO\rTEST:|units 2", "1:RTU2R", "units=1 bold;status=SetUnits command failed"},
-        {"silence U2|units 2", "1:RTU2R", ""},
+        // Refused or unanswered: the units the instrument reports, read back.
+        {"answer U2 U2NO\rTEST:|units 2", "1:RTU2RRI",
+         "units=1 bold;status=SetUnits command failed"},
+        {"silence U2|units 2", "1:RTU2RRI", ""},
+        // A click during a poll is carried out right after it, not dropped.
+        {"answer U2 U2OK\rTEST:|tick-start|units 2", "1:RSRTU2RI",
+         "units=2 bold;status=ZQ5  5523 connected on COM 1"},
+        {"answer U1 U1OK\rTEST:|units 1", "1:RTU1RI", "units=1 bold"},
         {"units 3|units -1", "", ""},
         {"answer U2 U2OK\rTEST:|silence I|units 2", "1:RTU2RI",
          "units=-1;caption=Reading ;status=GetStatus command failed"},

@@ -177,6 +177,7 @@ TEST_F(DisplayWindowTest, ClicksReachThePollAndOtherWindowsBorrowTheInstrument)
     // The first tick that follows the start-up, then no more: the events meet no tick.
     QCoreApplication::processEvents();
     window->Timer1.stop();
+    runLink(window->ZQ4());
     written();
     const auto chosen = [this] {
         QString text;
@@ -193,9 +194,11 @@ TEST_F(DisplayWindowTest, ClicksReachThePollAndOtherWindowsBorrowTheInstrument)
         EXPECT_GT(option->width(), QFontMetrics(bold).horizontalAdvance(option->text()));
     }
     QTest::mouseClick(ui().Option1[2], Qt::LeftButton);
+    runLink(window->ZQ4());
     EXPECT_EQ(std::tuple(written(), chosen(), instruments[0]->state().units()),
               std::tuple("1:RTU2RI", "--xb", SimUnits::Illuminance));
     QTest::keyClick(ui().Option1[1], Qt::Key_Space);
+    runLink(window->ZQ4());
     EXPECT_EQ(std::tuple(written(), chosen(), ui().Frame2->title()),
               std::tuple("1:RTU1RI", "-xb-", "Reading Units: W.m-2"));
     // A held key repeats its release: only the real one counts.
@@ -268,6 +271,7 @@ TEST_F(DisplayWindowTest, ClicksReachThePollAndOtherWindowsBorrowTheInstrument)
             during.second->close();
     });
     ui().mnuAbout->trigger();
+    QCoreApplication::processEvents();
     ASSERT_NE(qobject_cast<frmAbout *>(during.second), nullptr);
     EXPECT_EQ(std::tuple(during.first, during.second->parentWidget()),
               std::tuple(true, window.get()));
@@ -286,6 +290,7 @@ TEST_F(DisplayWindowTest, ClicksReachThePollAndOtherWindowsBorrowTheInstrument)
 
     // Another port; one in use brings a box, and the port before is open again.
     menu.item(2)->trigger();
+    runLink(window->ZQ4());
     EXPECT_EQ(std::tuple(window->ZQ4().CommPort(), menu.checkedIndex(), written()),
               std::tuple(2, 2, "2:R"));
     menu.item(3)->trigger();

@@ -202,8 +202,11 @@ TEST_F(DriverTest, ACallbackQueuesTheNextStepAfterItsOwnEnd)
                                                         LinkDriver::Done<CountedReply>());
                                  });
     queue("B", 2);
+    driver.whenIdle([this] { log += "idle "; });
     run();
-    EXPECT_EQ(log, "w:A end:A w:C w:B end:B=bb ");
+    EXPECT_EQ(log, "w:A end:A w:C w:B end:B=bb idle ");
+    driver.whenIdle([this] { log += "at once"; });
+    EXPECT_EQ(log, "w:A end:A w:C w:B end:B=bb idle at once");
 }
 
 TEST_F(DriverTest, AClosedPortFailsEveryExchangeOnceFromTheEventLoop)

@@ -66,6 +66,7 @@ QString outcomeOf(const ExchangeStep &step)
     case Failure::Refused:
         return "refused";
     case Failure::None:
+    case Failure::PortClosed:
         break;
     }
     return "failed";

@@ -1,0 +1,108 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The link's queued requests: the exchanges of Connect, GetStatus, GetReadings and
+// SetUnits, run in turn by the driver from the event loop. Each applies its end as the
+// blocking call does, so the link's state and counters mean the same either way.
+#include "link/SensorLink.h"
+
+#include "link/HandshakeExchange.h"
+#include "link/LinkDriver.h"
+#include "link/ReadingsExchange.h"
+#include "link/StatusExchange.h"
+#include "link/UnitsExchange.h"
+
+#include <memory>
+#include <utility>
+
+namespace {
+
+void tell(const SensorLink::Reply &done, bool ok)
+{
+    if (done)
+        done(ok);
+}
+
+} // namespace
+
+bool SensorLink::requestsIdle() const
+{
+    return m_driver->idle();
+}
+
+void SensorLink::whenRequestsIdle(std::function<void()> call)
+{
+    m_driver->whenIdle(std::move(call));
+}
+
+void SensorLink::requestConnect(Reply done)
+{
+    handshakeThen([this, done = std::move(done)] { tell(done, m_connected); });
+}
+
+void SensorLink::handshakeThen(std::function<void()> next)
+{
+    m_driver->enqueue(std::make_unique<HandshakeExchange>(),
+                      [this, next = std::move(next)](HandshakeExchange &, const ExchangeStep &end) {
+                          m_inTestMode = false;
+                          if (end.failure == ExchangeStep::Failure::PortClosed)
+                              noteClosedPort();
+                          else
+                              applyHandshake(end);
+                          // The driver hands on what followed the prompt itself.
+                          m_carried.clear();
+                          next();
+                      });
+}
+
+void SensorLink::noteClosedPort()
+{
+    m_connected = false;
+    // A port closed by its device going away is a loss (counted once, however many
+    // exchanges meet it); one the user closed is none.
+    if (m_port.errorNumber() == SerialPort::ErrorDeviceLost)
+        noteLostPort();
+}
+
+void SensorLink::requestStatus(Reply done)
+{
+    handshakeThen([this, done = std::move(done)] {
+        if (!m_connected) {
+            clearStatusFields();
+            tell(done, false);
+            return;
+        }
+        m_driver->enqueueNext(std::make_unique<StatusExchange>(),
+                              [this, done](StatusExchange &exchange, const ExchangeStep &end) {
+                                  clearStatusFields();
+                                  tell(done, applyStatus(exchange, end));
+                              });
+    });
+}
+
+void SensorLink::requestReadings(Reply done)
+{
+    handshakeThen([this, done = std::move(done)] {
+        clearReadings();
+        if (!m_connected) {
+            tell(done, false);
+            return;
+        }
+        m_driver->enqueueNext(std::make_unique<ReadingsExchange>(),
+                              [this, done](ReadingsExchange &exchange, const ExchangeStep &end) {
+                                  tell(done, applyReadings(exchange, end));
+                              });
+    });
+}
+
+void SensorLink::requestUnits(int unitsCode, Reply done)
+{
+    handshakeThen([this, unitsCode, done = std::move(done)] {
+        if (!m_connected) {
+            tell(done, false);
+            return;
+        }
+        m_driver->enqueueNext(std::make_unique<UnitsExchange>(unitsCode),
+                              [this, done](UnitsExchange &, const ExchangeStep &end) {
+                                  tell(done, applyUnits(end));
+                              });
+    });
+}
