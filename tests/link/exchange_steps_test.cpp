@@ -142,7 +142,8 @@ TEST(ExchangeSteps, EachExchangeFollowsItsRulesOnBytesAndTimesAlone)
         {handshake(), {{s - 0.001, ""}}, "", "more", "", ""},
         // "I": five lines of a status after the echo, within 1 s; noise holding "I" and CR
         // before it neither ends it early nor shifts its lines.
-        {status(), {{0, "xI\r" + lines.left(20)}, {0.5, lines.mid(20)}}, "I", "done", zq4, ""},
+        {status(), {{0, "xI\r" + lines.left(20)}, {0.5, lines.mid(20) + "more\r"}}, "I", "done",
+         zq4, ""},
         {status(), {{0, "I\x01\x02\x03\r"}, {0.2, lines}}, "I", "done", zq4, ""},
         {status(), {{0, lines.chopped(1)}, {0.999, "\r"}}, "I", "done", zq4, ""},
         {status(), {{0, lines.chopped(1)}, {1.0, "\r"}}, "I", "late", "||||", ""},
