@@ -243,19 +243,17 @@ void SensorLink::discardInput()
 {
     const QByteArray carried = std::exchange(m_carried, {});
     const QByteArray waiting = readChunk();
-    countUnasked(static_cast<int>(carried.size() + waiting.size()));
+    startAfresh(static_cast<int>(carried.size() + waiting.size()));
 }
 
-void SensorLink::countUnasked(int dropped)
+void SensorLink::startAfresh(int dropped)
 {
-    if (dropped <= 0)
+    // Bytes dropped while a requested block was outstanding are its bytes, not unasked
+    // ones; either way the link starts afresh and awaits no block any more.
+    const bool blockAsked = m_blocksAsked > 0;
+    m_blocksAsked = 0;
+    if (dropped <= 0 || blockAsked)
         return;
-    // Bytes that came while a requested block was outstanding are its bytes, dropped
-    // because the link starts afresh: the request is forgotten, the bytes not unasked.
-    if (m_blocksAsked > 0) {
-        m_blocksAsked = 0;
-        return;
-    }
     m_counters.unaskedBytes += dropped;
     qCInfo(lcLink, "dropped %d unasked bytes (%d in this run)", dropped, m_counters.unaskedBytes);
 }
@@ -390,7 +388,7 @@ void SensorLink::applyHandshake(const ExchangeStep &step)
 {
     // What came while the line settled answers nothing; what came after the prompt stays
     // for the command that follows, as it would on the line.
-    countUnasked(step.unaskedBytes);
+    startAfresh(step.unaskedBytes);
     m_carried = step.surplus;
     if (!m_port.isOpen()) {
         noteLostPort();

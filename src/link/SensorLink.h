@@ -185,9 +185,9 @@ private:
     QByteArray readChunk();
     // Drops what came between exchanges, when nothing was asked; counted and traced.
     void discardInput();
-    // Counts and traces bytes dropped because nothing asked for them; bytes that answer a
-    // data block the link asked for are not such bytes.
-    void countUnasked(int dropped);
+    // The link drops what came and forgets the data blocks it requested: the dropped bytes
+    // are counted and traced as unasked unless such a block was outstanding.
+    void startAfresh(int dropped);
     // Blocks until new bytes arrive or `deadline` (monotonic seconds) passes; with
     // letEventsRun the wait is cut into short slices and window events run after each.
     void waitForBytes(double deadline, bool letEventsRun = false);
@@ -218,7 +218,10 @@ private:
     // A packet exchange that ended: a reply that is not a whole, valid frame clears
     // Connected. Bytes after the reply are kept for the exchange that follows.
     bool applyPacket(const ExchangeStep &step);
+    // An acknowledgement of another block keeps the connection; one that did not come
+    // whole and checked ends it.
     bool applyAcknowledgement(const ExchangeStep &step);
+    // Copies the block and its CRC into the caller's array, which needs n + 3 elements.
     bool applyBlock(const DataBlockExchange &exchange, const ExchangeStep &step, int n,
                     QByteArray &data);
 

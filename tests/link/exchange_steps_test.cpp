@@ -143,7 +143,8 @@ TEST(ExchangeSteps, EachExchangeFollowsItsRulesOnBytesAndTimesAlone)
         {handshake(), {{s - 0.001, ""}}, "", "more", "", ""},
         // "I": five lines of a status after the echo, within 1 s; noise holding "I" and CR
         // before it neither ends it early nor shifts its lines.
-        {status(), {{0, "xI\r" + lines.left(20)}, {0.5, lines.mid(20)}}, "I", "done", zq4, ""},
+        {status(), {{0, "xI\r" + lines.left(20)}, {0.5, lines.mid(20) + "more\r"}}, "I", "done",
+         zq4, ""},
         {status(), {{0, "I\x01\x02\x03\r"}, {0.2, lines}}, "I", "done", zq4, ""},
         {status(), {{0, lines.chopped(1)}, {0.999, "\r"}}, "I", "done", zq4, ""},
         {status(), {{0, lines.chopped(1)}, {1.0, "\r"}}, "I", "late", "||||", ""},
@@ -168,6 +169,10 @@ TEST(ExchangeSteps, EachExchangeFollowsItsRulesOnBytesAndTimesAlone)
          "done", "B2 1", ""},
         {testCommand("B2", 0.3, false), {{0.05, ""}, {0.1, "B2"}, {0.4, ""}}, "B2", "done", "", ""},
         {testCommand("E", 0.5, true), {{0.5, "\r\nTEST:"}}, "T", "late", "", ""},
+        // A reply already there is taken with no time at all, and may be whole at once.
+        {testCommand("E", 0, false), {{0.05, ""}, {0.05, "E\rTEST:"}}, "E", "done", "E", ""},
+        {testCommand("E", 0, false), {{0.05, ""}, {0.051, "E\rTEST:"}}, "E", "late", "", ""},
+        {testCommand("S", 0.5, false), {{0.01, "S1\rTEST:"}, {0.05, ""}}, "S", "done", "S1", ""},
         // Packets: the header within 1 s, then all within 2 s or the rest within 1 s of the
         // header; bytes after the frame handed back.
         {packet(whole), {{0.999, reply.left(5)}, {1.998, reply.mid(5)}}, frame(14), "done",
