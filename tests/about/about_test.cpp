@@ -104,11 +104,7 @@ TEST(About, FollowsTheLinkWhileOpenWithoutExchanges)
     EXPECT_EQ(std::tuple(about.box->Timer1.interval(), about.box->Timer1.isActive()),
               std::tuple(1000, true));
     const auto counts = [](int exchanges, int losses, int reconnects) {
-        return QString("Exchanges %1, time-outs 0, CRC failures 0, retries 0, port losses %2, "
-                       "reconnects %3, unasked bytes dropped 0")
-            .arg(exchanges)
-            .arg(losses)
-            .arg(reconnects);
+        return LinkCounters{exchanges, 0, 0, 0, losses, reconnects, 0}.text();
     };
     const auto shown = [&](const QString &time, const QString &status, const QString &version,
                            const QString &units, const QString &battery, const QString &count) {

@@ -138,10 +138,15 @@ TEST_F(DisplayWindowTest, NoUsablePortSaysWhyAndHowToFix)
         window->lblHowToFix_Click();
         EXPECT_EQ(prompts.texts(), fix.isEmpty() ? QStringList() : QStringList{fix});
     }
-    // Choosing None after an instrument was found: no reason to give.
+    // Choosing None after an instrument was found: no reason to give. A port that opens
+    // is no longer a problem.
     window->mnuSerialPort_Click(0);
     tick();
     EXPECT_FALSE(ui().lblHowToFix->isVisibleTo(window.get()));
+    EXPECT_TRUE(window->ZQ4().Comm().openFailures().contains(1));
+    port.line(1)->openError = SerialPort::NoError;
+    window->mnuSerialPort_Click(1);
+    EXPECT_FALSE(window->ZQ4().Comm().openFailures().contains(1));
 }
 
 // The port menu shows the device of each port number (as --device and --demo name them)
