@@ -68,19 +68,34 @@ QString ReadSunshineRatio(SensorLink &link)
     return CrLf + QStringLiteral("Sunshine ratio: ") + *ratio.value;
 }
 
-QString SensorSnapshot(SensorLink &link, const QDateTime &now)
+InstrumentReadout InstrumentReadout::read(SensorLink &link)
 {
-    // The status is the one the box found; the commands below may leave another.
-    const QString status = link.Status();
-    // The details and the ratio each begin with their own line break, so they join the
-    // version line directly.
-    const QString details = ReadSensorDetails(link);
-    const QString ratio = ReadSunshineRatio(link);
+    InstrumentReadout readout;
+    readout.version = link.Version();
+    readout.serialNumber = link.SerialNumber();
+    readout.statusFound = link.Status();
+    readout.details = ReadSensorDetails(link);
+    readout.ratio = ReadSunshineRatio(link);
+    readout.statusLeft = link.Status();
+    return readout;
+}
+
+QString SnapshotText(const SensorLink &link, const InstrumentReadout &readout, const QDateTime &now)
+{
+    // What the box's own commands left is no news: the status it found stands until the
+    // link has another.
+    const QString status =
+        link.Status() == readout.statusLeft ? readout.statusFound : link.Status();
+    // The details and the ratio belong to the instrument they were read from; each begins
+    // with its own line break, so they join the version line directly.
+    const bool sameInstrument =
+        link.Version() == readout.version && link.SerialNumber() == readout.serialNumber;
     const QStringList lines{
         LongDateText(now.date()) + QStringLiteral("  ") + ShortTimeText(now.time()),
         status,
         QString(),
-        QStringLiteral("Version: ") + link.Version() + details + ratio,
+        QStringLiteral("Version: ") + link.Version() +
+            (sameInstrument ? readout.details + readout.ratio : QString()),
         link.units(),
         QStringLiteral("Battery: ") + link.Power(),
         QString(),
@@ -88,4 +103,9 @@ QString SensorSnapshot(SensorLink &link, const QDateTime &now)
         link.Counters().text(),
     };
     return lines.join(CrLf);
+}
+
+QString SensorSnapshot(SensorLink &link, const QDateTime &now)
+{
+    return SnapshotText(link, InstrumentReadout::read(link), now);
 }

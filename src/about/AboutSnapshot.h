@@ -38,6 +38,31 @@ QString ReadSensorDetails(SensorLink &link);
 // or ZQ3 (nothing is sent) and for a reply without "ratio".
 QString ReadSunshineRatio(SensorLink &link);
 
+// What the about box reads from the instrument when it opens, and which instrument it
+// was.
+struct InstrumentReadout
+{
+    // The link's Version and SerialNumber when read.
+    QString version;
+    QString serialNumber;
+    // The link's status as the box found it, and as the box's own commands left it.
+    QString statusFound;
+    QString statusLeft;
+    // ReadSensorDetails and ReadSunshineRatio.
+    QString details;
+    QString ratio;
+
+    // Reads the details and the ratio (two exchanges with the instrument).
+    static InstrumentReadout read(SensorLink &link);
+};
+
+// The snapshot as the link stands now, without any exchange: its status (the one found
+// when the box opened until the link has another), version, units, battery and counts,
+// with the readout's details and ratio only while the same instrument (version and serial
+// number) is there. Lines as SensorSnapshot.
+QString SnapshotText(const SensorLink &link, const InstrumentReadout &readout,
+                     const QDateTime &now);
+
 // The instrument snapshot, lines joined by CR LF: date and time, the link's status, an
 // empty line, the firmware version, the sensor details and sunshine ratio when there are
 // any, the units and the battery, an empty line and the link's counts of this run

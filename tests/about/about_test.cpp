@@ -92,6 +92,73 @@ TEST(About, CopiesTheSnapshotWithCrLfAndShowsLineBreaks)
     EXPECT_TRUE(about.box->cmdOK->isDefault());
 }
 
+// While open, the box follows the link every second without a word to the instrument:
+// a loss, the same instrument back, another one on the port; Copy takes the counts as
+// they are at the click.
+TEST(About, FollowsTheLinkWhileOpenWithoutExchanges)
+{
+    const LocaleGuard locale(QLocale(QLocale::English, QLocale::UnitedKingdom));
+    Box about("ZQ5 v3.2", "X\r0: 5523\r1: 2025-03-14\rTEST:", "T\rSunshine ratio 1.21\rTEST:");
+    const QString details =
+        "\r\nSerial No: 5523\r\nCalibrated: 2025-03-14\r\nSunshine ratio:  1.21";
+    EXPECT_EQ(std::tuple(about.box->Timer1.interval(), about.box->Timer1.isActive()),
+              std::tuple(1000, true));
+    const auto counts = [](int exchanges, int losses, int reconnects) {
+        return LinkCounters{exchanges, 0, 0, 0, losses, reconnects, 0}.text();
+    };
+    const auto shown = [&](const QString &time, const QString &status, const QString &version,
+                           const QString &units, const QString &battery, const QString &count) {
+        return "Monday, 1 June 2026  " + time + "\r\n" + status + "\r\n\r\nVersion: " + version +
+               "\r\n" + units + "\r\nBattery: " + battery + "\r\n\r\n" + count;
+    };
+    // (what happens to the link and its port; the snapshot after the next refresh)
+    const std::pair<std::function<void()>, QString> rows[] = {
+        {[] {}, shown("10:00", "ZQ5  5523 connected on COM 1", "ZQ5 v3.2" + details, "Units: W.m-2",
+                      "Battery 3612mV", counts(6, 0, 0))},
+        {[&] {
+             about.port.unplug();
+             QCoreApplication::processEvents();
+             about.clock.advanceSeconds(60);
+         },
+         shown("10:01", "Lost COM 1: The device has been disconnected", "", "", "",
+               counts(6, 1, 0))},
+        {[&] {
+             about.port.replug(1);
+             ASSERT_TRUE(about.link.reopenLostPort() && about.link.GetStatus());
+         },
+         shown("10:01", "ZQ5  5523 connected on COM 1", "ZQ5 v3.2" + details, "Units: W.m-2",
+               "Battery 3612mV", counts(8, 1, 1))},
+        {[&] {
+             about.far.on("I", "IZQ4 v1.1\rUnits: umol.m-2.s-1\rBattery 3400mV\r7788\rOff\r");
+             ASSERT_TRUE(about.link.GetStatus());
+         },
+         shown("10:01", "ZQ4  7788 connected on COM 1", "ZQ4 v1.1", "Units: umol.m-2.s-1",
+               "Battery 3400mV", counts(10, 1, 1))},
+    };
+    for (const auto &[change, expected] : rows) {
+        change();
+        about.far.line().clearWritten();
+        about.box->Timer1_Timer();
+        EXPECT_EQ(about.box->lblDetails->lines(), expected);
+        EXPECT_EQ(about.far.line().written(), "") << "a refresh talks to nobody";
+    }
+    // Copy: the counts at the click, not at the last refresh.
+    ASSERT_TRUE(about.link.GetStatus());
+    QTest::mouseClick(about.box->cmdCopytoClip, Qt::LeftButton);
+    EXPECT_TRUE(QApplication::clipboard()->text().endsWith(counts(12, 1, 1)))
+        << QApplication::clipboard()->text().toStdString();
+    // The status the box's own commands left (a failed one's) gives way to the one it
+    // found; any other is the link's news.
+    InstrumentReadout readout{
+        about.link.Version(), about.link.SerialNumber(), "as found", about.link.Status(), "", ""};
+    const auto statusLine = [&] {
+        return SnapshotText(about.link, readout, about.clock.now()).section("\r\n", 1, 1);
+    };
+    EXPECT_EQ(statusLine(), "as found");
+    readout.statusLeft = "TEST: prompt missing";
+    EXPECT_EQ(statusLine(), about.link.Status());
+}
+
 // The version line shows the date of the source the program was built from, not of its
 // file (a build from git has one); nothing when it is unknown.
 TEST(About, VersionLineDate)

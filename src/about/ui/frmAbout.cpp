@@ -58,14 +58,18 @@ frmAbout::frmAbout(SensorLink &link, const Clock &clock, const ProgramFacts &fac
       Frame1(new QGroupBox(QStringLiteral("Sensor status"), this)),
       lblDetails(new LineBreakLabel(QStringLiteral("No sensor"), Frame1)),
       cmdCopytoClip(new QPushButton(QStringLiteral("Copy to clipboard"), Frame1)),
-      cmdOK(new QPushButton(QStringLiteral("OK"), this))
+      cmdOK(new QPushButton(QStringLiteral("OK"), this)), m_link(link), m_clock(clock),
+      m_readout(InstrumentReadout::read(link))
 {
     setWindowTitle(QStringLiteral("About ") + facts.title);
     lblVersion->setText(VersionLine(facts));
     lblTitle->setText(TitleLines);
     lblDescription->setLines(MakerLines);
     lblLicence->setText(facts.title + LicenceText);
-    lblDetails->setLines(SensorSnapshot(link, clock.now()));
+    Timer1_Timer();
+    Timer1.setInterval(RefreshMs);
+    connect(&Timer1, &QTimer::timeout, this, &frmAbout::Timer1_Timer);
+    Timer1.start();
 
     // OK is both the default button (Enter) and the cancel button (Escape closes a
     // dialog by itself).
@@ -119,8 +123,14 @@ void frmAbout::layOut()
     layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
+void frmAbout::Timer1_Timer()
+{
+    lblDetails->setLines(SnapshotText(m_link, m_readout, m_clock.now()));
+}
+
 void frmAbout::cmdCopytoClip_Click()
 {
+    Timer1_Timer();
     QGuiApplication::clipboard()->setText(lblDetails->lines());
 }
 

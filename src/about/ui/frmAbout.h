@@ -4,6 +4,7 @@
 #include "about/AboutSnapshot.h"
 
 #include <QDialog>
+#include <QTimer>
 
 class Clock;
 class LineBreakLabel;
@@ -16,7 +17,9 @@ class SensorLink;
 // The about box, "About Quorvel": the program's version, maker and licence, and a snapshot of the
 // instrument (status, firmware, serial number, calibration date, sunshine ratio, units,
 // battery) that can be copied to the clipboard. It reads the instrument once, while it is
-// built; the snapshot is not refreshed while the box is open. Shown modal.
+// built; while it is open the snapshot follows the link every second (a loss, a
+// reconnection, another instrument, the counts) without talking to the instrument. Shown
+// modal.
 class frmAbout : public QDialog
 {
     Q_OBJECT
@@ -25,9 +28,16 @@ public:
     frmAbout(SensorLink &link, const Clock &clock,
              const ProgramFacts &facts = ProgramFacts::current(), QWidget *parent = nullptr);
 
-    // Puts the snapshot on the clipboard exactly as kept, lines separated by CR LF.
+    static constexpr int RefreshMs = 1000;
+
+    // Puts the snapshot, as the link stands at the click, on the clipboard, lines
+    // separated by CR LF.
     void cmdCopytoClip_Click();
     void cmdOK_Click();
+    // Shows the snapshot as the link stands now.
+    void Timer1_Timer();
+
+    QTimer Timer1;
 
     QSvgWidget *const Image1;
     QLabel *const lblTitle;
@@ -42,4 +52,8 @@ public:
 
 private:
     void layOut();
+
+    const SensorLink &m_link;
+    const Clock &m_clock;
+    const InstrumentReadout m_readout;
 };
