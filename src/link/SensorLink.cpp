@@ -122,7 +122,7 @@ void SensorLink::setCommPort(int Port)
     m_lostPort = 0;
 
     if (Port <= 0) {
-        m_status = QStringLiteral("No serial port selected");
+        setStatus(QStringLiteral("No serial port selected"));
         clearInstrumentFields();
         return;
     }
@@ -151,7 +151,7 @@ void SensorLink::openChosenPort()
 {
     m_port.setRts(true);
     m_port.setDtr(m_dtrBox);
-    m_status = QStringLiteral("Opening COM ") + portDigits();
+    setStatus(QStringLiteral("Opening COM ") + portDigits());
 }
 
 bool SensorLink::reopenLostPort()
@@ -217,8 +217,8 @@ void SensorLink::noteLostPort()
     m_connected = false;
     m_inTestMode = false;
     clearInstrumentFields();
-    m_status = QStringLiteral("Lost COM ") + portDigits() + QStringLiteral(": ") +
-               m_port.errorDescription();
+    setStatus(QStringLiteral("Lost COM ") + portDigits() + QStringLiteral(": ") +
+              m_port.errorDescription());
 }
 
 bool SensorLink::notedIfLost()
@@ -342,8 +342,10 @@ void SensorLink::applyFailure(const ExchangeStep &step)
         return;
     if (step.failure == ExchangeStep::Failure::TimedOut)
         ++m_counters.timeouts;
-    else if (step.failure == ExchangeStep::Failure::BadCheck)
+    else if (step.failure == ExchangeStep::Failure::BadCheck) {
         ++m_counters.crcFailures;
+        TraceNote(QStringLiteral("CRC failure"), step.reason);
+    }
     if (failed(step))
         qCInfo(lcLink, "exchange failed: %s", qUtf8Printable(step.reason));
 }
@@ -399,11 +401,11 @@ void SensorLink::applyHandshake(const ExchangeStep &step)
         m_connected = true;
         const QString status = connectedStatus();
         if (!status.isEmpty())
-            m_status = status;
+            setStatus(status);
     } else {
         applyFailure(step);
         m_connected = false;
-        m_status = QStringLiteral("VTA1 not found on COM ") + portDigits();
+        setStatus(QStringLiteral("VTA1 not found on COM ") + portDigits());
         clearInstrumentFields();
     }
 }
@@ -458,7 +460,7 @@ bool SensorLink::applyStatus(const StatusExchange &exchange, const ExchangeStep 
     applyFailure(step);
     const ParsedReply<StatusLines> parsed = exchange.status();
     if (failed(step) || !parsed.ok()) {
-        m_status = QStringLiteral("GetStatus command failed");
+        setStatus(QStringLiteral("GetStatus command failed"));
         return false;
     }
     const StatusLines &lines = *parsed.value;
@@ -470,7 +472,7 @@ bool SensorLink::applyStatus(const StatusExchange &exchange, const ExchangeStep 
 
     const QString status = connectedStatus();
     if (!status.isEmpty())
-        m_status = status;
+        setStatus(status);
     return true;
 }
 
@@ -498,7 +500,7 @@ bool SensorLink::applyReadings(const ReadingsExchange &exchange, const ExchangeS
     applyFailure(step);
     const ParsedReply<PlainReadings> parsed = exchange.readings();
     if (failed(step) || !parsed.ok()) {
-        m_status = QStringLiteral("GetReadings command failed");
+        setStatus(QStringLiteral("GetReadings command failed"));
         return false;
     }
     m_total = parsed.value->total;
@@ -532,7 +534,7 @@ bool SensorLink::applyUnits(const ExchangeStep &step)
     if (!failed(step))
         return true;
     // "TEST: prompt missing" or "SetUnits command failed"; "R" has gone out.
-    m_status = step.reason;
+    setStatus(step.reason);
     return false;
 }
 
@@ -565,7 +567,7 @@ QString SensorLink::applyTestCommand(const TestCommandExchange &exchange, const 
     }
     if (!notedIfLost()) {
         applyFailure(step);
-        m_status = QStringLiteral("TEST: prompt missing");
+        setStatus(QStringLiteral("TEST: prompt missing"));
     }
     m_inTestMode = false;
     return {};
@@ -646,7 +648,7 @@ bool SensorLink::SendPacket2(quint8 &command, quint32 &address, quint8 &n, QByte
 
 void SensorLink::noteFailedReply(const QString &why)
 {
-    m_status = why;
+    setStatus(why);
     qCInfo(lcLink, "reply refused: %s", qUtf8Printable(why));
 }
 
@@ -706,4 +708,20 @@ bool SensorLink::applyBlock(const DataBlockExchange &exchange, const ExchangeSte
         return false;
     std::copy(exchange.block().cbegin(), exchange.block().cend(), data.begin());
     return true;
+}
+
+void SensorLink::setStatus(const QString &text)
+{
+    // Every status the window shows is in the trace, once when it changes.
+    if (text != m_status)
+        TraceNote(QStringLiteral("status"), text);
+    m_status = text;
+}
+
+void SensorLink::countRetry()
+{
+    ++m_counters.retries;
+    TraceNote(
+        QStringLiteral("retry"),
+        QStringLiteral("the exchange is tried again (%1 in this run)").arg(m_counters.retries));
 }

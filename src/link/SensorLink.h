@@ -75,7 +75,7 @@ public:
     // What the link did in this run of the program (exchanges, time-outs, losses …).
     const LinkCounters &Counters() const { return m_counters; }
     // A caller tries an exchange again after a failure (a download's data error).
-    void countRetry() { ++m_counters.retries; }
+    void countRetry();
     QString Status() const { return m_status; }
     bool Connected() const { return m_connected; }
     QString InfoString() const { return m_infoString; }
@@ -167,6 +167,8 @@ private:
     void handshakeThen(std::function<void()> next);
     // A queued exchange found the port closed.
     void noteClosedPort();
+    // Sets the status text, and writes it into the trace when it changes.
+    void setStatus(const QString &text);
     void clearStatusFields();
     void clearReadings();
     // The blocking calls refuse to run while a queued request uses the port.

@@ -233,12 +233,18 @@ TEST_F(ExchangeTest, BytesThatCameUnaskedAreDroppedBeforeTheNextExchangeCountedA
     EXPECT_TRUE(link.RequestDataBlock(2, 6));
     line.deliver(frame(0x16, 2, fromHex("0600")) + dataBlock(6));
     EXPECT_TRUE(link.Connect());
+    // Retries and every status the window shows are in the trace too.
+    link.countRetry();
+    link.setCommPort(0);
     StopLinkTrace();
     EXPECT_EQ(link.Counters().unaskedBytes, dropped);
     QFile trace(folder.filePath("trace.txt"));
     ASSERT_TRUE(trace.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(trace.readAll().contains("dropped 7 unasked bytes (" + QByteArray::number(dropped) +
-                                         " in this run)"));
+    const QByteArray traced = trace.readAll();
+    EXPECT_TRUE(traced.contains("dropped 7 unasked bytes (" + QByteArray::number(dropped) +
+                                " in this run)"));
+    EXPECT_TRUE(traced.contains("retry: the exchange is tried again (1 in this run)"));
+    EXPECT_TRUE(traced.contains("status: No serial port selected"));
 }
 
 TEST_F(ExchangeTest, ADeviceLostInsideAnyExchangeIsSaidLostAndEndsTheConnection)
