@@ -158,7 +158,7 @@ signals:
     void portLost();
 
 private:
-    // The lead's event-driven driver runs the same exchanges and applies their outcome
+    // The event-driven driver runs the same exchanges and applies their outcome
     // with the same functions.
     friend class LinkDriver;
 
