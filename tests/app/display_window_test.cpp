@@ -286,8 +286,12 @@ TEST_F(DisplayWindowTest, ClicksReachThePollAndOtherWindowsBorrowTheInstrument)
     window->windows.logger = [owned = std::make_shared<QWidget>()](frmDisplay &) {
         return owned.get();
     };
+    // Chosen while a poll's exchanges run: the logger window takes over when they end.
+    window->Timer1_Timer();
     ui().mnuLogger->trigger();
     const QPointer<QWidget> logger = window->windows.logger(*window); // the factory's only
+    EXPECT_FALSE(logger->isVisible() || window->Timer1.isActive());
+    runLink(window->ZQ4());
     EXPECT_TRUE(logger->isVisible() && ui().lblVersion->text().isEmpty());
     window->takeBack();
     written();
