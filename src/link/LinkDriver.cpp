@@ -137,6 +137,12 @@ void LinkDriver::alarmRang()
     follow(m_current->exchange->feed(bytes, now()));
 }
 
+void LinkDriver::poke(const Exchange &exchange)
+{
+    if (m_current && m_current->exchange.get() == &exchange && !m_endDue)
+        follow(m_current->exchange->feed({}, now()));
+}
+
 void LinkDriver::portClosed()
 {
     if (m_current && !m_endDue)

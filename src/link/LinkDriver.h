@@ -66,6 +66,10 @@ public:
     // Exchanges in progress or waiting.
     int pending() const;
 
+    // Feeds `exchange` no bytes now, when it is the one in progress, so that it can write
+    // what it was given since its last step (the terminal's keys).
+    void poke(const Exchange &exchange);
+
     // The event loop's entry points (the port's and the alarm's handlers call them).
     void bytesArrived();
     void alarmRang();

@@ -44,6 +44,7 @@
 // SendPacket and GetDataBlock never hold it: a poll may run inside their waits.
 class Alarm;
 class LinkDriver;
+class TerminalSession;
 
 class SensorLink : public QObject
 {
@@ -139,6 +140,13 @@ public:
     void requestStatus(Reply done);
     void requestReadings(Reply done);
     void requestUnits(int unitsCode, Reply done);
+    // The terminal window's hold on the line, queued like a request: from its opening
+    // until it is closed every byte that arrives goes to `onReceived` and the bytes sent
+    // go out as they are.
+    void openTerminal(std::function<void(const QByteArray &)> onReceived);
+    void terminalSend(const QByteArray &bytes);
+    void closeTerminal();
+
     // No queued request runs or waits: the blocking calls may use the port.
     bool requestsIdle() const;
     // Runs `call` when no queued request runs or waits (at once when none does): a window
@@ -234,6 +242,8 @@ private:
     EventPump &m_pump;
     std::unique_ptr<Alarm> m_alarm;
     std::unique_ptr<LinkDriver> m_driver;
+    // The terminal's session while it is queued or open (the driver owns it).
+    TerminalSession *m_terminal = nullptr;
 
     QString m_status;
     bool m_connected = false;

@@ -8,6 +8,7 @@
 #include "link/LinkDriver.h"
 #include "link/ReadingsExchange.h"
 #include "link/StatusExchange.h"
+#include "link/TerminalSession.h"
 #include "link/UnitsExchange.h"
 
 #include <memory>
@@ -105,4 +106,30 @@ void SensorLink::requestUnits(int unitsCode, Reply done)
                                   tell(done, applyUnits(end));
                               });
     });
+}
+
+void SensorLink::openTerminal(std::function<void(const QByteArray &)> onReceived)
+{
+    if (m_terminal)
+        return;
+    auto session = std::make_unique<TerminalSession>(std::move(onReceived));
+    m_terminal = session.get();
+    m_driver->enqueue(std::move(session),
+                      [this](TerminalSession &, const ExchangeStep &) { m_terminal = nullptr; });
+}
+
+void SensorLink::terminalSend(const QByteArray &bytes)
+{
+    if (!m_terminal)
+        return;
+    m_terminal->send(bytes);
+    m_driver->poke(*m_terminal);
+}
+
+void SensorLink::closeTerminal()
+{
+    if (!m_terminal)
+        return;
+    m_terminal->close();
+    m_driver->poke(*m_terminal);
 }

@@ -246,9 +246,10 @@ TEST_F(DisplayWindowTest, ClicksReachThePollAndOtherWindowsBorrowTheInstrument)
         }
     }
     EXPECT_TRUE(terminal->txtOut->toPlainText().isEmpty());
-    clock.advanceSeconds(0.1);
-    port.line(1)->deliver("ZQ5\r\n\xAF");
-    terminal->Timer1_Timer();
+    port.line(1)->deliver("ZQ5\r\n\xAF", 0.1);
+    runLinkEvents(clock, port, [&] {
+        return terminal->txtOut->toPlainText().endsWith(QString("ZQ5\n") + QChar(0xBB));
+    });
     EXPECT_TRUE(terminal->txtOut->toPlainText().endsWith(QString("ZQ5\n") + QChar(0xBB)));
     // The DTR box sets the line, and shows the line the link sets.
     QTest::mouseClick(terminal->chkDTR, Qt::LeftButton);
@@ -261,11 +262,11 @@ TEST_F(DisplayWindowTest, ClicksReachThePollAndOtherWindowsBorrowTheInstrument)
     terminal->ShowTerminal(true);
     terminal->ShowTerminal(false);
     EXPECT_EQ(hidden.count(), 1);
-    EXPECT_FALSE(terminal->isVisible() || terminal->Timer1.isActive());
+    EXPECT_FALSE(terminal->isVisible() || terminal->TerminalOn());
     EXPECT_TRUE(window->isVisible() && window->Timer1.isActive());
     // Hidden, the terminal leaves what arrives to the next exchange.
     port.line(1)->deliver("I\r");
-    terminal->Timer1_Timer();
+    runLink(window->ZQ4());
     EXPECT_EQ(port.bytesWaiting(), 2);
 
     // The about box is modal over the main window, whose poll goes on.

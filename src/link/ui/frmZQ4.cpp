@@ -60,9 +60,12 @@ frmZQ4::frmZQ4(SensorLink &link, QWidget *parent)
     layout->addWidget(txtOut, 1);
     layout->addLayout(boxRow);
     resize(560, 360);
+}
 
-    Timer1.setInterval(ReadIntervalMs);
-    connect(&Timer1, &QTimer::timeout, this, &frmZQ4::Timer1_Timer);
+frmZQ4::~frmZQ4()
+{
+    if (m_link)
+        m_link->closeTerminal();
 }
 
 void frmZQ4::ShowTerminal(bool value)
@@ -73,25 +76,25 @@ void frmZQ4::ShowTerminal(bool value)
 void frmZQ4::setVisible(bool visible)
 {
     QWidget::setVisible(visible);
+    if (visible == m_terminalOn)
+        return;
     m_terminalOn = visible;
-    if (visible && m_link) {
-        Timer1.start();
+    if (!m_link)
+        return;
+    if (visible) {
+        m_link->openTerminal([window = QPointer<frmZQ4>(this)](const QByteArray &bytes) {
+            if (window)
+                window->received(bytes);
+        });
         txtOut->setFocus();
     } else {
-        Timer1.stop();
+        m_link->closeTerminal();
     }
 }
 
-void frmZQ4::Timer1_Timer()
+void frmZQ4::received(const QByteArray &bytes)
 {
-    if (!m_terminalOn || !m_link) {
-        Timer1.stop();
-        return;
-    }
-    SerialPort &port = m_link->Comm();
-    if (port.bytesWaiting() <= 0)
-        return;
-    m_text.receive(port.read());
+    m_text.receive(bytes);
     showText();
 }
 
@@ -116,7 +119,7 @@ bool frmZQ4::sendKey(const QKeyEvent &event)
     if (bytes.isEmpty())
         return false;
     if (m_link)
-        m_link->Comm().write(bytes);
+        m_link->terminalSend(bytes);
     return true;
 }
 

@@ -4,7 +4,6 @@
 #include "link/TerminalText.h"
 
 #include <QPointer>
-#include <QTimer>
 #include <QWidget>
 
 class QCheckBox;
@@ -16,8 +15,9 @@ class SensorLink;
 // what the instrument sends, writes every key typed straight to the instrument (nothing
 // is echoed locally: what appears is the instrument's own echo) and carries the DTR box.
 //
-// The window owns nothing but its controls; the port it reads is the link's. It is on
-// (Timer1 reading the port) exactly while it is shown, however it was shown. Closing it
+// The window owns nothing but its controls; the line is the link's, held through the link's
+// queue (a poll still running finishes first). It is on exactly while it is shown,
+// however it was shown. Closing it
 // by hand hides it and raises the link's HideTerminal, so that the main window takes the
 // instrument back; the window and the link stay alive for the next showing.
 class frmZQ4 : public QWidget
@@ -25,18 +25,15 @@ class frmZQ4 : public QWidget
     Q_OBJECT
 
 public:
-    static constexpr int ReadIntervalMs = 100;
-
     // With a parent the terminal is still a window of its own (it lives as long as the
     // parent does).
     explicit frmZQ4(SensorLink &link, QWidget *parent = nullptr);
+    ~frmZQ4() override;
 
     // Shows (true) or hides (false) the terminal. Hiding it this way raises no event.
     void ShowTerminal(bool value);
     bool TerminalOn() const { return m_terminalOn; }
 
-    // Moves the bytes waiting at the port into the text area (every 100 ms while on).
-    void Timer1_Timer();
     // A click on the DTR box: sets the DTR line from the box, then focuses the text area.
     void chkDTR_Click();
 
@@ -47,7 +44,6 @@ public:
 
     QPlainTextEdit *const txtOut;
     QCheckBox *const chkDTR;
-    QTimer Timer1;
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -57,6 +53,8 @@ protected:
 private:
     // Writes the character of a key to the instrument; true when the key had one.
     bool sendKey(const QKeyEvent &event);
+    // Bytes from the instrument, into the text area.
+    void received(const QByteArray &bytes);
     void showText();
 
     // Cleared when the link goes away at the end of the run.
