@@ -127,7 +127,7 @@ TEST_F(DisplayWindowTest, NoUsablePortSaysWhyAndHowToFix)
             FakeLine &line = *port.line(number);
             if (line.openError == SerialPort::ErrorPortAlreadyOpen)
                 line.openErrorText = held;
-            if (ports[number - 1] == 'f')
+            if (number <= int(qstrlen(ports)) && ports[number - 1] == 'f')
                 line.openError = SerialPort::ErrorNotSerialDevice, line.openErrorText = folder;
         }
         prompts.clear();
