@@ -8,9 +8,9 @@
 //   poll_stall_bench [SIMULATOR] [--cycles N] [--latency-ms MS]
 //
 // The targets: no stall longer than 50 ms, readings shown on every tick that reads them,
-// and the poll
-// costing at most 0.1 % of a core. The stall is measured over the first half of the
-// ticks, the processor time over the second, without the heartbeat's own cost.
+// and the poll costing at most 0.1 % of a core. The stall is measured over the first
+// half of the ticks, the processor time over the second, without the heartbeat's own
+// cost.
 #include "BenchSupport.h"
 #include "display/DisplayPoll.h"
 #include "link/SensorLink.h"
