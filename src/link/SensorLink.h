@@ -173,6 +173,13 @@ private:
     // Queues the handshake; `next` runs when it has been applied (Connected() tells how
     // it went), and may queue the request's next step with the driver's enqueueNext.
     void handshakeThen(std::function<void()> next);
+    // A request's command after its handshake: when the handshake ends, `clearOld` drops
+    // what the command will read anew; when it connected, the command made by `make` runs
+    // next, before anything else queued, and `apply` makes the link's state from its end.
+    template <typename E>
+    void commandAfterHandshake(std::function<void()> clearOld,
+                               std::function<std::unique_ptr<E>()> make,
+                               std::function<bool(E &, const ExchangeStep &)> apply, Reply done);
     // A queued exchange found the port closed.
     void noteClosedPort();
     // Sets the status text, and writes it into the trace when it changes.

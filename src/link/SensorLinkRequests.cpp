@@ -63,49 +63,51 @@ void SensorLink::noteClosedPort()
         noteLostPort();
 }
 
-void SensorLink::requestStatus(Reply done)
+template <typename E>
+void SensorLink::commandAfterHandshake(std::function<void()> clearOld,
+                                       std::function<std::unique_ptr<E>()> make,
+                                       std::function<bool(E &, const ExchangeStep &)> apply,
+                                       Reply done)
 {
-    handshakeThen([this, done = std::move(done)] {
+    handshakeThen([this, clearOld = std::move(clearOld), make = std::move(make),
+                   apply = std::move(apply), done = std::move(done)] {
+        clearOld();
         if (!m_connected) {
-            clearStatusFields();
             tell(done, false);
             return;
         }
-        m_driver->enqueueNext(std::make_unique<StatusExchange>(),
-                              [this, done](StatusExchange &exchange, const ExchangeStep &end) {
-                                  clearStatusFields();
-                                  tell(done, applyStatus(exchange, end));
-                              });
+        m_driver->enqueueNext(make(), [apply, done](E &exchange, const ExchangeStep &end) {
+            tell(done, apply(exchange, end));
+        });
     });
+}
+
+void SensorLink::requestStatus(Reply done)
+{
+    commandAfterHandshake<StatusExchange>(
+        [this] { clearStatusFields(); }, [] { return std::make_unique<StatusExchange>(); },
+        [this](StatusExchange &exchange, const ExchangeStep &end) {
+            return applyStatus(exchange, end);
+        },
+        std::move(done));
 }
 
 void SensorLink::requestReadings(Reply done)
 {
-    handshakeThen([this, done = std::move(done)] {
-        clearReadings();
-        if (!m_connected) {
-            tell(done, false);
-            return;
-        }
-        m_driver->enqueueNext(std::make_unique<ReadingsExchange>(),
-                              [this, done](ReadingsExchange &exchange, const ExchangeStep &end) {
-                                  tell(done, applyReadings(exchange, end));
-                              });
-    });
+    commandAfterHandshake<ReadingsExchange>(
+        [this] { clearReadings(); }, [] { return std::make_unique<ReadingsExchange>(); },
+        [this](ReadingsExchange &exchange, const ExchangeStep &end) {
+            return applyReadings(exchange, end);
+        },
+        std::move(done));
 }
 
 void SensorLink::requestUnits(int unitsCode, Reply done)
 {
-    handshakeThen([this, unitsCode, done = std::move(done)] {
-        if (!m_connected) {
-            tell(done, false);
-            return;
-        }
-        m_driver->enqueueNext(std::make_unique<UnitsExchange>(unitsCode),
-                              [this, done](UnitsExchange &, const ExchangeStep &end) {
-                                  tell(done, applyUnits(end));
-                              });
-    });
+    commandAfterHandshake<UnitsExchange>(
+        [] {}, [unitsCode] { return std::make_unique<UnitsExchange>(unitsCode); },
+        [this](UnitsExchange &, const ExchangeStep &end) { return applyUnits(end); },
+        std::move(done));
 }
 
 void SensorLink::openTerminal(std::function<void(const QByteArray &)> onReceived)
