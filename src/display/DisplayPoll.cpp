@@ -101,7 +101,7 @@ void DisplayPoll::tick()
     // A tick that falls due while exchanges still run (the last tick's, a units change,
     // the status read of a port just chosen) is not queued behind them: ticks that pile up
     // make one, run as soon as the link is free.
-    if (m_pollRunning || !m_link.requestsIdle()) {
+    if (!m_link.requestsIdle()) {
         if (!std::exchange(m_tickDue, true)) {
             m_link.whenRequestsIdle(guarded([this] {
                 if (std::exchange(m_tickDue, false))
@@ -115,7 +115,6 @@ void DisplayPoll::tick()
     if (m_link.CommPort() != 0)
         m_searchStatus.clear();
     const int port = m_link.CommPort();
-    m_pollRunning = true;
     if (port != 0 && m_link.Connected()) {
         pollConnected();
     } else if (port != 0) {
@@ -128,7 +127,6 @@ void DisplayPoll::tick()
 
 void DisplayPoll::endTick()
 {
-    m_pollRunning = false;
     m_connectedLastTick = m_link.Connected();
     if (m_ticksSinceStatus < std::numeric_limits<qint16>::max())
         ++m_ticksSinceStatus;

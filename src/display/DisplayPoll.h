@@ -43,8 +43,6 @@ public:
 
     // One tick of the poll: queues its exchanges; what they read is shown when they end.
     void tick();
-    // Whether a tick's exchanges still run.
-    bool polling() const { return m_pollRunning; }
 
     // The user chose units option `index` (0 umol.m-2.s-1, 1 W.m-2, 2 klux).
     void chooseUnits(int index);
@@ -98,8 +96,7 @@ private:
     // Ticks since the last full status request; stops at its maximum.
     qint16 m_ticksSinceStatus = 0;
     bool m_connectedLastTick = false;
-    bool m_pollRunning = false;
-    // A tick fell due while the last one ran.
+    // A tick fell due while the link was busy.
     bool m_tickDue = false;
     // What the search found, shown until a port is opened or chosen.
     QString m_searchStatus;
