@@ -11,14 +11,11 @@
 // acknowledgement are 523 bytes, about 0.60 s on the line: that is the line's limit. With
 // requests ahead the download should reach at least 98 % of it, and use under 3 % of a
 // core meanwhile.
+#include "BenchLink.h"
 #include "link/SensorLink.h"
 #include "logger/DatasetDownload.h"
 #include "logger/LoggerDetailsReader.h"
 #include "logger/LoggerPackets.h"
-#include "platform/PortTable.h"
-#include "platform/QtEventPump.h"
-#include "platform/QtSerialPort.h"
-#include "platform/SystemClock.h"
 
 #include "SimulatorProcess.h"
 #include <QCoreApplication>
@@ -126,21 +123,16 @@ int main(int argc, char **argv)
         return 2;
     }
 
-    SimulatorProcess simulator;
-    const QString device = simulator.start(
-        program, {"--model", "ZQ5", "--pace", "--block-latency-ms", QString::number(BlockLatencyMs),
-                  "--memory-blocks", QString::number(blocks), "--prefill-records",
-                  QString::number(blocks * 100)});
-    if (device.isEmpty()) {
-        std::fprintf(stderr, "download_bench: %s did not start\n", qPrintable(program));
+    BenchLink bench("download_bench", program,
+                    {"--model", "ZQ5", "--pace", "--block-latency-ms",
+                     QString::number(BlockLatencyMs), "--memory-blocks", QString::number(blocks),
+                     "--prefill-records", QString::number(blocks * 100)});
+    if (!bench.started())
         return 2;
-    }
-    PortTable table(PortTable::Numbering::DeviceList);
-    table.addDevice(device);
-    QtSerialPort port(table);
-    SystemClock clock;
-    QtEventPump pump;
-    SensorLink link(port, clock, pump);
+    SensorLink &link = bench.link;
+    SystemClock &clock = bench.clock;
+    QtEventPump &pump = bench.pump;
+    const QString &device = bench.device;
     link.setCommPort(1);
     LoggerPackets packets(link);
     LoggerDetails details;

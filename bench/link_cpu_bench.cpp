@@ -9,11 +9,8 @@
 // SIMULATOR defaults to quorvel-sim next to the build's programs (../quorvel-sim from
 // this program's folder), then to $QUORVEL_SIM. A link that waits by spinning uses about
 // half a core; one that blocks in the port stays well under 1 %.
+#include "BenchLink.h"
 #include "link/SensorLink.h"
-#include "platform/PortTable.h"
-#include "platform/QtEventPump.h"
-#include "platform/QtSerialPort.h"
-#include "platform/SystemClock.h"
 
 #include "SimulatorProcess.h"
 #include <QCoreApplication>
@@ -96,18 +93,11 @@ int main(int argc, char **argv)
         return 2;
     }
 
-    SimulatorProcess simulator;
-    const QString device = simulator.start(options.simulator, {"--model", "ZQ5", "--pace"});
-    if (device.isEmpty()) {
-        std::fprintf(stderr, "link_cpu_bench: %s did not start\n", qPrintable(options.simulator));
+    BenchLink bench("link_cpu_bench", options.simulator, {"--model", "ZQ5", "--pace"});
+    if (!bench.started())
         return 2;
-    }
-    PortTable table(PortTable::Numbering::DeviceList);
-    table.addDevice(device);
-    QtSerialPort port(table);
-    SystemClock clock;
-    QtEventPump pump;
-    SensorLink link(port, clock, pump);
+    SensorLink &link = bench.link;
+    const QString &device = bench.device;
     link.setCommPort(1);
     if (link.CommPort() != 1) {
         std::fprintf(stderr, "link_cpu_bench: cannot open %s: %s\n", qPrintable(device),

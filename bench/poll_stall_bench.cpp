@@ -11,13 +11,9 @@
 // and the poll costing at most 0.1 % of a core. The stall is measured over the first
 // half of the ticks, the processor time over the second, without the heartbeat's own
 // cost.
+#include "BenchLink.h"
 #include "BenchSupport.h"
 #include "display/DisplayPoll.h"
-#include "link/SensorLink.h"
-#include "platform/PortTable.h"
-#include "platform/QtEventPump.h"
-#include "platform/QtSerialPort.h"
-#include "platform/SystemClock.h"
 
 #include "SimulatorProcess.h"
 #include <QCoreApplication>
@@ -82,19 +78,11 @@ int main(int argc, char **argv)
                              "set QUORVEL_SIM)\n");
         return 2;
     }
-    SimulatorProcess simulator;
-    const QString device = simulator.start(
-        program, {"--model", "ZQ5", "--pace", "--latency-ms", QString::number(latencyMs)});
-    if (device.isEmpty()) {
-        std::fprintf(stderr, "poll_stall_bench: %s did not start\n", qPrintable(program));
+    BenchLink bench("poll_stall_bench", program,
+                    {"--model", "ZQ5", "--pace", "--latency-ms", QString::number(latencyMs)});
+    if (!bench.started())
         return 2;
-    }
-    PortTable table(PortTable::Numbering::DeviceList);
-    table.addDevice(device);
-    QtSerialPort port(table);
-    SystemClock clock;
-    QtEventPump pump;
-    SensorLink link(port, clock, pump);
+    SensorLink &link = bench.link;
     PrintedPrompts prompts;
     CountingView view;
     DisplayPoll poll(link, prompts);
@@ -122,7 +110,7 @@ int main(int argc, char **argv)
             QTimer::singleShot(PollIntervalMs, &app, &QCoreApplication::quit);
     });
     std::printf("poll_stall_bench: %d ticks every %d ms, instrument answering after %d ms on %s\n",
-                cycles, PollIntervalMs, latencyMs, qPrintable(device));
+                cycles, PollIntervalMs, latencyMs, qPrintable(bench.device));
     // The first gap is measured once the loop runs.
     QTimer::singleShot(0, [&] {
         sinceBeat.start();
