@@ -40,6 +40,8 @@ public:
 
     ExchangeStep start(double now) override;
     ExchangeStep feed(const QByteArray &bytes, double now) override;
+    // A block requested ahead: what waits on the line is its acknowledgement.
+    bool takesWaitingBytes() const override { return m_plan.first != Stage::Request; }
 
     const QByteArray &acknowledgement() const { return m_acknowledgement.bytes(); }
     // The n data bytes and the CRC (done), or what came of them.

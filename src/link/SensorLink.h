@@ -140,6 +140,46 @@ public:
     void requestStatus(Reply done);
     void requestReadings(Reply done);
     void requestUnits(int unitsCode, Reply done);
+    // A test-mode command, as TestCommand: the handshake and "T" go first unless the
+    // instrument sits in test mode when the request's turn comes. `done` hears the reply's
+    // text, empty when it failed (the status text says why).
+    using TextReply = std::function<void(const QString &text)>;
+    void requestTestCommand(const QString &command, int timeoutMs, TextReply done);
+    // A pause of `ms` milliseconds on the line: nothing else runs meanwhile.
+    void requestPause(int ms, Reply done);
+
+    // A reply frame of the packet protocol, or why none came.
+    struct PacketReply
+    {
+        bool ok = false;
+        quint8 command = 0;
+        quint32 address = 0;
+        // The frame's data bytes (its length byte's worth).
+        QByteArray data;
+        QString failure;
+    };
+    using PacketDone = std::function<void(const PacketReply &reply)>;
+    // A packet and its reply, as SendPacket2: the handshake and a 10 ms pause go first
+    // when the link is not connected; each part of the reply within a second.
+    void requestPacket(quint8 command, quint32 address, quint8 n, const QByteArray &data,
+                       PacketDone done);
+
+    // A data block of the built-in logger and its CRC, or why it did not come.
+    struct BlockReply
+    {
+        bool ok = false;
+        // The n data bytes and the two CRC bytes.
+        QByteArray block;
+        QString failure;
+    };
+    using BlockDone = std::function<void(const BlockReply &reply)>;
+    // The stages of a block exchange: a block requested ahead by the one before it
+    // starts at its acknowledgement (`requestedAhead`); with `nextAddress` the next block's
+    // request goes out as soon as this one's acknowledgement is in. A request from the
+    // start connects first when the link is not connected.
+    void requestDataBlock(quint32 address, int length, bool requestedAhead,
+                          std::optional<quint32> nextAddress, BlockDone done);
+
     // The terminal window's hold on the line, queued like a request: from its opening
     // until it is closed every byte that arrives goes to `onReceived` and the bytes sent
     // go out as they are.
@@ -172,7 +212,15 @@ private:
 
     // Queues the handshake; `next` runs when it has been applied (Connected() tells how
     // it went), and may queue the request's next step with the driver's enqueueNext.
-    void handshakeThen(std::function<void()> next);
+    // With `first` the handshake itself is the next step of a request under way.
+    void handshakeThen(std::function<void()> next, bool first = false);
+    // Runs `next` from the event loop when the request's turn comes, so that it looks at
+    // the link's state then (test mode, connected), not when the request was made; `next`
+    // queues the request's steps with enqueueNext.
+    void onTurn(std::function<void()> next);
+    // Runs `next` at once when the link is connected, else after a handshake that
+    // connected and a 10 ms pause; `failed` when the handshake did not connect.
+    void connectedThen(std::function<void()> next, std::function<void()> failed);
     // A request's command after its handshake: when the handshake ends, `clearOld` drops
     // what the command will read anew; when it connected, the command made by `make` runs
     // next, before anything else queued, and `apply` makes the link's state from its end.
@@ -241,6 +289,8 @@ private:
     // Copies the block and its CRC into the caller's array, which needs n + 3 elements.
     bool applyBlock(const DataBlockExchange &exchange, const ExchangeStep &step, int n,
                     QByteArray &data);
+    // A queued block exchange that ended: as the acknowledgement and the block apply.
+    BlockReply applyQueuedBlock(const DataBlockExchange &exchange, const ExchangeStep &end);
 
     bool connectForPacket();
 

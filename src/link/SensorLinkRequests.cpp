@@ -4,11 +4,16 @@
 // blocking call does, so the link's state and counters mean the same either way.
 #include "link/SensorLink.h"
 
+#include "link/DataBlockExchange.h"
+#include "link/Frame.h"
 #include "link/HandshakeExchange.h"
 #include "link/LinkDriver.h"
+#include "link/PacketExchange.h"
+#include "link/PauseExchange.h"
 #include "link/ReadingsExchange.h"
 #include "link/StatusExchange.h"
 #include "link/TerminalSession.h"
+#include "link/TestCommandExchange.h"
 #include "link/UnitsExchange.h"
 
 #include <memory>
@@ -39,19 +44,55 @@ void SensorLink::requestConnect(Reply done)
     handshakeThen([this, done = std::move(done)] { tell(done, m_connected); });
 }
 
-void SensorLink::handshakeThen(std::function<void()> next)
+void SensorLink::handshakeThen(std::function<void()> next, bool first)
 {
-    m_driver->enqueue(std::make_unique<HandshakeExchange>(),
-                      [this, next = std::move(next)](HandshakeExchange &, const ExchangeStep &end) {
-                          m_inTestMode = false;
-                          if (end.failure == ExchangeStep::Failure::PortClosed)
-                              noteClosedPort();
-                          else
-                              applyHandshake(end);
-                          // The driver hands on what followed the prompt itself.
-                          m_carried.clear();
+    auto handshake = std::make_unique<HandshakeExchange>();
+    LinkDriver::Done<HandshakeExchange> applied =
+        [this, next = std::move(next)](HandshakeExchange &, const ExchangeStep &end) {
+            m_inTestMode = false;
+            if (end.failure == ExchangeStep::Failure::PortClosed)
+                noteClosedPort();
+            else
+                applyHandshake(end);
+            // The driver hands on what followed the prompt itself.
+            m_carried.clear();
+            next();
+        };
+    if (first)
+        m_driver->enqueueNext(std::move(handshake), std::move(applied));
+    else
+        m_driver->enqueue(std::move(handshake), std::move(applied));
+}
+
+void SensorLink::onTurn(std::function<void()> next)
+{
+    m_driver->enqueue(std::make_unique<PauseExchange>(0),
+                      [this, next = std::move(next)](PauseExchange &, const ExchangeStep &end) {
+                          m_counters.unaskedBytes += end.unaskedBytes;
                           next();
                       });
+}
+
+void SensorLink::connectedThen(std::function<void()> next, std::function<void()> failed)
+{
+    if (m_connected) {
+        next();
+        return;
+    }
+    handshakeThen(
+        [this, next = std::move(next), failed = std::move(failed)] {
+            if (!m_connected) {
+                failed();
+                return;
+            }
+            // The instrument rests 10 ms after its prompt before a packet.
+            m_driver->enqueueNext(std::make_unique<PauseExchange>(0.01),
+                                  [this, next](PauseExchange &, const ExchangeStep &end) {
+                                      m_counters.unaskedBytes += end.unaskedBytes;
+                                      next();
+                                  });
+        },
+        true);
 }
 
 void SensorLink::noteClosedPort()
@@ -108,6 +149,143 @@ void SensorLink::requestUnits(int unitsCode, Reply done)
         [] {}, [unitsCode] { return std::make_unique<UnitsExchange>(unitsCode); },
         [this](UnitsExchange &, const ExchangeStep &end) { return applyUnits(end); },
         std::move(done));
+}
+
+void SensorLink::requestTestCommand(const QString &command, int timeoutMs, TextReply done)
+{
+    const QByteArray bytes = command.toLatin1();
+    const double seconds = timeoutMs / 1000.0;
+    auto answered = [done](const QString &text) {
+        if (done)
+            done(text);
+    };
+    onTurn([this, bytes, seconds, answered] {
+        auto send = [this, bytes, seconds, answered](bool entersTestMode) {
+            m_driver->enqueueNext(
+                std::make_unique<TestCommandExchange>(bytes, seconds, entersTestMode),
+                [this, answered](TestCommandExchange &exchange, const ExchangeStep &end) {
+                    answered(applyTestCommand(exchange, end));
+                });
+        };
+        if (m_inTestMode) {
+            send(false);
+            return;
+        }
+        handshakeThen(
+            [this, send, answered] {
+                if (m_connected)
+                    send(true);
+                else
+                    answered({});
+            },
+            true);
+    });
+}
+
+void SensorLink::requestPause(int ms, Reply done)
+{
+    m_driver->enqueue(std::make_unique<PauseExchange>(ms / 1000.0),
+                      [this, done = std::move(done)](PauseExchange &, const ExchangeStep &end) {
+                          m_counters.unaskedBytes += end.unaskedBytes;
+                          tell(done, end.state == ExchangeStep::State::Done);
+                      });
+}
+
+void SensorLink::requestPacket(quint8 command, quint32 address, quint8 n, const QByteArray &data,
+                               PacketDone done)
+{
+    auto answered = [done](const PacketReply &reply) {
+        if (done)
+            done(reply);
+    };
+    onTurn([this, command, address, n, data, answered] {
+        connectedThen(
+            [this, command, address, n, data, answered] {
+                m_driver->enqueueNext(
+                    std::make_unique<PacketExchange>(command, address, n, data,
+                                                     PacketExchange::Timing::EachPartWithinASecond),
+                    [this, answered](PacketExchange &exchange, const ExchangeStep &end) {
+                        PacketReply reply;
+                        reply.ok = applyPacket(end);
+                        // The driver hands on what followed the frame itself.
+                        m_carried.clear();
+                        if (!reply.ok) {
+                            reply.failure = end.reason;
+                        } else {
+                            const QByteArray &frame = exchange.frame();
+                            reply.command = Frame::byteAt(frame, 1);
+                            reply.address = Frame::readLe16(frame, 2);
+                            reply.data = frame.mid(Frame::HeaderSize, Frame::byteAt(frame, 4));
+                        }
+                        answered(reply);
+                    });
+            },
+            [answered] {
+                PacketReply reply;
+                reply.failure = QStringLiteral("no answer to the handshake");
+                answered(reply);
+            });
+    });
+}
+
+void SensorLink::requestDataBlock(quint32 address, int length, bool requestedAhead,
+                                  std::optional<quint32> nextAddress, BlockDone done)
+{
+    auto answered = [done](const BlockReply &reply) {
+        if (done)
+            done(reply);
+    };
+    auto failedWith = [answered](const QString &why) {
+        BlockReply reply;
+        reply.failure = why;
+        answered(reply);
+    };
+    onTurn([this, address, length, requestedAhead, nextAddress, answered, failedWith] {
+        auto read = [this, address, length, requestedAhead, nextAddress, answered] {
+            using Stage = DataBlockExchange::Stage;
+            const DataBlockExchange::Plan plan{requestedAhead ? Stage::Acknowledgement
+                                                              : Stage::Request,
+                                               Stage::Block, nextAddress};
+            m_driver->enqueueNext(
+                std::make_unique<DataBlockExchange>(address, length, plan),
+                [this, answered](DataBlockExchange &exchange, const ExchangeStep &end) {
+                    answered(applyQueuedBlock(exchange, end));
+                });
+        };
+        if (!requestedAhead) {
+            connectedThen(
+                read, [failedWith] { failedWith(QStringLiteral("no answer to the handshake")); });
+        } else if (m_connected) {
+            read();
+        } else {
+            // The exchange before it failed: the block asked for ahead is not coming.
+            failedWith(QStringLiteral("the link is not connected"));
+        }
+    });
+}
+
+SensorLink::BlockReply SensorLink::applyQueuedBlock(const DataBlockExchange &exchange,
+                                                    const ExchangeStep &end)
+{
+    BlockReply reply;
+    // The driver hands on what followed the block itself.
+    m_carried.clear();
+    if (notedIfLost()) {
+        m_connected = false;
+        reply.failure = m_status;
+        return reply;
+    }
+    applyFailure(end);
+    if (end.state != ExchangeStep::State::Done) {
+        // An acknowledgement of another block is a whole frame: the link stays connected.
+        if (end.failure != ExchangeStep::Failure::Refused)
+            m_connected = false;
+        reply.failure = end.reason;
+        return reply;
+    }
+    reply.ok = true;
+    reply.block = exchange.block();
+    return reply;
 }
 
 void SensorLink::openTerminal(std::function<void(const QByteArray &)> onReceived)

@@ -1,0 +1,23 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "link/Exchange.h"
+
+// A pause on the line: nothing is written and nothing else runs until `seconds` have
+// passed (the instrument's rest after a test-mode reply, the logger window's pace between
+// packets). Bytes that come meanwhile answer nothing and are dropped as unasked. A pause
+// of no length still ends from the event loop, never inside the request that queued it:
+// a request's first step uses one to look at the link's state when its turn comes.
+class PauseExchange : public Exchange
+{
+public:
+    explicit PauseExchange(double seconds) : m_seconds(seconds) {}
+
+    ExchangeStep start(double now) override;
+    ExchangeStep feed(const QByteArray &bytes, double now) override;
+
+private:
+    double m_seconds;
+    double m_end = 0;
+    int m_dropped = 0;
+};
