@@ -9,10 +9,8 @@ ExchangeStep PauseExchange::start(double now)
 
 ExchangeStep PauseExchange::feed(const QByteArray &bytes, double now)
 {
-    m_dropped += static_cast<int>(bytes.size());
+    m_came += bytes;
     if (now < m_end)
         return ExchangeStep::needMore(m_end);
-    ExchangeStep step = ExchangeStep::done();
-    step.unaskedBytes = m_dropped;
-    return step;
+    return ExchangeStep::done(m_came);
 }

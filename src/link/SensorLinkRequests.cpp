@@ -67,10 +67,7 @@ void SensorLink::handshakeThen(std::function<void()> next, bool first)
 void SensorLink::onTurn(std::function<void()> next)
 {
     m_driver->enqueue(std::make_unique<PauseExchange>(0),
-                      [this, next = std::move(next)](PauseExchange &, const ExchangeStep &end) {
-                          m_counters.unaskedBytes += end.unaskedBytes;
-                          next();
-                      });
+                      [next = std::move(next)](PauseExchange &, const ExchangeStep &) { next(); });
 }
 
 void SensorLink::connectedThen(std::function<void()> next, std::function<void()> failed)
@@ -87,10 +84,7 @@ void SensorLink::connectedThen(std::function<void()> next, std::function<void()>
             }
             // The instrument rests 10 ms after its prompt before a packet.
             m_driver->enqueueNext(std::make_unique<PauseExchange>(0.01),
-                                  [this, next](PauseExchange &, const ExchangeStep &end) {
-                                      m_counters.unaskedBytes += end.unaskedBytes;
-                                      next();
-                                  });
+                                  [next](PauseExchange &, const ExchangeStep &) { next(); });
         },
         true);
 }
@@ -185,8 +179,7 @@ void SensorLink::requestTestCommand(const QString &command, int timeoutMs, TextR
 void SensorLink::requestPause(int ms, Reply done)
 {
     m_driver->enqueue(std::make_unique<PauseExchange>(ms / 1000.0),
-                      [this, done = std::move(done)](PauseExchange &, const ExchangeStep &end) {
-                          m_counters.unaskedBytes += end.unaskedBytes;
+                      [done = std::move(done)](PauseExchange &, const ExchangeStep &end) {
                           tell(done, end.state == ExchangeStep::State::Done);
                       });
 }

@@ -3,6 +3,7 @@
 // time limits to the tick, the bytes each wait takes from the line and leaves there, test
 // mode and the busy flag. What a reply means is the parsers' test.
 #include "ExchangeFixture.h"
+#include "VirtualLinkEvents.h"
 #include "link/LinkTrace.h"
 
 #include <QFile>
@@ -10,6 +11,7 @@
 
 #include <functional>
 #include <limits>
+#include <optional>
 
 namespace {
 
@@ -113,6 +115,102 @@ TEST_F(ExchangeTest, PacketWaitsKeepTheirLimitsConnectionAndCounters)
     EXPECT_EQ(hex(getBlock(512, 515)(link)), hex(block));
     EXPECT_LE(port.looks - looks, 8);
     EXPECT_NEAR(clock.monotonicSeconds() - start, double(paced.size()) * byteOnLine, 0.002);
+}
+
+TEST_F(ExchangeTest, QueuedRequestsWriteTheSameBytesKeepTheirLimitsAndSayWhatFailed)
+{
+    using Got = std::function<void(QByteArray)>;
+    const QByteArray reply = frame(14, 0, QByteArray(24, '\x02'));
+    const QByteArray head = reply.left(5), rest = reply.mid(5);
+    const QByteArray ackA = frame(0x16, 0x0102, fromHex("0002")), blockA = dataBlock(512);
+    const QByteArray ackB = frame(0x16, 0x0103, fromHex("0002")), blockB = dataBlock(512);
+    QByteArray corrupt = blockA;
+    corrupt[100] = 'Y';
+    const auto packet = [&](Got got) {
+        link.requestPacket(14, 0, 4, "kept", [got](const SensorLink::PacketReply &r) {
+            got(r.ok ? r.data : "failed: " + r.failure.toUtf8());
+        });
+    };
+    const auto block = [&](quint32 address, bool ahead, std::optional<quint32> next, Got got) {
+        link.requestDataBlock(address, 512, ahead, next, [got](const SensorLink::BlockReply &r) {
+            got(r.ok ? "block " + QByteArray::number(r.block.size())
+                     : "failed: " + r.failure.toUtf8());
+        });
+    };
+    const auto twoBlocksAhead = [&](Got got) {
+        block(0x102, false, 0x103, [&, got](const QByteArray &first) {
+            block(0x103, true, std::nullopt,
+                  [got, first](const QByteArray &second) { got(first + " + " + second); });
+        });
+    };
+    const auto testCommands = [&](Got got) {
+        link.requestTestCommand("E", 500, [](const QString &) {});
+        link.requestTestCommand("E", 500, [got](const QString &text) { got(text.toUtf8()); });
+    };
+    const QByteArray requestA = frame(0x16, 0x102, fromHex("0002"));
+    const QByteArray requestB = frame(0x16, 0x103, fromHex("0002"));
+    // (connected first, the request, what comes, what goes out, what it received, seconds,
+    // connected after, time-outs and bad checks counted)
+    const std::tuple<bool, std::function<void(Got)>, Chunks, QByteArray, QByteArray, double, bool,
+                     int, int>
+        rows[] = {
+            {true, packet, chunks(0.999, reply), frame(14, 0, "kept"), reply.mid(5, 24), 0.999,
+             true, 0, 0},
+            {true, packet, chunks(0.5, head, 1.5, rest), frame(14, 0, "kept"),
+             "failed: frame: 5 of 31 bytes", 1.5, false, 1, 0},
+            // Not connected: the handshake, its pauses and a 10 ms rest go first.
+            {false,
+             packet,
+             {},
+             "R" + frame(14, 0, "kept"),
+             "failed: header: 0 of 5 bytes",
+             1.115,
+             false,
+             1,
+             0},
+            {true, [&](Got got) { block(0x102, false, std::nullopt, got); },
+             chunks(0.1, ackA, 0.2, corrupt), requestA, "failed: data block CRC check failed", 0.2,
+             false, 0, 1},
+            // The next block's request goes out behind the first acknowledgement; its
+            // acknowledgement and block, waiting on the line, are the second request's.
+            {true, twoBlocksAhead, chunks(0.1, ackA, 0.2, blockA + ackB, 0.3, blockB),
+             requestA + requestB, "block 514 + block 514", 0.3, true, 0, 0},
+            {true, [&](Got got) { block(0x103, true, std::nullopt, got); }, chunks(0.1, ackA), "",
+             "failed: acknowledgement of command 22 for block 258, not of block 259", 0.1, true, 0,
+             0},
+            // The second command's turn finds the instrument in test mode: no handshake.
+            {true, testCommands, {}, "RTEE", "E1\r", 0.25, true, 0, 0},
+            {true,
+             [&](Got got) { link.requestPause(100, [got](bool) { got("paused"); }); },
+             {},
+             "",
+             "paused",
+             0.1,
+             true,
+             0,
+             0},
+        };
+    far.on("E", "E1\r\nTEST:", 0.02);
+    for (const auto &[connected, request, arriving, sent, received, seconds, connectedAfter,
+                      timeouts, badChecks] : rows) {
+        SCOPED_TRACE(received.toStdString());
+        const double start = connectAgain();
+        if (!connected)
+            link.setCommPort(3);
+        const LinkCounters before = link.Counters();
+        for (const auto &chunk : arriving)
+            line.deliver(chunk.bytes, chunk.delay);
+        std::optional<QByteArray> got;
+        request([&](const QByteArray &r) { got = r; });
+        EXPECT_FALSE(got); // never inside the request itself
+        runLinkEvents(clock, port, [&] { return got && link.requestsIdle(); });
+        EXPECT_EQ(hex(got.value_or("never")), hex(received));
+        EXPECT_EQ(hex(line.written()), hex(sent));
+        EXPECT_NEAR(clock.monotonicSeconds() - start, seconds, 0.0011);
+        EXPECT_EQ(link.Connected(), connectedAfter);
+        EXPECT_EQ(link.Counters().timeouts - before.timeouts, timeouts);
+        EXPECT_EQ(link.Counters().crcFailures - before.crcFailures, badChecks);
+    }
 }
 
 TEST_F(ExchangeTest, TextRepliesKeepTheirLimitsToTheTickAndSayWhatFailed)
