@@ -45,39 +45,52 @@ QString VersionLine(const ProgramFacts &facts)
     return line;
 }
 
-QString ReadSensorDetails(SensorLink &link)
+QString SensorDetailsLines(const QString &reply)
 {
-    if (isOlderModel(link))
-        return QString();
-    const ParsedReply<SensorDetails> details =
-        ParseDetailsReply(link.TestCommand(QStringLiteral("X\r"), DetailsTimeoutMs));
+    const ParsedReply<SensorDetails> details = ParseDetailsReply(reply);
     if (!details.ok())
         return QString();
     return CrLf + QStringLiteral("Serial No: ") + details.value->serialNumber + CrLf +
            QStringLiteral("Calibrated: ") + details.value->calibrationDate;
 }
 
-QString ReadSunshineRatio(SensorLink &link)
+QString SunshineRatioLine(const QString &reply)
 {
-    if (isOlderModel(link))
-        return QString();
-    const ParsedReply<QString> ratio =
-        ParseRatioReply(link.TestCommand(QStringLiteral("T\r\n"), RatioTimeoutMs));
+    const ParsedReply<QString> ratio = ParseRatioReply(reply);
     if (!ratio.ok())
         return QString();
     return CrLf + QStringLiteral("Sunshine ratio: ") + *ratio.value;
 }
 
-InstrumentReadout InstrumentReadout::read(SensorLink &link)
+InstrumentReadout InstrumentReadout::found(const SensorLink &link)
 {
     InstrumentReadout readout;
     readout.version = link.Version();
     readout.serialNumber = link.SerialNumber();
     readout.statusFound = link.Status();
-    readout.details = ReadSensorDetails(link);
-    readout.ratio = ReadSunshineRatio(link);
     readout.statusLeft = link.Status();
     return readout;
+}
+
+void InstrumentReadout::request(SensorLink &link,
+                                std::function<void(const InstrumentReadout &)> done)
+{
+    InstrumentReadout readout = found(link);
+    if (isOlderModel(link)) {
+        done(readout);
+        return;
+    }
+    link.requestTestCommand(
+        QStringLiteral("X\r"), DetailsTimeoutMs,
+        [&link, readout, done = std::move(done)](const QString &details) mutable {
+            readout.details = SensorDetailsLines(details);
+            link.requestTestCommand(QStringLiteral("T\r\n"), RatioTimeoutMs,
+                                    [&link, readout, done](const QString &ratio) mutable {
+                                        readout.ratio = SunshineRatioLine(ratio);
+                                        readout.statusLeft = link.Status();
+                                        done(readout);
+                                    });
+        });
 }
 
 QString SnapshotText(const SensorLink &link, const InstrumentReadout &readout, const QDateTime &now)
@@ -103,9 +116,4 @@ QString SnapshotText(const SensorLink &link, const InstrumentReadout &readout, c
         link.Counters().text(),
     };
     return lines.join(CrLf);
-}
-
-QString SensorSnapshot(SensorLink &link, const QDateTime &now)
-{
-    return SnapshotText(link, InstrumentReadout::read(link), now);
 }

@@ -4,6 +4,8 @@
 #include <QDateTime>
 #include <QString>
 
+#include <functional>
+
 class SensorLink;
 
 // What the about box tells about the program itself.
@@ -28,15 +30,15 @@ struct ProgramFacts
 // date when it is not known.
 QString VersionLine(const ProgramFacts &facts);
 
-// The instrument's serial number and calibration date, read in test mode with "X" CR:
-// a line break, "Serial No: " and field 0, a line break, "Calibrated: " and field 1.
-// Empty for a ZQ2 or ZQ3 (nothing is sent) and for a reply shorter than 5 characters.
-QString ReadSensorDetails(SensorLink &link);
+// The lines the sensor details add to the snapshot, from the reply to "X" CR in test
+// mode: a line break, "Serial No: " and field 0, a line break, "Calibrated: " and field 1.
+// Empty for a reply shorter than 5 characters (or none).
+QString SensorDetailsLines(const QString &reply);
 
-// The instrument's sunshine ratio, read in test mode with "T" CR LF: a line break,
-// "Sunshine ratio: " and the 5 characters after "ratio" in the reply. Empty for a ZQ2
-// or ZQ3 (nothing is sent) and for a reply without "ratio".
-QString ReadSunshineRatio(SensorLink &link);
+// The line the sunshine ratio adds, from the reply to "T" CR LF in test mode: a line
+// break, "Sunshine ratio: " and the 5 characters after "ratio" in the reply. Empty for a
+// reply without "ratio" (or none).
+QString SunshineRatioLine(const QString &reply);
 
 // What the about box reads from the instrument when it opens, and which instrument it
 // was.
@@ -48,12 +50,15 @@ struct InstrumentReadout
     // The link's status as the box found it, and as the box's own commands left it.
     QString statusFound;
     QString statusLeft;
-    // ReadSensorDetails and ReadSunshineRatio.
+    // SensorDetailsLines and SunshineRatioLine.
     QString details;
     QString ratio;
 
-    // Reads the details and the ratio (two exchanges with the instrument).
-    static InstrumentReadout read(SensorLink &link);
+    // What the link says before any exchange: no details, no ratio.
+    static InstrumentReadout found(const SensorLink &link);
+    // Reads the details and the ratio through the link's queue (two test-mode commands;
+    // nothing is sent to a ZQ2 or ZQ3, whose readout `done` hears at once).
+    static void request(SensorLink &link, std::function<void(const InstrumentReadout &)> done);
 };
 
 // The snapshot as the link stands now, without any exchange: its status (the one found
@@ -62,10 +67,3 @@ struct InstrumentReadout
 // number) is there. Lines as SensorSnapshot.
 QString SnapshotText(const SensorLink &link, const InstrumentReadout &readout,
                      const QDateTime &now);
-
-// The instrument snapshot, lines joined by CR LF: date and time, the link's status, an
-// empty line, the firmware version, the sensor details and sunshine ratio when there are
-// any, the units and the battery, an empty line and the link's counts of this run
-// (exchanges, time-outs, CRC failures, retries, port losses, reconnects). Talks to the instrument
-// for the details and the ratio.
-QString SensorSnapshot(SensorLink &link, const QDateTime &now);

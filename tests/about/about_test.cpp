@@ -6,6 +6,7 @@
 #include "LocaleGuard.h"
 #include "QtPrinters.h"
 #include "ScriptedLine.h"
+#include "VirtualLinkEvents.h"
 #include "about/ui/LineBreakLabel.h"
 #include "about/ui/frmAbout.h"
 #include "link/SensorLink.h"
@@ -37,6 +38,11 @@ struct Box
         EXPECT_TRUE(link.GetStatus());
         far.line().clearWritten();
         box = std::make_unique<frmAbout>(link, clock, Facts);
+        runLinkEvents();
+    }
+    void runLinkEvents()
+    {
+        ::runLinkEvents(clock, port, [this] { return link.requestsIdle(); });
     }
 
     VirtualClock clock; // 1 June 2026, 10:00
@@ -157,6 +163,10 @@ TEST(About, FollowsTheLinkWhileOpenWithoutExchanges)
     EXPECT_EQ(statusLine(), "as found");
     readout.statusLeft = "TEST: prompt missing";
     EXPECT_EQ(statusLine(), about.link.Status());
+    // A box closed before its readout is in hears nothing of it.
+    about.box = std::make_unique<frmAbout>(about.link, about.clock, Facts);
+    about.box.reset();
+    about.runLinkEvents();
 }
 
 // The version line shows the date of the source the program was built from, not of its

@@ -9,6 +9,7 @@
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPointer>
 #include <QPushButton>
 #include <QSvgWidget>
 #include <QVBoxLayout>
@@ -59,7 +60,7 @@ frmAbout::frmAbout(SensorLink &link, const Clock &clock, const ProgramFacts &fac
       lblDetails(new LineBreakLabel(QStringLiteral("No sensor"), Frame1)),
       cmdCopytoClip(new QPushButton(QStringLiteral("Copy to clipboard"), Frame1)),
       cmdOK(new QPushButton(QStringLiteral("OK"), this)), m_link(link), m_clock(clock),
-      m_readout(InstrumentReadout::read(link))
+      m_readout(InstrumentReadout::found(link))
 {
     setWindowTitle(QStringLiteral("About ") + facts.title);
     lblVersion->setText(VersionLine(facts));
@@ -67,6 +68,13 @@ frmAbout::frmAbout(SensorLink &link, const Clock &clock, const ProgramFacts &fac
     lblDescription->setLines(MakerLines);
     lblLicence->setText(facts.title + LicenceText);
     Timer1_Timer();
+    InstrumentReadout::request(link,
+                               [box = QPointer<frmAbout>(this)](const InstrumentReadout &read) {
+                                   if (!box)
+                                       return;
+                                   box->m_readout = read;
+                                   box->Timer1_Timer();
+                               });
     Timer1.setInterval(RefreshMs);
     connect(&Timer1, &QTimer::timeout, this, &frmAbout::Timer1_Timer);
     Timer1.start();

@@ -16,8 +16,9 @@ class SensorLink;
 
 // The about box, "About Quorvel": the program's version, maker and licence, and a snapshot of the
 // instrument (status, firmware, serial number, calibration date, sunshine ratio, units,
-// battery) that can be copied to the clipboard. It reads the instrument once, while it is
-// built; while it is open the snapshot follows the link every second (a loss, a
+// battery) that can be copied to the clipboard. It reads the instrument once, through the
+// link's queue, when it opens (the details and ratio join the snapshot when they are in);
+// while it is open the snapshot follows the link every second (a loss, a
 // reconnection, another instrument, the counts) without talking to the instrument. Shown
 // modal.
 class frmAbout : public QDialog
@@ -55,5 +56,5 @@ private:
 
     const SensorLink &m_link;
     const Clock &m_clock;
-    const InstrumentReadout m_readout;
+    InstrumentReadout m_readout;
 };
