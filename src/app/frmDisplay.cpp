@@ -102,18 +102,18 @@ void frmDisplay::startUp(const QString &commandLine)
 
     placePictures();
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    // Painted before the search, which holds the thread.
     show();
-    m_pump.processEvents();
     Timer1.setInterval(PollIntervalMs);
-    listPorts(m_poll->searchPorts(m_maxPort));
-    m_poll->openFoundPort();
-    QApplication::restoreOverrideCursor();
-
-    // The first tick follows the end of start-up at once, so the first readings show
-    // one poll interval after the window appears; the next ones come every interval.
-    Timer1.start();
-    QTimer::singleShot(0, this, &frmDisplay::runFirstTick);
+    // The search runs from the event loop: the window paints and says which port it
+    // tries meanwhile.
+    m_poll->searchPorts(m_maxPort, [this](const QStringList &ports) {
+        listPorts(ports);
+        QApplication::restoreOverrideCursor();
+        // The first tick follows the end of start-up at once, so the first readings show
+        // one poll interval after the search ends; the next ones come every interval.
+        Timer1.start();
+        QTimer::singleShot(0, this, &frmDisplay::runFirstTick);
+    });
 }
 
 void frmDisplay::runFirstTick()
@@ -305,9 +305,6 @@ void frmDisplay::mnuAbout_Click()
 void frmDisplay::mZQ4_StatusMsg(const QString &strStatus)
 {
     setStatusText(strStatus);
-    // The search holds the thread: let the window be mapped and painted between ports (a
-    // window manager may show it only now), without input or a tick reaching the search.
-    m_pump.processEventsExceptInput();
 }
 
 void frmDisplay::mZQ4_HideTerminal()

@@ -51,7 +51,7 @@ int runPorts(const CliOptions &options, InstrumentSession &session, Console &con
             SensorLink &link = session.link();
             link.setCommPort(number);
             opened = link.CommPort() != 0;
-            const bool answered = opened.toBool() && link.GetStatus();
+            const bool answered = opened.toBool() && session.readStatus();
             if (!opened.toBool())
                 line += QStringLiteral("\tcannot be opened");
             else if (answered)
@@ -100,10 +100,10 @@ int runCheck(const CliOptions &options, InstrumentSession &session, QJsonObject 
 int runStatus(const CliOptions &options, InstrumentSession &session, Console &console)
 {
     SensorLink &link = session.link();
-    if (!link.GetStatus())
+    if (!session.readStatus())
         return Fail(console, QStringLiteral("the instrument did not report its status: ") +
                                  session.forMessage(link.Status()));
-    link.GetReadings();
+    session.readReadings();
     const QJsonObject facts = StatusFacts(link, session.clock().now());
     if (options.check)
         return runCheck(options, session, facts, console);
@@ -136,7 +136,7 @@ bool waitForDeviceBack(InstrumentSession &session, Journal &journal, InterruptWa
     while (interrupts.sleep(1.0)) {
         if (link.CommPort() == 0)
             link.reopenLostPort();
-        if (link.CommPort() != 0 && link.GetStatus()) {
+        if (link.CommPort() != 0 && session.readStatus()) {
             journal.event(QStringLiteral("device back: ") + session.forMessage(link.Status()));
             return true;
         }
@@ -151,7 +151,7 @@ int runRead(const CliOptions &options, InstrumentSession &session, Console &cons
     Clock &clock = session.clock();
     Journal journal(console.err, clock, options.verbosity);
     // The units come with the status.
-    if (!link.GetStatus())
+    if (!session.readStatus())
         return Fail(console, QStringLiteral("the instrument did not answer: ") +
                                  session.forMessage(link.Status()));
     // The readings keep to a schedule from the start, so that slow replies do not make
@@ -159,7 +159,7 @@ int runRead(const CliOptions &options, InstrumentSession &session, Console &cons
     const double start = clock.monotonicSeconds();
     bool failing = false;
     for (qint64 period = 1;; ++period) {
-        const bool read = link.GetReadings();
+        const bool read = session.readReadings();
         if (read) {
             const QDateTime now = clock.now();
             if (options.json)
@@ -171,7 +171,7 @@ int runRead(const CliOptions &options, InstrumentSession &session, Console &cons
         } else if (!options.watch) {
             return Fail(console,
                         QStringLiteral("no readings: ") + session.forMessage(link.Status()));
-        } else if (link.CommPort() == 0 || !link.GetStatus()) {
+        } else if (link.CommPort() == 0 || !session.readStatus()) {
             if (!waitForDeviceBack(session, journal, interrupts))
                 break;
         } else if (!failing) {
@@ -193,7 +193,7 @@ int runRead(const CliOptions &options, InstrumentSession &session, Console &cons
 int runUnits(const CliOptions &options, InstrumentSession &session, Console &console)
 {
     SensorLink &link = session.link();
-    if (!link.GetStatus())
+    if (!session.readStatus())
         return Fail(console, QStringLiteral("the instrument did not answer: ") +
                                  session.forMessage(link.Status()));
     if (UnitsOf(link) == UnitsTexts[options.unitsIndex]) {

@@ -76,7 +76,8 @@ bool InstrumentSession::connect(QString &error)
     m_busy = false;
     int number = chosenPort();
     if (number == 0) {
-        m_link->GetCommPorts(true, m_table.count());
+        m_link->requestPortSearch(true, m_table.count(), {});
+        waitForRequests();
         number = m_link->CommDefault();
         if (number < 1) {
             const auto &denied = m_link->deniedPorts();
@@ -98,11 +99,34 @@ bool InstrumentSession::connect(QString &error)
                              forMessage(failure.isEmpty() ? m_link->Status() : failure);
         return false;
     }
-    if (!m_link->Connect()) {
+    if (!connectNow()) {
         error = QStringLiteral("no instrument answered on ") + m_table.devicePath(number);
         return false;
     }
     return true;
+}
+
+bool InstrumentSession::waitFor(const std::function<void(SensorLink::Reply)> &request)
+{
+    bool succeeded = false;
+    request([&succeeded](bool ok) { succeeded = ok; });
+    waitForRequests();
+    return succeeded;
+}
+
+bool InstrumentSession::connectNow()
+{
+    return waitFor([this](SensorLink::Reply done) { m_link->requestConnect(std::move(done)); });
+}
+
+bool InstrumentSession::readStatus()
+{
+    return waitFor([this](SensorLink::Reply done) { m_link->requestStatus(std::move(done)); });
+}
+
+bool InstrumentSession::readReadings()
+{
+    return waitFor([this](SensorLink::Reply done) { m_link->requestReadings(std::move(done)); });
 }
 
 void InstrumentSession::waitForRequests()

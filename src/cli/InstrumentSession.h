@@ -56,6 +56,12 @@ public:
     // Runs the event loop until the link's queued requests have ended: the command line's
     // one place to wait for them.
     void waitForRequests();
+    // A queued request, waited for: whether it succeeded.
+    bool waitFor(const std::function<void(SensorLink::Reply)> &request);
+    // The handshake, the status and the readings, each waited for.
+    bool connectNow();
+    bool readStatus();
+    bool readReadings();
     SensorLink &link() { return *m_link; }
     Clock &clock() { return m_clock; }
     EventPump &pump() { return m_pump; }

@@ -43,12 +43,16 @@ DisplayPoll::~DisplayPoll()
 // ---------------------------------------------------------------------------------------
 // Ports
 
-QStringList DisplayPoll::searchPorts(int maxPort)
+void DisplayPoll::searchPorts(int maxPort, std::function<void(const QStringList &)> found)
 {
     clearUnits();
     m_searchedNoPort = maxPort < 1;
     view().setStatusText(QStringLiteral("Finding serial ports"));
-    return m_link.GetCommPorts(true, maxPort);
+    m_link.requestPortSearch(true, maxPort,
+                             guarded([this, found = std::move(found)](const QStringList &ports) {
+                                 found(ports);
+                                 openFoundPort();
+                             }));
 }
 
 void DisplayPoll::openFoundPort()
@@ -65,8 +69,7 @@ void DisplayPoll::openFoundPort()
         view().setStatusText(m_searchStatus);
         return;
     }
-    // The search has run: the list comes back as it was found.
-    const QStringList ports = m_link.GetCommPorts(false, 16);
+    const QStringList ports = m_link.foundPorts();
     if (position <= ports.size())
         choosePort(ports.at(position - 1));
 }

@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <QtGlobal>
 
+#include <functional>
 #include <memory>
 
 class SensorLink;
@@ -32,11 +33,10 @@ public:
     // The window the poll shows its state in; set before any other call.
     void setView(DisplayView &view) { m_view = &view; }
 
-    // Start-up: searches ports 1..maxPort for an instrument and returns the ports that
-    // exist ("COM n"), for the port menu.
-    QStringList searchPorts(int maxPort);
-    // Start-up, after the search: opens the port where an instrument answered.
-    void openFoundPort();
+    // Start-up: searches ports 1..maxPort for an instrument through the link's queue;
+    // `found` hears the ports that exist ("COM n"), for the port menu, and then the port
+    // where one answered is opened.
+    void searchPorts(int maxPort, std::function<void(const QStringList &ports)> found);
     // Opens the port of a menu caption ("COM n"; "None" closes the port), clears the
     // instrument lines and reads the full status.
     void choosePort(const QString &caption);
@@ -53,6 +53,8 @@ public:
 
 private:
     DisplayView &view() { return *m_view; }
+    // After the search: opens the port where an instrument answered.
+    void openFoundPort();
     // `call` made safe to run after the poll has gone: the link may end an exchange the
     // poll queued after the window closed.
     template <typename F> auto guarded(F call)

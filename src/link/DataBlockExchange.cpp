@@ -66,8 +66,10 @@ ExchangeStep DataBlockExchange::feedAcknowledgement(const QByteArray &bytes, dou
     if (m_plan.last == Stage::Acknowledgement)
         return ExchangeStep::done(after);
     QList<QByteArray> nextRequest;
-    if (m_plan.nextAddress)
+    if (m_plan.nextAddress) {
         nextRequest = requestWrites(*m_plan.nextAddress, m_length);
+        m_askedAhead = true;
+    }
     beginBlock(now);
     ExchangeStep step =
         after.isEmpty() ? ExchangeStep::needMore(m_deadline, blockSize()) : feedBlock(after);

@@ -44,6 +44,8 @@ public:
     bool takesWaitingBytes() const override { return m_plan.first != Stage::Request; }
 
     const QByteArray &acknowledgement() const { return m_acknowledgement.bytes(); }
+    // The next block's request has gone out.
+    bool askedAhead() const { return m_askedAhead; }
     // The n data bytes and the CRC (done), or what came of them.
     const QByteArray &block() const { return m_block; }
 
@@ -61,4 +63,5 @@ private:
     double m_deadline = 0;
     FrameAssembler m_acknowledgement{FrameAssembler::Layout::Acknowledgement};
     QByteArray m_block;
+    bool m_askedAhead = false;
 };

@@ -88,4 +88,7 @@ public:
     // block asked for ahead, while the one before it was coming). Otherwise the link drops
     // them as unasked before it starts the exchange.
     virtual bool takesWaitingBytes() const { return false; }
+    // Whether the exchange needs the port open: a pause does not (the port search pauses
+    // before it opens a port and after it closed one).
+    virtual bool needsOpenPort() const { return true; }
 };

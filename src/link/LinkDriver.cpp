@@ -70,12 +70,12 @@ void LinkDriver::startNext(QByteArray carried)
         return;
     if (m_queue.empty()) {
         // Bytes that followed the last reply and no exchange asked for.
-        m_counters.unaskedBytes += static_cast<int>(carried.size());
+        dropped(static_cast<int>(carried.size()));
         return;
     }
     m_current = std::make_unique<Job>(std::move(m_queue.front()));
     m_queue.pop_front();
-    if (!m_port.isOpen()) {
+    if (!portServes()) {
         // Told from the event loop, so a caller never hears of the end inside its own
         // request.
         m_endDue = std::make_unique<ExchangeStep>(portClosedStep());
@@ -86,20 +86,18 @@ void LinkDriver::startNext(QByteArray carried)
     if (!exchange.takesWaitingBytes()) {
         // Nothing asked these bytes: they answer no exchange of this run.
         const int dropped =
-            static_cast<int>(carried.size()) +
-            (m_port.bytesWaiting() > 0 ? static_cast<int>(m_port.read(0).size()) : 0);
+            static_cast<int>(carried.size()) + (m_port.isOpen() && m_port.bytesWaiting() > 0
+                                                    ? static_cast<int>(m_port.read(0).size())
+                                                    : 0);
         carried.clear();
-        if (dropped > 0) {
-            m_counters.unaskedBytes += dropped;
-            qCInfo(lcLink, "dropped %d unasked bytes", dropped);
-        }
+        this->dropped(dropped);
     }
     if (!follow(exchange.start(now())))
         return;
     if (!carried.isEmpty() && !follow(exchange.feed(carried, now())))
         return;
     // Bytes already waiting for an exchange that takes them (asked for ahead).
-    if (exchange.takesWaitingBytes() && m_port.bytesWaiting() > 0)
+    if (exchange.takesWaitingBytes() && m_port.isOpen() && m_port.bytesWaiting() > 0)
         bytesArrived();
 }
 
@@ -109,11 +107,11 @@ void LinkDriver::bytesArrived()
     // takes them when it asked for them ahead.
     if (!m_current || m_endDue)
         return;
-    if (!m_port.isOpen()) {
+    if (!portServes()) {
         finish(portClosedStep());
         return;
     }
-    const QByteArray bytes = m_port.read(0);
+    const QByteArray bytes = m_port.isOpen() ? m_port.read(0) : QByteArray();
     if (!bytes.isEmpty())
         follow(m_current->exchange->feed(bytes, now()));
 }
@@ -128,12 +126,12 @@ void LinkDriver::alarmRang()
         finish(end);
         return;
     }
-    if (!m_port.isOpen()) {
+    if (!portServes()) {
         finish(portClosedStep());
         return;
     }
     // Bytes that came with the time limit are looked at before the limit is applied.
-    const QByteArray bytes = m_port.read(0);
+    const QByteArray bytes = m_port.isOpen() ? m_port.read(0) : QByteArray();
     follow(m_current->exchange->feed(bytes, now()));
 }
 
@@ -147,6 +145,23 @@ void LinkDriver::portClosed()
 {
     if (m_current && !m_endDue)
         finish(portClosedStep());
+}
+
+void LinkDriver::dropped(int count)
+{
+    if (count <= 0)
+        return;
+    if (m_dropHandler) {
+        m_dropHandler(count);
+        return;
+    }
+    m_counters.unaskedBytes += count;
+    qCInfo(lcLink, "dropped %d unasked bytes", count);
+}
+
+bool LinkDriver::portServes() const
+{
+    return m_port.isOpen() || !m_current->exchange->needsOpenPort();
 }
 
 bool LinkDriver::follow(const ExchangeStep &step)

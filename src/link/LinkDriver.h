@@ -66,6 +66,13 @@ public:
     // Exchanges in progress or waiting.
     int pending() const;
 
+    // Hears of the bytes dropped between exchanges, instead of counting them all as
+    // unasked: the link knows when they answer a block it asked for ahead.
+    void setDropHandler(std::function<void(int count)> handler)
+    {
+        m_dropHandler = std::move(handler);
+    }
+
     // Feeds `exchange` no bytes now, when it is the one in progress, so that it can write
     // what it was given since its last step (the terminal's keys).
     void poke(const Exchange &exchange);
@@ -101,6 +108,10 @@ private:
     bool follow(const ExchangeStep &step);
     void finish(const ExchangeStep &end);
     bool write(const QList<QByteArray> &chunks);
+    // Bytes dropped between exchanges.
+    void dropped(int count);
+    // The port is open, or the exchange in progress does without it.
+    bool portServes() const;
     double now() const;
 
     SerialPort &m_port;
@@ -110,6 +121,7 @@ private:
     std::deque<Job> m_queue;
     std::unique_ptr<Job> m_current;
     std::vector<std::function<void()>> m_idleCalls;
+    std::function<void(int)> m_dropHandler;
     // An end that came at once (the port closed before anything was written): delivered
     // from the event loop, never inside enqueue.
     std::unique_ptr<ExchangeStep> m_endDue;

@@ -18,6 +18,7 @@ public:
     ExchangeStep start(double now) override;
     ExchangeStep feed(const QByteArray &bytes, double now) override;
     bool takesWaitingBytes() const override { return true; }
+    bool needsOpenPort() const override { return false; }
 
 private:
     double m_seconds;

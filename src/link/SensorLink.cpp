@@ -37,8 +37,15 @@ SensorLink::SensorLink(SerialPort &port, Clock &clock, EventPump &pump, QObject 
     // handshaking) and applied by the port on open; the modem lines start asserted.
     m_port.setDtr(true);
     m_port.setRts(true);
-    m_dtrBox = m_port.dtr();
+    m_dtrOnOpen = m_port.dtr();
     InitCrcTable();
+    m_driver->setDropHandler([this](int count) {
+        // The rest of a block asked for ahead that nobody reads any more is no news.
+        if (m_blocksAsked > 0)
+            return;
+        m_counters.unaskedBytes += count;
+        qCInfo(lcLink, "dropped %d unasked bytes (%d in this run)", count, m_counters.unaskedBytes);
+    });
     m_port.setLostHandler([this] {
         noteLostPort();
         // A queued request that was waiting for a reply ends now, not at its time limit.
@@ -69,44 +76,6 @@ int SensorLink::CommPort() const
 QString SensorLink::portDigits() const
 {
     return QString::number(m_port.portNumber());
-}
-
-QStringList SensorLink::GetCommPorts(bool bConnect, int MaxPort)
-{
-    if (m_portList)
-        return *m_portList;
-
-    QStringList ports;
-    for (int number = 1; number <= MaxPort; ++number) {
-        m_port.clearError();
-        if (!m_port.setPortNumber(number))
-            continue;
-        DelayMs(50);
-        const bool opened = m_port.open();
-        const int error = opened ? SerialPort::NoError : m_port.errorNumber();
-        if (error == SerialPort::ErrorPermission)
-            m_deniedPorts.insert(number, m_port.errorDescription());
-        if (opened || error == SerialPort::ErrorPortAlreadyOpen ||
-            error == SerialPort::ErrorPermission)
-            ports.append(QStringLiteral("COM ") + QString::number(number));
-        emit StatusMsg(QStringLiteral("Checking serial ports COM") + QString::number(number));
-        if (m_port.isOpen() && error == SerialPort::NoError) {
-            if (bConnect && m_commDefault == 0) {
-                if (m_dtrBox)
-                    m_port.setDtr(true);
-                if (Connect())
-                    m_commDefault = static_cast<int>(ports.size());
-            } else {
-                writeCommand(QByteArrayLiteral("R"));
-            }
-            m_port.setDtr(false);
-            DelayMs(50);
-        }
-        if (m_port.isOpen())
-            m_port.close();
-    }
-    m_portList = ports;
-    return ports;
 }
 
 void SensorLink::setCommPort(int Port)
@@ -143,14 +112,14 @@ void SensorLink::setCommPort(int Port)
     }
     if (previous > 0 && m_port.setPortNumber(previous) && m_port.open()) {
         m_port.setRts(true);
-        m_port.setDtr(m_dtrBox);
+        m_port.setDtr(m_dtrOnOpen);
     }
 }
 
 void SensorLink::openChosenPort()
 {
     m_port.setRts(true);
-    m_port.setDtr(m_dtrBox);
+    m_port.setDtr(m_dtrOnOpen);
     setStatus(QStringLiteral("Opening COM ") + portDigits());
 }
 
@@ -166,20 +135,10 @@ bool SensorLink::reopenLostPort()
     return true;
 }
 
-void SensorLink::setDTR(bool value)
+void SensorLink::setDtr(bool asserted)
 {
-    m_port.setDtr(value);
-    if (m_dtrBox != value) {
-        m_dtrBox = value;
-        emit dtrBoxChanged(value);
-    }
-    DelayMs(50);
-}
-
-void SensorLink::setDtrBox(bool ticked)
-{
-    m_dtrBox = ticked;
-    m_port.setDtr(ticked);
+    m_dtrOnOpen = asserted;
+    m_port.setDtr(asserted);
 }
 
 void SensorLink::clearInstrumentFields()

@@ -59,10 +59,15 @@ public:
     // Closes the port (RTS off first) when it is open.
     ~SensorLink() override;
 
-    // Port search: tries ports 1..MaxPort once per run of the program and returns the
-    // ports that exist ("COM n"). With bConnect, the first port on which an instrument
-    // answers the handshake becomes CommDefault. Later calls return the same list.
-    QStringList GetCommPorts(bool bConnect = false, int MaxPort = 0);
+    // Port search, queued: tries ports 1..MaxPort once per run of the program (a 50 ms
+    // pause before each, and another after one that opened) and `done` hears the ports
+    // that exist ("COM n"). With bConnect, the first port on which an instrument answers
+    // the handshake becomes CommDefault; the others hear "R" alone. Later searches hear
+    // the same list. StatusMsg tells of each port as it is tried.
+    using PortsDone = std::function<void(const QStringList &ports)>;
+    void requestPortSearch(bool bConnect, int MaxPort, PortsDone done);
+    // The ports the search found (empty before it has run).
+    QStringList foundPorts() const { return m_portList.value_or(QStringList()); }
     // The ports the search met but could not open for lack of permission, each with the
     // reason and its remedy.
     const QMap<int, QString> &deniedPorts() const { return m_deniedPorts; }
@@ -91,13 +96,11 @@ public:
     // Whether the readings come from the instrument: false until a reading arrives after
     // a connection, and after a failed one.
     bool hasReadings() const { return m_hasReadings; }
-    // Sets the DTR line, ticks the DTR box to match and waits 50 ms.
-    void setDTR(bool value);
     bool DTR() const { return m_port.dtr(); }
-    // The terminal's DTR check box: whether DTR is asserted when a port is opened.
-    bool dtrBox() const { return m_dtrBox; }
-    // A click on the DTR check box: sets the line from the box.
-    void setDtrBox(bool ticked);
+    // Whether DTR is asserted when a port is opened (the terminal window's DTR box sets it).
+    bool dtrOnOpen() const { return m_dtrOnOpen; }
+    // Sets the DTR line now and for every port opened later.
+    void setDtr(bool asserted);
 
     bool GetStatus();
     bool GetReadings();
@@ -198,8 +201,6 @@ signals:
     void StatusMsg(const QString &strStatus);
     // The terminal window was closed by the user.
     void HideTerminal();
-    // The DTR check box changed (the terminal window shows it).
-    void dtrBoxChanged(bool ticked);
     // Choosing a port failed; the owner shows `text` in a box titled "Select serial port".
     void portSelectionFailed(const QString &text);
     // The port's device went away between two exchanges; Status() says so.
@@ -218,6 +219,12 @@ private:
     // the link's state then (test mode, connected), not when the request was made; `next`
     // queues the request's steps with enqueueNext.
     void onTurn(std::function<void()> next);
+    // The port search from port `number` on, adding to `ports`; each port's steps run as
+    // the next steps of the search.
+    void searchPortsFrom(int number, bool bConnect, int maxPort, std::shared_ptr<QStringList> ports,
+                         PortsDone done);
+    // Queues a pause as the next step of a request under way; `next` follows it.
+    void pauseThen(double seconds, std::function<void()> next);
     // Runs `next` at once when the link is connected, else after a handshake that
     // connected and a 10 ms pause; `failed` when the handshake did not connect.
     void connectedThen(std::function<void()> next, std::function<void()> failed);
@@ -316,7 +323,7 @@ private:
     float m_diffuse = 0;
     bool m_sun = false;
     bool m_hasReadings = false;
-    bool m_dtrBox = false;
+    bool m_dtrOnOpen = false;
 
     std::optional<QStringList> m_portList;
     QMap<int, QString> m_deniedPorts;

@@ -21,6 +21,9 @@
 
 namespace {
 
+// The port search's rest before it opens a port, and after it used one.
+constexpr double SearchPauseSeconds = 0.05;
+
 void tell(const SensorLink::Reply &done, bool ok)
 {
     if (done)
@@ -68,6 +71,76 @@ void SensorLink::onTurn(std::function<void()> next)
 {
     m_driver->enqueue(std::make_unique<PauseExchange>(0),
                       [next = std::move(next)](PauseExchange &, const ExchangeStep &) { next(); });
+}
+
+void SensorLink::pauseThen(double seconds, std::function<void()> next)
+{
+    m_driver->enqueueNext(
+        std::make_unique<PauseExchange>(seconds),
+        [next = std::move(next)](PauseExchange &, const ExchangeStep &) { next(); });
+}
+
+void SensorLink::requestPortSearch(bool bConnect, int MaxPort, PortsDone done)
+{
+    onTurn([this, bConnect, MaxPort, done = std::move(done)] {
+        if (m_portList)
+            done(*m_portList);
+        else
+            searchPortsFrom(1, bConnect, MaxPort, std::make_shared<QStringList>(), done);
+    });
+}
+
+void SensorLink::searchPortsFrom(int number, bool bConnect, int maxPort,
+                                 std::shared_ptr<QStringList> ports, PortsDone done)
+{
+    for (;; ++number) {
+        if (number > maxPort) {
+            m_portList = *ports;
+            done(*ports);
+            return;
+        }
+        m_port.clearError();
+        if (m_port.setPortNumber(number))
+            break;
+    }
+    const auto nextPort = [this, number, bConnect, maxPort, ports, done] {
+        if (m_port.isOpen())
+            m_port.close();
+        searchPortsFrom(number + 1, bConnect, maxPort, ports, done);
+    };
+    pauseThen(SearchPauseSeconds, [this, number, bConnect, ports, nextPort] {
+        const bool opened = m_port.open();
+        const int error = opened ? SerialPort::NoError : m_port.errorNumber();
+        if (error == SerialPort::ErrorPermission)
+            m_deniedPorts.insert(number, m_port.errorDescription());
+        if (opened || error == SerialPort::ErrorPortAlreadyOpen ||
+            error == SerialPort::ErrorPermission)
+            ports->append(QStringLiteral("COM ") + QString::number(number));
+        emit StatusMsg(QStringLiteral("Checking serial ports COM") + QString::number(number));
+        if (!m_port.isOpen() || error != SerialPort::NoError) {
+            nextPort();
+            return;
+        }
+        // Whatever the port hears, the search rests on it before closing it.
+        const auto rest = [this, nextPort] {
+            m_port.setDtr(false);
+            pauseThen(SearchPauseSeconds, nextPort);
+        };
+        if (!bConnect || m_commDefault != 0) {
+            writeCommand(QByteArrayLiteral("R"));
+            rest();
+            return;
+        }
+        if (m_dtrOnOpen)
+            m_port.setDtr(true);
+        handshakeThen(
+            [this, ports, rest] {
+                if (m_connected)
+                    m_commDefault = static_cast<int>(ports->size());
+                rest();
+            },
+            true);
+    });
 }
 
 void SensorLink::connectedThen(std::function<void()> next, std::function<void()> failed)
@@ -263,6 +336,9 @@ SensorLink::BlockReply SensorLink::applyQueuedBlock(const DataBlockExchange &exc
     BlockReply reply;
     // The driver hands on what followed the block itself.
     m_carried.clear();
+    // Whether the next block, asked for ahead, is on its way: until a handshake starts
+    // afresh, the bytes dropped are its own.
+    m_blocksAsked = exchange.askedAhead() ? 1 : 0;
     if (notedIfLost()) {
         m_connected = false;
         reply.failure = m_status;

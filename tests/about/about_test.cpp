@@ -6,6 +6,7 @@
 #include "LocaleGuard.h"
 #include "QtPrinters.h"
 #include "ScriptedLine.h"
+#include "SettledLink.h"
 #include "VirtualLinkEvents.h"
 #include "about/ui/LineBreakLabel.h"
 #include "about/ui/frmAbout.h"
@@ -35,7 +36,7 @@ struct Box
         far.on("X\r", xReply);
         far.on("T\r\n", tReply);
         link.setCommPort(1);
-        EXPECT_TRUE(link.GetStatus());
+        EXPECT_TRUE(calls.status());
         far.line().clearWritten();
         box = std::make_unique<frmAbout>(link, clock, Facts);
         runLinkEvents();
@@ -49,6 +50,7 @@ struct Box
     FakeSerialPort port{clock};
     FakeEventPump pump;
     SensorLink link{port, clock, pump};
+    SettledLink calls{link, clock, port};
     ScriptedLine far{port.addLine(1)};
     std::unique_ptr<frmAbout> box;
 };
@@ -130,13 +132,13 @@ TEST(About, FollowsTheLinkWhileOpenWithoutExchanges)
                counts(6, 1, 0))},
         {[&] {
              about.port.replug(1);
-             ASSERT_TRUE(about.link.reopenLostPort() && about.link.GetStatus());
+             ASSERT_TRUE(about.link.reopenLostPort() && about.calls.status());
          },
          shown("10:01", "ZQ5  5523 connected on COM 1", "ZQ5 v3.2" + details, "Units: W.m-2",
                "Battery 3612mV", counts(8, 1, 1))},
         {[&] {
              about.far.on("I", "IZQ4 v1.1\rUnits: umol.m-2.s-1\rBattery 3400mV\r7788\rOff\r");
-             ASSERT_TRUE(about.link.GetStatus());
+             ASSERT_TRUE(about.calls.status());
          },
          shown("10:01", "ZQ4  7788 connected on COM 1", "ZQ4 v1.1", "Units: umol.m-2.s-1",
                "Battery 3400mV", counts(10, 1, 1))},
@@ -149,7 +151,7 @@ TEST(About, FollowsTheLinkWhileOpenWithoutExchanges)
         EXPECT_EQ(about.far.line().written(), "") << "a refresh talks to nobody";
     }
     // Copy: the counts at the click, not at the last refresh.
-    ASSERT_TRUE(about.link.GetStatus());
+    ASSERT_TRUE(about.calls.status());
     QTest::mouseClick(about.box->cmdCopytoClip, Qt::LeftButton);
     EXPECT_TRUE(QApplication::clipboard()->text().endsWith(counts(12, 1, 1)))
         << QApplication::clipboard()->text().toStdString();

@@ -84,7 +84,11 @@ protected:
         setFarEnds(ports);
         window = std::make_unique<frmDisplay>(port, clock, pump, prompts, table);
     }
-    void start(const QString &commandLine = QString()) { window->startUp(commandLine); }
+    void start(const QString &commandLine = QString())
+    {
+        window->startUp(commandLine);
+        runLink(window->ZQ4());
+    }
     // One tick of the main window's poll, 2 s after the one before, and the exchanges it
     // queued run to their end.
     void tick() { clock.advanceSeconds(2.0), window->Timer1_Timer(), runLink(window->ZQ4()); }

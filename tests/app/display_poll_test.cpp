@@ -76,8 +76,9 @@ protected:
             const QByteArray verb = action.split(' ').first();
             const QByteArray rest = action.mid(verb.size() + 1);
             if (verb == "search") {
-                view.set("menu", poll->searchPorts(rest.toInt()).join(' '));
-                poll->openFoundPort();
+                poll->searchPorts(rest.toInt(), [this](const QStringList &ports) {
+                    view.set("menu", ports.join(' '));
+                });
                 runLink(*link);
             }
             for (int n = 0; verb == "tick" && n < std::max(1, rest.toInt()); ++n)

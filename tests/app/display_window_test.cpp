@@ -52,26 +52,29 @@ TEST_F(DisplayWindowTest, StartUpOptionsAndTheFirstReadings)
         EXPECT_EQ(std::tuple(o.testMenu, o.logger, o.maxPort, o.maxPortOverflow),
                   std::tuple(testMenu, logger, maxPort, overflow));
 
-        pump.calls = pump.callsExceptInput = 0;
+        pump.calls = 0;
         prompts.clear();
         newWindow("sssS");
         scripted->on("S", testMenu ? "S1,2,1\r" : "S1,2,0\r"); // sun or clouds
-        // Search texts not on the status bar, or not painted, while the search holds the thread.
-        int unseen = 0, texts = 0;
-        QObject::connect(&window->ZQ4(), &SensorLink::StatusMsg, [&](const QString &text) {
-            unseen += window->statusBarText() != text || pump.callsExceptInput != ++texts;
-        });
+        // Search texts not on the status bar.
+        int unseen = 0;
+        QObject::connect(&window->ZQ4(), &SensorLink::StatusMsg,
+                         [&](const QString &text) { unseen += window->statusBarText() != text; });
         window->startUp(commandLine);
+        // The search runs from the event loop, with the window shown and the pointer busy.
+        EXPECT_TRUE(window->isVisible() && QApplication::overrideCursor());
+        EXPECT_FALSE(window->Timer1.isActive());
+        runLink(window->ZQ4());
         EXPECT_EQ(prompts.texts(),
                   overflow ? QStringList{"Error: " + o.overflowDescription()} : QStringList{});
-        // Painted once before the search; then the poll runs and the pointer is not busy.
+        // No event loop of its own; then the poll runs and the pointer is not busy.
         const bool found = maxPort >= 4;
         EXPECT_EQ(std::tuple(window->TestMenuFlag, ui().mnuTest->menuAction()->isVisible(),
                              window->LoggerFlag, window->maxPort(), unseen, pump.calls,
                              window->Timer1.interval(), window->Timer1.isActive(),
                              QApplication::overrideCursor(), ui().mnuSerialPort->count(),
                              ui().mnuSerialPort->checkedIndex()),
-                  std::tuple(testMenu, testMenu, logger, maxPort, 0, 1, 2000, true, nullptr,
+                  std::tuple(testMenu, testMenu, logger, maxPort, 0, 0, 2000, true, nullptr,
                              1 + std::clamp(maxPort, 0, 4), found ? 4 : 0));
         // What the poll shows reaches the labels, the pictures and the menu.
         tick();
@@ -162,7 +165,7 @@ TEST_F(DisplayWindowTest, ClicksReachThePollAndOtherWindowsBorrowTheInstrument)
         "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_" + QString(60, 'x') + "-if00-port0";
     table.addDevice(longName);
     newWindow("5shp", &table);
-    window->startUp("/P4 /L /E");
+    start("/P4 /L /E");
     PortMenu &menu = *ui().mnuSerialPort;
     EXPECT_EQ(menu.item(1)->text(), "COM 1\t/dev/quorvel-test-a \u2014 built-in simulator ZQ5");
     EXPECT_EQ(menu.item(2)->text(), "COM 2\t/dev/quorvel-test-b&&c");
@@ -251,11 +254,11 @@ TEST_F(DisplayWindowTest, ClicksReachThePollAndOtherWindowsBorrowTheInstrument)
         return terminal->txtOut->toPlainText().endsWith(QString("ZQ5\n") + QChar(0xBB));
     });
     EXPECT_TRUE(terminal->txtOut->toPlainText().endsWith(QString("ZQ5\n") + QChar(0xBB)));
-    // The DTR box sets the line, and shows the line the link sets.
+    // The DTR box sets the line now and for the ports opened later.
     QTest::mouseClick(terminal->chkDTR, Qt::LeftButton);
-    EXPECT_FALSE(port.line(1)->dtr);
-    window->ZQ4().setDTR(true);
-    EXPECT_TRUE(terminal->chkDTR->isChecked());
+    EXPECT_FALSE(port.line(1)->dtr || window->ZQ4().dtrOnOpen());
+    QTest::mouseClick(terminal->chkDTR, Qt::LeftButton);
+    EXPECT_TRUE(port.line(1)->dtr && window->ZQ4().dtrOnOpen());
     // The close box raises HideTerminal; hiding by the program does not.
     QCloseEvent close;
     QApplication::sendEvent(terminal->windowHandle(), &close);

@@ -3,6 +3,7 @@
 // against the simulator on a pseudo-terminal through the real serial port code.
 #include "../platform/PseudoTerminal.h"
 #include "../support/LocaleGuard.h"
+#include "SettledLink.h"
 #include "cli/CliOptions.h"
 #include "cli/ExitCode.h"
 #include "cli/InstrumentCommands.h"
@@ -466,7 +467,7 @@ TEST(CliCommands, LogGoesOnInAFileOfItsOwnForAnotherInstrumentAndTellsAClockStep
     FakeEventPump pump;
     SensorLink link(port, clock, pump);
     link.setCommPort(1);
-    ASSERT_TRUE(link.GetStatus());
+    ASSERT_TRUE(SettledLink(link, clock, port).status());
     const QString first = link.SerialNumber();
 
     QTemporaryDir folder;

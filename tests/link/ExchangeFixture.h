@@ -7,6 +7,7 @@
 #include "Bytes.h"
 #include "QtPrinters.h"
 #include "ScriptedLine.h"
+#include "SettledLink.h"
 #include "link/Crc.h"
 #include "link/Frame.h"
 #include "link/SensorLink.h"
@@ -42,7 +43,7 @@ inline QByteArray dataBlock(int n)
 }
 
 // The link on port 3; the far end answers "R" with the prompt and "T" with the test
-// prompt. `held` gets a 1 or a 0 for each write: whether the busy flag was up.
+// prompt.
 class ExchangeTest : public ::testing::Test
 {
 protected:
@@ -50,10 +51,6 @@ protected:
     {
         far.on("R", Prompt);
         far.on("T", "\r\nTEST:");
-        line.onWrite = [this, answer = line.onWrite](const QByteArray &bytes) {
-            held += link.Active() ? '1' : '0';
-            answer(bytes);
-        };
         link.setCommPort(3);
     }
 
@@ -61,11 +58,10 @@ protected:
     // ticks; returns the time.
     double connectAgain()
     {
-        EXPECT_TRUE(link.Connect());
+        EXPECT_TRUE(calls.connect());
         clock.advanceTo(std::ceil(clock.monotonicSeconds()) + 5);
         line.discardAll();
         line.clearWritten();
-        held.clear();
         return clock.monotonicSeconds();
     }
 
@@ -75,5 +71,5 @@ protected:
     SensorLink link{port, clock, pump};
     FakeLine &line;
     ScriptedLine far;
-    QByteArray held;
+    SettledLink calls{link, clock, port};
 };

@@ -4,6 +4,7 @@
 // master; last, the sensor link on the real port against the simulator program.
 #include "PseudoTerminal.h"
 #include "QtPrinters.h"
+#include "SettledLink.h"
 #include "SimulatorProcess.h"
 #include "link/SensorLink.h"
 #include "platform/QtEventPump.h"
@@ -267,13 +268,21 @@ TEST(PtyLinkTest, FindsTheSimulatorAndExchangesThroughTheTerminalLayer)
     SystemClock clock;
     QtEventPump pump;
     SensorLink link(p.port, clock, pump);
-    EXPECT_EQ(link.GetCommPorts(true, 4), QStringList{"COM 1"});
+    QStringList found;
+    QEventLoop search;
+    link.requestPortSearch(true, 4, [&](const QStringList &ports) {
+        found = ports;
+        search.quit();
+    });
+    search.exec();
+    EXPECT_EQ(found, QStringList{"COM 1"});
     link.setCommPort(link.CommDefault());
-    ASSERT_TRUE(link.GetStatus() && link.GetReadings() && link.SetUnits(1) && link.GetStatus())
+    SettledLink calls(link);
+    ASSERT_TRUE(calls.status() && calls.readings() && calls.units(1) && calls.status())
         << link.Status().toStdString();
     EXPECT_EQ(
-        std::tuple(link.units(), link.Status(), link.Active()),
-        std::tuple("Units: W.m-2", "ZQ5  " + link.SerialNumber() + " connected on COM 1", false));
+        std::tuple(link.units(), link.Status(), link.requestsIdle()),
+        std::tuple("Units: W.m-2", "ZQ5  " + link.SerialNumber() + " connected on COM 1", true));
 }
 
 // The simulator ends between two polls while the event loop runs and comes back on the
@@ -301,7 +310,7 @@ TEST(PtyLinkTest, SimulatorEndedBetweenPollsIsLostAtOnceAndFoundAgainWhenBack)
             QTimer::singleShot(200, &loop, &QEventLoop::quit);
             loop.exec();
             link.reopenLostPort();
-            link.GetReadings();
+            SettledLink(link).readings();
         }
     };
     ticks(1);

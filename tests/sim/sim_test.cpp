@@ -9,6 +9,7 @@
 #include "LocaleGuard.h"
 #include "PtyServer.h"
 #include "QtPrinters.h"
+#include "SettledLink.h"
 #include "SimulatedLine.h"
 #include "SimulatorProcess.h"
 
@@ -157,7 +158,7 @@ protected:
     {
         table.addDevice(device);
         link.setCommPort(1);
-        return link.GetStatus();
+        return calls.status();
     }
 
     PortTable table{PortTable::Numbering::DeviceList};
@@ -165,6 +166,7 @@ protected:
     SystemClock clock;
     QtEventPump pump;
     SensorLink link{port, clock, pump};
+    SettledLink calls{link};
 };
 
 TEST_F(SimulatorOnAPtyTest, TheDemoServerAnswersFromItsOwnThreadAndTakesFaultsFromAnother)
@@ -186,7 +188,7 @@ TEST_F(SimulatorOnAPtyTest, TheDemoServerAnswersFromItsOwnThreadAndTakesFaultsFr
     SimFaults faults;
     faults.badPrompt = true;
     server->setFaults(faults);
-    EXPECT_FALSE(link.Connect());
+    EXPECT_FALSE(calls.connect());
     link.setCommPort(0);
     QMetaObject::invokeMethod(
         server, [&] { delete server; }, Qt::BlockingQueuedConnection);
@@ -259,8 +261,9 @@ TEST(SimulatorTest, NoiseBeforeEachReplyLeavesTheStatusAndReadingsAsTheInstrumen
         FakeEventPump pump;
         SensorLink link{port, clock, pump};
         link.setCommPort(1);
-        EXPECT_TRUE(link.GetStatus()) << noisy;
-        EXPECT_TRUE(link.GetReadings()) << noisy;
+        SettledLink calls(link, clock, port);
+        EXPECT_TRUE(calls.status()) << noisy;
+        EXPECT_TRUE(calls.readings()) << noisy;
         return Read{
             {link.Version(), link.units(), link.Power(), link.SerialNumber(), link.LogStatus()},
             link.Total(),

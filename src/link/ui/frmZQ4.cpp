@@ -44,9 +44,10 @@ frmZQ4::frmZQ4(SensorLink &link, QWidget *parent)
     txtOut->setMinimumSize(80, 40);
     txtOut->installEventFilter(this);
 
-    chkDTR->setChecked(link.dtrBox());
+    // The box is the window's own: it starts as the link opens ports and sets the line
+    // when clicked.
+    chkDTR->setChecked(link.dtrOnOpen());
     connect(chkDTR, &QCheckBox::clicked, this, &frmZQ4::chkDTR_Click);
-    connect(&link, &SensorLink::dtrBoxChanged, chkDTR, &QCheckBox::setChecked);
 
     // The text area fills the window above the DTR box, which sits at the bottom. The
     // layout's minimum size keeps the text area from ever getting a negative height.
@@ -108,7 +109,7 @@ void frmZQ4::showText()
 void frmZQ4::chkDTR_Click()
 {
     if (m_link)
-        m_link->setDtrBox(chkDTR->isChecked());
+        m_link->setDtr(chkDTR->isChecked());
     if (txtOut->isVisible())
         txtOut->setFocus();
 }
