@@ -20,6 +20,7 @@
 #include "DemoSimulator.h"
 #include "Instrument.h"
 #include "SimulatedLine.h"
+#include "VirtualLinkEvents.h"
 #include "platform/FakeEventPump.h"
 #include "platform/FakeSerialPort.h"
 #include "platform/VirtualClock.h"
@@ -562,7 +563,10 @@ TEST(CliCommands, LoggerDownloadWritesTheWindowsFileGoesOnAfterALostLineAndMoves
         ASSERT_TRUE(session.prepare(error) && session.connect(error)) << error.toStdString();
         LoggerPackets packets(session.link());
         LoggerDetails details;
-        LoggerDetailsReader(session.link(), session.clock(), packets).read(details);
+        LoggerDetailsReader reader(session.link(), session.clock(), packets);
+        reader.read(
+            [&details](const LoggerDetailsView &, const LoggerDetails &found) { details = found; });
+        session.waitForRequests();
         ASSERT_TRUE(details.known());
         const LoggerState &state = *details.logger.value;
         struct : DownloadView
@@ -639,8 +643,15 @@ protected:
         QTextStream outStream(&out), errStream(&err);
         Console console{outStream, errStream};
         InterruptWatch interrupts;
-        const int code = RunLoggerCommand(parsed.options, LoggerLine{link, clock, pump, {}},
-                                          console, interrupts);
+        const LoggerLine line{link, clock, pump, {}, [this](const std::function<bool()> &done) {
+                                  // The pump's hook sees the queued requests' progress too.
+                                  runLinkEvents(clock, port, [&] {
+                                      if (pump.hook)
+                                          pump.hook();
+                                      return done();
+                                  });
+                              }};
+        const int code = RunLoggerCommand(parsed.options, line, console, interrupts);
         return {code, out, err};
     }
     CliRun download(const QString &from, const QString &name, const QStringList &more = {})
@@ -707,7 +718,7 @@ TEST_F(CliLoggerTest, AFailedDetailsReadIsRefusedAndNothingMoves)
         {"download", logTopBeyond, "Command 10: LogTop 1024 is beyond the memory of 1024 blocks"},
         {"download", spoil(14, SpoiltFrame::BadCrc), "Command 14: no reply frame (CRC check failed)"},
         {"download", spoil(18, SpoiltFrame::OtherCommand), "Command 18: the reply is for command 19"},
-        {"download", spoil(22, SpoiltFrame::TruncatedBlock), "Command 22: block 10, the logger's top block, did not come whole (CRC check failed)"},
+        {"download", spoil(22, SpoiltFrame::TruncatedBlock), "Command 22: block 10, the logger's top block, did not come whole (data block: 300 of 514 bytes)"},
         {"info", spoil(10, SpoiltFrame::Silent), "Command 10: no reply frame"},
         {"start", spoil(14, SpoiltFrame::Silent), "Command 14: no reply frame"},
     };

@@ -16,6 +16,8 @@
 #include <QDialog>
 #include <QStatusBar>
 
+#include <optional>
+
 namespace {
 
 const QString SetTimeTitle = QStringLiteral("Set Logger Time");
@@ -41,17 +43,6 @@ void frmLogger::setControlsEnabled(bool enabled)
     centralWidget()->setEnabled(enabled);
 }
 
-void frmLogger::SetLoggerTime(double loggerTime)
-{
-    m_control.SetLoggerTime(loggerTime);
-}
-
-void frmLogger::StartLogging(double start)
-{
-    if (m_details.known())
-        m_control.StartLogging(*m_details.logger.value, m_ui.chkOverwrite->isChecked(), start);
-}
-
 LoggerState *frmLogger::knownStateFor(const QString &action)
 {
     if (m_details.known())
@@ -62,31 +53,58 @@ LoggerState *frmLogger::knownStateFor(const QString &action)
     return nullptr;
 }
 
-void frmLogger::StopLogging()
+void frmLogger::readAfterChange(const QString &action, const ParsedReply<QByteArray> &reply,
+                                std::function<void()> finished)
 {
-    m_control.StopLogging();
+    const QString failure =
+        reply.ok() ? QString() : action + QStringLiteral(" failed: ") + reply.failure;
+    readDetails([this, failure, finished] {
+        if (!failure.isEmpty())
+            setStatusText(failure);
+        endOfButton(finished);
+    });
 }
 
 void frmLogger::cmdSetTime_Click()
 {
-    setControlsEnabled(false);
+    runInTurn([this](std::function<void()> finished) { setTimeInTurn(finished); });
+}
+
+void frmLogger::setTimeInTurn(std::function<void()> finished)
+{
     Timer1.stop();
     // A logger whose program is unknown may be logging: the question is asked.
     const bool mayBeLogging = !m_details.known() || m_details.logger.value->logging();
+    std::optional<double> chosen;
     if (!mayBeLogging || m_prompts.confirm(SetTimeTitle, SetTimeWhileLogging)) {
+        // The dialog only takes the time: nothing is queued on the link while it is open.
+        setControlsEnabled(false);
         frmSetTime dialog(
-            m_clock, [this](double loggerTime) { SetLoggerTime(loggerTime); }, this);
+            m_clock, [&chosen](double loggerTime) { chosen = loggerTime; }, this);
         runDialog(dialog);
+        setControlsEnabled(true);
     }
-    GetLoggerDetails();
-    resumeTimer1();
-    setControlsEnabled(true);
+    if (!chosen) {
+        readDetails([this, finished] { endOfButton(finished); });
+        return;
+    }
+    m_control.requestSetLoggerTime(
+        *chosen, m_lifetime.guard([this, finished](const ParsedReply<QByteArray> &reply) {
+            readAfterChange(SetTimeTitle, reply, finished);
+        }));
 }
 
 void frmLogger::cmdStartLogging_Click()
 {
-    setControlsEnabled(false);
+    runInTurn([this](std::function<void()> finished) { startLoggingInTurn(finished); });
+}
+
+void frmLogger::startLoggingInTurn(std::function<void()> finished)
+{
     Timer1.stop();
+    const auto readAfter = m_lifetime.guard([this, finished](const ParsedReply<QByteArray> &reply) {
+        readAfterChange(StartTitle, reply, finished);
+    });
     // Whether the logger logs, what is not yet downloaded and the logger's own time all
     // come from the last read: without them nothing is started or stopped.
     LoggerState *state = knownStateFor(StartTitle);
@@ -95,67 +113,78 @@ void frmLogger::cmdStartLogging_Click()
                                                      "Press Refresh to read it again first."));
         state = nullptr;
     }
-    if (!state) {
-        // Nothing to do here.
-    } else if (state->logging()) {
-        StopLogging();
-    } else if (state->RecordsLogged <= state->RecordsRetrieved ||
-               m_prompts.confirm(StartTitle, StartBeforeDownload)) {
+    if (state && state->logging()) {
+        m_control.requestStopLogging(readAfter);
+        return;
+    }
+    std::optional<double> chosen;
+    if (state && (state->RecordsLogged <= state->RecordsRetrieved ||
+                  m_prompts.confirm(StartTitle, StartBeforeDownload))) {
         // A list without a choice keeps the period the window already has.
         if (m_ui.cboRdg->currentIndex() >= 0)
             state->LogPeriod = m_ui.cboRdg->currentData().toInt();
         if (m_ui.cboAvg->currentIndex() >= 0)
             state->AvgPeriod = m_ui.cboAvg->currentData().toInt();
+        setControlsEnabled(false);
         frmStartLogging dialog(
-            m_clock, [this](double start) { StartLogging(start); }, this);
+            m_clock, [&chosen](double start) { chosen = start; }, this);
         dialog.AvgPeriod = state->AvgPeriod;
         dialog.ClockOffset = *m_details.clockOffset;
         runDialog(dialog);
+        setControlsEnabled(true);
     }
-    GetLoggerDetails();
-    resumeTimer1();
-    setControlsEnabled(true);
+    if (!chosen) {
+        readDetails([this, finished] { endOfButton(finished); });
+        return;
+    }
+    m_control.requestStartLogging(*state, m_ui.chkOverwrite->isChecked(), *chosen, readAfter);
 }
 
 void frmLogger::cmdDownload_Click()
 {
-    setControlsEnabled(false);
+    runInTurn([this](std::function<void()> finished) { downloadInTurn(finished); });
+}
+
+void frmLogger::downloadInTurn(std::function<void()> finished)
+{
     Timer1.stop();
     // A download starts from the logger's positions: a read that failed is tried again
     // as often as a failed block would be, before the user is told.
-    for (int retry = 0; !m_details.known() && retry < DatasetDownload::AbandonAtRetry; ++retry)
-        GetLoggerDetails();
-    const LoggerState *state = knownStateFor(QStringLiteral("Download"));
-    if (!state) {
-        setStatusText(QStringLiteral("Download refused: ") + m_details.logger.failure);
-        resumeTimer1();
+    readUntilKnown(DatasetDownload::AbandonAtRetry, [this, finished] {
+        const LoggerState *state = knownStateFor(QStringLiteral("Download"));
+        if (!state) {
+            setStatusText(QStringLiteral("Download refused: ") + m_details.logger.failure);
+            endOfButton(finished);
+            return;
+        }
+        setControlsEnabled(false);
+        frmDownload::Host host;
+        host.download = [this](const DownloadRequest &request, DownloadView &view) {
+            return DownloadAll(request.bStart, request.bAll, request.bRequestAhead, request.strFile,
+                               view);
+        };
+        host.status = [this](const QString &text) { setStatusText(text); };
+        frmDownload dialog(m_clock, *fileDialogs, *launcher, host, this);
+        dialog.programFolder =
+            programFolder.isNull() ? QCoreApplication::applicationDirPath() : programFolder;
+        dialog.mDownloadAll = state->RecordsLogged < 1;
+        if (!dialog.mDownloadAll)
+            dialog.mStartTime = state->FirstRecordTime;
+        dialog.mNewTime = state->RecordsRetrieved < 1
+                              ? 0
+                              : state->RetrievedTime + SecondsToDays(state->AvgPeriod);
+        m_downloadStatus.clear();
+        runDialog(dialog);
         setControlsEnabled(true);
-        return;
-    }
-    frmDownload::Host host;
-    host.download = [this](const DownloadRequest &request, DownloadView &view) {
-        return DownloadAll(request.bStart, request.bAll, request.bRequestAhead, request.strFile,
-                           view);
-    };
-    host.status = [this](const QString &text) { setStatusText(text); };
-    frmDownload dialog(m_clock, *fileDialogs, *launcher, host, this);
-    dialog.programFolder =
-        programFolder.isNull() ? QCoreApplication::applicationDirPath() : programFolder;
-    dialog.mDownloadAll = state->RecordsLogged < 1;
-    if (!dialog.mDownloadAll)
-        dialog.mStartTime = state->FirstRecordTime;
-    dialog.mNewTime =
-        state->RecordsRetrieved < 1 ? 0 : state->RetrievedTime + SecondsToDays(state->AvgPeriod);
-    m_downloadStatus.clear();
-    runDialog(dialog);
 
-    // The new download position shows after the read; a failure of the download stays
-    // in the status bar.
-    GetLoggerDetails();
-    if (!m_downloadStatus.isEmpty())
-        setStatusText(m_downloadStatus);
-    resumeTimer1();
-    setControlsEnabled(true);
+        // The new download position shows after the read; a failure of the download stays
+        // in the status bar.
+        readDetails([this, finished] {
+            if (!m_downloadStatus.isEmpty())
+                setStatusText(m_downloadStatus);
+            endOfButton(finished);
+        });
+    });
 }
 
 DownloadOutcome frmLogger::DownloadAll(bool bStart, bool bAll, bool bRequestAhead,
