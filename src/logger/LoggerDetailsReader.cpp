@@ -177,7 +177,6 @@ QString LoggerDetailsReader::clockFrom(Read &read, const ParsedReply<QByteArray>
     // computer's clock shifted by it, would look like a real logger time.
     view.loggerTimeText = ErrorRetrievingTime;
     view.clockRead = false;
-    read.details.clockOffset.reset();
     if (!reply.ok())
         return reply.failure;
     const LoggerTimeStamp stamp = LoggerTimeStamp::decode(*reply.value);

@@ -483,8 +483,13 @@ TEST_F(LoggerWindowTest, ASequenceRunsToItsEndWhateverComesMeanwhile)
         giveBacks = 0;
         loading ? window->Form_Load() : ui().cmdRefresh->click();
         runLink([&] { return frames().size() == 3; });
+        // Busy: the pointer says so, and the clock's tick leaves the labels to the read.
+        const QString nextRecord = text(ui().lblNextRdg);
+        window->Timer1_Timer();
+        EXPECT_TRUE(window->busy() && window->cursor().shape() == Qt::WaitCursor &&
+                    text(ui().lblNextRdg) == nextRecord);
         if (meanwhile == Close)
-            window->close(), window->Timer1_Timer();
+            window->close();
         if (meanwhile == Delete)
             window.reset();
         if (meanwhile >= Stop)
@@ -498,8 +503,8 @@ TEST_F(LoggerWindowTest, ASequenceRunsToItsEndWhateverComesMeanwhile)
         EXPECT_EQ(giveBacks, meanwhile == Close ? 1 : 0);
         if (!window)
             continue;
-        EXPECT_EQ(window->isVisible() && window->Timer1.isActive() && !window->busy(),
-                  meanwhile != Close);
+        EXPECT_EQ(window->isVisible() && window->Timer1.isActive(), meanwhile != Close);
+        EXPECT_TRUE(!window->busy() && window->cursor().shape() == Qt::ArrowCursor);
         EXPECT_TRUE(text(ui().lblLoggerTime).startsWith("01-Jun-26 10:30:0"));
         // A stop whose reply was lost: the read after it shows what the logger does.
         EXPECT_EQ(ui().cmdStartLogging->text(),

@@ -429,8 +429,6 @@ void frmLogger::resumeTimer1()
     // must not tick (and read the logger) behind the main window's poll.
     if (m_details.clockOffset && isVisible())
         Timer1.start();
-    else
-        Timer1.stop();
 }
 
 void frmLogger::cmdRefresh_Click()
