@@ -603,11 +603,12 @@ TEST_F(LoggerButtonsTest, TheClockAndStartButtonsAskFirstAndSendTheChosenTime)
         };
         QByteArray stamp = QByteArray(8, '\0');
         int dialogs = 0;
-        window->runDialog = [&](QDialog &dialog) {
+        window->openDialog = [&](QDialog &dialog) {
             ++dialogs;
             auto &times = dynamic_cast<frmTimeDialog &>(dialog);
             times.show();
-            EXPECT_TRUE(times.Timer1.isActive() && !ui().cmdRefresh->isEnabled());
+            EXPECT_TRUE(times.Timer1.isActive() && !ui().cmdRefresh->isEnabled() &&
+                        window->cursor().shape() == Qt::ArrowCursor);
             // The computer's time to set the clock to; the logger's to start from, which
             // at 10:01:30 starts by default at the next whole hour.
             const double shown = start ? loggerNow() : DateTimeToDays(clock.now());

@@ -82,14 +82,18 @@ public:
     DownloadOutcome DownloadAll(bool bStart, bool bAll, bool bRequestAhead, const QString &strFile,
                                 DownloadView &view);
 
-    // How the window's own dialogs are shown (modal; tests answer them in place), the
+    // How the window's own dialogs are shown (tests answer them in place): the clock and
+    // start dialogs window-modal without an event loop of their own, the window going on
+    // when they have finished; the download's modal, returning when it has closed. Then the
     // file dialog, the launcher of the dataset viewer and the folder it looks in, and how
     // dataset files are created.
+    std::function<void(QDialog &)> openDialog = OpenWindowModal;
     std::function<void(QDialog &)> runDialog = ShowModal;
     FileDialogs *fileDialogs = &m_guiFileDialogs;
     ProgramLauncher *launcher = &m_guiLauncher;
     QString programFolder;
     DatasetFile::Opener datasetOpener = DatasetFile::OpenReplacingFile;
+    static void OpenWindowModal(QDialog &dialog);
     static void ShowModal(QDialog &dialog);
 
     // What the last read found: the clock offset, and the logger's program, status and
@@ -130,8 +134,11 @@ private:
     void startLoggingInTurn(std::function<void()> finished);
     void downloadInTurn(std::function<void()> finished);
     // Disables the window's controls while one of its dialogs runs (the dialog itself
-    // stays usable).
+    // stays usable), the busy pointer off meanwhile.
     void setControlsEnabled(bool enabled);
+    // Opens `dialog`, a child of the window, with the controls disabled; once it has
+    // finished it goes and `closed` runs.
+    void openThen(QDialog *dialog, std::function<void()> closed);
     void showDetails(const LoggerDetailsView &view);
     void showLoggerTime(const LoggerDetailsView &view);
     void showProgram(const LoggerState &state);

@@ -16,6 +16,7 @@
 #include <QDialog>
 #include <QStatusBar>
 
+#include <memory>
 #include <optional>
 
 namespace {
@@ -38,9 +39,19 @@ void frmLogger::ShowModal(QDialog &dialog)
     dialog.exec();
 }
 
+void frmLogger::OpenWindowModal(QDialog &dialog)
+{
+    dialog.open();
+}
+
 void frmLogger::setControlsEnabled(bool enabled)
 {
     centralWidget()->setEnabled(enabled);
+    // The user has the word while a dialog is open: no busy pointer over the window then.
+    if (enabled)
+        setCursor(Qt::WaitCursor);
+    else
+        unsetCursor();
 }
 
 LoggerState *frmLogger::knownStateFor(const QString &action)
@@ -70,28 +81,44 @@ void frmLogger::cmdSetTime_Click()
     runInTurn([this](std::function<void()> finished) { setTimeInTurn(finished); });
 }
 
+void frmLogger::openThen(QDialog *dialog, std::function<void()> closed)
+{
+    setControlsEnabled(false);
+    connect(dialog, &QDialog::finished, this, [this, dialog, closed] {
+        dialog->deleteLater();
+        setControlsEnabled(true);
+        closed();
+    });
+    openDialog(*dialog);
+}
+
 void frmLogger::setTimeInTurn(std::function<void()> finished)
 {
     Timer1.stop();
+    const auto readOnly = [this, finished] {
+        readDetails([this, finished] { endOfButton(finished); });
+    };
     // A logger whose program is unknown may be logging: the question is asked.
     const bool mayBeLogging = !m_details.known() || m_details.logger.value->logging();
-    std::optional<double> chosen;
-    if (!mayBeLogging || m_prompts.confirm(SetTimeTitle, SetTimeWhileLogging)) {
-        // The dialog only takes the time: nothing is queued on the link while it is open.
-        setControlsEnabled(false);
-        frmSetTime dialog(
-            m_clock, [&chosen](double loggerTime) { chosen = loggerTime; }, this);
-        runDialog(dialog);
-        setControlsEnabled(true);
-    }
-    if (!chosen) {
-        readDetails([this, finished] { endOfButton(finished); });
+    if (mayBeLogging && !m_prompts.confirm(SetTimeTitle, SetTimeWhileLogging)) {
+        readOnly();
         return;
     }
-    m_control.requestSetLoggerTime(
-        *chosen, m_lifetime.guard([this, finished](const ParsedReply<QByteArray> &reply) {
-            readAfterChange(SetTimeTitle, reply, finished);
-        }));
+    // The dialog only takes the time: nothing is queued on the link while it is open.
+    auto chosen = std::make_shared<std::optional<double>>();
+    openThen(new frmSetTime(
+                 m_clock, [chosen](double loggerTime) { *chosen = loggerTime; }, this),
+             [this, chosen, finished, readOnly] {
+                 if (!*chosen) {
+                     readOnly();
+                     return;
+                 }
+                 m_control.requestSetLoggerTime(
+                     **chosen,
+                     m_lifetime.guard([this, finished](const ParsedReply<QByteArray> &reply) {
+                         readAfterChange(SetTimeTitle, reply, finished);
+                     }));
+             });
 }
 
 void frmLogger::cmdStartLogging_Click()
@@ -105,6 +132,9 @@ void frmLogger::startLoggingInTurn(std::function<void()> finished)
     const auto readAfter = m_lifetime.guard([this, finished](const ParsedReply<QByteArray> &reply) {
         readAfterChange(StartTitle, reply, finished);
     });
+    const auto readOnly = [this, finished] {
+        readDetails([this, finished] { endOfButton(finished); });
+    };
     // Whether the logger logs, what is not yet downloaded and the logger's own time all
     // come from the last read: without them nothing is started or stopped.
     LoggerState *state = knownStateFor(StartTitle);
@@ -117,27 +147,28 @@ void frmLogger::startLoggingInTurn(std::function<void()> finished)
         m_control.requestStopLogging(readAfter);
         return;
     }
-    std::optional<double> chosen;
-    if (state && (state->RecordsLogged <= state->RecordsRetrieved ||
-                  m_prompts.confirm(StartTitle, StartBeforeDownload))) {
-        // A list without a choice keeps the period the window already has.
-        if (m_ui.cboRdg->currentIndex() >= 0)
-            state->LogPeriod = m_ui.cboRdg->currentData().toInt();
-        if (m_ui.cboAvg->currentIndex() >= 0)
-            state->AvgPeriod = m_ui.cboAvg->currentData().toInt();
-        setControlsEnabled(false);
-        frmStartLogging dialog(
-            m_clock, [&chosen](double start) { chosen = start; }, this);
-        dialog.AvgPeriod = state->AvgPeriod;
-        dialog.ClockOffset = *m_details.clockOffset;
-        runDialog(dialog);
-        setControlsEnabled(true);
-    }
-    if (!chosen) {
-        readDetails([this, finished] { endOfButton(finished); });
+    if (!state || (state->RecordsLogged > state->RecordsRetrieved &&
+                   !m_prompts.confirm(StartTitle, StartBeforeDownload))) {
+        readOnly();
         return;
     }
-    m_control.requestStartLogging(*state, m_ui.chkOverwrite->isChecked(), *chosen, readAfter);
+    // A list without a choice keeps the period the window already has.
+    if (m_ui.cboRdg->currentIndex() >= 0)
+        state->LogPeriod = m_ui.cboRdg->currentData().toInt();
+    if (m_ui.cboAvg->currentIndex() >= 0)
+        state->AvgPeriod = m_ui.cboAvg->currentData().toInt();
+    auto chosen = std::make_shared<std::optional<double>>();
+    auto *dialog = new frmStartLogging(
+        m_clock, [chosen](double start) { *chosen = start; }, this);
+    dialog->AvgPeriod = state->AvgPeriod;
+    dialog->ClockOffset = *m_details.clockOffset;
+    openThen(dialog, [this, program = *state, chosen, readAfter, readOnly] {
+        if (*chosen)
+            m_control.requestStartLogging(program, m_ui.chkOverwrite->isChecked(), **chosen,
+                                          readAfter);
+        else
+            readOnly();
+    });
 }
 
 void frmLogger::cmdDownload_Click()
