@@ -769,6 +769,30 @@ TEST_F(CliLoggerTest, AFailedDetailsReadIsRefusedAndNothingMoves)
     EXPECT_NE(downloadPosition(), before);
 }
 
+// The changes, in process: done when the logger answered that very command, refused with
+// the reason when its reply did not come; one packet each, never sent again.
+TEST_F(CliLoggerTest, AChangeIsDoneOnlyWhenTheLoggerAnswersIt)
+{
+    for (const QString command : {"stop", "set-clock"}) {
+        const quint8 code = command == "stop" ? 11 : 13;
+        for (const bool lost : {true, false}) {
+            SimFaults faults;
+            if (lost)
+                faults.spoiltFrames[code] = SpoiltFrame::Silent;
+            instrument->setFaults(faults);
+            instrument->heardFrames().clear();
+            const CliRun result = run(QStringList{"logger", command} +
+                                      (command == "stop" ? QStringList() : QStringList{"--force"}));
+            EXPECT_EQ(result.code, lost ? ExitCode::InstrumentFailed : ExitCode::Done);
+            EXPECT_EQ(result.err.startsWith("quorvel-cli: the logger refused " + command +
+                                            QString(": Command %1: no reply frame (").arg(code)),
+                      lost)
+                << result.err.toStdString();
+            EXPECT_EQ(heard(code), 1);
+        }
+    }
+}
+
 // Five nights of `--from new` against a logger that goes on logging, on a line where a
 // fifth of the logger's replies are lost or led by noise: every run that reports success
 // wrote only records not downloaded before, and together their files hold every record

@@ -455,8 +455,9 @@ TEST_F(LoggerWindowTest, TheClockAndNextRecordMoveEverySecondAndAFullTopBlockIsR
 TEST_F(LoggerWindowTest, ASequenceRunsToItsEndWhateverComesMeanwhile)
 {
     // What comes while the third packet of a read (the load's, or a Refresh's) is on its
-    // way: a close, which gives the instrument back at once and leaves no clock ticking
-    // behind the main window, the read ending all the same; the window deleted, whose
+    // way: a close, which gives the instrument back at once, drops a click waiting behind
+    // the read and leaves no clock ticking behind the main window, the read ending all the
+    // same; the window deleted, whose
     // requests end without touching it; a click on Stop logging, which runs after the
     // read, not in the middle of its packets, and says why when its reply did not come.
     logger().clock().setTo(LoggerSeconds(clock.now()) + 1800);
@@ -488,12 +489,13 @@ TEST_F(LoggerWindowTest, ASequenceRunsToItsEndWhateverComesMeanwhile)
         window->Timer1_Timer();
         EXPECT_TRUE(window->busy() && window->cursor().shape() == Qt::WaitCursor &&
                     text(ui().lblNextRdg) == nextRecord);
-        if (meanwhile == Close)
-            window->close();
         if (meanwhile == Delete)
             window.reset();
-        if (meanwhile >= Stop)
+        else
             ui().cmdStartLogging->click();
+        // A close drops the click that waits.
+        if (meanwhile == Close)
+            window->close();
         runLink();
         QStringList commands;
         for (const SimHeardFrame &frame : frames())
