@@ -84,11 +84,13 @@ void frmLogger::cmdSetTime_Click()
 void frmLogger::openThen(QDialog *dialog, std::function<void()> closed)
 {
     setControlsEnabled(false);
-    connect(dialog, &QDialog::finished, this, [this, dialog, closed] {
+    // A dialog that goes with the window (its child) is not heard of.
+    const std::function<void()> onFinished = m_lifetime.guard([this, dialog, closed] {
         dialog->deleteLater();
         setControlsEnabled(true);
         closed();
     });
+    connect(dialog, &QDialog::finished, this, [onFinished] { onFinished(); });
     openDialog(*dialog);
 }
 
