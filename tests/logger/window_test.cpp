@@ -484,11 +484,14 @@ TEST_F(LoggerWindowTest, ASequenceRunsToItsEndWhateverComesMeanwhile)
         giveBacks = 0;
         loading ? window->Form_Load() : ui().cmdRefresh->click();
         runLink([&] { return frames().size() == 3; });
-        // Busy: the pointer says so, and the clock's tick leaves the labels to the read.
-        const QString nextRecord = text(ui().lblNextRdg);
+        // Busy: the pointer says so, and a tick an hour on leaves the labels to the read.
+        const QString shown = text(ui().lblLoggerTime) + text(ui().lblNextRdg);
+        const QDateTime now = clock.now();
+        clock.setNow(now.addSecs(3600));
         window->Timer1_Timer();
+        clock.setNow(now);
         EXPECT_TRUE(window->busy() && window->cursor().shape() == Qt::WaitCursor &&
-                    text(ui().lblNextRdg) == nextRecord);
+                    text(ui().lblLoggerTime) + text(ui().lblNextRdg) == shown);
         if (meanwhile == Delete)
             window.reset();
         else
