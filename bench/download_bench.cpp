@@ -21,6 +21,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QTemporaryDir>
 
@@ -136,7 +137,12 @@ int main(int argc, char **argv)
     link.setCommPort(1);
     LoggerPackets packets(link);
     LoggerDetails details;
-    LoggerDetailsReader(link, clock, packets).read(details);
+    LoggerDetailsReader reader(link, clock, packets);
+    reader.read(
+        [&details](const LoggerDetailsView &, const LoggerDetails &found) { details = found; });
+    QEventLoop loop;
+    link.whenRequestsIdle([&loop] { loop.quit(); });
+    loop.exec();
     if (!details.known() || details.logger.value->MemoryBlocks != blocks) {
         std::fprintf(stderr, "download_bench: the logger on %s did not answer (%s)\n",
                      qPrintable(device), qPrintable(link.Status()));

@@ -82,7 +82,10 @@ int runCheck(const CliOptions &options, InstrumentSession &session, QJsonObject 
     if (HasLogger(link)) {
         LoggerPackets packets(link);
         LoggerDetails details;
-        LoggerDetailsReader(link, session.clock(), packets).read(details);
+        LoggerDetailsReader reader(link, session.clock(), packets);
+        reader.read(
+            [&details](const LoggerDetailsView &, const LoggerDetails &found) { details = found; });
+        session.waitForRequests();
         const QJsonObject logger = LoggerFacts(link, details, session.clock().now());
         for (const char *key : {Key::ClockOffsetS, Key::MemoryUsedPercent, Key::Logging})
             facts.insert(QLatin1String(key), logger.value(QLatin1String(key)));

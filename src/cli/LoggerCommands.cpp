@@ -7,6 +7,7 @@
 #include "cli/InterruptWatch.h"
 #include "cli/Journal.h"
 #include "cli/JsonContract.h"
+#include "cli/LinkWait.h"
 #include "cli/StationPublishing.h"
 #include "common/DataFileText.h"
 #include "common/DateTimeDays.h"
@@ -37,6 +38,27 @@ const QString ChangeTimeWhileLogging =
 const QString StartWithDataNotDownloaded =
     QStringLiteral("You have not downloaded all your data. This may be deleted if you start "
                    "logging now. Are you sure you want to continue? (--force starts it)");
+
+// Reads the logger's details, waiting for the read's end. A read the link's requests
+// ended without leaves the details unknown, with that reason.
+LoggerDetailsView readDetails(const LoggerLine &line, LoggerDetailsReader &reader,
+                              LoggerDetails &details)
+{
+    using Found = std::pair<LoggerDetailsView, LoggerDetails>;
+    const LinkAnswer<Found> answer;
+    reader.read([take = answer.taker()](const LoggerDetailsView &view, const LoggerDetails &found) {
+        take({view, found});
+    });
+    const std::optional<Found> found = answer.wait(line.link, line.runEvents);
+    if (!found) {
+        details = LoggerDetails();
+        details.logger = ParsedReply<LoggerState>::refused(
+            QStringLiteral("the link's requests ended before the read"));
+        return {};
+    }
+    details = found->second;
+    return found->first;
+}
 
 qint32 periodSeconds(const QList<PeriodEntry> &entries, const QString &text)
 {
@@ -303,7 +325,7 @@ int runDownload(const CliOptions &options, const LoggerLine &session, Console &c
         details = LoggerDetails();
         if (!link.Connect() || !transfer.prepareToGoOn())
             continue;
-        reader.read(details);
+        readDetails(session, reader, details);
         if (!details.known()) {
             if (options.verbosity > 0 || retry == options.retries)
                 Fail(console, UnknownProgram + session.describe(details.logger.failure));
@@ -337,12 +359,14 @@ int RunLoggerCommand(const CliOptions &options, const LoggerLine &session, Conso
     SensorLink &link = session.link;
     // An instrument without a logger reports no log status: say so at once rather than
     // wait for packets it never answers.
-    if (link.GetStatus() && !JsonContract::HasLogger(link))
+    const LinkAnswer<bool> status;
+    link.requestStatus(status.taker());
+    if (status.wait(link, session.runEvents).value_or(false) && !JsonContract::HasLogger(link))
         return Fail(console, QStringLiteral("this instrument has no data logger"));
     LoggerPackets packets(link);
     LoggerDetailsReader reader(link, session.clock, packets);
     LoggerDetails details;
-    const LoggerDetailsView view = reader.read(details);
+    const LoggerDetailsView view = readDetails(session, reader, details);
     const QString &command = options.subcommand;
     if (command == QLatin1String("download"))
         return runDownload(options, session, console, interrupts, reader, details);
@@ -358,7 +382,8 @@ int RunLoggerCommand(const CliOptions &options, const LoggerLine &session, Conso
     }
 
     LoggerControl control(link);
-    bool done = false;
+    // The logger's answer to the change sent; none when nothing was sent.
+    const LinkAnswer<ParsedReply<QByteArray>> answer;
     const double computerNow = DateTimeToDays(session.clock.now());
     const double clockOffset = *details.clockOffset;
     if (command == QLatin1String("set-clock")) {
@@ -375,10 +400,10 @@ int RunLoggerCommand(const CliOptions &options, const LoggerLine &session, Conso
                                      ? ChangeTimeWhileLogging
                                      : QStringLiteral("whether the logger is logging could not be "
                                                       "read (--force sets the clock)"));
-        done = control.SetLoggerTime(options.time.isValid() ? DateTimeToDays(options.time)
-                                                            : computerNow);
+        control.requestSetLoggerTime(
+            options.time.isValid() ? DateTimeToDays(options.time) : computerNow, answer.taker());
     } else if (command == QLatin1String("stop")) {
-        done = control.StopLogging();
+        control.requestStopLogging(answer.taker());
     } else if (command == QLatin1String("start")) {
         LoggerState &state = *details.logger.value;
         if (!options.force && state.RecordsLogged > state.RecordsRetrieved)
@@ -394,9 +419,12 @@ int RunLoggerCommand(const CliOptions &options, const LoggerLine &session, Conso
             options.at.isValid()
                 ? DateTimeToDays(options.at)
                 : LoggingStart::DefaultStart(computerNow + clockOffset, state.AvgPeriod).start();
-        done = control.StartLogging(state, options.overwrite || state.overwrite(), start);
+        control.requestStartLogging(state, options.overwrite || state.overwrite(), start,
+                                    answer.taker());
     }
-    return done ? ExitCode::Done
-                : Fail(console, QStringLiteral("the logger refused ") + command +
-                                    QStringLiteral(": ") + session.describe(link.Status()));
+    const std::optional<ParsedReply<QByteArray>> reply = answer.wait(link, session.runEvents);
+    if (reply && reply->ok())
+        return ExitCode::Done;
+    return Fail(console, QStringLiteral("the logger refused ") + command + QStringLiteral(": ") +
+                             session.describe(reply ? reply->failure : link.Status()));
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "cli/InstrumentCommands.h"
+#include "cli/LinkWait.h"
 
 #include <functional>
 
@@ -20,6 +21,9 @@ struct LoggerLine
     // The link's texts in the words of a message ("COM 1" as its device); as they are
     // when empty.
     std::function<QString(const QString &)> describeText;
+    // Runs the link's queued requests until a condition holds; a local event loop when
+    // empty (a test runs them on virtual time).
+    LinkEventRunner runEvents = {};
 
     QString describe(const QString &text) const { return describeText ? describeText(text) : text; }
 };

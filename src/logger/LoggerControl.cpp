@@ -44,32 +44,35 @@ QByteArray DownloadPointer(qint64 block, qint64 offset)
 
 } // namespace LoggerControlData
 
-bool LoggerControl::send(quint8 command, const QByteArray &data)
+void LoggerControl::request(quint8 command, const QByteArray &data, Done done)
 {
     // A reply counts only when it answers this command, not a frame left on the line; why
     // it does not goes to the link's status text and trace.
-    LoggerPackets packets(m_link);
-    return packets.exchange(command, 0, data, 0).ok();
+    m_packets.requestExchange(command, 0, data, 0, std::move(done));
 }
 
-bool LoggerControl::SetLoggerTime(double time)
+void LoggerControl::requestSetLoggerTime(double time, Done done)
 {
-    return send(LoggerPackets::SetClock, LoggerControlData::SetClock(time));
+    request(LoggerPackets::SetClock, LoggerControlData::SetClock(time), std::move(done));
 }
 
-bool LoggerControl::StartLogging(const LoggerState &state, bool overwrite, double start)
+void LoggerControl::requestStartLogging(const LoggerState &state, bool overwrite, double start,
+                                        Done done)
 {
-    return send(LoggerPackets::StartStop, LoggerControlData::StartLogging(
-                                              state.LogPeriod, state.AvgPeriod, overwrite, start));
+    request(LoggerPackets::StartStop,
+            LoggerControlData::StartLogging(state.LogPeriod, state.AvgPeriod, overwrite, start),
+            std::move(done));
 }
 
-bool LoggerControl::StopLogging()
+void LoggerControl::requestStopLogging(Done done)
 {
-    return send(LoggerPackets::StartStop, LoggerControlData::StopLogging());
+    request(LoggerPackets::StartStop, LoggerControlData::StopLogging(), std::move(done));
 }
 
 bool LoggerControl::SetDownloadPointer(qint64 block, qint64 offset)
 {
-    return send(LoggerPackets::SetDownloadPointer,
-                LoggerControlData::DownloadPointer(block, offset));
+    return m_packets
+        .exchange(LoggerPackets::SetDownloadPointer, 0,
+                  LoggerControlData::DownloadPointer(block, offset), 0)
+        .ok();
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "logger/LoggerPackets.h"
 #include "logger/LoggerState.h"
 
 #include <QByteArray>
@@ -32,20 +33,24 @@ QByteArray DownloadPointer(qint64 block, qint64 offset);
 
 // Sends the changes to the logger, one packet each, without a pause before it and
 // without a retry: a packet that fails leaves the logger as it was, and the next read of
-// its details shows what it really does. Each returns true when the logger answered
-// that very command.
+// its details shows what it really does. The requests are queued on the link; `done`
+// hears the logger's reply to that very command, or why there is none.
 class LoggerControl
 {
 public:
-    explicit LoggerControl(SensorLink &link) : m_link(link) {}
+    explicit LoggerControl(SensorLink &link) : m_link(link), m_packets(link) {}
 
-    bool SetLoggerTime(double time);
-    bool StartLogging(const LoggerState &state, bool overwrite, double start);
-    bool StopLogging();
+    using Done = LoggerPackets::Done;
+    void requestSetLoggerTime(double time, Done done);
+    void requestStartLogging(const LoggerState &state, bool overwrite, double start, Done done);
+    void requestStopLogging(Done done);
+    // The download's move of the logger's position, sent at once: true when the logger
+    // answered that very command.
     bool SetDownloadPointer(qint64 block, qint64 offset);
 
 private:
-    bool send(quint8 command, const QByteArray &data);
+    void request(quint8 command, const QByteArray &data, Done done);
 
     SensorLink &m_link;
+    LoggerPackets m_packets;
 };

@@ -73,107 +73,117 @@ double LoggerDetailsReader::computerSecond() const
     return DateTimeToDays(now.addMSecs(-now.time().msec()));
 }
 
-LoggerDetailsView LoggerDetailsReader::read(LoggerDetails &details)
+struct LoggerDetailsReader::Read
 {
     LoggerDetailsView view;
     LoggerState state;
-    readIdentity(view);
-    QString unknown = readMemorySize(state, view);
-    details.clockOffset = readClock(view);
-    if (unknown.isEmpty())
-        unknown = readProgram(state);
-    view.nextRecordText = ErrorRetrievingProgram;
-    if (unknown.isEmpty())
-        unknown = readLoggingStatus(state, view);
-    if (unknown.isEmpty()) {
-        unknown = readDataset(state, view);
-    } else {
-        view.firstRecordText = ErrorRetrievingProgram;
-        view.lastRecordText = QString();
-    }
+    LoggerDetails details;
+    // Why the logger's details are unknown; empty while they are known.
+    QString unknown;
+    // Why the clock read failed; empty when it did not.
+    QString clockFailure;
+    // The dataset's first block's record interval; empty when it holds no valid record.
+    std::optional<qint32> interval;
+    Done done;
+};
+
+void LoggerDetailsReader::read(Done done)
+{
+    auto read = std::make_shared<Read>();
+    read->done = std::move(done);
+    readIdentity(read);
+}
+
+void LoggerDetailsReader::finish(const Step &read)
+{
+    LoggerDetails &details = read->details;
     // A dataset read that failed leaves its counts unknown too: the records not yet
     // downloaded, which the start of logging warns about, would be miscounted.
-    details.logger = unknown.isEmpty() ? ParsedReply<LoggerState>::read(state)
-                                       : ParsedReply<LoggerState>::refused(unknown);
+    details.logger = read->unknown.isEmpty() ? ParsedReply<LoggerState>::read(read->state)
+                                             : ParsedReply<LoggerState>::refused(read->unknown);
     // The status bar tells why the details are unknown, or why the clock is, before the
     // link's own state (a handshake after the failure has put that there since).
-    view.statusText = !details.known()            ? details.logger.failure
-                      : !m_clockFailure.isEmpty() ? m_clockFailure
-                                                  : m_link.Status();
-    return view;
+    read->view.statusText = !details.known()                ? details.logger.failure
+                            : !read->clockFailure.isEmpty() ? read->clockFailure
+                                                            : m_link.Status();
+    read->done(read->view, details);
 }
 
-QString LoggerDetailsReader::readDataset(LoggerState &state, LoggerDetailsView &view)
-{
-    std::optional<qint32> interval;
-    QString failure = readFirstRecord(state, view, interval);
-    // An empty dataset (no valid first record) has nothing more to read.
-    if (!failure.isEmpty() || !interval)
-        return failure;
-    failure = readTopBlock(state, view, *interval);
-    if (failure.isEmpty())
-        failure = readRetrieved(state, view, *interval);
-    countRecords(state);
-    return failure;
-}
-
-void LoggerDetailsReader::readIdentity(LoggerDetailsView &view)
+void LoggerDetailsReader::readIdentity(const Step &read)
 {
     // The link's details are shown as they stand, also when the status read failed.
-    m_link.GetStatus();
-    QString values = m_link.SerialNumber() + CrLf + m_link.Version() + CrLf;
-    const QString units = m_link.units();
-    if (units.size() > UnitsPrefixLength)
-        values += units.mid(UnitsPrefixLength);
-    const QString power = m_link.Power();
-    if (NumericValue(power) > PowerWarningLimit)
-        values += CrLf + power + CrLf;
-    else
-        values += CrLf + QStringLiteral("!! ") + power + QStringLiteral(" !!") + CrLf;
-    view.valuesColumn = values;
-    view.namesColumn = QStringLiteral("Serial No.") + CrLf + QStringLiteral("Firmware version") +
-                       CrLf + QStringLiteral("Units") + CrLf + QStringLiteral("Power") + CrLf +
-                       QStringLiteral("Memory size");
+    m_link.requestStatus(m_lifetime.guard([this, read](bool) {
+        QString values = m_link.SerialNumber() + CrLf + m_link.Version() + CrLf;
+        const QString units = m_link.units();
+        if (units.size() > UnitsPrefixLength)
+            values += units.mid(UnitsPrefixLength);
+        const QString power = m_link.Power();
+        if (NumericValue(power) > PowerWarningLimit)
+            values += CrLf + power + CrLf;
+        else
+            values += CrLf + QStringLiteral("!! ") + power + QStringLiteral(" !!") + CrLf;
+        read->view.valuesColumn = values;
+        read->view.namesColumn = QStringLiteral("Serial No.") + CrLf +
+                                 QStringLiteral("Firmware version") + CrLf +
+                                 QStringLiteral("Units") + CrLf + QStringLiteral("Power") + CrLf +
+                                 QStringLiteral("Memory size");
+        readMemorySize(read);
+    }));
 }
 
-QString LoggerDetailsReader::readMemorySize(LoggerState &state, LoggerDetailsView &view)
+void LoggerDetailsReader::readMemorySize(const Step &read)
 {
-    const auto reply = m_packets.read(LoggerPackets::MemorySize, 0, {}, MemorySizeReply);
+    m_packets.requestRead(LoggerPackets::MemorySize, 0, {}, MemorySizeReply,
+                          m_lifetime.guard([this, read](const ParsedReply<QByteArray> &reply) {
+                              read->unknown = memorySizeFrom(*read, reply);
+                              readClock(read);
+                          }));
+}
+
+QString LoggerDetailsReader::memorySizeFrom(Read &read, const ParsedReply<QByteArray> &reply)
+{
     if (!reply.ok()) {
-        view.valuesColumn += QStringLiteral("unknown");
+        read.view.valuesColumn += QStringLiteral("unknown");
         return reply.failure;
     }
-    state.MemoryBlocks = Frame::readLe16(*reply.value, 0);
+    read.state.MemoryBlocks = Frame::readLe16(*reply.value, 0);
     // A memory of no blocks holds nothing to count: its size is as good as unread.
-    if (state.MemoryBlocks <= 0) {
-        view.valuesColumn += QStringLiteral("unknown");
+    if (read.state.MemoryBlocks <= 0) {
+        read.view.valuesColumn += QStringLiteral("unknown");
         return m_packets
             .refuse(LoggerPackets::MemorySize, QStringLiteral("the logger reports no memory"))
             .failure;
     }
-    view.valuesColumn += MemorySizeText(state.MemoryBlocks);
+    read.view.valuesColumn += MemorySizeText(read.state.MemoryBlocks);
     return QString();
 }
 
-std::optional<double> LoggerDetailsReader::readClock(LoggerDetailsView &view)
+void LoggerDetailsReader::readClock(const Step &read)
 {
-    const auto reply = m_packets.read(LoggerPackets::Clock, 0, {}, LoggerTimeStamp::Size);
-    const LoggerTimeStamp stamp =
-        reply.ok() ? LoggerTimeStamp::decode(*reply.value) : LoggerTimeStamp();
+    m_packets.requestRead(LoggerPackets::Clock, 0, {}, LoggerTimeStamp::Size,
+                          m_lifetime.guard([this, read](const ParsedReply<QByteArray> &reply) {
+                              read->clockFailure = clockFrom(*read, reply);
+                              if (read->unknown.isEmpty())
+                                  readProgram(read);
+                              else
+                                  afterProgram(read);
+                          }));
+}
+
+QString LoggerDetailsReader::clockFrom(Read &read, const ParsedReply<QByteArray> &reply)
+{
+    LoggerDetailsView &view = read.view;
     // A clock reply that is no date and time is as good as none: showing it, or the
     // computer's clock shifted by it, would look like a real logger time.
     view.loggerTimeText = ErrorRetrievingTime;
     view.clockRead = false;
-    m_clockFailure = reply.failure;
     if (!reply.ok())
-        return std::nullopt;
-    if (!stamp.passesDetailsCheck()) {
-        m_clockFailure = m_packets
-                             .refuse(LoggerPackets::Clock,
-                                     QStringLiteral("the logger's clock is no date and time"))
-                             .failure;
-        return std::nullopt;
-    }
+        return reply.failure;
+    const LoggerTimeStamp stamp = LoggerTimeStamp::decode(*reply.value);
+    if (!stamp.passesDetailsCheck())
+        return m_packets
+            .refuse(LoggerPackets::Clock, QStringLiteral("the logger's clock is no date and time"))
+            .failure;
     const double loggerTime = stamp.toDays();
     view.loggerTimeText = FormatLoggerTime(loggerTime, true);
     view.clockRead = true;
@@ -181,14 +191,24 @@ std::optional<double> LoggerDetailsReader::readClock(LoggerDetailsView &view)
     // second, so that the read's milliseconds do not put the logger's schedule early.
     const double offset = loggerTime - computerSecond();
     view.clockAlarm = ClockAlarmFor(offset);
-    return offset;
+    read.details.clockOffset = offset;
+    return QString();
 }
 
-QString LoggerDetailsReader::readProgram(LoggerState &state)
+void LoggerDetailsReader::readProgram(const Step &read)
 {
-    const auto reply = m_packets.read(LoggerPackets::Program, 0, {}, ProgramReply);
+    m_packets.requestRead(LoggerPackets::Program, 0, {}, ProgramReply,
+                          m_lifetime.guard([this, read](const ParsedReply<QByteArray> &reply) {
+                              read->unknown = programFrom(*read, reply);
+                              afterProgram(read);
+                          }));
+}
+
+QString LoggerDetailsReader::programFrom(Read &read, const ParsedReply<QByteArray> &reply)
+{
     if (!reply.ok())
         return reply.failure;
+    LoggerState &state = read.state;
     const QByteArray &program = *reply.value;
     state.LogPeriod = PeriodFromCode(Frame::byteAt(program, 0));
     state.AvgPeriod = std::max(PeriodFromCode(Frame::byteAt(program, 2)), state.LogPeriod);
@@ -218,13 +238,31 @@ QString LoggerDetailsReader::readProgram(LoggerState &state)
     return QString();
 }
 
-QString LoggerDetailsReader::readLoggingStatus(LoggerState &state, LoggerDetailsView &view)
+void LoggerDetailsReader::afterProgram(const Step &read)
 {
-    const auto reply = m_packets.read(LoggerPackets::LoggingStatus, 0, {}, LoggingStatusReply);
+    read->view.nextRecordText = ErrorRetrievingProgram;
+    if (read->unknown.isEmpty())
+        readLoggingStatus(read);
+    else
+        afterStatus(read);
+}
+
+void LoggerDetailsReader::readLoggingStatus(const Step &read)
+{
+    m_packets.requestRead(LoggerPackets::LoggingStatus, 0, {}, LoggingStatusReply,
+                          m_lifetime.guard([this, read](const ParsedReply<QByteArray> &reply) {
+                              read->unknown = loggingStatusFrom(*read, reply);
+                              afterStatus(read);
+                          }));
+}
+
+QString LoggerDetailsReader::loggingStatusFrom(Read &read, const ParsedReply<QByteArray> &reply)
+{
     if (!reply.ok()) {
-        view.nextRecordText = ErrorRetrievingTime;
+        read.view.nextRecordText = ErrorRetrievingTime;
         return reply.failure;
     }
+    LoggerState &state = read.state;
     const QByteArray &status = *reply.value;
     const auto first = LoggerTimeStamp::decode(status, 0);
     const auto second = LoggerTimeStamp::decode(status, LoggerTimeStamp::Size);
@@ -232,53 +270,89 @@ QString LoggerDetailsReader::readLoggingStatus(LoggerState &state, LoggerDetails
     const double secondTime = second.passesDetailsCheck() ? second.toDays() : 0.0;
     if (second.year >= 1 && state.logging()) {
         state.NextRecordTime = secondTime > firstTime ? secondTime : firstTime;
-        view.nextRecordText = FormatLoggerTime(state.NextRecordTime, true);
+        read.view.nextRecordText = FormatLoggerTime(state.NextRecordTime, true);
         state.TopFill = Frame::readLe32(status, 20);
     } else {
-        view.nextRecordText = QStringLiteral("Not Logging");
+        read.view.nextRecordText = QStringLiteral("Not Logging");
     }
     return QString();
 }
 
-QString LoggerDetailsReader::readFirstRecord(LoggerState &state, LoggerDetailsView &view,
-                                             std::optional<qint32> &interval)
+void LoggerDetailsReader::afterStatus(const Step &read)
 {
-    view.lastRecordText = QString();
-    view.retrievedText.clear();
-    const auto reply = m_packets.blockStart(state.StartBlock, BlockHeaderBytes);
+    if (read->unknown.isEmpty()) {
+        readFirstRecord(read);
+        return;
+    }
+    read->view.firstRecordText = ErrorRetrievingProgram;
+    read->view.lastRecordText = QString();
+    finish(read);
+}
+
+void LoggerDetailsReader::readFirstRecord(const Step &read)
+{
+    read->view.lastRecordText = QString();
+    read->view.retrievedText.clear();
+    m_packets.requestBlockStart(
+        read->state.StartBlock, BlockHeaderBytes,
+        m_lifetime.guard([this, read](const ParsedReply<QByteArray> &reply) {
+            read->unknown = firstRecordFrom(*read, reply);
+            // An empty dataset (no valid first record) has nothing more to read.
+            if (!read->unknown.isEmpty() || !read->interval)
+                finish(read);
+            else
+                readTopBlock(read);
+        }));
+}
+
+QString LoggerDetailsReader::firstRecordFrom(Read &read, const ParsedReply<QByteArray> &reply)
+{
+    LoggerState &state = read.state;
     if (!reply.ok()) {
-        view.firstRecordText = QStringLiteral("Error retrieving data");
+        read.view.firstRecordText = QStringLiteral("Error retrieving data");
         return reply.failure;
     }
     const auto header = LoggerBlock::decodeHeader(*reply.value);
     if (!header || !header->stamp.passesDetailsCheck() || header->stamp.isZero()) {
         // An empty dataset: its first record is the next one; the last would have been
         // one period before it, which is where the memory starts to fill.
-        view.firstRecordText = NoValidData;
+        read.view.firstRecordText = NoValidData;
         state.FirstRecordTime = state.NextRecordTime;
         state.LastRecordTime = plusSeconds(state.NextRecordTime, -state.AvgPeriod);
         return QString();
     }
     state.FirstRecordTime = header->stamp.toDays();
-    interval = header->intervalSeconds();
-    view.firstRecordText = FormatLoggerTime(state.FirstRecordTime, true);
+    read.interval = header->intervalSeconds();
+    read.view.firstRecordText = FormatLoggerTime(state.FirstRecordTime, true);
     return QString();
 }
 
-QString LoggerDetailsReader::readTopBlock(LoggerState &state, LoggerDetailsView &view,
-                                          qint32 interval)
+void LoggerDetailsReader::readTopBlock(const Step &read)
 {
-    state.TopFill = 0;
-    if (!m_packets.readBlock(state.LogTop))
+    read->state.TopFill = 0;
+    m_packets.requestBlock(read->state.LogTop,
+                           m_lifetime.guard([this, read](const ParsedReply<QByteArray> &reply) {
+                               read->unknown = topBlockFrom(*read, reply);
+                               if (read->unknown.isEmpty()) {
+                                   readRetrieved(read);
+                                   return;
+                               }
+                               countRecords(read->state);
+                               finish(read);
+                           }));
+}
+
+QString LoggerDetailsReader::topBlockFrom(Read &read, const ParsedReply<QByteArray> &reply)
+{
+    LoggerState &state = read.state;
+    if (!reply.ok())
         return m_packets
             .refuse(LoggerPackets::LargeDataBlock,
                     QStringLiteral("block %1, the logger's top block, did not come whole (%2)")
                         .arg(state.LogTop)
-                        .arg(m_link.lastPacketFailure().isEmpty()
-                                 ? QStringLiteral("CRC check failed")
-                                 : m_link.lastPacketFailure()))
+                        .arg(reply.failure))
             .failure;
-    const QByteArray block = m_packets.BlockBuffer().left(LoggerBlock::Size);
+    const QByteArray &block = *reply.value;
     const auto header = LoggerBlock::decodeHeader(block);
     if (!header || !header->stamp.passesDetailsCheck())
         return m_packets
@@ -293,22 +367,36 @@ QString LoggerDetailsReader::readTopBlock(LoggerState &state, LoggerDetailsView 
     // holds records of one program), the dataset's first block's when they are unusable.
     const qint32 blockInterval = header->intervalSeconds();
     const int lastSlot = LoggerBlock::LastRecordSlot(scan.firstEmptyOffset);
-    state.LastRecordTime = plusSeconds(header->stamp.toDays(),
-                                       lastSlot * (blockInterval > 0 ? blockInterval : interval));
-    view.lastRecordText = FormatLoggerTime(state.LastRecordTime, true);
+    state.LastRecordTime = plusSeconds(
+        header->stamp.toDays(), lastSlot * (blockInterval > 0 ? blockInterval : *read.interval));
+    read.view.lastRecordText = FormatLoggerTime(state.LastRecordTime, true);
     return QString();
 }
 
-QString LoggerDetailsReader::readRetrieved(LoggerState &state, LoggerDetailsView &view,
-                                           qint32 interval)
+void LoggerDetailsReader::readRetrieved(const Step &read)
 {
+    LoggerState &state = read->state;
     state.RecordsRetrieved =
         RecordsBetween(state.StartBlock, state.DwnldBlock, state.DwnldAddr, state.MemoryBlocks);
-    view.retrievedText.clear();
-    if (state.RecordsRetrieved <= 0)
-        return QString();
+    read->view.retrievedText.clear();
+    if (state.RecordsRetrieved <= 0) {
+        countRecords(state);
+        finish(read);
+        return;
+    }
     // The whole header, so that the block's own periods date the record.
-    const auto reply = m_packets.blockStart(state.DwnldBlock, BlockHeaderBytes);
+    m_packets.requestBlockStart(
+        state.DwnldBlock, BlockHeaderBytes,
+        m_lifetime.guard([this, read](const ParsedReply<QByteArray> &reply) {
+            read->unknown = retrievedFrom(*read, reply);
+            countRecords(read->state);
+            finish(read);
+        }));
+}
+
+QString LoggerDetailsReader::retrievedFrom(Read &read, const ParsedReply<QByteArray> &reply)
+{
+    LoggerState &state = read.state;
     if (!reply.ok())
         return reply.failure;
     const auto header = LoggerBlock::decodeHeader(*reply.value);
@@ -319,12 +407,12 @@ QString LoggerDetailsReader::readRetrieved(LoggerState &state, LoggerDetailsView
                         .arg(state.DwnldBlock))
             .failure;
     const qint32 blockInterval = header->intervalSeconds();
-    const double step = blockInterval > 0 ? blockInterval : interval;
+    const double step = blockInterval > 0 ? blockInterval : *read.interval;
     state.RetrievedTime = header->stamp.toDays();
     if (state.DwnldAddr > LoggerBlock::FirstSlotOffset)
         state.RetrievedTime = plusSeconds(
             state.RetrievedTime, (state.DwnldAddr - LoggerBlock::FirstSlotOffset) / 4.0 * step);
-    view.retrievedText = FormatLoggerTime(state.RetrievedTime, true);
+    read.view.retrievedText = FormatLoggerTime(state.RetrievedTime, true);
     return QString();
 }
 

@@ -1,11 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "logger/Lifetime.h"
 #include "logger/LoggerClock.h"
 #include "logger/LoggerState.h"
 
+#include <QByteArray>
 #include <QString>
 
+#include <functional>
+#include <memory>
 #include <optional>
 
 class Clock;
@@ -43,32 +47,48 @@ struct LoggerDetailsView
 // memory size, the program and the status, and the counts on the dataset's blocks: when
 // one of these reads fails, or the program names a block beyond the memory, the logger's
 // details are unknown (with the reason) and nothing further is read; no default program
-// stands in for them.
+// stands in for them. The commands are queued on the link one after the other, each once
+// the one before has ended.
 class LoggerDetailsReader
 {
 public:
     LoggerDetailsReader(SensorLink &link, const Clock &clock, LoggerPackets &packets);
 
-    LoggerDetailsView read(LoggerDetails &details);
+    // What a read found, heard once its last exchange has ended (never inside read()).
+    using Done = std::function<void(const LoggerDetailsView &view, const LoggerDetails &details)>;
+    void read(Done done);
 
     // The power number above which the supply is fine (mV).
     static constexpr double PowerWarningLimit = 1600;
 
 private:
-    void readIdentity(LoggerDetailsView &view);
-    // Each of these three returns why its part is unknown; empty when it was read.
-    QString readMemorySize(LoggerState &state, LoggerDetailsView &view);
-    QString readProgram(LoggerState &state);
-    QString readLoggingStatus(LoggerState &state, LoggerDetailsView &view);
-    std::optional<double> readClock(LoggerDetailsView &view);
+    // One read under way: what it has found so far.
+    struct Read;
+    using Step = std::shared_ptr<Read>;
+
+    void readIdentity(const Step &read);
+    void readMemorySize(const Step &read);
+    void readClock(const Step &read);
+    void readProgram(const Step &read);
+    void afterProgram(const Step &read);
+    void readLoggingStatus(const Step &read);
+    void afterStatus(const Step &read);
     // The dataset: its first record, its last record (from the top block) and the
-    // download position; why one of them could not be read, empty when all were.
-    QString readDataset(LoggerState &state, LoggerDetailsView &view);
-    // `interval` is left empty when the dataset holds no valid record.
-    QString readFirstRecord(LoggerState &state, LoggerDetailsView &view,
-                            std::optional<qint32> &interval);
-    QString readTopBlock(LoggerState &state, LoggerDetailsView &view, qint32 interval);
-    QString readRetrieved(LoggerState &state, LoggerDetailsView &view, qint32 interval);
+    // download position.
+    void readFirstRecord(const Step &read);
+    void readTopBlock(const Step &read);
+    void readRetrieved(const Step &read);
+    void finish(const Step &read);
+
+    // Each of these returns why its part is unknown; empty when the reply gave it.
+    QString memorySizeFrom(Read &read, const ParsedReply<QByteArray> &reply);
+    QString clockFrom(Read &read, const ParsedReply<QByteArray> &reply);
+    QString programFrom(Read &read, const ParsedReply<QByteArray> &reply);
+    QString loggingStatusFrom(Read &read, const ParsedReply<QByteArray> &reply);
+    // Leaves the read's interval empty when the dataset holds no valid record.
+    QString firstRecordFrom(Read &read, const ParsedReply<QByteArray> &reply);
+    QString topBlockFrom(Read &read, const ParsedReply<QByteArray> &reply);
+    QString retrievedFrom(Read &read, const ParsedReply<QByteArray> &reply);
     static void countRecords(LoggerState &state);
 
     // The computer's date and time, to the whole second.
@@ -77,8 +97,7 @@ private:
     SensorLink &m_link;
     const Clock &m_clock;
     LoggerPackets &m_packets;
-    // Why the last clock read failed; empty when it did not.
-    QString m_clockFailure;
+    Lifetime m_lifetime;
 };
 
 // Records in whole blocks from block `from` up to (not including) block `to`, going

@@ -6,14 +6,10 @@
 #include "link/Frame.h"
 #include "link/SensorLink.h"
 
-LoggerPackets::LoggerPackets(SensorLink &link) : m_link(link), m_blockBuffer(BlockBufferSize, '\0')
-{}
+#include <utility>
 
-void LoggerPackets::pause()
-{
-    if (m_packetDelayMs > 0)
-        m_link.DelayMs(static_cast<float>(m_packetDelayMs));
-}
+LoggerPackets::LoggerPackets(SensorLink &link) : m_link(link)
+{}
 
 ParsedReply<QByteArray> LoggerPackets::refuse(quint8 command, const QString &why)
 {
@@ -22,75 +18,107 @@ ParsedReply<QByteArray> LoggerPackets::refuse(quint8 command, const QString &why
     return ParsedReply<QByteArray>::refused(text);
 }
 
+ParsedReply<QByteArray> LoggerPackets::judge(quint8 command, bool framed, const QString &failure,
+                                             quint8 replyCommand, const QByteArray &data,
+                                             int replyLength)
+{
+    if (!framed)
+        return refuse(command, QStringLiteral("no reply frame (") + failure + QStringLiteral(")"));
+    if (replyCommand != command)
+        return refuse(command, QStringLiteral("the reply is for command %1").arg(replyCommand));
+    if (data.size() < replyLength)
+        return refuse(
+            command,
+            QStringLiteral("the reply has %1 of %2 data bytes").arg(data.size()).arg(replyLength));
+    return ParsedReply<QByteArray>::read(data);
+}
+
 ParsedReply<QByteArray> LoggerPackets::exchange(quint8 command, quint16 address,
                                                 const QByteArray &data, int replyLength)
 {
-    pause();
     quint8 replyCommand = command;
     quint32 replyAddress = address;
     auto length = static_cast<quint8>(data.size());
     QByteArray buffer = data;
     buffer.resize(Frame::MaxDataLength);
-    if (!m_link.SendPacket2(replyCommand, replyAddress, length, buffer))
-        return refuse(command, QStringLiteral("no reply frame (") + m_link.lastPacketFailure() +
-                                   QStringLiteral(")"));
-    if (replyCommand != command)
-        return refuse(command, QStringLiteral("the reply is for command %1").arg(replyCommand));
-    if (length < replyLength)
-        return refuse(
-            command,
-            QStringLiteral("the reply has %1 of %2 data bytes").arg(length).arg(replyLength));
-    return ParsedReply<QByteArray>::read(buffer.left(length));
+    const bool framed = m_link.SendPacket2(replyCommand, replyAddress, length, buffer);
+    return judge(command, framed, m_link.lastPacketFailure(), replyCommand, buffer.left(length),
+                 replyLength);
 }
 
-ParsedReply<QByteArray> LoggerPackets::read(quint8 command, quint16 address, const QByteArray &data,
-                                            int replyLength)
+void LoggerPackets::afterPause(std::function<void()> send)
 {
-    ParsedReply<QByteArray> reply;
-    for (int attempt = 0; attempt < ReadAttempts && !reply.ok(); ++attempt)
-        reply = exchange(command, address, data, replyLength);
-    return reply;
+    if (m_packetDelayMs <= 0) {
+        send();
+        return;
+    }
+    m_link.requestPause(m_packetDelayMs,
+                        m_lifetime.guard([send = std::move(send)](bool) { send(); }));
 }
 
-ParsedReply<QByteArray> LoggerPackets::blockStart(qint64 block, int count)
+void LoggerPackets::requestExchange(quint8 command, quint16 address, const QByteArray &data,
+                                    int replyLength, Done done)
+{
+    afterPause([this, command, address, data, replyLength, done = std::move(done)] {
+        m_link.requestPacket(command, address, static_cast<quint8>(data.size()), data,
+                             m_lifetime.guard([this, command, replyLength,
+                                               done](const SensorLink::PacketReply &reply) {
+                                 done(judge(command, reply.ok, reply.failure, reply.command,
+                                            reply.data, replyLength));
+                             }));
+    });
+}
+
+void LoggerPackets::requestRead(quint8 command, quint16 address, const QByteArray &data,
+                                int replyLength, Done done)
+{
+    requestReadAttempt(command, address, data, replyLength, ReadAttempts, std::move(done));
+}
+
+void LoggerPackets::requestReadAttempt(quint8 command, quint16 address, const QByteArray &data,
+                                       int replyLength, int attemptsLeft, Done done)
+{
+    requestExchange(command, address, data, replyLength,
+                    [this, command, address, data, replyLength, attemptsLeft,
+                     done](const ParsedReply<QByteArray> &reply) {
+                        if (reply.ok() || attemptsLeft <= 1) {
+                            done(reply);
+                            return;
+                        }
+                        requestReadAttempt(command, address, data, replyLength, attemptsLeft - 1,
+                                           done);
+                    });
+}
+
+void LoggerPackets::requestBlockStart(qint64 block, int count, Done done)
 {
     QByteArray request;
     request.append(static_cast<char>(count));
     request.append('\0');
-    return read(BlockStart, static_cast<quint16>(block), request, count);
+    requestRead(BlockStart, static_cast<quint16>(block), request, count, std::move(done));
 }
 
-bool LoggerPackets::readBlock(qint64 block)
+void LoggerPackets::requestBlock(qint64 block, Done done)
 {
-    for (int attempt = 0; attempt < ReadAttempts; ++attempt) {
-        if (DownloadBlock(block))
-            return true;
-    }
-    return false;
+    requestBlockAttempt(block, ReadAttempts, std::move(done));
 }
 
-bool LoggerPackets::DownloadBlock(qint64 block)
+void LoggerPackets::requestBlockAttempt(qint64 block, int attemptsLeft, Done done)
 {
-    pause();
-    quint8 command = LargeDataBlock;
-    const auto address = static_cast<quint16>(block);
-    quint32 replyAddress = address;
-    quint8 length = 2;
-    QByteArray data;
-    Frame::appendLe16(data, LoggerBlock::Size);
-    data.resize(Frame::MaxDataLength);
-    if (!m_link.SendPacket2(command, replyAddress, length, data))
-        return false;
-    // A reply for another command announces no block.
-    if (command != LargeDataBlock)
-        return false;
-    m_blockBuffer.fill('\0', BlockBufferSize);
-    const bool received = m_link.GetDataBlock(LoggerBlock::Size, m_blockBuffer);
-    // An acknowledgement for another block, or a malformed one, is still followed by a
-    // block: it has been read so that it cannot spoil the next exchange, and is dropped.
-    if (replyAddress != address || length < 2) {
-        m_blockBuffer.fill('\0', BlockBufferSize);
-        return false;
-    }
-    return received;
+    afterPause([this, block, attemptsLeft, done = std::move(done)] {
+        m_link.requestDataBlock(
+            static_cast<quint16>(block), LoggerBlock::Size, false, std::nullopt,
+            m_lifetime.guard(
+                [this, block, attemptsLeft, done](const SensorLink::BlockReply &reply) {
+                    if (reply.ok) {
+                        done(ParsedReply<QByteArray>::read(reply.block.left(LoggerBlock::Size)));
+                        return;
+                    }
+                    if (attemptsLeft > 1) {
+                        requestBlockAttempt(block, attemptsLeft - 1, done);
+                        return;
+                    }
+                    done(ParsedReply<QByteArray>::refused(reply.failure));
+                }));
+    });
 }

@@ -1,17 +1,21 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "logger/Lifetime.h"
+
 #include "link/ParsedReply.h"
 
 #include <QByteArray>
 #include <QtGlobal>
 
+#include <functional>
+
 class SensorLink;
 
-// The logger's commands over the link's packet exchange, each after a short pause
-// (PacketDelay) that gives the instrument time between packets. A reply counts only when
-// it is for the command sent and carries at least the bytes the caller reads, so a stale
-// or foreign frame is never decoded as the answer.
+// The logger's commands over the link's packet exchange. The queued ones run each after a
+// short pause (PacketDelay) that gives the instrument time between packets. A reply counts
+// only when it is for the command sent and carries at least the bytes the caller reads, so
+// a stale or foreign frame is never decoded as the answer.
 class LoggerPackets
 {
 public:
@@ -36,42 +40,53 @@ public:
     int PacketDelay() const { return m_packetDelayMs; }
     void setPacketDelay(int ms) { m_packetDelayMs = ms; }
 
-    // Sends `command` and returns the reply's data, or why there is none: the exchange
-    // failed, the reply is for another command, or it has fewer than `replyLength` data
-    // bytes. The reason also becomes the link's status text and goes into its trace.
+    // Sends `command` at once, without a pause, and returns the reply's data, or why there
+    // is none: the exchange failed, the reply is for another command, or it has fewer than
+    // `replyLength` data bytes. The reason also becomes the link's status text and goes
+    // into its trace.
     ParsedReply<QByteArray> exchange(quint8 command, quint16 address, const QByteArray &data,
                                      int replyLength);
+
+    // What the queued requests hear: the reply's data (a block's 512 bytes), or why there
+    // is none, as exchange() says it. Never called inside the request itself.
+    using Done = std::function<void(const ParsedReply<QByteArray> &reply)>;
+
+    // exchange() queued on the link, after the packet pause.
+    void requestExchange(quint8 command, quint16 address, const QByteArray &data, int replyLength,
+                         Done done);
 
     // A question that changes nothing in the logger (its memory size, clock, program,
     // status, a block's start) is asked this many times at most before it counts as
     // failed: asking again is harmless, and on a line that spoils one reply in five a
     // read of the seven the details take would otherwise seldom come whole.
     static constexpr int ReadAttempts = 3;
-    // exchange(), asked again while it fails.
-    ParsedReply<QByteArray> read(quint8 command, quint16 address, const QByteArray &data,
-                                 int replyLength);
+    // requestExchange(), asked again while it fails.
+    void requestRead(quint8 command, quint16 address, const QByteArray &data, int replyLength,
+                     Done done);
 
-    // The first `count` bytes of memory block `block` (command 18).
-    ParsedReply<QByteArray> blockStart(qint64 block, int count);
+    // The first `count` bytes of memory block `block` (command 18), read as requestRead().
+    void requestBlockStart(qint64 block, int count, Done done);
+
+    // Memory block `block` after the packet pause: the large-data-block request, whose
+    // acknowledgement must name the same command and block, then the 512 bytes and their
+    // CRC. Asked again while it fails, ReadAttempts times at most.
+    void requestBlock(qint64 block, Done done);
 
     // A reply whose data could not be used: the reason, as exchange() gives it, also on
     // the link's status text and trace.
     ParsedReply<QByteArray> refuse(quint8 command, const QString &why);
 
-    // Fetches memory block `block` into BlockBuffer(): the large-data-block request, whose
-    // acknowledgement must name the same command and block and carry its two data bytes,
-    // then the 512 bytes and their CRC. True when both arrived intact.
-    bool DownloadBlock(qint64 block);
-    // DownloadBlock(), asked again while it fails.
-    bool readBlock(qint64 block);
-
-    const QByteArray &BlockBuffer() const { return m_blockBuffer; }
-    QByteArray &BlockBuffer() { return m_blockBuffer; }
-
 private:
-    void pause();
+    // The reply frame to `command` judged as exchange() judges it.
+    ParsedReply<QByteArray> judge(quint8 command, bool framed, const QString &failure,
+                                  quint8 replyCommand, const QByteArray &data, int replyLength);
+    // Runs `send` after the packet pause (at once without one).
+    void afterPause(std::function<void()> send);
+    void requestBlockAttempt(qint64 block, int attemptsLeft, Done done);
+    void requestReadAttempt(quint8 command, quint16 address, const QByteArray &data,
+                            int replyLength, int attemptsLeft, Done done);
 
     SensorLink &m_link;
     int m_packetDelayMs = 0;
-    QByteArray m_blockBuffer;
+    Lifetime m_lifetime;
 };

@@ -21,6 +21,7 @@
 #include "DemoSimulator.h"
 #include "Instrument.h"
 #include "SimulatedLine.h"
+#include "VirtualLinkEvents.h"
 #include "platform/FakeEventPump.h"
 #include "platform/FakeSerialPort.h"
 #include "platform/VirtualClock.h"
@@ -563,7 +564,10 @@ TEST(CliCommands, LoggerDownloadWritesTheWindowsFileGoesOnAfterALostLineAndMoves
         ASSERT_TRUE(session.prepare(error) && session.connect(error)) << error.toStdString();
         LoggerPackets packets(session.link());
         LoggerDetails details;
-        LoggerDetailsReader(session.link(), session.clock(), packets).read(details);
+        LoggerDetailsReader reader(session.link(), session.clock(), packets);
+        reader.read(
+            [&details](const LoggerDetailsView &, const LoggerDetails &found) { details = found; });
+        session.waitForRequests();
         ASSERT_TRUE(details.known());
         const LoggerState &state = *details.logger.value;
         struct : DownloadView
@@ -640,8 +644,15 @@ protected:
         QTextStream outStream(&out), errStream(&err);
         Console console{outStream, errStream};
         InterruptWatch interrupts;
-        const int code = RunLoggerCommand(parsed.options, LoggerLine{link, clock, pump, {}},
-                                          console, interrupts);
+        const LoggerLine line{link, clock, pump, {}, [this](const std::function<bool()> &done) {
+                                  // The pump's hook sees the queued requests' progress too.
+                                  runLinkEvents(clock, port, [&] {
+                                      if (pump.hook)
+                                          pump.hook();
+                                      return done();
+                                  });
+                              }};
+        const int code = RunLoggerCommand(parsed.options, line, console, interrupts);
         return {code, out, err};
     }
     CliRun download(const QString &from, const QString &name, const QStringList &more = {})
@@ -708,7 +719,7 @@ TEST_F(CliLoggerTest, AFailedDetailsReadIsRefusedAndNothingMoves)
         {"download", logTopBeyond, "Command 10: LogTop 1024 is beyond the memory of 1024 blocks"},
         {"download", spoil(14, SpoiltFrame::BadCrc), "Command 14: no reply frame (CRC check failed)"},
         {"download", spoil(18, SpoiltFrame::OtherCommand), "Command 18: the reply is for command 19"},
-        {"download", spoil(22, SpoiltFrame::TruncatedBlock), "Command 22: block 10, the logger's top block, did not come whole (CRC check failed)"},
+        {"download", spoil(22, SpoiltFrame::TruncatedBlock), "Command 22: block 10, the logger's top block, did not come whole (data block: 300 of 514 bytes)"},
         {"info", spoil(10, SpoiltFrame::Silent), "Command 10: no reply frame"},
         {"start", spoil(14, SpoiltFrame::Silent), "Command 14: no reply frame"},
     };
@@ -757,6 +768,30 @@ TEST_F(CliLoggerTest, AFailedDetailsReadIsRefusedAndNothingMoves)
     EXPECT_EQ(retried.err.count("could not read the logger's program: Command 10"), 2);
     EXPECT_EQ(records("retried.txt").size(), 700);
     EXPECT_NE(downloadPosition(), before);
+}
+
+// The changes, in process: done when the logger answered that very command, refused with
+// the reason when its reply did not come; one packet each, never sent again.
+TEST_F(CliLoggerTest, AChangeIsDoneOnlyWhenTheLoggerAnswersIt)
+{
+    for (const QString command : {"stop", "set-clock"}) {
+        const quint8 code = command == "stop" ? 11 : 13;
+        for (const bool lost : {true, false}) {
+            SimFaults faults;
+            if (lost)
+                faults.spoiltFrames[code] = SpoiltFrame::Silent;
+            instrument->setFaults(faults);
+            instrument->heardFrames().clear();
+            const CliRun result = run(QStringList{"logger", command} +
+                                      (command == "stop" ? QStringList() : QStringList{"--force"}));
+            EXPECT_EQ(result.code, lost ? ExitCode::InstrumentFailed : ExitCode::Done);
+            EXPECT_EQ(result.err.startsWith("quorvel-cli: the logger refused " + command +
+                                            QString(": Command %1: no reply frame (").arg(code)),
+                      lost)
+                << result.err.toStdString();
+            EXPECT_EQ(heard(code), 1);
+        }
+    }
 }
 
 // Five nights of `--from new` against a logger that goes on logging, on a line where a

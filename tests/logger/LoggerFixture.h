@@ -3,12 +3,14 @@
 
 // The logger window's tests run against the simulated ZQ5 at the far end of a fake cable,
 // on virtual time: reads cost no real time and no window needs a screen. A test plants
-// the logger's memory and program, and spoils replies with the simulator's faults.
+// the logger's memory and program, and spoils replies with the simulator's faults. What
+// the window queues on the link runs when the test runs the link's events.
 
 #include "Instrument.h"
 #include "QtPrinters.h"
 #include "RecordingPrompts.h"
 #include "SimulatedLine.h"
+#include "VirtualLinkEvents.h"
 
 // After the simulator, whose SimMode::Prompt it would otherwise shadow.
 #include "Bytes.h"
@@ -116,7 +118,21 @@ protected:
     {
         window = std::make_unique<frmLogger>(link, clock, pump, prompts, [this] { ++giveBacks; });
         window->Form_Load();
+        runLink();
         return *window;
+    }
+    // What the event loop does meanwhile: the window's sequences run to their end, or
+    // until `until` holds.
+    void runLink(const std::function<bool()> &until = {})
+    {
+        runLinkEvents(clock, port, [&] {
+            return (until && until()) || (link.requestsIdle() && !(window && window->busy()));
+        });
+    }
+    void click(QPushButton *button)
+    {
+        button->click();
+        runLink();
     }
     const LoggerControls &ui() const { return window->controls(); }
     // The logger's state as the window's last read found it (which must have succeeded).

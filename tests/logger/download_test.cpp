@@ -85,6 +85,7 @@ protected:
         };
         frames().clear();
         window->cmdDownload_Click();
+        runLink();
         EXPECT_TRUE(ui().cmdDownload->isEnabled() && window->Timer1.isActive());
     }
 

@@ -98,12 +98,12 @@ TEST_F(LoggerWindowTest, ALoggingLoggerIsReadCommandByCommand)
     // The next read waits 25 ms before each packet; the first read did not.
     const double firstGap = frames().at(1).at - frames().at(0).at;
     frames().clear();
-    ui().cmdRefresh->click();
+    click(ui().cmdRefresh);
     ASSERT_EQ(frames().size(), 7);
     EXPECT_NEAR(frames().at(1).at - frames().at(0).at - firstGap, 0.025, 0.002);
     // A supply of 1600 mV or less is marked.
     instrument->state().identity().powerMillivolts = 1600;
-    ui().cmdRefresh->click();
+    click(ui().cmdRefresh);
     EXPECT_EQ(text(ui().lblSerial), "5523\nZQ5 v3.2\nW.m-2\n!! 1600mV !!\n512kB");
 }
 
@@ -342,7 +342,7 @@ TEST_F(LoggerWindowTest, ASpoiltReplyFailsItsExchangeAndTheWindowSaysSo)
             instrument->setFaults(faults);
             const double t0 = clock.monotonicSeconds();
             frames().clear();
-            ui().cmdRefresh->click();
+            click(ui().cmdRefresh);
             EXPECT_LT(clock.monotonicSeconds() - t0, 12.0);
             EXPECT_TRUE(window->isEnabled() && !link.Active());
             EXPECT_EQ(panel(false), shown);
@@ -361,7 +361,7 @@ TEST_F(LoggerWindowTest, ASpoiltReplyFailsItsExchangeAndTheWindowSaysSo)
                         (ui().Bar2->width() == 0 && text(ui().lblEstimatedFull) == "unknown" &&
                          text(ui().lblMemoryFull) == "unknown"));
             instrument->setFaults({});
-            ui().cmdRefresh->click();
+            click(ui().cmdRefresh);
             EXPECT_EQ(panel(), Logging);
             EXPECT_TRUE(window->Timer1.isActive());
         }
@@ -376,25 +376,24 @@ TEST_F(LoggerWindowTest, ASpoiltReplyFailsItsExchangeAndTheWindowSaysSo)
         SimFaults faults;
         faults.spoiltFrames[10] = S::Silent;
         instrument->setFaults(faults);
-        ui().cmdRefresh->click();
-        pump.hook = [&] {
-            const auto reads =
-                std::count_if(frames().begin(), frames().end(),
-                              [](const SimHeardFrame &f) { return f.command == 10; });
-            if (reads >= lostReads)
-                instrument->setFaults({});
-        };
+        click(ui().cmdRefresh);
         frames().clear();
         window->cmdDownload_Click();
-        pump.hook = nullptr;
+        runLink([&] {
+            if (std::count_if(frames().begin(), frames().end(),
+                              [](const SimHeardFrame &f) { return f.command == 10; }) >= lostReads)
+                instrument->setFaults({});
+            return false;
+        });
         EXPECT_EQ(dialogs, lostReads < 4 * LoggerPackets::ReadAttempts ? 1 : 0);
     }
     SimFaults faults;
     faults.spoiltFrames[10] = S::Silent;
     instrument->setFaults(faults);
-    ui().cmdRefresh->click();
+    click(ui().cmdRefresh);
     frames().clear();
     window->cmdStartLogging_Click();
+    runLink();
     EXPECT_EQ(dialogs, 1);
     QStringList sent;
     for (const SimHeardFrame &frame : frames())
@@ -433,10 +432,10 @@ TEST_F(LoggerWindowTest, TheClockAndNextRecordMoveEverySecondAndAFullTopBlockIsR
     // A top block that fills up: the tick reads everything again and finds the block
     // the logger has begun since.
     plant(10, {{At(6, 1, 9, 30).addSecs(-624 * 60), 625}}, 0x02, 12, 100);
-    ui().cmdRefresh->click();
+    click(ui().cmdRefresh);
     const qint64 fullTop = state().TopFill;
     clock.setNow(At(6, 1, 10, 31, 1));
-    window->Timer1_Timer();
+    window->Timer1_Timer(), runLink();
     EXPECT_EQ(QList<qint64>({fullTop, frames().size(), state().LogTop, state().TopFill}),
               QList<qint64>({508, 21, 15, 12}));
 
@@ -444,40 +443,80 @@ TEST_F(LoggerWindowTest, TheClockAndNextRecordMoveEverySecondAndAFullTopBlockIsR
     // last records on by its own period. (Its clock, read a moment late, is a little
     // behind: the ticks come a second after each record.)
     plant(10, {{At(6, 1, 9, 31).addSecs(-546 * 20), 547, 0x0A, 0x14}}, 0x02, 12, 100);
-    ui().cmdRefresh->click();
+    click(ui().cmdRefresh);
     for (const int second : {21, 41}) {
         clock.setNow(At(6, 1, 10, 31, second));
-        window->Timer1_Timer();
+        window->Timer1_Timer(), runLink();
     }
     EXPECT_EQ(text(ui().lblNextRdg) + text(ui().lblLastRecord) + ui().cboAvg->currentText(),
               "01-Jun-26 09:32:0001-Jun-26 09:31:4030s");
 }
 
-TEST_F(LoggerWindowTest, ACloseWaitsForTheReadOrLoadInProgress)
+TEST_F(LoggerWindowTest, ASequenceRunsToItsEndWhateverComesMeanwhile)
 {
-    // Closed during a read, and a tick comes: the read ends first, and no clock tick runs
-    // on behind the main window. Closed while it loads: the load ends, and the tick did
-    // not put the computer's clock in place of the logger's.
+    // What comes while the third packet of a read (the load's, or a Refresh's) is on its
+    // way: a close, which gives the instrument back at once, drops a click waiting behind
+    // the read and leaves no clock ticking behind the main window, the read ending all the
+    // same; the window deleted, whose
+    // requests end without touching it; a click on Stop logging, which runs after the
+    // read, not in the middle of its packets, and says why when its reply did not come.
     logger().clock().setTo(LoggerSeconds(clock.now()) + 1800);
-    for (const bool loading : {false, true}) {
+    enum Meanwhile { Close, Delete, Stop, FailedStop };
+    const QString read = "15 12 10 14 18 22 18";
+    const std::tuple<bool, Meanwhile, QString> cases[] = {
+        {false, Close, read},
+        {true, Close, read},
+        {false, Delete, "15 12 10"},
+        {true, Delete, "15 12 10"},
+        {false, Stop, read + " 11 " + read},
+        {false, FailedStop, read + " 11 " + read},
+    };
+    for (const auto &[loading, meanwhile, sent] : cases) {
+        SCOPED_TRACE(testing::Message() << loading << meanwhile);
+        plantLoggingDataset();
+        SimFaults faults;
+        faults.spoiltFrames[11] = SpoiltFrame::Silent;
+        instrument->setFaults(meanwhile == FailedStop ? faults : SimFaults());
         window = std::make_unique<frmLogger>(link, clock, pump, prompts, [this] { ++giveBacks; });
         if (!loading)
-            window->Form_Load();
+            open();
         frames().clear();
-        bool closed = false;
-        pump.hook = [&] {
-            if (!closed && frames().size() == (loading ? 0 : 3)) {
-                closed = true;
-                window->close();
-                window->Timer1_Timer();
-            }
-        };
+        giveBacks = 0;
         loading ? window->Form_Load() : ui().cmdRefresh->click();
-        pump.hook = nullptr;
-        EXPECT_TRUE(closed && frames().size() == 7);
-        EXPECT_EQ(giveBacks, loading ? 2 : 1);
-        EXPECT_FALSE(window->isVisible() || window->Timer1.isActive());
+        runLink([&] { return frames().size() == 3; });
+        // Busy: the pointer says so, and a tick an hour on leaves the labels to the read.
+        const QString shown = text(ui().lblLoggerTime) + text(ui().lblNextRdg);
+        const QDateTime now = clock.now();
+        clock.setNow(now.addSecs(3600));
+        window->Timer1_Timer();
+        clock.setNow(now);
+        EXPECT_TRUE(window->busy() && window->cursor().shape() == Qt::WaitCursor &&
+                    text(ui().lblLoggerTime) + text(ui().lblNextRdg) == shown);
+        if (meanwhile == Delete)
+            window.reset();
+        else
+            ui().cmdStartLogging->click();
+        // A close drops the click that waits.
+        if (meanwhile == Close)
+            window->close();
+        runLink();
+        QStringList commands;
+        for (const SimHeardFrame &frame : frames())
+            commands << QString::number(frame.command);
+        EXPECT_EQ(commands.join(' '), sent);
+        EXPECT_TRUE(link.requestsIdle());
+        EXPECT_EQ(giveBacks, meanwhile == Close ? 1 : 0);
+        if (!window)
+            continue;
+        EXPECT_EQ(window->isVisible() && window->Timer1.isActive(), meanwhile != Close);
+        EXPECT_TRUE(!window->busy() && window->cursor().shape() == Qt::ArrowCursor);
         EXPECT_TRUE(text(ui().lblLoggerTime).startsWith("01-Jun-26 10:30:0"));
+        // A stop whose reply was lost: the read after it shows what the logger does.
+        EXPECT_EQ(ui().cmdStartLogging->text(),
+                  QString(meanwhile >= Stop ? "Start Logging" : "Stop logging"));
+        EXPECT_EQ(ui().StatusBar1->currentMessage().startsWith(
+                      "Start Logging failed: Command 11: no reply frame ("),
+                  meanwhile == FailedStop);
     }
 
     // Before its first read the lists hold their initial entries; shown, the window
@@ -495,9 +534,10 @@ TEST_F(LoggerWindowTest, ACloseWaitsForTheReadOrLoadInProgress)
         window->hide();
         window->show();
         QApplication::processEvents();
+        runLink();
         EXPECT_EQ(frames().size(), closing ? 0 : 7);
     }
-    EXPECT_EQ(giveBacks, 3);
+    EXPECT_EQ(giveBacks, 1);
 }
 
 double Days(const QDateTime &time)
@@ -568,11 +608,12 @@ TEST_F(LoggerButtonsTest, TheClockAndStartButtonsAskFirstAndSendTheChosenTime)
         };
         QByteArray stamp = QByteArray(8, '\0');
         int dialogs = 0;
-        window->runDialog = [&](QDialog &dialog) {
+        window->openDialog = [&](QDialog &dialog) {
             ++dialogs;
             auto &times = dynamic_cast<frmTimeDialog &>(dialog);
             times.show();
-            EXPECT_TRUE(times.Timer1.isActive() && !ui().cmdRefresh->isEnabled());
+            EXPECT_TRUE(times.Timer1.isActive() && !ui().cmdRefresh->isEnabled() &&
+                        window->cursor().shape() == Qt::ArrowCursor);
             // The computer's time to set the clock to; the logger's to start from, which
             // at 10:01:30 starts by default at the next whole hour.
             const double shown = start ? loggerNow() : DateTimeToDays(clock.now());
@@ -595,6 +636,7 @@ TEST_F(LoggerButtonsTest, TheClockAndStartButtonsAskFirstAndSendTheChosenTime)
         prompts.answers = {answer};
         frames().clear();
         start ? window->cmdStartLogging_Click() : window->cmdSetTime_Click();
+        runLink();
 
         EXPECT_EQ(prompts.texts(), question.isEmpty() ? QStringList() : QStringList({question}));
         EXPECT_TRUE(prompts.calls().isEmpty() ||
@@ -685,7 +727,7 @@ TEST_F(LoggerWindowTest, RandomRepliesNeverCrashHangOrShowNonsense)
         instrument->state().identity().powerMillivolts = random.bounded(0, 4000);
 
         const double t0 = clock.monotonicSeconds();
-        ui().cmdRefresh->click();
+        click(ui().cmdRefresh);
         ASSERT_LT(clock.monotonicSeconds() - t0, 15.0);
         ASSERT_TRUE(window->isEnabled());
         ASSERT_FALSE(link.Active());
@@ -702,7 +744,7 @@ TEST_F(LoggerWindowTest, RandomRepliesNeverCrashHangOrShowNonsense)
                      std::max(state().StartBlock, state().LogTop) < state().MemoryBlocks));
         // A few ticks on the way, as the window's timer would run them.
         clock.advanceSeconds(random.bounded(120.0));
-        window->Timer1_Timer();
+        window->Timer1_Timer(), runLink();
     }
 }
 

@@ -25,6 +25,7 @@
 #include "platform/SystemClock.h"
 #include "platform/VirtualClock.h"
 
+#include <QEventLoop>
 #include <QMetaObject>
 #include <QRegularExpression>
 #include <QThread>
@@ -209,7 +210,12 @@ TEST_F(SimulatorOnAPtyTest, QuorvelSimStartsItsLoggerAsTheOptionsSayAndRefusesBa
     EXPECT_EQ(link.Version(), "ZQ5 v1.03 Zürich");
     LoggerPackets packets(link);
     LoggerDetails details;
-    LoggerDetailsReader(link, clock, packets).read(details);
+    LoggerDetailsReader reader(link, clock, packets);
+    reader.read(
+        [&details](const LoggerDetailsView &, const LoggerDetails &found) { details = found; });
+    QEventLoop loop;
+    link.whenRequestsIdle([&loop] { loop.quit(); });
+    loop.exec();
     ASSERT_TRUE(details.known()) << details.logger.failure.toStdString();
     const LoggerState &state = *details.logger.value;
     // Logging and overwriting, the download position on the 10th record (block 0, slot

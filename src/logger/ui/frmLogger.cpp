@@ -10,7 +10,6 @@
 #include "common/NamedFormats.h"
 #include "link/SensorLink.h"
 #include "platform/Clock.h"
-#include "platform/EventPump.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -25,16 +24,6 @@
 #include <cmath>
 
 namespace {
-
-// The busy mouse pointer for the life of a read.
-class BusyPointer
-{
-public:
-    BusyPointer() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyPointer() { QApplication::restoreOverrideCursor(); }
-    BusyPointer(const BusyPointer &) = delete;
-    BusyPointer &operator=(const BusyPointer &) = delete;
-};
 
 const QColor Red(255, 0, 0);
 
@@ -105,7 +94,6 @@ void frmLogger::showEvent(QShowEvent *event)
         return;
     // The window paints first; the details are read once it is on the screen.
     m_loaded = true;
-    setEnabled(false);
     QTimer::singleShot(0, this, [this] {
         // Closed before it could load: nothing to read.
         if (isVisible())
@@ -116,36 +104,25 @@ void frmLogger::showEvent(QShowEvent *event)
 void frmLogger::Form_Load()
 {
     m_loaded = true;
-    m_loading = true;
-    setEnabled(false);
     m_ui.Bar1->setGeometry(0, 0, 0, 0);
     m_ui.Bar2->setGeometry(0, 0, 0, 0);
-    repaint();
-    m_pump.processEvents();
     show();
-    GetLoggerDetails();
-    setEnabled(true);
-    m_packets.setPacketDelay(LoadedPacketDelayMs);
-    m_loading = false;
-    closeIfAsked();
-}
-
-void frmLogger::closeIfAsked()
-{
-    if (!m_closePending || m_loading || m_reading)
-        return;
-    m_closePending = false;
-    close();
+    runInTurn([this](std::function<void()> finished) {
+        Timer1.stop();
+        readDetails([this, finished] {
+            // The first read goes without the pause between packets.
+            m_packets.setPacketDelay(LoadedPacketDelayMs);
+            resumeTimer1();
+            finished();
+        });
+    });
 }
 
 void frmLogger::closeEvent(QCloseEvent *event)
 {
-    // The load or read in progress still uses the window: it closes once that has ended.
-    if (m_loading || m_reading) {
-        m_closePending = true;
-        event->ignore();
-        return;
-    }
+    // A sequence under way ends by itself (its requests are queued on the link, which runs
+    // the main window's poll after them); those waiting are dropped, and the clock stops.
+    m_waiting.clear();
     Timer1.stop();
     event->accept();
     if (m_giveBack)
@@ -153,23 +130,64 @@ void frmLogger::closeEvent(QCloseEvent *event)
 }
 
 // ---------------------------------------------------------------------------------------
+// The window's sequences, one at a time
+
+void frmLogger::runInTurn(Sequence sequence)
+{
+    m_waiting.push_back(std::move(sequence));
+    if (!m_busy)
+        startNextSequence();
+}
+
+void frmLogger::startNextSequence()
+{
+    if (m_waiting.empty()) {
+        m_busy = false;
+        unsetCursor();
+        return;
+    }
+    m_busy = true;
+    setCursor(Qt::WaitCursor);
+    const Sequence sequence = std::move(m_waiting.front());
+    m_waiting.pop_front();
+    sequence(m_lifetime.guard([this] { startNextSequence(); }));
+}
+
+// ---------------------------------------------------------------------------------------
 // Reading the logger
 
 void frmLogger::GetLoggerDetails()
 {
-    if (m_reading)
+    runInTurn([this](std::function<void()> finished) {
+        Timer1.stop();
+        readDetails([this, finished] { endOfButton(finished); });
+    });
+}
+
+void frmLogger::readDetails(std::function<void()> then)
+{
+    m_reader.read(
+        m_lifetime.guard([this, then](const LoggerDetailsView &view, const LoggerDetails &details) {
+            m_details = details;
+            showDetails(view);
+            setStatusText(view.statusText);
+            then();
+        }));
+}
+
+void frmLogger::readUntilKnown(int reads, std::function<void()> then)
+{
+    if (m_details.known() || reads <= 0) {
+        then();
         return;
-    m_reading = true;
-    {
-        const BusyPointer busy;
-        setEnabled(false);
-        const LoggerDetailsView view = m_reader.read(m_details);
-        showDetails(view);
-        setStatusText(view.statusText);
-        setEnabled(true);
     }
-    m_reading = false;
-    closeIfAsked();
+    readDetails([this, reads, then] { readUntilKnown(reads - 1, then); });
+}
+
+void frmLogger::endOfButton(std::function<void()> finished)
+{
+    resumeTimer1();
+    finished();
 }
 
 void frmLogger::showDetails(const LoggerDetailsView &view)
@@ -192,10 +210,8 @@ void frmLogger::showDetails(const LoggerDetailsView &view)
 void frmLogger::showLoggerTime(const LoggerDetailsView &view)
 {
     m_ui.lblLoggerTime->setText(view.loggerTimeText);
-    if (!view.clockRead) {
-        Timer1.stop();
+    if (!view.clockRead)
         return;
-    }
     QPalette palette = m_ui.lblLoggerTime->palette();
     const QPalette normal = QApplication::palette(m_ui.lblLoggerTime);
     palette.setColor(QPalette::Window, view.clockAlarm == ClockAlarm::RedBackground
@@ -214,7 +230,6 @@ void frmLogger::showLoggerTime(const LoggerDetailsView &view)
     mirror.setColor(QPalette::Base, palette.color(QPalette::Window));
     m_ui.txtLoggerTime->setPalette(mirror);
     m_ui.txtLoggerTime->setText(m_ui.lblLoggerTime->text());
-    Timer1.start();
 }
 
 void frmLogger::showProgram(const LoggerState &state)
@@ -381,9 +396,9 @@ void frmLogger::CalculateMemoryFull()
 
 void frmLogger::Timer1_Timer()
 {
-    // A tick that comes while a load or read lets window events run leaves it alone.
-    // Without the logger's clock there is nothing to move on.
-    if (m_loading || m_reading || !m_details.clockOffset)
+    // A tick that comes while a sequence runs leaves it alone. Without the logger's clock
+    // there is nothing to move on.
+    if (m_busy || !m_details.clockOffset)
         return;
     const double loggerNow = computerNow() + *m_details.clockOffset;
     const QString now = FormatLoggerTime(loggerNow, true);
@@ -418,11 +433,7 @@ void frmLogger::resumeTimer1()
 
 void frmLogger::cmdRefresh_Click()
 {
-    setEnabled(false);
-    Timer1.stop();
     GetLoggerDetails();
-    resumeTimer1();
-    setEnabled(true);
 }
 
 // Setting the logger's clock, starting and stopping logging and the download:

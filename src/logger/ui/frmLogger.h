@@ -2,6 +2,7 @@
 #pragma once
 
 #include "logger/DatasetDownload.h"
+#include "logger/Lifetime.h"
 #include "logger/LoggerControl.h"
 #include "logger/LoggerDetailsReader.h"
 #include "logger/LoggerPackets.h"
@@ -13,6 +14,7 @@
 #include <QMainWindow>
 #include <QTimer>
 
+#include <deque>
 #include <functional>
 
 class Clock;
@@ -26,6 +28,12 @@ class UserPrompts;
 // next-record time moving between reads, draws the memory bar and estimates when memory
 // will be full. It borrows the link from the main window and gives the instrument back
 // when it closes.
+//
+// Each of its dealings with the logger (a read, setting the clock, starting or stopping
+// logging, the download's reads) is a sequence of requests queued on the link, whose end
+// is shown when it comes; the window never waits for the instrument. The sequences run one
+// at a time: a click while one runs waits for it and then runs, in the order clicked. The
+// window shows the busy pointer meanwhile.
 class frmLogger : public QMainWindow
 {
     Q_OBJECT
@@ -42,12 +50,13 @@ public:
     ~frmLogger() override;
 
     // Loads the window: shows it and reads the logger's details. Runs by itself the
-    // first time the window is shown. A close asked for meanwhile waits for its end.
+    // first time the window is shown.
     void Form_Load();
 
-    // Reads and shows everything. A tick or a close that comes while the read lets
-    // window events run waits for the read to end.
+    // Reads and shows everything, in its turn.
     void GetLoggerDetails();
+    // A sequence runs or waits.
+    bool busy() const { return m_busy; }
     void DrawMemoryBar();
     void CalculateMemoryFull();
     // Logging on: "Stop logging", and the program cannot be changed; off: "Start Logging".
@@ -58,7 +67,7 @@ public:
     void Timer1_Timer();
     // Starts Timer1 again after an operation that stopped it, unless the last read could
     // not get the logger's clock (the clock would then be the computer's, shifted by a
-    // stale offset).
+    // stale offset) or the window has closed.
     void resumeTimer1();
 
     void cmdRefresh_Click();
@@ -68,30 +77,28 @@ public:
     void cboRdg_Click();
     void cboAvg_Click();
 
-    // Changes to the logger, each one packet whose outcome the next read shows: the
-    // clock (days), a start of logging at logger time `start` with the program chosen in
-    // the lists and the overwrite box.
-    void SetLoggerTime(double loggerTime);
-    void StartLogging(double start);
     // Downloads into `strFile` (see DatasetDownload) with `view` showing the progress;
     // tells the user when the file cannot be created.
     DownloadOutcome DownloadAll(bool bStart, bool bAll, bool bRequestAhead, const QString &strFile,
                                 DownloadView &view);
 
-    // How the window's own dialogs are shown (modal; tests answer them in place), the
+    // How the window's own dialogs are shown (tests answer them in place): the clock and
+    // start dialogs window-modal without an event loop of their own, the window going on
+    // when they have finished; the download's modal, returning when it has closed. Then the
     // file dialog, the launcher of the dataset viewer and the folder it looks in, and how
     // dataset files are created.
+    std::function<void(QDialog &)> openDialog = OpenWindowModal;
     std::function<void(QDialog &)> runDialog = ShowModal;
     FileDialogs *fileDialogs = &m_guiFileDialogs;
     ProgramLauncher *launcher = &m_guiLauncher;
     QString programFolder;
     DatasetFile::Opener datasetOpener = DatasetFile::OpenReplacingFile;
+    static void OpenWindowModal(QDialog &dialog);
     static void ShowModal(QDialog &dialog);
 
     // What the last read found: the clock offset, and the logger's program, status and
     // dataset, or why they are unknown.
     const LoggerDetails &details() const { return m_details; }
-    LoggerPackets &packets() { return m_packets; }
     SensorLink &link() { return m_link; }
     UserPrompts &prompts() { return m_prompts; }
     const LoggerControls &controls() const { return m_ui; }
@@ -108,12 +115,30 @@ private:
     void selectReadingPeriod(int index);
     void selectAveragePeriod(int index);
 
-    // Closes the window when a close was asked for while it was busy.
-    void closeIfAsked();
-    void StopLogging();
+    // A sequence of the window's: it calls `finished` once its last request has ended.
+    using Sequence = std::function<void(std::function<void()> finished)>;
+    // Runs `sequence` now when no other runs, otherwise after those asked for before it.
+    void runInTurn(Sequence sequence);
+    void startNextSequence();
+    // Queues a read of the details; `then` runs once they are shown.
+    void readDetails(std::function<void()> then);
+    // Reads while the details are unknown, `reads` times at most, then runs `then`.
+    void readUntilKnown(int reads, std::function<void()> then);
+    // A change sent to the logger has been answered (or not): the details are read again
+    // to show what the logger does, and a change that failed says why in the status bar.
+    void readAfterChange(const QString &action, const ParsedReply<QByteArray> &reply,
+                         std::function<void()> finished);
+    // The end of every button's sequence: the clock goes on, the next sequence runs.
+    void endOfButton(std::function<void()> finished);
+    void setTimeInTurn(std::function<void()> finished);
+    void startLoggingInTurn(std::function<void()> finished);
+    void downloadInTurn(std::function<void()> finished);
     // Disables the window's controls while one of its dialogs runs (the dialog itself
-    // stays usable).
+    // stays usable), the busy pointer off meanwhile.
     void setControlsEnabled(bool enabled);
+    // Opens `dialog`, a child of the window, with the controls disabled; once it has
+    // finished it goes and `closed` runs.
+    void openThen(QDialog *dialog, std::function<void()> closed);
     void showDetails(const LoggerDetailsView &view);
     void showLoggerTime(const LoggerDetailsView &view);
     void showProgram(const LoggerState &state);
@@ -127,6 +152,7 @@ private:
 
     SensorLink &m_link;
     Clock &m_clock;
+    // The download's own transfer lets window events run through it.
     EventPump &m_pump;
     UserPrompts &m_prompts;
     std::function<void()> m_giveBack;
@@ -136,13 +162,15 @@ private:
     LoggerControls m_ui;
 
     bool m_loaded = false;
-    bool m_loading = false;
-    bool m_reading = false;
-    bool m_closePending = false;
+    // A sequence runs; those asked for meanwhile wait in order.
+    bool m_busy = false;
+    std::deque<Sequence> m_waiting;
 
     LoggerControl m_control{m_link};
     GuiFileDialogs m_guiFileDialogs{this};
     GuiProgramLauncher m_guiLauncher;
     // What the status bar says after a download, once the details have been read again.
     QString m_downloadStatus;
+    // Last, so that callbacks are dropped first when the window goes.
+    Lifetime m_lifetime;
 };

@@ -16,6 +16,9 @@
 #include <QDialog>
 #include <QStatusBar>
 
+#include <memory>
+#include <optional>
+
 namespace {
 
 const QString SetTimeTitle = QStringLiteral("Set Logger Time");
@@ -36,20 +39,19 @@ void frmLogger::ShowModal(QDialog &dialog)
     dialog.exec();
 }
 
+void frmLogger::OpenWindowModal(QDialog &dialog)
+{
+    dialog.open();
+}
+
 void frmLogger::setControlsEnabled(bool enabled)
 {
     centralWidget()->setEnabled(enabled);
-}
-
-void frmLogger::SetLoggerTime(double loggerTime)
-{
-    m_control.SetLoggerTime(loggerTime);
-}
-
-void frmLogger::StartLogging(double start)
-{
-    if (m_details.known())
-        m_control.StartLogging(*m_details.logger.value, m_ui.chkOverwrite->isChecked(), start);
+    // The user has the word while a dialog is open: no busy pointer over the window then.
+    if (enabled)
+        setCursor(Qt::WaitCursor);
+    else
+        unsetCursor();
 }
 
 LoggerState *frmLogger::knownStateFor(const QString &action)
@@ -62,31 +64,79 @@ LoggerState *frmLogger::knownStateFor(const QString &action)
     return nullptr;
 }
 
-void frmLogger::StopLogging()
+void frmLogger::readAfterChange(const QString &action, const ParsedReply<QByteArray> &reply,
+                                std::function<void()> finished)
 {
-    m_control.StopLogging();
+    const QString failure =
+        reply.ok() ? QString() : action + QStringLiteral(" failed: ") + reply.failure;
+    readDetails([this, failure, finished] {
+        if (!failure.isEmpty())
+            setStatusText(failure);
+        endOfButton(finished);
+    });
 }
 
 void frmLogger::cmdSetTime_Click()
 {
+    runInTurn([this](std::function<void()> finished) { setTimeInTurn(finished); });
+}
+
+void frmLogger::openThen(QDialog *dialog, std::function<void()> closed)
+{
     setControlsEnabled(false);
+    // A dialog that goes with the window (its child) is not heard of.
+    const std::function<void()> onFinished = m_lifetime.guard([this, dialog, closed] {
+        dialog->deleteLater();
+        setControlsEnabled(true);
+        closed();
+    });
+    connect(dialog, &QDialog::finished, this, [onFinished] { onFinished(); });
+    openDialog(*dialog);
+}
+
+void frmLogger::setTimeInTurn(std::function<void()> finished)
+{
     Timer1.stop();
+    const auto readOnly = [this, finished] {
+        readDetails([this, finished] { endOfButton(finished); });
+    };
     // A logger whose program is unknown may be logging: the question is asked.
     const bool mayBeLogging = !m_details.known() || m_details.logger.value->logging();
-    if (!mayBeLogging || m_prompts.confirm(SetTimeTitle, SetTimeWhileLogging)) {
-        frmSetTime dialog(
-            m_clock, [this](double loggerTime) { SetLoggerTime(loggerTime); }, this);
-        runDialog(dialog);
+    if (mayBeLogging && !m_prompts.confirm(SetTimeTitle, SetTimeWhileLogging)) {
+        readOnly();
+        return;
     }
-    GetLoggerDetails();
-    resumeTimer1();
-    setControlsEnabled(true);
+    // The dialog only takes the time: nothing is queued on the link while it is open.
+    auto chosen = std::make_shared<std::optional<double>>();
+    openThen(new frmSetTime(
+                 m_clock, [chosen](double loggerTime) { *chosen = loggerTime; }, this),
+             [this, chosen, finished, readOnly] {
+                 if (!*chosen) {
+                     readOnly();
+                     return;
+                 }
+                 m_control.requestSetLoggerTime(
+                     **chosen,
+                     m_lifetime.guard([this, finished](const ParsedReply<QByteArray> &reply) {
+                         readAfterChange(SetTimeTitle, reply, finished);
+                     }));
+             });
 }
 
 void frmLogger::cmdStartLogging_Click()
 {
-    setControlsEnabled(false);
+    runInTurn([this](std::function<void()> finished) { startLoggingInTurn(finished); });
+}
+
+void frmLogger::startLoggingInTurn(std::function<void()> finished)
+{
     Timer1.stop();
+    const auto readAfter = m_lifetime.guard([this, finished](const ParsedReply<QByteArray> &reply) {
+        readAfterChange(StartTitle, reply, finished);
+    });
+    const auto readOnly = [this, finished] {
+        readDetails([this, finished] { endOfButton(finished); });
+    };
     // Whether the logger logs, what is not yet downloaded and the logger's own time all
     // come from the last read: without them nothing is started or stopped.
     LoggerState *state = knownStateFor(StartTitle);
@@ -95,67 +145,79 @@ void frmLogger::cmdStartLogging_Click()
                                                      "Press Refresh to read it again first."));
         state = nullptr;
     }
-    if (!state) {
-        // Nothing to do here.
-    } else if (state->logging()) {
-        StopLogging();
-    } else if (state->RecordsLogged <= state->RecordsRetrieved ||
-               m_prompts.confirm(StartTitle, StartBeforeDownload)) {
-        // A list without a choice keeps the period the window already has.
-        if (m_ui.cboRdg->currentIndex() >= 0)
-            state->LogPeriod = m_ui.cboRdg->currentData().toInt();
-        if (m_ui.cboAvg->currentIndex() >= 0)
-            state->AvgPeriod = m_ui.cboAvg->currentData().toInt();
-        frmStartLogging dialog(
-            m_clock, [this](double start) { StartLogging(start); }, this);
-        dialog.AvgPeriod = state->AvgPeriod;
-        dialog.ClockOffset = *m_details.clockOffset;
-        runDialog(dialog);
+    if (state && state->logging()) {
+        m_control.requestStopLogging(readAfter);
+        return;
     }
-    GetLoggerDetails();
-    resumeTimer1();
-    setControlsEnabled(true);
+    if (!state || (state->RecordsLogged > state->RecordsRetrieved &&
+                   !m_prompts.confirm(StartTitle, StartBeforeDownload))) {
+        readOnly();
+        return;
+    }
+    // A list without a choice keeps the period the window already has.
+    if (m_ui.cboRdg->currentIndex() >= 0)
+        state->LogPeriod = m_ui.cboRdg->currentData().toInt();
+    if (m_ui.cboAvg->currentIndex() >= 0)
+        state->AvgPeriod = m_ui.cboAvg->currentData().toInt();
+    auto chosen = std::make_shared<std::optional<double>>();
+    auto *dialog = new frmStartLogging(
+        m_clock, [chosen](double start) { *chosen = start; }, this);
+    dialog->AvgPeriod = state->AvgPeriod;
+    dialog->ClockOffset = *m_details.clockOffset;
+    openThen(dialog, [this, program = *state, chosen, readAfter, readOnly] {
+        if (*chosen)
+            m_control.requestStartLogging(program, m_ui.chkOverwrite->isChecked(), **chosen,
+                                          readAfter);
+        else
+            readOnly();
+    });
 }
 
 void frmLogger::cmdDownload_Click()
 {
-    setControlsEnabled(false);
+    runInTurn([this](std::function<void()> finished) { downloadInTurn(finished); });
+}
+
+void frmLogger::downloadInTurn(std::function<void()> finished)
+{
     Timer1.stop();
     // A download starts from the logger's positions: a read that failed is tried again
     // as often as a failed block would be, before the user is told.
-    for (int retry = 0; !m_details.known() && retry < DatasetDownload::AbandonAtRetry; ++retry)
-        GetLoggerDetails();
-    const LoggerState *state = knownStateFor(QStringLiteral("Download"));
-    if (!state) {
-        setStatusText(QStringLiteral("Download refused: ") + m_details.logger.failure);
-        resumeTimer1();
+    readUntilKnown(DatasetDownload::AbandonAtRetry, [this, finished] {
+        const LoggerState *state = knownStateFor(QStringLiteral("Download"));
+        if (!state) {
+            setStatusText(QStringLiteral("Download refused: ") + m_details.logger.failure);
+            endOfButton(finished);
+            return;
+        }
+        setControlsEnabled(false);
+        frmDownload::Host host;
+        host.download = [this](const DownloadRequest &request, DownloadView &view) {
+            return DownloadAll(request.bStart, request.bAll, request.bRequestAhead, request.strFile,
+                               view);
+        };
+        host.status = [this](const QString &text) { setStatusText(text); };
+        frmDownload dialog(m_clock, *fileDialogs, *launcher, host, this);
+        dialog.programFolder =
+            programFolder.isNull() ? QCoreApplication::applicationDirPath() : programFolder;
+        dialog.mDownloadAll = state->RecordsLogged < 1;
+        if (!dialog.mDownloadAll)
+            dialog.mStartTime = state->FirstRecordTime;
+        dialog.mNewTime = state->RecordsRetrieved < 1
+                              ? 0
+                              : state->RetrievedTime + SecondsToDays(state->AvgPeriod);
+        m_downloadStatus.clear();
+        runDialog(dialog);
         setControlsEnabled(true);
-        return;
-    }
-    frmDownload::Host host;
-    host.download = [this](const DownloadRequest &request, DownloadView &view) {
-        return DownloadAll(request.bStart, request.bAll, request.bRequestAhead, request.strFile,
-                           view);
-    };
-    host.status = [this](const QString &text) { setStatusText(text); };
-    frmDownload dialog(m_clock, *fileDialogs, *launcher, host, this);
-    dialog.programFolder =
-        programFolder.isNull() ? QCoreApplication::applicationDirPath() : programFolder;
-    dialog.mDownloadAll = state->RecordsLogged < 1;
-    if (!dialog.mDownloadAll)
-        dialog.mStartTime = state->FirstRecordTime;
-    dialog.mNewTime =
-        state->RecordsRetrieved < 1 ? 0 : state->RetrievedTime + SecondsToDays(state->AvgPeriod);
-    m_downloadStatus.clear();
-    runDialog(dialog);
 
-    // The new download position shows after the read; a failure of the download stays
-    // in the status bar.
-    GetLoggerDetails();
-    if (!m_downloadStatus.isEmpty())
-        setStatusText(m_downloadStatus);
-    resumeTimer1();
-    setControlsEnabled(true);
+        // The new download position shows after the read; a failure of the download stays
+        // in the status bar.
+        readDetails([this, finished] {
+            if (!m_downloadStatus.isEmpty())
+                setStatusText(m_downloadStatus);
+            endOfButton(finished);
+        });
+    });
 }
 
 DownloadOutcome frmLogger::DownloadAll(bool bStart, bool bAll, bool bRequestAhead,

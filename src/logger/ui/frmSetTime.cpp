@@ -5,10 +5,10 @@
 
 #include <cmath>
 
-frmSetTime::frmSetTime(Clock &clock, std::function<void(double)> SetLoggerTime, QWidget *parent)
+frmSetTime::frmSetTime(Clock &clock, std::function<void(double)> timeChosen, QWidget *parent)
     : frmTimeDialog(clock, QStringLiteral("Set Logger Time"), QStringLiteral("&Synchronise to PC:"),
                     "optSync", QStringLiteral("Set &time to:"), parent),
-      optSync(nowOption()), m_setLoggerTime(std::move(SetLoggerTime))
+      optSync(nowOption()), m_timeChosen(std::move(timeChosen))
 {
     setObjectName(QStringLiteral("frmSetTime"));
     const double now = computerNow();
@@ -18,6 +18,6 @@ frmSetTime::frmSetTime(Clock &clock, std::function<void(double)> SetLoggerTime, 
 
 void frmSetTime::OKButton_Click()
 {
-    m_setLoggerTime(optSync->isChecked() ? computerNow() : pickedTime());
+    m_timeChosen(optSync->isChecked() ? computerNow() : pickedTime());
     accept();
 }

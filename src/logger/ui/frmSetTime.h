@@ -12,8 +12,9 @@ class frmSetTime : public frmTimeDialog
     Q_OBJECT
 
 public:
-    // `SetLoggerTime` sends the new clock time (days) to the logger.
-    frmSetTime(Clock &clock, std::function<void(double)> SetLoggerTime, QWidget *parent = nullptr);
+    // `timeChosen` hears the new clock time (days) when OK is pressed; the caller sends it
+    // to the logger once the dialog has closed.
+    frmSetTime(Clock &clock, std::function<void(double)> timeChosen, QWidget *parent = nullptr);
 
     QRadioButton *optSync;
 
@@ -22,5 +23,5 @@ protected:
     void OKButton_Click() override;
 
 private:
-    std::function<void(double)> m_setLoggerTime;
+    std::function<void(double)> m_timeChosen;
 };

@@ -5,11 +5,11 @@
 
 #include <QRadioButton>
 
-frmStartLogging::frmStartLogging(Clock &clock, std::function<void(double)> StartLogging,
+frmStartLogging::frmStartLogging(Clock &clock, std::function<void(double)> startChosen,
                                  QWidget *parent)
     : frmTimeDialog(clock, QStringLiteral("Start Logging"), QStringLiteral("&Immediate"), "optNow",
                     QStringLiteral("&Start logging at:"), parent),
-      optNow(nowOption()), m_startLogging(std::move(StartLogging))
+      optNow(nowOption()), m_startChosen(std::move(startChosen))
 {
     setObjectName(QStringLiteral("frmStartLogging"));
 }
@@ -31,6 +31,6 @@ void frmStartLogging::Form_Load()
 
 void frmStartLogging::OKButton_Click()
 {
-    m_startLogging(optNow->isChecked() ? LoggingStart::ImmediateStart(shownTime()) : pickedTime());
+    m_startChosen(optNow->isChecked() ? LoggingStart::ImmediateStart(shownTime()) : pickedTime());
     accept();
 }

@@ -14,8 +14,9 @@ class frmStartLogging : public frmTimeDialog
     Q_OBJECT
 
 public:
-    // `StartLogging` sends the start time (days, logger time) to the logger.
-    frmStartLogging(Clock &clock, std::function<void(double)> StartLogging,
+    // `startChosen` hears the start time (days, logger time) when OK is pressed; the
+    // caller sends it to the logger once the dialog has closed.
+    frmStartLogging(Clock &clock, std::function<void(double)> startChosen,
                     QWidget *parent = nullptr);
 
     QRadioButton *optNow;
@@ -33,6 +34,6 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
-    std::function<void(double)> m_startLogging;
+    std::function<void(double)> m_startChosen;
     bool m_loaded = false;
 };
