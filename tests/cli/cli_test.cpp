@@ -43,6 +43,7 @@
 #include <chrono>
 #include <csignal>
 #include <functional>
+#include <optional>
 #include <thread>
 
 namespace {
@@ -484,7 +485,10 @@ TEST(CliCommands, LogGoesOnInAFileOfItsOwnForAnotherInstrumentAndTellsAClockStep
     const auto run = [&](double seconds) {
         for (double t = 0; t < seconds; t += 0.5) {
             clock.advanceSeconds(0.5);
-            ASSERT_TRUE(log.tick());
+            std::optional<bool> goOn;
+            log.tick([&goOn](bool more) { goOn = more; });
+            runLinkEvents(clock, port, [&goOn] { return goOn.has_value(); });
+            ASSERT_EQ(goOn, true);
         }
     };
     run(25);

@@ -26,41 +26,49 @@ using PCLogTest = PCLogFixture;
 TEST_F(PCLogTest, ReadingsFallOnTheClockAndPeriodsCloseAtTheReadingThatEndsThem)
 {
     // Start, log and averaging periods, the timer's run before a late tick, how late that
-    // is, the run after it, whether the timer comes round inside a tick; the lines shown.
+    // is, the run after it; the lines shown.
     // clang-format off
-    const std::tuple<QTime, const char *, const char *, double, double, double, bool, QStringList> cases[] = {
+    const std::tuple<QTime, const char *, const char *, double, double, double, QStringList> cases[] = {
         // The first reading on the next multiple; six readings (100 to 105) a minute.
-        {QTime(10, 0, 7, 400), "10s", "1m", 61, 0, 0, false, {"10:01:00    102.5    50.0  1.0"}},
+        {QTime(10, 0, 7, 400), "10s", "1m", 61, 0, 0, {"10:01:00    102.5    50.0  1.0"}},
         // 10:00:05 from the readings at :02, :04 and :06; 10:00:10 from :08 and :10.
-        {QTime(10, 0, 0, 600), "2s", "5s", 16, 0, 0, false, {"10:00:05    101.0    50.0  1.0", "10:00:10    103.5    50.0  1.0", "10:00:15    106.0    50.0  1.0"}},
+        {QTime(10, 0, 0, 600), "2s", "5s", 16, 0, 0, {"10:00:05    101.0    50.0  1.0", "10:00:10    103.5    50.0  1.0", "10:00:15    106.0    50.0  1.0"}},
         // A tick 45 s late takes each missed reading for its own time.
-        {QTime(10, 0, 0, 600), "10s", "1m", 10, 54.4, 0, false, {"10:01:00    102.5    50.0  1.0"}},
+        {QTime(10, 0, 0, 600), "10s", "1m", 10, 54.4, 0, {"10:01:00    102.5    50.0  1.0"}},
         // 51 s behind: the readings missed are not taken late, the period that ended
         // meanwhile is written from the reading it had, and no reading is taken ahead
         // of its time (readings 1 to 5 make 10:02:00).
-        {QTime(10, 0, 0, 600), "10s", "1m", 10, 59.9, 50, false, {"10:01:00    100.0    50.0  1.0", "10:02:00    103.0    50.0  1.0"}},
-        // A timer coming round inside a tick does nothing.
-        {QTime(10, 0, 0, 600), "10s", "10s", 0, 25, 0, true, {"10:00:10    100.0    50.0  1.0", "10:00:20    101.0    50.0  1.0"}},
+        {QTime(10, 0, 0, 600), "10s", "1m", 10, 59.9, 50, {"10:01:00    100.0    50.0  1.0", "10:02:00    103.0    50.0  1.0"}},
     };
     // clang-format on
-    for (const auto &[time, logPeriod, avgPeriod, before, late, after, nested, lines] : cases) {
+    for (const auto &[time, logPeriod, avgPeriod, before, late, after, lines] : cases) {
         instrument.readingTimes.clear();
         open();
         start(time, logPeriod, avgPeriod);
         runTimer(before);
-        pump.hook = [this, nested = nested] {
-            const QByteArray written = line.written();
-            if (nested)
-                window->Timer1_Timer();
-            EXPECT_EQ(line.written(), written) << "a tick inside a tick asks nothing";
-        };
         if (late > 0)
             lateTick(late);
-        pump.hook = nullptr;
         runTimer(after);
         EXPECT_EQ(shown(), lines);
         EXPECT_TRUE(window->Timer1.isActive());
     }
+    // Ticks that fall due while a tick's reading is on the line make one, run after it:
+    // one set of commands on the wire, then the next reading at its time.
+    instrument.readingTimes.clear();
+    open();
+    start(QTime(10, 0, 0, 600), "10s", "10s");
+    clock.advanceSeconds(9);
+    line.clearWritten();
+    window->Timer1_Timer();
+    runLinkEvents(clock, port, [this] { return line.written().endsWith("S"); });
+    window->Timer1_Timer();
+    window->Timer1_Timer();
+    runRequests();
+    EXPECT_EQ(line.written(), "RS");
+    runTimer(10);
+    EXPECT_EQ(line.written(), "RSRS");
+    EXPECT_EQ(shown(),
+              QStringList({"10:00:10    100.0    50.0  1.0", "10:00:20    101.0    50.0  1.0"}));
     // Each reading is taken within one timer interval after its time, never more than
     // half a second early.
     instrument.readingTimes.clear();
@@ -104,7 +112,7 @@ TEST_F(PCLogTest, AcrossMidnightLinesCarryTheirDayAndBadPeriodsSaySo)
     instrument.readingsSilent = false;
     instrument.units = "Units: klux";
     instrument.plainReading = [](int) { return QByteArray("12.345,3.21,0"); };
-    link.GetStatus();
+    readStatus();
     start(QTime(10, 0, 0, 600), "10s", "30s", path);
     runTimer(10);
     // The instrument lost over the period's end (the handshakes fail and clear the
@@ -217,7 +225,7 @@ TEST_F(PCLogTest, UnusablePeriodsAndAFailedCalibrationRefuseTheStartAskingNothin
 {
     instrument.version = "ZQ4 v2.3";
     instrument.calibrationDump = "E\rSerial: 1234"; // short and without "User:"
-    link.GetStatus();
+    readStatus();
     open().chkIndividual->setChecked(true);
     for (const char *avgPeriod : {"0s", "0.4s", "-10s", "600m", "abc", "1e99", "99999", "10s"}) {
         line.clearWritten();
@@ -238,7 +246,7 @@ TEST_F(PCLogTest, IndividualSensorsShowTheFactorsTheSensorsAndWithTheTestMenuThe
     instrument.version = "ZQ4 v2.3";
     instrument.calibrationDump =
         "E\rSerial: 1234\rUser:     4101  4080  4050  4200  3990  4096  4111\rOffset:     12";
-    link.GetStatus();
+    readStatus();
     testMenu = true;
     open().chkIndividual->setChecked(true);
     start(QTime(10, 0, 0, 600), "10s", "10s");
@@ -261,13 +269,22 @@ TEST_F(PCLogTest, IndividualSensorsShowTheFactorsTheSensorsAndWithTheTestMenuThe
     EXPECT_EQ(prompts.texts(), QStringList({"Error: Overflow"}));
     EXPECT_EQ(shown().last(), "10:00:20 bad readings");
     EXPECT_TRUE(window->Timer1.isActive());
-    // The readings answered and the temperatures not: no temperature, not 0.0.
+    // The readings answered and the temperatures not, or garbled: no temperature, not
+    // 0.0, and the status bar says why.
     instrument.sensorReply = [](int) { return QByteArray("S100.0,50.0,1(1 1 1 1 1 1 1 1)"); };
-    instrument.temperaturesSilent = true;
-    runTimer(10);
-    EXPECT_TRUE(shown().last().endsWith("  0.6" + QString(14, ' ') + "  1.000"))
-        << shown().last().toStdString();
-    instrument.temperaturesSilent = false;
+    const QByteArray temperatures = instrument.temperatures;
+    for (const bool silent : {true, false}) {
+        instrument.temperaturesSilent = silent;
+        instrument.temperatures = "I\rThermistor not read here";
+        runTimer(10);
+        EXPECT_TRUE(shown().last().endsWith("  0.6" + QString(14, ' ') + "  1.000"))
+            << shown().last().toStdString();
+        EXPECT_TRUE(window->panel1Text().endsWith(
+            silent ? "TEST: prompt missing"
+                   : "; reply to \"I\": no \"Therm temp\" or shorter than 25 characters"))
+            << window->panel1Text().toStdString();
+    }
+    instrument.temperatures = temperatures;
 
     // The output box keeps the last 10000 characters from a whole line, the newest in
     // view.
@@ -370,13 +387,15 @@ TEST_F(PCLogTest, TheLogFileIsAskedForKeptOnTheDiskAndItsFailuresReported)
 
 TEST_F(PCLogTest, AStopDuringATickEndsItAndALostLinkIsConnectedAgainAtItsEnd)
 {
-    // Stop clicked while the tick lets events run: three readings were due, one taken;
-    // a tick without a run asks nothing.
+    // Stop clicked while the second of three readings due is on the line: it is not
+    // added and the third is not asked; a tick without a run asks nothing.
     start(QTime(10, 0, 0, 600), "10s", "10s");
-    pump.hook = [this] { window->cmdLog->click(); };
-    lateTick(35);
-    pump.hook = nullptr;
-    EXPECT_EQ(instrument.readingTimes.size(), 1);
+    clock.advanceSeconds(35);
+    window->Timer1_Timer();
+    runLinkEvents(clock, port, [this] { return instrument.readingTimes.size() == 2; });
+    window->cmdLog->click();
+    runRequests();
+    EXPECT_EQ(instrument.readingTimes.size(), 2);
     EXPECT_FALSE(window->Timer1.isActive() || window->run().IsLogging());
     EXPECT_EQ(shown(), QStringList({"10:00:10    100.0    50.0  1.0"})) << "kept after the stop";
     line.clearWritten();
@@ -449,7 +468,7 @@ TEST_F(PCLogTest, AfterALossLinesWaitForTheInstrumentAndAnotherOneStopsTheRun)
         instrument.statusSilent = false;
         instrument.serialNumber = "1234";
         instrument.units = "Units: W.m-2";
-        link.GetStatus();
+        readStatus();
     }
 
     // A stop whose held lines find the disk full says what it lost, and keeps saying so.
@@ -466,17 +485,15 @@ TEST_F(PCLogTest, AfterALossLinesWaitForTheInstrumentAndAnotherOneStopsTheRun)
 
 TEST_F(PCLogTest, ClosingWhileLoggingAsksFirstAndAReopenedWindowIsIdle)
 {
-    // Asked for during a reading (the tick lets events run), the question comes at the
-    // tick's end; while it stays open the readings keep their times, each in its period.
+    // Asked for while a reading is on the line, the question comes at once; while it
+    // stays open the readings keep their times, each in its period.
     start(QTime(10, 0, 0, 600), "10s", "10s");
-    pump.hook = [this, asked = false]() mutable {
-        if (!std::exchange(asked, true))
-            window->close();
-    };
+    clock.advanceSeconds(9);
+    window->Timer1_Timer();
     prompts.whileOpen = [this] { runTimer(30); };
-    runTimer(50);
-    pump.hook = nullptr;
+    EXPECT_FALSE(window->close());
     prompts.whileOpen = nullptr;
+    runTimer(20);
     EXPECT_EQ(prompts.texts(), QStringList({"You are still logging, do you really want to stop?"}));
     prompts.clear();
     ASSERT_EQ(instrument.readingTimes.size(), 5);
@@ -491,7 +508,12 @@ TEST_F(PCLogTest, ClosingWhileLoggingAsksFirstAndAReopenedWindowIsIdle)
     EXPECT_FALSE(window->close());
     EXPECT_TRUE(window->isVisible() && window->Timer1.isActive());
     runTimer(10);
+    // Closed while the third reading is on the line: it is not added, the file keeps the
+    // lines written before it.
+    clock.advanceSeconds(10);
+    window->Timer1_Timer();
     EXPECT_TRUE(window->close());
+    runRequests();
     ASSERT_EQ(prompts.calls().size(), 2);
     EXPECT_EQ(prompts.calls().at(0).kind, RecordingPrompts::Kind::Question);
     EXPECT_EQ(prompts.calls().at(0).title + ": " + prompts.calls().at(0).text,
@@ -512,6 +534,16 @@ TEST_F(PCLogTest, ClosingWhileLoggingAsksFirstAndAReopenedWindowIsIdle)
     EXPECT_TRUE(window->close());
     EXPECT_EQ(prompts.calls().size(), 2);
     EXPECT_EQ(takenBack, 2);
+
+    // The window gone while a reading is on the line: its end touches nothing of it.
+    instrument.readingTimes.clear();
+    start(QTime(10, 0, 0, 600), "10s", "10s", path);
+    runTimer(10);
+    clock.advanceSeconds(10);
+    window->Timer1_Timer();
+    window.reset();
+    runRequests();
+    EXPECT_EQ(fileLines(), QStringList({"01/06/2026 10:00:10\t100.0\t50.0\t1.0"}));
 }
 
 // Ten simulated minutes of logging with individual sensors against the simulated ZQ5 on
@@ -537,7 +569,7 @@ TEST_F(PCLogTest, TenSimulatedMinutesWithIndividualSensorsToFile)
         forward(bytes);
     };
     link.setCommPort(2);
-    link.GetStatus();
+    readStatus();
     open().chkIndividual->setChecked(true);
     start(QTime(10, 0, 0, 600), "10s", "1m", path);
     runTimer(600);
