@@ -29,7 +29,10 @@ void ConsoleLoggingView::showLinkStatus(const QString &text)
 
 void ConsoleLoggingView::showMessage(const QString &text)
 {
-    if (m_verbosity > 1 && !text.trimmed().isEmpty())
+    if (text.trimmed().isEmpty())
+        return;
+    m_lastMessage = text;
+    if (m_verbosity > 1)
         m_err << text << Qt::endl;
 }
 

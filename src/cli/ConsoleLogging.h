@@ -48,6 +48,8 @@ public:
     bool timerEnabled() const override { return m_timer.isActive(); }
 
     QTimer &timer() { return m_timer; }
+    // The last message the run showed (why a start was refused).
+    const QString &lastMessage() const { return m_lastMessage; }
     // The log file could not be opened or written.
     bool fileFailed() const { return m_fileFailed; }
 
@@ -62,6 +64,7 @@ private:
     QTextStream &m_err;
     QTimer m_timer;
     QString m_lastStatus;
+    QString m_lastMessage;
     bool m_fileFailed = false;
     QString m_instrumentChange;
 };

@@ -185,8 +185,16 @@ int RunLogCommand(const CliOptions &options, InstrumentSession &session, Console
         log.stop();
         return Fail(console, QStringLiteral("cannot write ") + log.path(), ExitCode::FileFailed);
     }
+    // A calibration that could not be read refuses the start.
+    if (!log.isLogging() && !interrupts.interrupted()) {
+        const QString why = view.lastMessage();
+        log.stop();
+        if (publishing)
+            publishing->finish(PublishingEndMs);
+        return Fail(console, QStringLiteral("logging did not start: ") + why);
+    }
     followNewFile();
-    if (log.isLogging() && view.timerEnabled() && !interrupts.interrupted()) {
+    if (view.timerEnabled() && !interrupts.interrupted()) {
         if (options.durationSeconds > 0)
             duration.start(static_cast<int>(
                 std::min<qint64>(options.durationSeconds * 1000, std::numeric_limits<int>::max())));
@@ -202,7 +210,7 @@ int RunLogCommand(const CliOptions &options, InstrumentSession &session, Console
         return ExitCode::FileFailed;
     if (interrupts.interrupted())
         return ExitCode::Interrupted;
-    // The run refused to start or stopped on a failure of the instrument.
+    // The run stopped on a failure of the instrument.
     if (options.durationSeconds == 0 || duration.isActive())
         return ExitCode::InstrumentFailed;
     return ExitCode::Done;

@@ -272,6 +272,9 @@ TEST(CliCommands, AgainstTheSimulatorOnAPseudoTerminal)
     own.instrument.identity->versionLine = "ZQ5\tv1.03 Z\xFCrich\x07";
     DemoSimulator zurich(own);
     const QString zurichLog = folder.filePath("zurich.txt");
+    // One that calls itself a ZQ3 v1 and answers "E" with a ZQ5's dump: no factors.
+    own.instrument.identity->versionLine = "ZQ3 v1.9";
+    DemoSimulator mislabelled(own);
     const struct
     {
         QStringList args;
@@ -322,6 +325,11 @@ TEST(CliCommands, AgainstTheSimulatorOnAPseudoTerminal)
          0,
          "",
          ""},
+        {{"log", "--device", mislabelled.devicePath(), "--individual", "--log-period", "1s",
+          "--duration", "5s"},
+         1,
+         "^$",
+         "logging did not start: Failed to read ZQ3 calibration values"},
         {{"status", "--demo", "--trace", missing}, 3, "^$", "cannot write the trace"},
         {{"log", "--demo", "--log-period", "1s", "--output", missing, "--duration", "5s"},
          3,
