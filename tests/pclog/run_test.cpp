@@ -237,6 +237,7 @@ TEST_F(PCLogTest, UnusablePeriodsAndAFailedCalibrationRefuseTheStartAskingNothin
         EXPECT_TRUE(window->chkFile->isChecked() && window->chkIndividual->isChecked());
         EXPECT_FALSE(window->Timer1.isActive());
         EXPECT_EQ(line.written().contains('E'), read) << "the calibration read";
+        EXPECT_EQ(window->panel1Text(), read ? "reply to \"E\": no factors" : "ZQ3 & VTA1 Logger");
         EXPECT_TRUE(dialogs.requests.isEmpty()) << "no file asked for";
     }
 }
@@ -249,7 +250,10 @@ TEST_F(PCLogTest, IndividualSensorsShowTheFactorsTheSensorsAndWithTheTestMenuThe
     readStatus();
     testMenu = true;
     open().chkIndividual->setChecked(true);
+    // A second click while the calibration is read does nothing.
+    window->cmdLog->click();
     start(QTime(10, 0, 0, 600), "10s", "10s");
+    EXPECT_EQ(line.written().count('E'), 1);
     EXPECT_EQ(window->panel2Text(), "Reading calibration values");
     EXPECT_EQ(window->lblHeading->text(), "  Time      Total Diffuse  Sun     P0     P1     P2     "
                                           "P3     P4     P5     P6     P7   Temp");
@@ -264,8 +268,12 @@ TEST_F(PCLogTest, IndividualSensorsShowTheFactorsTheSensorsAndWithTheTestMenuThe
 
     // An overflow in a reading is shown and logging goes on: the failed reading did not
     // count.
+    // The timer comes round while the message is open: one reading all the same.
     instrument.sensorReply = [](int) { return QByteArray("S1,2,0(40000 1 1 1 1 1 1 1)"); };
+    prompts.whileOpen = [this] { tick(); };
     runTimer(10);
+    prompts.whileOpen = nullptr;
+    EXPECT_EQ(instrument.readingTimes.size(), 2);
     EXPECT_EQ(prompts.texts(), QStringList({"Error: Overflow"}));
     EXPECT_EQ(shown().last(), "10:00:20 bad readings");
     EXPECT_TRUE(window->Timer1.isActive());
