@@ -60,8 +60,8 @@ bool CalibrationReader::ReadZQ4Calibration(const QString &reply, CalibrationValu
 
 void CalibrationReader::requestForModel(const CalibrationValues &values, Done done)
 {
-    SensorLink &link = m_link;
-    const QString version = link.Version();
+    SensorLink *const link = &m_link;
+    const QString version = link->Version();
     const CalibrationChoice choice = ChooseCalibration(version);
     CalibrationOutcome outcome;
     outcome.values = values;
@@ -71,20 +71,20 @@ void CalibrationReader::requestForModel(const CalibrationValues &values, Done do
         outcome.ok = true;
         outcome.message = version + QStringLiteral(" not recognised by this software");
         // Told from the link's queue all the same: never inside the request.
-        link.requestPause(0, [done, outcome](bool) { done(outcome); });
+        link->requestPause(0, [done, outcome](bool) { done(outcome); });
         return;
     }
     const bool hexDump = choice.source == CalibrationSource::HexDump;
-    link.requestTestCommand(
+    link->requestTestCommand(
         QStringLiteral("E"), hexDump ? HexDumpTimeoutMs : UserLineTimeoutMs,
-        [&link, done, outcome, hexDump, choice](const QString &reply) mutable {
+        [link, done, outcome, hexDump, choice](const QString &reply) mutable {
             outcome.ok =
                 hexDump ? ReadZQ3Calibration(reply, outcome.values, outcome.output)
                         : ReadZQ4Calibration(reply, outcome.values, outcome.output, outcome.error);
             if (!outcome.ok) {
                 outcome.message = choice.failureMessage;
                 outcome.failure =
-                    reply.isEmpty() ? link.Status() : QStringLiteral("reply to \"E\": no factors");
+                    reply.isEmpty() ? link->Status() : QStringLiteral("reply to \"E\": no factors");
             }
             done(outcome);
         });

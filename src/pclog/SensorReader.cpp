@@ -107,21 +107,21 @@ ReadingOutcome addIndividual(const IndividualReadingReply &fields, const Calibra
 void SensorReader::requestReading(const ReadingSums &sums, const CalibrationValues &factors,
                                   bool individual, Done done)
 {
-    SensorLink &link = m_link;
-    if (!link.Connected()) {
-        tellFromQueue(link, done, failedWith(QStringLiteral("not connected"), sums));
+    SensorLink *const link = &m_link;
+    if (!link->Connected()) {
+        tellFromQueue(*link, done, failedWith(QStringLiteral("not connected"), sums));
         return;
     }
     if (!individual) {
-        link.requestReadings([&link, done, sums](bool read) {
+        link->requestReadings([link, done, sums](bool read) {
             if (!read) {
-                done(failedWith(link.Status(), sums));
+                done(failedWith(link->Status(), sums));
                 return;
             }
             ReadingSums added = sums;
-            if (!addToSingle(added.TotalSum, link.Total()) ||
-                !addToSingle(added.DiffuseSum, link.Diffuse()) ||
-                (link.Sun() && !addToInt16(added.SunCount, 1)) ||
+            if (!addToSingle(added.TotalSum, link->Total()) ||
+                !addToSingle(added.DiffuseSum, link->Diffuse()) ||
+                (link->Sun() && !addToInt16(added.SunCount, 1)) ||
                 !addToInt16(added.ReadingCount, 1))
                 done({false, Overflow, {}, added});
             else
@@ -129,10 +129,10 @@ void SensorReader::requestReading(const ReadingSums &sums, const CalibrationValu
         });
         return;
     }
-    link.requestTestCommand(
-        QStringLiteral("S"), SensorTimeoutMs, [&link, done, sums, factors](const QString &reply) {
+    link->requestTestCommand(
+        QStringLiteral("S"), SensorTimeoutMs, [link, done, sums, factors](const QString &reply) {
             if (reply.isEmpty()) {
-                done(failedWith(link.Status(), sums));
+                done(failedWith(link->Status(), sums));
                 return;
             }
             const ParsedReply<IndividualReadingReply> parsed = ParseIndividualReadingReply(reply);
@@ -146,31 +146,31 @@ void SensorReader::requestReading(const ReadingSums &sums, const CalibrationValu
                 return;
             }
             // Out of test mode; the handshake's result is not examined.
-            link.requestConnect([done, added](bool) { done(added); });
+            link->requestConnect([done, added](bool) { done(added); });
         });
 }
 
 void SensorReader::requestTemperatures(const ReadingSums &sums, Done done)
 {
-    SensorLink &link = m_link;
-    if (!link.Connected() || !IsTemperatureModel(link.Version())) {
+    SensorLink *const link = &m_link;
+    if (!link->Connected() || !IsTemperatureModel(link->Version())) {
         tellFromQueue(
-            link, done,
-            failedWith(link.Connected() ? QString() : QStringLiteral("not connected"), sums));
+            *link, done,
+            failedWith(link->Connected() ? QString() : QStringLiteral("not connected"), sums));
         return;
     }
-    link.requestTestCommand(
-        QStringLiteral("I"), TemperatureTimeoutMs, [&link, done, sums](const QString &reply) {
+    link->requestTestCommand(
+        QStringLiteral("I"), TemperatureTimeoutMs, [link, done, sums](const QString &reply) {
             const ParsedReply<TemperatureReply> parsed = ParseTemperatureReply(reply);
             if (!parsed.ok()) {
                 done(failedWith(reply.isEmpty()
-                                    ? link.Status()
+                                    ? link->Status()
                                     : QStringLiteral("reply to \"I\": ") + parsed.failure,
                                 sums));
                 return;
             }
             const TemperatureReply temperatures = *parsed.value;
-            link.requestConnect([&link, done, sums, temperatures](bool) {
+            link->requestConnect([link, done, sums, temperatures](bool) {
                 ReadingSums added = sums;
                 if (!temperatures.thermistor || !temperatures.chip ||
                     !addToSingle(added.ThermSum, *temperatures.thermistor) ||
@@ -179,7 +179,7 @@ void SensorReader::requestTemperatures(const ReadingSums &sums, Done done)
                     done({false, Overflow, {}, added});
                     return;
                 }
-                link.requestPause(TemperaturePauseMs, [done, added](bool) {
+                link->requestPause(TemperaturePauseMs, [done, added](bool) {
                     done({true, {}, {}, added});
                 });
             });
