@@ -97,7 +97,6 @@ void LoggingRun::calibrationRead(const CalibrationOutcome &outcome, Periods peri
 
 void LoggingRun::beginLogging(Periods periods)
 {
-    ++m_runNumber;
     view().showLinkStatus(m_link.Status());
 
     if (view().logToFile()) {
@@ -199,6 +198,8 @@ void LoggingRun::Tick(std::function<void()> ended)
     // them: ticks that pile up make one, run when the link is free.
     if (m_ticking || !m_link.requestsIdle()) {
         m_dueTickEnded = std::move(ended);
+        // A tick in progress runs the due one at its end (asked now, from inside the tick,
+        // the link's idle call would come at once).
         if (!std::exchange(m_tickDue, true) && !m_ticking)
             runDueTickWhenIdle();
         return;
@@ -218,8 +219,7 @@ void LoggingRun::Tick(std::function<void()> ended)
 void LoggingRun::runDueTickWhenIdle()
 {
     m_link.whenRequestsIdle(guarded([this] {
-        // A tick in progress runs the due one at its end.
-        if (!m_ticking && std::exchange(m_tickDue, false))
+        if (std::exchange(m_tickDue, false))
             Tick(std::exchange(m_dueTickEnded, {}));
     }));
 }

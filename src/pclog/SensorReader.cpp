@@ -108,10 +108,6 @@ void SensorReader::requestReading(const ReadingSums &sums, const CalibrationValu
                                   bool individual, Done done)
 {
     SensorLink *const link = &m_link;
-    if (!link->Connected()) {
-        tellFromQueue(*link, done, failedWith(QStringLiteral("not connected"), sums));
-        return;
-    }
     if (!individual) {
         link->requestReadings([link, done, sums](bool read) {
             if (!read) {
@@ -154,9 +150,7 @@ void SensorReader::requestTemperatures(const ReadingSums &sums, Done done)
 {
     SensorLink *const link = &m_link;
     if (!link->Connected() || !IsTemperatureModel(link->Version())) {
-        tellFromQueue(
-            *link, done,
-            failedWith(link->Connected() ? QString() : QStringLiteral("not connected"), sums));
+        tellFromQueue(*link, done, failedWith(QString(), sums));
         return;
     }
     link->requestTestCommand(

@@ -18,7 +18,7 @@ struct ReadingOutcome
     QString error;
     // Why nothing was taken: the link's failure or what is wrong with the reply. Empty
     // after a success, after an overflow, and when nothing was asked (a model without
-    // temperatures).
+    // temperatures, a link not connected).
     QString failure;
     // The sums given, with what this reading added.
     ReadingSums sums;
@@ -38,16 +38,16 @@ public:
 
     explicit SensorReader(SensorLink &link) : m_link(link) {}
 
-    // Adds one reading to `sums` and counts it. Nothing is added when the link is not
-    // connected or the reply is missing or malformed; an individual reading ("S" in test
-    // mode) must start with "S" and end with ")". After an individual reading the
+    // Adds one reading to `sums` and counts it; asked only while the link is connected.
+    // Nothing is added when the reply is missing or malformed; an individual reading ("S"
+    // in test mode) must start with "S" and end with ")". After an individual reading the
     // instrument is taken out of test mode (a handshake).
     void requestReading(const ReadingSums &sums, const CalibrationValues &factors, bool individual,
                         Done done);
 
     // Adds the thermistor and chip temperatures of a temperature model ("I" in test
-    // mode, then a handshake and a pause of 50 ms); other models are not asked. Counted in
-    // TempCount, not as a reading.
+    // mode, then a handshake and a pause of 50 ms); other models, and none while the link
+    // is not connected, are not asked. Counted in TempCount, not as a reading.
     void requestTemperatures(const ReadingSums &sums, Done done);
 
 private:

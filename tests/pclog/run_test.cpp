@@ -52,23 +52,31 @@ TEST_F(PCLogTest, ReadingsFallOnTheClockAndPeriodsCloseAtTheReadingThatEndsThem)
         EXPECT_EQ(shown(), lines);
         EXPECT_TRUE(window->Timer1.isActive());
     }
-    // Ticks that fall due while a tick's reading is on the line make one, run after it:
-    // one set of commands on the wire, then the next reading at its time.
+    // Ticks that fall due while a tick's reading is on the line make one, run after it
+    // with the last one's end: one set of commands on the wire for each reading.
     instrument.readingTimes.clear();
     open();
     start(QTime(10, 0, 0, 600), "10s", "10s");
-    clock.advanceSeconds(9);
-    line.clearWritten();
-    window->Timer1_Timer();
-    runLinkEvents(clock, port, [this] { return line.written().endsWith("S"); });
-    window->Timer1_Timer();
-    window->Timer1_Timer();
-    runRequests();
-    EXPECT_EQ(line.written(), "RS");
-    runTimer(10);
-    EXPECT_EQ(line.written(), "RSRS");
+    for (const int due : {1, 2}) {
+        clock.advanceSeconds(due == 1 ? 9 : 10);
+        line.clearWritten();
+        window->Timer1_Timer();
+        runLinkEvents(clock, port, [this] { return line.written().endsWith("S"); });
+        int ended = 0;
+        for (int k = 1; k <= due; ++k)
+            window->run().Tick([&ended, k] { ended += k; });
+        runRequests();
+        EXPECT_EQ(line.written(), "RS");
+        EXPECT_EQ(ended, due);
+    }
     EXPECT_EQ(shown(),
               QStringList({"10:00:10    100.0    50.0  1.0", "10:00:20    101.0    50.0  1.0"}));
+    // Or while another window's request still runs.
+    link.requestStatus({});
+    int ended = 0;
+    window->run().Tick([&ended] { ++ended; });
+    runRequests();
+    EXPECT_EQ(ended, 1);
     // Each reading is taken within one timer interval after its time, never more than
     // half a second early.
     instrument.readingTimes.clear();
@@ -227,7 +235,7 @@ TEST_F(PCLogTest, UnusablePeriodsAndAFailedCalibrationRefuseTheStartAskingNothin
     instrument.calibrationDump = "E\rSerial: 1234"; // short and without "User:"
     readStatus();
     open().chkIndividual->setChecked(true);
-    for (const char *avgPeriod : {"0s", "0.4s", "-10s", "600m", "abc", "1e99", "99999", "10s"}) {
+    for (const char *avgPeriod : {"0s", "0.4s", "-10s", "10s", "600m", "abc", "1e99", "99999"}) {
         line.clearWritten();
         start(QTime(10, 0, 0, 600), "10s", avgPeriod, path);
         const bool read = QByteArray(avgPeriod) == "10s";
@@ -237,7 +245,7 @@ TEST_F(PCLogTest, UnusablePeriodsAndAFailedCalibrationRefuseTheStartAskingNothin
         EXPECT_TRUE(window->chkFile->isChecked() && window->chkIndividual->isChecked());
         EXPECT_FALSE(window->Timer1.isActive());
         EXPECT_EQ(line.written().contains('E'), read) << "the calibration read";
-        EXPECT_EQ(window->panel1Text(), read ? "reply to \"E\": no factors" : "ZQ3 & VTA1 Logger");
+        EXPECT_TRUE(!read || window->panel1Text() == "reply to \"E\": no factors");
         EXPECT_TRUE(dialogs.requests.isEmpty()) << "no file asked for";
     }
 }
@@ -257,7 +265,16 @@ TEST_F(PCLogTest, IndividualSensorsShowTheFactorsTheSensorsAndWithTheTestMenuThe
     EXPECT_EQ(window->panel2Text(), "Reading calibration values");
     EXPECT_EQ(window->lblHeading->text(), "  Time      Total Diffuse  Sun     P0     P1     P2     "
                                           "P3     P4     P5     P6     P7   Temp");
-    runTimer(10);
+    // The reading's tick: "S" (in test mode still, after "E"), a handshake, "I" in test
+    // mode and a handshake again, then the pause of 50 ms.
+    runTimer(8);
+    clock.advanceSeconds(1);
+    line.clearWritten();
+    const double before = clock.monotonicSeconds();
+    tick();
+    EXPECT_EQ(line.written(), "SRRTIR");
+    EXPECT_NEAR(clock.monotonicSeconds() - before, 0.51, 0.0005);
+    runTimer(1);
     const QString row = "10:00:10    100.0    50.0  1.0 2500.0 2500.0 2500.0 2500.0 2500.0 2500.0 "
                         "2500.0 2500.0   21.4   25.1  1.000";
     EXPECT_EQ(shown(), QStringList({"4096 4101 4080 4050 4200 3990 4096 4111 ", row}));
@@ -270,29 +287,37 @@ TEST_F(PCLogTest, IndividualSensorsShowTheFactorsTheSensorsAndWithTheTestMenuThe
     // count.
     // The timer comes round while the message is open: one reading all the same.
     instrument.sensorReply = [](int) { return QByteArray("S1,2,0(40000 1 1 1 1 1 1 1)"); };
-    prompts.whileOpen = [this] { tick(); };
+    int ended = 0;
+    prompts.whileOpen = [this, &ended] { window->run().Tick([&ended] { ++ended; }); };
     runTimer(10);
     prompts.whileOpen = nullptr;
     EXPECT_EQ(instrument.readingTimes.size(), 2);
+    EXPECT_EQ(ended, 1);
     EXPECT_EQ(prompts.texts(), QStringList({"Error: Overflow"}));
     EXPECT_EQ(shown().last(), "10:00:20 bad readings");
     EXPECT_TRUE(window->Timer1.isActive());
-    // The readings answered and the temperatures not, or garbled: no temperature, not
-    // 0.0, and the status bar says why.
-    instrument.sensorReply = [](int) { return QByteArray("S100.0,50.0,1(1 1 1 1 1 1 1 1)"); };
+    // A reply missing or garbled adds no figure (no temperature, not 0.0; a period without
+    // a reading is bad) and the status bar says why until the next reading.
+    const QByteArray ones = "S100.0,50.0,1(1 1 1 1 1 1 1 1)";
     const QByteArray temperatures = instrument.temperatures;
-    for (const bool silent : {true, false}) {
-        instrument.temperaturesSilent = silent;
-        instrument.temperatures = "I\rThermistor not read here";
+    const QString noTemperature = "  0.6" + QString(14, ' ') + "  1.000";
+    // clang-format off
+    const std::tuple<QByteArray, QByteArray, QString, QString> failed[] = {
+        {ones, "", noTemperature, ""},
+        {ones, "I\rThermistor not read here", noTemperature, "; reply to \"I\": no \"Therm temp\" or shorter than 25 characters"},
+        {ones.chopped(1), temperatures, " bad readings", "; reply to \"S\": not \"S\" ... \")\""},
+    };
+    // clang-format on
+    for (const auto &[sensors, temperatureReply, lineEnd, why] : failed) {
+        instrument.sensorReply = [reply = sensors](int) { return reply; };
+        instrument.temperaturesSilent = temperatureReply.isEmpty();
+        instrument.temperatures = temperatureReply;
         runTimer(10);
-        EXPECT_TRUE(shown().last().endsWith("  0.6" + QString(14, ' ') + "  1.000"))
-            << shown().last().toStdString();
-        EXPECT_TRUE(window->panel1Text().endsWith(
-            silent ? "TEST: prompt missing"
-                   : "; reply to \"I\": no \"Therm temp\" or shorter than 25 characters"))
-            << window->panel1Text().toStdString();
+        EXPECT_TRUE(shown().last().endsWith(lineEnd)) << shown().last().toStdString();
+        EXPECT_EQ(window->panel1Text(),
+                  why.isEmpty() ? "TEST: prompt missing" : link.Status() + why);
     }
-    instrument.temperatures = temperatures;
+    instrument.temperaturesSilent = false;
 
     // The output box keeps the last 10000 characters from a whole line, the newest in
     // view.
@@ -300,6 +325,12 @@ TEST_F(PCLogTest, IndividualSensorsShowTheFactorsTheSensorsAndWithTheTestMenuThe
     runTimer(1000);
     EXPECT_TRUE(window->outputText().size() <= 10000 && window->outputText().startsWith("10:"));
     EXPECT_EQ(window->txtOut->textCursor().position(), window->txtOut->toPlainText().size());
+    EXPECT_EQ(window->panel1Text(), link.Status());
+    // A temperature beyond range stops the run with the failure.
+    instrument.temperatures = "I\rTherm temp  1e999\rChip temp  25.10";
+    runTimer(10);
+    EXPECT_EQ(prompts.texts().last(), "Error: Overflow");
+    EXPECT_FALSE(window->run().IsLogging());
 }
 
 TEST_F(PCLogTest, TheLogFileIsAskedForKeptOnTheDiskAndItsFailuresReported)
@@ -409,6 +440,26 @@ TEST_F(PCLogTest, AStopDuringATickEndsItAndALostLinkIsConnectedAgainAtItsEnd)
     line.clearWritten();
     lateTick(30);
     EXPECT_TRUE(line.written().isEmpty());
+    // The timer stopped otherwise (the console's signal) while the first of three readings
+    // due is on the line: the tick ends after it.
+    start(QTime(10, 0, 0, 600), "10s", "10s");
+    clock.advanceSeconds(35);
+    window->Timer1_Timer();
+    window->Timer1.stop();
+    runRequests();
+    EXPECT_EQ(line.written(), "RS");
+    window->cmdLog->click();
+    // Stopped and started again while a reading is on the line: it goes to neither run.
+    instrument.readingTimes.clear();
+    start(QTime(10, 0, 0, 600), "10s", "10s");
+    clock.advanceSeconds(9);
+    window->Timer1_Timer();
+    runLinkEvents(clock, port, [this] { return line.written().endsWith("S"); });
+    window->cmdLog->click();
+    start(QTime(10, 0, 0, 600), "10s", "10s");
+    runTimer(10);
+    EXPECT_EQ(shown().last(), "10:00:10    101.0    50.0  1.0");
+    window->cmdLog->click();
 
     start(QTime(10, 0, 0, 600), "10s", "10s");
     runTimer(10);
@@ -543,6 +594,21 @@ TEST_F(PCLogTest, ClosingWhileLoggingAsksFirstAndAReopenedWindowIsIdle)
     EXPECT_EQ(prompts.calls().size(), 2);
     EXPECT_EQ(takenBack, 2);
 
+    // Closed while the calibration of a start is read: the start comes to nothing, and the
+    // next one goes ahead.
+    instrument.calibrationDump = "E\rUser:     4101  4080  4050  4200  3990  4096  4111";
+    window->show();
+    window->chkIndividual->setChecked(true);
+    window->cmdLog->click();
+    EXPECT_TRUE(window->close());
+    runRequests();
+    EXPECT_FALSE(window->Timer1.isActive() || window->run().IsLogging());
+    window->Form_Load();
+    window->chkIndividual->setChecked(true);
+    start(QTime(10, 0, 0, 600), "10s", "10s");
+    EXPECT_TRUE(window->run().IsLogging());
+    window->cmdLog->click();
+    window->chkIndividual->setChecked(false);
     // The window gone while a reading is on the line: its end touches nothing of it.
     instrument.readingTimes.clear();
     start(QTime(10, 0, 0, 600), "10s", "10s", path);
