@@ -318,6 +318,14 @@ TEST_F(PCLogTest, IndividualSensorsShowTheFactorsTheSensorsAndWithTheTestMenuThe
                   why.isEmpty() ? "TEST: prompt missing" : link.Status() + why);
     }
     instrument.temperaturesSilent = false;
+    // Silent: the reading fails with the link and the temperatures are not asked; the
+    // tick's end tries the handshake and the status read.
+    instrument.silent = true;
+    clock.advanceSeconds(10);
+    line.clearWritten();
+    tick();
+    EXPECT_EQ(line.written(), "RRR");
+    instrument.silent = false;
 
     // The output box keeps the last 10000 characters from a whole line, the newest in
     // view.
