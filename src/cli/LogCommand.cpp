@@ -135,10 +135,7 @@ int RunLogCommand(const CliOptions &options, InstrumentSession &session, Console
 {
     SensorLink &link = session.link();
     // The heading and the file's header name the model, its serial number and units.
-    bool statusRead = false;
-    link.requestStatus([&statusRead](bool read) { statusRead = read; });
-    session.waitForRequests();
-    if (!statusRead)
+    if (!session.readStatus())
         return Fail(console, QStringLiteral("the instrument did not answer: ") + link.Status());
     // --mqtt: the file is the journal that publishing follows.
     QString publishError;
