@@ -3,7 +3,7 @@
 
 // The PC-logging tests: the logging window offscreen on a virtual clock, with an
 // instrument at the far end of a fake cable whose replies a test sets, and the window's
-// timer fired on virtual time.
+// timer fired on virtual time, the link's queued requests run after each tick.
 
 #include "FakeFileDialogs.h"
 #include "QtPrinters.h"
