@@ -10,7 +10,6 @@
 // this program's folder), then to $QUORVEL_SIM. Targets: under 2 % of one core, and
 // every reading taken within one timer interval (0.5 s) after its scheduled time.
 #include "BenchSupport.h"
-#include "common/TimeOfDay.h"
 #include "link/SensorLink.h"
 #include "pclog/ui/frmPCLog.h"
 #include "platform/FileDialogs.h"
@@ -26,6 +25,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -89,7 +89,11 @@ class TimedPort : public SerialPort
 public:
     TimedPort(SerialPort &port, std::function<void()> onReading)
         : m_port(port), m_onReading(std::move(onReading))
-    {}
+    {
+        // The link's queue reads when the port says bytes have come.
+        m_port.setReadyReadHandler([this] { notifyReadyRead(); });
+        m_port.setLostHandler([this] { notifyLost(); });
+    }
 
     bool setPortNumber(int number) override { return m_port.setPortNumber(number); }
     int portNumber() const override { return m_port.portNumber(); }
@@ -174,8 +178,9 @@ int main(int argc, char **argv)
     TimedPort port(realPort, [&] {
         if (!window || !window->run().IsLogging())
             return;
-        const float due = window->run().Schedule().NextLogTime;
-        lateness.push_back(TimeDiff(due, SecondsSinceMidnight(clock.now())));
+        // The reading's time in ms since the epoch.
+        const qint64 due = window->run().Schedule().NextLogTime;
+        lateness.push_back(static_cast<double>(clock.now().toMSecsSinceEpoch() - due) / 1000.0);
     });
     SensorLink link(port, clock, pump);
     link.setCommPort(1);
@@ -184,7 +189,7 @@ int main(int argc, char **argv)
                      qPrintable(link.Status()));
         return 2;
     }
-    frmPCLog pcLog(link, clock, pump, prompts, dialog, frmPCLog::Host{});
+    frmPCLog pcLog(link, clock, prompts, dialog, frmPCLog::Host{});
     window = &pcLog;
     pcLog.show();
     pcLog.cboLog->setCurrentText(QStringLiteral("1s"));
@@ -200,9 +205,16 @@ int main(int argc, char **argv)
     wall.start();
     const double cpuStart = processCpuSeconds();
     pcLog.cmdLog->click();
+    // With individual sensors the run starts once the calibration has come.
+    if (!link.requestsIdle()) {
+        QEventLoop starting;
+        link.whenRequestsIdle([&starting] { starting.quit(); });
+        starting.exec();
+    }
     if (!pcLog.run().IsLogging()) {
         std::fprintf(stderr, "pclog_bench: logging did not start: %s\n",
-                     qPrintable(pcLog.panel2Text()));
+                     qPrintable(pcLog.panel2Text() + QStringLiteral(" (") + pcLog.panel1Text() +
+                                QStringLiteral(")")));
         return 2;
     }
     QTimer::singleShot(options.seconds * 1000, &app, [&] {

@@ -6,7 +6,7 @@
 
 #include <memory>
 
-frmDisplay::WindowFactory PCLogWindowFactory(Clock &clock, EventPump &pump, UserPrompts &prompts)
+frmDisplay::WindowFactory PCLogWindowFactory(Clock &clock, UserPrompts &prompts)
 {
     struct Kept
     {
@@ -14,15 +14,15 @@ frmDisplay::WindowFactory PCLogWindowFactory(Clock &clock, EventPump &pump, User
         std::unique_ptr<frmPCLog> window;
     };
     auto kept = std::make_shared<Kept>();
-    return [kept, &clock, &pump, &prompts](frmDisplay &display) -> QWidget * {
+    return [kept, &clock, &prompts](frmDisplay &display) -> QWidget * {
         if (kept->window) {
             kept->window->Form_Load();
             return kept->window.get();
         }
         frmPCLog::Host host{[&display] { return display.TestMenuFlag; },
                             [&display] { display.takeBack(); }};
-        kept->window = std::make_unique<frmPCLog>(display.ZQ4(), clock, pump, prompts,
-                                                  kept->dialogs, std::move(host));
+        kept->window = std::make_unique<frmPCLog>(display.ZQ4(), clock, prompts, kept->dialogs,
+                                                  std::move(host));
         kept->dialogs.setOwner(kept->window.get());
         return kept->window.get();
     };

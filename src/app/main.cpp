@@ -121,7 +121,7 @@ int main(int argc, char **argv)
         frmDisplay window(port, clock, pump, prompts, &table);
         prompts.setParentWindow(&window);
         window.windows.terminal = TerminalWindowFactory();
-        window.windows.pcLog = PCLogWindowFactory(clock, pump, prompts);
+        window.windows.pcLog = PCLogWindowFactory(clock, prompts);
         window.windows.logger = LoggerWindowFactory(clock, pump, prompts);
         window.windows.about = AboutBoxFactory(clock);
         window.startUp(options.rest.join(QLatin1Char(' ')));

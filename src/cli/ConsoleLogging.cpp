@@ -4,8 +4,6 @@
 #include "cli/CliOptions.h"
 #include "common/NamedFormats.h"
 
-#include <QCoreApplication>
-
 #include <cstdlib>
 
 ConsoleLoggingView::ConsoleLoggingView(const CliOptions &options, QTextStream &out,
@@ -31,7 +29,10 @@ void ConsoleLoggingView::showLinkStatus(const QString &text)
 
 void ConsoleLoggingView::showMessage(const QString &text)
 {
-    if (m_verbosity > 1 && !text.trimmed().isEmpty())
+    if (text.trimmed().isEmpty())
+        return;
+    m_lastMessage = text;
+    if (m_verbosity > 1)
         m_err << text << Qt::endl;
 }
 
@@ -40,7 +41,6 @@ void ConsoleLoggingView::appendOutput(const QString &text)
     QString lines = text;
     lines.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     m_out << lines << Qt::flush;
-    m_writingLine = true;
 }
 
 void ConsoleLoggingView::showHeading(const QString &text)
@@ -52,8 +52,12 @@ void ConsoleLoggingView::showHeading(const QString &text)
 void ConsoleLoggingView::showRunTimeError(const QString &description)
 {
     m_err << "quorvel-cli: Error: " << description << Qt::endl;
-    if (m_writingLine && m_logToFile)
-        m_fileFailed = true;
+}
+
+void ConsoleLoggingView::showWriteFailure(const QString &description)
+{
+    showRunTimeError(description);
+    m_fileFailed = true;
 }
 
 void ConsoleLoggingView::showClockStep(qint64 stepSeconds, const QTime &at)
@@ -67,10 +71,4 @@ void ConsoleLoggingView::showClockStep(qint64 stepSeconds, const QTime &at)
 void ConsoleLoggingView::startTimer(int intervalMs)
 {
     m_timer.start(intervalMs);
-}
-
-void ConsoleLoggingView::letEventsRun()
-{
-    m_writingLine = false;
-    QCoreApplication::processEvents();
 }

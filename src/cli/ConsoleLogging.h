@@ -35,6 +35,8 @@ public:
     void layoutWindow() override {}
     void showPlainTitle() override {}
     void showRunTimeError(const QString &description) override;
+    // The log file failed: the command ends with the file's failure.
+    void showWriteFailure(const QString &description) override;
     // A setting of the clock is told on standard error unless quiet.
     void showClockStep(qint64 stepSeconds, const QTime &at) override;
     // Kept for the log command, which goes on in a file of the other instrument's.
@@ -44,9 +46,10 @@ public:
     void startTimer(int intervalMs) override;
     void stopTimer() override { m_timer.stop(); }
     bool timerEnabled() const override { return m_timer.isActive(); }
-    void letEventsRun() override;
 
     QTimer &timer() { return m_timer; }
+    // The last message the run showed (why a start was refused).
+    const QString &lastMessage() const { return m_lastMessage; }
     // The log file could not be opened or written.
     bool fileFailed() const { return m_fileFailed; }
 
@@ -61,9 +64,7 @@ private:
     QTextStream &m_err;
     QTimer m_timer;
     QString m_lastStatus;
-    // A period's line has gone to the screen and its file line is being written: an
-    // error now is the file's.
-    bool m_writingLine = false;
+    QString m_lastMessage;
     bool m_fileFailed = false;
     QString m_instrumentChange;
 };

@@ -40,11 +40,6 @@ bool LogSession::isLogging() const
     return m_run && m_run->IsLogging();
 }
 
-bool LogSession::inTick() const
-{
-    return m_run && m_run->InTick();
-}
-
 QString LogSession::pathNow() const
 {
     const QString dated = DatedPath(m_options.output, m_clock.now().date());
@@ -66,8 +61,21 @@ bool LogSession::start()
     return !m_view.fileFailed();
 }
 
-bool LogSession::tick()
+void LogSession::tick(std::function<void(bool goOn)> ended)
 {
+    // The last tick's readings (or a new run's calibration) still run: this tick waits
+    // for them, and those that fall due meanwhile make one with it.
+    if (!m_link.requestsIdle()) {
+        m_dueTickEnded = std::move(ended);
+        if (!std::exchange(m_tickDue, true)) {
+            m_link.whenRequestsIdle([this, alive = std::weak_ptr<int>(m_lifetime)] {
+                // None after the timer has stopped: the command is ending.
+                if (alive.lock() && std::exchange(m_tickDue, false) && m_view.timerEnabled())
+                    tick(std::exchange(m_dueTickEnded, {}));
+            });
+        }
+        return;
+    }
     // An unplugged adapter that is back: its port opens again and the run's next tick
     // shakes hands, as after any silence.
     if (m_link.CommPort() == 0 && !m_lost)
@@ -83,7 +91,17 @@ bool LogSession::tick()
                                          : LogFileWriter::Opener(AppendingLogFile::Open));
         m_journal.event(QStringLiteral("new day's file ") + m_path);
     }
-    m_run->Tick();
+    m_run->Tick([this, ended = std::move(ended), alive = std::weak_ptr<int>(m_lifetime)] {
+        if (!alive.lock())
+            return;
+        const bool goOn = tickEnded();
+        if (ended)
+            ended(goOn);
+    });
+}
+
+bool LogSession::tickEnded()
+{
     const QString change = m_view.takeInstrumentChange();
     if (!change.isEmpty() && !m_options.output.isEmpty()) {
         // The old file is ended; the other instrument's lines go to a file of its own,
@@ -95,7 +113,8 @@ bool LogSession::tick()
         m_console.err << "quorvel-cli: " << change << "; a new heading follows" << Qt::endl;
         startRun(LogFileWriter::OpenReplacingFile);
     }
-    return m_view.timerEnabled() && !m_view.fileFailed();
+    // A new run still reading its calibration goes on once it has come.
+    return (m_view.timerEnabled() || m_run->IsStarting()) && !m_view.fileFailed();
 }
 
 void LogSession::stop()
@@ -116,7 +135,7 @@ int RunLogCommand(const CliOptions &options, InstrumentSession &session, Console
 {
     SensorLink &link = session.link();
     // The heading and the file's header name the model, its serial number and units.
-    if (!link.GetStatus())
+    if (!session.readStatus())
         return Fail(console, QStringLiteral("the instrument did not answer: ") + link.Status());
     // --mqtt: the file is the journal that publishing follows.
     QString publishError;
@@ -136,19 +155,16 @@ int RunLogCommand(const CliOptions &options, InstrumentSession &session, Console
 
     QEventLoop loop;
     QObject::connect(&view.timer(), &QTimer::timeout, &loop, [&] {
-        // The timer comes round again inside a tick that lets events run: that tick has
-        // the run in hand.
-        if (log.inTick())
-            return;
-        const bool goOn = log.tick();
-        if (publishing)
-            publishing->poll();
-        followNewFile();
-        if (!goOn)
-            loop.quit();
+        log.tick([&](bool goOn) {
+            if (publishing)
+                publishing->poll();
+            followNewFile();
+            if (!goOn)
+                loop.quit();
+        });
     });
     // A signal stops the timer: a tick in progress ends after its reading, with whole
-    // lines only, and the loop ends after it.
+    // lines only (the requests are waited for below).
     QObject::connect(&interrupts, &InterruptWatch::interruptedNow, &loop, [&] {
         view.stopTimer();
         loop.quit();
@@ -159,17 +175,31 @@ int RunLogCommand(const CliOptions &options, InstrumentSession &session, Console
         view.stopTimer();
         loop.quit();
     });
-    if (!log.start()) {
+    const bool started = log.start();
+    // A start with individual sensors reads the calibration first.
+    session.waitForRequests();
+    if (!started || view.fileFailed()) {
         log.stop();
         return Fail(console, QStringLiteral("cannot write ") + log.path(), ExitCode::FileFailed);
     }
+    // A calibration that could not be read refuses the start.
+    if (!log.isLogging() && !interrupts.interrupted()) {
+        const QString why = view.lastMessage();
+        log.stop();
+        if (publishing)
+            publishing->finish(PublishingEndMs);
+        return Fail(console, QStringLiteral("logging did not start: ") + why);
+    }
     followNewFile();
-    if (log.isLogging() && view.timerEnabled() && !interrupts.interrupted()) {
+    if (view.timerEnabled() && !interrupts.interrupted()) {
         if (options.durationSeconds > 0)
             duration.start(static_cast<int>(
                 std::min<qint64>(options.durationSeconds * 1000, std::numeric_limits<int>::max())));
         loop.exec();
     }
+    // The reading on the line when the loop ended is taken, with the lines it closes.
+    view.stopTimer();
+    session.waitForRequests();
     log.stop();
     if (publishing)
         publishing->finish(PublishingEndMs);
@@ -177,7 +207,7 @@ int RunLogCommand(const CliOptions &options, InstrumentSession &session, Console
         return ExitCode::FileFailed;
     if (interrupts.interrupted())
         return ExitCode::Interrupted;
-    // The run refused to start or stopped on a failure of the instrument.
+    // The run stopped on a failure of the instrument.
     if (options.durationSeconds == 0 || duration.isActive())
         return ExitCode::InstrumentFailed;
     return ExitCode::Done;

@@ -33,23 +33,27 @@ public:
     LogSession(const LogSession &) = delete;
     LogSession &operator=(const LogSession &) = delete;
 
-    // Starts the run; false when its file could not be made.
+    // Starts the run; false when its file could not be made. With individual sensors the
+    // run starts once the calibration has come (the link's requests have ended).
     bool start();
     // One tick of the timer: the port opened again when its device is back, the run's
-    // tick, and the file changed for a new day or another instrument. False once the run
-    // has ended (stopped or its file failed).
-    bool tick();
+    // tick, and the file changed for a new day or another instrument. `ended` hears, once
+    // the tick's requests have ended, whether the run goes on (false once it has stopped
+    // or its file failed). A tick that falls due while the last one's requests run makes
+    // one with those after it, run when the link is free.
+    void tick(std::function<void(bool goOn)> ended);
     void stop();
 
     ConsoleLoggingView &view() { return m_view; }
     bool isLogging() const;
-    bool inTick() const;
     const QString &path() const { return m_path; }
 
 private:
     // The path for today, with the serial number of another instrument when one came.
     QString pathNow() const;
     void startRun(LogFileWriter::Opener opener);
+    // The run's tick has ended: the file of another instrument, and whether to go on.
+    bool tickEnded();
 
     const CliOptions &m_options;
     SensorLink &m_link;
@@ -65,6 +69,10 @@ private:
     QString m_serialNumber;
     // The device was gone at the last tick.
     bool m_lost = false;
+    // A tick fell due while the link was busy, and the `ended` of the last one that did.
+    bool m_tickDue = false;
+    std::function<void(bool)> m_dueTickEnded;
+    const std::shared_ptr<int> m_lifetime = std::make_shared<int>(0);
 };
 
 // Logging on the computer as the logging window does it (the same LoggingRun, schedule,

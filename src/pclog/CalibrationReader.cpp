@@ -24,10 +24,10 @@ QString FactorLine(const CalibrationValues &values)
 
 } // namespace
 
-bool CalibrationReader::ReadZQ3Calibration(CalibrationValues &values, QString &output)
+bool CalibrationReader::ReadZQ3Calibration(const QString &reply, CalibrationValues &values,
+                                           QString &output)
 {
-    const ParsedReply<std::array<qint32, 8>> parsed =
-        ParseHexDumpCalibration(m_link.TestCommand(QStringLiteral("E"), HexDumpTimeoutMs));
+    const ParsedReply<std::array<qint32, 8>> parsed = ParseHexDumpCalibration(reply);
     if (!parsed.ok())
         return false;
     std::copy(parsed.value->begin(), parsed.value->end(), values.begin());
@@ -35,11 +35,10 @@ bool CalibrationReader::ReadZQ3Calibration(CalibrationValues &values, QString &o
     return true;
 }
 
-bool CalibrationReader::ReadZQ4Calibration(CalibrationValues &values, QString &output,
-                                           QString &error)
+bool CalibrationReader::ReadZQ4Calibration(const QString &reply, CalibrationValues &values,
+                                           QString &output, QString &error)
 {
-    const ParsedReply<UserLineFactors> parsed =
-        ParseUserLineCalibration(m_link.TestCommand(QStringLiteral("E"), UserLineTimeoutMs));
+    const ParsedReply<UserLineFactors> parsed = ParseUserLineCalibration(reply);
     if (!parsed.ok())
         return false;
 
@@ -59,26 +58,34 @@ bool CalibrationReader::ReadZQ4Calibration(CalibrationValues &values, QString &o
     return true;
 }
 
-CalibrationOutcome CalibrationReader::ReadForModel(CalibrationValues &values)
+void CalibrationReader::requestForModel(const CalibrationValues &values, Done done)
 {
-    const QString version = m_link.Version();
+    SensorLink *const link = &m_link;
+    const QString version = link->Version();
     const CalibrationChoice choice = ChooseCalibration(version);
     CalibrationOutcome outcome;
-    switch (choice.source) {
-    case CalibrationSource::HexDump:
-        outcome.ok = ReadZQ3Calibration(values, outcome.output);
-        break;
-    case CalibrationSource::UserLine:
-        outcome.ok = ReadZQ4Calibration(values, outcome.output, outcome.error);
-        break;
-    case CalibrationSource::Unrecognised:
+    outcome.values = values;
+    if (choice.source == CalibrationSource::Unrecognised) {
         for (size_t i = 0; i < 8; ++i)
-            values[i] = 4096;
+            outcome.values[i] = 4096;
         outcome.ok = true;
         outcome.message = version + QStringLiteral(" not recognised by this software");
-        return outcome;
+        // Told from the link's queue all the same: never inside the request.
+        link->requestPause(0, [done, outcome](bool) { done(outcome); });
+        return;
     }
-    if (!outcome.ok)
-        outcome.message = choice.failureMessage;
-    return outcome;
+    const bool hexDump = choice.source == CalibrationSource::HexDump;
+    link->requestTestCommand(
+        QStringLiteral("E"), hexDump ? HexDumpTimeoutMs : UserLineTimeoutMs,
+        [link, done, outcome, hexDump, choice](const QString &reply) mutable {
+            outcome.ok =
+                hexDump ? ReadZQ3Calibration(reply, outcome.values, outcome.output)
+                        : ReadZQ4Calibration(reply, outcome.values, outcome.output, outcome.error);
+            if (!outcome.ok) {
+                outcome.message = choice.failureMessage;
+                outcome.failure =
+                    reply.isEmpty() ? link->Status() : QStringLiteral("reply to \"E\": no factors");
+            }
+            done(outcome);
+        });
 }

@@ -27,19 +27,6 @@ qint64 monotonicMs(const Clock &clock)
     return static_cast<qint64>(std::floor(clock.monotonicSeconds() * 1000.0));
 }
 
-// Marks a tick in progress for as long as it runs.
-class TickScope
-{
-public:
-    explicit TickScope(bool &flag) : m_flag(flag) { m_flag = true; }
-    ~TickScope() { m_flag = false; }
-    TickScope(const TickScope &) = delete;
-    TickScope &operator=(const TickScope &) = delete;
-
-private:
-    bool &m_flag;
-};
-
 } // namespace
 
 LoggingRun::LoggingRun(SensorLink &link, Clock &clock, FileDialogs &dialogs,
@@ -64,6 +51,8 @@ LineSettings LoggingRun::lineSettings() const
 
 void LoggingRun::Start()
 {
+    if (m_starting)
+        return;
     // A period of no seconds (or beyond 16 bits) cannot drive the schedule: refuse the
     // start before anything is asked of the instrument or the user.
     const std::optional<qint16> logInterval = UsablePeriodSeconds(view().logPeriodText());
@@ -74,9 +63,40 @@ void LoggingRun::Start()
         return;
     }
 
-    if (view().individualSensors() && !readCalibration())
+    const Periods periods{*logInterval, *avgInterval};
+    if (view().individualSensors()) {
+        view().showMessage(QStringLiteral("Reading calibration values"));
+        m_starting = true;
+        const int run = ++m_runNumber;
+        m_calibration.requestForModel(
+            m_calValues, guarded([this, run, periods](const CalibrationOutcome &outcome) {
+                if (run == m_runNumber)
+                    calibrationRead(outcome, periods);
+            }));
         return;
+    }
+    beginLogging(periods);
+}
 
+void LoggingRun::calibrationRead(const CalibrationOutcome &outcome, Periods periods)
+{
+    m_starting = false;
+    m_calValues = outcome.values;
+    if (!outcome.error.isEmpty())
+        view().showRunTimeError(outcome.error);
+    if (!outcome.output.isEmpty())
+        view().appendOutput(outcome.output);
+    if (!outcome.message.isEmpty())
+        view().showMessage(outcome.message);
+    if (!outcome.ok) {
+        view().showLinkStatus(outcome.failure);
+        return;
+    }
+    beginLogging(periods);
+}
+
+void LoggingRun::beginLogging(Periods periods)
+{
     view().showLinkStatus(m_link.Status());
 
     if (view().logToFile()) {
@@ -90,8 +110,8 @@ void LoggingRun::Start()
 
     view().showLogging(true);
     const QDateTime now = m_clock.now();
-    view().startTimer(LoggingSchedule::timerIntervalMs(*logInterval));
-    m_schedule.start(*logInterval, *avgInterval, now);
+    view().startTimer(LoggingSchedule::timerIntervalMs(periods.log));
+    m_schedule.start(periods.log, periods.avg, now);
     m_clockOffsetMs = now.toMSecsSinceEpoch() - monotonicMs(m_clock);
     m_sums.ClearSums();
     m_instrument = LoggedInstrument::Of(m_link);
@@ -110,6 +130,7 @@ void LoggingRun::Stop()
     if (!writeHeldLines())
         return;
     m_isLogging = false;
+    ++m_runNumber;
     view().showLogging(false);
     view().stopTimer();
     if (view().logToFile()) {
@@ -127,19 +148,8 @@ void LoggingRun::Unload()
         CloseLogFile();
     view().stopTimer();
     m_isLogging = false;
-}
-
-bool LoggingRun::readCalibration()
-{
-    view().showMessage(QStringLiteral("Reading calibration values"));
-    const CalibrationOutcome outcome = m_calibration.ReadForModel(m_calValues);
-    if (!outcome.error.isEmpty())
-        view().showRunTimeError(outcome.error);
-    if (!outcome.output.isEmpty())
-        view().appendOutput(outcome.output);
-    if (!outcome.message.isEmpty())
-        view().showMessage(outcome.message);
-    return outcome.ok;
+    m_starting = false;
+    ++m_runNumber;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -181,63 +191,168 @@ void LoggingRun::CloseLogFile()
 // ---------------------------------------------------------------------------------------
 // The timer
 
-void LoggingRun::Tick()
+void LoggingRun::Tick(std::function<void()> ended)
 {
-    // Events let run inside a tick can bring the timer round again: that tick has
-    // nothing to do, this one takes every reading that is due. Without a run there is no
-    // schedule to follow.
-    if (m_inTick || !m_isLogging)
+    // A tick that falls due while requests still run (the last tick's readings, the
+    // calibration of a start) or while a tick's message box is open is not queued behind
+    // them: ticks that pile up make one, run when the link is free.
+    if (m_ticking || !m_link.requestsIdle()) {
+        m_dueTickEnded = std::move(ended);
+        // A tick in progress runs the due one at its end (asked now, from inside the tick,
+        // the link's idle call would come at once).
+        if (!std::exchange(m_tickDue, true) && !m_ticking)
+            runDueTickWhenIdle();
         return;
-    const TickScope scope(m_inTick);
-
+    }
+    m_tickEnded = std::move(ended);
+    // Without a run there is no schedule to follow.
+    if (!m_isLogging) {
+        endTick();
+        return;
+    }
+    m_ticking = true;
+    m_tickRun = m_runNumber;
     view().showMessage(LongTimeText(m_clock.now().time()));
+    takeDueReadings();
+}
+
+void LoggingRun::runDueTickWhenIdle()
+{
+    m_link.whenRequestsIdle(guarded([this] {
+        if (std::exchange(m_tickDue, false))
+            Tick(std::exchange(m_dueTickEnded, {}));
+    }));
+}
+
+void LoggingRun::takeDueReadings()
+{
     for (;;) {
         const qint64 stepMs = clockStepMs();
         if (std::abs(stepMs) >= ClockStepLimitMs && !followClockStep(stepMs))
-            return;
+            return endTick();
         const qint64 nowMs = m_clock.now().toMSecsSinceEpoch();
         // Held up: the readings missed are not taken late; the periods that ended
         // meanwhile are written from the readings they had.
         if (m_schedule.farBehind(nowMs)) {
             m_schedule.skipMissedReadings(nowMs);
             if (!closePeriodsEndedBy(m_schedule.NextLogTime - 1))
-                return;
+                return endTick();
         }
         if (!m_schedule.readingDue(nowMs))
             break;
 
         if (instrumentConfirmed()) {
-            GetIndividualReadings();
-            if (m_lineSettings.temperatureModel) {
-                const ReadingOutcome temperature = m_reader.GetTemp(m_sums);
-                if (!temperature.error.isEmpty()) {
-                    failTick(temperature.error);
-                    return;
-                }
-            }
-        } else if (!m_isLogging) {
+            m_readingFailure.clear();
+            m_reader.requestReading(m_sums, m_calValues, m_lineSettings.individual,
+                                    guarded([this](const ReadingOutcome &outcome) {
+                                        if (tickGoesOn())
+                                            readingTaken(outcome);
+                                    }));
             return;
         }
-
+        if (!m_isLogging)
+            return endTick();
         if (!closePeriodsEndedBy(m_schedule.NextLogTime))
-            return;
+            return endTick();
         m_schedule.nextReading();
-
-        view().letEventsRun();
-        if (!view().timerEnabled())
-            return;
     }
+    checkLinkAtTickEnd();
+}
 
+void LoggingRun::readingTaken(const ReadingOutcome &outcome)
+{
+    m_sums = outcome.sums;
+    if (!outcome.error.isEmpty())
+        view().showRunTimeError(outcome.error);
+    noteFailure(outcome.failure);
+    if (!m_lineSettings.temperatureModel) {
+        readingDone();
+        return;
+    }
+    m_reader.requestTemperatures(m_sums, guarded([this](const ReadingOutcome &temperatures) {
+                                     if (tickGoesOn())
+                                         temperaturesTaken(temperatures);
+                                 }));
+}
+
+void LoggingRun::temperaturesTaken(const ReadingOutcome &outcome)
+{
+    m_sums = outcome.sums;
+    if (!outcome.error.isEmpty()) {
+        failTick(outcome.error);
+        endTick();
+        return;
+    }
+    noteFailure(outcome.failure);
+    readingDone();
+}
+
+void LoggingRun::readingDone()
+{
+    if (!closePeriodsEndedBy(m_schedule.NextLogTime))
+        return endTick();
+    m_schedule.nextReading();
+    // A stop (the timer stopped by a signal, in the console) ends the tick after the
+    // reading it was taking.
+    if (!view().timerEnabled())
+        return endTick();
+    takeDueReadings();
+}
+
+void LoggingRun::checkLinkAtTickEnd()
+{
     // A lost link is connected again, and the instrument must be known before the next
     // reading: its status is read once a tick until it is.
-    if (!m_link.Connected() || !m_instrumentKnown) {
-        m_instrumentKnown = false;
-        if (!m_link.Connected())
-            m_link.Connect();
-        if (m_link.GetStatus() && !checkInstrument())
-            return;
+    if (m_link.Connected() && m_instrumentKnown) {
+        showTickStatus();
+        endTick();
+        return;
     }
-    view().showLinkStatus(m_link.Status());
+    m_instrumentKnown = false;
+    if (!m_link.Connected())
+        m_link.requestConnect({});
+    m_link.requestStatus(guarded([this](bool read) {
+        if (!tickGoesOn())
+            return;
+        if (!read || checkInstrument())
+            showTickStatus();
+        endTick();
+    }));
+}
+
+bool LoggingRun::tickGoesOn()
+{
+    if (m_isLogging && m_tickRun == m_runNumber)
+        return true;
+    endTick();
+    return false;
+}
+
+void LoggingRun::noteFailure(const QString &why)
+{
+    // The link's own failures are its status, shown anyway.
+    if (!why.isEmpty() && why != m_link.Status())
+        m_readingFailure = why;
+}
+
+void LoggingRun::showTickStatus()
+{
+    // Why the last reading was not taken, when the reply was at fault.
+    const QString status = m_link.Status();
+    view().showLinkStatus(
+        m_readingFailure.isEmpty() ? status : status + QStringLiteral("; ") + m_readingFailure);
+}
+
+void LoggingRun::endTick()
+{
+    m_ticking = false;
+    const std::function<void()> ended = std::exchange(m_tickEnded, {});
+    const std::weak_ptr<int> alive = m_lifetime;
+    if (ended)
+        ended();
+    // `ended` may have replaced the run (a new day's file in the console).
+    if (alive.lock() && m_tickDue)
+        runDueTickWhenIdle();
 }
 
 qint64 LoggingRun::clockStepMs()
@@ -345,7 +460,7 @@ void LoggingRun::failWrite(const QString &description, const QDateTime &periodEn
     // from the message, and from the status bar once the message is closed.
     const QString period = LongTimeText(periodEnd.addSecs(-m_schedule.AvgInterval).time()) +
                            QStringLiteral(" to ") + LongTimeText(periodEnd.time());
-    view().showRunTimeError(description +
+    view().showWriteFailure(description +
                             QStringLiteral("\r\nLogging has stopped: the period from ") + period +
                             QStringLiteral(" was not written to the file."));
     Stop();
@@ -357,45 +472,4 @@ void LoggingRun::failTick(const QString &description)
 {
     view().showRunTimeError(description);
     Stop();
-}
-
-// ---------------------------------------------------------------------------------------
-// Reading operations
-
-bool LoggingRun::GetIndividualReadings()
-{
-    const ReadingOutcome outcome =
-        m_reader.GetIndividualReadings(m_sums, m_calValues, view().individualSensors());
-    if (!outcome.error.isEmpty())
-        view().showRunTimeError(outcome.error);
-    return outcome.ok;
-}
-
-bool LoggingRun::GetTemp()
-{
-    const ReadingOutcome outcome = m_reader.GetTemp(m_sums);
-    if (!outcome.error.isEmpty())
-        view().showRunTimeError(outcome.error);
-    return outcome.ok;
-}
-
-bool LoggingRun::ReadZQ3Calibration()
-{
-    QString output;
-    const bool ok = m_calibration.ReadZQ3Calibration(m_calValues, output);
-    if (!output.isEmpty())
-        view().appendOutput(output);
-    return ok;
-}
-
-bool LoggingRun::ReadZQ4Calibration()
-{
-    QString output;
-    QString error;
-    const bool ok = m_calibration.ReadZQ4Calibration(m_calValues, output, error);
-    if (!error.isEmpty())
-        view().showRunTimeError(error);
-    if (!output.isEmpty())
-        view().appendOutput(output);
-    return ok;
 }

@@ -14,6 +14,9 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
+#include <memory>
+
 class Clock;
 class FileDialogs;
 class LoggingRunView;
@@ -35,35 +38,38 @@ class LoggingRun
 public:
     LoggingRun(SensorLink &link, Clock &clock, FileDialogs &dialogs,
                LogFileWriter::Opener opener = LogFileWriter::OpenReplacingFile);
+    LoggingRun(const LoggingRun &) = delete;
+    LoggingRun &operator=(const LoggingRun &) = delete;
 
     // The window the run works through; set before any other call.
     void setView(LoggingRunView &view) { m_view = &view; }
 
     // The start button: reads the calibration (individual sensors), opens the log file
     // (when asked), aligns the schedule to the clock and starts the timer. Periods that
-    // cannot drive a schedule refuse the start with a message.
+    // cannot drive a schedule refuse the start with a message. With individual sensors the
+    // run starts once the calibration has come; a click meanwhile does nothing.
     void Start();
-    // The stop button: stops the timer and closes the log file.
+    // The stop button: stops the timer and closes the log file. A reading still on the
+    // line is not added.
     void Stop();
     // The timer: takes every reading that is due, closes every averaging period that has
     // ended, and reconnects a lost link. A failure or another instrument stops the run.
-    void Tick();
-    // The window closes: the log file is closed and the timer stopped.
+    // The readings are the link's queued requests, taken one after the other; `ended`
+    // runs once the tick's last request has ended. Ticks that fall due while requests
+    // still run are not queued behind them: they make one tick, run when the link is free
+    // (with the `ended` of the last of them).
+    void Tick(std::function<void()> ended = {});
+    // The window closes: the log file is closed with every line written so far, the
+    // timer stopped, and a start or a reading still on the line comes to nothing.
     void Unload();
 
     bool IsLogging() const { return m_isLogging; }
-    // A tick is running (it lets window events run between readings).
-    bool InTick() const { return m_inTick; }
+    // The calibration read of a start is on the line.
+    bool IsStarting() const { return m_starting; }
     const QString &LogFileName() const { return m_logFileName; }
     const CalibrationValues &CalValues() const { return m_calValues; }
     const ReadingSums &Sums() const { return m_sums; }
     const LoggingSchedule &Schedule() const { return m_schedule; }
-
-    // The reading operations, with their messages shown through the window.
-    bool GetIndividualReadings();
-    bool GetTemp();
-    bool ReadZQ3Calibration();
-    bool ReadZQ4Calibration();
     void ClearSums() { m_sums.ClearSums(); }
 
 private:
@@ -92,7 +98,43 @@ private:
     bool checkInstrument();
     void changeOfInstrument(const LoggedInstrument &found);
 
-    bool readCalibration();
+    // `call` made safe to run after the run has gone: a request it queued may end later.
+    template <typename F> auto guarded(F call)
+    {
+        return [alive = std::weak_ptr<int>(m_lifetime), call](auto &&...args) {
+            if (alive.lock())
+                call(args...);
+        };
+    }
+    // The log and averaging periods of a start, in seconds.
+    struct Periods
+    {
+        qint16 log;
+        qint16 avg;
+    };
+    // The calibration came: the start goes on when it was read.
+    void calibrationRead(const CalibrationOutcome &outcome, Periods periods);
+    void beginLogging(Periods periods);
+
+    // The steps of a tick: the readings due, one at a time; each reading's outcome, then
+    // its temperatures'; the periods its reading ends; at the end the link connected again
+    // and the instrument checked when it is not known.
+    void takeDueReadings();
+    void readingTaken(const ReadingOutcome &outcome);
+    void temperaturesTaken(const ReadingOutcome &outcome);
+    void readingDone();
+    void checkLinkAtTickEnd();
+    void showTickStatus();
+    // The last thing every way through a tick does: runs its `ended`, then a tick that
+    // fell due meanwhile.
+    void endTick();
+    void runDueTickWhenIdle();
+    // A request of this tick has ended: false (and the tick ended) when the run it was made
+    // for has stopped or started afresh meanwhile.
+    bool tickGoesOn();
+    // A reading not taken for a fault of the reply: the reason is shown with the link's
+    // status until the next reading.
+    void noteFailure(const QString &why);
     FileOpening OpenLogFile(QString &error);
     void CloseLogFile();
     // Writes the lines of the period ending at `end` and clears the sums; held while the
@@ -116,7 +158,21 @@ private:
     LogFileWriter m_logFile;
 
     bool m_isLogging = false;
-    bool m_inTick = false;
+    bool m_starting = false;
+    // Counts the starts, stops and unloads: a request's end that belongs to an earlier
+    // one is not applied.
+    int m_runNumber = 0;
+    // A tick's readings are being taken; the run number it was started for, and what it
+    // runs at its end.
+    bool m_ticking = false;
+    int m_tickRun = 0;
+    std::function<void()> m_tickEnded;
+    // A tick fell due while the link was busy, and the `ended` it brought.
+    bool m_tickDue = false;
+    std::function<void()> m_dueTickEnded;
+    // Why the last reading (or its temperatures) was not taken, when the reply was at
+    // fault; empty otherwise.
+    QString m_readingFailure;
     CalibrationValues m_calValues{};
     ReadingSums m_sums;
     LoggingSchedule m_schedule;
@@ -132,4 +188,5 @@ private:
     QList<PeriodLine> m_heldLines;
     QString m_logFileName;
     QChar m_separator = QLatin1Char('\t');
+    const std::shared_ptr<int> m_lifetime = std::make_shared<int>(0);
 };

@@ -5,7 +5,7 @@
 #include <QTime>
 
 // What a logging run needs from the window it runs in: the user's choices, the places it
-// shows its state, the timer that drives it and the window events it lets run.
+// shows its state and the timer that drives it.
 class LoggingRunView
 {
 public:
@@ -35,6 +35,8 @@ public:
     virtual void showPlainTitle() = 0;
     // A run-time failure: a message box with "Error: " and the description.
     virtual void showRunTimeError(const QString &description) = 0;
+    // A period's line could not be written to the log file: the run has stopped.
+    virtual void showWriteFailure(const QString &description) { showRunTimeError(description); }
     // The computer's clock was set by stepSeconds (not a change of summer time): the
     // period it cut was written and the schedule follows the clock from `at` on. Shown
     // until the next start.
@@ -46,6 +48,4 @@ public:
     virtual void startTimer(int intervalMs) = 0;
     virtual void stopTimer() = 0;
     virtual bool timerEnabled() const = 0;
-    // Lets pending window events run (a click on the stop button gets through here).
-    virtual void letEventsRun() = 0;
 };

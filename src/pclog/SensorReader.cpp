@@ -16,6 +16,8 @@ namespace {
 
 constexpr int SensorTimeoutMs = 2000;
 constexpr int TemperatureTimeoutMs = 2000;
+// The instrument rests after the handshake that ends a temperature read.
+constexpr int TemperaturePauseMs = 50;
 
 const QString Overflow = QStringLiteral("Overflow");
 
@@ -52,85 +54,128 @@ float channelReading(float calibratedCounts)
     return calibratedCounts * 2500.0f / 4096.0f / 4096.0f;
 }
 
-} // namespace
-
-ReadingOutcome SensorReader::GetIndividualReadings(ReadingSums &sums,
-                                                   const CalibrationValues &factors,
-                                                   bool individual)
+// Tells `done` from the link's queue, so that it never runs inside the request that
+// asked: nothing went on the line.
+void tellFromQueue(SensorLink &link, const SensorReader::Done &done, ReadingOutcome outcome)
 {
-    if (!m_link.Connected())
-        return {};
-    return individual ? individualReading(sums, factors) : plainReading(sums);
+    link.requestPause(0, [done, outcome](bool) { done(outcome); });
 }
 
-ReadingOutcome SensorReader::plainReading(ReadingSums &sums)
+ReadingOutcome failedWith(const QString &why, const ReadingSums &sums)
 {
-    if (!m_link.GetReadings())
-        return {};
-    if (!addToSingle(sums.TotalSum, m_link.Total()) ||
-        !addToSingle(sums.DiffuseSum, m_link.Diffuse()) ||
-        (m_link.Sun() && !addToInt16(sums.SunCount, 1)) || !addToInt16(sums.ReadingCount, 1))
-        return {false, Overflow};
-    return {true, {}};
+    return {false, {}, why, sums};
 }
 
-ReadingOutcome SensorReader::individualReading(ReadingSums &sums, const CalibrationValues &factors)
+// Adds the fields of an individual reading; an overflow keeps what was added before it.
+ReadingOutcome addIndividual(const IndividualReadingReply &fields, const CalibrationValues &factors,
+                             ReadingSums sums)
 {
-    const ParsedReply<IndividualReadingReply> parsed =
-        ParseIndividualReadingReply(m_link.TestCommand(QStringLiteral("S"), SensorTimeoutMs));
-    if (!parsed.ok())
-        return {};
-    const IndividualReadingReply &fields = *parsed.value;
-    const ReadingOutcome overflow{false, Overflow};
-
     // Each field is added before the next is looked at: what was added before an
     // overflow stays.
     if (!fields.total || !addToSingle(sums.TotalSum, *fields.total))
-        return overflow;
+        return {false, Overflow, {}, sums};
     if (!fields.diffuse || !addToSingle(sums.DiffuseSum, *fields.diffuse))
-        return overflow;
+        return {false, Overflow, {}, sums};
     if (!fields.sun || !addToInt16(sums.SunCount, *fields.sun))
-        return overflow;
+        return {false, Overflow, {}, sums};
     const std::optional<std::array<qint16, 8>> &counts = fields.counts;
     if (!counts)
-        return overflow;
+        return {false, Overflow, {}, sums};
 
     // Channel 0 is the reference; every other channel is channel 0's reading plus its own
     // calibrated difference from channel 0.
     const float c0 = (*counts)[0];
     const float k0 = static_cast<float>(factors[0]);
     if (!addToSingle(sums.IndividualSums[0], channelReading(k0 * c0)))
-        return overflow;
+        return {false, Overflow, {}, sums};
     for (size_t i = 1; i < 8; ++i) {
         const std::optional<qint16> difference = ToInt16(double((*counts)[i]) - (*counts)[0]);
         if (!difference)
-            return overflow;
+            return {false, Overflow, {}, sums};
         const float ki = static_cast<float>(factors[i]);
         const float reading = channelReading(k0 * c0 + ki * float(*difference));
         if (!addToSingle(sums.IndividualSums[i], reading))
-            return overflow;
+            return {false, Overflow, {}, sums};
     }
-
     if (!addToInt16(sums.ReadingCount, 1))
-        return overflow;
-    m_link.Connect();
-    return {true, {}};
+        return {false, Overflow, {}, sums};
+    return {true, {}, {}, sums};
 }
 
-ReadingOutcome SensorReader::GetTemp(ReadingSums &sums)
+} // namespace
+
+void SensorReader::requestReading(const ReadingSums &sums, const CalibrationValues &factors,
+                                  bool individual, Done done)
 {
-    if (!m_link.Connected() || !IsTemperatureModel(m_link.Version()))
-        return {};
-    const ParsedReply<TemperatureReply> parsed =
-        ParseTemperatureReply(m_link.TestCommand(QStringLiteral("I"), TemperatureTimeoutMs));
-    if (!parsed.ok())
-        return {};
-    const std::optional<double> &thermistor = parsed.value->thermistor;
-    const std::optional<double> &chip = parsed.value->chip;
-    m_link.Connect();
-    if (!thermistor || !chip || !addToSingle(sums.ThermSum, *thermistor) ||
-        !addToSingle(sums.ChipSum, *chip) || !addToInt16(sums.TempCount, 1))
-        return {false, Overflow};
-    m_link.DelayMs(50);
-    return {true, {}};
+    SensorLink *const link = &m_link;
+    if (!individual) {
+        link->requestReadings([link, done, sums](bool read) {
+            if (!read) {
+                done(failedWith(link->Status(), sums));
+                return;
+            }
+            ReadingSums added = sums;
+            if (!addToSingle(added.TotalSum, link->Total()) ||
+                !addToSingle(added.DiffuseSum, link->Diffuse()) ||
+                (link->Sun() && !addToInt16(added.SunCount, 1)) ||
+                !addToInt16(added.ReadingCount, 1))
+                done({false, Overflow, {}, added});
+            else
+                done({true, {}, {}, added});
+        });
+        return;
+    }
+    link->requestTestCommand(
+        QStringLiteral("S"), SensorTimeoutMs, [link, done, sums, factors](const QString &reply) {
+            if (reply.isEmpty()) {
+                done(failedWith(link->Status(), sums));
+                return;
+            }
+            const ParsedReply<IndividualReadingReply> parsed = ParseIndividualReadingReply(reply);
+            if (!parsed.ok()) {
+                done(failedWith(QStringLiteral("reply to \"S\": ") + parsed.failure, sums));
+                return;
+            }
+            const ReadingOutcome added = addIndividual(*parsed.value, factors, sums);
+            if (!added.ok) {
+                done(added);
+                return;
+            }
+            // Out of test mode; the handshake's result is not examined.
+            link->requestConnect([done, added](bool) { done(added); });
+        });
+}
+
+void SensorReader::requestTemperatures(const ReadingSums &sums, Done done)
+{
+    SensorLink *const link = &m_link;
+    if (!link->Connected() || !IsTemperatureModel(link->Version())) {
+        tellFromQueue(*link, done, failedWith(QString(), sums));
+        return;
+    }
+    link->requestTestCommand(
+        QStringLiteral("I"), TemperatureTimeoutMs, [link, done, sums](const QString &reply) {
+            const ParsedReply<TemperatureReply> parsed = ParseTemperatureReply(reply);
+            if (!parsed.ok()) {
+                done(failedWith(reply.isEmpty()
+                                    ? link->Status()
+                                    : QStringLiteral("reply to \"I\": ") + parsed.failure,
+                                sums));
+                return;
+            }
+            const TemperatureReply temperatures = *parsed.value;
+            link->requestConnect([link, done, sums, temperatures](bool) {
+                ReadingSums added = sums;
+                if (!temperatures.thermistor || !temperatures.chip ||
+                    !addToSingle(added.ThermSum, *temperatures.thermistor) ||
+                    !addToSingle(added.ChipSum, *temperatures.chip) ||
+                    !addToInt16(added.TempCount, 1)) {
+                    done({false, Overflow, {}, added});
+                    return;
+                }
+                link->requestPause(TemperaturePauseMs, [done, added](bool) {
+                    done({true, {}, {}, added});
+                });
+            });
+        });
 }

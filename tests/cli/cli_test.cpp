@@ -44,6 +44,7 @@
 #include <chrono>
 #include <csignal>
 #include <functional>
+#include <optional>
 #include <thread>
 
 namespace {
@@ -272,6 +273,9 @@ TEST(CliCommands, AgainstTheSimulatorOnAPseudoTerminal)
     own.instrument.identity->versionLine = "ZQ5\tv1.03 Z\xFCrich\x07";
     DemoSimulator zurich(own);
     const QString zurichLog = folder.filePath("zurich.txt");
+    // One that calls itself a ZQ3 v1 and answers "E" with a ZQ5's dump: no factors.
+    own.instrument.identity->versionLine = "ZQ3 v1.9";
+    DemoSimulator mislabelled(own);
     const struct
     {
         QStringList args;
@@ -322,6 +326,11 @@ TEST(CliCommands, AgainstTheSimulatorOnAPseudoTerminal)
          0,
          "",
          ""},
+        {{"log", "--device", mislabelled.devicePath(), "--individual", "--log-period", "1s",
+          "--duration", "5s"},
+         1,
+         "^$",
+         "logging did not start: Failed to read ZQ3 calibration values"},
         {{"status", "--demo", "--trace", missing}, 3, "^$", "cannot write the trace"},
         {{"log", "--demo", "--log-period", "1s", "--output", missing, "--duration", "5s"},
          3,
@@ -485,7 +494,12 @@ TEST(CliCommands, LogGoesOnInAFileOfItsOwnForAnotherInstrumentAndTellsAClockStep
     const auto run = [&](double seconds) {
         for (double t = 0; t < seconds; t += 0.5) {
             clock.advanceSeconds(0.5);
-            ASSERT_TRUE(log.tick());
+            // A second tick falls due while the first one's requests run.
+            std::optional<bool> goOn;
+            log.tick({});
+            log.tick([&goOn](bool more) { goOn = more; });
+            runLinkEvents(clock, port, [&goOn] { return goOn.has_value(); });
+            ASSERT_EQ(goOn, true);
         }
     };
     run(25);

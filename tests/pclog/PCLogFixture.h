@@ -3,11 +3,12 @@
 
 // The PC-logging tests: the logging window offscreen on a virtual clock, with an
 // instrument at the far end of a fake cable whose replies a test sets, and the window's
-// timer fired on virtual time.
+// timer fired on virtual time, the link's queued requests run after each tick.
 
 #include "FakeFileDialogs.h"
 #include "QtPrinters.h"
 #include "RecordingPrompts.h"
+#include "VirtualLinkEvents.h"
 
 #include "common/TimeOfDay.h"
 #include "link/SensorLink.h"
@@ -18,7 +19,6 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QFile>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -102,14 +102,25 @@ protected:
     PCLogFixture()
     {
         link.setCommPort(1);
-        link.GetStatus();
+        readStatus();
+    }
+
+    // The link's queued requests run on virtual time until none is left.
+    void runRequests()
+    {
+        runLinkEvents(clock, port, [this] { return link.requestsIdle(); });
+    }
+    void readStatus()
+    {
+        link.requestStatus({});
+        runRequests();
     }
 
     // The window as the main window opens it, with the file made by `opener`.
     frmPCLog &open(LogFileWriter::Opener opener = LogFileWriter::OpenReplacingFile)
     {
         window = std::make_unique<frmPCLog>(
-            link, clock, pump, prompts, dialogs,
+            link, clock, prompts, dialogs,
             frmPCLog::Host{[this] { return testMenu; }, [this] { ++takenBack; }},
             std::move(opener));
         window->show();
@@ -128,6 +139,7 @@ protected:
         dialogs.answers = {file};
         clock.setNow(when);
         window->cmdLog->click();
+        runRequests();
     }
     void start(const QTime &time, const char *logPeriod, const char *avgPeriod,
                const QString &file = QString())
@@ -153,11 +165,11 @@ protected:
         clock.advanceSeconds(seconds);
         tick();
     }
-    // One tick, then the calls it left for the event loop.
+    // One tick, and the requests it queued.
     void tick()
     {
         window->Timer1_Timer();
-        QCoreApplication::sendPostedEvents(window.get(), QEvent::MetaCall);
+        runRequests();
     }
     // The lines shown, and those in the log file after its header.
     QStringList shown() const { return window->outputText().split("\r\n", Qt::SkipEmptyParts); }

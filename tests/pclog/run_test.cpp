@@ -26,41 +26,57 @@ using PCLogTest = PCLogFixture;
 TEST_F(PCLogTest, ReadingsFallOnTheClockAndPeriodsCloseAtTheReadingThatEndsThem)
 {
     // Start, log and averaging periods, the timer's run before a late tick, how late that
-    // is, the run after it, whether the timer comes round inside a tick; the lines shown.
+    // is, the run after it; the lines shown.
     // clang-format off
-    const std::tuple<QTime, const char *, const char *, double, double, double, bool, QStringList> cases[] = {
+    const std::tuple<QTime, const char *, const char *, double, double, double, QStringList> cases[] = {
         // The first reading on the next multiple; six readings (100 to 105) a minute.
-        {QTime(10, 0, 7, 400), "10s", "1m", 61, 0, 0, false, {"10:01:00    102.5    50.0  1.0"}},
+        {QTime(10, 0, 7, 400), "10s", "1m", 61, 0, 0, {"10:01:00    102.5    50.0  1.0"}},
         // 10:00:05 from the readings at :02, :04 and :06; 10:00:10 from :08 and :10.
-        {QTime(10, 0, 0, 600), "2s", "5s", 16, 0, 0, false, {"10:00:05    101.0    50.0  1.0", "10:00:10    103.5    50.0  1.0", "10:00:15    106.0    50.0  1.0"}},
+        {QTime(10, 0, 0, 600), "2s", "5s", 16, 0, 0, {"10:00:05    101.0    50.0  1.0", "10:00:10    103.5    50.0  1.0", "10:00:15    106.0    50.0  1.0"}},
         // A tick 45 s late takes each missed reading for its own time.
-        {QTime(10, 0, 0, 600), "10s", "1m", 10, 54.4, 0, false, {"10:01:00    102.5    50.0  1.0"}},
+        {QTime(10, 0, 0, 600), "10s", "1m", 10, 54.4, 0, {"10:01:00    102.5    50.0  1.0"}},
         // 51 s behind: the readings missed are not taken late, the period that ended
         // meanwhile is written from the reading it had, and no reading is taken ahead
         // of its time (readings 1 to 5 make 10:02:00).
-        {QTime(10, 0, 0, 600), "10s", "1m", 10, 59.9, 50, false, {"10:01:00    100.0    50.0  1.0", "10:02:00    103.0    50.0  1.0"}},
-        // A timer coming round inside a tick does nothing.
-        {QTime(10, 0, 0, 600), "10s", "10s", 0, 25, 0, true, {"10:00:10    100.0    50.0  1.0", "10:00:20    101.0    50.0  1.0"}},
+        {QTime(10, 0, 0, 600), "10s", "1m", 10, 59.9, 50, {"10:01:00    100.0    50.0  1.0", "10:02:00    103.0    50.0  1.0"}},
     };
     // clang-format on
-    for (const auto &[time, logPeriod, avgPeriod, before, late, after, nested, lines] : cases) {
+    for (const auto &[time, logPeriod, avgPeriod, before, late, after, lines] : cases) {
         instrument.readingTimes.clear();
         open();
         start(time, logPeriod, avgPeriod);
         runTimer(before);
-        pump.hook = [this, nested = nested] {
-            const QByteArray written = line.written();
-            if (nested)
-                window->Timer1_Timer();
-            EXPECT_EQ(line.written(), written) << "a tick inside a tick asks nothing";
-        };
         if (late > 0)
             lateTick(late);
-        pump.hook = nullptr;
         runTimer(after);
         EXPECT_EQ(shown(), lines);
         EXPECT_TRUE(window->Timer1.isActive());
     }
+    // Ticks that fall due while a tick's reading is on the line make one, run after it
+    // with the last one's end: one set of commands on the wire for each reading.
+    instrument.readingTimes.clear();
+    open();
+    start(QTime(10, 0, 0, 600), "10s", "10s");
+    for (const int due : {1, 2}) {
+        clock.advanceSeconds(due == 1 ? 9 : 10);
+        line.clearWritten();
+        window->Timer1_Timer();
+        runLinkEvents(clock, port, [this] { return line.written().endsWith("S"); });
+        int ended = 0;
+        for (int k = 1; k <= due; ++k)
+            window->run().Tick([&ended, k] { ended += k; });
+        runRequests();
+        EXPECT_EQ(line.written(), "RS");
+        EXPECT_EQ(ended, due);
+    }
+    EXPECT_EQ(shown(),
+              QStringList({"10:00:10    100.0    50.0  1.0", "10:00:20    101.0    50.0  1.0"}));
+    // Or while another window's request still runs.
+    link.requestStatus({});
+    int ended = 0;
+    window->run().Tick([&ended] { ++ended; });
+    runRequests();
+    EXPECT_EQ(ended, 1);
     // Each reading is taken within one timer interval after its time, never more than
     // half a second early.
     instrument.readingTimes.clear();
@@ -104,7 +120,7 @@ TEST_F(PCLogTest, AcrossMidnightLinesCarryTheirDayAndBadPeriodsSaySo)
     instrument.readingsSilent = false;
     instrument.units = "Units: klux";
     instrument.plainReading = [](int) { return QByteArray("12.345,3.21,0"); };
-    link.GetStatus();
+    readStatus();
     start(QTime(10, 0, 0, 600), "10s", "30s", path);
     runTimer(10);
     // The instrument lost over the period's end (the handshakes fail and clear the
@@ -217,9 +233,9 @@ TEST_F(PCLogTest, UnusablePeriodsAndAFailedCalibrationRefuseTheStartAskingNothin
 {
     instrument.version = "ZQ4 v2.3";
     instrument.calibrationDump = "E\rSerial: 1234"; // short and without "User:"
-    link.GetStatus();
+    readStatus();
     open().chkIndividual->setChecked(true);
-    for (const char *avgPeriod : {"0s", "0.4s", "-10s", "600m", "abc", "1e99", "99999", "10s"}) {
+    for (const char *avgPeriod : {"0s", "0.4s", "-10s", "10s", "600m", "abc", "1e99", "99999"}) {
         line.clearWritten();
         start(QTime(10, 0, 0, 600), "10s", avgPeriod, path);
         const bool read = QByteArray(avgPeriod) == "10s";
@@ -229,6 +245,7 @@ TEST_F(PCLogTest, UnusablePeriodsAndAFailedCalibrationRefuseTheStartAskingNothin
         EXPECT_TRUE(window->chkFile->isChecked() && window->chkIndividual->isChecked());
         EXPECT_FALSE(window->Timer1.isActive());
         EXPECT_EQ(line.written().contains('E'), read) << "the calibration read";
+        EXPECT_TRUE(!read || window->panel1Text() == "reply to \"E\": no factors");
         EXPECT_TRUE(dialogs.requests.isEmpty()) << "no file asked for";
     }
 }
@@ -238,14 +255,26 @@ TEST_F(PCLogTest, IndividualSensorsShowTheFactorsTheSensorsAndWithTheTestMenuThe
     instrument.version = "ZQ4 v2.3";
     instrument.calibrationDump =
         "E\rSerial: 1234\rUser:     4101  4080  4050  4200  3990  4096  4111\rOffset:     12";
-    link.GetStatus();
+    readStatus();
     testMenu = true;
     open().chkIndividual->setChecked(true);
+    // A second click while the calibration is read does nothing.
+    window->cmdLog->click();
     start(QTime(10, 0, 0, 600), "10s", "10s");
+    EXPECT_EQ(line.written().count('E'), 1);
     EXPECT_EQ(window->panel2Text(), "Reading calibration values");
     EXPECT_EQ(window->lblHeading->text(), "  Time      Total Diffuse  Sun     P0     P1     P2     "
                                           "P3     P4     P5     P6     P7   Temp");
-    runTimer(10);
+    // The reading's tick: "S" (in test mode still, after "E"), a handshake, "I" in test
+    // mode and a handshake again, then the pause of 50 ms.
+    runTimer(8);
+    clock.advanceSeconds(1);
+    line.clearWritten();
+    const double before = clock.monotonicSeconds();
+    tick();
+    EXPECT_EQ(line.written(), "SRRTIR");
+    EXPECT_NEAR(clock.monotonicSeconds() - before, 0.51, 0.0005);
+    runTimer(1);
     const QString row = "10:00:10    100.0    50.0  1.0 2500.0 2500.0 2500.0 2500.0 2500.0 2500.0 "
                         "2500.0 2500.0   21.4   25.1  1.000";
     EXPECT_EQ(shown(), QStringList({"4096 4101 4080 4050 4200 3990 4096 4111 ", row}));
@@ -256,18 +285,47 @@ TEST_F(PCLogTest, IndividualSensorsShowTheFactorsTheSensorsAndWithTheTestMenuThe
 
     // An overflow in a reading is shown and logging goes on: the failed reading did not
     // count.
+    // The timer comes round while the message is open: one reading all the same.
     instrument.sensorReply = [](int) { return QByteArray("S1,2,0(40000 1 1 1 1 1 1 1)"); };
+    int ended = 0;
+    prompts.whileOpen = [this, &ended] { window->run().Tick([&ended] { ++ended; }); };
     runTimer(10);
+    prompts.whileOpen = nullptr;
+    EXPECT_EQ(instrument.readingTimes.size(), 2);
+    EXPECT_EQ(ended, 1);
     EXPECT_EQ(prompts.texts(), QStringList({"Error: Overflow"}));
     EXPECT_EQ(shown().last(), "10:00:20 bad readings");
     EXPECT_TRUE(window->Timer1.isActive());
-    // The readings answered and the temperatures not: no temperature, not 0.0.
-    instrument.sensorReply = [](int) { return QByteArray("S100.0,50.0,1(1 1 1 1 1 1 1 1)"); };
-    instrument.temperaturesSilent = true;
-    runTimer(10);
-    EXPECT_TRUE(shown().last().endsWith("  0.6" + QString(14, ' ') + "  1.000"))
-        << shown().last().toStdString();
+    // A reply missing or garbled adds no figure (no temperature, not 0.0; a period without
+    // a reading is bad) and the status bar says why until the next reading.
+    const QByteArray ones = "S100.0,50.0,1(1 1 1 1 1 1 1 1)";
+    const QByteArray temperatures = instrument.temperatures;
+    const QString noTemperature = "  0.6" + QString(14, ' ') + "  1.000";
+    // clang-format off
+    const std::tuple<QByteArray, QByteArray, QString, QString> failed[] = {
+        {ones, "", noTemperature, ""},
+        {ones, "I\rThermistor not read here", noTemperature, "; reply to \"I\": no \"Therm temp\" or shorter than 25 characters"},
+        {ones.chopped(1), temperatures, " bad readings", "; reply to \"S\": not \"S\" ... \")\""},
+    };
+    // clang-format on
+    for (const auto &[sensors, temperatureReply, lineEnd, why] : failed) {
+        instrument.sensorReply = [reply = sensors](int) { return reply; };
+        instrument.temperaturesSilent = temperatureReply.isEmpty();
+        instrument.temperatures = temperatureReply;
+        runTimer(10);
+        EXPECT_TRUE(shown().last().endsWith(lineEnd)) << shown().last().toStdString();
+        EXPECT_EQ(window->panel1Text(),
+                  why.isEmpty() ? "TEST: prompt missing" : link.Status() + why);
+    }
     instrument.temperaturesSilent = false;
+    // Silent: the reading fails with the link and the temperatures are not asked; the
+    // tick's end tries the handshake and the status read.
+    instrument.silent = true;
+    clock.advanceSeconds(10);
+    line.clearWritten();
+    tick();
+    EXPECT_EQ(line.written(), "RRR");
+    instrument.silent = false;
 
     // The output box keeps the last 10000 characters from a whole line, the newest in
     // view.
@@ -275,6 +333,12 @@ TEST_F(PCLogTest, IndividualSensorsShowTheFactorsTheSensorsAndWithTheTestMenuThe
     runTimer(1000);
     EXPECT_TRUE(window->outputText().size() <= 10000 && window->outputText().startsWith("10:"));
     EXPECT_EQ(window->txtOut->textCursor().position(), window->txtOut->toPlainText().size());
+    EXPECT_EQ(window->panel1Text(), link.Status());
+    // A temperature beyond range stops the run with the failure.
+    instrument.temperatures = "I\rTherm temp  1e999\rChip temp  25.10";
+    runTimer(10);
+    EXPECT_EQ(prompts.texts().last(), "Error: Overflow");
+    EXPECT_FALSE(window->run().IsLogging());
 }
 
 TEST_F(PCLogTest, TheLogFileIsAskedForKeptOnTheDiskAndItsFailuresReported)
@@ -370,18 +434,40 @@ TEST_F(PCLogTest, TheLogFileIsAskedForKeptOnTheDiskAndItsFailuresReported)
 
 TEST_F(PCLogTest, AStopDuringATickEndsItAndALostLinkIsConnectedAgainAtItsEnd)
 {
-    // Stop clicked while the tick lets events run: three readings were due, one taken;
-    // a tick without a run asks nothing.
+    // Stop clicked while the second of three readings due is on the line: it is not
+    // added and the third is not asked; a tick without a run asks nothing.
     start(QTime(10, 0, 0, 600), "10s", "10s");
-    pump.hook = [this] { window->cmdLog->click(); };
-    lateTick(35);
-    pump.hook = nullptr;
-    EXPECT_EQ(instrument.readingTimes.size(), 1);
+    clock.advanceSeconds(35);
+    window->Timer1_Timer();
+    runLinkEvents(clock, port, [this] { return instrument.readingTimes.size() == 2; });
+    window->cmdLog->click();
+    runRequests();
+    EXPECT_EQ(instrument.readingTimes.size(), 2);
     EXPECT_FALSE(window->Timer1.isActive() || window->run().IsLogging());
     EXPECT_EQ(shown(), QStringList({"10:00:10    100.0    50.0  1.0"})) << "kept after the stop";
     line.clearWritten();
     lateTick(30);
     EXPECT_TRUE(line.written().isEmpty());
+    // The timer stopped otherwise (the console's signal) while the first of three readings
+    // due is on the line: the tick ends after it.
+    start(QTime(10, 0, 0, 600), "10s", "10s");
+    clock.advanceSeconds(35);
+    window->Timer1_Timer();
+    window->Timer1.stop();
+    runRequests();
+    EXPECT_EQ(line.written(), "RS");
+    window->cmdLog->click();
+    // Stopped and started again while a reading is on the line: it goes to neither run.
+    instrument.readingTimes.clear();
+    start(QTime(10, 0, 0, 600), "10s", "10s");
+    clock.advanceSeconds(9);
+    window->Timer1_Timer();
+    runLinkEvents(clock, port, [this] { return line.written().endsWith("S"); });
+    window->cmdLog->click();
+    start(QTime(10, 0, 0, 600), "10s", "10s");
+    runTimer(10);
+    EXPECT_EQ(shown().last(), "10:00:10    101.0    50.0  1.0");
+    window->cmdLog->click();
 
     start(QTime(10, 0, 0, 600), "10s", "10s");
     runTimer(10);
@@ -449,7 +535,7 @@ TEST_F(PCLogTest, AfterALossLinesWaitForTheInstrumentAndAnotherOneStopsTheRun)
         instrument.statusSilent = false;
         instrument.serialNumber = "1234";
         instrument.units = "Units: W.m-2";
-        link.GetStatus();
+        readStatus();
     }
 
     // A stop whose held lines find the disk full says what it lost, and keeps saying so.
@@ -466,17 +552,15 @@ TEST_F(PCLogTest, AfterALossLinesWaitForTheInstrumentAndAnotherOneStopsTheRun)
 
 TEST_F(PCLogTest, ClosingWhileLoggingAsksFirstAndAReopenedWindowIsIdle)
 {
-    // Asked for during a reading (the tick lets events run), the question comes at the
-    // tick's end; while it stays open the readings keep their times, each in its period.
+    // Asked for while a reading is on the line, the question comes at once; while it
+    // stays open the readings keep their times, each in its period.
     start(QTime(10, 0, 0, 600), "10s", "10s");
-    pump.hook = [this, asked = false]() mutable {
-        if (!std::exchange(asked, true))
-            window->close();
-    };
+    clock.advanceSeconds(9);
+    window->Timer1_Timer();
     prompts.whileOpen = [this] { runTimer(30); };
-    runTimer(50);
-    pump.hook = nullptr;
+    EXPECT_FALSE(window->close());
     prompts.whileOpen = nullptr;
+    runTimer(20);
     EXPECT_EQ(prompts.texts(), QStringList({"You are still logging, do you really want to stop?"}));
     prompts.clear();
     ASSERT_EQ(instrument.readingTimes.size(), 5);
@@ -491,7 +575,12 @@ TEST_F(PCLogTest, ClosingWhileLoggingAsksFirstAndAReopenedWindowIsIdle)
     EXPECT_FALSE(window->close());
     EXPECT_TRUE(window->isVisible() && window->Timer1.isActive());
     runTimer(10);
+    // Closed while the third reading is on the line: it is not added, the file keeps the
+    // lines written before it.
+    clock.advanceSeconds(10);
+    window->Timer1_Timer();
     EXPECT_TRUE(window->close());
+    runRequests();
     ASSERT_EQ(prompts.calls().size(), 2);
     EXPECT_EQ(prompts.calls().at(0).kind, RecordingPrompts::Kind::Question);
     EXPECT_EQ(prompts.calls().at(0).title + ": " + prompts.calls().at(0).text,
@@ -512,6 +601,31 @@ TEST_F(PCLogTest, ClosingWhileLoggingAsksFirstAndAReopenedWindowIsIdle)
     EXPECT_TRUE(window->close());
     EXPECT_EQ(prompts.calls().size(), 2);
     EXPECT_EQ(takenBack, 2);
+
+    // Closed while the calibration of a start is read: the start comes to nothing, and the
+    // next one goes ahead.
+    instrument.calibrationDump = "E\rUser:     4101  4080  4050  4200  3990  4096  4111";
+    window->show();
+    window->chkIndividual->setChecked(true);
+    window->cmdLog->click();
+    EXPECT_TRUE(window->close());
+    runRequests();
+    EXPECT_FALSE(window->Timer1.isActive() || window->run().IsLogging());
+    window->Form_Load();
+    window->chkIndividual->setChecked(true);
+    start(QTime(10, 0, 0, 600), "10s", "10s");
+    EXPECT_TRUE(window->run().IsLogging());
+    window->cmdLog->click();
+    window->chkIndividual->setChecked(false);
+    // The window gone while a reading is on the line: its end touches nothing of it.
+    instrument.readingTimes.clear();
+    start(QTime(10, 0, 0, 600), "10s", "10s", path);
+    runTimer(10);
+    clock.advanceSeconds(10);
+    window->Timer1_Timer();
+    window.reset();
+    runRequests();
+    EXPECT_EQ(fileLines(), QStringList({"01/06/2026 10:00:10\t100.0\t50.0\t1.0"}));
 }
 
 // Ten simulated minutes of logging with individual sensors against the simulated ZQ5 on
@@ -537,7 +651,7 @@ TEST_F(PCLogTest, TenSimulatedMinutesWithIndividualSensorsToFile)
         forward(bytes);
     };
     link.setCommPort(2);
-    link.GetStatus();
+    readStatus();
     open().chkIndividual->setChecked(true);
     start(QTime(10, 0, 0, 600), "10s", "1m", path);
     runTimer(600);

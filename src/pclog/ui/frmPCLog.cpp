@@ -8,7 +8,6 @@
 
 #include "common/NamedFormats.h"
 #include "link/SensorLink.h"
-#include "platform/EventPump.h"
 #include "platform/UserPrompts.h"
 
 #include <QCheckBox>
@@ -61,9 +60,9 @@ QString ForDisplay(const QString &text)
 
 } // namespace
 
-frmPCLog::frmPCLog(SensorLink &link, Clock &clock, EventPump &pump, UserPrompts &prompts,
-                   FileDialogs &dialogs, Host host, LogFileWriter::Opener opener, QWidget *parent)
-    : QWidget(parent, Qt::Window), m_pump(pump), m_prompts(prompts), m_host(std::move(host)),
+frmPCLog::frmPCLog(SensorLink &link, Clock &clock, UserPrompts &prompts, FileDialogs &dialogs,
+                   Host host, LogFileWriter::Opener opener, QWidget *parent)
+    : QWidget(parent, Qt::Window), m_prompts(prompts), m_host(std::move(host)),
       m_run(link, clock, dialogs, std::move(opener))
 {
     m_run.setView(*this);
@@ -266,23 +265,13 @@ void frmPCLog::cmdLog_Click()
 void frmPCLog::Timer1_Timer()
 {
     m_run.Tick();
-    // A close asked for during the tick is asked once the timer's event is over: a timer
-    // does not come round while its own event runs, so the question would still hold
-    // the readings if asked from here.
-    if (std::exchange(m_closeAfterTick, false))
-        QMetaObject::invokeMethod(
-            this, [this] { close(); }, Qt::QueuedConnection);
 }
 
 void frmPCLog::closeEvent(QCloseEvent *event)
 {
-    // Asked inside a tick, the modal question would stop the schedule until answered;
-    // the close request waits for the tick's end instead.
-    if (m_run.InTick()) {
-        m_closeAfterTick = true;
-        event->ignore();
-        return;
-    }
+    // While the question is open the timer goes on and the readings keep their times. A
+    // reading still on the line when the window goes is not added: the lines written
+    // before it stay.
     if (Timer1.isActive() &&
         !m_prompts.question(QStringLiteral("Close Vantlog"),
                             QStringLiteral("You are still logging, do you really want to stop?"))) {
@@ -420,9 +409,4 @@ void frmPCLog::stopTimer()
 bool frmPCLog::timerEnabled() const
 {
     return Timer1.isActive();
-}
-
-void frmPCLog::letEventsRun()
-{
-    m_pump.processEvents();
 }

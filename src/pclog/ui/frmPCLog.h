@@ -12,7 +12,6 @@
 #include <functional>
 
 class Clock;
-class EventPump;
 class FileDialogs;
 class QCheckBox;
 class QComboBox;
@@ -44,8 +43,7 @@ public:
         std::function<void()> takeBack;
     };
 
-    frmPCLog(SensorLink &link, Clock &clock, EventPump &pump, UserPrompts &prompts,
-             FileDialogs &dialogs, Host host,
+    frmPCLog(SensorLink &link, Clock &clock, UserPrompts &prompts, FileDialogs &dialogs, Host host,
              LogFileWriter::Opener opener = LogFileWriter::OpenReplacingFile,
              QWidget *parent = nullptr);
     ~frmPCLog() override;
@@ -56,11 +54,6 @@ public:
     void cboLog_Click();
     void cmdLog_Click();
     void Timer1_Timer();
-
-    bool GetTemp() { return m_run.GetTemp(); }
-    bool GetIndividualReadings() { return m_run.GetIndividualReadings(); }
-    bool ReadZQ3Calibration() { return m_run.ReadZQ3Calibration(); }
-    bool ReadZQ4Calibration() { return m_run.ReadZQ4Calibration(); }
 
     // The output box's text, lines ended by CR LF.
     const QString &outputText() const { return m_output.text(); }
@@ -111,9 +104,7 @@ private:
     void startTimer(int intervalMs) override;
     void stopTimer() override;
     bool timerEnabled() const override;
-    void letEventsRun() override;
 
-    EventPump &m_pump;
     UserPrompts &m_prompts;
     Host m_host;
     LoggingRun m_run;
@@ -122,6 +113,4 @@ private:
     QLabel *m_panel2;
     // The last setting of the clock during this run, shown after the link's status.
     QString m_clockStepNote;
-    // The window was asked to close while a tick ran.
-    bool m_closeAfterTick = false;
 };
