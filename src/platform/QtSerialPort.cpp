@@ -17,6 +17,7 @@
 #include <climits>
 
 #ifdef Q_OS_UNIX
+#include <poll.h>
 #include <sys/file.h>
 #include <unistd.h>
 #endif
@@ -334,6 +335,17 @@ void QtSerialPort::noticeError(QSerialPort::SerialPortError error)
         return;
     if (m_closing || m_hungUp || !m_port.isOpen())
         return;
+    if (!deviceHungUp()) {
+        // A read that found nothing (its bytes were taken by a read just before, inside a
+        // write's or a count's wait) is reported the same way, and Qt stops watching the
+        // port after it: the port is well, and is watched again.
+        m_port.clearError();
+        QTimer::singleShot(0, &m_port, [this] {
+            if (m_port.isOpen())
+                m_port.setReadBufferSize(ReadBufferBytes);
+        });
+        return;
+    }
     m_hungUp = true;
     fail(ErrorDeviceLost,
          QStringLiteral("%1 has gone: the device was disconnected or its far end closed")
@@ -345,6 +357,18 @@ void QtSerialPort::noticeError(QSerialPort::SerialPortError error)
         if (closeIfHungUp())
             notifyLost();
     });
+}
+
+bool QtSerialPort::deviceHungUp()
+{
+#ifdef Q_OS_UNIX
+    pollfd watched{static_cast<int>(m_port.handle()), POLLIN, 0};
+    if (::poll(&watched, 1, 0) < 0)
+        return true;
+    return (watched.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+#else
+    return true;
+#endif
 }
 
 bool QtSerialPort::closeIfHungUp()

@@ -68,6 +68,9 @@ private:
     void noticeError(QSerialPort::SerialPortError error);
     // Closes the port after a hang-up was noticed. True when it did.
     bool closeIfHungUp();
+    // Whether the open device has hung up (unplugged, or its far end closed), as the
+    // system tells without reading.
+    bool deviceHungUp();
     void closeDevice();
     void fail(int number, const QString &text);
 
