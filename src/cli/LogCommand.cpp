@@ -68,7 +68,7 @@ void LogSession::tick(std::function<void(bool goOn)> ended)
     if (!m_link.requestsIdle()) {
         m_dueTickEnded = std::move(ended);
         if (!std::exchange(m_tickDue, true)) {
-            m_link.whenRequestsIdle([this, alive = std::weak_ptr<int>(m_lifetime)] {
+            m_link.whenRequestsIdle([this, alive = m_lifetime.watch()] {
                 // None after the timer has stopped: the command is ending.
                 if (alive.lock() && std::exchange(m_tickDue, false) && m_view.timerEnabled())
                     tick(std::exchange(m_dueTickEnded, {}));
@@ -91,7 +91,7 @@ void LogSession::tick(std::function<void(bool goOn)> ended)
                                          : LogFileWriter::Opener(AppendingLogFile::Open));
         m_journal.event(QStringLiteral("new day's file ") + m_path);
     }
-    m_run->Tick([this, ended = std::move(ended), alive = std::weak_ptr<int>(m_lifetime)] {
+    m_run->Tick([this, ended = std::move(ended), alive = m_lifetime.watch()] {
         if (!alive.lock())
             return;
         const bool goOn = tickEnded();

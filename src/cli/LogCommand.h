@@ -5,6 +5,7 @@
 #include "cli/InstrumentCommands.h"
 #include "cli/Journal.h"
 #include "cli/OutputFileDialogs.h"
+#include "link/Lifetime.h"
 #include "pclog/LogFileWriter.h"
 
 #include <functional>
@@ -72,7 +73,7 @@ private:
     // A tick fell due while the link was busy, and the `ended` of the last one that did.
     bool m_tickDue = false;
     std::function<void(bool)> m_dueTickEnded;
-    const std::shared_ptr<int> m_lifetime = std::make_shared<int>(0);
+    Lifetime m_lifetime;
 };
 
 // Logging on the computer as the logging window does it (the same LoggingRun, schedule,

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "DisplayView.h"
+#include "link/Lifetime.h"
 
 #include <QMetaObject>
 #include <QString>
@@ -57,13 +58,7 @@ private:
     void openFoundPort();
     // `call` made safe to run after the poll has gone: the link may end an exchange the
     // poll queued after the window closed.
-    template <typename F> auto guarded(F call)
-    {
-        return [alive = std::weak_ptr<int>(m_lifetime), call](auto... args) {
-            if (alive.lock())
-                call(args...);
-        };
-    }
+    template <typename F> auto guarded(F call) { return m_lifetime.guard(std::move(call)); }
 
     void pollConnected();
     void pollReconnecting();
@@ -104,5 +99,5 @@ private:
     QString m_searchStatus;
     bool m_searchedNoPort = false;
     QMetaObject::Connection m_lostWatch;
-    const std::shared_ptr<int> m_lifetime = std::make_shared<int>(0);
+    Lifetime m_lifetime;
 };

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "logger/Lifetime.h"
+#include "link/Lifetime.h"
 #include "logger/LoggerClock.h"
 #include "logger/LoggerState.h"
 

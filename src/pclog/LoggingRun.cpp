@@ -347,7 +347,7 @@ void LoggingRun::endTick()
 {
     m_ticking = false;
     const std::function<void()> ended = std::exchange(m_tickEnded, {});
-    const std::weak_ptr<int> alive = m_lifetime;
+    const std::weak_ptr<int> alive = m_lifetime.watch();
     if (ended)
         ended();
     // `ended` may have replaced the run (a new day's file in the console).

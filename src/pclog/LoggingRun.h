@@ -8,6 +8,7 @@
 #include "PeriodLines.h"
 #include "ReadingSums.h"
 #include "SensorReader.h"
+#include "link/Lifetime.h"
 
 #include <QChar>
 #include <QDateTime>
@@ -99,13 +100,7 @@ private:
     void changeOfInstrument(const LoggedInstrument &found);
 
     // `call` made safe to run after the run has gone: a request it queued may end later.
-    template <typename F> auto guarded(F call)
-    {
-        return [alive = std::weak_ptr<int>(m_lifetime), call](auto &&...args) {
-            if (alive.lock())
-                call(args...);
-        };
-    }
+    template <typename F> auto guarded(F call) { return m_lifetime.guard(std::move(call)); }
     // The log and averaging periods of a start, in seconds.
     struct Periods
     {
@@ -188,5 +183,5 @@ private:
     QList<PeriodLine> m_heldLines;
     QString m_logFileName;
     QChar m_separator = QLatin1Char('\t');
-    const std::shared_ptr<int> m_lifetime = std::make_shared<int>(0);
+    Lifetime m_lifetime;
 };

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "logger/DatasetDownload.h"
-#include "logger/Lifetime.h"
+#include "link/Lifetime.h"
 #include "logger/LoggerControl.h"
 #include "logger/LoggerDetailsReader.h"
 #include "logger/LoggerPackets.h"

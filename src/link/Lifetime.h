@@ -14,6 +14,10 @@ public:
     Lifetime(const Lifetime &) = delete;
     Lifetime &operator=(const Lifetime &) = delete;
 
+    // Whether the object is still there, for a caller that must look after a call that may
+    // have replaced it.
+    std::weak_ptr<int> watch() const { return m_token; }
+
     template <typename F> auto guard(F call) const
     {
         return [alive = std::weak_ptr<int>(m_token), call = std::move(call)](auto &&...args) {
