@@ -21,7 +21,12 @@ struct LoggerLine
     // when empty.
     std::function<QString(const QString &)> describeText;
 
+    // Runs the link's events until `over` holds: the command's own event loop when empty
+    // (a test runs them on virtual time).
+    std::function<void(const std::function<bool()> &over)> runEvents;
+
     QString describe(const QString &text) const { return describeText ? describeText(text) : text; }
+    void runUntil(const std::function<bool()> &over) const;
 };
 
 // The logger window's work from the command line: its details, its clock, starting and

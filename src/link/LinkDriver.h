@@ -63,6 +63,8 @@ public:
 
     // No exchange in progress or waiting.
     bool idle() const { return !m_current && m_queue.empty(); }
+    // An exchange's callback is running: what it queues starts when it returns.
+    bool inCallback() const { return m_finishing; }
     // Exchanges in progress or waiting.
     int pending() const;
 

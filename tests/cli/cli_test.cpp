@@ -20,6 +20,7 @@
 #include "DemoSimulator.h"
 #include "Instrument.h"
 #include "SimulatedLine.h"
+#include "VirtualLinkEvents.h"
 #include "platform/FakeEventPump.h"
 #include "platform/FakeSerialPort.h"
 #include "platform/VirtualClock.h"
@@ -573,8 +574,10 @@ TEST(CliCommands, LoggerDownloadWritesTheWindowsFileGoesOnAfterALostLineAndMoves
         } view;
         request.bStart = true;
         request.strFile = folder.filePath("window.txt");
-        outcome = DatasetDownload(session.link(), session.clock(), session.pump())
-                      .DownloadAll(state, state.overwrite(), request, view);
+        DatasetDownload transfer(session.link(), session.clock());
+        transfer.start(state, state.overwrite(), request, view,
+                       [&outcome](const DownloadOutcome &end) { outcome = end; });
+        session.waitForRequests();
     }
     const QByteArray window = fileBytes(request.strFile);
     ASSERT_GT(window.count('\n'), 300);
@@ -639,8 +642,10 @@ protected:
         QTextStream outStream(&out), errStream(&err);
         Console console{outStream, errStream};
         InterruptWatch interrupts;
-        const int code = RunLoggerCommand(parsed.options, LoggerLine{link, clock, pump, {}},
-                                          console, interrupts);
+        const LoggerLine line{link, clock, pump, {}, [this](const std::function<bool()> &over) {
+                                  runLinkEvents(clock, port, over, 3600);
+                              }};
+        const int code = RunLoggerCommand(parsed.options, line, console, interrupts);
         return {code, out, err};
     }
     CliRun download(const QString &from, const QString &name, const QStringList &more = {})

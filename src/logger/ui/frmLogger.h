@@ -73,10 +73,12 @@ public:
     // the lists and the overwrite box.
     void SetLoggerTime(double loggerTime);
     void StartLogging(double start);
-    // Downloads into `strFile` (see DatasetDownload) with `view` showing the progress;
-    // tells the user when the file cannot be created.
-    DownloadOutcome DownloadAll(bool bStart, bool bAll, bool bRequestAhead, const QString &strFile,
-                                DownloadView &view);
+    // Starts the download into `strFile` (see DatasetDownload) with `view` showing the
+    // progress; tells the user when the file cannot be created. The outcome comes to
+    // `done` from the event loop, unless the transfer returned is destroyed first.
+    std::unique_ptr<DatasetDownload> DownloadAll(bool bStart, bool bAll, bool bRequestAhead,
+                                                 const QString &strFile, DownloadView &view,
+                                                 DatasetDownload::Done done);
 
     // How the window's own dialogs are shown (modal; tests answer them in place), the
     // file dialog, the launcher of the dataset viewer and the folder it looks in, and how
