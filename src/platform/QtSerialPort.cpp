@@ -17,6 +17,7 @@
 #include <climits>
 
 #ifdef Q_OS_UNIX
+#include <poll.h>
 #include <sys/file.h>
 #include <unistd.h>
 #endif
@@ -39,6 +40,19 @@ constexpr int MaxReadsPerTakeIn = 4;
 // nothing reads (the logger window between its clock ticks). What does not fit stays in
 // the system's small buffer, and the next exchange discards it.
 constexpr qint64 ReadBufferBytes = 64 * 1024;
+
+// Whether the device behind the open descriptor has hung up (a pseudo-terminal whose far
+// end closed, an adapter unplugged).
+bool hungUp(QSerialPort &port)
+{
+#ifdef Q_OS_UNIX
+    pollfd watched{static_cast<int>(port.handle()), POLLIN, 0};
+    return ::poll(&watched, 1, 0) > 0 && (watched.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+#else
+    Q_UNUSED(port);
+    return true;
+#endif
+}
 
 bool accessDenied(const QString &path)
 {
@@ -334,6 +348,13 @@ void QtSerialPort::noticeError(QSerialPort::SerialPortError error)
         return;
     if (m_closing || m_hungUp || !m_port.isOpen())
         return;
+    // The port's read notice can come after a read in the same turn of the event loop
+    // has taken the bytes it was for: the read then finds none, which Qt reports as a
+    // read error. A device that is still there is no loss.
+    if (error == QSerialPort::ReadError && !hungUp(m_port)) {
+        m_port.clearError();
+        return;
+    }
     m_hungUp = true;
     fail(ErrorDeviceLost,
          QStringLiteral("%1 has gone: the device was disconnected or its far end closed")
