@@ -463,10 +463,11 @@ void DatasetDownload::Transfer::wrapUp()
 {
     m_outcome = m_owner.conclude(*this, m_request, m_view);
     // The logger learns how far the data has been downloaded only when every record up to
-    // there is in the file: not after a whole-memory download, not after a failed block or
-    // a failed write, and not when no record was written.
-    const bool moved = !m_request.bAll && m_failuresInARow == 0 && !m_outcome.writeFailed &&
-                       m_outcome.end != DownloadOutcome::End::Abandoned && m_owner.m_lastWritten;
+    // there is in the file: not after a whole-memory download, not after a failed block
+    // (an abandoned transfer ends on one) or a failed write, and not when no record was
+    // written.
+    const bool moved =
+        !m_request.bAll && m_failuresInARow == 0 && !m_outcome.writeFailed && m_owner.m_lastWritten;
     if (!moved) {
         deliver();
         return;

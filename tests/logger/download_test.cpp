@@ -302,13 +302,16 @@ TEST_F(DownloadTest, ALoggerThatKeepsOverwritingIsFollowedOnceRoundTheRingAtMost
 
 TEST_F(DownloadTest, FailedBlocksCancelRequestsAndAFullDiskEndTheTransfer)
 {
-    // The fault, when the user cancels (never, at the first progress, or while the first
-    // block is on its way); how the download ends, the records
+    // The fault, when the user cancels (never, at the first progress, while the first
+    // block is on its way, or at the first retry); how the download ends, the records
     // written, the block requests and those for blocks 10 and 11, the position sent, the
-    // status text.
+    // status text, and whether the link is left connected.
     const auto silent = [](SimFaults &faults) { faults.spoiltFrames[22] = SpoiltFrame::Silent; };
     const auto corrupt = [](SimFaults &faults) {
         faults.corruptBlock = FaultSchedule::everyNth(1);
+    };
+    const auto corruptAfterFirst = [](SimFaults &faults) {
+        faults.corruptBlock = FaultSchedule::onceAt(2, 100);
     };
     const auto full = [this](SimFaults &) {
         opener = [](const QString &, QString &) { return std::make_unique<FullDisk>(1); };
@@ -323,7 +326,7 @@ TEST_F(DownloadTest, FailedBlocksCancelRequestsAndAFullDiskEndTheTransfer)
     const QString abandoned = "Download abandoned after repeated data errors - the logger's "
                               "download position was not moved";
     // clang-format off
-    enum Cancel { Never, AtProgress, DuringBlock };
+    enum Cancel { Never, AtProgress, DuringBlock, AtRetry };
     const std::tuple<std::function<void(SimFaults &)>, Cancel, QString> cases[] = {
         // No acknowledgement at all (the link is down): four attempts. Acknowledged,
         // but the block's CRC is bad: after the fourth failure the block is asked for
@@ -337,13 +340,16 @@ TEST_F(DownloadTest, FailedBlocksCancelRequestsAndAFullDiskEndTheTransfer)
         // transfer after that block.
         {[](SimFaults &) {}, AtProgress, "cancelled, 125 records, 2 requests, block 10 asked 1 times, 11 1 times, position 10:508; Download cancelled - 125 records written, the logger will send the rest next time"},
         {[](SimFaults &) {}, DuringBlock, "cancelled, 125 records, 2 requests, block 10 asked 1 times, 11 1 times, position 10:508; Download cancelled - 125 records written, the logger will send the rest next time"},
-        {corrupt, DuringBlock, "cancelled, 0 records, 2 requests, block 10 asked 1 times, 11 1 times, position ; Download cancelled - 0 records written, the logger's download position was not moved"},
-        {silent, AtProgress, "cancelled, 0 records, 1 requests, block 10 asked 1 times, 11 0 times, position ; Download cancelled - 0 records written, the logger's download position was not moved"},
+        {corrupt, DuringBlock, "cancelled, 0 records, 2 requests, block 10 asked 1 times, 11 1 times, position ; Download cancelled - 0 records written, the logger's download position was not moved (not connected)"},
+        {silent, AtProgress, "cancelled, 0 records, 1 requests, block 10 asked 1 times, 11 0 times, position ; Download cancelled - 0 records written, the logger's download position was not moved (not connected)"},
+        // A block that failed after others were written: they stay, but do not count as
+        // downloaded.
+        {corruptAfterFirst, AtRetry, "cancelled, 125 records, 3 requests, block 10 asked 1 times, 11 1 times, position ; Download cancelled - 125 records written, but the logger's download position could not be set: the next download of new records fetches them again (not connected)"},
         // The answer to the new position lost: the program read back shows it taken.
         // Without that read too the position is asked four times and the user is told.
         {[](SimFaults &f) { f.spoiltFrames[21] = SpoiltFrame::Silent; }, Never, "finished, 547 records, 6 requests, block 10 asked 1 times, 11 1 times, position 14:196; "},
-        {lostPosition, Never, "finished, 547 records, 6 requests, block 10 asked 1 times, 11 1 times, position 14:196 14:196 14:196 14:196; Download done, but the logger did not confirm its new download position - the next download of new records may fetch these again"},
-        {lostPosition, AtProgress, "cancelled, 125 records, 2 requests, block 10 asked 1 times, 11 1 times, position 10:508 10:508 10:508 10:508; Download cancelled - 125 records written, but the logger's download position could not be set: the next download of new records fetches them again"},
+        {lostPosition, Never, "finished, 547 records, 6 requests, block 10 asked 1 times, 11 1 times, position 14:196 14:196 14:196 14:196; Download done, but the logger did not confirm its new download position - the next download of new records may fetch these again (not connected)"},
+        {lostPosition, AtProgress, "cancelled, 125 records, 2 requests, block 10 asked 1 times, 11 1 times, position 10:508 10:508 10:508 10:508; Download cancelled - 125 records written, but the logger's download position could not be set: the next download of new records fetches them again (not connected)"},
         // A failed write ends the transfer: no block is asked for after it (11 was asked
         // for ahead), and nothing counts as downloaded.
         {full, Never, "write failed, 0 records, 2 requests, block 10 asked 1 times, 11 1 times, position ; Download error No space left on device - the logger's download position was not moved"},
@@ -355,7 +361,10 @@ TEST_F(DownloadTest, FailedBlocksCancelRequestsAndAFullDiskEndTheTransfer)
         SimFaults faults;
         fault(faults);
         transferFaults = faults;
-        onProgress = [this, cancel = cancel] { view.cancel |= cancel == AtProgress; };
+        onProgress = [this, cancel = cancel] {
+            view.cancel |= cancel == AtProgress ||
+                           (cancel == AtRetry && view.texts.last().startsWith("Data error"));
+        };
         onEvent = [this, cancel = cancel] {
             view.cancel |= cancel == DuringBlock && !frames().isEmpty();
         };
@@ -366,12 +375,13 @@ TEST_F(DownloadTest, FailedBlocksCancelRequestsAndAFullDiskEndTheTransfer)
                                     "abandoned",   "write failed", "refused"};
         EXPECT_EQ(QStringLiteral("%1, %2 records, %7 requests, block 10 asked %3 times, 11 %4 "
                                  "times, position %5; %6")
-                      .arg(ends[int(outcome.end)])
-                      .arg(records().size())
-                      .arg(asked.count("10"))
-                      .arg(std::min<qsizetype>(asked.count("11"), 2))
-                      .arg(sent(21), outcome.statusText())
-                      .arg(sent(22).isEmpty() ? 0 : asked.size()),
+                          .arg(ends[int(outcome.end)])
+                          .arg(records().size())
+                          .arg(asked.count("10"))
+                          .arg(std::min<qsizetype>(asked.count("11"), 2))
+                          .arg(sent(21), outcome.statusText())
+                          .arg(sent(22).isEmpty() ? 0 : asked.size()) +
+                      (link.Connected() ? "" : " (not connected)"),
                   expected);
         EXPECT_EQ(view.texts.filter("Data error, retry 3 at").isEmpty(), asked.count("10") <= 3);
         // Every retry shown is counted on the link for the About box.
@@ -379,6 +389,24 @@ TEST_F(DownloadTest, FailedBlocksCancelRequestsAndAFullDiskEndTheTransfer)
                   view.texts.filter("Data error, retry").size());
     }
     onEvent = [] {};
+
+    // The transfer dropped while a block is on its way (its dialog closed and destroyed):
+    // the exchange under way ends (11 goes with 10's acknowledgement), but neither its view
+    // nor its caller hears of it again, and the position stays.
+    transferFaults.reset();
+    open();
+    frames().clear();
+    bool ended = false;
+    {
+        const auto running = window->DownloadAll(true, false, true, path, view,
+                                                 [&](const DownloadOutcome &) { ended = true; });
+        runLinkEvents(clock, port, [this] { return !frames().isEmpty(); });
+        view.texts.clear();
+    }
+    runLinkEvents(clock, port, [this] { return link.requestsIdle(); });
+    EXPECT_EQ(QStringList({sent(22), sent(21), view.texts.join(' ')}),
+              QStringList({"10 11", "", ""}));
+    EXPECT_FALSE(ended);
 
     // The program lost at the read: nothing is asked for, written or moved.
     transferFaults.reset();
