@@ -100,7 +100,8 @@ private:
     void startNext(QByteArray carried);
     // Writes what the step asks for and either arms the alarm (true: the job goes on) or
     // ends the job.
-    bool follow(const ExchangeStep &step);
+    // `bytesCame`: the step is the exchange's answer to bytes read.
+    bool follow(const ExchangeStep &step, bool bytesCame = false);
     void finish(const ExchangeStep &end);
     bool write(const QList<QByteArray> &chunks);
     double now() const;

@@ -72,10 +72,20 @@ QtSerialPort::QtSerialPort(const PortTable &table) : m_table(table)
     QObject::connect(&m_port, &QSerialPort::errorOccurred, &m_port,
                      [this](QSerialPort::SerialPortError error) { noticeError(error); });
     // Queued: the port also signals inside the reads that take in what the system holds,
-    // and a handler that reads must never run inside a read.
-    QObject::connect(
-        &m_port, &QSerialPort::readyRead, &m_port, [this] { notifyReadyRead(); },
-        Qt::QueuedConnection);
+    // and a handler that reads must never run inside a read. One notice waits at a time,
+    // and none while the owner holds them.
+    QObject::connect(&m_port, &QSerialPort::readyRead, &m_port, [this] {
+        if (readyReadHeld() || m_noticeQueued)
+            return;
+        m_noticeQueued = true;
+        QMetaObject::invokeMethod(
+            &m_port,
+            [this] {
+                m_noticeQueued = false;
+                notifyReadyRead();
+            },
+            Qt::QueuedConnection);
+    });
 }
 
 QtSerialPort::~QtSerialPort()

@@ -80,6 +80,8 @@ private:
     // port counts as closed and is closed at the next chance.
     bool m_hungUp = false;
     bool m_closing = false;
+    // A notice of new bytes waits in the event loop.
+    bool m_noticeQueued = false;
     int m_error = NoError;
     QString m_errorText;
     QString m_notice;
