@@ -9,6 +9,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QSocketNotifier>
 #include <QThread>
 #include <QTimer>
 
@@ -86,6 +87,17 @@ QtSerialPort::QtSerialPort(const PortTable &table) : m_table(table)
             },
             Qt::QueuedConnection);
     });
+}
+
+void QtSerialPort::holdReadyRead(bool held)
+{
+    SerialPort::holdReadyRead(held);
+    // Qt reads each byte as it comes; held, the bytes wait in the system for the owner's
+    // read instead (which takes them in itself).
+    for (QSocketNotifier *notifier : m_port.findChildren<QSocketNotifier *>()) {
+        if (notifier->type() == QSocketNotifier::Read)
+            notifier->setEnabled(!held);
+    }
 }
 
 QtSerialPort::~QtSerialPort()

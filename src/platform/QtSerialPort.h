@@ -37,6 +37,8 @@ public:
     int bytesWaiting() override;
     QByteArray read(int maxBytes = 0) override;
     bool write(const QByteArray &bytes) override;
+    // The port's own watch on the device rests too while the notices are held.
+    void holdReadyRead(bool held) override;
     bool waitForReadyRead(int msecs) override;
     int errorNumber() const override { return m_error; }
     QString errorDescription() const override { return m_errorText; }

@@ -84,7 +84,7 @@ public:
     }
     // While held, the notices of new bytes are not passed on: the owner looks at the port
     // when it chooses (a line that brings one byte at a time would wake it for each).
-    void holdReadyRead(bool held) { m_readyReadHeld = held; }
+    virtual void holdReadyRead(bool held) { m_readyReadHeld = held; }
 
 protected:
     // Records the outcome of opening port `portNumber`, the failure from errorNumber()
