@@ -74,11 +74,11 @@ struct Run
     bool finished = false;
 };
 
-Run download(SensorLink &link, SystemClock &clock, QtEventPump &pump, const LoggerState &state,
-             bool ahead, const QString &path)
+Run download(SensorLink &link, SystemClock &clock, const LoggerState &state, bool ahead,
+             const QString &path)
 {
     ConsoleView view;
-    DatasetDownload transfer(link, clock, pump);
+    DatasetDownload transfer(link, clock);
     DownloadRequest request;
     request.bAll = true;
     request.bRequestAhead = ahead;
@@ -86,7 +86,14 @@ Run download(SensorLink &link, SystemClock &clock, QtEventPump &pump, const Logg
     QElapsedTimer wall;
     const double cpuStart = processCpuSeconds();
     wall.start();
-    const DownloadOutcome outcome = transfer.DownloadAll(state, false, request, view);
+    // The program's event loop runs the transfer, as the dialog's does.
+    DownloadOutcome outcome;
+    QEventLoop loop;
+    if (transfer.start(state, false, request, view, [&](const DownloadOutcome &end) {
+            outcome = end;
+            loop.quit();
+        }))
+        loop.exec();
     Run run;
     run.seconds = static_cast<double>(wall.nsecsElapsed()) / 1e9;
     run.cpuSeconds = processCpuSeconds() - cpuStart;
@@ -132,7 +139,6 @@ int main(int argc, char **argv)
         return 2;
     SensorLink &link = bench.link;
     SystemClock &clock = bench.clock;
-    QtEventPump &pump = bench.pump;
     const QString &device = bench.device;
     link.setCommPort(1);
     LoggerPackets packets(link);
@@ -161,8 +167,8 @@ int main(int argc, char **argv)
         const char *name = ahead ? "request-ahead" : "one at a time";
         std::printf("  %s:\n", name);
         std::fflush(stdout);
-        const Run run = download(link, clock, pump, state, ahead,
-                                 dir.filePath(ahead ? "ahead.txt" : "single.txt"));
+        const Run run =
+            download(link, clock, state, ahead, dir.filePath(ahead ? "ahead.txt" : "single.txt"));
         const double perBlock = run.seconds / std::max(1, run.blocks);
         const double percent = 100.0 * limit / perBlock;
         const bool ok =

@@ -21,6 +21,8 @@
 #include "logger/MemoryEstimate.h"
 #include "logger/PeriodLists.h"
 
+#include <QCoreApplication>
+#include <QEventLoop>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -164,7 +166,7 @@ public:
     ConsoleDownload(const CliOptions &options, const LoggerLine &session, Console &console,
                     InterruptWatch &interrupts)
         : m_options(options), m_session(session), m_console(console), m_interrupts(interrupts),
-          m_transfer(session.link, session.clock, session.pump),
+          m_transfer(session.link, session.clock),
           m_target(DatedPath(options.output, session.clock.now().date()))
     {
         m_request.bAll = options.from == QLatin1String("all");
@@ -247,7 +249,13 @@ int ConsoleDownload::run(const LoggerState &state)
 {
     ConsoleDownloadView view(m_console, m_interrupts, m_options.verbosity > 0);
     const double startedAt = m_session.clock.monotonicSeconds();
-    m_outcome = m_transfer.DownloadAll(state, state.overwrite(), m_request, view);
+    bool over = false;
+    if (m_transfer.start(state, state.overwrite(), m_request, view,
+                         [this, &over](const DownloadOutcome &outcome) {
+                             m_outcome = outcome;
+                             over = true;
+                         }))
+        m_session.runUntil([&over] { return over; });
     const double seconds = m_session.clock.monotonicSeconds() - startedAt;
     m_written += m_outcome.recordsWritten;
     SensorLink &link = m_session.link;
@@ -344,12 +352,23 @@ int runDownload(const CliOptions &options, const LoggerLine &session, Console &c
 
 } // namespace
 
+void LoggerLine::runUntil(const std::function<bool()> &over) const
+{
+    if (runEvents) {
+        runEvents(over);
+        return;
+    }
+    // The command's own event loop, at the top of the command.
+    while (!over())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
+
 int RunLoggerCommand(const CliOptions &options, InstrumentSession &session, Console &console,
                      InterruptWatch &interrupts)
 {
     return RunLoggerCommand(
         options,
-        LoggerLine{session.link(), session.clock(), session.pump(), session.messageWords()},
+        LoggerLine{session.link(), session.clock(), session.pump(), session.messageWords(), {}},
         console, interrupts);
 }
 

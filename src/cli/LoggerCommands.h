@@ -21,11 +21,12 @@ struct LoggerLine
     // The link's texts in the words of a message ("COM 1" as its device); as they are
     // when empty.
     std::function<QString(const QString &)> describeText;
-    // Runs the link's queued requests until a condition holds; a local event loop when
-    // empty (a test runs them on virtual time).
+    // Runs the link's queued requests until a condition holds; the command's own event
+    // loop when empty (a test runs them on virtual time).
     LinkEventRunner runEvents = {};
 
     QString describe(const QString &text) const { return describeText ? describeText(text) : text; }
+    void runUntil(const std::function<bool()> &over) const;
 };
 
 // The logger window's work from the command line: its details, its clock, starting and

@@ -9,6 +9,9 @@
 
 namespace {
 
+// A byte's time on the line at 9600 baud: a start bit, eight data bits and two stop bits.
+constexpr double LineSecondsPerByte = 11.0 / 9600.0;
+
 ExchangeStep portClosedStep()
 {
     ExchangeStep step;
@@ -30,6 +33,7 @@ LinkDriver::LinkDriver(SerialPort &port, Clock &clock, Alarm &alarm, LinkCounter
 LinkDriver::~LinkDriver()
 {
     m_port.setReadyReadHandler({});
+    m_port.holdReadyRead(false);
     m_alarm.setHandler({});
     m_alarm.cancel();
 }
@@ -94,7 +98,7 @@ void LinkDriver::startNext(QByteArray carried)
     }
     if (!follow(exchange.start(now())))
         return;
-    if (!carried.isEmpty() && !follow(exchange.feed(carried, now())))
+    if (!carried.isEmpty() && !follow(exchange.feed(carried, now()), true))
         return;
     // Bytes already waiting for an exchange that takes them (asked for ahead).
     if (exchange.takesWaitingBytes() && m_port.isOpen() && m_port.bytesWaiting() > 0)
@@ -113,7 +117,7 @@ void LinkDriver::bytesArrived()
     }
     const QByteArray bytes = m_port.isOpen() ? m_port.read(0) : QByteArray();
     if (!bytes.isEmpty())
-        follow(m_current->exchange->feed(bytes, now()));
+        follow(m_current->exchange->feed(bytes, now()), true);
 }
 
 void LinkDriver::alarmRang()
@@ -132,7 +136,7 @@ void LinkDriver::alarmRang()
     }
     // Bytes that came with the time limit are looked at before the limit is applied.
     const QByteArray bytes = m_port.isOpen() ? m_port.read(0) : QByteArray();
-    follow(m_current->exchange->feed(bytes, now()));
+    follow(m_current->exchange->feed(bytes, now()), !bytes.isEmpty());
 }
 
 void LinkDriver::poke(const Exchange &exchange)
@@ -164,7 +168,7 @@ bool LinkDriver::portServes() const
     return m_port.isOpen() || !m_current->exchange->needsOpenPort();
 }
 
-bool LinkDriver::follow(const ExchangeStep &step)
+bool LinkDriver::follow(const ExchangeStep &step, bool bytesCame)
 {
     if (!write(step.send)) {
         finish(portClosedStep());
@@ -172,7 +176,13 @@ bool LinkDriver::follow(const ExchangeStep &step)
     }
     if (step.state == ExchangeStep::State::NeedMore) {
         m_droppedInExchange += step.unaskedBytes;
-        m_alarm.setAt(step.deadline);
+        // A reply that still misses bytes after some came is looked at again when they can
+        // have crossed the line, as the blocking runner does: a notice for each byte of a
+        // data block would wake the program hundreds of times a second.
+        const double crossed = now() + step.awaiting * LineSecondsPerByte;
+        const bool quiet = bytesCame && step.awaiting > 1 && crossed < step.deadline;
+        m_port.holdReadyRead(quiet);
+        m_alarm.setAt(quiet ? crossed : step.deadline);
         return true;
     }
     finish(step);
@@ -193,6 +203,7 @@ bool LinkDriver::write(const QList<QByteArray> &chunks)
 void LinkDriver::finish(const ExchangeStep &end)
 {
     m_alarm.cancel();
+    m_port.holdReadyRead(false);
     // The caller hears of every byte the exchange dropped, in all its steps.
     ExchangeStep last = end;
     last.unaskedBytes += std::exchange(m_droppedInExchange, 0);

@@ -63,6 +63,8 @@ public:
 
     // No exchange in progress or waiting.
     bool idle() const { return !m_current && m_queue.empty(); }
+    // An exchange's callback is running: what it queues starts when it returns.
+    bool inCallback() const { return m_finishing; }
     // Exchanges in progress or waiting.
     int pending() const;
 
@@ -105,7 +107,8 @@ private:
     void startNext(QByteArray carried);
     // Writes what the step asks for and either arms the alarm (true: the job goes on) or
     // ends the job.
-    bool follow(const ExchangeStep &step);
+    // `bytesCame`: the step is the exchange's answer to bytes read.
+    bool follow(const ExchangeStep &step, bool bytesCame = false);
     void finish(const ExchangeStep &end);
     bool write(const QList<QByteArray> &chunks);
     // Bytes dropped between exchanges.

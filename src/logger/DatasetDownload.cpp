@@ -11,7 +11,6 @@
 #include "link/Frame.h"
 #include "link/SensorLink.h"
 #include "platform/Clock.h"
-#include "platform/EventPump.h"
 
 #include <QLocale>
 
@@ -20,8 +19,6 @@
 
 namespace {
 
-// The longest slice a pause sleeps before it lets window events run.
-constexpr double PauseSliceMs = 50;
 // A block that starts more than this far from where the data would have gone on starts
 // a new data section.
 constexpr double SectionGapSeconds = 1;
@@ -75,15 +72,21 @@ QString DownloadOutcome::cancelText() const
 }
 
 // ---------------------------------------------------------------------------------------
-// One run of the transfer loop: the locals of DownloadAll.
+// One run of the transfer: a block at a time, each step started from the link's callback
+// for the one before.
 
-class DatasetDownload::Transfer
+class DatasetDownload::Transfer : public std::enable_shared_from_this<Transfer>
 {
 public:
     Transfer(DatasetDownload &owner, const LoggerState &state, bool overwrite,
-             const DownloadRequest &request, DownloadView &view);
+             const DownloadRequest &request, DownloadView &view, Done done);
 
-    DownloadOutcome::End run();
+    // Asks for the first block, or ends at once (from the event loop) when there is none.
+    void begin();
+    // Ends a transfer that could not start: only the outcome, from the event loop.
+    void refuse(const DownloadOutcome &outcome);
+
+    DownloadOutcome::End end() const { return m_end; }
     int failuresInARow() const { return m_failuresInARow; }
     int blocksRead() const { return m_blocksRead; }
     int recordsWritten() const { return m_recordsWritten; }
@@ -91,16 +94,27 @@ public:
     QString writeError() const { return m_writeError; }
 
 private:
-    // Outcome of the inner loop: an end, or nothing when block b must be asked for again.
-    using InnerEnd = std::optional<DownloadOutcome::End>;
+    // `call` made safe to run after the transfer has gone: the link may end an exchange
+    // the transfer queued after its owner was destroyed.
+    template <typename F> auto guarded(F call)
+    {
+        return [alive = weak_from_this(), call](auto... args) {
+            if (const auto self = alive.lock())
+                call(args...);
+        };
+    }
 
     void chooseStart(const LoggerState &state);
-    InnerEnd readBlocks();
-    bool requestAndAcknowledge();
-    bool acknowledged();
-    // Waits, letting window events run, until the block acknowledged last could nearly
-    // all be in.
-    void requestNextAhead();
+    // Asks for the current block: its acknowledgement already on its way when it was
+    // `requestedAhead`, with the next block asked for ahead when the transfer does so.
+    void ask(bool requestedAhead);
+    void blockCame(const SensorLink::BlockReply &reply, bool nextAsked);
+    // A failed block: counted and shown, then after a pause (in which a cancel is
+    // honoured) and a new handshake it is asked for again.
+    void retry();
+    // Decodes and writes the block read; returns an end, or nothing when the transfer
+    // goes on.
+    std::optional<DownloadOutcome::End> takeBlock();
     // Whether the block just read carries on after the records written: past the
     // logger's top block only a block the logger has begun since is new data; an older
     // block from the previous turn of the ring is not.
@@ -115,8 +129,19 @@ private:
     float fraction() const;
     // Takes the block just read out of the estimate of the records unread.
     void countBlockRead();
+    // The transfer loop is over: the line is left clean (the block asked for ahead is
+    // read and dropped; after an abandoned transfer a pause and a handshake), then the
+    // file is concluded and the position moved.
     void finish(DownloadOutcome::End end);
-    void drainBlockRequestedAhead();
+    // A pause that lets what is still coming pass, then a handshake; then `next`.
+    void startAfresh(std::function<void()> next);
+    void wrapUp();
+    // Moves the logger's download position: a lost answer is asked again, as a failed
+    // block would be (setting it twice does no harm; not setting it has the records sent
+    // again next time); before another attempt the program read back may show it taken.
+    void setDownloadPointer(int attempt);
+    void programReadBack(int attempt);
+    void deliver();
 
     DatasetDownload &m_owner;
     SensorLink &m_link;
@@ -124,6 +149,7 @@ private:
     const DownloadRequest m_request;
     const bool m_overwrite;
     const qint64 m_blocks;
+    Done m_done;
 
     // The dataset's first block, the first block this transfer reads, and the logger's
     // top block (followed on while the logger overwrites).
@@ -147,7 +173,8 @@ private:
     // Failed attempts at the current block since the last block read.
     int m_failuresInARow = 0;
     bool m_requestAhead = true;
-    // The block asked for ahead and not yet taken off the line.
+    // The block whose request went out with the acknowledgement of the one read last:
+    // its acknowledgement and block are on their way.
     std::optional<qint64> m_aheadPending;
     bool m_wrapped = false;
 
@@ -155,14 +182,16 @@ private:
     int m_recordsWritten = 0;
     bool m_writeFailed = false;
     QString m_writeError;
+    DownloadOutcome::End m_end = DownloadOutcome::End::Finished;
+    DownloadOutcome m_outcome;
 };
 
 DatasetDownload::Transfer::Transfer(DatasetDownload &owner, const LoggerState &state,
                                     bool overwrite, const DownloadRequest &request,
-                                    DownloadView &view)
+                                    DownloadView &view, Done done)
     : m_owner(owner), m_link(owner.m_link), m_view(view), m_request(request),
       m_overwrite(overwrite), m_blocks(std::max<qint64>(0, state.MemoryBlocks)),
-      m_requestAhead(request.bRequestAhead)
+      m_done(std::move(done)), m_requestAhead(request.bRequestAhead)
 {
     m_countUnit = request.bAll ? QStringLiteral(" blocks") : QStringLiteral(" records");
     chooseStart(state);
@@ -240,130 +269,138 @@ void DatasetDownload::Transfer::showRetry()
                         fraction());
 }
 
-bool DatasetDownload::Transfer::requestAndAcknowledge()
+void DatasetDownload::Transfer::begin()
 {
-    return m_link.RequestDataBlock(static_cast<quint32>(m_block), LoggerBlock::Size) &&
-           acknowledged();
+    if (!m_nothingToFetch) {
+        ask(false);
+        return;
+    }
+    // The end is told from the event loop, as every other is.
+    m_link.requestPause(0, guarded([this](bool) {
+                            showCount(true);
+                            finish(DownloadOutcome::End::Finished);
+                        }));
 }
 
-bool DatasetDownload::Transfer::acknowledged()
+void DatasetDownload::Transfer::refuse(const DownloadOutcome &outcome)
 {
-    return m_link.WaitDataBlock(static_cast<quint32>(m_block));
+    m_link.requestPause(0, guarded([this, outcome](bool) {
+                            m_outcome = outcome;
+                            deliver();
+                        }));
 }
 
-void DatasetDownload::Transfer::requestNextAhead()
+void DatasetDownload::Transfer::ask(bool requestedAhead)
 {
     m_nextBlock = (m_block + 1) % m_blocks;
-    if (!m_requestAhead)
-        return;
-    m_link.RequestDataBlock(static_cast<quint32>(m_nextBlock), LoggerBlock::Size);
-    m_aheadPending = m_nextBlock;
+    std::optional<quint32> next;
+    if (m_requestAhead)
+        next = static_cast<quint32>(m_nextBlock);
+    m_link.requestDataBlock(
+        static_cast<quint32>(m_block), LoggerBlock::Size, requestedAhead, next,
+        guarded([this, asked = next.has_value()](const SensorLink::BlockReply &reply) {
+            blockCame(reply, asked);
+        }));
 }
 
-DownloadOutcome::End DatasetDownload::Transfer::run()
+void DatasetDownload::Transfer::blockCame(const SensorLink::BlockReply &reply, bool nextAsked)
 {
     using End = DownloadOutcome::End;
-    if (m_nothingToFetch) {
+    // The block had failed as often as it may: this last request ends the transfer,
+    // whatever it brought.
+    if (m_failuresInARow >= AbandonAtRetry) {
+        finish(End::Abandoned);
+        return;
+    }
+    if (!reply.ok) {
+        m_aheadPending.reset();
+        ++m_failuresInARow;
+        // A block that never got as far as its acknowledgement is given up at once; one
+        // acknowledged is asked for once more.
+        const bool acknowledged = reply.failure.startsWith(QLatin1String("data block"));
+        if (m_failuresInARow >= AbandonAtRetry && !acknowledged) {
+            finish(End::Abandoned);
+            return;
+        }
+        retry();
+        return;
+    }
+    // The next block's request went out with this block's acknowledgement.
+    m_aheadPending.reset();
+    if (nextAsked)
+        m_aheadPending = m_nextBlock;
+    m_owner.m_blockBuffer = reply.block;
+    if (const auto end = takeBlock()) {
+        finish(*end);
+        return;
+    }
+    m_block = m_nextBlock;
+    if (m_view.cancelRequested()) {
+        finish(End::Cancelled);
+        return;
+    }
+    const bool requestedAhead = m_aheadPending.has_value();
+    m_aheadPending.reset();
+    ask(requestedAhead);
+}
+
+std::optional<DownloadOutcome::End> DatasetDownload::Transfer::takeBlock()
+{
+    using End = DownloadOutcome::End;
+    if (m_wrapped && !blockIsNewer()) {
         showCount(true);
         return End::Finished;
     }
-    End end = End::Finished;
-    for (;;) {
-        if (m_failuresInARow > 0) {
-            m_link.countRetry();
-            showRetry();
-            m_owner.pauseLettingEventsRun(RetryPauseMs);
-            // A request that fails every time still lets the user stop.
-            if (m_view.cancelRequested()) {
-                end = End::Cancelled;
-                break;
-            }
-            m_link.Connect();
-            // The handshake has cleared the input: nothing asked for earlier is awaited.
-            m_aheadPending.reset();
-            if (m_failuresInARow > RequestAheadUpToRetry)
-                m_requestAhead = false;
-        }
-        if (!requestAndAcknowledge()) {
-            if (++m_failuresInARow >= AbandonAtRetry) {
-                end = End::Abandoned;
-                break;
-            }
-            continue;
-        }
-        requestNextAhead();
-        if (m_failuresInARow >= AbandonAtRetry) {
-            end = End::Abandoned;
-            break;
-        }
-        const InnerEnd inner = readBlocks();
-        if (inner) {
-            end = *inner;
-            break;
-        }
+    int count = 0;
+    // A failed write ends the transfer at once: what follows could not be kept.
+    if (!writeBlock(count))
+        return End::WriteFailed;
+    countBlockRead();
+    m_startOffset = 0;
+    m_failuresInARow = 0;
+    ++m_blocksRead;
+
+    if (m_request.bAll) {
+        showCount(true);
+        if (m_nextBlock == m_startBlock)
+            return End::Finished;
+        if (count < LoggerBlock::SlotsPerBlock)
+            m_owner.m_lastUnits.reset();
+        return std::nullopt;
     }
-    finish(end);
-    return end;
+    // With overwriting the logger may have filled its top block and gone on into the next
+    // one while the download ran: follow it.
+    if (m_overwrite && m_block == m_logTop) {
+        m_logTop = (m_logTop + 1) % m_blocks;
+        m_wrapped = true;
+    }
+    // Never a second turn of the ring: every block is read once at most.
+    const bool last = m_block == m_logTop || (m_wrapped && count < LoggerBlock::SlotsPerBlock) ||
+                      m_nextBlock == m_firstBlock;
+    showCount(last);
+    if (last)
+        return End::Finished;
+    return std::nullopt;
 }
 
-DatasetDownload::Transfer::InnerEnd DatasetDownload::Transfer::readBlocks()
+void DatasetDownload::Transfer::retry()
 {
-    using End = DownloadOutcome::End;
-    for (;;) {
-        if (!m_link.GetDataBlock(LoggerBlock::Size, m_owner.m_blockBuffer)) {
-            ++m_failuresInARow;
-            return std::nullopt;
-        }
-        if (m_wrapped && !blockIsNewer()) {
-            showCount(true);
-            return End::Finished;
-        }
-        int count = 0;
-        // A failed write ends the transfer at once: what follows could not be kept.
-        if (!writeBlock(count))
-            return End::WriteFailed;
-        countBlockRead();
-        m_startOffset = 0;
-        m_failuresInARow = 0;
-        ++m_blocksRead;
-
-        if (m_request.bAll) {
-            showCount(true);
-            if (m_nextBlock == m_startBlock)
-                return End::Finished;
-            if (count < LoggerBlock::SlotsPerBlock)
-                m_owner.m_lastUnits.reset();
-        } else {
-            // With overwriting the logger may have filled its top block and gone on into
-            // the next one while the download ran: follow it.
-            if (m_overwrite && m_block == m_logTop) {
-                m_logTop = (m_logTop + 1) % m_blocks;
-                m_wrapped = true;
-            }
-            // Never a second turn of the ring: every block is read once at most.
-            const bool last = m_block == m_logTop ||
-                              (m_wrapped && count < LoggerBlock::SlotsPerBlock) ||
-                              m_nextBlock == m_firstBlock;
-            showCount(last);
-            if (last)
-                return End::Finished;
-        }
-
-        m_block = m_nextBlock;
-        if (m_requestAhead)
-            m_aheadPending.reset();
-        else
-            m_link.RequestDataBlock(static_cast<quint32>(m_block), LoggerBlock::Size);
-        if (!acknowledged()) {
-            showRetry();
-            ++m_failuresInARow;
-            return std::nullopt;
-        }
-        requestNextAhead();
-        m_owner.m_pump.processEvents();
-        if (m_view.cancelRequested())
-            return End::Cancelled;
-    }
+    m_link.countRetry();
+    showRetry();
+    // The pause lets what is still coming of the failed block (and of the one asked for
+    // ahead) pass; the handshake after it starts the line afresh.
+    m_link.requestPause(RetryPauseMs, guarded([this](bool) {
+                            // A request that fails every time still lets the user stop.
+                            if (m_view.cancelRequested()) {
+                                finish(DownloadOutcome::End::Cancelled);
+                                return;
+                            }
+                            m_link.requestConnect(guarded([this](bool) {
+                                if (m_failuresInARow > RequestAheadUpToRetry)
+                                    m_requestAhead = false;
+                                ask(false);
+                            }));
+                        }));
 }
 
 bool DatasetDownload::Transfer::blockIsNewer() const
@@ -391,54 +428,148 @@ bool DatasetDownload::Transfer::writeBlock(int &count)
     return true;
 }
 
-void DatasetDownload::Transfer::drainBlockRequestedAhead()
-{
-    if (!m_aheadPending)
-        return;
-    const auto block = static_cast<quint32>(*m_aheadPending);
-    m_aheadPending.reset();
-    QByteArray scratch(LoggerPackets::BlockBufferSize, '\0');
-    if (m_link.WaitDataBlock(block) && m_link.GetDataBlock(LoggerBlock::Size, scratch))
-        return;
-    // The block's bytes may still be coming: let them pass, then start afresh.
-    m_owner.pauseLettingEventsRun(RetryPauseMs);
-    m_link.Connect();
-}
-
 void DatasetDownload::Transfer::finish(DownloadOutcome::End end)
 {
+    m_end = end;
     if (end == DownloadOutcome::End::Abandoned) {
-        m_owner.pauseLettingEventsRun(RetryPauseMs);
-        m_link.Connect();
-    } else {
-        drainBlockRequestedAhead();
+        startAfresh([this] { wrapUp(); });
+        return;
     }
+    if (!m_aheadPending) {
+        wrapUp();
+        return;
+    }
+    // The block asked for ahead is on its way: it is read and dropped, so that the
+    // exchanges after the transfer find the line quiet.
+    const auto block = static_cast<quint32>(*m_aheadPending);
+    m_aheadPending.reset();
+    m_link.requestDataBlock(block, LoggerBlock::Size, true, std::nullopt,
+                            guarded([this](const SensorLink::BlockReply &reply) {
+                                if (reply.ok)
+                                    wrapUp();
+                                else
+                                    startAfresh([this] { wrapUp(); });
+                            }));
+}
+
+void DatasetDownload::Transfer::startAfresh(std::function<void()> next)
+{
+    m_link.requestPause(RetryPauseMs, guarded([this, next](bool) {
+                            m_link.requestConnect(guarded([next](bool) { next(); }));
+                        }));
+}
+
+void DatasetDownload::Transfer::wrapUp()
+{
+    m_outcome = m_owner.conclude(*this, m_request, m_view);
+    // The logger learns how far the data has been downloaded only when every record up to
+    // there is in the file: not after a whole-memory download, not after a failed block
+    // (an abandoned transfer ends on one) or a failed write, and not when no record was
+    // written.
+    const bool moved =
+        !m_request.bAll && m_failuresInARow == 0 && !m_outcome.writeFailed && m_owner.m_lastWritten;
+    if (!moved) {
+        deliver();
+        return;
+    }
+    m_outcome.pointer = m_owner.m_lastWritten;
+    setDownloadPointer(0);
+}
+
+namespace {
+
+// Why a reply to logger command `command` is not its answer with at least `length` data
+// bytes; empty when it is.
+QString refusal(quint8 command, const SensorLink::PacketReply &reply, int length)
+{
+    QString why;
+    if (!reply.ok)
+        why = QStringLiteral("no reply frame (") + reply.failure + QStringLiteral(")");
+    else if (reply.command != command)
+        why = QStringLiteral("the reply is for command %1").arg(reply.command);
+    else if (reply.data.size() < length)
+        why =
+            QStringLiteral("the reply has %1 of %2 data bytes").arg(reply.data.size()).arg(length);
+    return why.isEmpty() ? why : QStringLiteral("Command %1: %2").arg(command).arg(why);
+}
+
+} // namespace
+
+void DatasetDownload::Transfer::setDownloadPointer(int attempt)
+{
+    const MemoryPosition position = *m_outcome.pointer;
+    const QByteArray data = LoggerControlData::DownloadPointer(position.block, position.offset);
+    m_link.requestPacket(LoggerPackets::SetDownloadPointer, 0, static_cast<quint8>(data.size()),
+                         data, guarded([this, attempt](const SensorLink::PacketReply &reply) {
+                             const QString why =
+                                 refusal(LoggerPackets::SetDownloadPointer, reply, 0);
+                             if (why.isEmpty()) {
+                                 m_outcome.pointerConfirmed = true;
+                                 deliver();
+                                 return;
+                             }
+                             m_link.noteFailedReply(why);
+                             programReadBack(attempt);
+                         }));
+}
+
+void DatasetDownload::Transfer::programReadBack(int attempt)
+{
+    m_link.requestPacket(
+        LoggerPackets::Program, 0, 0, {},
+        guarded([this, attempt](const SensorLink::PacketReply &reply) {
+            // The answer may be what was lost: the program read back tells where the
+            // logger's position now is.
+            const QString why = refusal(LoggerPackets::Program, reply, ProgramPositionEnd);
+            const MemoryPosition &position = *m_outcome.pointer;
+            if (why.isEmpty() && Frame::readLe16(reply.data, 8) == position.block &&
+                (Frame::readLe16(reply.data, 10) & 0x7FFF) == position.offset) {
+                m_outcome.pointerConfirmed = true;
+                deliver();
+                return;
+            }
+            if (!why.isEmpty())
+                m_link.noteFailedReply(why);
+            if (attempt + 1 < AbandonAtRetry)
+                setDownloadPointer(attempt + 1);
+            else
+                deliver();
+        }));
+}
+
+void DatasetDownload::Transfer::deliver()
+{
+    // The owner may start another transfer from `done`; this one stays alive until the
+    // callback that runs it returns.
+    const Done done = std::move(m_done);
+    const DownloadOutcome outcome = m_outcome;
+    m_owner.m_transfer.reset();
+    if (done)
+        done(outcome);
 }
 
 // ---------------------------------------------------------------------------------------
 
-DatasetDownload::DatasetDownload(SensorLink &link, Clock &clock, EventPump &pump,
-                                 DatasetFile::Opener opener)
-    : m_link(link), m_clock(clock), m_pump(pump), m_file(std::move(opener)),
-      m_blockBuffer(LoggerPackets::BlockBufferSize, '\0')
+DatasetDownload::DatasetDownload(SensorLink &link, Clock &clock, DatasetFile::Opener opener)
+    : m_link(link), m_clock(clock), m_file(std::move(opener))
 {}
 
 DatasetDownload::~DatasetDownload() = default;
 
-void DatasetDownload::pauseLettingEventsRun(int ms)
+bool DatasetDownload::start(const LoggerState &state, bool overwrite,
+                            const DownloadRequest &request, DownloadView &view, Done done)
 {
-    SleepLettingEventsRun(m_clock, m_pump, m_clock.monotonicSeconds() + ms / 1000.0, PauseSliceMs);
-}
-
-DownloadOutcome DatasetDownload::DownloadAll(const LoggerState &state, bool overwrite,
-                                             const DownloadRequest &request, DownloadView &view)
-{
-    DownloadOutcome outcome;
+    if (m_transfer)
+        return false;
+    m_transfer =
+        std::make_shared<Transfer>(*this, state, overwrite, request, view, std::move(done));
+    DownloadOutcome refused;
     // Without the memory size no block can be placed in the ring: a file of headings
     // alone would pass for a download of an empty memory.
     if (state.MemoryBlocks <= 0) {
-        outcome.end = DownloadOutcome::End::DetailsUnknown;
-        return outcome;
+        refused.end = DownloadOutcome::End::DetailsUnknown;
+        m_transfer->refuse(refused);
+        return true;
     }
     QString error;
     m_file.setLayout(request.layoutName, request.isoTimes);
@@ -447,9 +578,10 @@ DownloadOutcome DatasetDownload::DownloadAll(const LoggerState &state, bool over
                             : m_file.create(request.strFile, m_link.Version(),
                                             m_link.SerialNumber(), m_clock.now(), error);
     if (!opened) {
-        outcome.end = DownloadOutcome::End::FileNotCreated;
-        outcome.fileError = error;
-        return outcome;
+        refused.end = DownloadOutcome::End::FileNotCreated;
+        refused.fileError = error;
+        m_transfer->refuse(refused);
+        return true;
     }
     if (!request.bContinue) {
         m_lastUnits.reset();
@@ -458,9 +590,15 @@ DownloadOutcome DatasetDownload::DownloadAll(const LoggerState &state, bool over
     }
     m_blockUnits.reset();
     m_sectionWritten = request.bContinue;
+    m_transfer->begin();
+    return true;
+}
 
-    Transfer transfer(*this, state, overwrite, request, view);
-    outcome.end = transfer.run();
+DownloadOutcome DatasetDownload::conclude(const Transfer &transfer, const DownloadRequest &request,
+                                          DownloadView &view)
+{
+    DownloadOutcome outcome;
+    outcome.end = transfer.end();
     outcome.writeFailed = transfer.writeFailed();
     outcome.fileError = transfer.writeError();
     // A download that ended with nothing to write is still a dataset file, headed as one
@@ -472,21 +610,9 @@ DownloadOutcome DatasetDownload::DownloadAll(const LoggerState &state, bool over
         view.showStatus(QStringLiteral("Download error ") + outcome.fileError);
     }
     m_file.close();
-
     outcome.wholeMemory = request.bAll;
     outcome.blocksRead = transfer.blocksRead();
     outcome.recordsWritten = transfer.recordsWritten();
-    // The logger learns how far the data has been downloaded only when every record
-    // up to there is in the file: not after a whole-memory download, not after a failed
-    // block or a failed write, and not when no record was written.
-    const bool moved = !request.bAll && transfer.failuresInARow() == 0 && !outcome.writeFailed &&
-                       outcome.end != DownloadOutcome::End::Abandoned && m_lastWritten;
-    if (moved) {
-        // Setting the position twice does no harm, not setting it sends the records again
-        // next time: a lost answer is asked again, as a failed block would be.
-        outcome.pointerConfirmed = setDownloadPointer(*m_lastWritten);
-        outcome.pointer = m_lastWritten;
-    }
     outcome.lastWritten = m_lastWritten;
     return outcome;
 }
@@ -495,22 +621,6 @@ bool DatasetDownload::writeEmptySection(QString &error)
 {
     m_file.writeSection(m_blockUnits.value_or(m_link.units()));
     return m_file.flush(error);
-}
-
-bool DatasetDownload::setDownloadPointer(const MemoryPosition &position)
-{
-    for (int attempt = 0; attempt < AbandonAtRetry; ++attempt) {
-        if (LoggerControl(m_link).SetDownloadPointer(position.block, position.offset))
-            return true;
-        // The answer may be what was lost: the program read back tells where the logger's
-        // position now is.
-        const auto program =
-            LoggerPackets(m_link).exchange(LoggerPackets::Program, 0, {}, ProgramPositionEnd);
-        if (program.ok() && Frame::readLe16(*program.value, 8) == position.block &&
-            (Frame::readLe16(*program.value, 10) & 0x7FFF) == position.offset)
-            return true;
-    }
-    return false;
 }
 
 int DatasetDownload::WriteBlockRecords(qint64 block, int start, int &written)

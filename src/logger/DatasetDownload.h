@@ -8,10 +8,11 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <functional>
+#include <memory>
 #include <optional>
 
 class Clock;
-class EventPump;
 class SensorLink;
 
 // What a running download shows and asks: the progress dialog, or a command-line
@@ -103,8 +104,10 @@ struct DownloadOutcome
 // The transfer of the logger's memory into a dataset file: reads one 512-byte block at a
 // time (asking for the next one ahead), decodes every record into the file, retries a
 // failed block, honours a cancel request, and finally tells the logger up to which
-// record the data has been downloaded. Uses the link, the clock and the event pump only,
-// so a command-line program can drive it as well as the download dialog.
+// record the data has been downloaded. Every exchange is a queued request of the link, run
+// from the event loop: start() returns at once and the outcome comes to `done` (never
+// inside start()). Uses the link and the clock only, so a command-line program can drive
+// it as well as the download dialog.
 class DatasetDownload
 {
 public:
@@ -114,41 +117,48 @@ public:
     // From this many failures in a row on, blocks are requested one at a time.
     static constexpr int RequestAheadUpToRetry = 2;
 
-    DatasetDownload(SensorLink &link, Clock &clock, EventPump &pump,
+    using Done = std::function<void(const DownloadOutcome &)>;
+
+    DatasetDownload(SensorLink &link, Clock &clock,
                     DatasetFile::Opener opener = DatasetFile::OpenReplacingFile);
+    // A transfer under way stops where it is: its file is closed, the logger's download
+    // position is left alone, and neither the view nor `done` hears of it again.
     ~DatasetDownload();
     DatasetDownload(const DatasetDownload &) = delete;
     DatasetDownload &operator=(const DatasetDownload &) = delete;
 
     // Downloads as `request` asks, from the logger positions in `state`; `overwrite` is
-    // the window's overwrite box. The file is closed when it returns.
-    DownloadOutcome DownloadAll(const LoggerState &state, bool overwrite,
-                                const DownloadRequest &request, DownloadView &view);
+    // the window's overwrite box. `view` must outlive the transfer. The file is closed
+    // before `done` hears the outcome. Refused (false) while a transfer runs.
+    bool start(const LoggerState &state, bool overwrite, const DownloadRequest &request,
+               DownloadView &view, Done done);
+    bool running() const { return m_transfer != nullptr; }
 
     // The time the next record would carry if the data went on without a gap.
     double ExpectedTime() const { return m_expectedTime; }
 
 private:
     class Transfer;
+    friend class Transfer;
 
     // Decodes block `block`, read into the buffer, and writes its records from slot offset `start`
     // (12 or less: from the first slot). Returns the position (from 1) of the last
     // record processed in the block, 0 when none; `written` counts the records written.
     int WriteBlockRecords(qint64 block, int start, int &written);
-    void pauseLettingEventsRun(int ms);
     // Gives a file without records the heading of a data section, as one with records
     // has: in the units of the last block read, else those the instrument reports.
     bool writeEmptySection(QString &error);
-    // Moves the logger's download position; a lost answer is asked again, as a failed
-    // block would be (setting it twice does no harm; not setting it has the records sent
-    // again next time). True once the logger has confirmed it.
-    bool setDownloadPointer(const MemoryPosition &position);
+    // The transfer ended: the empty section, the file closed, the outcome made.
+    DownloadOutcome conclude(const Transfer &transfer, const DownloadRequest &request,
+                             DownloadView &view);
 
     SensorLink &m_link;
     Clock &m_clock;
-    EventPump &m_pump;
     DatasetFile m_file;
     QByteArray m_blockBuffer;
+    // The transfer under way (its link callbacks hold it weakly, so that one which ends
+    // after this object has gone does nothing).
+    std::shared_ptr<Transfer> m_transfer;
     // The units text of the data section being written; nothing when the next block
     // must start a new section (an empty text is the section of an unknown units code).
     std::optional<QString> m_lastUnits;

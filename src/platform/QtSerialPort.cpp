@@ -9,6 +9,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QSocketNotifier>
 #include <QThread>
 #include <QTimer>
 
@@ -41,6 +42,19 @@ constexpr int MaxReadsPerTakeIn = 4;
 // the system's small buffer, and the next exchange discards it.
 constexpr qint64 ReadBufferBytes = 64 * 1024;
 
+// Whether the device behind the open descriptor has hung up (a pseudo-terminal whose far
+// end closed, an adapter unplugged).
+bool hungUp(QSerialPort &port)
+{
+#ifdef Q_OS_UNIX
+    pollfd watched{static_cast<int>(port.handle()), POLLIN, 0};
+    return ::poll(&watched, 1, 0) > 0 && (watched.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+#else
+    Q_UNUSED(port);
+    return true;
+#endif
+}
+
 bool accessDenied(const QString &path)
 {
 #ifdef Q_OS_UNIX
@@ -59,10 +73,31 @@ QtSerialPort::QtSerialPort(const PortTable &table) : m_table(table)
     QObject::connect(&m_port, &QSerialPort::errorOccurred, &m_port,
                      [this](QSerialPort::SerialPortError error) { noticeError(error); });
     // Queued: the port also signals inside the reads that take in what the system holds,
-    // and a handler that reads must never run inside a read.
-    QObject::connect(
-        &m_port, &QSerialPort::readyRead, &m_port, [this] { notifyReadyRead(); },
-        Qt::QueuedConnection);
+    // and a handler that reads must never run inside a read. One notice waits at a time,
+    // and none while the owner holds them.
+    QObject::connect(&m_port, &QSerialPort::readyRead, &m_port, [this] {
+        if (readyReadHeld() || m_noticeQueued)
+            return;
+        m_noticeQueued = true;
+        QMetaObject::invokeMethod(
+            &m_port,
+            [this] {
+                m_noticeQueued = false;
+                notifyReadyRead();
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void QtSerialPort::holdReadyRead(bool held)
+{
+    SerialPort::holdReadyRead(held);
+    // Qt reads each byte as it comes; held, the bytes wait in the system for the owner's
+    // read instead (which takes them in itself).
+    for (QSocketNotifier *notifier : m_port.findChildren<QSocketNotifier *>()) {
+        if (notifier->type() == QSocketNotifier::Read)
+            notifier->setEnabled(!held);
+    }
 }
 
 QtSerialPort::~QtSerialPort()
@@ -335,13 +370,15 @@ void QtSerialPort::noticeError(QSerialPort::SerialPortError error)
         return;
     if (m_closing || m_hungUp || !m_port.isOpen())
         return;
-    if (!deviceHungUp()) {
-        // A read that found nothing (its bytes were taken by a read just before, inside a
-        // write's or a count's wait) is reported the same way, and Qt stops watching the
-        // port after it: the port is well, and is watched again.
+    // The port's read notice can come after a read in the same turn of the event loop
+    // has taken the bytes it was for (a read inside a write's or a count's wait): the read
+    // then finds none, which Qt reports as a read or resource error, as it reports a
+    // hang-up, and Qt stops watching the device after it. A device that is still there is
+    // no loss, and is watched again unless the owner holds its notices.
+    if (!hungUp(m_port)) {
         m_port.clearError();
         QTimer::singleShot(0, &m_port, [this] {
-            if (m_port.isOpen())
+            if (m_port.isOpen() && !readyReadHeld())
                 m_port.setReadBufferSize(ReadBufferBytes);
         });
         return;
@@ -357,18 +394,6 @@ void QtSerialPort::noticeError(QSerialPort::SerialPortError error)
         if (closeIfHungUp())
             notifyLost();
     });
-}
-
-bool QtSerialPort::deviceHungUp()
-{
-#ifdef Q_OS_UNIX
-    pollfd watched{static_cast<int>(m_port.handle()), POLLIN, 0};
-    if (::poll(&watched, 1, 0) < 0)
-        return true;
-    return (watched.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
-#else
-    return true;
-#endif
 }
 
 bool QtSerialPort::closeIfHungUp()

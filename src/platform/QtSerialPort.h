@@ -37,6 +37,8 @@ public:
     int bytesWaiting() override;
     QByteArray read(int maxBytes = 0) override;
     bool write(const QByteArray &bytes) override;
+    // The port's own watch on the device rests too while the notices are held.
+    void holdReadyRead(bool held) override;
     bool waitForReadyRead(int msecs) override;
     int errorNumber() const override { return m_error; }
     QString errorDescription() const override { return m_errorText; }
@@ -68,9 +70,6 @@ private:
     void noticeError(QSerialPort::SerialPortError error);
     // Closes the port after a hang-up was noticed. True when it did.
     bool closeIfHungUp();
-    // Whether the open device has hung up (unplugged, or its far end closed), as the
-    // system tells without reading.
-    bool deviceHungUp();
     void closeDevice();
     void fail(int number, const QString &text);
 
@@ -83,6 +82,8 @@ private:
     // port counts as closed and is closed at the next chance.
     bool m_hungUp = false;
     bool m_closing = false;
+    // A notice of new bytes waits in the event loop.
+    bool m_noticeQueued = false;
     int m_error = NoError;
     QString m_errorText;
     QString m_notice;

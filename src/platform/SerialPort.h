@@ -82,6 +82,9 @@ public:
     {
         m_readyReadHandler = std::move(handler);
     }
+    // While held, the notices of new bytes are not passed on: the owner looks at the port
+    // when it chooses (a line that brings one byte at a time would wake it for each).
+    virtual void holdReadyRead(bool held) { m_readyReadHeld = held; }
 
 protected:
     // Records the outcome of opening port `portNumber`, the failure from errorNumber()
@@ -99,14 +102,16 @@ protected:
         if (m_lostHandler)
             m_lostHandler();
     }
+    bool readyReadHeld() const { return m_readyReadHeld; }
     void notifyReadyRead()
     {
-        if (m_readyReadHandler)
+        if (m_readyReadHandler && !m_readyReadHeld)
             m_readyReadHandler();
     }
 
 private:
     std::function<void()> m_lostHandler;
     std::function<void()> m_readyReadHandler;
+    bool m_readyReadHeld = false;
     QMap<int, OpenFailure> m_openFailures;
 };

@@ -592,8 +592,10 @@ TEST(CliCommands, LoggerDownloadWritesTheWindowsFileGoesOnAfterALostLineAndMoves
         } view;
         request.bStart = true;
         request.strFile = folder.filePath("window.txt");
-        outcome = DatasetDownload(session.link(), session.clock(), session.pump())
-                      .DownloadAll(state, state.overwrite(), request, view);
+        DatasetDownload transfer(session.link(), session.clock());
+        transfer.start(state, state.overwrite(), request, view,
+                       [&outcome](const DownloadOutcome &end) { outcome = end; });
+        session.waitForRequests();
     }
     const QByteArray window = fileBytes(request.strFile);
     ASSERT_GT(window.count('\n'), 300);
@@ -660,11 +662,14 @@ protected:
         InterruptWatch interrupts;
         const LoggerLine line{link, clock, pump, {}, [this](const std::function<bool()> &done) {
                                   // The pump's hook sees the queued requests' progress too.
-                                  runLinkEvents(clock, port, [&] {
-                                      if (pump.hook)
-                                          pump.hook();
-                                      return done();
-                                  });
+                                  runLinkEvents(
+                                      clock, port,
+                                      [&] {
+                                          if (pump.hook)
+                                              pump.hook();
+                                          return done();
+                                      },
+                                      3600);
                               }};
         const int code = RunLoggerCommand(parsed.options, line, console, interrupts);
         return {code, out, err};

@@ -77,12 +77,13 @@ TEST_F(ExchangeTest, QueuedRequestsWriteTheSameBytesKeepTheirLimitsAndSayWhatFai
              1,
              0},
             {true, [&](Got got) { block(0x102, false, std::nullopt, got); },
-             chunks(0.1, ackA, 0.2, corrupt), requestA, "failed: data block CRC check failed", 0.2,
+             chunks(0.1, ackA, 0.7, corrupt), requestA, "failed: data block CRC check failed", 0.7,
              false, 0, 1},
-            // The next block's request goes out behind the first acknowledgement; its
-            // acknowledgement and block, waiting on the line, are the second request's.
-            {true, twoBlocksAhead, chunks(0.1, ackA, 0.2, blockA + ackB, 0.3, blockB),
-             requestA + requestB, "block 514 + block 514", 0.3, true, 0, 0},
+            // A block takes its time on the line (514 bytes: 0.59 s). The next block's request
+            // goes out behind the first acknowledgement; its acknowledgement and block,
+            // waiting on the line, are the second request's.
+            {true, twoBlocksAhead, chunks(0.1, ackA, 0.7, blockA + ackB, 1.3, blockB),
+             requestA + requestB, "block 514 + block 514", 1.3, true, 0, 0},
             {true, [&](Got got) { block(0x103, true, std::nullopt, got); }, chunks(0.1, ackA), "",
              "failed: acknowledgement of command 22 for block 258, not of block 259", 0.1, true, 0,
              0},

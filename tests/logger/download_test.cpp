@@ -8,6 +8,7 @@
 #include "FakeProgramLauncher.h"
 #include "FullDisk.h"
 #include "LoggerFixture.h"
+#include "VirtualLinkEvents.h"
 
 #include "common/NumberFormat.h"
 #include "logger/DatasetDownload.h"
@@ -66,7 +67,36 @@ protected:
         view = RecordingView();
         view.onProgress = onProgress;
         QFile::remove(path);
-        return window->DownloadAll(bStart, bAll, ahead, path, view);
+        return transfer(bStart, bAll, ahead);
+    }
+    // Runs a download in the open window to its end, on virtual time; `onEvent` runs at
+    // every event of the link meanwhile.
+    DownloadOutcome transfer(bool bStart, bool bAll = false, bool ahead = true)
+    {
+        std::optional<DownloadOutcome> outcome;
+        const auto running = window->DownloadAll(
+            bStart, bAll, ahead, path, view, [&](const DownloadOutcome &end) { outcome = end; });
+        EXPECT_FALSE(outcome) << "the outcome comes from the event loop";
+        runLinkEvents(
+            clock, port,
+            [&] {
+                onEvent();
+                return outcome.has_value();
+            },
+            3600);
+        EXPECT_TRUE(outcome) << "the download ended";
+        return outcome.value_or(DownloadOutcome());
+    }
+    // Runs the dialog's transfer and its closing pauses.
+    void settle(frmDownload &d)
+    {
+        runLinkEvents(
+            clock, port,
+            [&] {
+                onEvent();
+                return !d.Downloading();
+            },
+            3600);
     }
     // Clicks Download in a fresh window and hands the dialog to `act`, which must close it.
     void downloadDialog(const std::function<void(frmDownload &)> &act)
@@ -128,6 +158,7 @@ protected:
     QString path = dir.filePath(QStringLiteral("my data set.txt"));
     RecordingView view;
     std::function<void()> onProgress;
+    std::function<void()> onEvent = [] {};
     // Faults the line shows once the details have been read.
     std::optional<SimFaults> transferFaults;
     FakeFileDialogs dialogs;
@@ -257,14 +288,14 @@ TEST_F(DownloadTest, ALoggerThatKeepsOverwritingIsFollowedOnceRoundTheRingAtMost
     // From now on every block sent is newer than all before it, as if the logger
     // overwrote the ring as fast as it is read. A transfer that chases it is stopped after
     // 40 blocks.
-    pump.hook = [this] {
+    onEvent = [this] {
         const auto asked = sent(22).count(' ');
         for (int block = 0; block < 4; ++block)
             writeBlock(block, Start.addSecs((4 + asked) * 125 * 60), 125);
         view.cancel = asked > 40;
     };
     EXPECT_EQ(download(true).end, DownloadOutcome::End::Finished);
-    pump.hook = nullptr;
+    onEvent = [] {};
     // Blocks 0 to 3, and block 0 asked for ahead.
     EXPECT_EQ(sent(22), "0 1 2 3 0");
     EXPECT_EQ(records().size(), 500);
@@ -272,12 +303,16 @@ TEST_F(DownloadTest, ALoggerThatKeepsOverwritingIsFollowedOnceRoundTheRingAtMost
 
 TEST_F(DownloadTest, FailedBlocksCancelRequestsAndAFullDiskEndTheTransfer)
 {
-    // The fault, a cancel at the first progress; how the download ends, the records
+    // The fault, when the user cancels (never, at the first progress, while the first
+    // block is on its way, or at the first retry); how the download ends, the records
     // written, the block requests and those for blocks 10 and 11, the position sent, the
-    // status text.
+    // status text, and whether the link is left connected.
     const auto silent = [](SimFaults &faults) { faults.spoiltFrames[22] = SpoiltFrame::Silent; };
     const auto corrupt = [](SimFaults &faults) {
         faults.corruptBlock = FaultSchedule::everyNth(1);
+    };
+    const auto corruptAfterFirst = [](SimFaults &faults) {
+        faults.corruptBlock = FaultSchedule::onceAt(2, 100);
     };
     const auto full = [this](SimFaults &) {
         opener = [](const QString &, QString &) { return std::make_unique<FullDisk>(1); };
@@ -292,34 +327,48 @@ TEST_F(DownloadTest, FailedBlocksCancelRequestsAndAFullDiskEndTheTransfer)
     const QString abandoned = "Download abandoned after repeated data errors - the logger's "
                               "download position was not moved";
     // clang-format off
-    const std::tuple<std::function<void(SimFaults &)>, bool, QString> cases[] = {
+    enum Cancel { Never, AtProgress, DuringBlock, AtRetry };
+    const std::tuple<std::function<void(SimFaults &)>, Cancel, QString> cases[] = {
         // No acknowledgement at all (the link is down): four attempts. Acknowledged,
         // but the block's CRC is bad: after the fourth failure the block is asked for
         // once more, and the transfer ends when that is acknowledged. From the third
         // retry on the next block is no longer asked for ahead.
-        {silent, false, "abandoned, 0 records, 4 requests, block 10 asked 4 times, 11 0 times, position ; " + abandoned},
-        {corrupt, false, "abandoned, 0 records, 8 requests, block 10 asked 5 times, 11 2 times, position ; " + abandoned},
-        // Between two blocks everything written so far counts as downloaded; while a
-        // request fails the transfer ends at once and the position stays.
-        {[](SimFaults &) {}, true, "cancelled, 125 records, 3 requests, block 10 asked 1 times, 11 1 times, position 10:508; Download cancelled - 125 records written, the logger will send the rest next time"},
-        {silent, true, "cancelled, 0 records, 1 requests, block 10 asked 1 times, 11 0 times, position ; Download cancelled - 0 records written, the logger's download position was not moved"},
+        {silent, Never, "abandoned, 0 records, 4 requests, block 10 asked 4 times, 11 0 times, position ; " + abandoned},
+        {corrupt, Never, "abandoned, 0 records, 8 requests, block 10 asked 5 times, 11 2 times, position ; " + abandoned},
+        // Between two blocks everything written so far counts as downloaded (the block
+        // asked for ahead is read and dropped); while a request fails the transfer ends at
+        // once and the position stays. A cancel while a block is on its way ends the
+        // transfer after that block.
+        {[](SimFaults &) {}, AtProgress, "cancelled, 125 records, 2 requests, block 10 asked 1 times, 11 1 times, position 10:508; Download cancelled - 125 records written, the logger will send the rest next time"},
+        {[](SimFaults &) {}, DuringBlock, "cancelled, 125 records, 2 requests, block 10 asked 1 times, 11 1 times, position 10:508; Download cancelled - 125 records written, the logger will send the rest next time"},
+        {corrupt, DuringBlock, "cancelled, 0 records, 2 requests, block 10 asked 1 times, 11 1 times, position ; Download cancelled - 0 records written, the logger's download position was not moved (not connected)"},
+        {silent, AtProgress, "cancelled, 0 records, 1 requests, block 10 asked 1 times, 11 0 times, position ; Download cancelled - 0 records written, the logger's download position was not moved (not connected)"},
+        // A block that failed after others were written: they stay, but do not count as
+        // downloaded.
+        {corruptAfterFirst, AtRetry, "cancelled, 125 records, 3 requests, block 10 asked 1 times, 11 1 times, position ; Download cancelled - 125 records written, but the logger's download position could not be set: the next download of new records fetches them again (not connected)"},
         // The answer to the new position lost: the program read back shows it taken.
         // Without that read too the position is asked four times and the user is told.
-        {[](SimFaults &f) { f.spoiltFrames[21] = SpoiltFrame::Silent; }, false, "finished, 547 records, 6 requests, block 10 asked 1 times, 11 1 times, position 14:196; "},
-        {lostPosition, false, "finished, 547 records, 6 requests, block 10 asked 1 times, 11 1 times, position 14:196 14:196 14:196 14:196; Download done, but the logger did not confirm its new download position - the next download of new records may fetch these again"},
-        {lostPosition, true, "cancelled, 125 records, 3 requests, block 10 asked 1 times, 11 1 times, position 10:508 10:508 10:508 10:508; Download cancelled - 125 records written, but the logger's download position could not be set: the next download of new records fetches them again"},
+        {[](SimFaults &f) { f.spoiltFrames[21] = SpoiltFrame::Silent; }, Never, "finished, 547 records, 6 requests, block 10 asked 1 times, 11 1 times, position 14:196; "},
+        {lostPosition, Never, "finished, 547 records, 6 requests, block 10 asked 1 times, 11 1 times, position 14:196 14:196 14:196 14:196; Download done, but the logger did not confirm its new download position - the next download of new records may fetch these again (not connected)"},
+        {lostPosition, AtProgress, "cancelled, 125 records, 2 requests, block 10 asked 1 times, 11 1 times, position 10:508 10:508 10:508 10:508; Download cancelled - 125 records written, but the logger's download position could not be set: the next download of new records fetches them again (not connected)"},
         // A failed write ends the transfer: no block is asked for after it (11 was asked
         // for ahead), and nothing counts as downloaded.
-        {full, false, "write failed, 0 records, 2 requests, block 10 asked 1 times, 11 1 times, position ; Download error No space left on device - the logger's download position was not moved"},
+        {full, Never, "write failed, 0 records, 2 requests, block 10 asked 1 times, 11 1 times, position ; Download error No space left on device - the logger's download position was not moved"},
         // So does a file whose disk was taken away (unmounted) under it.
-        {gone, false, "write failed, 0 records, 2 requests, block 10 asked 1 times, 11 1 times, position ; Download error " + path + " is no longer on the disk - the logger's download position was not moved"},
+        {gone, Never, "write failed, 0 records, 2 requests, block 10 asked 1 times, 11 1 times, position ; Download error " + path + " is no longer on the disk - the logger's download position was not moved"},
     };
     // clang-format on
     for (const auto &[fault, cancel, expected] : cases) {
         SimFaults faults;
         fault(faults);
         transferFaults = faults;
-        onProgress = [this, cancel = cancel] { view.cancel = cancel; };
+        onProgress = [this, cancel = cancel] {
+            view.cancel |= cancel == AtProgress ||
+                           (cancel == AtRetry && view.texts.last().startsWith("Data error"));
+        };
+        onEvent = [this, cancel = cancel] {
+            view.cancel |= cancel == DuringBlock && !frames().isEmpty();
+        };
         const int retriesBefore = link.Counters().retries;
         const DownloadOutcome outcome = download(true);
         const QStringList asked = sent(22).split(' ');
@@ -327,18 +376,38 @@ TEST_F(DownloadTest, FailedBlocksCancelRequestsAndAFullDiskEndTheTransfer)
                                     "abandoned",   "write failed", "refused"};
         EXPECT_EQ(QStringLiteral("%1, %2 records, %7 requests, block 10 asked %3 times, 11 %4 "
                                  "times, position %5; %6")
-                      .arg(ends[int(outcome.end)])
-                      .arg(records().size())
-                      .arg(asked.count("10"))
-                      .arg(std::min<qsizetype>(asked.count("11"), 2))
-                      .arg(sent(21), outcome.statusText())
-                      .arg(sent(22).isEmpty() ? 0 : asked.size()),
+                          .arg(ends[int(outcome.end)])
+                          .arg(records().size())
+                          .arg(asked.count("10"))
+                          .arg(std::min<qsizetype>(asked.count("11"), 2))
+                          .arg(sent(21), outcome.statusText())
+                          .arg(sent(22).isEmpty() ? 0 : asked.size()) +
+                      (link.Connected() ? "" : " (not connected)"),
                   expected);
         EXPECT_EQ(view.texts.filter("Data error, retry 3 at").isEmpty(), asked.count("10") <= 3);
         // Every retry shown is counted on the link for the About box.
         EXPECT_EQ(link.Counters().retries - retriesBefore,
                   view.texts.filter("Data error, retry").size());
     }
+    onEvent = [] {};
+
+    // The transfer dropped while a block is on its way (its dialog closed and destroyed):
+    // the exchange under way ends (11 goes with 10's acknowledgement), but neither its view
+    // nor its caller hears of it again, and the position stays.
+    transferFaults.reset();
+    open();
+    frames().clear();
+    bool ended = false;
+    {
+        const auto running = window->DownloadAll(true, false, true, path, view,
+                                                 [&](const DownloadOutcome &) { ended = true; });
+        runLinkEvents(clock, port, [this] { return !frames().isEmpty(); });
+        view.texts.clear();
+    }
+    runLinkEvents(clock, port, [this] { return link.requestsIdle(); });
+    EXPECT_EQ(QStringList({sent(22), sent(21), view.texts.join(' ')}),
+              QStringList({"10 11", "", ""}));
+    EXPECT_FALSE(ended);
 
     // The program lost at the read: nothing is asked for, written or moved.
     transferFaults.reset();
@@ -366,7 +435,7 @@ TEST_F(DownloadTest, FailedBlocksCancelRequestsAndAFullDiskEndTheTransfer)
         instrument->setFaults(noisy);
         ASSERT_TRUE(link.GetStatus());
         instrument->setFaults({});
-        window->DownloadAll(true, false, true, path, view);
+        transfer(true);
         QFile file(path);
         ASSERT_TRUE(file.open(QIODevice::ReadOnly));
         const QList<QByteArray> lines = file.readAll().split('\n');
@@ -404,6 +473,14 @@ SimFaults Every(int every, FaultSchedule SimFaults::*kind)
     return faults;
 }
 
+// Every block request from the `at`th on spoilt in the way `kind` names.
+SimFaults From(int at, FaultSchedule SimFaults::*kind)
+{
+    SimFaults faults;
+    faults.*kind = FaultSchedule::onceAt(at, 1000);
+    return faults;
+}
+
 // Downloads from pre-filled memories: the file must hold exactly the records the memory
 // holds, in order, with their times, values and data sections, and the logger's download
 // position must end on the last record written. With faults on the line the file is still
@@ -437,6 +514,9 @@ TEST_F(DownloadTest, TheFileHoldsExactlyTheRecordsOfTheMemory)
         {Logging, 1024, New, false, Every(2, &SimFaults::lateBlock), End::Abandoned},
         {Logging, 1024, FromStart, false, Every(1, &SimFaults::corruptBlock), End::Abandoned},
         {Wrapped, 64, New, true, Every(1, &SimFaults::lostAcknowledgement), End::Abandoned},
+        // The blocks fail from the third on, each with the next one asked for ahead: the
+        // first two are kept, once each, and the position stays.
+        {Logging, 1024, FromStart, true, From(3, &SimFaults::corruptBlock), End::Abandoned},
         {Logging, 1024, FromStart, false, {}, End::WriteFailed},
         {Wrapped, 64, All, false, {}, End::WriteFailed},
         {Wrapped, 64, New, true, Every(4, &SimFaults::corruptBlock), End::WriteFailed},
@@ -465,8 +545,7 @@ TEST_F(DownloadTest, TheFileHoldsExactlyTheRecordsOfTheMemory)
         // The block requests heard when the view last heard of the transfer.
         qsizetype requestsSeen = 0;
         view.onProgress = [&] { requestsSeen = sent(22).count(' '); };
-        const DownloadOutcome outcome =
-            window->DownloadAll(kind == FromStart, kind == All, true, path, view);
+        const DownloadOutcome outcome = transfer(kind == FromStart, kind == All);
 
         // The logger stored nothing new meanwhile, so the memory is what was downloaded.
         const SimDatasetPointers after = logger().recorder().pointers();
@@ -481,6 +560,7 @@ TEST_F(DownloadTest, TheFileHoldsExactlyTheRecordsOfTheMemory)
             QString::fromLatin1(bytes).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts).mid(2);
         EXPECT_EQ(written,
                   ExpectedLines(expected).mid(0, end == End::Finished ? -1 : written.size()));
+        EXPECT_EQ(outcome.recordsWritten, written.filter(QRegularExpression("^\\d")).size());
         // After a failed write: three blocks read and written, and no request since.
         EXPECT_TRUE(end != End::WriteFailed ||
                     QList<qsizetype>({outcome.blocksRead, outcome.recordsWritten, requestsSeen}) ==
@@ -516,23 +596,27 @@ TEST_F(DownloadTest, TheDialogOffersWhatTheDatasetAllowsAndEndsWithTheViewer)
                  : d.optNew->isChecked() ? "new"
                                          : "start");
     };
-    const auto ok = [](frmDownload &d) {
+    const auto ok = [this](frmDownload &d) {
         d.OKButton->click();
+        settle(d);
         return d.lblProgress->text() + QString::number(d.ProgressBar1->value());
     };
     const auto okAndOffered = [&](frmDownload &d) {
         d.optStart->setChecked(true);
         d.OKButton->click();
+        settle(d);
         return offered(d) + (d.lblProgress->isVisible() ? " shown" : "");
     };
-    // The first time window events run during the transfer, the user closes the dialog.
+    // Once the first block has been asked for, while it is on its way, the user closes
+    // the dialog.
     const auto closeDuringTransfer = [this](frmDownload &d) {
         d.optStart->setChecked(true);
-        pump.hook = [&] {
-            if (d.Downloading() && sent(22).size() > 4 && d.close() == false)
-                pump.hook = nullptr;
+        onEvent = [this, &d, closed = false]() mutable {
+            if (!closed && !sent(22).isEmpty())
+                closed = !d.close();
         };
         d.OKButton->click();
+        settle(d);
         return d.lblProgress->text() + QStringLiteral(" %1").arg(d.ProgressBar1->value()) +
                (d.mCancel ? " stopped" : "");
     };
@@ -573,7 +657,7 @@ TEST_F(DownloadTest, TheDialogOffersWhatTheDatasetAllowsAndEndsWithTheViewer)
         // A close while the transfer runs is refused and stops it after the block in
         // hand: block 10 was written, the position is its last record. No "Done!", no
         // full bar, no viewer: the dialog says what was kept and closes.
-        {[] {}, path, closeDuringTransfer, "Download cancelled - 125 records written, the logger will send the rest next time 229 stopped; 10 11 12 14; 10:508; -"},
+        {[] {}, path, closeDuringTransfer, "Download cancelled - 125 records written, the logger will send the rest next time 229 stopped; 10 11 14; 10:508; -"},
         // A logger averaging every 20 s: the next record is 20 s after the last one
         // downloaded (08:28:40), not a listed period's 30 s.
         {[this] { plant(10, {{At(6, 1, 6, 58), 547, 0x0A, 0x14}}, 0x02, 12, 100); }, "", offered, "SN- 01-Jun-26 06:58:00 01-Jun-26 08:29:00 new; 14; ; -"},
@@ -614,6 +698,7 @@ TEST_F(DownloadTest, TheDialogOffersWhatTheDatasetAllowsAndEndsWithTheViewer)
         QString shown;
         downloadDialog([&, act = act](frmDownload &d) {
             shown = act(d);
+            onEvent = [] {};
             // Closed once the viewer is started or the user asked; otherwise it shows why
             // and stays.
             EXPECT_EQ(d.isVisible(), launcher.starts.isEmpty() && !d.mCancel);
@@ -642,7 +727,10 @@ TEST_F(DownloadTest, TheDialogOffersWhatTheDatasetAllowsAndEndsWithTheViewer)
     // A failed write stays in the status bar after the read that follows.
     opener = [](const QString &, QString &) { return std::make_unique<FullDisk>(1); };
     dialogs.answers = {path};
-    downloadDialog([&](frmDownload &d) { d.OKButton->click(); });
+    downloadDialog([&](frmDownload &d) {
+        d.OKButton->click();
+        settle(d);
+    });
     EXPECT_EQ(sent(21), "");
     EXPECT_EQ(ui().StatusBar1->currentMessage(),
               "Download error No space left on device - the logger's download position was not "

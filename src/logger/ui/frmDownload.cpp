@@ -5,6 +5,7 @@
 #include "logger/DatasetViewer.h"
 
 #include "common/NamedFormats.h"
+#include "platform/Alarm.h"
 #include "platform/Clock.h"
 #include "platform/FileDialogs.h"
 
@@ -20,6 +21,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -90,6 +92,8 @@ frmDownload::frmDownload(Clock &clock, FileDialogs &dialogs, ProgramLauncher &la
     connect(CancelButton, &QPushButton::clicked, this, &frmDownload::reject);
 }
 
+frmDownload::~frmDownload() = default;
+
 void frmDownload::showEvent(QShowEvent *event)
 {
     // The caller sets the times and the whole-memory flag after construction.
@@ -136,8 +140,6 @@ void frmDownload::Form_Load()
 
 void frmDownload::OKButton_Click()
 {
-    if (m_downloading)
-        return;
     for (QWidget *control : {static_cast<QWidget *>(optStart), static_cast<QWidget *>(optNew),
                              static_cast<QWidget *>(optAll), static_cast<QWidget *>(OKButton)})
         control->setEnabled(false);
@@ -149,14 +151,24 @@ void frmDownload::OKButton_Click()
         Form_Load();
         return;
     }
-    repaint();
+    update();
     DownloadRequest request;
     request.bAll = optAll->isChecked();
     request.bStart = !request.bAll && optStart->isChecked();
     request.bRequestAhead = true;
     request.strFile = path;
-    const DownloadOutcome outcome = m_host.download(request, *this);
+    // The transfer that ran before (its outcome shown) goes; the new one hears only of
+    // a dialog that still exists, since it goes with it.
+    m_download.reset();
+    m_download =
+        m_host.download(request, *this, [this, request, path](const DownloadOutcome &outcome) {
+            downloadEnded(outcome, request, path);
+        });
+}
 
+void frmDownload::downloadEnded(const DownloadOutcome &outcome, const DownloadRequest &request,
+                                const QString &path)
+{
     using End = DownloadOutcome::End;
     if (outcome.end == End::FileNotCreated || outcome.end == End::WriteFailed ||
         outcome.end == End::DetailsUnknown) {
@@ -174,10 +186,11 @@ void frmDownload::OKButton_Click()
         // The user asked the dialog to close: it says what was kept, with the bar where
         // the transfer stopped, and closes without a viewer on the partial file (the
         // logger window's status bar keeps the text).
-        m_downloading = false;
         showOutcome(outcome.cancelText());
-        m_clock.sleepMs(ClosingPauseMs);
-        reject();
+        afterClosingPause([this] {
+            m_downloading = false;
+            reject();
+        });
         return;
     }
     // A download of the new records that found none says so rather than "Done!".
@@ -187,10 +200,27 @@ void frmDownload::OKButton_Click()
                  : nothingNew ? QStringLiteral("No new records")
                               : QStringLiteral("Done!"),
                  1);
-    m_clock.sleepMs(ClosingPauseMs);
-    m_downloading = false;
-    ShowDataset(path);
-    accept();
+    afterClosingPause([this, path] {
+        ShowDataset(path, [this] {
+            m_downloading = false;
+            accept();
+        });
+    });
+}
+
+void frmDownload::afterClosingPause(std::function<void()> then)
+{
+    // The alarm goes with the dialog: a dialog destroyed meanwhile hears nothing.
+    if (!m_closingPause) {
+        m_closingPause = m_clock.makeAlarm();
+        // What runs is taken out first: it may start the next pause.
+        m_closingPause->setHandler([this] {
+            if (const auto next = std::exchange(m_afterPause, nullptr))
+                next();
+        });
+    }
+    m_afterPause = std::move(then);
+    m_closingPause->setAt(m_clock.monotonicSeconds() + ClosingPauseMs / 1000.0);
 }
 
 void frmDownload::ShowProgress(const QString &strInfo, float fractionDone)
@@ -200,7 +230,7 @@ void frmDownload::ShowProgress(const QString &strInfo, float fractionDone)
     lblProgress->setText(strInfo);
     ProgressBar1->show();
     lblProgress->show();
-    repaint();
+    update();
 }
 
 void frmDownload::showStatus(const QString &text)
@@ -216,14 +246,16 @@ bool frmDownload::AskDatasetFileName(QString &path)
     return !path.isEmpty();
 }
 
-void frmDownload::ShowDataset(const QString &path)
+void frmDownload::ShowDataset(const QString &path, std::function<void()> then)
 {
     QString error;
-    if (DatasetViewer::Show(m_launcher, programFolder, path, error))
+    if (DatasetViewer::Show(m_launcher, programFolder, path, error)) {
+        then();
         return;
+    }
     ShowProgress(error, 1);
     fitToText();
-    m_clock.sleepMs(ClosingPauseMs);
+    afterClosingPause(std::move(then));
 }
 
 void frmDownload::showOutcome(const QString &text)

@@ -7,7 +7,9 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 
+class Alarm;
 class Clock;
 class FileDialogs;
 class ProgramLauncher;
@@ -19,8 +21,9 @@ class QRadioButton;
 
 // "Download logger data": the choice of what to fetch (the dataset from its start, the
 // records not yet downloaded, or the whole memory), the file to write, the progress of
-// the transfer and, at the end, the viewer. A close while the transfer runs is refused
-// and asks the transfer to stop instead.
+// the transfer and, at the end, the viewer. The transfer runs from the event loop; a close
+// while it runs is refused and asks the transfer to stop instead. The dialog owns the
+// transfer: closed and destroyed, it takes the transfer with it and hears nothing more.
 class frmDownload : public QDialog, public DownloadView
 {
     Q_OBJECT
@@ -29,8 +32,11 @@ public:
     // What the dialog asks of the logger window.
     struct Host
     {
-        // Runs the transfer (the logger window's DownloadAll).
-        std::function<DownloadOutcome(const DownloadRequest &, DownloadView &)> download;
+        // Starts the transfer (the logger window's DownloadAll); its outcome comes to the
+        // callback, from the event loop.
+        std::function<std::unique_ptr<DatasetDownload>(const DownloadRequest &, DownloadView &,
+                                                       DatasetDownload::Done)>
+            download;
         // Shows a failure in the logger window's status bar.
         std::function<void(const QString &)> status;
     };
@@ -40,6 +46,7 @@ public:
 
     frmDownload(Clock &clock, FileDialogs &dialogs, ProgramLauncher &launcher, Host host,
                 QWidget *parent = nullptr);
+    ~frmDownload() override;
 
     // Set by the caller before showing.
     double mStartTime = 0;
@@ -65,6 +72,8 @@ public:
     // choice or a file that could not be created.
     void Form_Load();
     void OKButton_Click();
+    // From OK until the transfer's outcome has been shown (and the closing pause after it
+    // is over).
     bool Downloading() const { return m_downloading; }
 
     void ShowProgress(const QString &strInfo, float fractionDone) override;
@@ -79,7 +88,14 @@ protected:
 
 private:
     bool AskDatasetFileName(QString &path);
-    void ShowDataset(const QString &path);
+    // The transfer's outcome, for the file at `path`.
+    void downloadEnded(const DownloadOutcome &outcome, const DownloadRequest &request,
+                       const QString &path);
+    // Runs `then` after the closing pause, from the event loop.
+    void afterClosingPause(std::function<void()> then);
+    // Starts the viewer on `path`; when it cannot start, shows why and pauses before
+    // `then`.
+    void ShowDataset(const QString &path, std::function<void()> then);
     // Shows why the download did not end in a file to view.
     void showOutcome(const QString &text);
     void fitToText();
@@ -90,4 +106,7 @@ private:
     Host m_host;
     bool m_downloading = false;
     bool m_loaded = false;
+    std::unique_ptr<DatasetDownload> m_download;
+    std::unique_ptr<Alarm> m_closingPause;
+    std::function<void()> m_afterPause;
 };

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "logger/DatasetDownload.h"
 #include "link/Lifetime.h"
+#include "logger/DatasetDownload.h"
 #include "logger/LoggerControl.h"
 #include "logger/LoggerDetailsReader.h"
 #include "logger/LoggerPackets.h"
@@ -77,10 +77,12 @@ public:
     void cboRdg_Click();
     void cboAvg_Click();
 
-    // Downloads into `strFile` (see DatasetDownload) with `view` showing the progress;
-    // tells the user when the file cannot be created.
-    DownloadOutcome DownloadAll(bool bStart, bool bAll, bool bRequestAhead, const QString &strFile,
-                                DownloadView &view);
+    // Starts the download into `strFile` (see DatasetDownload) with `view` showing the
+    // progress; tells the user when the file cannot be created. The outcome comes to
+    // `done` from the event loop, unless the transfer returned is destroyed first.
+    std::unique_ptr<DatasetDownload> DownloadAll(bool bStart, bool bAll, bool bRequestAhead,
+                                                 const QString &strFile, DownloadView &view,
+                                                 DatasetDownload::Done done);
 
     // How the window's own dialogs are shown (tests answer them in place): the clock and
     // start dialogs window-modal without an event loop of their own, the window going on

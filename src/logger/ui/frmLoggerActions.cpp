@@ -192,9 +192,10 @@ void frmLogger::downloadInTurn(std::function<void()> finished)
         }
         setControlsEnabled(false);
         frmDownload::Host host;
-        host.download = [this](const DownloadRequest &request, DownloadView &view) {
+        host.download = [this](const DownloadRequest &request, DownloadView &view,
+                               DatasetDownload::Done done) {
             return DownloadAll(request.bStart, request.bAll, request.bRequestAhead, request.strFile,
-                               view);
+                               view, std::move(done));
         };
         host.status = [this](const QString &text) { setStatusText(text); };
         frmDownload dialog(m_clock, *fileDialogs, *launcher, host, this);
@@ -220,27 +221,29 @@ void frmLogger::downloadInTurn(std::function<void()> finished)
     });
 }
 
-DownloadOutcome frmLogger::DownloadAll(bool bStart, bool bAll, bool bRequestAhead,
-                                       const QString &strFile, DownloadView &view)
+std::unique_ptr<DatasetDownload> frmLogger::DownloadAll(bool bStart, bool bAll, bool bRequestAhead,
+                                                        const QString &strFile, DownloadView &view,
+                                                        DatasetDownload::Done done)
 {
-    if (!m_details.known()) {
-        DownloadOutcome refused;
-        refused.end = DownloadOutcome::End::DetailsUnknown;
-        m_downloadStatus = refused.statusText();
-        return refused;
-    }
-    DatasetDownload download(m_link, m_clock, m_pump, datasetOpener);
+    auto download = std::make_unique<DatasetDownload>(m_link, m_clock, datasetOpener);
     DownloadRequest request;
     request.bStart = bStart;
     request.bAll = bAll;
     request.bRequestAhead = bRequestAhead;
     request.strFile = strFile;
-    const DownloadOutcome outcome = download.DownloadAll(
-        *m_details.logger.value, m_ui.chkOverwrite->isChecked(), request, view);
-    if (outcome.end == DownloadOutcome::End::FileNotCreated)
-        m_prompts.message(QStringLiteral("Download"), QStringLiteral("Error opening file ") +
-                                                          strFile + QStringLiteral("\r\n") +
-                                                          outcome.fileError);
-    m_downloadStatus = outcome.statusText();
-    return outcome;
+    // Unknown details refuse the transfer (as a memory of no blocks does).
+    const LoggerState state = m_details.known() ? *m_details.logger.value : LoggerState();
+    // The transfer goes with whoever holds it, and with it this callback: the window
+    // outlives its dialog.
+    download->start(state, m_ui.chkOverwrite->isChecked(), request, view,
+                    [this, strFile, done = std::move(done)](const DownloadOutcome &outcome) {
+                        if (outcome.end == DownloadOutcome::End::FileNotCreated)
+                            m_prompts.message(QStringLiteral("Download"),
+                                              QStringLiteral("Error opening file ") + strFile +
+                                                  QStringLiteral("\r\n") + outcome.fileError);
+                        m_downloadStatus = outcome.statusText();
+                        if (done)
+                            done(outcome);
+                    });
+    return download;
 }
