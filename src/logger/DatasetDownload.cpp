@@ -87,7 +87,6 @@ public:
     void refuse(const DownloadOutcome &outcome);
 
     DownloadOutcome::End end() const { return m_end; }
-    int failuresInARow() const { return m_failuresInARow; }
     int blocksRead() const { return m_blocksRead; }
     int recordsWritten() const { return m_recordsWritten; }
     bool writeFailed() const { return m_writeFailed; }

@@ -139,7 +139,6 @@ public:
 
 private:
     class Transfer;
-    friend class Transfer;
 
     // Decodes block `block`, read into the buffer, and writes its records from slot offset `start`
     // (12 or less: from the first slot). Returns the position (from 1) of the last
