@@ -6,7 +6,6 @@
 
 #include "link/SensorLink.h"
 #include "platform/PortTable.h"
-#include "platform/QtEventPump.h"
 #include "platform/QtSerialPort.h"
 #include "platform/SystemClock.h"
 
@@ -34,6 +33,5 @@ public:
     PortTable table{PortTable::Numbering::DeviceList};
     QtSerialPort port{table};
     SystemClock clock;
-    QtEventPump pump;
-    SensorLink link{port, clock, pump};
+    SensorLink link{port, clock};
 };

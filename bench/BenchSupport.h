@@ -6,15 +6,18 @@
 // processor time used, and save dialogs that choose nothing.
 
 #include "common/DateTimeDays.h"
+#include "link/SensorLink.h"
 #include "logger/DatasetFile.h"
 #include "platform/FileDialogs.h"
 #include "platform/UserPrompts.h"
 
+#include <QEventLoop>
 #include <QFile>
 
 #include <cmath>
 #include <cstdio>
 #include <ctime>
+#include <functional>
 
 // Message boxes as lines on standard error, counted; every question gets `answer`.
 class PrintedPrompts : public UserPrompts
@@ -119,3 +122,16 @@ protected:
         return {};
     }
 };
+
+// A request queued on the link, run to its end in an event loop: whether it succeeded.
+inline bool RunRequest(SensorLink &link, const std::function<void(SensorLink::Reply)> &request)
+{
+    bool succeeded = false;
+    request([&succeeded](bool ok) { succeeded = ok; });
+    if (!link.requestsIdle()) {
+        QEventLoop loop;
+        link.whenRequestsIdle([&loop] { loop.quit(); });
+        loop.exec();
+    }
+    return succeeded;
+}

@@ -10,6 +10,7 @@
 // this program's folder), then to $QUORVEL_SIM. A link that waits by spinning uses about
 // half a core; one that blocks in the port stays well under 1 %.
 #include "BenchLink.h"
+#include "BenchSupport.h"
 #include "link/SensorLink.h"
 
 #include "SimulatorProcess.h"
@@ -118,7 +119,12 @@ int main(int argc, char **argv)
         const bool fullStatus = cycle % 10 == 0;
         const double cpuBefore = processCpuSeconds();
         const qint64 started = wall.elapsed();
-        const bool ok = fullStatus ? link.GetStatus() : link.GetReadings();
+        const bool ok = RunRequest(link, [&](SensorLink::Reply done) {
+            if (fullStatus)
+                link.requestStatus(std::move(done));
+            else
+                link.requestReadings(std::move(done));
+        });
         const double cpu = processCpuSeconds() - cpuBefore;
         exchangeCpuTotal += cpu;
         exchangeCpuMax = std::max(exchangeCpuMax, cpu);

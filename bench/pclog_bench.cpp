@@ -14,7 +14,6 @@
 #include "pclog/ui/frmPCLog.h"
 #include "platform/FileDialogs.h"
 #include "platform/PortTable.h"
-#include "platform/QtEventPump.h"
 #include "platform/QtSerialPort.h"
 #include "platform/SystemClock.h"
 #include "platform/UserPrompts.h"
@@ -111,7 +110,11 @@ public:
             m_onReading();
         return m_port.write(bytes);
     }
-    bool waitForReadyRead(int msecs) override { return m_port.waitForReadyRead(msecs); }
+    void holdReadyRead(bool held) override
+    {
+        SerialPort::holdReadyRead(held);
+        m_port.holdReadyRead(held);
+    }
     int errorNumber() const override { return m_port.errorNumber(); }
     QString errorDescription() const override { return m_port.errorDescription(); }
     void clearError() override { m_port.clearError(); }
@@ -168,7 +171,6 @@ int main(int argc, char **argv)
     table.addDevice(device);
     QtSerialPort realPort(table);
     SystemClock clock;
-    QtEventPump pump;
     PrintedPrompts prompts(true); // every question answered yes
     FixedFileDialog dialog(folder.filePath(QStringLiteral("bench.txt")));
 
@@ -182,9 +184,10 @@ int main(int argc, char **argv)
         const qint64 due = window->run().Schedule().NextLogTime;
         lateness.push_back(static_cast<double>(clock.now().toMSecsSinceEpoch() - due) / 1000.0);
     });
-    SensorLink link(port, clock, pump);
+    SensorLink link(port, clock);
     link.setCommPort(1);
-    if (link.CommPort() != 1 || !link.GetStatus()) {
+    if (link.CommPort() != 1 ||
+        !RunRequest(link, [&](SensorLink::Reply done) { link.requestStatus(std::move(done)); })) {
         std::fprintf(stderr, "pclog_bench: no instrument on %s: %s\n", qPrintable(device),
                      qPrintable(link.Status()));
         return 2;

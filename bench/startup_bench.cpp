@@ -18,7 +18,6 @@
 #include "DemoSimulator.h"
 #include "app/frmDisplay.h"
 #include "platform/PortTable.h"
-#include "platform/QtEventPump.h"
 #include "platform/QtSerialPort.h"
 #include "platform/SystemClock.h"
 #include "platform/UserPrompts.h"
@@ -122,9 +121,8 @@ int main(int argc, char **argv)
 
     QtSerialPort port(table);
     SystemClock clock;
-    QtEventPump pump;
     PrintedPrompts prompts;
-    frmDisplay window(port, clock, pump, prompts, &table);
+    frmDisplay window(port, clock, prompts, &table);
     ShowWatch watch(sinceStart);
     window.installEventFilter(&watch);
 

@@ -11,7 +11,7 @@
 set -euo pipefail
 cd "${1:-$(dirname "$0")/..}"
 folders=(src/link src/platform src/display src/about src/pclog src/logger src/app)
-pattern='processEvents|QEventLoop|sleepMs|msleep|usleep|sleep_for|QThread::sleep|waitForReadyRead|DelayMs|SleepLettingEventsRun'
+pattern='processEvents|QEventLoop|sleepMs|msleep|usleep|sleep_for|QThread::sleep|waitForReadyRead|[^A-Za-z_]DelayMs\(|SleepLettingEventsRun'
 # A read of what the port holds already (a zero wait) does not block.
 if found=$(grep -rnE "$pattern" "${folders[@]}" --include='*.cpp' --include='*.h' |
     grep -vF 'waitForReadyRead(0)'); then

@@ -9,7 +9,6 @@
 #include "common/NumericText.h"
 #include "display/DisplayPoll.h"
 #include "link/SensorLink.h"
-#include "platform/EventPump.h"
 #include "platform/PortTable.h"
 #include "platform/ProgramTitle.h"
 #include "platform/UserPrompts.h"
@@ -39,10 +38,10 @@ void setBold(QWidget *widget, bool bold)
 
 } // namespace
 
-frmDisplay::frmDisplay(SerialPort &port, Clock &clock, EventPump &pump, UserPrompts &prompts,
+frmDisplay::frmDisplay(SerialPort &port, Clock &clock, UserPrompts &prompts,
                        const PortTable *portTable, QWidget *parent)
-    : QMainWindow(parent), m_prompts(prompts), m_pump(pump), m_portTable(portTable),
-      m_link(std::make_unique<SensorLink>(port, clock, pump)),
+    : QMainWindow(parent), m_prompts(prompts), m_portTable(portTable),
+      m_link(std::make_unique<SensorLink>(port, clock)),
       m_poll(std::make_unique<DisplayPoll>(*m_link, prompts)), m_controls(*this)
 {
     setWindowTitle(ProgramTitle);

@@ -13,7 +13,6 @@
 
 class Clock;
 class DisplayPoll;
-class EventPump;
 class PortTable;
 class SensorLink;
 class SerialPort;
@@ -51,7 +50,7 @@ public:
 
     // `portTable`, when given, tells which device each port number stands for (shown in
     // the port menu).
-    frmDisplay(SerialPort &port, Clock &clock, EventPump &pump, UserPrompts &prompts,
+    frmDisplay(SerialPort &port, Clock &clock, UserPrompts &prompts,
                const PortTable *portTable = nullptr, QWidget *parent = nullptr);
     ~frmDisplay() override;
 
@@ -134,7 +133,6 @@ private:
     void checkPort(int number) override;
 
     UserPrompts &m_prompts;
-    EventPump &m_pump;
     const PortTable *m_portTable;
     std::unique_ptr<SensorLink> m_link;
     std::unique_ptr<DisplayPoll> m_poll;

@@ -5,12 +5,12 @@
 
 #include <memory>
 
-frmDisplay::WindowFactory LoggerWindowFactory(Clock &clock, EventPump &pump, UserPrompts &prompts)
+frmDisplay::WindowFactory LoggerWindowFactory(Clock &clock, UserPrompts &prompts)
 {
     auto window = std::make_shared<std::unique_ptr<frmLogger>>();
-    return [window, &clock, &pump, &prompts](frmDisplay &display) -> QWidget * {
+    return [window, &clock, &prompts](frmDisplay &display) -> QWidget * {
         window->reset();
-        *window = std::make_unique<frmLogger>(display.ZQ4(), clock, pump, prompts,
+        *window = std::make_unique<frmLogger>(display.ZQ4(), clock, prompts,
                                               [&display] { display.takeBack(); });
         return window->get();
     };

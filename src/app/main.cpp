@@ -14,7 +14,6 @@
 #include "platform/PortTable.h"
 #include "platform/ProgramArguments.h"
 #include "platform/ProgramTitle.h"
-#include "platform/QtEventPump.h"
 #include "platform/QtSerialPort.h"
 #include "platform/SystemClock.h"
 
@@ -116,13 +115,12 @@ int main(int argc, char **argv)
         SystemClock clock;
         QtSerialPort serialPort(table);
         TracingSerialPort port(serialPort);
-        QtEventPump pump;
         GuiUserPrompts prompts;
-        frmDisplay window(port, clock, pump, prompts, &table);
+        frmDisplay window(port, clock, prompts, &table);
         prompts.setParentWindow(&window);
         window.windows.terminal = TerminalWindowFactory();
         window.windows.pcLog = PCLogWindowFactory(clock, prompts);
-        window.windows.logger = LoggerWindowFactory(clock, pump, prompts);
+        window.windows.logger = LoggerWindowFactory(clock, prompts);
         window.windows.about = AboutBoxFactory(clock);
         window.startUp(options.rest.join(QLatin1Char(' ')));
         result = QApplication::exec();

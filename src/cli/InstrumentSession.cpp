@@ -48,7 +48,7 @@ bool InstrumentSession::prepare(QString &error)
     TracePorts(m_table.mapLines());
     m_serialPort = std::make_unique<QtSerialPort>(m_table);
     m_port = std::make_unique<TracingSerialPort>(*m_serialPort);
-    m_link = std::make_unique<SensorLink>(*m_port, m_clock, m_pump);
+    m_link = std::make_unique<SensorLink>(*m_port, m_clock);
     return true;
 }
 

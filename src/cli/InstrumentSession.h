@@ -5,7 +5,6 @@
 #include "link/SensorLink.h"
 #include "link/TracingSerialPort.h"
 #include "platform/PortTable.h"
-#include "platform/QtEventPump.h"
 #include "platform/QtSerialPort.h"
 #include "platform/SystemClock.h"
 
@@ -18,7 +17,7 @@ class DemoSimulator;
 
 // The instrument as the command line names it: the port table (the built-in simulator,
 // the --device path, the system's ports), the real serial port with the link's trace,
-// the computer's clock, an event pump for QCoreApplication and the one SensorLink that
+// the computer's clock and the one SensorLink that
 // every command uses, as the windows do.
 class InstrumentSession
 {
@@ -64,7 +63,6 @@ public:
     bool readReadings();
     SensorLink &link() { return *m_link; }
     Clock &clock() { return m_clock; }
-    EventPump &pump() { return m_pump; }
 
 private:
     // The port number the options name, 0 when the instrument is to be searched for.
@@ -75,7 +73,6 @@ private:
     PortTable m_table;
     SystemClock m_systemClock;
     Clock &m_clock;
-    QtEventPump m_pump;
     std::unique_ptr<QtSerialPort> m_serialPort;
     std::unique_ptr<TracingSerialPort> m_port;
     std::unique_ptr<SensorLink> m_link;

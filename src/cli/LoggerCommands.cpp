@@ -241,8 +241,13 @@ bool ConsoleDownload::prepareToGoOn()
         return true;
     m_request.bStart = false;
     m_request.bContinue = true;
-    return LoggerControl(m_session.link)
-        .SetDownloadPointer(m_outcome.lastWritten->block, m_outcome.lastWritten->offset);
+    LoggerControl control(m_session.link);
+    const LinkAnswer<ParsedReply<QByteArray>> set;
+    control.requestSetDownloadPointer(m_outcome.lastWritten->block, m_outcome.lastWritten->offset,
+                                      set.taker());
+    const std::optional<ParsedReply<QByteArray>> reply =
+        set.wait(m_session.link, m_session.runEvents);
+    return reply && reply->ok();
 }
 
 int ConsoleDownload::run(const LoggerState &state)
@@ -331,7 +336,9 @@ int runDownload(const CliOptions &options, const LoggerLine &session, Console &c
         if (link.CommPort() == 0)
             link.reopenLostPort();
         details = LoggerDetails();
-        if (!link.Connect() || !transfer.prepareToGoOn())
+        const LinkAnswer<bool> connected;
+        link.requestConnect(connected.taker());
+        if (!connected.wait(link, session.runEvents).value_or(false) || !transfer.prepareToGoOn())
             continue;
         readDetails(session, reader, details);
         if (!details.known()) {
@@ -366,10 +373,9 @@ void LoggerLine::runUntil(const std::function<bool()> &over) const
 int RunLoggerCommand(const CliOptions &options, InstrumentSession &session, Console &console,
                      InterruptWatch &interrupts)
 {
-    return RunLoggerCommand(
-        options,
-        LoggerLine{session.link(), session.clock(), session.pump(), session.messageWords(), {}},
-        console, interrupts);
+    return RunLoggerCommand(options,
+                            LoggerLine{session.link(), session.clock(), session.messageWords(), {}},
+                            console, interrupts);
 }
 
 int RunLoggerCommand(const CliOptions &options, const LoggerLine &session, Console &console,

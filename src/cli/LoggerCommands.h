@@ -7,17 +7,15 @@
 #include <functional>
 
 class Clock;
-class EventPump;
 class InstrumentSession;
 class SensorLink;
 
-// The link to the logger with the clock and the event pump it runs on: an instrument
+// The link to the logger with the clock it runs on: an instrument
 // session's, or a simulator's in a test.
 struct LoggerLine
 {
     SensorLink &link;
     Clock &clock;
-    EventPump &pump;
     // The link's texts in the words of a message ("COM 1" as its device); as they are
     // when empty.
     std::function<QString(const QString &)> describeText;

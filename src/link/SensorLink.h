@@ -8,7 +8,6 @@
 #include "link/StatusExchange.h"
 #include "link/TestCommandExchange.h"
 #include "platform/Clock.h"
-#include "platform/EventPump.h"
 #include "platform/SerialPort.h"
 
 #include <QByteArray>
@@ -27,21 +26,11 @@
 // commands) and the framed packets and data blocks of the built-in logger.
 //
 // Each exchange is a machine without I/O (HandshakeExchange, StatusExchange, ...) that
-// one runner drives on the port; small apply functions turn its outcome into the fields,
-// the status text and the counters.
-//
-// Exchanges return a success flag (or empty text) and leave a Status text; they never
-// throw and never show a message. The busy flag Active() turns away an exchange that
-// starts while another is in progress (a timer firing while a packet wait lets window
-// events run); there is no queue. Every exchange but Connect and GetDataBlock is turned
-// away (WaitDataBlock also when not connected). The flag is held by:
-//   Connect            the handshake, giving back the state it found
-//   GetStatus          from "I" until the reply is in (its handshake holds it too)
-//   GetReadings        from "S" until the reply is in
-//   SetUnits           from "T" until the reply to "U" is in (and its "R" after a failure)
-//   TestCommand        from "T" to the end, only when it enters test mode itself
-//   SendPacket2, RequestDataBlock, WaitDataBlock   throughout, handshake included
-// SendPacket and GetDataBlock never hold it: a poll may run inside their waits.
+// the driver (LinkDriver) runs from the event loop, one after the other in the order they
+// were asked for; small apply functions turn its outcome into the fields, the status text
+// and the counters. Nothing waits: a request's caller hears of its end through a callback,
+// with a success flag or the typed reply and, on failure, the reason (also the Status
+// text). Requests never throw and never show a message.
 class Alarm;
 class LinkDriver;
 class TerminalSession;
@@ -55,7 +44,7 @@ public:
     static constexpr int FrameBufferSize = FrameAssembler::Capacity;
     static constexpr char PromptByte = static_cast<char>(0xAF);
 
-    SensorLink(SerialPort &port, Clock &clock, EventPump &pump, QObject *parent = nullptr);
+    SensorLink(SerialPort &port, Clock &clock, QObject *parent = nullptr);
     // Closes the port (RTS off first) when it is open.
     ~SensorLink() override;
 
@@ -77,7 +66,6 @@ public:
     // Closes the open port and opens port `Port` (0 or less: no port).
     void setCommPort(int Port);
     int CommDefault() const { return m_commDefault; }
-    bool Active() const { return m_active; }
     // What the link did in this run of the program (exchanges, time-outs, losses …).
     const LinkCounters &Counters() const { return m_counters; }
     // A caller tries an exchange again after a failure (a download's data error).
@@ -102,49 +90,32 @@ public:
     // Sets the DTR line now and for every port opened later.
     void setDtr(bool asserted);
 
-    bool GetStatus();
-    bool GetReadings();
-    bool SetUnits(int unitsCode);
-    QString TestCommand(const QString &command, int timeoutMs);
-
-    QByteArray SendPacket(quint8 command, quint32 address, quint8 n, const QByteArray &data);
-    bool SendPacket2(quint8 &command, quint32 &address, quint8 &n, QByteArray &data);
-    bool RequestDataBlock(quint32 address, int length);
-    bool WaitDataBlock(quint32 address);
-    // Reads a data block of n bytes and its CRC into data, which must be sized by the
-    // caller (data.size() - 1 is the upper bound: it needs at least n + 3 elements).
-    bool GetDataBlock(int n, QByteArray &data);
-    // Why the last SendPacket2 got no reply frame; empty after one that did.
-    QString lastPacketFailure() const { return m_lastPacketFailure; }
     // A reply its reader could not use (or that did not come): `why` becomes the status
     // text and goes into the trace.
     void noteFailedReply(const QString &why);
-
-    bool Connect();
 
     // After the port's device went away: when the same port opens again, opens it as a
     // chosen port is opened (the next handshake finds out whether the instrument is
     // back) and returns true. The user's choice of a port ends the watch.
     bool reopenLostPort();
 
-    // Waits ms milliseconds on the millisecond counter without letting window events run.
-    void DelayMs(float ms);
-
     // True while the instrument is known to sit in its test mode.
     bool inTestMode() const { return m_inTestMode; }
 
-    // Queued requests: the exchanges of Connect, GetStatus, GetReadings and SetUnits, run in
-    // turn from the event loop, so that none blocks the window and one made while another
-    // runs waits for it instead of failing. `done` hears whether the request succeeded,
-    // once the link's state is updated as the blocking call updates it; it is never
-    // called inside the request itself.
+    // The handshake ("R", the prompt), the status ("I": version, units, power, serial
+    // number, logging state), the readings ("S") and a units change ("T", "U<n>"), each
+    // after a handshake. One made while another runs waits for it. `done` hears whether
+    // the request succeeded, once the link's state is updated; it is never called inside
+    // the request itself.
     using Reply = std::function<void(bool ok)>;
     void requestConnect(Reply done);
     void requestStatus(Reply done);
     void requestReadings(Reply done);
     void requestUnits(int unitsCode, Reply done);
-    // A test-mode command, as TestCommand: the handshake and "T" go first unless the
-    // instrument sits in test mode when the request's turn comes. `done` hears the reply's
+    // A test-mode command: the handshake and "T" go first unless the instrument sits in
+    // test mode when the request's turn comes; the command goes out 50 ms after "TEST:" and
+    // its reply must end with "TEST:" within `timeoutMs` (one beginning with "B" is taken
+    // as it is when the time is up). `done` hears the reply's
     // text, empty when it failed (the status text says why).
     using TextReply = std::function<void(const QString &text)>;
     void requestTestCommand(const QString &command, int timeoutMs, TextReply done);
@@ -162,8 +133,10 @@ public:
         QString failure;
     };
     using PacketDone = std::function<void(const PacketReply &reply)>;
-    // A packet and its reply, as SendPacket2: the handshake and a 10 ms pause go first
-    // when the link is not connected; each part of the reply within a second.
+    // A packet and its reply frame: the handshake and a 10 ms pause go first when the link
+    // is not connected; the reply's header within a second of the request and the rest
+    // within a second of the header. A reply that is not a whole, valid frame ends the
+    // connection.
     void requestPacket(quint8 command, quint32 address, quint8 n, const QByteArray &data,
                        PacketDone done);
 
@@ -190,7 +163,7 @@ public:
     void terminalSend(const QByteArray &bytes);
     void closeTerminal();
 
-    // No queued request runs or waits: the blocking calls may use the port.
+    // No request runs or waits.
     bool requestsIdle() const;
     // Runs `call` when no queued request runs or waits (at once when none does): a window
     // that takes the instrument over waits so for the poll it interrupts.
@@ -207,10 +180,6 @@ signals:
     void portLost();
 
 private:
-    // The event-driven driver runs the same exchanges and applies their outcome
-    // with the same functions.
-    friend class LinkDriver;
-
     // Queues the handshake; `next` runs when it has been applied (Connected() tells how
     // it went), and may queue the request's next step with the driver's enqueueNext.
     // With `first` the handshake itself is the next step of a request under way.
@@ -241,8 +210,6 @@ private:
     void setStatus(const QString &text);
     void clearStatusFields();
     void clearReadings();
-    // The blocking calls refuse to run while a queued request uses the port.
-    bool busy() const;
 
     void clearInstrumentFields();
     QString portDigits() const;
@@ -253,33 +220,12 @@ private:
     void openChosenPort();
     double now() const { return m_clock.monotonicSeconds(); }
 
-    // Reads whatever is waiting.
-    QByteArray readChunk();
-    // Drops what came between exchanges, when nothing was asked; counted and traced.
-    void discardInput();
-    // The link drops what came and forgets the data blocks it requested: the dropped bytes
-    // are counted and traced as unasked unless such a block was outstanding.
-    void startAfresh(int dropped);
-    // Blocks until new bytes arrive or `deadline` (monotonic seconds) passes; with
-    // letEventsRun the wait is cut into short slices and window events run after each.
-    void waitForBytes(double deadline, bool letEventsRun = false);
-    // Letting window events run for a reply that still misses `step.awaiting` bytes after
-    // some came, the runner does not look again before they can have crossed the line at
-    // 9600 baud: sleeps that long unless it lies at or past the deadline. True when it slept.
-    bool sleptForMissingBytes(const ExchangeStep &step, bool letEventsRun, bool bytesCameLast);
-    bool writeBytes(const QByteArray &bytes);
-    // Writes a command (a text command, the handshake) and counts the exchange.
+    // Writes a command outside an exchange (the port search's "R") and counts it.
     bool writeCommand(const QByteArray &bytes);
-    // Writes what a step says, each element one write; a non-empty list counts one
-    // exchange.
-    void writeSteps(const QList<QByteArray> &writes);
+    // The link drops what came, and forgets the data block it asked for ahead: the dropped
+    // bytes are counted and traced as unasked unless such a block was on its way.
+    void startAfresh(int dropped);
 
-    // Runs an exchange to its end: writes what each step says, feeds it the bytes carried
-    // over from the exchange before and then every chunk read, or nothing when its
-    // deadline passes. Window events run between the reads with letEventsRun. The step
-    // returned is the last one, with the unasked bytes of all steps; a port that closed
-    // ends the exchange as failed.
-    ExchangeStep run(Exchange &exchange, bool letEventsRun = false);
     // The counters for a failed exchange: time-outs and bad checks.
     void applyFailure(const ExchangeStep &step);
     void applyHandshake(const ExchangeStep &step);
@@ -288,22 +234,15 @@ private:
     bool applyUnits(const ExchangeStep &step);
     QString applyTestCommand(const TestCommandExchange &exchange, const ExchangeStep &step);
     // A packet exchange that ended: a reply that is not a whole, valid frame clears
-    // Connected. Bytes after the reply are kept for the exchange that follows.
+    // Connected.
     bool applyPacket(const ExchangeStep &step);
-    // An acknowledgement of another block keeps the connection; one that did not come
-    // whole and checked ends it.
-    bool applyAcknowledgement(const ExchangeStep &step);
-    // Copies the block and its CRC into the caller's array, which needs n + 3 elements.
-    bool applyBlock(const DataBlockExchange &exchange, const ExchangeStep &step, int n,
-                    QByteArray &data);
-    // A queued block exchange that ended: as the acknowledgement and the block apply.
+    // A block exchange that ended: an acknowledgement of another block keeps the
+    // connection; one that did not come whole and checked ends it, as does a block that
+    // failed.
     BlockReply applyQueuedBlock(const DataBlockExchange &exchange, const ExchangeStep &end);
-
-    bool connectForPacket();
 
     SerialPort &m_port;
     Clock &m_clock;
-    EventPump &m_pump;
     std::unique_ptr<Alarm> m_alarm;
     std::unique_ptr<LinkDriver> m_driver;
     // The terminal's session while it is queued or open (the driver owns it).
@@ -312,7 +251,6 @@ private:
     QString m_status;
     bool m_connected = false;
     int m_commDefault = 0;
-    bool m_active = false;
     QString m_infoString;
     QString m_version;
     QString m_serialNumber;
@@ -333,11 +271,6 @@ private:
     LinkCounters m_counters;
     // A loss was counted and no handshake has succeeded since: the next one reconnects.
     bool m_lostSinceConnect = false;
-    // Bytes read after an exchange's reply ended: the start of what the link asked for
-    // next (a data block behind its acknowledgement, the next acknowledgement behind a
-    // block requested ahead). The next exchange gets them first; discardInput drops them.
-    QByteArray m_carried;
-    // Data blocks requested and not yet read: bytes dropped meanwhile answer them.
+    // A data block asked for ahead and not read: bytes dropped meanwhile are its own.
     int m_blocksAsked = 0;
-    QString m_lastPacketFailure;
 };

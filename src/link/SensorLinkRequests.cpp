@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The link's queued requests: the exchanges of Connect, GetStatus, GetReadings and
-// SetUnits, run in turn by the driver from the event loop. Each applies its end as the
-// blocking call does, so the link's state and counters mean the same either way.
+// The link's requests: each queues its exchanges with the driver, which runs them in turn
+// from the event loop, and applies their end to the link's state and counters.
 #include "link/SensorLink.h"
 
 #include "link/DataBlockExchange.h"
@@ -57,8 +56,6 @@ void SensorLink::handshakeThen(std::function<void()> next, bool first)
                 noteClosedPort();
             else
                 applyHandshake(end);
-            // The driver hands on what followed the prompt itself.
-            m_carried.clear();
             next();
         };
     if (first)
@@ -273,8 +270,6 @@ void SensorLink::requestPacket(quint8 command, quint32 address, quint8 n, const 
                     [this, answered](PacketExchange &exchange, const ExchangeStep &end) {
                         PacketReply reply;
                         reply.ok = applyPacket(end);
-                        // The driver hands on what followed the frame itself.
-                        m_carried.clear();
                         if (!reply.ok) {
                             reply.failure = end.reason;
                         } else {
@@ -340,8 +335,6 @@ SensorLink::BlockReply SensorLink::applyQueuedBlock(const DataBlockExchange &exc
                                                     const ExchangeStep &end)
 {
     BlockReply reply;
-    // The driver hands on what followed the block itself.
-    m_carried.clear();
     // Whether the next block, asked for ahead, is on its way: until a handshake starts
     // afresh, the bytes dropped are its own.
     m_blocksAsked = exchange.askedAhead() ? 1 : 0;

@@ -76,14 +76,3 @@ bool TracingSerialPort::write(const QByteArray &bytes)
               (written ? QString() : QStringLiteral(" ") + failure()));
     return written;
 }
-
-bool TracingSerialPort::waitForReadyRead(int msecs)
-{
-    const bool arrived = m_inner.waitForReadyRead(msecs);
-    // A wait that timed out is the link's ordinary way of looking (dozens a second), and
-    // one that brought bytes shows in the read that takes them: only a failed one tells
-    // something.
-    if (!arrived && m_inner.errorNumber() != NoError && tracing())
-        trace(prefix() + QStringLiteral("wait %1 ms ").arg(msecs) + failure());
-    return arrived;
-}

@@ -25,7 +25,12 @@ public:
     int bytesWaiting() override { return m_inner.bytesWaiting(); }
     QByteArray read(int maxBytes = 0) override;
     bool write(const QByteArray &bytes) override;
-    bool waitForReadyRead(int msecs) override;
+    // The inner port holds its notices too (a real port then lets its device rest).
+    void holdReadyRead(bool held) override
+    {
+        SerialPort::holdReadyRead(held);
+        m_inner.holdReadyRead(held);
+    }
     int errorNumber() const override { return m_inner.errorNumber(); }
     QString errorDescription() const override { return m_inner.errorDescription(); }
     void clearError() override { m_inner.clearError(); }

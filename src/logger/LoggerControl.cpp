@@ -69,10 +69,8 @@ void LoggerControl::requestStopLogging(Done done)
     request(LoggerPackets::StartStop, LoggerControlData::StopLogging(), std::move(done));
 }
 
-bool LoggerControl::SetDownloadPointer(qint64 block, qint64 offset)
+void LoggerControl::requestSetDownloadPointer(qint64 block, qint64 offset, Done done)
 {
-    return m_packets
-        .exchange(LoggerPackets::SetDownloadPointer, 0,
-                  LoggerControlData::DownloadPointer(block, offset), 0)
-        .ok();
+    request(LoggerPackets::SetDownloadPointer, LoggerControlData::DownloadPointer(block, offset),
+            std::move(done));
 }

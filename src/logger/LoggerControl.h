@@ -44,9 +44,8 @@ public:
     void requestSetLoggerTime(double time, Done done);
     void requestStartLogging(const LoggerState &state, bool overwrite, double start, Done done);
     void requestStopLogging(Done done);
-    // The download's move of the logger's position, sent at once: true when the logger
-    // answered that very command.
-    bool SetDownloadPointer(qint64 block, qint64 offset);
+    // The download's move of the logger's position.
+    void requestSetDownloadPointer(qint64 block, qint64 offset, Done done);
 
 private:
     void request(quint8 command, const QByteArray &data, Done done);

@@ -33,19 +33,6 @@ ParsedReply<QByteArray> LoggerPackets::judge(quint8 command, bool framed, const 
     return ParsedReply<QByteArray>::read(data);
 }
 
-ParsedReply<QByteArray> LoggerPackets::exchange(quint8 command, quint16 address,
-                                                const QByteArray &data, int replyLength)
-{
-    quint8 replyCommand = command;
-    quint32 replyAddress = address;
-    auto length = static_cast<quint8>(data.size());
-    QByteArray buffer = data;
-    buffer.resize(Frame::MaxDataLength);
-    const bool framed = m_link.SendPacket2(replyCommand, replyAddress, length, buffer);
-    return judge(command, framed, m_link.lastPacketFailure(), replyCommand, buffer.left(length),
-                 replyLength);
-}
-
 void LoggerPackets::afterPause(std::function<void()> send)
 {
     if (m_packetDelayMs <= 0) {

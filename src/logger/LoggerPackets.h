@@ -40,18 +40,13 @@ public:
     int PacketDelay() const { return m_packetDelayMs; }
     void setPacketDelay(int ms) { m_packetDelayMs = ms; }
 
-    // Sends `command` at once, without a pause, and returns the reply's data, or why there
+    // What the queued requests hear: the reply's data (a block's 512 bytes), or why there
     // is none: the exchange failed, the reply is for another command, or it has fewer than
     // `replyLength` data bytes. The reason also becomes the link's status text and goes
-    // into its trace.
-    ParsedReply<QByteArray> exchange(quint8 command, quint16 address, const QByteArray &data,
-                                     int replyLength);
-
-    // What the queued requests hear: the reply's data (a block's 512 bytes), or why there
-    // is none, as exchange() says it. Never called inside the request itself.
+    // into its trace. Never called inside the request itself.
     using Done = std::function<void(const ParsedReply<QByteArray> &reply)>;
 
-    // exchange() queued on the link, after the packet pause.
+    // Sends `command`, queued on the link after the packet pause, and hears its reply.
     void requestExchange(quint8 command, quint16 address, const QByteArray &data, int replyLength,
                          Done done);
 
@@ -72,12 +67,12 @@ public:
     // CRC. Asked again while it fails, ReadAttempts times at most.
     void requestBlock(qint64 block, Done done);
 
-    // A reply whose data could not be used: the reason, as exchange() gives it, also on
+    // A reply whose data could not be used: the reason, as requestExchange() gives it, also on
     // the link's status text and trace.
     ParsedReply<QByteArray> refuse(quint8 command, const QString &why);
 
 private:
-    // The reply frame to `command` judged as exchange() judges it.
+    // The reply frame to `command`, judged: its data, or why it cannot be used.
     ParsedReply<QByteArray> judge(quint8 command, bool framed, const QString &failure,
                                   quint8 replyCommand, const QByteArray &data, int replyLength);
     // Runs `send` after the packet pause (at once without one).

@@ -20,8 +20,6 @@ public:
     virtual double monotonicSeconds() const = 0;
     virtual qint32 msCounter() const = 0;
     virtual QDateTime now() const = 0;
-    // Blocks the calling thread for ms milliseconds without processing window events.
-    virtual void sleepMs(double ms) = 0;
     // A single-shot alarm on this clock's monotonic time, for waits that must not block.
     virtual std::unique_ptr<Alarm> makeAlarm() = 0;
 };

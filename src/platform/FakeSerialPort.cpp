@@ -182,20 +182,6 @@ bool FakeSerialPort::write(const QByteArray &bytes)
     return true;
 }
 
-bool FakeSerialPort::waitForReadyRead(int msecs)
-{
-    ++looks;
-    const double deadline = m_clock.monotonicSeconds() + std::max(0, msecs) / 1000.0;
-    FakeLine *cable = openCable();
-    const double next = cable ? cable->nextArrival() : -1.0;
-    if (next >= 0 && next <= deadline) {
-        m_clock.advanceTo(next);
-        return true;
-    }
-    m_clock.advanceTo(deadline);
-    return false;
-}
-
 bool FakeSerialPort::announceArrivals()
 {
     FakeLine *cable = openCable();

@@ -61,8 +61,8 @@ private:
     QList<QByteArray> m_writes;
 };
 
-// A serial port for tests: port numbers map to FakeLines, and every wait advances the
-// shared virtual clock to the next arrival instead of sleeping.
+// A serial port for tests: port numbers map to FakeLines on the shared virtual clock;
+// bytes arrive when the clock reaches their time.
 class FakeSerialPort : public SerialPort
 {
 public:
@@ -88,7 +88,6 @@ public:
     int bytesWaiting() override;
     QByteArray read(int maxBytes = 0) override;
     bool write(const QByteArray &bytes) override;
-    bool waitForReadyRead(int msecs) override;
     // What the event loop does when bytes come: tells the owner when bytes have arrived on
     // the open port by now. True when it told.
     bool announceArrivals();
@@ -103,7 +102,7 @@ public:
     int maxPortNumber = 255;
     // Counts of calls, for tests that check the port was left alone.
     int openAttempts = 0;
-    // Looks at the line: calls of bytesWaiting and waitForReadyRead.
+    // Looks at the line: calls of bytesWaiting.
     int looks = 0;
 
 private:

@@ -10,7 +10,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSocketNotifier>
-#include <QThread>
 #include <QTimer>
 
 #include <algorithm>
@@ -329,22 +328,6 @@ bool QtSerialPort::write(const QByteArray &bytes)
         return false;
     }
     return true;
-}
-
-bool QtSerialPort::waitForReadyRead(int msecs)
-{
-    const int wait = std::max(0, msecs);
-    if (closeIfHungUp() || !m_port.isOpen()) {
-        // Nothing can arrive; wait as asked so that a caller's loop does not spin.
-        QThread::msleep(static_cast<unsigned long>(wait));
-        return false;
-    }
-    const bool arrived = m_port.waitForReadyRead(wait);
-    if (closeIfHungUp())
-        return false;
-    if (!arrived)
-        m_port.clearError();
-    return arrived;
 }
 
 void QtSerialPort::clearError()

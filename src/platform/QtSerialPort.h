@@ -39,7 +39,6 @@ public:
     bool write(const QByteArray &bytes) override;
     // The port's own watch on the device rests too while the notices are held.
     void holdReadyRead(bool held) override;
-    bool waitForReadyRead(int msecs) override;
     int errorNumber() const override { return m_error; }
     QString errorDescription() const override { return m_errorText; }
     void clearError() override;

@@ -60,9 +60,6 @@ public:
     virtual QByteArray read(int maxBytes = 0) = 0;
     // Writes all bytes (waiting until they have left the computer's buffer).
     virtual bool write(const QByteArray &bytes) = 0;
-    // Blocks until new bytes arrive (beyond those already waiting) or msecs have passed,
-    // without processing window events and without spinning. True when new bytes came.
-    virtual bool waitForReadyRead(int msecs) = 0;
 
     virtual int errorNumber() const = 0;
     virtual QString errorDescription() const = 0;

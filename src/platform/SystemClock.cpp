@@ -3,8 +3,6 @@
 
 #include "platform/Alarm.h"
 
-#include <QThread>
-
 SystemClock::SystemClock()
 {
     m_sinceStart.start();
@@ -29,12 +27,6 @@ qint32 SystemClock::msCounter() const
 QDateTime SystemClock::now() const
 {
     return QDateTime::currentDateTime();
-}
-
-void SystemClock::sleepMs(double ms)
-{
-    if (ms > 0)
-        QThread::usleep(static_cast<unsigned long>(ms * 1000.0));
 }
 
 std::unique_ptr<Alarm> SystemClock::makeAlarm()

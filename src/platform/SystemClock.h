@@ -14,7 +14,6 @@ public:
     double monotonicSeconds() const override;
     qint32 msCounter() const override;
     QDateTime now() const override;
-    void sleepMs(double ms) override;
     std::unique_ptr<Alarm> makeAlarm() override;
 
 private:

@@ -23,12 +23,6 @@ QDateTime VirtualClock::now() const
     return m_wallAtZero.addMSecs(static_cast<qint64>(std::floor(m_monotonicSeconds * 1000.0)));
 }
 
-void VirtualClock::sleepMs(double ms)
-{
-    if (ms > 0)
-        advanceSeconds(ms / 1000.0);
-}
-
 void VirtualClock::advanceSeconds(double seconds)
 {
     if (seconds > 0)

@@ -8,8 +8,9 @@
 
 class VirtualAlarm;
 
-// A clock that moves only when told to: sleeping advances it at once. Tests and the
-// in-process simulator share one, so a one-second time-out costs no real second.
+// A clock that moves only when told to (a test, or the event loop's stand-in moving it to
+// the next alarm or arrival). Tests and the in-process simulator share one, so a
+// one-second time-out costs no real second.
 class VirtualClock : public Clock
 {
 public:
@@ -19,7 +20,6 @@ public:
     double monotonicSeconds() const override { return m_monotonicSeconds; }
     qint32 msCounter() const override;
     QDateTime now() const override;
-    void sleepMs(double ms) override;
     std::unique_ptr<Alarm> makeAlarm() override;
 
     void advanceSeconds(double seconds);

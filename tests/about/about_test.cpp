@@ -11,7 +11,6 @@
 #include "about/ui/LineBreakLabel.h"
 #include "about/ui/frmAbout.h"
 #include "link/SensorLink.h"
-#include "platform/FakeEventPump.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -48,8 +47,7 @@ struct Box
 
     VirtualClock clock; // 1 June 2026, 10:00
     FakeSerialPort port{clock};
-    FakeEventPump pump;
-    SensorLink link{port, clock, pump};
+    SensorLink link{port, clock};
     SettledLink calls{link, clock, port};
     ScriptedLine far{port.addLine(1)};
     std::unique_ptr<frmAbout> box;

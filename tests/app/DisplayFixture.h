@@ -10,7 +10,6 @@
 #include "VirtualLinkEvents.h"
 #include "app/frmDisplay.h"
 #include "link/SensorLink.h"
-#include "platform/FakeEventPump.h"
 
 #include <gtest/gtest.h>
 
@@ -21,7 +20,7 @@
 class DisplayFixture : public ::testing::Test
 {
 protected:
-    DisplayFixture() { window = std::make_unique<frmDisplay>(port, clock, pump, prompts); }
+    DisplayFixture() { window = std::make_unique<frmDisplay>(port, clock, prompts); }
 
     // Far ends on ports 1 to 16, one letter per port from port 1: s silent, h held by
     // another program, p not to be opened for lack of permission, f no serial device, -
@@ -82,7 +81,7 @@ protected:
     {
         window.reset();
         setFarEnds(ports);
-        window = std::make_unique<frmDisplay>(port, clock, pump, prompts, table);
+        window = std::make_unique<frmDisplay>(port, clock, prompts, table);
     }
     void start(const QString &commandLine = QString())
     {
@@ -105,7 +104,6 @@ protected:
         "dialout $USER) and log in again";
     VirtualClock clock;
     FakeSerialPort port{clock};
-    FakeEventPump pump;
     RecordingPrompts prompts;
     std::vector<std::unique_ptr<Instrument>> instruments;
     std::vector<std::unique_ptr<SimulatedLine>> simulated;

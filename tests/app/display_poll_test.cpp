@@ -62,7 +62,7 @@ protected:
     void startOn(const char *ports)
     {
         setFarEnds(ports);
-        link = std::make_unique<SensorLink>(port, clock, pump);
+        link = std::make_unique<SensorLink>(port, clock);
         poll = std::make_unique<DisplayPoll>(*link, prompts);
         poll->setView(view);
     }

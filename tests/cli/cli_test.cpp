@@ -22,7 +22,6 @@
 #include "Instrument.h"
 #include "SimulatedLine.h"
 #include "VirtualLinkEvents.h"
-#include "platform/FakeEventPump.h"
 #include "platform/FakeSerialPort.h"
 #include "platform/VirtualClock.h"
 
@@ -474,8 +473,7 @@ TEST(CliCommands, LogGoesOnInAFileOfItsOwnForAnotherInstrumentAndTellsAClockStep
     FakeSerialPort port(clock);
     Instrument instrument(clock, SimModel::ZQ5);
     SimulatedLine wire(instrument, port.addLine(1));
-    FakeEventPump pump;
-    SensorLink link(port, clock, pump);
+    SensorLink link(port, clock);
     link.setCommPort(1);
     ASSERT_TRUE(SettledLink(link, clock, port).status());
     const QString first = link.SerialNumber();
@@ -660,13 +658,13 @@ protected:
         QTextStream outStream(&out), errStream(&err);
         Console console{outStream, errStream};
         InterruptWatch interrupts;
-        const LoggerLine line{link, clock, pump, {}, [this](const std::function<bool()> &done) {
-                                  // The pump's hook sees the queued requests' progress too.
+        const LoggerLine line{link, clock, {}, [this](const std::function<bool()> &done) {
+                                  // The hook sees the queued requests' progress.
                                   runLinkEvents(
                                       clock, port,
                                       [&] {
-                                          if (pump.hook)
-                                              pump.hook();
+                                          if (hook)
+                                              hook();
                                           return done();
                                       },
                                       3600);
@@ -710,8 +708,9 @@ protected:
     FakeLine &cable{port.addLine(1)};
     std::unique_ptr<Instrument> instrument;
     std::unique_ptr<SimulatedLine> simulated;
-    FakeEventPump pump;
-    SensorLink link{port, clock, pump};
+    SensorLink link{port, clock};
+    // Runs at every step of the link's events while a command waits for them.
+    std::function<void()> hook;
     QTemporaryDir folder;
 };
 
@@ -776,13 +775,13 @@ TEST_F(CliLoggerTest, AFailedDetailsReadIsRefusedAndNothingMoves)
     SimFaults faults;
     faults.spoiltFrames[10] = SpoiltFrame::Silent;
     instrument->setFaults(faults);
-    pump.hook = [&] {
+    hook = [&] {
         if (heard(10) >= 2 * LoggerPackets::ReadAttempts)
             instrument->setFaults({});
     };
     instrument->heardFrames().clear();
     const CliRun retried = download("new", "retried.txt", {"--retry", "2", "-v"});
-    pump.hook = nullptr;
+    hook = nullptr;
     EXPECT_EQ(retried.code, ExitCode::Done) << retried.err.toStdString();
     EXPECT_EQ(retried.err.count("could not read the logger's program: Command 10"), 2);
     EXPECT_EQ(records("retried.txt").size(), 700);

@@ -11,7 +11,6 @@
 #include "link/Crc.h"
 #include "link/Frame.h"
 #include "link/SensorLink.h"
-#include "platform/FakeEventPump.h"
 
 #include <gtest/gtest.h>
 
@@ -67,8 +66,7 @@ protected:
 
     VirtualClock clock;
     FakeSerialPort port{clock};
-    FakeEventPump pump;
-    SensorLink link{port, clock, pump};
+    SensorLink link{port, clock};
     FakeLine &line;
     ScriptedLine far;
     SettledLink calls{link, clock, port};

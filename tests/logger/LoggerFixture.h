@@ -20,7 +20,6 @@
 #include "link/Frame.h"
 #include "link/SensorLink.h"
 #include "logger/ui/frmLogger.h"
-#include "platform/FakeEventPump.h"
 #include "platform/FakeSerialPort.h"
 #include "platform/VirtualClock.h"
 
@@ -116,7 +115,7 @@ protected:
 
     frmLogger &open()
     {
-        window = std::make_unique<frmLogger>(link, clock, pump, prompts, [this] { ++giveBacks; });
+        window = std::make_unique<frmLogger>(link, clock, prompts, [this] { ++giveBacks; });
         window->Form_Load();
         runLink();
         return *window;
@@ -147,8 +146,7 @@ protected:
     FakeLine &cable{port.addLine(1)};
     std::unique_ptr<Instrument> instrument;
     std::unique_ptr<SimulatedLine> simulated;
-    FakeEventPump pump;
-    SensorLink link{port, clock, pump};
+    SensorLink link{port, clock};
     RecordingPrompts prompts;
     int giveBacks = 0;
     std::unique_ptr<frmLogger> window;

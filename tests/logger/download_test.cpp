@@ -433,7 +433,10 @@ TEST_F(DownloadTest, FailedBlocksCancelRequestsAndAFullDiskEndTheTransfer)
         instrument->setFaults({});
         open();
         instrument->setFaults(noisy);
-        ASSERT_TRUE(link.GetStatus());
+        bool read = false;
+        link.requestStatus([&read](bool ok) { read = ok; });
+        runLink();
+        ASSERT_TRUE(read);
         instrument->setFaults({});
         transfer(true);
         QFile file(path);

@@ -344,7 +344,7 @@ TEST_F(LoggerWindowTest, ASpoiltReplyFailsItsExchangeAndTheWindowSaysSo)
             frames().clear();
             click(ui().cmdRefresh);
             EXPECT_LT(clock.monotonicSeconds() - t0, 12.0);
-            EXPECT_TRUE(window->isEnabled() && !link.Active());
+            EXPECT_TRUE(window->isEnabled() && link.requestsIdle());
             EXPECT_EQ(panel(false), shown);
             // A spoilt question is asked three times in all.
             EXPECT_EQ(std::count_if(frames().begin(), frames().end(),
@@ -477,7 +477,7 @@ TEST_F(LoggerWindowTest, ASequenceRunsToItsEndWhateverComesMeanwhile)
         SimFaults faults;
         faults.spoiltFrames[11] = SpoiltFrame::Silent;
         instrument->setFaults(meanwhile == FailedStop ? faults : SimFaults());
-        window = std::make_unique<frmLogger>(link, clock, pump, prompts, [this] { ++giveBacks; });
+        window = std::make_unique<frmLogger>(link, clock, prompts, [this] { ++giveBacks; });
         if (!loading)
             open();
         frames().clear();
@@ -523,7 +523,7 @@ TEST_F(LoggerWindowTest, ASequenceRunsToItsEndWhateverComesMeanwhile)
     // reads once it is on the screen, and once only. Closed before its first read, it
     // stays closed and reads nothing.
     for (const bool closing : {false, true}) {
-        window = std::make_unique<frmLogger>(link, clock, pump, prompts, [this] { ++giveBacks; });
+        window = std::make_unique<frmLogger>(link, clock, prompts, [this] { ++giveBacks; });
         EXPECT_EQ(Items(ui().cboRdg) + Items(ui().cboAvg),
                   "1s 2s 5s 10s 30s 1m 5m 10m 30m 1h1s 2s 5s 10s 30s 1m 5m 10m 30m 1h");
         frames().clear();
@@ -730,7 +730,7 @@ TEST_F(LoggerWindowTest, RandomRepliesNeverCrashHangOrShowNonsense)
         click(ui().cmdRefresh);
         ASSERT_LT(clock.monotonicSeconds() - t0, 15.0);
         ASSERT_TRUE(window->isEnabled());
-        ASSERT_FALSE(link.Active());
+        ASSERT_TRUE(link.requestsIdle());
         const QString noProgram = "Error retrieving program";
         EXPECT_TRUE(
             timeOr(ui().lblLoggerTime, {noTime}) &&

@@ -13,7 +13,6 @@
 #include "common/TimeOfDay.h"
 #include "link/SensorLink.h"
 #include "pclog/ui/frmPCLog.h"
-#include "platform/FakeEventPump.h"
 #include "platform/FakeSerialPort.h"
 #include "platform/VirtualClock.h"
 
@@ -185,8 +184,7 @@ protected:
     FakeSerialPort port{clock};
     FakeLine &line = port.addLine(1);
     FakeInstrument instrument{line, clock};
-    FakeEventPump pump;
-    SensorLink link{port, clock, pump};
+    SensorLink link{port, clock};
     RecordingPrompts prompts;
     FakeFileDialogs dialogs;
     bool testMenu = false;

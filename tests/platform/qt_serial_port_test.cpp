@@ -7,7 +7,6 @@
 #include "SettledLink.h"
 #include "SimulatorProcess.h"
 #include "link/SensorLink.h"
-#include "platform/QtEventPump.h"
 #include "platform/QtSerialPort.h"
 #include "platform/SerialOpenFailure.h"
 #include "platform/SystemClock.h"
@@ -88,8 +87,11 @@ TEST(QtSerialPortTest, OpensRawAt9600Baud8N2AndPassesEveryByteBothWays)
     };
     for (const auto &[sent, maxBytes, first] : reads) {
         ASSERT_TRUE(p.pty.send(sent));
-        for (int i = 0; i < 20 && port.bytesWaiting() < sent.size(); ++i)
-            port.waitForReadyRead(50);
+        for (int i = 0; i < 20 && port.bytesWaiting() < sent.size(); ++i) {
+            QEventLoop loop;
+            QTimer::singleShot(50, &loop, &QEventLoop::quit);
+            loop.exec();
+        }
         ASSERT_EQ(port.bytesWaiting(), sent.size());
         EXPECT_EQ(port.read(maxBytes), first);
         EXPECT_EQ(port.bytesWaiting(), sent.size() - first.size());
@@ -100,39 +102,11 @@ TEST(QtSerialPortTest, OpensRawAt9600Baud8N2AndPassesEveryByteBothWays)
     EXPECT_TRUE(port.open());
 }
 
-// Counting takes in what the system holds, without a wait; a wait returns for new bytes
-// only, and with nothing coming it times out asleep. The system clock moves meanwhile.
-TEST(QtSerialPortTest, WaitsForNewBytesOnlyAndTimesOutAsleep)
-{
-    PtyPort p;
-    ASSERT_TRUE(p.port.open());
-    ASSERT_TRUE(p.pty.send("S") && p.pty.waitForInputAtComputer(1000));
-    EXPECT_EQ(p.port.bytesWaiting(), 1);
-    ASSERT_TRUE(p.pty.send("x"));
-    EXPECT_TRUE(p.port.waitForReadyRead(1000));
-    EXPECT_FALSE(p.port.waitForReadyRead(30));
-    EXPECT_EQ(p.port.read(), "Sx");
-    SystemClock clock;
-    const qint32 counterBefore = clock.msCounter();
-    const double secondsBefore = clock.monotonicSeconds(), cpuBefore = processCpuSeconds();
-    QElapsedTimer wall;
-    wall.start();
-    clock.sleepMs(20);
-    EXPECT_FALSE(p.port.waitForReadyRead(300));
-    // A waiting port must sleep in the system: a spinning one uses all of the wait.
-    EXPECT_LT(processCpuSeconds() - cpuBefore, 0.05);
-    EXPECT_EQ(std::tuple(p.port.isOpen(), p.port.errorNumber()), std::tuple(true, 0));
-    const double counterPassed = quint32(clock.msCounter()) - quint32(counterBefore);
-    EXPECT_GE(counterPassed, 310);
-    EXPECT_NEAR(counterPassed, double(wall.elapsed()), 20);
-    EXPECT_NEAR((clock.monotonicSeconds() - secondsBefore) * 1000, counterPassed, 5);
-}
-
-// A hang-up (an unplugged adapter) met while waiting in the port, and one met while the
-// event loop runs, closes the port without spinning; the lost port then stays closed.
+// A hang-up (an unplugged adapter) met while the event loop runs closes the port without
+// spinning; the lost port then stays closed.
 TEST(QtSerialPortTest, HangUpClosesThePortWithoutSpinning)
 {
-    for (const bool inEventLoop : {false, true}) {
+    {
         PtyPort p;
         ASSERT_TRUE(p.port.open());
         p.pty.closeMaster();
@@ -141,17 +115,13 @@ TEST(QtSerialPortTest, HangUpClosesThePortWithoutSpinning)
         const double cpuBefore = processCpuSeconds();
         QEventLoop loop;
         QTimer::singleShot(300, &loop, &QEventLoop::quit);
-        if (inEventLoop)
-            loop.exec();
-        while (!inEventLoop && wall.elapsed() < 300)
-            p.port.waitForReadyRead(300 - int(wall.elapsed()));
-        EXPECT_FALSE(p.port.write("R") || p.port.bytesWaiting() || p.port.waitForReadyRead(100));
+        loop.exec();
+        EXPECT_FALSE(p.port.write("R") || p.port.bytesWaiting());
         EXPECT_LT(processCpuSeconds() - cpuBefore, 0.05);
-        EXPECT_GE(wall.elapsed(), 390);
+        EXPECT_GE(wall.elapsed(), 290);
         EXPECT_EQ(
             std::tuple(p.port.isOpen(), p.port.errorNumber(), p.port.errorDescription().isEmpty()),
-            std::tuple(false, SerialPort::ErrorDeviceLost, false))
-            << inEventLoop;
+            std::tuple(false, SerialPort::ErrorDeviceLost, false));
     }
 }
 
@@ -266,8 +236,7 @@ TEST(PtyLinkTest, FindsTheSimulatorAndExchangesThroughTheTerminalLayer)
     SimulatorProcess sim;
     PtyPort p(sim.start(SimulatorProcess::find(), {"--model", "ZQ5", "--pace"}));
     SystemClock clock;
-    QtEventPump pump;
-    SensorLink link(p.port, clock, pump);
+    SensorLink link(p.port, clock);
     QStringList found;
     QEventLoop search;
     link.requestPortSearch(true, 4, [&](const QStringList &ports) {
@@ -298,8 +267,7 @@ TEST(PtyLinkTest, SimulatorEndedBetweenPollsIsLostAtOnceAndFoundAgainWhenBack)
     auto sim = std::make_unique<SimulatorProcess>();
     PtyPort p(sim->start(SimulatorProcess::find(), arguments));
     SystemClock clock;
-    QtEventPump pump;
-    SensorLink link(p.port, clock, pump);
+    SensorLink link(p.port, clock);
     int losses = 0;
     QObject::connect(&link, &SensorLink::portLost, [&] { ++losses; });
     link.setCommPort(1);

@@ -17,10 +17,8 @@
 #include "link/SensorLink.h"
 #include "logger/LoggerDetailsReader.h"
 #include "logger/LoggerPackets.h"
-#include "platform/FakeEventPump.h"
 #include "platform/FakeSerialPort.h"
 #include "platform/PortTable.h"
-#include "platform/QtEventPump.h"
 #include "platform/QtSerialPort.h"
 #include "platform/SystemClock.h"
 #include "platform/VirtualClock.h"
@@ -165,8 +163,7 @@ protected:
     PortTable table{PortTable::Numbering::DeviceList};
     QtSerialPort port{table};
     SystemClock clock;
-    QtEventPump pump;
-    SensorLink link{port, clock, pump};
+    SensorLink link{port, clock};
     SettledLink calls{link};
 };
 
@@ -184,8 +181,12 @@ TEST_F(SimulatorOnAPtyTest, TheDemoServerAnswersFromItsOwnThreadAndTakesFaultsFr
     ASSERT_TRUE(connect(device)) << server->errorString().toStdString();
     EXPECT_EQ(link.Version(), "ZQ4 v2.3");
     LoggerPackets packets(link);
-    EXPECT_EQ(packets.exchange(LoggerPackets::MemorySize, 0, {}, 2).value,
-              QByteArray("\xFF\x03", 2));
+    QByteArray memorySize;
+    packets.requestExchange(
+        LoggerPackets::MemorySize, 0, {}, 2,
+        [&](const ParsedReply<QByteArray> &reply) { memorySize = reply.value.value_or("failed"); });
+    calls.settle();
+    EXPECT_EQ(memorySize, QByteArray("\xFF\x03", 2));
     SimFaults faults;
     faults.badPrompt = true;
     server->setFaults(faults);
@@ -264,8 +265,7 @@ TEST(SimulatorTest, NoiseBeforeEachReplyLeavesTheStatusAndReadingsAsTheInstrumen
         instrument.setFaults(faults);
         FakeSerialPort port{clock};
         SimulatedLine simulated{instrument, port.addLine(1)};
-        FakeEventPump pump;
-        SensorLink link{port, clock, pump};
+        SensorLink link{port, clock};
         link.setCommPort(1);
         SettledLink calls(link, clock, port);
         EXPECT_TRUE(calls.status()) << noisy;

@@ -50,9 +50,9 @@ void fillList(QComboBox *list, const QList<PeriodEntry> &entries)
 
 } // namespace
 
-frmLogger::frmLogger(SensorLink &link, Clock &clock, EventPump &pump, UserPrompts &prompts,
+frmLogger::frmLogger(SensorLink &link, Clock &clock, UserPrompts &prompts,
                      std::function<void()> giveBack, QWidget *parent)
-    : QMainWindow(parent), m_link(link), m_clock(clock), m_pump(pump), m_prompts(prompts),
+    : QMainWindow(parent), m_link(link), m_clock(clock), m_prompts(prompts),
       m_giveBack(std::move(giveBack)), m_packets(link), m_reader(link, clock, m_packets),
       m_ui(*this)
 {

@@ -18,7 +18,6 @@
 #include <functional>
 
 class Clock;
-class EventPump;
 class QDialog;
 class SensorLink;
 class UserPrompts;
@@ -45,7 +44,7 @@ public:
 
     // `giveBack` runs when the window closes: it shows the main window and restarts its
     // poll.
-    frmLogger(SensorLink &link, Clock &clock, EventPump &pump, UserPrompts &prompts,
+    frmLogger(SensorLink &link, Clock &clock, UserPrompts &prompts,
               std::function<void()> giveBack = {}, QWidget *parent = nullptr);
     ~frmLogger() override;
 
@@ -155,7 +154,6 @@ private:
     SensorLink &m_link;
     Clock &m_clock;
     // The download's own transfer lets window events run through it.
-    EventPump &m_pump;
     UserPrompts &m_prompts;
     std::function<void()> m_giveBack;
     LoggerPackets m_packets;
