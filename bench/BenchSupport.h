@@ -123,15 +123,21 @@ protected:
     }
 };
 
+// Runs an event loop until no request queued on the link runs or waits.
+inline void WaitForRequests(SensorLink &link)
+{
+    if (link.requestsIdle())
+        return;
+    QEventLoop loop;
+    link.whenRequestsIdle([&loop] { loop.quit(); });
+    loop.exec();
+}
+
 // A request queued on the link, run to its end in an event loop: whether it succeeded.
 inline bool RunRequest(SensorLink &link, const std::function<void(SensorLink::Reply)> &request)
 {
     bool succeeded = false;
     request([&succeeded](bool ok) { succeeded = ok; });
-    if (!link.requestsIdle()) {
-        QEventLoop loop;
-        link.whenRequestsIdle([&loop] { loop.quit(); });
-        loop.exec();
-    }
+    WaitForRequests(link);
     return succeeded;
 }

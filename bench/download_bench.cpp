@@ -12,6 +12,7 @@
 // requests ahead the download should reach at least 98 % of it, and use under 3 % of a
 // core meanwhile.
 #include "BenchLink.h"
+#include "BenchSupport.h"
 #include "link/SensorLink.h"
 #include "logger/DatasetDownload.h"
 #include "logger/LoggerDetailsReader.h"
@@ -146,9 +147,7 @@ int main(int argc, char **argv)
     LoggerDetailsReader reader(link, clock, packets);
     reader.read(
         [&details](const LoggerDetailsView &, const LoggerDetails &found) { details = found; });
-    QEventLoop loop;
-    link.whenRequestsIdle([&loop] { loop.quit(); });
-    loop.exec();
+    WaitForRequests(link);
     if (!details.known() || details.logger.value->MemoryBlocks != blocks) {
         std::fprintf(stderr, "download_bench: the logger on %s did not answer (%s)\n",
                      qPrintable(device), qPrintable(link.Status()));

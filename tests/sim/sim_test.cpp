@@ -23,7 +23,6 @@
 #include "platform/SystemClock.h"
 #include "platform/VirtualClock.h"
 
-#include <QEventLoop>
 #include <QMetaObject>
 #include <QRegularExpression>
 #include <QThread>
@@ -214,9 +213,7 @@ TEST_F(SimulatorOnAPtyTest, QuorvelSimStartsItsLoggerAsTheOptionsSayAndRefusesBa
     LoggerDetailsReader reader(link, clock, packets);
     reader.read(
         [&details](const LoggerDetailsView &, const LoggerDetails &found) { details = found; });
-    QEventLoop loop;
-    link.whenRequestsIdle([&loop] { loop.quit(); });
-    loop.exec();
+    calls.settle();
     ASSERT_TRUE(details.known()) << details.logger.failure.toStdString();
     const LoggerState &state = *details.logger.value;
     // Logging and overwriting, the download position on the 10th record (block 0, slot
