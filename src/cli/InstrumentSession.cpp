@@ -2,10 +2,10 @@
 #include "cli/InstrumentSession.h"
 
 #include "DemoSimulator.h"
+#include "cli/LinkWait.h"
 #include "link/LinkTrace.h"
 
 #include <QDir>
-#include <QEventLoop>
 #include <QFileInfo>
 #include <QRegularExpression>
 
@@ -131,9 +131,6 @@ bool InstrumentSession::readReadings()
 
 void InstrumentSession::waitForRequests()
 {
-    if (!m_link || m_link->requestsIdle())
-        return;
-    QEventLoop loop;
-    m_link->whenRequestsIdle([&loop] { loop.quit(); });
-    loop.exec();
+    if (m_link)
+        RunLinkUntil(*m_link, {}, [] { return false; });
 }

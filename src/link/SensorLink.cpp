@@ -16,6 +16,13 @@
 
 namespace {
 
+// Bytes dropped that answered nothing the link asked for: counted and traced.
+void countUnasked(LinkCounters &counters, int dropped)
+{
+    counters.unaskedBytes += dropped;
+    qCInfo(lcLink, "dropped %d unasked bytes (%d in this run)", dropped, counters.unaskedBytes);
+}
+
 bool failed(const ExchangeStep &step)
 {
     return step.state != ExchangeStep::State::Done;
@@ -35,10 +42,8 @@ SensorLink::SensorLink(SerialPort &port, Clock &clock, QObject *parent)
     InitCrcTable();
     m_driver->setDropHandler([this](int count) {
         // The rest of a block asked for ahead that nobody reads any more is no news.
-        if (m_blocksAsked > 0)
-            return;
-        m_counters.unaskedBytes += count;
-        qCInfo(lcLink, "dropped %d unasked bytes (%d in this run)", count, m_counters.unaskedBytes);
+        if (m_blocksAsked == 0)
+            countUnasked(m_counters, count);
     });
     m_port.setLostHandler([this] {
         noteLostPort();
@@ -191,10 +196,8 @@ void SensorLink::startAfresh(int dropped)
     // ones; either way the link starts afresh and awaits no block any more.
     const bool blockAsked = m_blocksAsked > 0;
     m_blocksAsked = 0;
-    if (dropped <= 0 || blockAsked)
-        return;
-    m_counters.unaskedBytes += dropped;
-    qCInfo(lcLink, "dropped %d unasked bytes (%d in this run)", dropped, m_counters.unaskedBytes);
+    if (dropped > 0 && !blockAsked)
+        countUnasked(m_counters, dropped);
 }
 
 bool SensorLink::writeCommand(const QByteArray &bytes)
